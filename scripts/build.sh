@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour into build/<flavour>:
+#   release  optimised, warnings as errors
+#   asan     AddressSanitizer + UndefinedBehaviorSanitizer, warnings as errors
+#   fuzz     clang with libFuzzer targets
+#   bench    optimised with the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavour=${1:-release}
+shift || true
+jobs=${JOBS:-$(nproc)}
+
+case "$flavour" in
+  release) args=(-DCMAKE_BUILD_TYPE=Release -DPIXMOLD_WERROR=ON) ;;
+  asan) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMOLD_SANITIZE=ON -DPIXMOLD_WERROR=ON) ;;
+  fuzz) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DPIXMOLD_FUZZ=ON
+              -DPIXMOLD_TESTS=OFF -DPIXMOLD_SANITIZE=ON) ;;
+  bench) args=(-DCMAKE_BUILD_TYPE=Release -DPIXMOLD_BENCH=ON -DPIXMOLD_TESTS=OFF) ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "build/$flavour" -G Ninja "${args[@]}" "$@" >/dev/null
+cmake --build "build/$flavour" -j "$jobs"

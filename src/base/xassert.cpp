@@ -1,0 +1,68 @@
+#include "base/xassert.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+#include "base/terminate.h"
+
+namespace pixmold {
+namespace {
+
+std::mutex gAssertMutex;
+std::thread::id gWorkerThread;  // default id means "no worker"
+AssertSink gAssertSink;
+
+std::string Format(std::string_view condition, std::string_view message, std::string_view file, int line) {
+  // The assertion text is formatted into a 1024-character buffer.
+  std::string text = "XASSERT failure in file ";
+  text.append(file);
+  text += ", line ";
+  text += std::to_string(line);
+  text += " : (";
+  text.append(condition);
+  text += ") ";
+  text.append(message);
+  if (text.size() > 1023) text.resize(1023);
+  return text;
+}
+
+}  // namespace
+
+void SetWorkerThread(std::thread::id id) {
+  std::lock_guard lock(gAssertMutex);
+  gWorkerThread = id;
+}
+
+void ClearWorkerThread() {
+  std::lock_guard lock(gAssertMutex);
+  gWorkerThread = std::thread::id();
+}
+
+bool IsWorkerThread() {
+  std::lock_guard lock(gAssertMutex);
+  return gWorkerThread != std::thread::id() && gWorkerThread == std::this_thread::get_id();
+}
+
+AssertSink SetAssertSink(AssertSink sink) {
+  std::lock_guard lock(gAssertMutex);
+  std::swap(gAssertSink, sink);
+  return sink;
+}
+
+void AssertFailed(std::string_view condition, std::string_view message, std::string_view file, int line) {
+  std::string text = Format(condition, message, file, line);
+  if (IsWorkerThread()) throw Terminate(text);
+  AssertSink sink;
+  {
+    std::lock_guard lock(gAssertMutex);
+    sink = gAssertSink;
+  }
+  if (sink) {
+    sink(text);
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+}  // namespace pixmold

@@ -1,0 +1,123 @@
+#include "base/report.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+
+#include "base/terminate.h"
+#include "base/xassert.h"
+#include "support/assert_capture.h"
+
+namespace pixmold {
+namespace {
+
+struct Captured {
+  std::ostringstream stream;
+  std::string sync;
+  std::mutex lock;
+  ReportTarget Target() { return ReportTarget{&stream, &sync, &lock, nullptr}; }
+};
+
+TEST(Report, LinesWarningsAndFileWarningsByteForByte) {
+  Captured out;
+  ScopedReportTarget scope(out.Target());
+  ReportLine("generating sprites");
+  Warning("bad value", 12);
+  Warning("no line");
+  FileWarning("chair.iff", "odd");
+  EXPECT_EQ(out.stream.str(),
+            "generating sprites\n"
+            "warning: line: 12 - bad value\n"
+            "warning: no line\n"
+            "file: chair.iff \nwarning: odd\n");
+  EXPECT_EQ(out.sync,
+            "generating sprites\r\n"
+            "warning: line: 12 - bad value\n"
+            "warning: no line\n"
+            "file: chair.iff\nwarning: odd\n");
+}
+
+TEST(Report, FatalCarriesLinePrefixAndReportsWithEmptyLine) {
+  Captured out;
+  ScopedReportTarget scope(out.Target());
+  try {
+    FatalError("bad tag", 7);
+    FAIL() << "FatalError returned";
+  } catch (const Terminate& t) {
+    EXPECT_EQ(t.Message(), "line: 7 - bad tag");
+    ReportFatal(t.Message());
+  }
+  EXPECT_EQ(out.stream.str(), "fatal error: line: 7 - bad tag\n\n");
+}
+
+TEST(Report, LongMessagesAreCutTo1023) {
+  Captured out;
+  ScopedReportTarget scope(out.Target());
+  Warning(std::string(3000, 'w'));
+  EXPECT_EQ(out.stream.str().size(), 1023u);
+  try {
+    FatalError(std::string(3000, 'f'), 1);
+  } catch (const Terminate& t) {
+    EXPECT_EQ(t.Message().size(), 1023u);
+  }
+}
+
+TEST(Report, ObserverSeesStructuredReports) {
+  Captured out;
+  std::vector<std::pair<ReportKind, std::optional<int>>> seen;
+  ReportTarget target = out.Target();
+  target.observer = [&](ReportKind kind, std::string_view, std::optional<int> line) { seen.emplace_back(kind, line); };
+  ScopedReportTarget scope(std::move(target));
+  Warning("w", 3);
+  ReportFatal("boom");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].first, ReportKind::kWarning);
+  EXPECT_EQ(seen[0].second, 3);
+  EXPECT_EQ(seen[1].first, ReportKind::kFatal);
+}
+
+TEST(Report, SyncBufferWithoutTextReports) {
+  testing::AssertCapture capture;
+  SyncBuffer none;
+  none.Append("x");
+  EXPECT_EQ(none.Read(), "");
+  EXPECT_TRUE(capture.Saw("(fSyncMessage) no sync buffer"));
+  std::string text = "abc";
+  std::mutex lock;
+  SyncBuffer buffer{&text, &lock};
+  EXPECT_EQ(buffer.TakeAll(), "abc");
+  EXPECT_EQ(text, "");
+}
+
+TEST(XAssert, OffWorkerThreadIsReportedAndCallerGoesOn) {
+  testing::AssertCapture capture;
+  bool continued = false;
+  XASSERT(1 + 1 == 3, "arithmetic");
+  continued = true;
+  EXPECT_TRUE(continued);
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_NE(capture.Reports()[0].find("XASSERT failure in file "), std::string::npos);
+  EXPECT_NE(capture.Reports()[0].find(" : (1 + 1 == 3) arithmetic"), std::string::npos);
+}
+
+TEST(XAssert, OnWorkerThreadBecomesTerminate) {
+  testing::AssertCapture capture;
+  std::string message;
+  std::thread worker([&] {
+    ScopedWorkerThread scope;
+    try {
+      XASSERT(false, "logic error");
+    } catch (const Terminate& t) {
+      message = t.Message();
+    }
+  });
+  worker.join();
+  EXPECT_EQ(capture.Count(), 0u);
+  EXPECT_EQ(message.rfind("XASSERT failure in file ", 0), 0u);
+  EXPECT_NE(message.find("(false) logic error"), std::string::npos);
+  EXPECT_FALSE(IsWorkerThread());
+}
+
+}  // namespace
+}  // namespace pixmold
