@@ -42,8 +42,8 @@ struct SpriteDecodeLimits {
 };
 
 struct SpriteDecodeStatus {
-  std::string error;        // empty on success
-  std::size_t offset = 0;   // where decoding stopped
+  std::string error;       // empty on success
+  std::size_t offset = 0;  // where decoding stopped
   bool Ok() const { return error.empty(); }
   static SpriteDecodeStatus Fail(std::string message, std::size_t at) { return {std::move(message), at}; }
 };

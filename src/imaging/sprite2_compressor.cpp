@@ -199,7 +199,8 @@ void Sprite2Compressor::PostProcess() {
       write += data;
       continue;
     }
-    if (code != sprite2::kSL && code != sprite2::kEOS) XASSERT_FAIL("token == kSL || token == kEOS", "bad token skip logic");
+    if (code != sprite2::kSL && code != sprite2::kEOS)
+      XASSERT_FAIL("token == kSL || token == kEOS", "bad token skip logic");
     put(write, w);
     if (code == sprite2::kEOS) {
       write += 2;
@@ -224,15 +225,21 @@ void Sprite2Compressor::PostProcess() {
   }
 }
 
-std::vector<std::uint8_t> Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour,
-                                                    const PixelRect& reference, const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour, const PixelRect& reference,
+                                      const PixelRect& rect) {
   if (fStream.Overflowed()) {
     Warning("sprite too wide: a count or line length does not fit an SPR2 token, frame not encoded");
     return {};
   }
   PostProcess();
   const std::span<const std::uint8_t> stream = fStream.Bytes();
-  std::vector<std::uint8_t> frame(sprite2::kFrameHeaderSize + stream.size());
+  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(sprite2::kFrameHeaderSize + stream.size()));
+  if (!handle) {
+    XASSERT_FAIL("frame", "could not allocate memory!");
+    return {};
+  }
+  HandleLock lock(handle.Get());
+  const std::span<std::uint8_t> frame = lock.Bytes();
   const bool empty = rect.Empty();
   StoreU16LE(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()));
   StoreU16LE(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()));
@@ -244,11 +251,11 @@ std::vector<std::uint8_t> Sprite2Compressor::Finish(std::uint32_t flags, std::ui
   std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
   const bool ok = CheckSprite2Frame(frame);
   XASSERT(ok, "Sprite sanity check failed!");
-  return frame;
+  lock.Unlock();
+  return handle;
 }
 
-std::vector<std::uint8_t> Sprite2Compressor::EncodeP(PixelView colour, const PixelRect& reference,
-                                                     const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const PixelRect& reference, const PixelRect& rect) {
   fStream.Clear();
   const PixelRect r = ClipToViews(rect, {&colour});
   ColourLine line{colour, TopLeft(colour)};
@@ -256,8 +263,8 @@ std::vector<std::uint8_t> Sprite2Compressor::EncodeP(PixelView colour, const Pix
   return Finish(sprite2::kColorData, line.clear, reference, r);
 }
 
-std::vector<std::uint8_t> Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference,
-                                                      const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference,
+                                        const PixelRect& rect) {
   fStream.Clear();
   CheckDepthSize(colour, depth);
   const PixelRect r = ClipToViews(rect, {&colour, &depth});
@@ -266,13 +273,13 @@ std::vector<std::uint8_t> Sprite2Compressor::EncodeZP(PixelView colour, PixelVie
   return Finish(sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r);
 }
 
-std::vector<std::uint8_t> Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha,
-                                                       const PixelRect& reference, const PixelRect& rect,
-                                                       int alphaBits) {
+OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const PixelRect& reference,
+                                         const PixelRect& rect, int alphaBits) {
   fStream.Clear();
   const int shift = AlphaShift(alphaBits);
   CheckDepthSize(colour, depth);
-  if (!alpha.SameSize(colour)) XASSERT_FAIL("w_ == width && h_ == height", "alpha offscreen different size than z & pixels");
+  if (!alpha.SameSize(colour))
+    XASSERT_FAIL("w_ == width && h_ == height", "alpha offscreen different size than z & pixels");
   const PixelRect r = ClipToViews(rect, {&colour, &depth, &alpha});
   AlphaLine line{colour, depth, alpha, shift, (255 - TopLeft(alpha)) >> shift};
   EncodeRows(r, line);

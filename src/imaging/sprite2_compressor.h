@@ -11,6 +11,9 @@
 //
 // Counts and line lengths have 13 bits. A rectangle whose lines do not fit
 // them is refused with a warning rather than stored wrongly.
+//
+// The stream is built in a buffer the compressor keeps between frames; only
+// the finished frame is copied into a handle.
 #pragma once
 
 #include <cstdint>
@@ -20,25 +23,25 @@
 #include "imaging/pixel_rect.h"
 #include "imaging/pixel_view.h"
 #include "imaging/sprite2_stream.h"
+#include "resfile/handle_owner.h"
 
 namespace pixmold {
 
 class Sprite2Compressor {
  public:
-  // Each returns the frame, or an empty buffer when it cannot be made. The
-  // frame's origin is the rectangle's offset from the reference rectangle.
-  std::vector<std::uint8_t> EncodeP(PixelView colour, const PixelRect& reference, const PixelRect& rect);
-  std::vector<std::uint8_t> EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference,
-                                     const PixelRect& rect);
-  std::vector<std::uint8_t> EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const PixelRect& reference,
-                                      const PixelRect& rect, int alphaBits);
+  // Each returns a new handle holding the frame, or none when it cannot be
+  // made. The frame's origin is the rectangle's offset from the reference
+  // rectangle.
+  OwnedHandle EncodeP(PixelView colour, const PixelRect& reference, const PixelRect& rect);
+  OwnedHandle EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference, const PixelRect& rect);
+  OwnedHandle EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const PixelRect& reference,
+                        const PixelRect& rect, int alphaBits);
 
  private:
   template <typename Line>
   void EncodeRows(const PixelRect& rect, Line& line);
   void PostProcess();
-  std::vector<std::uint8_t> Finish(std::uint32_t flags, std::uint8_t clearColour, const PixelRect& reference,
-                                   const PixelRect& rect);
+  OwnedHandle Finish(std::uint32_t flags, std::uint8_t clearColour, const PixelRect& reference, const PixelRect& rect);
 
   Sprite2Stream fStream;
 };

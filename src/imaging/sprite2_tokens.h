@@ -14,9 +14,9 @@
 namespace pixmold {
 
 struct Sprite2Token {
-  std::size_t position = 0;  // offset of the token word in the frame
-  std::uint16_t code = 0;    // one of the sprite2::k* codes
-  int data = 0;              // the low 13 bits
+  std::size_t position = 0;              // offset of the token word in the frame
+  std::uint16_t code = 0;                // one of the sprite2::k* codes
+  int data = 0;                          // the low 13 bits
   std::span<const std::uint8_t> pixels;  // a run's bytes (1, 2 or 3 per pixel), else empty
   std::size_t end = 0;                   // offset after the token, its pixels and any pad byte
 };

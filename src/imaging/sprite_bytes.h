@@ -53,8 +53,7 @@ class SpriteCursor {
       return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
              (std::uint32_t{p[3]} << 24);
     }
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
   }
   std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
   // n bytes in place; empty (and failed) when they are not all there.

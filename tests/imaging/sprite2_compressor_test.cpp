@@ -13,6 +13,7 @@
 namespace pixmold {
 namespace {
 
+using testing::Contents;
 using testing::TestImage;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -40,13 +41,13 @@ struct CapturedReport {
 TEST(Sprite2Compressor, ColourFrameByteForByte) {
   TestImage colour = Rows({{0, 5, 6, 7}});
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeP(colour.View(), Whole(colour), Whole(colour));
-  const Bytes expected = {
-      4, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 4 x 1, colour, palette 0, clear 0, origin 0,0
-      0x0A, 0x00,                                      // kNL, 10 bytes to kEOS
-      0x01, 0x60,                                      // kClear 1
-      0x03, 0xC0, 5, 6, 7, 0xB0,                       // kRunP 3, one pad byte
-      0x00, 0xA0};                                     // kEOS
+  const Bytes frame = Contents(c.EncodeP(colour.View(), Whole(colour), Whole(colour)));
+  const Bytes expected = {4,    0,    1, 0, 1, 0,    0, 0,
+                          0,    0,    0, 0, 0, 0,    0, 0,  // 4 x 1, colour, palette 0, clear 0, origin 0,0
+                          0x0A, 0x00,                       // kNL, 10 bytes to kEOS
+                          0x01, 0x60,                       // kClear 1
+                          0x03, 0xC0, 5, 6, 7, 0xB0,        // kRunP 3, one pad byte
+                          0x00, 0xA0};                      // kEOS
   EXPECT_EQ(frame, expected);
 }
 
@@ -69,13 +70,14 @@ TEST(Sprite2Compressor, ColourStreamsByteForByte) {
        Rows({{0, 9}, {0, 0}, {0, 0}, {0, 0}, {9, 0}}),
        {0x08, 0x00, 0x01, 0x60, 0x01, 0xC0, 9, 0xB0, 0x03, 0x80, 0x06, 0x00, 0x01, 0xC0, 9, 0xB0, 0x00, 0xA0}},
       // Runs split by clear stretches; an even run needs no pad.
-      {"alternating", Rows({{0, 1, 2, 0, 3}}),
+      {"alternating",
+       Rows({{0, 1, 2, 0, 3}}),
        {0x0E, 0x00, 0x01, 0x60, 0x02, 0xC0, 1, 2, 0x01, 0x60, 0x01, 0xC0, 3, 0xB0, 0x00, 0xA0}},
   };
   for (const auto& tc : cases) {
     CapturedReport report;
     Sprite2Compressor c;
-    EXPECT_EQ(Stream(c.EncodeP(tc.colour.View(), Whole(tc.colour), Whole(tc.colour))), tc.stream) << tc.name;
+    EXPECT_EQ(Stream(Contents(c.EncodeP(tc.colour.View(), Whole(tc.colour), Whole(tc.colour)))), tc.stream) << tc.name;
     EXPECT_EQ(report.stream.str(), "") << tc.name;
   }
 }
@@ -84,7 +86,7 @@ TEST(Sprite2Compressor, TrailingSkipLineIsDroppedWithAReport) {
   TestImage colour = Rows({{0, 7}, {0, 0}, {0, 0}, {0, 0}});
   CapturedReport report;
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeP(colour.View(), Whole(colour), Whole(colour));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), Whole(colour), Whole(colour)));
   EXPECT_EQ(Stream(frame), (Bytes{0x08, 0x00, 0x01, 0x60, 0x01, 0xC0, 7, 0xB0, 0x00, 0xA0}));
   EXPECT_EQ(report.stream.str(), "warning: Was not expecting a skip line before end-of-sprite\n");
   // The height still counts the dropped rows.
@@ -98,7 +100,7 @@ TEST(Sprite2Compressor, PixelDataThatLooksLikeASkipLineIsKept) {
   TestImage depth = Rows({{255, 3}});
   CapturedReport report;
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeZP(colour.View(), depth.View(), Whole(colour), Whole(colour));
+  const Bytes frame = Contents(c.EncodeZP(colour.View(), depth.View(), Whole(colour), Whole(colour)));
   EXPECT_EQ(Stream(frame), (Bytes{0x08, 0x00, 0x01, 0x60, 0x01, 0x20, 3, 0x85, 0x00, 0xA0}));
   EXPECT_EQ(report.stream.str(), "");
 }
@@ -107,15 +109,16 @@ TEST(Sprite2Compressor, DepthAndAlphaStreamsByteForByte) {
   TestImage colour = Rows({{0, 3, 4}});
   TestImage depth = Rows({{255, 10, 20}});
   Sprite2Compressor c;
-  Bytes frame = c.EncodeZP(colour.View(), depth.View(), Whole(colour), Whole(colour));
+  Bytes frame = Contents(c.EncodeZP(colour.View(), depth.View(), Whole(colour), Whole(colour)));
   EXPECT_EQ(frame[4], 3);
   EXPECT_EQ(Stream(frame), (Bytes{0x0A, 0x00, 0x01, 0x60, 0x02, 0x20, 10, 3, 20, 4, 0x00, 0xA0}));
 
   // Alpha 255 quantises to the full value 31 and goes in a pair; alpha 24
   // quantises to 3 and goes in a triple, padded.
   TestImage alpha = Rows({{0, 255, 24}});
-  frame = c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), MakePixelRect(1, 0, 3, 1), 5);
-  const Bytes expected = {2, 0, 1, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0,  // 2 x 1, flags 7, origin x 1
+  frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), MakePixelRect(1, 0, 3, 1), 5));
+  const Bytes expected = {2,    0,    1,    0,    7,  0, 0,    0,    0,  0, 0, 0,    0,    0,
+                          1,    0,  // 2 x 1, flags 7, origin x 1
                           0x0C, 0x00, 0x01, 0x20, 10, 3, 0x01, 0x40, 20, 4, 3, 0xB0, 0x00, 0xA0};
   EXPECT_EQ(frame, expected);
 }
@@ -125,15 +128,15 @@ TEST(Sprite2Compressor, AlphaRunsSwitchKindWithoutClearTokens) {
   TestImage depth = Rows({{255, 9, 9, 9, 9}});
   TestImage alpha = Rows({{0, 255, 64, 64, 255}});
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), Whole(colour), 5);
-  EXPECT_EQ(Stream(frame), (Bytes{0x14, 0x00, 0x01, 0x60, 0x01, 0x20, 9, 1, 0x02, 0x40, 9, 2, 8, 9, 3, 8,
-                                  0x01, 0x20, 9, 4, 0x00, 0xA0}));
+  const Bytes frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), Whole(colour), 5));
+  EXPECT_EQ(Stream(frame), (Bytes{0x14, 0x00, 0x01, 0x60, 0x01, 0x20, 9,    1, 0x02, 0x40, 9,
+                                  2,    8,    9,    3,    8,    0x01, 0x20, 9, 4,    0x00, 0xA0}));
 }
 
 TEST(Sprite2Compressor, EmptyRectangleGivesZeroSizeAndOrigin) {
   TestImage colour(4, 4, 0);
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(2, 2, 2, 3));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(2, 2, 2, 3)));
   EXPECT_EQ(frame, (Bytes{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0xA0}));
 }
 
@@ -141,7 +144,7 @@ TEST(Sprite2Compressor, OriginIsTheOffsetFromTheReference) {
   TestImage colour(8, 8, 0);
   colour.Set(5, 6, 1);
   Sprite2Compressor c;
-  const Bytes frame = c.EncodeP(colour.View(), MakePixelRect(1, 2, 8, 8), MakePixelRect(4, 5, 7, 8));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), MakePixelRect(1, 2, 8, 8), MakePixelRect(4, 5, 7, 8)));
   Sprite2FrameHeader h;
   ASSERT_TRUE(ReadSprite2Header(frame, h).Ok());
   EXPECT_EQ(h.width, 3);
@@ -154,21 +157,21 @@ TEST(Sprite2Compressor, AssertionTextsForMismatchedInputs) {
   testing::AssertCapture asserts;
   TestImage colour(4, 4, 0), depth(3, 4, 255), alpha(4, 3, 0);
   Sprite2Compressor c;
-  c.EncodeZP(colour.View(), depth.View(), Whole(colour), MakePixelRect(0, 0, 3, 3));
+  Contents(c.EncodeZP(colour.View(), depth.View(), Whole(colour), MakePixelRect(0, 0, 3, 3)));
   EXPECT_TRUE(asserts.Saw("(w_ == 0 && h_ == 0) pixel and z-buffers are different dimensions!"));
   asserts.Clear();
   TestImage depth4(4, 4, 255);
-  c.EncodeZPA(colour.View(), depth4.View(), alpha.View(), Whole(colour), MakePixelRect(0, 0, 3, 3), 5);
+  Contents(c.EncodeZPA(colour.View(), depth4.View(), alpha.View(), Whole(colour), MakePixelRect(0, 0, 3, 3), 5));
   EXPECT_TRUE(asserts.Saw("(w_ == width && h_ == height) alpha offscreen different size than z & pixels"));
   asserts.Clear();
   TestImage alpha4(4, 4, 0);
-  c.EncodeZPA(colour.View(), depth4.View(), alpha4.View(), Whole(colour), Whole(colour), 3);
+  Contents(c.EncodeZPA(colour.View(), depth4.View(), alpha4.View(), Whole(colour), Whole(colour), 3));
   EXPECT_TRUE(asserts.Saw("(alpha_bits <= 8 && alpha_bits > 3) odd-looking alpha_bits parameters..."));
   asserts.Clear();
   // A visible pixel whose alpha quantises to 0 should have been cleared.
   depth4.Set(1, 1, 5);
   alpha4.Set(1, 1, 7);
-  c.EncodeZPA(colour.View(), depth4.View(), alpha4.View(), Whole(colour), Whole(colour), 5);
+  Contents(c.EncodeZPA(colour.View(), depth4.View(), alpha4.View(), Whole(colour), Whole(colour), 5));
   EXPECT_TRUE(asserts.Saw("(aPx != 0) should have filtered out invisible pixels!"));
 }
 
@@ -177,7 +180,7 @@ TEST(Sprite2Compressor, RowsTooWideForA13BitTokenAreRefused) {
   for (int x = 1; x < 9000; ++x) colour.Set(x, 0, 1);
   CapturedReport report;
   Sprite2Compressor c;
-  EXPECT_TRUE(c.EncodeP(colour.View(), Whole(colour), Whole(colour)).empty());
+  EXPECT_TRUE(Contents(c.EncodeP(colour.View(), Whole(colour), Whole(colour))).empty());
   EXPECT_NE(report.stream.str().find("does not fit an SPR2 token"), std::string::npos);
 }
 
@@ -185,7 +188,7 @@ TEST(Sprite2Compressor, VeryTallEmptyFramesSplitTheirSkipLines) {
   TestImage colour(1, 9000, 0);
   Sprite2Compressor c;
   CapturedReport report;
-  const Bytes frame = c.EncodeP(colour.View(), Whole(colour), Whole(colour));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), Whole(colour), Whole(colour)));
   // 8191 + 809 lines; the second kSL ends a frame of three tokens and goes.
   EXPECT_EQ(Stream(frame), (Bytes{0xFF, 0x9F, 0x00, 0xA0}));
   EXPECT_NE(report.stream.str().find("skip line before end-of-sprite"), std::string::npos);
@@ -204,6 +207,28 @@ TEST(Sprite2Compressor, CheckReportsBadLineLengths) {
   frame[16] = 0x02;  // points at the run token
   EXPECT_FALSE(CheckSprite2Frame(frame));
   EXPECT_TRUE(asserts.Saw("bad kNL data"));
+}
+
+}  // namespace
+}  // namespace pixmold
+
+namespace pixmold {
+namespace {
+
+TEST(Sprite2Compressor, OutOfMemoryGivesNoFrame) {
+  testing::AssertCapture asserts;
+  testing::TestImage colour(4, 4, 0);
+  colour.Set(1, 1, 5);
+  Sprite2Compressor c;
+  const std::size_t live = CountLiveHandles();
+  FailHandleAllocationAfter(1);
+  OwnedHandle frame = c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(0, 0, 4, 4));
+  FailHandleAllocationAfter(0);
+  EXPECT_FALSE(frame);
+  EXPECT_TRUE(asserts.Saw("could not allocate memory!"));
+  EXPECT_EQ(CountLiveHandles(), live);
+  // The compressor is still usable afterwards.
+  EXPECT_TRUE(c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(0, 0, 4, 4)));
 }
 
 }  // namespace

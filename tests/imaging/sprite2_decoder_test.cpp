@@ -15,9 +15,22 @@ using Bytes = std::vector<std::uint8_t>;
 // A frame header for width x height, colour+depth+alpha, palette 9, clear 3,
 // origin (x 2, y 1), followed by the stream.
 Bytes Frame(int width, int height, const Bytes& stream) {
-  Bytes f = {static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
-             static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8), 7, 0, 0, 0, 9, 0, 3, 0, 1, 0,
-             2, 0};
+  Bytes f = {static_cast<std::uint8_t>(width),
+             static_cast<std::uint8_t>(width >> 8),
+             static_cast<std::uint8_t>(height),
+             static_cast<std::uint8_t>(height >> 8),
+             7,
+             0,
+             0,
+             0,
+             9,
+             0,
+             3,
+             0,
+             1,
+             0,
+             2,
+             0};
   for (std::uint8_t b : stream) f.push_back(b);  // (insert of an empty range trips a g++ 12 false warning)
   return f;
 }
@@ -109,8 +122,9 @@ TEST(Sprite2Decoder, ParsesLists) {
     std::uint8_t value;
     const char* error;
   };
-  for (const Bad& bad : {Bad{0, 0xE9, "version"}, Bad{4, 200, "offset table longer"}, Bad{7, 0x80, "count out of range"},
-                         Bad{12, 19, "outside the list"}, Bad{16, 200, "outside the list"}}) {
+  for (const Bad& bad :
+       {Bad{0, 0xE9, "version"}, Bad{4, 200, "offset table longer"}, Bad{7, 0x80, "count out of range"},
+        Bad{12, 19, "outside the list"}, Bad{16, 200, "outside the list"}}) {
     Bytes broken = list;
     broken[bad.at] = bad.value;
     const auto status = ParseSprite2List(broken, view);

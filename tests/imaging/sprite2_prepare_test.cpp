@@ -16,8 +16,8 @@ struct CleanUpCase {
   const char* name;
   std::vector<std::vector<int>> colour;
   std::vector<std::vector<int>> depth;
-  int x, y;       // the pixel to look at
-  int expected;   // its depth afterwards
+  int x, y;      // the pixel to look at
+  int expected;  // its depth afterwards
 };
 
 TestImage FromRows(const std::vector<std::vector<int>>& rows) {

@@ -12,6 +12,7 @@
 namespace pixmold {
 namespace {
 
+using testing::Contents;
 using testing::RenderedSheet;
 using testing::TestImage;
 
@@ -20,8 +21,8 @@ constexpr int kAlphaBits = 5;
 
 // Decodes a frame and compares every pixel of the rectangle with what the
 // encoder was given; returns the number of drawn pixels.
-int ExpectRoundTrip(const std::vector<std::uint8_t>& frame, Mode mode, const TestImage& colour,
-                    const TestImage& depth, const TestImage& alpha, const PixelRect& reference, const PixelRect& rect) {
+int ExpectRoundTrip(const std::vector<std::uint8_t>& frame, Mode mode, const TestImage& colour, const TestImage& depth,
+                    const TestImage& alpha, const PixelRect& reference, const PixelRect& rect) {
   DecodedSprite out;
   Sprite2FrameHeader h;
   const SpriteDecodeStatus status = DecodeSprite2Frame(frame, out, &h);
@@ -63,11 +64,11 @@ std::vector<std::uint8_t> Encode(Sprite2Compressor& c, Mode mode, const TestImag
                                  const TestImage& alpha, const PixelRect& reference, const PixelRect& rect) {
   switch (mode) {
     case Mode::kColour:
-      return c.EncodeP(colour.View(), reference, rect);
+      return Contents(c.EncodeP(colour.View(), reference, rect));
     case Mode::kDepth:
-      return c.EncodeZP(colour.View(), depth.View(), reference, rect);
+      return Contents(c.EncodeZP(colour.View(), depth.View(), reference, rect));
     default:
-      return c.EncodeZPA(colour.View(), depth.View(), alpha.View(), reference, rect, kAlphaBits);
+      return Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), reference, rect, kAlphaBits));
   }
 }
 
@@ -96,8 +97,8 @@ TEST(Sprite2RoundTrip, RandomImagesAndRectangles) {
     // The alpha encoder needs the preparation that clears invisible pixels.
     PrepareAlpha(colour.View(), depth.MutView(), alpha.View(), kAlphaBits);
     const int l = static_cast<int>(rng() % w), t = static_cast<int>(rng() % h);
-    const PixelRect rect = MakePixelRect(l, t, l + 1 + static_cast<int>(rng() % (w - l)),
-                                         t + 1 + static_cast<int>(rng() % (h - t)));
+    const PixelRect rect =
+        MakePixelRect(l, t, l + 1 + static_cast<int>(rng() % (w - l)), t + 1 + static_cast<int>(rng() % (h - t)));
     const PixelRect reference = MakePixelRect(0, 0, w, h);
     for (Mode mode : {Mode::kColour, Mode::kDepth, Mode::kAlpha}) {
       SCOPED_TRACE(::testing::Message() << "round " << round << " mode " << static_cast<int>(mode));
@@ -122,12 +123,13 @@ TEST(Sprite2RoundTrip, RenderedSheetCells) {
                              MakePixelRect(48, 40, 96, 80), MakePixelRect(0, 0, 96, 80)};
   int drawnDepth = 0;
   for (const PixelRect& cell : cells) {
-    ExpectRoundTrip(c.EncodeP(sheet.colour.View(), cell, cell), Mode::kColour, sheet.colour, cleaned, sheet.alpha,
-                    cell, cell);
-    drawnDepth += ExpectRoundTrip(c.EncodeZP(sheet.colour.View(), cleaned.View(), cell, cell), Mode::kDepth,
+    ExpectRoundTrip(Contents(c.EncodeP(sheet.colour.View(), cell, cell)), Mode::kColour, sheet.colour, cleaned,
+                    sheet.alpha, cell, cell);
+    drawnDepth += ExpectRoundTrip(Contents(c.EncodeZP(sheet.colour.View(), cleaned.View(), cell, cell)), Mode::kDepth,
                                   sheet.colour, cleaned, sheet.alpha, cell, cell);
-    ExpectRoundTrip(c.EncodeZPA(sheet.colour.View(), prepared.View(), sheet.alpha.View(), cell, cell, kAlphaBits),
-                    Mode::kAlpha, sheet.colour, prepared, sheet.alpha, cell, cell);
+    ExpectRoundTrip(
+        Contents(c.EncodeZPA(sheet.colour.View(), prepared.View(), sheet.alpha.View(), cell, cell, kAlphaBits)),
+        Mode::kAlpha, sheet.colour, prepared, sheet.alpha, cell, cell);
   }
   // After the clean-up every coloured pixel has a depth and is drawn.
   int coloured = 0;

@@ -8,13 +8,17 @@
 #include <vector>
 
 #include "imaging/pixel_view.h"
+#include "resfile/handle_owner.h"
 
 namespace pixmold::testing {
 
 class TestImage {
  public:
   TestImage(int width, int height, std::uint8_t fill = 0)
-      : fWidth(width), fHeight(height), fStride((width + 3) & ~3), fBytes(static_cast<std::size_t>(fStride) * height, 0xEE) {
+      : fWidth(width),
+        fHeight(height),
+        fStride((width + 3) & ~3),
+        fBytes(static_cast<std::size_t>(fStride) * height, 0xEE) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) Set(x, y, fill);
   }
@@ -29,7 +33,8 @@ class TestImage {
 
  private:
   std::uint8_t* Top() const {
-    return fHeight == 0 ? nullptr : const_cast<std::uint8_t*>(fBytes.data()) + static_cast<std::size_t>(fStride) * (fHeight - 1);
+    return fHeight == 0 ? nullptr
+                        : const_cast<std::uint8_t*>(fBytes.data()) + static_cast<std::size_t>(fStride) * (fHeight - 1);
   }
 
   int fWidth, fHeight, fStride;
@@ -69,6 +74,13 @@ struct RenderedSheet {
 inline void FillRandom(TestImage& image, std::mt19937& rng, int modulo = 256) {
   for (int y = 0; y < image.Height(); ++y)
     for (int x = 0; x < image.Width(); ++x) image.Set(x, y, static_cast<std::uint8_t>(rng() % modulo));
+}
+
+// The bytes a handle holds (none for a null handle).
+inline std::vector<std::uint8_t> Contents(const OwnedHandle& handle) {
+  if (!handle) return {};
+  HandleLock lock(handle.Get());
+  return {lock.Data(), lock.Data() + lock.Size()};
 }
 
 }  // namespace pixmold::testing
