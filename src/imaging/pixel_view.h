@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/offscreen.h"
+
 namespace pixmold {
 
 template <typename Byte>
@@ -16,7 +18,7 @@ struct BasicPixelView {
   int width = 0;
   int height = 0;
 
-  bool Empty() const { return top == nullptr || width <= 0 || height <= 0; }
+  bool IsEmpty() const { return top == nullptr || width <= 0 || height <= 0; }
   Byte* Row(int y) const { return top + static_cast<std::ptrdiff_t>(y) * rowBytes; }
   Byte& At(int x, int y) const { return Row(y)[x]; }
   bool SameSize(const BasicPixelView<const std::uint8_t>& other) const {
@@ -27,5 +29,15 @@ struct BasicPixelView {
 
 using PixelView = BasicPixelView<const std::uint8_t>;
 using MutablePixelView = BasicPixelView<std::uint8_t>;
+
+// The pixels of an offscreen; an empty view when it has none.
+inline PixelView ViewOf(const Offscreen& offscreen) {
+  if (!offscreen.Exists()) return {};
+  return {offscreen.Row(0), offscreen.GetRowBytes(), offscreen.Width(), offscreen.Height()};
+}
+inline MutablePixelView MutableViewOf(Offscreen& offscreen) {
+  if (!offscreen.Exists()) return {};
+  return {offscreen.Row(0), offscreen.GetRowBytes(), offscreen.Width(), offscreen.Height()};
+}
 
 }  // namespace pixmold

@@ -15,14 +15,14 @@ namespace {
 // two run kinds (the alpha encoder uses both; the others only the first).
 enum PixelClass : std::uint8_t { kClearPixel, kRunA, kRunB };
 
-PixelRect Bounds(const PixelView& view) { return MakePixelRect(0, 0, view.width, view.height); }
+Rect Bounds(const PixelView& view) { return Rect::Make(0, 0, view.width, view.height); }
 
 // The part of the rectangle that every given view covers; reports a
 // rectangle reaching outside, which the callers check beforehand.
-PixelRect ClipToViews(const PixelRect& rect, std::initializer_list<const PixelView*> views) {
-  if (rect.Empty()) return PixelRect{};
-  PixelRect clipped = rect;
-  for (const PixelView* view : views) clipped = PixelRect::Intersect(clipped, Bounds(*view));
+Rect ClipToViews(const Rect& rect, std::initializer_list<const PixelView*> views) {
+  if (rect.IsEmpty()) return Rect{};
+  Rect clipped = rect;
+  for (const PixelView* view : views) IntersectRect(clipped, Bounds(*view), clipped);
   XASSERT(clipped == rect, "sprite rectangle reaches outside its offscreen");
   return clipped;
 }
@@ -31,7 +31,7 @@ void CheckDepthSize(const PixelView& colour, const PixelView& depth) {
   if (!colour.SameSize(depth)) XASSERT_FAIL("w_ == 0 && h_ == 0", "pixel and z-buffers are different dimensions!");
 }
 
-std::uint8_t TopLeft(const PixelView& view) { return view.Empty() ? 0 : view.At(0, 0); }
+std::uint8_t TopLeft(const PixelView& view) { return view.IsEmpty() ? 0 : view.At(0, 0); }
 
 struct ColourLine {
   const PixelView& colour;
@@ -103,7 +103,7 @@ int AlphaShift(int alphaBits) {
 // start of a line is written only when a run follows it, and a clear token
 // left open at the end of a line is taken back.
 template <typename Line>
-void Sprite2Compressor::EncodeRows(const PixelRect& rect, Line& line) {
+void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
   enum class State { kLineStart, kLeadingClear, kRun, kClearRun };
   Sprite2Stream& s = fStream;
   std::ptrdiff_t lastNewLine = -1;
@@ -225,8 +225,8 @@ void Sprite2Compressor::PostProcess() {
   }
 }
 
-OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour, const PixelRect& reference,
-                                      const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour, const Rect& reference,
+                                      const Rect& rect) {
   if (fStream.Overflowed()) {
     Warning("sprite too wide: a count or line length does not fit an SPR2 token, frame not encoded");
     return {};
@@ -240,7 +240,7 @@ OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearCol
   }
   HandleLock lock(handle.Get());
   const std::span<std::uint8_t> frame = lock.Bytes();
-  const bool empty = rect.Empty();
+  const bool empty = rect.IsEmpty();
   StoreU16LE(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()));
   StoreU16LE(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()));
   StoreU32LE(frame, 4, flags);
@@ -255,32 +255,31 @@ OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearCol
   return handle;
 }
 
-OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const PixelRect& reference, const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const Rect& reference, const Rect& rect) {
   fStream.Clear();
-  const PixelRect r = ClipToViews(rect, {&colour});
+  const Rect r = ClipToViews(rect, {&colour});
   ColourLine line{colour, TopLeft(colour)};
   EncodeRows(r, line);
   return Finish(sprite2::kColorData, line.clear, reference, r);
 }
 
-OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference,
-                                        const PixelRect& rect) {
+OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
   fStream.Clear();
   CheckDepthSize(colour, depth);
-  const PixelRect r = ClipToViews(rect, {&colour, &depth});
+  const Rect r = ClipToViews(rect, {&colour, &depth});
   DepthLine line{colour, depth};
   EncodeRows(r, line);
   return Finish(sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r);
 }
 
-OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const PixelRect& reference,
-                                         const PixelRect& rect, int alphaBits) {
+OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                         const Rect& rect, int alphaBits) {
   fStream.Clear();
   const int shift = AlphaShift(alphaBits);
   CheckDepthSize(colour, depth);
   if (!alpha.SameSize(colour))
     XASSERT_FAIL("w_ == width && h_ == height", "alpha offscreen different size than z & pixels");
-  const PixelRect r = ClipToViews(rect, {&colour, &depth, &alpha});
+  const Rect r = ClipToViews(rect, {&colour, &depth, &alpha});
   AlphaLine line{colour, depth, alpha, shift, (255 - TopLeft(alpha)) >> shift};
   EncodeRows(r, line);
   return Finish(sprite2::kColorData | sprite2::kZData | sprite2::kAlphaData, TopLeft(colour), reference, r);

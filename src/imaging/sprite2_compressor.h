@@ -20,8 +20,8 @@
 #include <span>
 #include <vector>
 
-#include "imaging/pixel_rect.h"
 #include "imaging/pixel_view.h"
+#include "imaging/rect.h"
 #include "imaging/sprite2_stream.h"
 #include "resfile/handle_owner.h"
 
@@ -32,16 +32,16 @@ class Sprite2Compressor {
   // Each returns a new handle holding the frame, or none when it cannot be
   // made. The frame's origin is the rectangle's offset from the reference
   // rectangle.
-  OwnedHandle EncodeP(PixelView colour, const PixelRect& reference, const PixelRect& rect);
-  OwnedHandle EncodeZP(PixelView colour, PixelView depth, const PixelRect& reference, const PixelRect& rect);
-  OwnedHandle EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const PixelRect& reference,
-                        const PixelRect& rect, int alphaBits);
+  OwnedHandle EncodeP(PixelView colour, const Rect& reference, const Rect& rect);
+  OwnedHandle EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect);
+  OwnedHandle EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference, const Rect& rect,
+                        int alphaBits);
 
  private:
   template <typename Line>
-  void EncodeRows(const PixelRect& rect, Line& line);
+  void EncodeRows(const Rect& rect, Line& line);
   void PostProcess();
-  OwnedHandle Finish(std::uint32_t flags, std::uint8_t clearColour, const PixelRect& reference, const PixelRect& rect);
+  OwnedHandle Finish(std::uint32_t flags, std::uint8_t clearColour, const Rect& reference, const Rect& rect);
 
   Sprite2Stream fStream;
 };

@@ -48,7 +48,7 @@ int CleanUpDepth(PixelView colour, MutablePixelView depth) {
     }
     return 0;
   }
-  if (colour.Empty()) return 0;
+  if (colour.IsEmpty()) return 0;
   const std::uint8_t clear = colour.At(0, 0);
   int lost = 0;
   for (int y = 0; y < colour.height; ++y) {

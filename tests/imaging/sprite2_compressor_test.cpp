@@ -17,7 +17,7 @@ using testing::Contents;
 using testing::TestImage;
 using Bytes = std::vector<std::uint8_t>;
 
-PixelRect Whole(const TestImage& image) { return MakePixelRect(0, 0, image.Width(), image.Height()); }
+Rect Whole(const TestImage& image) { return Rect::Make(0, 0, image.Width(), image.Height()); }
 
 // The token stream of a frame, without its 16-byte header.
 Bytes Stream(const Bytes& frame) { return Bytes(frame.begin() + 16, frame.end()); }
@@ -116,7 +116,7 @@ TEST(Sprite2Compressor, DepthAndAlphaStreamsByteForByte) {
   // Alpha 255 quantises to the full value 31 and goes in a pair; alpha 24
   // quantises to 3 and goes in a triple, padded.
   TestImage alpha = Rows({{0, 255, 24}});
-  frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), MakePixelRect(1, 0, 3, 1), 5));
+  frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), Whole(colour), Rect::Make(1, 0, 3, 1), 5));
   const Bytes expected = {2,    0,    1,    0,    7,  0, 0,    0,    0,  0, 0, 0,    0,    0,
                           1,    0,  // 2 x 1, flags 7, origin x 1
                           0x0C, 0x00, 0x01, 0x20, 10, 3, 0x01, 0x40, 20, 4, 3, 0xB0, 0x00, 0xA0};
@@ -136,7 +136,7 @@ TEST(Sprite2Compressor, AlphaRunsSwitchKindWithoutClearTokens) {
 TEST(Sprite2Compressor, EmptyRectangleGivesZeroSizeAndOrigin) {
   TestImage colour(4, 4, 0);
   Sprite2Compressor c;
-  const Bytes frame = Contents(c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(2, 2, 2, 3)));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), Rect::Make(0, 0, 4, 4), Rect::Make(2, 2, 2, 3)));
   EXPECT_EQ(frame, (Bytes{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0xA0}));
 }
 
@@ -144,7 +144,7 @@ TEST(Sprite2Compressor, OriginIsTheOffsetFromTheReference) {
   TestImage colour(8, 8, 0);
   colour.Set(5, 6, 1);
   Sprite2Compressor c;
-  const Bytes frame = Contents(c.EncodeP(colour.View(), MakePixelRect(1, 2, 8, 8), MakePixelRect(4, 5, 7, 8)));
+  const Bytes frame = Contents(c.EncodeP(colour.View(), Rect::Make(1, 2, 8, 8), Rect::Make(4, 5, 7, 8)));
   Sprite2FrameHeader h;
   ASSERT_TRUE(ReadSprite2Header(frame, h).Ok());
   EXPECT_EQ(h.width, 3);
@@ -157,11 +157,11 @@ TEST(Sprite2Compressor, AssertionTextsForMismatchedInputs) {
   testing::AssertCapture asserts;
   TestImage colour(4, 4, 0), depth(3, 4, 255), alpha(4, 3, 0);
   Sprite2Compressor c;
-  Contents(c.EncodeZP(colour.View(), depth.View(), Whole(colour), MakePixelRect(0, 0, 3, 3)));
+  Contents(c.EncodeZP(colour.View(), depth.View(), Whole(colour), Rect::Make(0, 0, 3, 3)));
   EXPECT_TRUE(asserts.Saw("(w_ == 0 && h_ == 0) pixel and z-buffers are different dimensions!"));
   asserts.Clear();
   TestImage depth4(4, 4, 255);
-  Contents(c.EncodeZPA(colour.View(), depth4.View(), alpha.View(), Whole(colour), MakePixelRect(0, 0, 3, 3), 5));
+  Contents(c.EncodeZPA(colour.View(), depth4.View(), alpha.View(), Whole(colour), Rect::Make(0, 0, 3, 3), 5));
   EXPECT_TRUE(asserts.Saw("(w_ == width && h_ == height) alpha offscreen different size than z & pixels"));
   asserts.Clear();
   TestImage alpha4(4, 4, 0);
@@ -222,13 +222,13 @@ TEST(Sprite2Compressor, OutOfMemoryGivesNoFrame) {
   Sprite2Compressor c;
   const std::size_t live = CountLiveHandles();
   FailHandleAllocationAfter(1);
-  OwnedHandle frame = c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(0, 0, 4, 4));
+  OwnedHandle frame = c.EncodeP(colour.View(), Rect::Make(0, 0, 4, 4), Rect::Make(0, 0, 4, 4));
   FailHandleAllocationAfter(0);
   EXPECT_FALSE(frame);
   EXPECT_TRUE(asserts.Saw("could not allocate memory!"));
   EXPECT_EQ(CountLiveHandles(), live);
   // The compressor is still usable afterwards.
-  EXPECT_TRUE(c.EncodeP(colour.View(), MakePixelRect(0, 0, 4, 4), MakePixelRect(0, 0, 4, 4)));
+  EXPECT_TRUE(c.EncodeP(colour.View(), Rect::Make(0, 0, 4, 4), Rect::Make(0, 0, 4, 4)));
 }
 
 }  // namespace

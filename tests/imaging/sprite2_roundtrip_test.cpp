@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "base/report.h"
+#include "imaging/offscreen.h"
 #include "imaging/sprite2_compressor.h"
 #include "imaging/sprite2_decoder.h"
 #include "imaging/sprite2_prepare.h"
@@ -22,7 +23,7 @@ constexpr int kAlphaBits = 5;
 // Decodes a frame and compares every pixel of the rectangle with what the
 // encoder was given; returns the number of drawn pixels.
 int ExpectRoundTrip(const std::vector<std::uint8_t>& frame, Mode mode, const TestImage& colour, const TestImage& depth,
-                    const TestImage& alpha, const PixelRect& reference, const PixelRect& rect) {
+                    const TestImage& alpha, const Rect& reference, const Rect& rect) {
   DecodedSprite out;
   Sprite2FrameHeader h;
   const SpriteDecodeStatus status = DecodeSprite2Frame(frame, out, &h);
@@ -61,7 +62,7 @@ int ExpectRoundTrip(const std::vector<std::uint8_t>& frame, Mode mode, const Tes
 }
 
 std::vector<std::uint8_t> Encode(Sprite2Compressor& c, Mode mode, const TestImage& colour, const TestImage& depth,
-                                 const TestImage& alpha, const PixelRect& reference, const PixelRect& rect) {
+                                 const TestImage& alpha, const Rect& reference, const Rect& rect) {
   switch (mode) {
     case Mode::kColour:
       return Contents(c.EncodeP(colour.View(), reference, rect));
@@ -97,9 +98,9 @@ TEST(Sprite2RoundTrip, RandomImagesAndRectangles) {
     // The alpha encoder needs the preparation that clears invisible pixels.
     PrepareAlpha(colour.View(), depth.MutView(), alpha.View(), kAlphaBits);
     const int l = static_cast<int>(rng() % w), t = static_cast<int>(rng() % h);
-    const PixelRect rect =
-        MakePixelRect(l, t, l + 1 + static_cast<int>(rng() % (w - l)), t + 1 + static_cast<int>(rng() % (h - t)));
-    const PixelRect reference = MakePixelRect(0, 0, w, h);
+    const Rect rect =
+        Rect::Make(l, t, l + 1 + static_cast<int>(rng() % (w - l)), t + 1 + static_cast<int>(rng() % (h - t)));
+    const Rect reference = Rect::Make(0, 0, w, h);
     for (Mode mode : {Mode::kColour, Mode::kDepth, Mode::kAlpha}) {
       SCOPED_TRACE(::testing::Message() << "round " << round << " mode " << static_cast<int>(mode));
       const auto frame = Encode(c, mode, colour, depth, alpha, reference, rect);
@@ -119,10 +120,10 @@ TEST(Sprite2RoundTrip, RenderedSheetCells) {
   PrepareAlpha(sheet.colour.View(), prepared.MutView(), sheet.alpha.View(), kAlphaBits);
   Sprite2Compressor c;
   // Cells of a 2 x 2 sheet, and the whole sheet.
-  const PixelRect cells[] = {MakePixelRect(0, 0, 48, 40), MakePixelRect(48, 0, 96, 40), MakePixelRect(0, 40, 48, 80),
-                             MakePixelRect(48, 40, 96, 80), MakePixelRect(0, 0, 96, 80)};
+  const Rect cells[] = {Rect::Make(0, 0, 48, 40), Rect::Make(48, 0, 96, 40), Rect::Make(0, 40, 48, 80),
+                        Rect::Make(48, 40, 96, 80), Rect::Make(0, 0, 96, 80)};
   int drawnDepth = 0;
-  for (const PixelRect& cell : cells) {
+  for (const Rect& cell : cells) {
     ExpectRoundTrip(Contents(c.EncodeP(sheet.colour.View(), cell, cell)), Mode::kColour, sheet.colour, cleaned,
                     sheet.alpha, cell, cell);
     drawnDepth += ExpectRoundTrip(Contents(c.EncodeZP(sheet.colour.View(), cleaned.View(), cell, cell)), Mode::kDepth,
@@ -136,6 +137,38 @@ TEST(Sprite2RoundTrip, RenderedSheetCells) {
   for (int y = 0; y < 80; ++y)
     for (int x = 0; x < 96; ++x) coloured += sheet.colour.Get(x, y) != 3;
   EXPECT_EQ(drawnDepth, 2 * coloured);
+}
+
+}  // namespace
+}  // namespace pixmold
+
+namespace pixmold {
+namespace {
+
+TEST(Sprite2RoundTrip, EncodesStraightFromAnOffscreen) {
+  // 13 pixels wide: a stride of 16, rows stored bottom-up.
+  Offscreen colour, depth;
+  ASSERT_TRUE(colour.Create(Rect::Make(0, 0, 13, 3)));
+  ASSERT_TRUE(depth.Create(Rect::Make(0, 0, 13, 3)));
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 13; ++x) {
+      colour.Row(y)[x] = static_cast<std::uint8_t>(x + 20 * y);
+      depth.Row(y)[x] = (x + y) % 3 == 0 ? 255 : static_cast<std::uint8_t>(x * y);
+    }
+  }
+  Sprite2Compressor c;
+  const Rect all = Rect::Make(0, 0, 13, 3);
+  const auto frame = testing::Contents(c.EncodeZP(ViewOf(colour), ViewOf(depth), all, all));
+  DecodedSprite out;
+  ASSERT_TRUE(DecodeSprite2Frame(frame, out).Ok());
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 13; ++x) {
+      EXPECT_EQ(out.Drawn(x, y), depth.Row(y)[x] != 255) << x << "," << y;
+      if (out.Drawn(x, y)) {
+        EXPECT_EQ(out.colour[out.Index(x, y)], colour.Row(y)[x]);
+      }
+    }
+  }
 }
 
 }  // namespace
