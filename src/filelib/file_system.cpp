@@ -1,0 +1,151 @@
+#include "filelib/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace pixmold {
+namespace {
+
+class PosixFiles final : public FileSystem {
+ public:
+  FileHandle Open(const std::string& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::kRead:
+        flags |= O_RDONLY;
+        break;
+      case OpenMode::kReadWrite:
+        flags |= O_RDWR;
+        break;
+      case OpenMode::kCreate:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    }
+    int fd;
+    do {
+      fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return kNoFile;
+    // Opening a directory for reading succeeds on Linux; every read would fail.
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return kNoFile;
+    }
+    return fd;
+  }
+
+  void Close(FileHandle file) override {
+    if (file >= 0) ::close(file);
+  }
+
+  std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override {
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::pread(file, out + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return done > 0 ? static_cast<std::int64_t>(done) : -1;
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::pwrite(file, in + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return done > 0 ? static_cast<std::int64_t>(done) : -1;
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+  bool Seek(FileHandle file, std::int64_t offset) override { return file >= 0 && offset >= 0; }
+
+  std::int64_t Size(FileHandle file) override {
+    struct stat st;
+    if (::fstat(file, &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+  }
+
+  bool Truncate(FileHandle file, std::int64_t size) override {
+    int rc;
+    do {
+      rc = ::ftruncate(file, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+  }
+
+  // Writes go straight to the kernel; there is no buffer of our own.
+  bool Flush(FileHandle file) override { return file >= 0; }
+
+  bool Sync(FileHandle file) override {
+    int rc;
+    do {
+      rc = ::fsync(file);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+  }
+
+  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  EntryKind Kind(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return EntryKind::kMissing;
+    if (S_ISLNK(st.st_mode)) {
+      if (::stat(path.c_str(), &st) != 0) return EntryKind::kOther;
+      return S_ISREG(st.st_mode) ? EntryKind::kFile : EntryKind::kOther;
+    }
+    if (S_ISREG(st.st_mode)) return EntryKind::kFile;
+    if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
+    return EntryKind::kOther;
+  }
+
+  bool List(const std::string& directory, std::vector<DirEntry>& entries) override {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(directory, ec);
+    if (ec) return false;
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+      if (ec) return false;
+      DirEntry entry;
+      entry.name = it->path().filename().string();
+      entry.kind = Kind(it->path().string());
+      if (entry.kind == EntryKind::kFile) {
+        std::uintmax_t size = std::filesystem::file_size(it->path(), ec);
+        entry.size = ec ? 0 : static_cast<std::int64_t>(size);
+        ec.clear();
+      }
+      entries.push_back(std::move(entry));
+    }
+    return !ec;
+  }
+
+  bool MakeDirectories(const std::string& path) override {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return !ec && Kind(path) == EntryKind::kDirectory;
+  }
+};
+
+}  // namespace
+
+FileSystem& PosixFileSystem() {
+  static PosixFiles files;
+  return files;
+}
+
+}  // namespace pixmold

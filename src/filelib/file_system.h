@@ -1,0 +1,103 @@
+// The one layer through which the file library touches files. Everything
+// above it (CTGFile, the manager, FlatFile and every resource file) reaches
+// the disk only through a FileSystem, so a test can swap in a memory-backed
+// one (no disk I/O, as the archive fuzzer does) or a decorator that fails a
+// chosen call (see io_faults.h).
+//
+// All reads and writes are positional: a file object keeps its own position
+// and says where each transfer goes. That lets the members of one archive
+// share a single descriptor without their positions fighting, and it makes
+// `Seek` free for the real file system: it only checks the handle, but it is
+// still a call a test can fail, because callers treat a refused position as
+// an ordinary error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pixmold {
+
+using FileHandle = int;
+inline constexpr FileHandle kNoFile = -1;
+
+enum class OpenMode {
+  kRead,       // existing file, reading only
+  kReadWrite,  // existing file, reading and writing
+  kCreate,     // create or truncate, reading and writing
+};
+
+enum class EntryKind { kMissing, kFile, kDirectory, kOther };
+
+struct DirEntry {
+  std::string name;  // the entry's own name, without its directory
+  EntryKind kind = EntryKind::kOther;
+  std::int64_t size = 0;  // bytes, for files
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // kNoFile when the file cannot be opened; a directory never opens.
+  virtual FileHandle Open(const std::string& path, OpenMode mode) = 0;
+  virtual void Close(FileHandle file) = 0;
+  // Bytes transferred (fewer only at the end of the file for reads), or -1.
+  virtual std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) = 0;
+  virtual std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) = 0;
+  // Accepts (or refuses) a new position for the file object using the handle.
+  virtual bool Seek(FileHandle file, std::int64_t offset) = 0;
+  // Current length in bytes, or -1.
+  virtual std::int64_t Size(FileHandle file) = 0;
+  virtual bool Truncate(FileHandle file, std::int64_t size) = 0;
+  // Hands buffered writes to the operating system.
+  virtual bool Flush(FileHandle file) = 0;
+  // Makes written bytes durable on the storage device.
+  virtual bool Sync(FileHandle file) = 0;
+
+  virtual bool Remove(const std::string& path) = 0;
+  // Symbolic links to directories read as kOther, so a walk never loops.
+  virtual EntryKind Kind(const std::string& path) = 0;
+  // The entries of a directory, "." and ".." left out; false when unreadable.
+  virtual bool List(const std::string& directory, std::vector<DirEntry>& entries) = 0;
+  virtual bool MakeDirectories(const std::string& path) = 0;
+};
+
+// Passes every call to another file system; decorators override the calls
+// they change.
+class FileSystemDecorator : public FileSystem {
+ public:
+  explicit FileSystemDecorator(FileSystem& inner) : fInner(&inner) {}
+
+  FileHandle Open(const std::string& path, OpenMode mode) override { return fInner->Open(path, mode); }
+  void Close(FileHandle file) override { fInner->Close(file); }
+  std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override {
+    return fInner->ReadAt(file, offset, buffer, count);
+  }
+  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
+    return fInner->WriteAt(file, offset, buffer, count);
+  }
+  bool Seek(FileHandle file, std::int64_t offset) override { return fInner->Seek(file, offset); }
+  std::int64_t Size(FileHandle file) override { return fInner->Size(file); }
+  bool Truncate(FileHandle file, std::int64_t size) override { return fInner->Truncate(file, size); }
+  bool Flush(FileHandle file) override { return fInner->Flush(file); }
+  bool Sync(FileHandle file) override { return fInner->Sync(file); }
+  bool Remove(const std::string& path) override { return fInner->Remove(path); }
+  EntryKind Kind(const std::string& path) override { return fInner->Kind(path); }
+  bool List(const std::string& directory, std::vector<DirEntry>& entries) override {
+    return fInner->List(directory, entries);
+  }
+  bool MakeDirectories(const std::string& path) override { return fInner->MakeDirectories(path); }
+
+ protected:
+  FileSystem& Inner() const { return *fInner; }
+
+ private:
+  FileSystem* fInner;
+};
+
+// The operating system's files through POSIX calls. One process-wide object.
+FileSystem& PosixFileSystem();
+
+}  // namespace pixmold

@@ -1,0 +1,71 @@
+// The plain byte file of the resource layer: the markup reader, the image
+// readers and the IFF containers all keep their bytes in one. Every operation
+// returns a code of the layer's one table (res_types.h). It works through the
+// file library, so a path the library maps to an archive member opens too,
+// read-only.
+//
+// Positions and sizes are signed 32-bit byte counts, so a file opens only
+// when it is shorter than 2 GiB, and a write that would pass that fails.
+// An object holds at most one open file; the destructor closes it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "base/ctg_string.h"
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+class CTGFile;
+class CTGFileManager;
+
+class FlatFile {
+ public:
+  // On the process-wide file library.
+  FlatFile();
+  // On a given manager (tests, tools), which must outlive the object.
+  explicit FlatFile(CTGFileManager& manager);
+  virtual ~FlatFile();
+  FlatFile(const FlatFile&) = delete;
+  FlatFile& operator=(const FlatFile&) = delete;
+
+  // Opens for reading and writing, or failing that for reading only.
+  // -47 when a file is open, -50 when neither works.
+  ResErr Open(std::string_view name);
+  // -49 (reported "closing an unopened file") when none is open.
+  ResErr Close();
+  // count bytes at the position; -48 when fewer arrive (those are read).
+  ResErr Read(void* buffer, std::int32_t count);
+  ResErr Read(std::span<unsigned char> bytes);
+  // count bytes at the position, extending the file; -46 when fewer go out.
+  ResErr Write(const void* buffer, std::int32_t count);
+  ResErr Write(std::span<const unsigned char> bytes);
+  // Absolute position; -48 beyond the end or when refused.
+  ResErr Seek(std::int32_t position);
+  ResErr GetPosition(std::int32_t& position) const;
+  ResErr GetSize(std::int32_t& size) const;
+  // Truncates or extends; the position moves to the new end. -50 on failure.
+  ResErr SetSize(std::int32_t size);
+  // Hands buffered writes to the system; -50 on failure.
+  ResErr Flush();
+  // Makes the written bytes durable on disk (fsync); -50 on failure.
+  ResErr Sync();
+  ResErr GetName(CTGString& name) const;
+  bool ValidFile() const { return fFile != nullptr; }
+  bool IsWritable() const { return fWritable; }
+
+  // Creates an empty file, which stays closed: -47, -43 when it exists, -42.
+  ResErr Create(std::string_view name);
+  // Removes a file: -47, -40 when it does not exist, -39 when it cannot go.
+  ResErr Delete(std::string_view name);
+
+ private:
+  CTGFileManager* fManager;
+  std::unique_ptr<CTGFile> fFile;
+  bool fWritable = false;
+};
+
+}  // namespace pixmold
