@@ -4,6 +4,14 @@
 
 namespace pixmold {
 
+ResErr AnimTable::Load(iResFile* file, ResID id) {
+  StringSet loaded;
+  ResErr err = loaded.LoadSTR(file, id, false);
+  if (err != res_error::kNone) return err;
+  Absorb(loaded);
+  return res_error::kNone;
+}
+
 void AnimTable::Absorb(const StringSet& loaded) {
   int count = loaded.Count();
   for (int index = 1; index <= count; ++index) {

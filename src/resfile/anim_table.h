@@ -10,6 +10,8 @@ namespace pixmold {
 
 class AnimTable : public StringSet {
  public:
+  // Loads STR# `id` of the file into the table; 0 or the string set's error.
+  ResErr Load(iResFile* file, ResID id);
   // The memory half of Load: takes the current-language strings of `loaded`
   // into the empty positions of this table, lower-cased.
   void Absorb(const StringSet& loaded);
