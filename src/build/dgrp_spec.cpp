@@ -150,4 +150,9 @@ void DGRPSpec::SetOffsets(const SpriteSpec& sprite) {
   }
 }
 
+ResErr DGRPSpec::Save(iResFile& file) {
+  fDrawGroup.name = std::string(Name());
+  return fDrawGroup.Save(file, static_cast<ResID>(Id()));
+}
+
 }  // namespace pixmold

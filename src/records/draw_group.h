@@ -13,7 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "resfile/res_types.h"
+
 namespace pixmold {
+
+class iResFile;
+class ReconStream;
 
 struct DrawGroupItem {
   static constexpr std::uint32_t kFlagMirrored = 1;
@@ -71,6 +76,19 @@ class DrawGroup {
 
   // True when some item names the sprite, comparing ids as 16-bit values.
   bool UsesSprite(std::int32_t spriteId) const;
+
+  // Reads DGRP `id` of the file (and its name); 0 or the file's error.
+  ResErr Load(iResFile& file, ResID id);
+  // Writes the draw group as DGRP `id` under its name; 0 or the file's error.
+  ResErr Save(iResFile& file, ResID id);
+
+  // Reads, writes or measures the stored record, whose first word is its
+  // version; it always writes version 20004. Reading a damaged record keeps
+  // what was intact.
+  void Reconstitute(ReconStream& stream);
+
+ private:
+  void ReconstituteOldLayout(ReconStream& stream, std::uint16_t version);
 };
 
 }  // namespace pixmold
