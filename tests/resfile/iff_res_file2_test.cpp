@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
@@ -132,6 +134,258 @@ TEST_F(IFF2Test, WalkAndMapGiveTheSameIndex) {
   EXPECT_FALSE(byWalk.OpenedByMap());
   EXPECT_EQ(TakeSnapshot(byWalk), fromMap);
   EXPECT_EQ(fromMap.size(), 20u);
+}
+
+TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
+  Bytes bytes = testing::Header2('0', 0xDEADBEEF);
+  testing::AppendBlock2(bytes, kSTR, 1, kNativeFlag, "old", {7, 8});
+  std::string path = dir.File("old.iff");
+  testing::WriteFileBytes(path, bytes);
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    EXPECT_FALSE(file.OpenedByMap()) << "a 2.0 header's last bytes are not a map offset";
+    EXPECT_EQ(Get(file, kSTR, 1), std::string("\7\10"));
+    Put(file, kSTR, 2, {9});
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  Bytes after = FileBytes(path);
+  EXPECT_EQ(after[9], '2');
+  EXPECT_EQ(after[11], '5');
+  const std::uint32_t map = BE32At(after, 60);
+  ASSERT_GT(map, 64u);
+  EXPECT_EQ(BE32At(after, map), kResMapType);
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  EXPECT_TRUE(file.OpenedByMap());
+  EXPECT_EQ(Get(file, kSTR, 1), std::string("\7\10"));
+  EXPECT_EQ(Get(file, kSTR, 2), std::string("\11"));
+}
+
+TEST_F(IFF2Test, UnknownVersionsAndOtherHeadersFailWithNotIFF) {
+  std::string path = dir.File("bad.iff");
+  std::vector<Bytes> headers = {testing::Header2('7', 0), testing::Header1(), testing::Header2('5', 0)};
+  headers[2][15] = 'x';
+  Bytes majorThree = testing::Header2('5', 0);
+  majorThree[9] = '3';
+  headers.push_back(majorThree);
+  for (const Bytes& header : headers) {
+    testing::WriteFileBytes(path, header);
+    IFFResFile2 file;
+    EXPECT_EQ(file.OpenFile(path), res_error::kNotIFF);
+    EXPECT_FALSE(file.IsOpen());
+  }
+  testing::WriteFileBytes(path, Bytes(10, 'I'));
+  IFFResFile2 file;
+  EXPECT_EQ(file.OpenFile(path), res_error::kShortRead);
+}
+
+TEST_F(IFF2Test, MapOffsetToAFreeBlockOrAnotherTypeIsIgnored) {
+  Bytes base = testing::Header2('5', 0);
+  testing::AppendBlock2(base, kSTR, 1, kNativeFlag, "", {1});
+  testing::AppendBlock2(base, kFreeBlockType, 0, kInvalid, "", {0, 0, 0});
+  const std::uint32_t strBlock = 64;
+  const std::uint32_t freeBlock = 64 + 77;
+  for (std::uint32_t target : {strBlock, freeBlock, 5u, 100000u, 0x80000000u}) {
+    Bytes bytes = base;
+    testing::PutBE32At(bytes, 60, target);
+    std::string path = dir.File("pointed.iff");
+    testing::WriteFileBytes(path, bytes);
+    AssertCapture reports;
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone) << target;
+    EXPECT_TRUE(reports.Saw("corrupt map found.")) << target;
+    EXPECT_FALSE(file.OpenedByMap());
+    EXPECT_EQ(Get(file, kSTR, 1), "\1");
+    Put(file, kSTR, 2, {2});
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    // A block the bad offset pointed to is not mistaken for the old map.
+    IFFResFile2 reopened;
+    ASSERT_EQ(reopened.OpenFile(path), res_error::kNone);
+    EXPECT_TRUE(reopened.OpenedByMap());
+    EXPECT_EQ(Get(reopened, kSTR, 1), "\1") << target;
+    EXPECT_EQ(Get(reopened, kSTR, 2), "\2") << target;
+  }
+}
+
+TEST_F(IFF2Test, VariantsShareTypeAndId) {
+  std::string path = NewFile();
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    Put(file, kSPR2, 5, {0}, "plain", 0);
+    Put(file, kSPR2, 5, {1}, "first", 1);
+    EXPECT_EQ(file.CountResources(kSPR2), 2) << "variants count too";
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  EXPECT_EQ(Get(file, kSPR2, 5), std::string("\0", 1));
+  EXPECT_EQ(Get(file, kSPR2, 5, 1), "\1");
+  EXPECT_EQ(Get(file, kSPR2, 5, 2), std::string("\0", 1)) << "a missing variant falls back to variant 0";
+  MHandle h = file.GetVariantResource(kSPR2, 5, 1, nullptr);
+  EXPECT_EQ(file.GetResVariant(h), 1);
+  EXPECT_EQ(file.GetNamedResource(kSPR2, "first", nullptr), nullptr) << "names find variant 0 only";
+  ASSERT_EQ(file.SetResInfo(h, 6, "moved", 3), res_error::kNone);
+  EXPECT_EQ(file.GetResVariant(h), 3);
+  EXPECT_EQ(file.GetVariantResource(kSPR2, 6, 3, nullptr), h);
+  file.ReleaseAndDispose(h);
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  IFFResFile2 reopened;
+  ASSERT_EQ(reopened.ClearMap(path), res_error::kNone);
+  ASSERT_EQ(reopened.OpenFile(path), res_error::kNone);
+  ASSERT_FALSE(reopened.OpenedByMap());
+  EXPECT_EQ(Get(reopened, kSPR2, 6, 3), "\1") << "the new id and variant are in the block header";
+  MHandle moved = reopened.GetVariantResource(kSPR2, 6, 3, nullptr);
+  CTGString name;
+  reopened.GetResName(moved, name);
+  EXPECT_EQ(name, "moved");
+  reopened.ReleaseAndDispose(moved);
+}
+
+TEST_F(IFF2Test, LongNamesAreCutTo63Characters) {
+  std::string path = NewFile();
+  const std::string longName(64, 'n');
+  {
+    AssertCapture reports;
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    Put(file, kSTR, 1, {1}, longName);
+    EXPECT_TRUE(reports.Saw("name too long"));
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  MHandle h = file.GetResource(kSTR, 1, nullptr);
+  CTGString name;
+  file.GetResName(h, name);
+  EXPECT_EQ(name.Str(), longName.substr(0, 63));
+  file.ReleaseAndDispose(h);
+  CTGString unique(longName.substr(0, 63));
+  file.UniqueName(kSTR, unique);
+  EXPECT_EQ(unique.Str(), longName.substr(0, 62) + "0") << "the number fits in the 63 characters";
+  CTGString free("free");
+  file.UniqueName(kSTR, free);
+  EXPECT_EQ(free, "free");
+}
+
+TEST_F(IFF2Test, EnumerationFollowsFirstAppearance) {
+  std::string path = NewFile();
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Put(file, kSTR, 3, {3});
+  Put(file, kSPR2, 1, {1});
+  Put(file, kSTR, 1, {1});
+  EXPECT_EQ(file.GetIndType(1), kSTR);
+  EXPECT_EQ(file.GetIndType(2), kSPR2);
+  MHandle h = file.GetIndResource(kSTR, 2, nullptr);
+  ResID id = 0;
+  EXPECT_EQ(file.GetResID(h, id), 1);
+  EXPECT_EQ(file.GetIndResource(kSTR, 3, nullptr), nullptr);
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  EXPECT_EQ(file.UniqueID(kSTR), 129);
+  EXPECT_EQ(file.UniqueID(kDGRP), 129);
+}
+
+TEST_F(IFF2Test, SuspendAndResumeReopenTheSameFile) {
+  std::string path = NewFile();
+  IFFResFile2 file;
+  EXPECT_EQ(file.ResumeFile(), res_error::kOpenFailed);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Put(file, kSTR, 1, {1});
+  ASSERT_EQ(file.SuspendFile(), res_error::kNone);
+  EXPECT_FALSE(file.IsOpen());
+  ASSERT_EQ(file.ResumeFile(), res_error::kNone);
+  EXPECT_EQ(Get(file, kSTR, 1), "\1");
+  EXPECT_EQ(file.ResumeFile(), res_error::kOpenFailed) << "the name is taken back";
+}
+
+TEST_F(IFF2Test, ReplacementKeepsTheOldBlockUntilTheNewOneIsWritten) {
+  std::string path = NewFile();
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Put(file, kSTR, 1, Pattern(40, 1));
+  MHandle replacement = HandleOf(Pattern(60, 2));
+  ASSERT_EQ(file.AddResource(replacement, kSTR, 1, "", true), res_error::kNone);
+  // Until it is written, the file still holds the old resource.
+  {
+    IFFResFile2 reader;
+    ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+    EXPECT_EQ(BytesOf(reader.GetResource(kSTR, 1, nullptr)), Pattern(40, 1));
+  }
+  ASSERT_EQ(file.WriteResource(replacement), res_error::kNone);
+  EXPECT_EQ(file.FreeBytes(), 40 + 76);
+  IFFResFile2 reader;
+  ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+  EXPECT_EQ(BytesOf(reader.GetResource(kSTR, 1, nullptr)), Pattern(60, 2));
+  EXPECT_EQ(reader.CountResources(kSTR), 1);
+}
+
+TEST_F(IFF2Test, CompactionLeavesNoFreeBlockAndNoOldMap) {
+  std::string path = NewFile();
+  std::map<ResID, Bytes> kept;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    for (ResID id = 1; id <= 30; ++id) {
+      kept[id] = Pattern(id == 10 ? 40000 : 700, id);
+      Put(file, kSPR2, id, kept[id], "s");
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    for (ResID id = 2; id <= 30; id += 2) {
+      if (id == 10) continue;
+      MHandle h = file.GetResource(kSPR2, id, nullptr);
+      ASSERT_EQ(file.RemoveResource(h), res_error::kNone);
+      kept.erase(id);
+    }
+    ASSERT_GE(file.FreeBytes(), 10240);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  Bytes bytes = FileBytes(path);
+  const std::uint32_t map = BE32At(bytes, 60);
+  std::size_t live = 0;
+  for (const auto& block : testing::RawBlocks(bytes, 76)) {
+    EXPECT_FALSE(block.flags & kInvalid) << block.offset;
+    EXPECT_TRUE(block.type != kResMapType || block.offset == map) << "old map at " << block.offset;
+    live += block.size;
+  }
+  EXPECT_EQ(bytes.size(), 64 + live);
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  ASSERT_TRUE(file.OpenedByMap());
+  EXPECT_EQ(file.CountResources(kSPR2), static_cast<std::int32_t>(kept.size()));
+  for (const auto& [id, content] : kept) EXPECT_EQ(Get(file, kSPR2, id), std::string(content.begin(), content.end())) << id;
+}
+
+TEST_F(IFF2Test, NoCompactionFlagKeepsFreeBlocks) {
+  std::string path = NewFile();
+  IFFResFile2 file;
+  file.SetNoCompaction(true);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  MHandle big = HandleOf(Pattern(20000, 1));
+  ASSERT_EQ(file.AddResource(big, kSTR, 1, "", true), res_error::kNone);
+  ASSERT_EQ(file.WriteResource(big), res_error::kNone);
+  ASSERT_EQ(file.RemoveResource(big), res_error::kNone);
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  EXPECT_GT(FileBytes(path).size(), 20000u);
+}
+
+TEST_F(IFF2Test, ResourceOfTheMapTypeIsReportedAndDropped) {
+  std::string path = NewFile();
+  AssertCapture reports;
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Put(file, kResMapType, 3, {1});
+  Put(file, kSTR, 1, {1});
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  EXPECT_TRUE(reports.Saw("howd that happen?"));
+  IFFResFile2 reopened;
+  ASSERT_EQ(reopened.OpenFile(path), res_error::kNone);
+  EXPECT_EQ(reopened.CountTypes(), 1);
 }
 
 }  // namespace

@@ -183,3 +183,49 @@ inline std::vector<RawBlock> RawBlocks(const Bytes& file, std::size_t headerSize
 }
 
 }  // namespace pixmold::testing
+
+namespace pixmold::testing {
+
+// A resource map's bytes as a Recon record (12-byte header, then
+// little-endian fields; strings end with a zero byte and an even length),
+// built by hand so that tests can damage any field.
+struct MapEntrySpec {
+  std::uint32_t offset;
+  ResID id;
+  std::uint16_t flags;
+  std::string name;
+};
+struct MapTypeSpec {
+  ResType type;
+  std::vector<MapEntrySpec> entries;
+  std::int64_t countOverride = -1;  // a count that lies, when not -1
+};
+
+inline void AppendLE(Bytes& bytes, std::uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+inline Bytes MapRecord(std::int32_t freeTotal, const std::vector<MapTypeSpec>& types,
+                       std::int64_t typeCountOverride = -1) {
+  Bytes bytes;
+  AppendLE(bytes, 0, 4);
+  AppendLE(bytes, 0, 4);
+  AppendLE(bytes, MakeResType("rsmp"), 4);
+  AppendLE(bytes, static_cast<std::uint32_t>(freeTotal), 4);
+  AppendLE(bytes, static_cast<std::uint32_t>(typeCountOverride >= 0 ? typeCountOverride : types.size()), 4);
+  for (const auto& type : types) {
+    AppendLE(bytes, type.type, 4);
+    AppendLE(bytes, static_cast<std::uint32_t>(type.countOverride >= 0 ? type.countOverride : type.entries.size()), 4);
+    for (const auto& entry : type.entries) {
+      AppendLE(bytes, entry.offset, 4);
+      AppendLE(bytes, static_cast<std::uint16_t>(entry.id), 2);
+      AppendLE(bytes, entry.flags, 2);
+      bytes.insert(bytes.end(), entry.name.begin(), entry.name.end());
+      bytes.push_back(0);
+      if ((entry.name.size() + 1) % 2) bytes.push_back(0);
+    }
+  }
+  return bytes;
+}
+
+}  // namespace pixmold::testing
