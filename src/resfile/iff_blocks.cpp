@@ -12,6 +12,8 @@ namespace {
 // Blocks move through one buffer of this size during compaction.
 constexpr std::int32_t kMoveBufferSize = 51200;
 constexpr std::int32_t kFlagsOffset = 10;
+// Type, size, id and flags: the part of a block header both versions share.
+constexpr std::size_t kHeadSize = 12;
 constexpr std::int64_t kMaxFileSize = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace
@@ -183,11 +185,17 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   return res_error::kNone;
 }
 
-ResErr IFFBlocks::CommitBlock(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> data) {
-  if (!data.empty()) {
-    if (ResErr err = WriteAt(offset + fHeaderSize, data)) return err;
+ResErr IFFBlocks::CommitHeader(std::int32_t offset, const IFFBlockHeader& header) {
+  IFFBlockHeader stillFree = header;
+  stillFree.flags |= kInvalid;
+  if (ResErr err = WriteHeader(offset, stillFree)) return err;
+  if (header.IsFree()) return res_error::kNone;
+  if (fHeaderSize == kIFFBlockHeaderSize1) {
+    const IFFBlockBytes1 bytes = EncodeBlockHeader1(header);
+    return WriteAt(offset, std::span(bytes).first<kHeadSize>());
   }
-  return WriteHeader(offset, header);
+  const IFFBlockBytes2 bytes = EncodeBlockHeader2(header);
+  return WriteAt(offset, std::span(bytes).first<kHeadSize>());
 }
 
 IFFBlocks::WalkEnd IFFBlocks::Walk(
@@ -239,7 +247,7 @@ ResErr IFFBlocks::CopyData(std::int32_t from, std::int32_t to, std::int32_t coun
 ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header,
                             std::span<std::uint8_t> buffer) {
   if (ResErr err = CopyData(from + fHeaderSize, to + fHeaderSize, header.size - fHeaderSize, buffer)) return err;
-  if (ResErr err = WriteHeader(to, header)) {
+  if (ResErr err = CommitHeader(to, header)) {
     Report("false", "critical error during defrag");
     return err;
   }
@@ -248,6 +256,26 @@ ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHe
 
 ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                              const std::function<void(std::int32_t from, std::int32_t to)>& moved) {
+  // Blocks are moved to the end of the file, so its end must be the end of
+  // the last block: bytes a crash left there are cut first (a block placed
+  // behind them would be lost to every later walk). Damage followed by
+  // blocks we know of cannot be cut, and the file is left as it is.
+  std::int32_t stoppedAt = 0;
+  switch (Walk([](std::int32_t, const IFFBlockHeader&) {}, &stoppedAt)) {
+    case WalkEnd::kEndOfFile:
+      break;
+    case WalkEnd::kReadError:
+      Report("false", "critical error during defragging");
+      return res_error::kShortRead;
+    case WalkEnd::kBadHeader:
+      if (fKnowsBlockFrom && fKnowsBlockFrom(stoppedAt)) {
+        Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+        return res_error::kNone;
+      }
+      Report("filesize==*fileoffset", "iff headers ended before eof");
+      if (ResErr err = fFile.SetSize(stoppedAt)) return err;
+      break;
+  }
   OwnedHandle bufferHandle = OwnedHandle::New(kMoveBufferSize);
   if (!bufferHandle) return res_error::kOutOfMemory;
   HandleLock lock(bufferHandle.Get());

@@ -7,7 +7,7 @@
 // whose block walk is whole, and in which every resource is in its old or its
 // new state:
 //   - a block's bytes go into free space first and its header last, so the
-//     block becomes a resource in one header write;
+//     block becomes a resource when its free flag goes (CommitHeader);
 //   - a new block at the end of the file is announced by a free header before
 //     its bytes follow, so a cut-off append reads as a cut-off free block;
 //   - freeing sets the free flag before the type changes;
@@ -16,7 +16,9 @@
 //     file, and frees the old copy only once the new one is whole, so between
 //     those two writes the walk sees the same resource twice, never none.
 // Only an in-place rewrite of a resource with a new body of the same size can
-// leave that one resource half old, half new.
+// leave that one resource half old, half new. One assumption remains: a
+// free block's size, changed in place when it is split or a block moves
+// into it, is not cut inside its four bytes by a page boundary.
 //
 // Header bytes are untrusted: a block counts only when its header passes
 // BlockFits; the walk always advances by a block's size, at least a header.
@@ -73,9 +75,13 @@ class IFFBlocks {
   // offset goes to offset. Reuses (and splits) free blocks from the roving
   // position on, else appends.
   ResErr NewBlock(std::int32_t dataSize, std::int32_t& offset);
-  // Writes the bytes into the block at offset, then its header: the moment
-  // the header lands the block holds the resource.
-  ResErr CommitBlock(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> data);
+  // Turns the free block at offset, already of the header's size and
+  // holding the data, into the resource: first the whole header still
+  // marked free, then its first twelve bytes without the mark. A process
+  // killed in the middle of a write can leave it cut at a page boundary;
+  // cut anywhere, the first write leaves a free block and the second one
+  // changes nothing but the type, id and flags, the flags last.
+  ResErr CommitHeader(std::int32_t offset, const IFFBlockHeader& header);
 
   enum class WalkEnd { kEndOfFile, kBadHeader, kReadError };
   // Visits every block from offset 64 on, free ones included, until the end
@@ -87,7 +93,9 @@ class IFFBlocks {
   // Closes up the free space and cuts the file after the last block. Blocks
   // for which dropped() is true count as free. moved(old, new) follows each
   // block that changes place. Afterwards the roving position is reset and the
-  // free total is 0.
+  // free total is 0. A file whose blocks do not reach its end is cut after
+  // the last whole block first, or, when blocks we know of lie beyond the
+  // damage, left alone.
   ResErr Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                     const std::function<void(std::int32_t from, std::int32_t to)>& moved);
 

@@ -243,9 +243,12 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
       }
     }
   }
-  if (ResErr err = fBlocks.WriteHeader(target, MakeBlockHeader(entry, dataSize))) {
+  const IFFBlockHeader header = MakeBlockHeader(entry, dataSize);
+  const ResErr written = target == entry.offset ? fBlocks.WriteHeader(target, header)
+                                                : fBlocks.CommitHeader(target, header);
+  if (written != res_error::kNone) {
     fBlocks.Report("false", "could not write header");
-    return err;
+    return written;
   }
   // The new block holds the resource now; only then does the old one go.
   entry.offset = target;
@@ -324,6 +327,27 @@ bool IFFContainer::HasBlockFrom(const IFFIndex& index, std::int32_t offset) {
     found = found || entry.offset >= offset || entry.replacedOffset >= offset;
   });
   return found;
+}
+
+void IFFContainer::AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry) {
+  if (index.Find(entry->type, entry->id, entry->Variant())) {
+    fShadowed.push_back(entry->offset);
+    return;
+  }
+  index.Add(std::move(entry));
+}
+
+ResErr IFFContainer::FreeShadowedBlocks() {
+  // Taken out first: freeing writes headers, which comes back here.
+  std::vector<std::int32_t> shadowed = std::move(fShadowed);
+  fShadowed.clear();
+  for (std::size_t i = 0; i < shadowed.size(); ++i) {
+    if (ResErr err = fBlocks.FreeBlock(shadowed[i])) {
+      fShadowed.assign(shadowed.begin() + static_cast<std::ptrdiff_t>(i), shadowed.end());
+      return err;
+    }
+  }
+  return res_error::kNone;
 }
 
 ResErr IFFContainer::SyncAndClose(ResErr err, bool wrote) {

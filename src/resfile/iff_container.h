@@ -13,7 +13,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
+#include <vector>
 
 #include "base/ctg_string.h"
 #include "resfile/flat_file.h"
@@ -96,12 +98,23 @@ class IFFContainer : public iResFile, public FlatFile {
   // Makes the file's bytes durable and closes it; the first error wins.
   ResErr SyncAndClose(ResErr err, bool wrote);
 
+  // Adds an entry found by walking the blocks. A crash between writing a
+  // replacement and freeing the block it replaced leaves two blocks of one
+  // type, id and variant; the first one walked stands for the resource and
+  // the later ones are set aside, to be freed before the file changes in any
+  // other way (else a later change could bring a stale copy back).
+  void AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry);
+  // Frees the blocks set aside; called before every block-header write.
+  ResErr FreeShadowedBlocks();
+  void ForgetShadowedBlocks() { fShadowed.clear(); }
+
  private:
   ResErr WriteEntry(IFFEntry& entry, MHandle h);
 
   CTGFileManager& fManager;
   IFFBlocks fBlocks;
   IFFIndex* fIndex = nullptr;
+  std::vector<std::int32_t> fShadowed;
 };
 
 }  // namespace pixmold

@@ -31,7 +31,7 @@ IFFResFile::IFFResFile(CTGFileManager& manager) : IFFContainer(manager, kIFFBloc
   SetActiveIndex(fNormal);
   Blocks().SetBeforeHeaderWrite([this]() -> ResErr {
     fWrote = true;
-    return res_error::kNone;
+    return FreeShadowedBlocks();
   });
   Blocks().SetKnowsBlockFrom(
       [this](std::int32_t offset) { return HasBlockFrom(fNormal, offset) || HasBlockFrom(fInternal, offset); });
@@ -123,6 +123,7 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
   if (fInternalMode) ExitInternalMode();
   DiscardIndex(fNormal);
   DiscardIndex(fInternal);
+  ForgetShadowedBlocks();
   Blocks().SetFreeTotal(0);
   Blocks().ResetRoving();
   fWrote = false;
@@ -152,7 +153,7 @@ void IFFResFile::WalkBlocks(ResErr& err) {
     entry->offset = offset;
     entry->blockLimit = header.size;
     entry->nameIndex = header.nameIndex;
-    (header.flags & kInternalFlag ? fInternal : fNormal).Add(std::move(entry));
+    AddWalkedEntry(header.flags & kInternalFlag ? fInternal : fNormal, std::move(entry));
   });
   err = end == IFFBlocks::WalkEnd::kReadError ? res_error::kShortRead : res_error::kNone;
   Blocks().SetEndsClean(end == IFFBlocks::WalkEnd::kEndOfFile);

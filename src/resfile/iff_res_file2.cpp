@@ -25,7 +25,10 @@ IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, kIFFBl
   SetActiveIndex(fMap);
   Blocks().SetBeforeHeaderWrite([this]() -> ResErr {
     fDirty = true;
-    return fMapOffset != 0 ? WriteFileHeader(*this, 0) : res_error::kNone;
+    if (fMapOffset != 0) {
+      if (ResErr err = WriteFileHeader(*this, 0)) return err;
+    }
+    return FreeShadowedBlocks();
   });
   Blocks().SetKnowsBlockFrom([this](std::int32_t offset) { return HasBlockFrom(fMap, offset); });
 }
@@ -131,6 +134,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
     return Fail(err);
   }
   DiscardIndex(fMap);
+  ForgetShadowedBlocks();
   Blocks().SetFreeTotal(0);
   Blocks().ResetRoving();
   Blocks().SetEndsClean(false);
@@ -250,7 +254,7 @@ void IFFResFile2::WalkBlocks(ResErr& err) {
     entry->offset = offset;
     entry->blockLimit = header.size;
     entry->name = header.name;
-    fMap.Add(std::move(entry));
+    AddWalkedEntry(fMap, std::move(entry));
   });
   err = res_error::kNone;
   if (end == IFFBlocks::WalkEnd::kReadError) err = res_error::kShortRead;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -227,5 +228,37 @@ inline Bytes MapRecord(std::int32_t freeTotal, const std::vector<MapTypeSpec>& t
   }
   return bytes;
 }
+
+inline std::size_t FreeBlockCount(const Bytes& file, std::size_t headerSize) {
+  std::size_t count = 0;
+  for (const auto& block : RawBlocks(file, headerSize)) count += (block.flags & 4) != 0;  // the free flag
+  return count;
+}
+
+// A scratch directory in memory (/dev/shm) when the system has one, for tests
+// that write and cut files thousands of times: on a disk file system each cut
+// and each truncating open waits for the disk.
+class MemoryScratchDir {
+ public:
+  MemoryScratchDir() {
+    std::error_code ec;
+    std::filesystem::path root = "/dev/shm";
+    if (!std::filesystem::is_directory(root, ec)) root = std::filesystem::temp_directory_path();
+    std::string pattern = (root / "pixmold-iff-XXXXXX").string();
+    if (mkdtemp(pattern.data())) fPath = pattern;
+  }
+  ~MemoryScratchDir() {
+    std::error_code ec;
+    if (!fPath.empty()) std::filesystem::remove_all(fPath, ec);
+  }
+  MemoryScratchDir(const MemoryScratchDir&) = delete;
+  MemoryScratchDir& operator=(const MemoryScratchDir&) = delete;
+
+  bool Valid() const { return !fPath.empty(); }
+  std::string File(std::string_view name) const { return (fPath / name).string(); }
+
+ private:
+  std::filesystem::path fPath;
+};
 
 }  // namespace pixmold::testing
