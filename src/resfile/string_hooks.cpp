@@ -5,34 +5,48 @@
 namespace pixmold {
 namespace {
 
-std::mutex gHookMutex;
-StringListLoader gLoader;
-ReconStringTableFactory gFactory;
+// The hooks are installed by a static initialiser of the string-set code,
+// which may run before this file's own: function-local objects are built on
+// first use, so an installed hook can never be reset by a later initialiser.
+struct Hooks {
+  std::mutex mutex;
+  StringListLoader loader;
+  ReconStringTableFactory factory;
+};
+
+Hooks& TheHooks() {
+  static Hooks hooks;
+  return hooks;
+}
 
 }  // namespace
 
 StringListLoader SetStringListLoader(StringListLoader loader) {
-  std::lock_guard lock(gHookMutex);
-  std::swap(gLoader, loader);
+  Hooks& hooks = TheHooks();
+  std::lock_guard lock(hooks.mutex);
+  std::swap(hooks.loader, loader);
   return loader;
 }
 
 StringListLoader CurrentStringListLoader() {
-  std::lock_guard lock(gHookMutex);
-  return gLoader;
+  Hooks& hooks = TheHooks();
+  std::lock_guard lock(hooks.mutex);
+  return hooks.loader;
 }
 
 ReconStringTableFactory SetReconStringTableFactory(ReconStringTableFactory factory) {
-  std::lock_guard lock(gHookMutex);
-  std::swap(gFactory, factory);
+  Hooks& hooks = TheHooks();
+  std::lock_guard lock(hooks.mutex);
+  std::swap(hooks.factory, factory);
   return factory;
 }
 
 std::unique_ptr<ReconStringTable> MakeReconStringTable(iResFile& file, ResType type, ResID id) {
   ReconStringTableFactory factory;
   {
-    std::lock_guard lock(gHookMutex);
-    factory = gFactory;
+    Hooks& hooks = TheHooks();
+    std::lock_guard lock(hooks.mutex);
+    factory = hooks.factory;
   }
   return factory ? factory(file, type, id) : nullptr;
 }

@@ -1,0 +1,60 @@
+// pixmold tags FILE.omk: lists a markup file's tags as a build reads them
+// (through the file layer and the markup reader), in the attribute table's
+// dump format, so an artist can see what the build will see: folded case,
+// dropped quotes, merged values and the line of every entry.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "base/terminate.h"
+#include "base/xassert.h"
+#include "command_registry.h"
+#include "markup/markup_file.h"
+#include "markup/tag_list.h"
+#include "resfile/flat_file.h"
+
+namespace pixmold::cli {
+namespace {
+
+struct TagsOptions {
+  std::string file;
+  bool lines = false;
+};
+
+int RunTags(const TagsOptions& options) {
+  FlatFile file;
+  ResErr err = file.Open(options.file);
+  if (err != res_error::kNone) {
+    std::cerr << "pixmold tags: cannot read " << options.file << ": " << ResErrText(err) << " (" << err << ")\n";
+    return kExitUsage;
+  }
+  TagList tags;
+  try {
+    // As on a build's worker thread, a broken invariant ends the read.
+    ScopedWorkerThread worker;
+    ReadMarkupFile(file, tags);
+  } catch (const Terminate& fatal) {
+    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    return kExitFailed;
+  }
+  tags.Dump(std::cout, options.lines);
+  std::cout.flush();
+  return kExitOk;
+}
+
+RegisterCommand reg(30, [](CLI::App& app, int* status) {
+  auto options = std::make_shared<TagsOptions>();
+  CLI::App* cmd = app.add_subcommand("tags", "List the tags of a markup (.omk) file as a build reads them");
+  cmd->add_option("file", options->file, "The markup file")->required();
+  cmd->add_flag("--lines", options->lines, "Start each entry line with its source line number, as \"NN: \"");
+  cmd->footer(
+      "Output: each tag as a line \"<\", one line per entry, and a line \">\". Entry 0 is the tag name;\n"
+      "an attribute prints as name=value, or name=\"value\" when the value holds a space, tab or line\n"
+      "end, or the name alone when it has no value. Unquoted text arrives in lower case, quotes are\n"
+      "removed. With --lines: \"12: name=value\" (the line the entry starts on).\n"
+      "Exit status: 0 listed, 1 the read hit an internal error, 2 the file cannot be read.");
+  cmd->callback([options, status] { *status = RunTags(*options); });
+});
+
+}  // namespace
+}  // namespace pixmold::cli

@@ -1,0 +1,23 @@
+// Reads an image or palette file whole. Image files are small next to the
+// offscreens made from them, and decoding from memory lets every reader check
+// each field against the bytes that are really there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pixmold {
+
+// The largest image file we read: a 16384 x 16384 true-colour render with
+// alpha and room for headers.
+inline constexpr std::size_t kMaxImageFileBytes = (std::size_t{1} << 30) + (std::size_t{1} << 20);
+
+// The file's bytes, or nothing when it cannot be opened or read or is larger
+// than maxBytes.
+std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path,
+                                                       std::size_t maxBytes = kMaxImageFileBytes);
+
+}  // namespace pixmold

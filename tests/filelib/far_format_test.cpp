@@ -1,0 +1,204 @@
+// Archives are untrusted input: every malformed field must be reported and
+// leave the map untouched, never crash, loop or map half an archive.
+#include "filelib/far_format.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/report.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/far_writer.h"
+#include "filelib/memory_file_system.h"
+
+namespace pixmold {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void PatchU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint32_t DirectoryOffset(const Bytes& bytes) {
+  return bytes[12] | (bytes[13] << 8) | (bytes[14] << 16) | (static_cast<std::uint32_t>(bytes[15]) << 24);
+}
+
+// Two members: "a.txt" = "alpha", "sub/b.txt" = "bravo!".
+Bytes TwoMembers() {
+  FarWriter writer;
+  writer.Add("a.txt", "alpha");
+  writer.Add("sub\\b.txt", "bravo!");
+  return writer.Build();
+}
+
+class FarFormatTest : public ::testing::Test {
+ protected:
+  // Maps bytes as /mem/test.far; returns the outcome and keeps the reason.
+  bool Map(const Bytes& bytes) {
+    fFiles.AddFile("/mem/test.far", bytes);
+    fError.clear();
+    return fManager.MapFAR("/mem/test.far", &fError);
+  }
+
+  MemoryFileSystem fFiles;
+  CTGFileManager fManager{fFiles};
+  std::string fError;
+  std::ostringstream fReport;
+  ScopedReportTarget fTarget{ReportTarget{&fReport, nullptr, nullptr, nullptr}};
+};
+
+TEST_F(FarFormatTest, AWellFormedArchiveMapsEveryMember) {
+  ASSERT_TRUE(Map(TwoMembers())) << fError;
+  EXPECT_EQ(fReport.str(), "");
+  std::vector<CTGFileManager::MappedFile> files = fManager.MappedFiles();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].path, "/mem/a.txt");
+  EXPECT_EQ(files[0].archive, "/mem/test.far");
+  EXPECT_EQ(files[0].offset, 16);
+  EXPECT_EQ(files[0].size, 5);
+  EXPECT_EQ(files[1].path, "/mem/sub/b.txt");
+  EXPECT_EQ(files[1].offset, 21);
+  EXPECT_EQ(files[1].size, 6);
+}
+
+// Each case spoils one field of a good archive.
+TEST_F(FarFormatTest, MalformedFieldsAreReportedAndMapNothing) {
+  struct Case {
+    const char* name;
+    void (*spoil)(Bytes&);
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"magic", [](Bytes& b) { b[7] = 'x'; }, "does not start with \"FAR!byQX\""},
+      {"version 0", [](Bytes& b) { PatchU32(b, 8, 0); }, "archive version 0 is not supported"},
+      {"version 2", [](Bytes& b) { PatchU32(b, 8, 2); }, "archive version 2 is not supported"},
+      {"count 0", [](Bytes& b) { PatchU32(b, DirectoryOffset(b), 0); }, "entry count 0 out of range"},
+      {"count 500000", [](Bytes& b) { PatchU32(b, DirectoryOffset(b), 500000); }, "entry count 500000 out of range"},
+      {"count max", [](Bytes& b) { PatchU32(b, DirectoryOffset(b), 0xFFFFFFFF); }, "out of range"},
+      {"count beyond the file", [](Bytes& b) { PatchU32(b, DirectoryOffset(b), 499999); }, "does not fit"},
+      {"count one too many", [](Bytes& b) { PatchU32(b, DirectoryOffset(b), 3); }, "does not fit"},
+      {"directory offset", [](Bytes& b) { PatchU32(b, 12, static_cast<std::uint32_t>(b.size())); },
+       "lies outside the archive"},
+      {"directory offset max", [](Bytes& b) { PatchU32(b, 12, 0xFFFFFFFF); }, "lies outside the archive"},
+      {"member offset", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 12, static_cast<std::uint32_t>(b.size())); },
+       "lies outside the archive"},
+      {"member size", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 4, 0xFFFFFFFF); }, "lies outside the archive"},
+      {"member offset wraps", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 12, 0xFFFFFFF0); },
+       "lies outside the archive"},
+      {"name length 2047", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 16, 2047); }, "a name of 2047 bytes"},
+      {"name length past the end", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 16, 2000); }, "cut short"},
+      {"empty name", [](Bytes& b) { PatchU32(b, DirectoryOffset(b) + 16, 0); }, "unusable member path"},
+      {"name climbs out", [](Bytes& b) { std::copy_n("../a.", 5, b.begin() + DirectoryOffset(b) + 20); },
+       "unusable member path"},
+      {"absolute name", [](Bytes& b) { b[DirectoryOffset(b) + 20] = '/'; }, "unusable member path"},
+      {"name with a zero byte", [](Bytes& b) { b[DirectoryOffset(b) + 21] = 0; }, "unusable member path"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem files;
+    CTGFileManager manager(files);
+    Bytes bytes = TwoMembers();
+    c.spoil(bytes);
+    files.AddFile("/mem/test.far", bytes);
+    std::string error;
+    fReport.str("");
+    EXPECT_FALSE(manager.MapFAR("/mem/test.far", &error));
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_EQ(fReport.str(), "file: /mem/test.far \nwarning: " + error + "\n");
+    EXPECT_TRUE(manager.MappedFiles().empty());
+    EXPECT_FALSE(manager.Exists("/mem/a.txt"));
+  }
+}
+
+TEST_F(FarFormatTest, TheLargestNameAndEntryCountAreAccepted) {
+  FarWriter writer;
+  std::string longName(2046, 'n');
+  ASSERT_TRUE(writer.Add(longName, "x"));
+  EXPECT_FALSE(writer.Add(std::string(2047, 'n'), "x"));
+  ASSERT_TRUE(Map(writer.Build())) << fError;
+  EXPECT_TRUE(fManager.IsArchiveMember("/mem/" + longName));
+}
+
+TEST_F(FarFormatTest, MembersMayOverlapAndBeEmpty) {
+  Bytes bytes = TwoMembers();
+  std::uint32_t dir = DirectoryOffset(bytes);
+  PatchU32(bytes, dir + 4, 16);      // a.txt: the whole header
+  PatchU32(bytes, dir + 12, 0);
+  PatchU32(bytes, dir + 4 + 16 + 5, 0);  // sub/b.txt: empty
+  ASSERT_TRUE(Map(bytes)) << fError;
+  std::unique_ptr<CTGFile> file = fManager.Open("/mem/a.txt", false);
+  ASSERT_TRUE(file);
+  unsigned char head[16];
+  EXPECT_TRUE(file->ReadBytes(head));
+  EXPECT_EQ(std::string(head, head + 8), "FAR!byQX");
+  file = fManager.Open("/mem/sub/b.txt", false);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Size(), 0);
+  EXPECT_EQ(file->Read(head, 1), 0);
+}
+
+// Cut at every length, an archive either maps whole or maps nothing.
+TEST_F(FarFormatTest, EveryTruncationIsRejected) {
+  Bytes full = TwoMembers();
+  for (std::size_t length = 0; length < full.size(); ++length) {
+    SCOPED_TRACE(length);
+    MemoryFileSystem files;
+    CTGFileManager manager(files);
+    files.AddFile("/mem/test.far", std::span(full.data(), length));
+    EXPECT_FALSE(manager.MapFAR("/mem/test.far"));
+    EXPECT_TRUE(manager.MappedFiles().empty());
+  }
+  ASSERT_TRUE(Map(full));
+}
+
+TEST_F(FarFormatTest, GarbageNeverMapsAndNeverCrashes) {
+  std::mt19937 random(1234);
+  for (int round = 0; round < 300; ++round) {
+    MemoryFileSystem files;
+    CTGFileManager manager(files);
+    Bytes bytes = round % 2 ? TwoMembers() : Bytes(16 + random() % 200);
+    // Keep a good header on half of the rounds so the directory gets parsed.
+    std::size_t from = round % 2 ? 16 : 0;
+    for (std::size_t i = from; i < bytes.size(); ++i) {
+      if (round % 2 == 0 || random() % 8 == 0) bytes[i] = static_cast<unsigned char>(random());
+    }
+    files.AddFile("/mem/test.far", bytes);
+    if (manager.MapFAR("/mem/test.far")) {
+      for (const auto& file : manager.MappedFiles()) {
+        EXPECT_LE(file.offset + file.size, static_cast<std::int64_t>(bytes.size()));
+      }
+    }
+  }
+}
+
+TEST(CleanMemberName, KeepsRelativePathsBelowTheArchive) {
+  struct Case {
+    std::string name;
+    std::string clean;
+  };
+  const Case cases[] = {
+      {"a.iff", "a.iff"},
+      {"sub\\b.iff", "sub/b.iff"},
+      {"sub//./b.iff", "sub/b.iff"},
+      {"sub/b.iff/", "sub/b.iff"},
+      {"", ""},
+      {".", ""},
+      {"/etc/passwd", ""},
+      {"\\x", ""},
+      {"../x", ""},
+      {"a/../../x", ""},
+      {"a/..", ""},
+      {std::string("a\0b", 3), ""},
+      {"..x/y..", "..x/y.."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CleanMemberName(c.name), c.clean) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace pixmold

@@ -1,0 +1,119 @@
+// The memory file system stands in for the disk in tests and the fuzzer, so
+// both must answer every call alike; each case runs against both.
+#include "filelib/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "filelib/memory_file_system.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+class FileSystemTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam()) {
+      fFiles = &PosixFileSystem();
+      fRoot = fTemp.Path().string();
+    } else {
+      fMemory = std::make_unique<MemoryFileSystem>();
+      fMemory->MakeDirectories("/mem");
+      fFiles = fMemory.get();
+      fRoot = "/mem";
+    }
+  }
+  std::string At(const std::string& name) const { return fRoot + "/" + name; }
+
+  FileSystem* fFiles = nullptr;
+  std::string fRoot;
+  testing::TempDir fTemp;
+  std::unique_ptr<MemoryFileSystem> fMemory;
+};
+
+TEST_P(FileSystemTest, CreateWriteReadTruncate) {
+  FileSystem& fs = *fFiles;
+  EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
+  EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kReadWrite), kNoFile);
+  FileHandle h = fs.Open(At("a.bin"), OpenMode::kCreate);
+  ASSERT_NE(h, kNoFile);
+  EXPECT_EQ(fs.WriteAt(h, 0, "hello", 5), 5);
+  EXPECT_EQ(fs.WriteAt(h, 7, "!", 1), 1);  // leaves a zero-filled hole
+  EXPECT_EQ(fs.Size(h), 8);
+  char buffer[16] = {};
+  EXPECT_EQ(fs.ReadAt(h, 3, buffer, sizeof buffer), 5);
+  EXPECT_EQ(std::string(buffer, 5), std::string("lo\0\0!", 5));
+  EXPECT_EQ(fs.ReadAt(h, 8, buffer, 4), 0);
+  EXPECT_EQ(fs.ReadAt(h, 100, buffer, 4), 0);
+  EXPECT_TRUE(fs.Truncate(h, 2));
+  EXPECT_EQ(fs.Size(h), 2);
+  EXPECT_TRUE(fs.Seek(h, 0));
+  EXPECT_TRUE(fs.Flush(h));
+  EXPECT_TRUE(fs.Sync(h));
+  fs.Close(h);
+
+  h = fs.Open(At("a.bin"), OpenMode::kRead);
+  ASSERT_NE(h, kNoFile);
+  EXPECT_EQ(fs.Size(h), 2);
+  EXPECT_EQ(fs.WriteAt(h, 0, "x", 1), -1);
+  EXPECT_FALSE(fs.Truncate(h, 0));
+  fs.Close(h);
+
+  h = fs.Open(At("a.bin"), OpenMode::kCreate);
+  EXPECT_EQ(fs.Size(h), 0);
+  fs.Close(h);
+}
+
+TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {
+  FileSystem& fs = *fFiles;
+  EXPECT_EQ(fs.Kind(fRoot), EntryKind::kDirectory);
+  EXPECT_EQ(fs.Kind(At("none")), EntryKind::kMissing);
+  EXPECT_EQ(fs.Open(At("no/dir/a.bin"), OpenMode::kCreate), kNoFile);
+  EXPECT_EQ(fs.Open(fRoot, OpenMode::kRead), kNoFile);
+  ASSERT_TRUE(fs.MakeDirectories(At("sub/deeper")));
+  EXPECT_EQ(fs.Kind(At("sub")), EntryKind::kDirectory);
+  FileHandle h = fs.Open(At("sub/b.bin"), OpenMode::kCreate);
+  ASSERT_NE(h, kNoFile);
+  EXPECT_EQ(fs.WriteAt(h, 0, "abc", 3), 3);
+  fs.Close(h);
+  EXPECT_EQ(fs.Kind(At("sub/b.bin")), EntryKind::kFile);
+  EXPECT_FALSE(fs.MakeDirectories(At("sub/b.bin/c")));
+
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(fs.List(At("sub"), entries));
+  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "b.bin");
+  EXPECT_EQ(entries[0].kind, EntryKind::kFile);
+  EXPECT_EQ(entries[0].size, 3);
+  EXPECT_EQ(entries[1].name, "deeper");
+  EXPECT_EQ(entries[1].kind, EntryKind::kDirectory);
+  EXPECT_FALSE(fs.List(At("sub/b.bin"), entries));
+  EXPECT_FALSE(fs.List(At("none"), entries));
+
+  EXPECT_TRUE(fs.Remove(At("sub/b.bin")));
+  EXPECT_FALSE(fs.Remove(At("sub/b.bin")));
+  EXPECT_EQ(fs.Kind(At("sub/b.bin")), EntryKind::kMissing);
+}
+
+TEST_P(FileSystemTest, AnOpenFileOutlivesItsRemoval) {
+  FileSystem& fs = *fFiles;
+  FileHandle h = fs.Open(At("a.bin"), OpenMode::kCreate);
+  ASSERT_NE(h, kNoFile);
+  EXPECT_EQ(fs.WriteAt(h, 0, "abc", 3), 3);
+  EXPECT_TRUE(fs.Remove(At("a.bin")));
+  char buffer[3];
+  EXPECT_EQ(fs.ReadAt(h, 0, buffer, 3), 3);
+  fs.Close(h);
+  EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLayers, FileSystemTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Posix" : "Memory"; });
+
+}  // namespace
+}  // namespace pixmold

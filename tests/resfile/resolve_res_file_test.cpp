@@ -1,0 +1,179 @@
+#include "resfile/resolve_res_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "filelib/ctg_file_manager.h"
+#include "resfile/handle_owner.h"
+#include "support/assert_capture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+constexpr ResType kSPR = MakeResType("SPR#");
+constexpr ResType kSPR2 = MakeResType("SPR2");
+constexpr ResType kBMP = MakeResType("BMP_");
+constexpr ResType kSTR = MakeResType("STR#");
+
+std::string TextOf(MHandle h) {
+  HandleLock lock(h);
+  return std::string(reinterpret_cast<const char*>(lock.Data()), lock.Size());
+}
+
+class ResolveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir.Write("obj.dir/#130#chair.SPR", "sprite");
+    dir.Write("obj.dir/#131#chair2.spr", "sprite2");
+    dir.Write("obj.dir/#200#thumb.BMP", "bmp");
+    dir.Write("obj.dir/named.BMP", "no id");
+    dir.Write("obj.dir/#40000#far.BMP", "out of range");
+    dir.Write("obj.dir/#7#odd.XYZ", "unknown type");
+  }
+  std::string Site() const { return dir.File("obj.dir"); }
+
+  testing::TempDir dir;
+  CTGFileManager files;
+  RsrcManager manager{files};
+  ResolveResFile file{manager};
+};
+
+TEST_F(ResolveTest, ReadsLooseResourcesById) {
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  MHandle h = file.GetResource(kSPR, 130, nullptr);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(TextOf(h), "sprite");
+  EXPECT_EQ(file.GetResource(kSPR, 130, nullptr), h);
+  CTGString name;
+  file.GetResName(h, name);
+  EXPECT_EQ(name, "chair");
+  ResID id = 0;
+  EXPECT_EQ(file.GetResID(h, id), 130);
+  EXPECT_EQ(file.GetResType(h), kSPR);
+  // A file name keeps three characters of the type: SPR2 finds the same file.
+  MHandle sameFile = file.GetResource(kSPR2, 131, nullptr);
+  ASSERT_NE(sameFile, nullptr);
+  EXPECT_EQ(TextOf(sameFile), "sprite2");
+
+  EXPECT_EQ(file.GetResource(kSPR, 999, nullptr), nullptr);
+  EXPECT_EQ(file.GetError(), -98);
+  EXPECT_EQ(file.GetNamedResource(kSPR, "nothing", nullptr), nullptr);
+  EXPECT_EQ(file.GetError(), -99);
+  MHandle named = file.GetNamedResource(kBMP, "thumb", nullptr);
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(TextOf(named), "bmp");
+}
+
+TEST_F(ResolveTest, ListsTypesAndAddressableResources) {
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  ASSERT_EQ(file.CountTypes(), 3);
+  std::vector<std::string> types;
+  for (int i = 1; i <= 3; ++i) types.push_back(ResTypeName(file.GetIndType(i)));
+  EXPECT_EQ(types, (std::vector<std::string>{"SPR#", "BMP_", "XYZ_"}));
+  EXPECT_EQ(file.CountResources(kSPR), 2);
+  EXPECT_EQ(file.CountResources(kBMP), 1);
+  EXPECT_EQ(file.CountResources(kSTR), 0);
+  MHandle second = file.GetIndResource(kSPR, 2, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(TextOf(second), "sprite2");
+  EXPECT_EQ(file.GetIndResource(kSPR, 3, nullptr), nullptr);
+  EXPECT_TRUE(file.HasResType(kBMP));
+  EXPECT_FALSE(file.HasResType(kSTR));
+  EXPECT_EQ(file.UniqueID(kSPR), 132);
+  CTGString name("chair");
+  file.UniqueName(kSPR, name);
+  EXPECT_EQ(name, "chair3");
+}
+
+TEST_F(ResolveTest, SitePathsAreNormalised) {
+  EXPECT_EQ(ResolveResFile::NormalisePath(".\\./a\\b.dir"), "a/b.dir");
+  std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  EXPECT_EQ(file.OpenFile(".\\obj.dir"), 0);
+  EXPECT_NE(file.GetResource(kBMP, 200, nullptr), nullptr);
+  file.CloseFile();
+  std::filesystem::current_path(cwd);
+}
+
+TEST_F(ResolveTest, OpeningRules) {
+  EXPECT_EQ(file.OpenFile(dir.File("missing.dir")), -47);
+  EXPECT_FALSE(file.IsOpen());
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  testing::AssertCapture capture;
+  EXPECT_EQ(file.OpenFile(Site()), -47);
+  EXPECT_TRUE(capture.Saw("double opening"));
+  CTGString name;
+  EXPECT_EQ(file.GetFileName(name), 0);
+  EXPECT_EQ(name.Str(), Site());
+  EXPECT_EQ(file.CloseFile(), 0);
+  EXPECT_EQ(file.GetResource(kSPR, 130, nullptr), nullptr);
+  EXPECT_EQ(file.GetError(), -49);
+  EXPECT_TRUE(capture.Saw("no resolve site to thunk to"));
+}
+
+TEST_F(ResolveTest, SuspendAndResume) {
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  ASSERT_EQ(file.SuspendFile(), 0);
+  EXPECT_FALSE(file.IsOpen());
+  ASSERT_EQ(file.ResumeFile(), 0);
+  EXPECT_NE(file.GetResource(kSPR, 130, nullptr), nullptr);
+  EXPECT_EQ(file.CloseFile(), 0);
+  EXPECT_EQ(file.ResumeFile(), -50);
+}
+
+TEST_F(ResolveTest, SitesAreReadOnly) {
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  EXPECT_FALSE(file.IsWritable());
+  OwnedHandle h(NewHandle(1));
+  EXPECT_EQ(file.AddResource(h.Get(), kSPR, 1, "", true), -45);
+  MHandle found = file.GetResource(kSPR, 130, nullptr);
+  EXPECT_EQ(file.WriteResource(found), -45);
+  EXPECT_EQ(file.RemoveResource(found), -45);
+  EXPECT_EQ(file.SetResInfo(found, 5, "x", 0), -45);
+}
+
+TEST_F(ResolveTest, ReleasedHandlesBelongToTheCaller) {
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  MHandle h = file.GetResource(kBMP, 200, nullptr);
+  ASSERT_EQ(file.ReleaseResource(h), 0);
+  OwnedHandle owned(h);
+  EXPECT_EQ(file.GetResType(h), 0u);
+  EXPECT_EQ(file.GetError(), -98);
+  EXPECT_EQ(file.ReleaseResource(h), -99);
+  testing::AssertCapture capture;
+  CTGString name;
+  file.GetResName(h, name);
+  EXPECT_TRUE(capture.Saw("non-member handle"));
+  MHandle again = file.GetResource(kBMP, 200, nullptr);
+  EXPECT_NE(again, nullptr);
+}
+
+TEST_F(ResolveTest, CreateAndDeleteTheDirectory) {
+  std::string fresh = dir.File("new.dir");
+  EXPECT_EQ(file.CreateFile(fresh), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(fresh));
+  EXPECT_EQ(file.CreateFile(fresh), -43);
+  EXPECT_EQ(file.DeleteFile(fresh), 0);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_EQ(file.DeleteFile(fresh), -40);
+  EXPECT_EQ(file.DeleteFile(Site()), -39);
+  EXPECT_TRUE(std::filesystem::exists(Site()));
+}
+
+TEST_F(ResolveTest, NegativeIdIsReportedOutOfRange) {
+  dir.Write("obj.dir/#-3#neg.STR", "n");
+  ASSERT_EQ(file.OpenFile(Site()), 0);
+  MHandle h = file.GetResource(kSTR, -3, nullptr);
+  ASSERT_NE(h, nullptr);
+  testing::AssertCapture capture;
+  ResID id = 0;
+  file.GetResID(h, id);
+  EXPECT_TRUE(capture.Saw("id out of range"));
+  EXPECT_EQ(file.CountResources(kSTR), 0);
+}
+
+}  // namespace
+}  // namespace pixmold

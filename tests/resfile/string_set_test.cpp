@@ -1,0 +1,481 @@
+#include "resfile/string_set.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resfile/anim_table.h"
+#include "support/assert_capture.h"
+
+namespace pixmold {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void PutU16(Bytes& out, std::uint16_t value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void PutCString(Bytes& out, std::string_view text) {
+  out.insert(out.end(), text.begin(), text.end());
+  out.push_back(0);
+}
+
+Bytes PascalList(const std::vector<std::string>& strings) {
+  Bytes out;
+  PutU16(out, static_cast<std::uint16_t>(strings.size()));
+  for (const auto& s : strings) {
+    out.push_back(static_cast<std::uint8_t>(s.size()));
+    out.insert(out.end(), s.begin(), s.end());
+  }
+  return out;
+}
+
+Bytes CountedList(const std::vector<std::pair<std::string, std::string>>& entries, bool withComments) {
+  Bytes out;
+  PutU16(out, withComments ? 0xFFFE : 0xFFFF);
+  PutU16(out, static_cast<std::uint16_t>(entries.size()));
+  for (const auto& [value, comment] : entries) {
+    PutCString(out, value);
+    if (withComments) PutCString(out, comment);
+  }
+  return out;
+}
+
+struct Stored {
+  int number;  // language + 1, as written
+  std::string value;
+  std::string comment;
+};
+
+Bytes MultiLanguage(const std::vector<Stored>& entries) {
+  Bytes out;
+  PutU16(out, 0xFFFD);
+  PutU16(out, static_cast<std::uint16_t>(entries.size()));
+  for (const auto& e : entries) {
+    out.push_back(static_cast<std::uint8_t>(e.number));
+    PutCString(out, e.value);
+    PutCString(out, e.comment);
+  }
+  return out;
+}
+
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+StringSet SetIn(int language, bool textForm = false) {
+  StringSet set;
+  set.Init(nullptr, 128, MakeResType("STR#"), textForm, language);
+  return set;
+}
+
+std::vector<std::string> Values(const StringSet& set, int language) {
+  std::vector<std::string> values;
+  for (int i = 1; i <= set.Count(language); ++i) values.emplace_back(set.Value(i, language).value_or("<null>"));
+  return values;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(StringSetLoad, EverySingleLanguageLayoutFillsCurrentLanguageAndEnglish) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    bool textForm;
+  };
+  const std::vector<Case> cases = {
+      {"length-prefixed", PascalList({"chair", "table"}), false},
+      {"layout -1", CountedList({{"chair", ""}, {"table", ""}}, false), false},
+      {"layout -2", CountedList({{"chair", "c1"}, {"table", "c2"}}, true), false},
+      {"text form", Text("^chair^^table^"), true},
+  };
+  for (const Case& c : cases) {
+    for (int language : {0, 2}) {
+      SCOPED_TRACE(std::string(c.name) + " in language " + std::to_string(language));
+      StringSet set = SetIn(language, c.textForm);
+      ASSERT_EQ(set.LoadBytes(c.bytes, false, false), 0);
+      EXPECT_EQ(Values(set, language), (Strings{"chair", "table"}));
+      EXPECT_EQ(Values(set, 0), (Strings{"chair", "table"}));
+      for (int other = 1; other < StringSet::kMaxLanguages; ++other) {
+        if (other != language) {
+          EXPECT_EQ(set.Count(other), 0) << other;
+        }
+      }
+    }
+  }
+}
+
+TEST(StringSetLoad, CommentsOfLayoutMinus2) {
+  StringSet set = SetIn(0);
+  ASSERT_EQ(set.LoadBytes(CountedList({{"chair", "seat"}, {"table", ""}}, true), false, false), 0);
+  EXPECT_EQ(set.Comment(1), "seat");
+  EXPECT_EQ(set.Comment(2), "");
+  StringSet plain = SetIn(0);
+  ASSERT_EQ(plain.LoadBytes(CountedList({{"chair", ""}}, false), false, false), 0);
+  EXPECT_FALSE(plain.Comment(1));
+}
+
+TEST(StringSetLoad, LengthPrefixedListMapsOldCharacters) {
+  StringSet set = SetIn(0);
+  Bytes bytes = PascalList({"x", "dont"});
+  bytes[3] = 0xA1;  // the "x"
+  bytes[7] = 0xD5;  // the "n" of "dont"
+  ASSERT_EQ(set.LoadBytes(bytes, false, false), 0);
+  EXPECT_EQ(Values(set, 0), (Strings{"o", "do't"}));
+}
+
+TEST(StringSetLoad, TextFormTakesOnlyWhatCaretsEnclose) {
+  StringSet set = SetIn(0, true);
+  ASSERT_EQ(set.LoadBytes(Text("junk ^wood^ more ^^ and ^stone^ tail ^open"), false, false), 0);
+  EXPECT_EQ(Values(set, 0), (Strings{"wood", "", "stone"}));
+  StringSet zero = SetIn(0, true);
+  Bytes bytes = Text("^a^");
+  bytes.push_back(0);
+  bytes.push_back('^');
+  bytes.push_back('b');
+  bytes.push_back('^');
+  ASSERT_EQ(zero.LoadBytes(bytes, false, false), 0);
+  EXPECT_EQ(Values(zero, 0), (Strings{"a"}));
+}
+
+TEST(StringSetLoad, MultiLanguageTakesCurrentLanguageAndFallsBackToEnglish) {
+  const Bytes bytes = MultiLanguage({{1, "chair", "c1"}, {1, "table", "c2"}, {4, "stuhl", "x"}});
+  struct Case {
+    int language;
+    bool loadAll;
+    bool fallback;
+    Strings current;
+    Strings language3;
+  };
+  const std::vector<Case> cases = {
+      {2, false, true, {"chair", "table"}, {}},
+      {2, false, false, {}, {}},
+      {3, false, true, {"stuhl"}, {"stuhl"}},
+      {0, false, false, {"chair", "table"}, {}},
+      {0, true, false, {"chair", "table"}, {"stuhl"}},
+      // loadAll fills every language that has nothing with English copies.
+      {2, true, false, {"chair", "table"}, {"stuhl"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "language " << c.language << " loadAll " << c.loadAll << " fallback "
+                                    << c.fallback);
+    StringSet set = SetIn(c.language);
+    ASSERT_EQ(set.LoadBytes(bytes, c.loadAll, c.fallback), 0);
+    EXPECT_EQ(Values(set, c.language), c.current);
+    EXPECT_EQ(Values(set, 3), c.language3);
+  }
+}
+
+TEST(StringSetLoad, MultiLanguageMarksAndComments) {
+  StringSet set = SetIn(2);
+  ASSERT_EQ(set.LoadBytes(MultiLanguage({{1, "chair", "c1"}, {4, "stuhl", "x"}}), true, true), 0);
+  EXPECT_EQ(set.Mark(1, 3), 3);
+  EXPECT_EQ(set.Comment(1, 3), "x");
+  // Copied from English by loadAll: marked 0, no comment.
+  EXPECT_EQ(set.Value(1, 7), "chair");
+  EXPECT_EQ(set.Mark(1, 7), 0);
+  EXPECT_FALSE(set.Comment(1, 7));
+  // Taken by the fallback: marked with the current language.
+  EXPECT_EQ(set.Mark(1, 2), 2);
+}
+
+TEST(StringSetLoad, MultiLanguageIndexRestartsWithEachLanguageRun) {
+  StringSet set = SetIn(0);
+  ASSERT_EQ(set.LoadBytes(MultiLanguage({{1, "a", ""}, {1, "b", ""}, {2, "x", ""}, {1, "c", ""}}), true, false), 0);
+  EXPECT_EQ(Values(set, 0), (Strings{"c", "b"}));
+  EXPECT_EQ(Values(set, 1), (Strings{"x"}));
+}
+
+TEST(StringSetLoad, IllegalLanguageNumberIsReportedAndSkipped) {
+  for (int number : {0, 21, 255}) {
+    testing::AssertCapture capture;
+    StringSet set = SetIn(0);
+    ASSERT_EQ(set.LoadBytes(MultiLanguage({{1, "a", ""}, {number, "bad", ""}, {1, "b", ""}}), true, false), 0);
+    EXPECT_TRUE(capture.Saw("Illegal Language Specifier")) << number;
+    EXPECT_EQ(Values(set, 0), (Strings{"a", "b"}));
+  }
+}
+
+TEST(StringSetLoad, EveryCutOfARecordKeepsWholeStringsAndReportsShortRead) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    std::size_t stringEnds[2];  // byte counts after which 1 and 2 strings are whole
+  };
+  const std::vector<Case> cases = {
+      {"length-prefixed", PascalList({"ab", "cde"}), {5, 9}},
+      {"layout -1", CountedList({{"ab", ""}, {"cde", ""}}, false), {7, 11}},
+      {"layout -2", CountedList({{"ab", "x"}, {"cde", "y"}}, true), {9, 15}},
+      {"layout -3", MultiLanguage({{1, "ab", "x"}, {1, "cde", "y"}}), {10, 17}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(c.bytes.size(), c.stringEnds[1]) << c.name;
+    for (std::size_t cut = 0; cut < c.bytes.size(); ++cut) {
+      SCOPED_TRACE(::testing::Message() << c.name << " cut at " << cut);
+      StringSet set = SetIn(0);
+      EXPECT_EQ(set.LoadBytes(std::span(c.bytes).first(cut), false, false), -48);
+      int whole = cut >= c.stringEnds[0] ? 1 : 0;
+      // A -2 entry cut inside its comment still keeps its value.
+      if (std::string_view(c.name) == "layout -2" && cut >= 7) whole = cut >= 13 ? 2 : 1;
+      EXPECT_EQ(set.Count(0), whole);
+    }
+  }
+}
+
+TEST(StringSetLoad, NegativeFirstValuesOtherThanLayoutsAreRefused) {
+  StringSet set = SetIn(0);
+  EXPECT_EQ(set.LoadBytes(Bytes{0x00, 0x80, 1, 'a'}, false, false), -48);
+  EXPECT_EQ(set.Count(0), 0);
+}
+
+TEST(StringSetLoad, ANegativeCountOfLayoutMinus1LoadsNothing) {
+  StringSet set = SetIn(0);
+  EXPECT_EQ(set.LoadBytes(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 'a', 0}, false, false), 0);
+  EXPECT_EQ(set.Count(0), 0);
+}
+
+TEST(StringSetSave, EncodesEveryLanguageInOrderAfterFdFfAndTotal) {
+  StringSet set = SetIn(0);
+  set.SetValue(1, "chair", 0);
+  set.SetComment(1, "seat", 0);
+  set.SetValue(1, "stuhl", 3);
+  set.SetValue(2, "tisch", 3);
+  auto bytes = set.EncodeAllLanguages();
+  ASSERT_TRUE(bytes);
+  Bytes expected = MultiLanguage({{1, "chair", "seat"}, {4, "stuhl", ""}, {4, "tisch", ""}});
+  // Allocated at 4 + (value + comment + 4) per entry; one spare byte each.
+  ASSERT_EQ(bytes->size(), 4u + (5 + 4 + 4) + (5 + 4) + (5 + 4));
+  EXPECT_EQ(Bytes(bytes->begin(), bytes->begin() + static_cast<long>(expected.size())), expected);
+  EXPECT_EQ(bytes->size() - expected.size(), 3u);
+
+  StringSet back = SetIn(3);
+  ASSERT_EQ(back.LoadBytes(*bytes, true, false), 0);
+  EXPECT_EQ(Values(back, 0), (Strings{"chair"}));
+  EXPECT_EQ(Values(back, 3), (Strings{"stuhl", "tisch"}));
+  EXPECT_EQ(back.Comment(1, 0), "seat");
+}
+
+TEST(StringSetSave, EmptySetIsHeaderOnly) {
+  auto bytes = SetIn(0).EncodeAllLanguages();
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(*bytes, (Bytes{0xFD, 0xFF, 0, 0}));
+}
+
+TEST(StringSetSave, MoreEntriesThanTheTotalCanCountAreRefused) {
+  testing::AssertCapture capture;
+  StringSet set = SetIn(0);
+  for (int language = 0; language < 2; ++language) {
+    for (int i = 1; i <= 40000; ++i) set.SetValue(i, "", language);
+  }
+  EXPECT_FALSE(set.EncodeAllLanguages());
+}
+
+// The merge-save against what a file already holds, without the file: load
+// the stored bytes as the save does, merge, encode.
+Bytes MergedBytes(const StringSet& edited, const Bytes& stored) {
+  StringSet temp = SetIn(edited.Language());
+  temp.LoadBytes(stored, true, true);
+  edited.MergeInto(temp);
+  auto bytes = temp.EncodeAllLanguages();
+  EXPECT_TRUE(bytes);
+  if (!bytes) return {};
+  EXPECT_EQ((*bytes)[0], 0xFD);
+  EXPECT_EQ((*bytes)[1], 0xFF);
+  return *bytes;
+}
+
+// Every stored language, each filled with English copies where it has none.
+StringSet Reloaded(const Bytes& bytes) {
+  StringSet set = SetIn(0);
+  set.LoadBytes(bytes, true, false);
+  return set;
+}
+
+// The languages a record stores (English copies carry mark 0).
+std::vector<int> StoredLanguages(const Bytes& bytes) {
+  std::vector<int> languages;
+  StringSet set = Reloaded(bytes);
+  for (int l = 0; l < StringSet::kMaxLanguages; ++l) {
+    for (int i = 1; i <= set.Count(l); ++i) {
+      if (set.Mark(i, l) != 0 || l == 0) {
+        languages.push_back(l);
+        break;
+      }
+    }
+  }
+  return languages;
+}
+
+TEST(StringSetMerge, NewLanguageIsStoredBesideEnglishOnly) {
+  StringSet edited = SetIn(2);
+  edited.SetValue(1, "silla");
+  edited.SetValue(2, "mesa");
+  StringSet temp = SetIn(2);
+  temp.LoadBytes(PascalList({"chair", "table"}), true, true);
+  edited.MergeInto(temp);
+  for (int l = 1; l < StringSet::kMaxLanguages; ++l) EXPECT_EQ(temp.Count(l), l == 2 ? 2 : 0) << l;
+  Bytes bytes = MergedBytes(edited, PascalList({"chair", "table"}));
+  EXPECT_EQ(StoredLanguages(bytes), (std::vector<int>{0, 2}));
+  StringSet back = Reloaded(bytes);
+  EXPECT_EQ(Values(back, 0), (Strings{"chair", "table"}));
+  EXPECT_EQ(Values(back, 2), (Strings{"silla", "mesa"}));
+}
+
+TEST(StringSetMerge, EditingEnglishKeepsOtherTranslations) {
+  const Bytes stored = MultiLanguage({{1, "chair", "c"}, {1, "table", ""}, {6, "stoel", ""}, {6, "tafel", ""}});
+  StringSet edited = SetIn(0);
+  edited.SetValue(1, "armchair");
+  edited.SetValue(2, "table");
+  edited.SetValue(3, "lamp");
+  Bytes bytes = MergedBytes(edited, stored);
+  EXPECT_EQ(StoredLanguages(bytes), (std::vector<int>{0, 5}));
+  StringSet back = Reloaded(bytes);
+  EXPECT_EQ(Values(back, 0), (Strings{"armchair", "table", "lamp"}));
+  // The translation keeps its strings and is padded with English.
+  EXPECT_EQ(Values(back, 5), (Strings{"stoel", "tafel", "lamp"}));
+  EXPECT_EQ(Values(back, 1), (Strings{"armchair", "table", "lamp"}));
+}
+
+TEST(StringSetMerge, TranslationsShareTheEnglishComment) {
+  const Bytes stored = MultiLanguage({{1, "chair", "seat"}, {3, "silla", "other"}});
+  StringSet edited = SetIn(2);
+  edited.SetValue(1, "sillon");
+  edited.SetComment(1, "mine");
+  StringSet back = Reloaded(MergedBytes(edited, stored));
+  EXPECT_EQ(back.Value(1, 2), "sillon");
+  EXPECT_EQ(back.Comment(1, 2), "seat");
+  EXPECT_EQ(back.Comment(1, 0), "seat");
+}
+
+TEST(StringSetMerge, LongerTranslationThanEnglishIsNotReported) {
+  testing::AssertCapture capture;
+  StringSet edited = SetIn(4);
+  for (int i = 1; i <= 3; ++i) edited.SetValue(i, "t" + std::to_string(i));
+  StringSet back = Reloaded(MergedBytes(edited, MultiLanguage({{1, "one", ""}, {2, "uno", ""}})));
+  EXPECT_EQ(Values(back, 4), (Strings{"t1", "t2", "t3"}));
+  EXPECT_EQ(Values(back, 1), (Strings{"uno"}));
+  EXPECT_EQ(capture.Count(), 0u) << capture.Reports().front();
+}
+
+TEST(StringSetEdit, IndexRules) {
+  testing::AssertCapture capture;
+  StringSet set = SetIn(0);
+  set.SetValue(1, "a");
+  set.SetValue(2, "b");
+  set.SetValue(4, "d");
+  EXPECT_TRUE(capture.Saw("bad index"));
+  EXPECT_EQ(set.Count(), 2);
+  set.InsertValue(7, "e");
+  set.InsertValue(-3, "z");
+  EXPECT_EQ(Values(set, 0), (Strings{"z", "a", "b", "e"}));
+  EXPECT_EQ(set.Value(0), std::nullopt);
+  EXPECT_EQ(set.Value(5), std::nullopt);
+  capture.Clear();
+  set.RemoveValue(5);
+  EXPECT_TRUE(capture.Saw("removing non-existent string"));
+  set.RemoveValue(1);
+  EXPECT_EQ(Values(set, 0), (Strings{"a", "b", "e"}));
+}
+
+TEST(StringSetEdit, CommentRules) {
+  testing::AssertCapture capture;
+  StringSet set = SetIn(0);
+  set.SetComment(1, "nothing here yet");
+  EXPECT_EQ(capture.Count(), 0u);
+  set.SetValue(1, "a");
+  set.SetComment(2, "x");
+  EXPECT_TRUE(capture.Saw("(Count(useLang) == 0) bad index"));
+  set.SetComment(1, "c");
+  EXPECT_EQ(set.Comment(1), "c");
+  set.SetComment(1, std::nullopt);
+  EXPECT_FALSE(set.Comment(1));
+}
+
+TEST(StringSetEdit, IllegalLanguageIsReportedAndIgnored) {
+  testing::AssertCapture capture;
+  StringSet set = SetIn(0);
+  set.SetValue(1, "a", 20);
+  EXPECT_TRUE(capture.Saw("(useLang < kMaxLanguages) Illegal language specified."));
+  EXPECT_EQ(set.Count(20), 0);
+  EXPECT_FALSE(set.Value(1, 25));
+  for (int l = 0; l < StringSet::kMaxLanguages; ++l) EXPECT_EQ(set.Count(l), 0);
+}
+
+TEST(StringSetEdit, MarksFollowTheLanguageOfTheLastSet) {
+  StringSet set = SetIn(3);
+  set.SetValue(1, "a");
+  EXPECT_EQ(set.Mark(1), 3);
+  set.InsertValue(1, "b", 0);
+  EXPECT_EQ(set.Mark(1, 0), 0);
+  EXPECT_EQ(set.ValueInAnyLanguage(1), (std::pair<std::string_view, int>("b", 0)));
+  set.ClearLanguage(0);
+  EXPECT_EQ(set.ValueInAnyLanguage(1), (std::pair<std::string_view, int>("a", 3)));
+  EXPECT_FALSE(set.ValueInAnyLanguage(2));
+  set.ClearAll();
+  EXPECT_EQ(set.Count(), 0);
+}
+
+TEST(StringSetEdit, ValuesStopAtAZeroByte) {
+  StringSet set = SetIn(0);
+  set.SetValue(1, std::string_view("ab\0cd", 5));
+  EXPECT_EQ(set.Value(1), "ab");
+}
+
+TEST(StringSetEdit, AssignCopiesCurrentLanguageAndName) {
+  StringSet source = SetIn(1);
+  source.SetName("labels");
+  source.SetValue(1, "x");
+  source.SetComment(1, "note");
+  source.SetValue(2, "y");
+  StringSet target = SetIn(0);
+  target.Init(nullptr, 300, MakeResType("TTAs"), false, 0);
+  for (int i = 1; i <= 4; ++i) target.SetValue(i, "old");
+  target.Assign(source);
+  EXPECT_EQ(Values(target, 0), (Strings{"x", "y"}));
+  EXPECT_EQ(target.Comment(1), "note");
+  EXPECT_EQ(target.Comment(2), "");
+  EXPECT_EQ(target.Name(), "labels");
+  EXPECT_EQ(target.Type(), 0u);
+  EXPECT_EQ(target.Id(), 0);
+}
+
+TEST(StringSet, DefaultLanguageFollowsTheProcessLanguage) {
+  EXPECT_EQ(StringSet().Language(), 0);
+  StringSet::SetProcessLanguage(3);
+  StringSet set;
+  set.Init(nullptr, 1, 0, false, -1);
+  EXPECT_EQ(set.Language(), 2);
+  StringSet::SetProcessLanguage(1);
+}
+
+TEST(StringSetSwizzler, SwapsLayoutWordAndCountOfLayoutMinus1) {
+  struct Case {
+    Bytes in;
+    Bytes out;
+  };
+  const std::vector<Case> cases = {
+      {{0xFF, 0xFF, 0x00, 0x02}, {0xFF, 0xFF, 0x02, 0x00}},
+      {{0xFF, 0xFD, 0x00, 0x02}, {0xFD, 0xFF, 0x00, 0x02}},
+      {{0x00, 0x02, 0x01, 0x41}, {0x02, 0x00, 0x01, 0x41}},
+      {{0xFF, 0xFF, 0x00}, {0xFF, 0xFF, 0x00}},
+      {{0x07}, {0x07}},
+  };
+  for (Case c : cases) {
+    StringSetSwizzler(c.in.data(), static_cast<std::int32_t>(c.in.size()));
+    EXPECT_EQ(c.in, c.out);
+  }
+}
+
+TEST(AnimTable, FillsOnlyEmptyPositionsLowerCased) {
+  AnimTable table;
+  table.SetValue(1, "keep");
+  table.SetValue(2, "");
+  StringSet loaded = SetIn(0);
+  loaded.LoadBytes(PascalList({"Walk", "SIT-Down", "Eat", "Drink_\xC9"}), false, false);
+  table.Absorb(loaded);
+  EXPECT_EQ(Values(table, 0), (Strings{"keep", "sit-down", "eat", "drink_\xC9"}));
+}
+
+}  // namespace
+}  // namespace pixmold
