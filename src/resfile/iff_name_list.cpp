@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "resfile/recon.h"
+#include "resfile/recon_stream.h"
 
 namespace pixmold {
 namespace {
@@ -47,25 +47,24 @@ std::vector<std::int32_t> IFFNameList::IndexesOf(std::string_view name) const {
 }
 
 void IFFNameList::Reconstitute(ReconStream& stream, std::uint32_t) {
-  auto count = static_cast<std::int32_t>(fEntries.size());
-  stream.Int32(&count);
+  auto count = static_cast<std::uint32_t>(fEntries.size());
+  stream.Count(count);
   if (!stream.IsReading()) {
     for (Entry& entry : fEntries) {
-      stream.Int32(&entry.index);
+      stream.Value(entry.index);
       stream.String(entry.name);
     }
     return;
   }
   fEntries.clear();
   fPositions.clear();
-  if (count < 0) return;
-  for (std::int32_t i = 0; i < count; ++i) {
+  for (std::uint32_t i = 0; i < count && !stream.Failed(); ++i) {
     if (stream.Size() - stream.Position() < kMinEntryBytes) break;
     std::int32_t index = 0;
     CTGString name;
-    stream.Int32(&index);
+    stream.Value(index);
     stream.String(name);
-    Set(index, name);
+    if (!stream.Failed()) Set(index, name);
   }
   fDirty = false;
 }

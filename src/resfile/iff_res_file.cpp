@@ -7,7 +7,7 @@
 #include "base/xassert.h"
 #include "filelib/ctg_file_manager.h"
 #include "resfile/handle_owner.h"
-#include "resfile/recon.h"
+#include "resfile/recon_object.h"
 
 namespace pixmold {
 namespace {
@@ -165,7 +165,7 @@ void IFFResFile::LoadNames() {
     HandleLock lock(older);
     fNameList->ReadOlderForm(lock.Bytes());
   } else {
-    SimpleReconObject<IFFNameList> recon(fNameList.get(), kNameListType);
+    SimpleReconObject<IFFNameList> recon(*fNameList, kNameListType);
     const ResErr nameErr = ReadReconResource(recon, *this, kNamesID, nullptr);
     if (!sCreatingNewFile && nameErr != res_error::kNone) {
       XASSERT_FAIL("sCreatingNewFile || nameErr==noErr", "no names cache");
@@ -178,8 +178,19 @@ void IFFResFile::LoadNames() {
 ResErr IFFResFile::WriteNames() {
   if (!fNameList->IsDirty()) return res_error::kNone;
   EnterInternalMode();
-  SimpleReconObject<IFFNameList> recon(fNameList.get(), kNameListType);
-  ResErr err = WriteReconResource(recon, kNamesVersion, *this, kNamesID);
+  // As a Recon resource, but a list whose write fails stays pending, to be
+  // written again at close, and the list on disk stays until it is.
+  SimpleReconObject<IFFNameList> recon(*fNameList, kNameListType);
+  ResErr err = res_error::kNone;
+  MHandle h = MakeReconHandle(recon, kNamesVersion);
+  if (!h) {
+    err = MemError() ? MemError() : res_error::kOutOfMemory;
+  } else if ((err = AddResource(h, kNameListType, kNamesID, CTGString(), true)) != res_error::kNone) {
+    DisposeHandle(h);
+  } else if ((err = WriteResource(h)) == res_error::kNone) {
+    ReleaseAndDispose(h);
+    err = GetError();
+  }
   if (err == res_error::kNone) {
     fNameList->SetDirty(false);
     if (fInternal.Find(kNameListType, kOlderNamesID)) {

@@ -9,7 +9,7 @@
 #include "filelib/ctg_file_manager.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_map.h"
-#include "resfile/recon.h"
+#include "resfile/recon_object.h"
 
 namespace pixmold {
 namespace {

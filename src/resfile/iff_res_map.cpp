@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "resfile/iff_format.h"
-#include "resfile/recon.h"
+#include "resfile/recon_object.h"
+#include "resfile/recon_stream.h"
 
 namespace pixmold {
 namespace {
@@ -22,31 +23,31 @@ void IFFResMap::Reconstitute(ReconStream& stream, std::uint32_t) {
   const bool reading = stream.IsReading();
   // A reader only trusts what it reached the end of.
   if (reading) damaged = true;
-  stream.Int32(&freeTotal);
-  auto typeCount = static_cast<std::int32_t>(types.size());
-  stream.Int32(&typeCount);
+  stream.Value(freeTotal);
+  auto typeCount = static_cast<std::uint32_t>(types.size());
+  stream.Count(typeCount);
   if (reading) {
-    if (typeCount < 0 || typeCount > Remaining(stream) / kMinTypeBytes) return;
-    types.resize(static_cast<std::size_t>(typeCount));
+    if (stream.Failed() || typeCount > static_cast<std::uint32_t>(Remaining(stream) / kMinTypeBytes)) return;
+    types.resize(typeCount);
   }
   for (IFFResMapType& type : types) {
     if (reading && Remaining(stream) < kMinTypeBytes) return;
-    stream.Int32(&type.type);
-    auto count = static_cast<std::int32_t>(type.entries.size());
-    stream.Int32(&count);
+    stream.Value(type.type);
+    auto count = static_cast<std::uint32_t>(type.entries.size());
+    stream.Count(count);
     if (reading) {
-      if (count < 0 || count > Remaining(stream) / kMinEntryBytes) return;
-      type.entries.resize(static_cast<std::size_t>(count));
+      if (stream.Failed() || count > static_cast<std::uint32_t>(Remaining(stream) / kMinEntryBytes)) return;
+      type.entries.resize(count);
     }
     for (IFFResMapEntry& entry : type.entries) {
       if (reading && Remaining(stream) < kMinEntryBytes) return;
-      stream.Int32(&entry.offset);
-      stream.Int16(&entry.id);
-      stream.Int16(&entry.flags);
+      stream.Value(entry.offset);
+      stream.Value(entry.id);
+      stream.Value(entry.flags);
       stream.String(entry.name);
     }
   }
-  if (reading && stream.Position() <= stream.Size()) damaged = false;
+  if (reading && !stream.Failed()) damaged = false;
 }
 
 IFFResMap::Verdict IFFResMap::Check(std::int32_t fileSize, std::int32_t mapOffset, std::int32_t mapSize,
@@ -81,15 +82,14 @@ IFFResMap::Verdict IFFResMap::Check(std::int32_t fileSize, std::int32_t mapOffse
 }
 
 MHandle MakeResMapHandle(IFFResMap& map) {
-  SimpleReconObject<IFFResMap> recon(&map, kResMapType);
+  SimpleReconObject<IFFResMap> recon(map, kResMapType);
   return MakeReconHandle(recon, kResMapVersion);
 }
 
 bool ReadResMapHandle(MHandle handle, IFFResMap& map) {
-  SimpleReconObject<IFFResMap> recon(&map, kResMapType);
+  SimpleReconObject<IFFResMap> recon(map, kResMapType);
   map.damaged = true;
-  ReadReconHandle(recon, handle, nullptr);
-  return !map.damaged;
+  return ReadReconHandle(recon, handle, nullptr) && !map.damaged;
 }
 
 }  // namespace pixmold

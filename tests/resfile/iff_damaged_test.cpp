@@ -3,6 +3,7 @@
 // makes the reader crash, loop or read out of bounds.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -341,7 +342,13 @@ const DamageCase kDamageCases[] = {
      "", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases));
+std::string CaseName(const ::testing::TestParamInfo<DamageCase>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName);
 
 TEST_F(IFFDamagedTest, BlockLargerThanTheMapAllowsIsNotRead) {
   Crafted crafted;

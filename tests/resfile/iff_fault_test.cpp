@@ -8,6 +8,7 @@
 // In both, N runs 1, 2, ... until the operation gets through.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ using testing::HandleOf;
 using testing::Op;
 using testing::OpSource;
 using testing::Pattern;
+using testing::ResValue;
 using testing::Snapshot;
 using testing::TakeSnapshot;
 using testing::TempDir;
@@ -212,6 +214,167 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
   EXPECT_GT(compacted, 0);
   RecordProperty("crash_points", crashes);
 }
+
+// One operation under fault injection: steps taken first without faults,
+// then the operation with the Nth call of a kind failing.
+struct FaultCase {
+  const char* what;
+  std::function<std::vector<Op>(const Snapshot&)> before;  // unarmed steps
+  std::function<Op(const Snapshot&)> operation;
+};
+
+Op FirstWith(const Snapshot& model, Op::Kind kind, std::function<bool(const ResValue&)> fits) {
+  for (const auto& [key, value] : model) {
+    if (!fits(value)) continue;
+    Op op;
+    op.kind = kind;
+    op.key = key;
+    op.value = value;
+    return op;
+  }
+  ADD_FAILURE() << "no resource fits";
+  return Op{};
+}
+
+const FaultCase kFaultCases[] = {
+    {"add",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot&) {
+       Op op;
+       op.kind = Op::kAdd;
+       op.key = {MakeResType("OBJD"), 500, 0};
+       op.value = {"added", Pattern(300, 500)};
+       return op;
+     }},
+    {"replace with another size",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kReplace, [](const ResValue& v) { return v.bytes.size() > 10; });
+       op.value = {"replaced", Pattern(op.value.bytes.size() / 2, 77)};
+       return op;
+     }},
+    {"replace with the same size",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kReplace, [](const ResValue&) { return true; });
+       op.value.bytes = Pattern(op.value.bytes.size(), 78);
+       return op;
+     }},
+    {"rewrite in place",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kInPlace, [](const ResValue& v) { return !v.bytes.empty(); });
+       op.value.bytes = Pattern(op.value.bytes.size(), 79);
+       return op;
+     }},
+    {"remove",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) { return FirstWith(model, Op::kRemove, [](const ResValue&) { return true; }); }},
+    {"close and reopen",
+     [](const Snapshot& model) {
+       return std::vector<Op>{FirstWith(model, Op::kRemove, [](const ResValue& v) { return v.bytes.size() < 500; })};
+     },
+     [](const Snapshot&) { return Op{}; }},
+    {"close that compacts",
+     [](const Snapshot& model) {
+       std::vector<Op> steps;
+       for (const auto& [key, value] : model) {
+         if (value.bytes.size() < 1500 || steps.size() == 8) continue;
+         Op op;
+         op.kind = Op::kRemove;
+         op.key = key;
+         steps.push_back(op);
+       }
+       return steps;
+     },
+     [](const Snapshot&) { return Op{}; }},
+};
+
+template <typename File>
+void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& baseBytes, const Snapshot& base) {
+  const IoOp kinds[] = {IoOp::kWrite, IoOp::kSeek, IoOp::kFlush, IoOp::kSync, IoOp::kTruncate};
+  const char* const kindNames[] = {"write", "seek", "flush", "sync", "truncate"};
+  int failures = 0;
+  for (std::size_t k = 0; k < std::size(kinds); ++k) {
+    for (int n = 1;; ++n) {
+      WriteFileBytes(path, baseBytes);
+      AssertCapture reports;
+      Snapshot before = base;
+      Op op;
+      bool fired = false;
+      {
+        CTGFileManager manager;
+        IoFaults faults(manager);
+        File file(manager);
+        ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+        for (const Op& step : c.before(base)) {
+          ASSERT_TRUE(Perform(file, path, step)) << c.what;
+          testing::Apply(step, before);
+        }
+        op = c.operation(before);
+        faults.FailNth(kinds[k], n);
+        Perform(file, path, op);
+        fired = faults.Fired();
+        faults.Clear();
+        // The program goes on: it closes what is still open.
+        if (file.IsOpen()) file.CloseFile();
+      }
+      if (!fired) break;
+      ++failures;
+      Snapshot after = before;
+      testing::Apply(op, after);
+      File reader;
+      ASSERT_EQ(reader.OpenFile(path), res_error::kNone)
+          << c.what << ": " << kindNames[k] << " " << n << " left a file that does not open";
+      const Snapshot found = TakeSnapshot(reader);
+      ExpectConsistent(found, before, after, &op, n);
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << c.what << ": failing " << kindNames[k] << " " << n;
+        return;
+      }
+    }
+  }
+  EXPECT_GT(failures, 0) << c.what;
+}
+
+class IFF2FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(IFF2FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
+  const std::string path = dir.File("faults2.iff");
+  const Snapshot base = MakeBase(path, 11, 16, 3000);
+  RunFaultCase<IFFResFile2>(GetParam(), path, FileBytes(path), base);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, IFF2FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
+
+class IFF1FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(IFF1FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
+  const std::string path = dir.File("faults1.iff");
+  Snapshot base;
+  {
+    IFFResFile file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    OpSource source(12, 3000, false);
+    while (base.size() < 16) {
+      Op op = source.Next(base);
+      if (op.kind != Op::kAdd) continue;
+      ASSERT_TRUE(Perform(file, path, op));
+      testing::Apply(op, base);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  RunFaultCase<IFFResFile>(GetParam(), path, FileBytes(path), base);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, IFF1FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
 
 }  // namespace
 }  // namespace pixmold

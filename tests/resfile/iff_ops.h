@@ -30,8 +30,9 @@ struct Op {
 // Draws operations; the same seed and the same model give the same ones.
 class OpSource {
  public:
-  // Resources get up to maxSize bytes.
-  explicit OpSource(std::uint32_t seed, int maxSize = 600) : fRandom(seed), fMaxSize(maxSize) {}
+  // Resources get up to maxSize bytes; without variants every variant is 0.
+  explicit OpSource(std::uint32_t seed, int maxSize = 600, bool variants = true)
+      : fRandom(seed), fMaxSize(maxSize), fVariants(variants) {}
 
   Op Next(const Snapshot& model) {
     Op op;
@@ -40,7 +41,8 @@ class OpSource {
     if (model.size() < 6 || (roll < 35 && model.size() < 40)) {
       op.kind = Op::kAdd;
       do {
-        op.key = {kTypes[Roll(3)], static_cast<ResID>(1 + Roll(60)), static_cast<std::uint8_t>(Roll(4) == 0)};
+        op.key = {kTypes[Roll(3)], static_cast<ResID>(1 + Roll(60)),
+                  static_cast<std::uint8_t>(Roll(4) == 0 && fVariants)};
       } while (model.count(op.key));
       op.value = {kNames[Roll(4)], testing::Pattern(static_cast<std::size_t>(Roll(fMaxSize)), fRandom())};
       return op;
@@ -65,6 +67,7 @@ class OpSource {
   int Roll(int n) { return static_cast<int>(fRandom() % static_cast<std::uint32_t>(n)); }
   std::mt19937 fRandom;
   int fMaxSize;
+  bool fVariants;
 };
 
 inline void Apply(const Op& op, Snapshot& model) {
@@ -75,17 +78,21 @@ inline void Apply(const Op& op, Snapshot& model) {
   }
 }
 
-// Carries one operation out; false on any error.
-inline bool Perform(IFFResFile2& file, const std::string& path, const Op& op) {
+// Carries one operation out; false on any error. Works on either container
+// (the first version has no variants: its keys all have variant 0).
+template <typename File>
+bool Perform(File& file, const std::string& path, const Op& op) {
   switch (op.kind) {
     case Op::kReopen:
       return file.CloseFile() == res_error::kNone && file.OpenFile(path) == res_error::kNone;
     case Op::kAdd:
     case Op::kReplace: {
       MHandle h = HandleOf(op.value.bytes);
-      if (file.AddVariantResource(h, op.key.type, op.key.id, CTGString(op.value.name), op.key.variant, true)) {
-        return false;
-      }
+      const ResErr added =
+          op.key.variant == 0
+              ? file.AddResource(h, op.key.type, op.key.id, CTGString(op.value.name), true)
+              : file.AddVariantResource(h, op.key.type, op.key.id, CTGString(op.value.name), op.key.variant, true);
+      if (added != res_error::kNone) return false;
       if (file.WriteResource(h)) return false;
       file.ReleaseAndDispose(h);
       return file.GetError() == res_error::kNone;
