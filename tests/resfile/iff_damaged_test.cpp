@@ -37,7 +37,6 @@ using testing::ResKey;
 using testing::ResValue;
 using testing::Snapshot;
 using testing::TakeSnapshot;
-using testing::TempDir;
 using testing::WriteFileBytes;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
@@ -88,7 +87,7 @@ class IFFDamagedTest : public ::testing::Test {
     return path;
   }
 
-  TempDir dir;
+  testing::MemoryScratchDir dir;
 };
 
 TEST_F(IFFDamagedTest, MapInTheMiddleIsSetUpAsIntended) {

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "filelib/ctg_file_manager.h"
+#include "filelib/far_writer.h"
+#include "filelib/io_faults.h"
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "support/assert_capture.h"
@@ -386,6 +390,86 @@ TEST_F(IFF2Test, ResourceOfTheMapTypeIsReportedAndDropped) {
   IFFResFile2 reopened;
   ASSERT_EQ(reopened.OpenFile(path), res_error::kNone);
   EXPECT_EQ(reopened.CountTypes(), 1);
+}
+
+TEST_F(IFF2Test, EveryErrorCodeOfTheLayer) {
+  std::string path = NewFile();
+  IFFResFile2 file;
+  // -42, -43: creating where it cannot be, or over an existing file.
+  EXPECT_EQ(file.CreateFile(dir.File("missing/dir/x.iff")), res_error::kCannotCreate);
+  EXPECT_EQ(file.CreateFile(path), res_error::kCreateExists);
+  // -40, -39: deleting what is not there, or what cannot go.
+  EXPECT_EQ(file.DeleteFile(dir.File("none.iff")), res_error::kDeleteMissing);
+  {
+    FarWriter writer;
+    ASSERT_TRUE(writer.Add("packed/member.iff", FileBytes(path)));
+    ASSERT_TRUE(writer.Save(dir.File("packed.far")));
+    CTGFileManager manager;
+    ASSERT_TRUE(manager.MapFAR(dir.File("packed.far")));
+    IFFResFile2 inArchive(manager);
+    EXPECT_EQ(inArchive.DeleteFile(dir.File("packed/member.iff")), res_error::kCannotDelete);
+  }
+  // -50: a file that cannot be opened; resuming with nothing remembered.
+  EXPECT_EQ(file.OpenFile(dir.File("none.iff")), res_error::kOpenFailed);
+  // -49: no file open.
+  EXPECT_EQ(file.UpdateFile(), res_error::kNotOpen);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  // -47: a second open.
+  EXPECT_EQ(file.OpenFile(path), res_error::kAlreadyOpen);
+  Put(file, kSTR, 1, {1, 2, 3});
+  MHandle h = file.GetResource(kSTR, 1, nullptr);
+  // -98, -99, -100.
+  EXPECT_EQ(file.GetResource(kSTR, 2, nullptr), nullptr);
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  MHandle stranger = HandleOf(Bytes{1});
+  EXPECT_EQ(file.WriteResource(stranger), res_error::kNotThisFile);
+  EXPECT_EQ(file.GetResType(stranger), 0u);
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  EXPECT_EQ(file.GetResVariant(stranger), 0);
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  EXPECT_TRUE(file.IsResourceNative(stranger));
+  EXPECT_EQ(file.GetError(), res_error::kNotThisFile);
+  DisposeHandle(stranger);
+  EXPECT_EQ(file.GetIndType(0), 0u);
+  EXPECT_EQ(file.GetError(), res_error::kTypeIndexRange);
+  // -94, -95: what no IFF file offers.
+  EXPECT_EQ(file.UnsupportedOperation(h), res_error::kUnsupported);
+  std::uint16_t attrs = 1;
+  file.GetResAttrs(h, attrs);
+  EXPECT_EQ(file.GetError(), res_error::kAttrsUnsupported);
+  // -200: the heap refuses the bytes of a resource being loaded.
+  file.ReleaseAndDispose(h);
+  FailHandleAllocationAfter(1);
+  {
+    AssertCapture reports;
+    EXPECT_EQ(file.GetResource(kSTR, 1, nullptr), nullptr);
+  }
+  FailHandleAllocationAfter(0);
+  EXPECT_EQ(file.GetError(), res_error::kOutOfMemory);
+  EXPECT_EQ(file.CloseFile(), res_error::kNone);
+}
+
+TEST_F(IFF2Test, FailedWritesGiveTheFlatFileCodes) {
+  std::string path = NewFile();
+  CTGFileManager manager;
+  IoFaults faults(manager);
+  IFFResFile2 file(manager);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  AssertCapture reports;
+  MHandle h = HandleOf(Bytes{1, 2});
+  ASSERT_EQ(file.AddResource(h, kSTR, 1, "", true), res_error::kNone);
+  faults.FailNth(IoOp::kWrite, 1);
+  EXPECT_EQ(file.WriteResource(h), res_error::kShortWrite);
+  faults.FailNth(IoOp::kSeek, 1);
+  EXPECT_EQ(file.WriteResource(h), res_error::kShortRead);
+  EXPECT_TRUE(reports.Saw("could not make new header"));
+  faults.FailNth(IoOp::kFlush, 1);
+  EXPECT_EQ(file.UpdateFile(), res_error::kOpenFailed);
+  EXPECT_TRUE(reports.Saw("could not flush file"));
+  EXPECT_EQ(file.CloseFile(), res_error::kNone);
+  IFFResFile2 reader;
+  ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+  EXPECT_EQ(Get(reader, kSTR, 1), std::string("\1\2"));
 }
 
 }  // namespace

@@ -556,5 +556,20 @@ TEST_F(IFF1Test, ArchiveMemberOpensReadOnlyAndRefusesChanges) {
   EXPECT_EQ(file.CloseFile(), res_error::kNone);
 }
 
+TEST_F(IFF1Test, NameListWithTheLargestIndexRefusesNewNames) {
+  Bytes bytes = Header1();
+  AppendBlock1(bytes, kNAME, 0, kInternalFlag | kNativeFlag, -1, {0xFF, 0xFF, 0xFF, 0x7F, 1, 'z'});
+  std::string path = dir.File("full.iff");
+  WriteFileBytes(path, bytes);
+  IFFResFile file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  MHandle h = HandleOf(Bytes{1});
+  EXPECT_EQ(file.AddResource(h, kSPR, 1, "named", true), res_error::kNoNameIndex);
+  MHandle unnamed = HandleOf(Bytes{2});
+  EXPECT_EQ(file.AddResource(unnamed, kSPR, 2, "", true), res_error::kNone);
+  EXPECT_EQ(file.SetResInfo(unnamed, 2, "late", 0), res_error::kNoNameIndex);
+  EXPECT_EQ(file.CloseFile(), res_error::kNone);
+}
+
 }  // namespace
 }  // namespace pixmold
