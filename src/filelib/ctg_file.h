@@ -39,7 +39,7 @@ class CTGFile {
     FileHandle handle = kNoFile;
     std::int64_t base = 0;  // offset of the member inside its archive
     std::int64_t size = 0;
-    bool archive = false;   // the handle is an archive's shared descriptor
+    bool archive = false;  // the handle is an archive's shared descriptor
     bool writable = false;
   };
   CTGFile(Passkey, CTGFileManager& manager, CTGString name, std::string key, const Slice& slice);

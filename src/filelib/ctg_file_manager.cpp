@@ -25,8 +25,15 @@ CTGFileManager::~CTGFileManager() {
 }
 
 CTGFileManager& CTGFileManager::Get() {
-  static CTGFileManager manager;
-  return manager;
+  // Never destroyed: files held by other static objects may still be closed
+  // through it during exit. The system closes the archives' descriptors.
+  union Holder {
+    Holder() : manager() {}
+    ~Holder() {}
+    CTGFileManager manager;
+  };
+  static Holder holder;
+  return holder.manager;
 }
 
 FileSystem& CTGFileManager::SetFileSystem(FileSystem& files) {
@@ -101,11 +108,8 @@ bool CTGFileManager::Exists(std::string_view path) {
     auto it = mPathToDirMap.find(PathKey(path));
     if (it != mPathToDirMap.end()) return !it->second.mbDirectory;
   }
-  FileSystem& files = Files();
-  FileHandle handle = files.Open(ToSlashes(path), OpenMode::kRead);
-  if (handle == kNoFile) return false;
-  files.Close(handle);
-  return true;
+  // A file we may not read exists all the same: Create must not truncate it.
+  return Files().Kind(ToSlashes(path)) == EntryKind::kFile;
 }
 
 std::int64_t CTGFileManager::ReadShared(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) {
@@ -166,8 +170,10 @@ bool CTGFileManager::MapFARKey(const std::string& key, std::string_view archiveP
   std::lock_guard lock(mLock);
   if (!valid || mFARHandles.count(key) != 0) {
     files.Close(handle);
-    if (valid) *error = "archive is mapped already";
-    else FileWarning(archivePath, *error);
+    if (valid)
+      *error = "archive is mapped already";
+    else
+      FileWarning(archivePath, *error);
     return false;
   }
   mFARHandles.emplace(key, handle);

@@ -57,7 +57,7 @@ class CTGFileManager {
   bool Create(std::string_view path);
   // Deletes a loose file from disk and from the map; false for a member.
   bool Delete(std::string_view path);
-  // A mapped file, or a file on disk that can be opened for reading.
+  // A mapped file, or a regular file on disk (readable or not).
   bool Exists(std::string_view path);
 
   // Maps the members of one archive; false (with the reason in error) when
@@ -95,8 +95,8 @@ class CTGFileManager {
   friend class CTGFile;
 
   struct FileDesc {
-    CTGString mName;                 // the key
-    FileHandle mhFile = kNoFile;     // an archive's shared descriptor, for members
+    CTGString mName;              // the key
+    FileHandle mhFile = kNoFile;  // an archive's shared descriptor, for members
     std::int64_t mnOffset = 0;
     std::int64_t mnSize = 0;
     bool mbFAR = false;

@@ -26,10 +26,10 @@ class CTGFile;
 
 inline constexpr char kFARMagic[] = "FAR!byQX";
 inline constexpr std::uint32_t knFARVersion = 1;
-inline constexpr std::uint32_t kFARMaxEntries = 500000;     // counts must stay below
-inline constexpr std::uint32_t kFARMaxNameLength = 2047;    // lengths must stay below
+inline constexpr std::uint32_t kFARMaxEntries = 500000;   // counts must stay below
+inline constexpr std::uint32_t kFARMaxNameLength = 2047;  // lengths must stay below
 inline constexpr std::uint32_t kFARHeaderSize = 16;
-inline constexpr std::uint32_t kFARMinEntrySize = 16;       // four numbers, empty name
+inline constexpr std::uint32_t kFARMinEntrySize = 16;  // four numbers, empty name
 
 struct FarEntry {
   std::string name;  // cleaned relative path, "/" separators

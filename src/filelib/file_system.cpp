@@ -14,7 +14,9 @@ namespace {
 class PosixFiles final : public FileSystem {
  public:
   FileHandle Open(const std::string& path, OpenMode mode) override {
-    int flags = O_CLOEXEC;
+    // Non-blocking only for the open itself: opening a FIFO must not wait for
+    // a writer before we can see that it is no file.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
       case OpenMode::kRead:
         flags |= O_RDONLY;
@@ -31,9 +33,12 @@ class PosixFiles final : public FileSystem {
       fd = ::open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return kNoFile;
-    // Opening a directory for reading succeeds on Linux; every read would fail.
+    // Opening a directory for reading succeeds on Linux, and devices and
+    // FIFOs open too; none of them is a file we can size and position.
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    int status = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 ||
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
       ::close(fd);
       return kNoFile;
     }

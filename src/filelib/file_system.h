@@ -40,7 +40,7 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // kNoFile when the file cannot be opened; a directory never opens.
+  // kNoFile when the file cannot be opened; only regular files open.
   virtual FileHandle Open(const std::string& path, OpenMode mode) = 0;
   virtual void Close(FileHandle file) = 0;
   // Bytes transferred (fewer only at the end of the file for reads), or -1.

@@ -27,6 +27,11 @@ void IoFaults::Clear() {
   }
 }
 
+void IoFaults::TearFailedWrites(bool tear) {
+  std::lock_guard lock(fLock);
+  fTear = tear;
+}
+
 std::int64_t IoFaults::Calls(IoOp op) const {
   std::lock_guard lock(fLock);
   return fPlans[static_cast<int>(op)].calls;
@@ -55,7 +60,14 @@ std::int64_t IoFaults::ReadAt(FileHandle file, std::int64_t offset, void* buffer
 }
 
 std::int64_t IoFaults::WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) {
-  return ShouldFail(IoOp::kWrite) ? -1 : Inner().WriteAt(file, offset, buffer, count);
+  if (!ShouldFail(IoOp::kWrite)) return Inner().WriteAt(file, offset, buffer, count);
+  bool tear;
+  {
+    std::lock_guard lock(fLock);
+    tear = fTear;
+  }
+  if (!tear || count < 2) return -1;
+  return Inner().WriteAt(file, offset, buffer, count / 2);
 }
 
 bool IoFaults::Seek(FileHandle file, std::int64_t offset) {

@@ -12,10 +12,15 @@
 //
 // An IoFaults installs itself as a decorator of its manager's current file
 // system and puts that back when destroyed, so files opened before, during
-// and after it keep working. Without one, the manager calls the real POSIX
-// layer directly: production code pays nothing. A failed call does nothing:
-// a failed write writes no byte. Calls are counted under a lock, so threads
-// may share it.
+// and after it keep working (several may be stacked; they must end in the
+// reverse order, as scoped objects do). Without one, the manager calls the real POSIX
+// layer directly: production code pays nothing. Calls are counted under a
+// lock, so threads may share it.
+//
+// By default a failed call does nothing at all (a failed write writes no
+// byte). TearFailedWrites makes a failed write first write the first half of
+// its bytes and report that count, as a write cut short by a full disk does,
+// so a test can check that a container survives a torn record too.
 #pragma once
 
 #include <array>
@@ -45,6 +50,8 @@ class IoFaults final : public FileSystemDecorator {
   void FailNth(IoOp op, int n, bool persistent = false);
   // Removes every plan; counts go on.
   void Clear();
+  // A failing write of more than one byte writes its first half first.
+  void TearFailedWrites(bool tear);
   // Calls of op since this object was installed.
   std::int64_t Calls(IoOp op) const;
   // Planned failures that happened.
@@ -73,6 +80,7 @@ class IoFaults final : public FileSystemDecorator {
   mutable std::mutex fLock;
   std::array<Plan, kIoOpCount> fPlans{};
   std::int64_t fFailures = 0;
+  bool fTear = false;
 };
 
 }  // namespace pixmold

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "filelib/file_path.h"
 
@@ -76,8 +75,7 @@ std::int64_t MemoryFileSystem::ReadAt(FileHandle file, std::int64_t offset, void
   return static_cast<std::int64_t>(n);
 }
 
-std::int64_t MemoryFileSystem::WriteAt(FileHandle file, std::int64_t offset, const void* buffer,
-                                       std::size_t count) {
+std::int64_t MemoryFileSystem::WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) {
   std::lock_guard lock(fLock);
   OpenFile* open = Find(file);
   if (!open || !open->writable || offset < 0) return -1;
@@ -134,8 +132,8 @@ bool MemoryFileSystem::List(const std::string& directory, std::vector<DirEntry>&
   if (!IsDirectory(key)) return false;
   for (const auto& [file, bytes] : fFiles) {
     if (ParentKey(file) == key) {
-      entries.push_back(DirEntry{file.substr(file.rfind('/') + 1), EntryKind::kFile,
-                                 static_cast<std::int64_t>(bytes->size())});
+      entries.push_back(
+          DirEntry{file.substr(file.rfind('/') + 1), EntryKind::kFile, static_cast<std::int64_t>(bytes->size())});
     }
   }
   for (const std::string& dir : fDirectories) {

@@ -80,7 +80,7 @@ struct ReconHeader {
   std::uint32_t version = 0;
   ResType type = 0;
 
-  // Null when fewer than kSize bytes are given.
+  // False when fewer than kSize bytes are given.
   static bool Read(std::span<const std::uint8_t> bytes, ReconHeader& header);
   void Write(std::span<std::uint8_t, kSize> bytes) const;
 };
@@ -93,7 +93,8 @@ MHandle MakeReconHandle(ReconObject& recon, std::uint32_t version);
 // the handle is too short, its type is not the record's, or the data ran
 // out: each is reported, and after a wrong type the record is untouched.
 bool ReadReconHandle(ReconObject& recon, MHandle h, std::uint32_t* version);
-// 0, or the file's error when the resource is absent.
+// 0, or the file's error when the resource is absent. A resource that reads
+// badly has been reported (see ReadReconHandle) and still gives 0.
 ResErr ReadReconResource(ReconObject& recon, iResFile& file, ResID id, std::uint32_t* version);
 // Adds and writes the record as a native resource; -1 when it cannot be made.
 ResErr WriteReconResource(ReconObject& recon, std::uint32_t version, iResFile& file, ResID id);

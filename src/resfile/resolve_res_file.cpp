@@ -163,6 +163,7 @@ ResErr ResolveResFile::CloseFile() {
     return kNotOpen;
   }
   DropCache();
+  fListing.reset();
   fSite.reset();
   fPath.clear();
   SetError(kNone);
@@ -184,6 +185,7 @@ ResErr ResolveResFile::GetFileName(CTGString& name) {
 }
 
 std::vector<RsrcEntry> ResolveResFile::Listed() {
+  if (fListing) return *fListing;
   // One resource per type and id: where directories (or names) repeat one,
   // the first directory's, as a lookup by id would find it.
   std::vector<RsrcEntry> listed;
@@ -192,6 +194,7 @@ std::vector<RsrcEntry> ResolveResFile::Listed() {
     if (!Addressable(entry)) continue;
     if (seen.insert({ExtensionKey(entry.type), entry.id}).second) listed.push_back(std::move(entry));
   }
+  fListing = listed;
   return listed;
 }
 

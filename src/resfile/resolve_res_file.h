@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,9 @@ class ResolveResFile : public iResFile {
   std::string fPath;
   std::string fSuspended;
   std::vector<Cached> fCache;
+  // The site's listing, read once per open: ls and enumeration by index ask
+  // for it once per resource.
+  std::optional<std::vector<RsrcEntry>> fListing;
 };
 
 }  // namespace pixmold

@@ -1,7 +1,9 @@
 #include "filelib/ctg_file_manager.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -200,6 +202,36 @@ TEST_F(ManagerTest, MappingAMissingDirectoryFails) {
   EXPECT_FALSE(fManager.MapDirectory("/nowhere"));
   EXPECT_FALSE(fManager.MapDirectory("/game/loose.txt"));
   EXPECT_TRUE(fManager.MappedFiles().empty());
+}
+
+TEST_F(ManagerTest, ABadArchiveInADirectoryIsReportedAndSkipped) {
+  fFiles.AddFile("/game/broken.FAR", "FAR!byQX\x01");
+  FarWriter upper;
+  upper.Add("upper.txt", "found through an upper-case extension");
+  fFiles.AddFile("/game/sub/UPPER.Far", upper.Build());
+  ASSERT_TRUE(fManager.MapDirectory("/game"));
+  EXPECT_EQ(fReport.str(), "file: /game/broken.FAR \nwarning: archive header cut short\n");
+  EXPECT_TRUE(fManager.IsArchiveMember("/game/sub/upper.txt"));
+  EXPECT_TRUE(fManager.IsArchiveMember("/game/readme.txt"));
+  EXPECT_TRUE(fManager.IsMapped("/game/broken.FAR"));
+}
+
+// On disk: a directory that links to itself must not trap the walk, and a
+// FIFO must neither block nor count as a file.
+TEST(ManagerOnDisk, LinksAndSpecialFilesAreLeftAlone) {
+  testing::TempDir dir;
+  dir.Write("tree/a.txt", "a");
+  std::filesystem::create_directory_symlink(dir.Path() / "tree", dir.Path() / "tree" / "loop");
+  std::filesystem::create_symlink(dir.Path() / "tree" / "a.txt", dir.Path() / "tree" / "link.txt");
+  ASSERT_EQ(mkfifo(dir.File("tree/fifo").c_str(), 0600), 0);
+  CTGFileManager manager;
+  ASSERT_TRUE(manager.MapDirectory(dir.File("tree")));
+  std::vector<std::string> names;
+  for (const auto& file : manager.MappedFiles()) names.push_back(file.path.substr(file.path.rfind('/') + 1));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "link.txt"}));
+  EXPECT_FALSE(manager.Exists(dir.File("tree/fifo")));
+  EXPECT_EQ(manager.Open(dir.File("tree/fifo"), false), nullptr);
+  EXPECT_EQ(manager.Open(dir.File("tree/fifo"), true), nullptr);
 }
 
 std::string MemberName(int i) {

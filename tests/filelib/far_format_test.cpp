@@ -126,7 +126,7 @@ TEST_F(FarFormatTest, TheLargestNameAndEntryCountAreAccepted) {
 TEST_F(FarFormatTest, MembersMayOverlapAndBeEmpty) {
   Bytes bytes = TwoMembers();
   std::uint32_t dir = DirectoryOffset(bytes);
-  PatchU32(bytes, dir + 4, 16);      // a.txt: the whole header
+  PatchU32(bytes, dir + 4, 16);  // a.txt: the whole header
   PatchU32(bytes, dir + 12, 0);
   PatchU32(bytes, dir + 4 + 16 + 5, 0);  // sub/b.txt: empty
   ASSERT_TRUE(Map(bytes)) << fError;

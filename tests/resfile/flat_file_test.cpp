@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -240,7 +241,12 @@ TEST(FlatFile, FailedCallsBecomeErrorCodes) {
   };
   const Case cases[] = {
       {"write", IoOp::kWrite, [](FlatFile& f) { return f.Write("zz", 2); }, res_error::kShortWrite},
-      {"read", IoOp::kRead, [](FlatFile& f) { char b[2]; return f.Read(b, 2); }, res_error::kShortRead},
+      {"read", IoOp::kRead,
+       [](FlatFile& f) {
+         char b[2];
+         return f.Read(b, 2);
+       },
+       res_error::kShortRead},
       {"seek", IoOp::kSeek, [](FlatFile& f) { return f.Seek(1); }, res_error::kShortRead},
       {"truncate", IoOp::kTruncate, [](FlatFile& f) { return f.SetSize(1); }, res_error::kOpenFailed},
       {"flush", IoOp::kFlush, [](FlatFile& f) { return f.Flush(); }, res_error::kOpenFailed},
@@ -270,6 +276,45 @@ TEST(FlatFile, FailedCallsBecomeErrorCodes) {
   EXPECT_EQ(file.Write("zz", 2), res_error::kShortWrite);
   file.Close();
   EXPECT_EQ(ReadAll(path), Bytes("abcd"));
+}
+
+TEST(FlatFile, ATornWriteIsAShortWrite) {
+  TempDir dir;
+  std::string path = dir.Write("a.bin", "");
+  FlatFile file;
+  ASSERT_EQ(file.Open(path), res_error::kNone);
+  IoFaults faults;
+  faults.TearFailedWrites(true);
+  faults.FailNth(IoOp::kWrite, 1);
+  EXPECT_EQ(file.Write("abcdef", 6), res_error::kShortWrite);
+  std::int32_t value = 0;
+  file.GetPosition(value);
+  EXPECT_EQ(value, 3);
+  file.Close();
+  EXPECT_EQ(ReadAll(path), Bytes("abc"));
+}
+
+// Counts are signed 32-bit: larger files do not open, and a write may not
+// carry a file past 2 GiB. Sparse files cost no disk space.
+TEST(FlatFile, FilesStayBelowTwoGibibytes) {
+  TempDir dir;
+  std::string big = dir.File("big.bin");
+  std::string edge = dir.File("edge.bin");
+  {
+    std::ofstream(big).close();
+    std::ofstream(edge).close();
+  }
+  std::filesystem::resize_file(big, std::int64_t{3} << 30);
+  std::filesystem::resize_file(edge, 0x7FFFFFFE);
+  FlatFile file;
+  EXPECT_EQ(file.Open(big), res_error::kOpenFailed);
+  ASSERT_EQ(file.Open(edge), res_error::kNone);
+  ASSERT_EQ(file.Seek(0x7FFFFFFE), res_error::kNone);
+  EXPECT_EQ(file.Write("ab", 2), res_error::kShortWrite);
+  EXPECT_EQ(file.Write("a", 1), res_error::kNone);
+  std::int32_t size = 0;
+  file.GetSize(size);
+  EXPECT_EQ(size, 0x7FFFFFFF);
 }
 
 TEST(FlatFile, AnArchiveMemberOpensReadOnly) {

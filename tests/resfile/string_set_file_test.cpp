@@ -7,6 +7,7 @@
 
 #include "resfile/anim_table.h"
 #include "resfile/mem_handle.h"
+#include "resfile/recon_stream.h"
 #include "resfile/string_hooks.h"
 #include "resfile/string_set.h"
 #include "support/assert_capture.h"
@@ -196,6 +197,36 @@ TEST_F(StringSetFileTest, ReconStringTableKeepsNumberedStrings) {
   EXPECT_EQ(again->Get(2), "");
   EXPECT_EQ(again->Get(3), "eat");
   EXPECT_EQ(again->Get(4), "");
+}
+
+TEST_F(StringSetFileTest, ReconStreamKeepsItsStringsInAStringSet) {
+  constexpr ResType kTTAs = MakeResType("TTAs");
+  std::vector<std::uint8_t> buffer(16);
+  {
+    ReconStream writer = ReconStream::Writer(buffer, false);
+    writer.SetStringTable(file, kTTAs, 44);
+    std::string first = "Sit Down";
+    std::string second = "Eat";
+    writer.String(first);
+    writer.String(second);
+    EXPECT_EQ(writer.Position(), 0);
+    EXPECT_EQ(writer.Close(), 0);
+  }
+  StringSet stored;
+  stored.Init(&file, 44, kTTAs, false, 0);
+  ASSERT_EQ(stored.Load(false, false), 0);
+  EXPECT_EQ(stored.Value(1), "Sit Down");
+  EXPECT_EQ(stored.Value(2), "Eat");
+
+  ReconStream reader = ReconStream::Reader(buffer, false);
+  reader.SetStringTable(file, kTTAs, 44);
+  std::string a, b, c;
+  reader.String(a);
+  reader.String(b);
+  reader.String(c);
+  EXPECT_EQ(a, "Sit Down");
+  EXPECT_EQ(b, "Eat");
+  EXPECT_EQ(c, "");
 }
 
 TEST_F(StringSetFileTest, AnimTableLoadLowerCasesAndKeepsWhatItHas) {

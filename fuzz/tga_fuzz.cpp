@@ -1,0 +1,63 @@
+// Feeds arbitrary bytes to the TGA reader and renders whatever it accepts.
+// The last byte chooses the destinations (colour, depth, both or neither)
+// and whether the palette reserves the system colours, so one target covers
+// every render path.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "base/xassert.h"
+#include "imaging/offscreen.h"
+#include "imaging/pal_wrap.h"
+#include "imaging/tga_parser.h"
+
+namespace {
+
+// Enough for any image a 64 KiB input can describe with run-length data.
+constexpr int kMaxFuzzPixels = 1 << 23;
+
+pixmold::PalWrap& FuzzPalette(bool systemColours) {
+  static pixmold::PalWrap palettes[2];
+  pixmold::PalWrap& palette = palettes[systemColours ? 1 : 0];
+  if (palette.GetColourTable().empty()) {
+    std::array<pixmold::PaletteEntry, 256> colours{};
+    for (int i = 0; i < 256; ++i) {
+      colours[i] = {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 91),
+                    static_cast<std::uint8_t>(i * 13), 0};
+    }
+    palette.SetFromColours(colours, systemColours);
+  }
+  return palette;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = [] {
+    pixmold::SetAssertSink([](const std::string&) {});
+    return true;
+  }();
+  (void)quiet;
+  const std::span<const std::uint8_t> bytes(data, size);
+  const std::uint8_t options = size > 0 ? data[size - 1] : 0;
+
+  pixmold::TGAParser parser;
+  if (parser.OpenBytes(bytes) != 0) return 0;
+  int width = 0, height = 0;
+  parser.GetSize(width, height);
+  if (static_cast<std::int64_t>(width) * height > kMaxFuzzPixels) return 0;
+
+  pixmold::PalWrap& palette = FuzzPalette(options & 4);
+  pixmold::Offscreen colour, depth;
+  const bool sized = width > 0 && height > 0 && width <= 0x7FFF && height <= 0x7FFF;
+  if (sized && (options & 1)) colour.Create(pixmold::Rect::Make(0, 0, width, height), &palette);
+  if (sized && (options & 2)) depth.Create(pixmold::Rect::Make(0, 0, width, height), &palette);
+  try {
+    parser.Render(colour.Exists() ? &colour : nullptr, depth.Exists() ? &depth : nullptr);
+  } catch (const pixmold::TgaReadError&) {
+  }
+  parser.Close();
+  return 0;
+}

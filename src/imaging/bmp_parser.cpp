@@ -1,0 +1,195 @@
+#include "imaging/bmp_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/xassert.h"
+#include "imaging/byte_reader.h"
+#include "imaging/image_file.h"
+#include "imaging/offscreen.h"
+
+namespace pixmold {
+
+namespace {
+
+constexpr std::uint8_t kRleEndOfLine = 0;
+constexpr std::uint8_t kRleEndOfBitmap = 1;
+constexpr std::uint8_t kRleDelta = 2;
+
+}  // namespace
+
+int BMPParser::Open(const std::string& path) {
+  Close();
+  auto bytes = ReadImageFile(path);
+  if (!bytes) {
+    XASSERT_FAIL("FALSE", "couldn't open bmp file");
+    return 1;
+  }
+  fFileBytes = std::move(*bytes);
+  return Parse(fFileBytes);
+}
+
+int BMPParser::OpenBytes(std::span<const std::uint8_t> fileBytes) {
+  Close();
+  return Parse(fileBytes);
+}
+
+int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
+  fBytes = fileBytes;
+  ByteReader in(fBytes);
+  BmpFileHeader file;
+  if (!ReadBmpFileHeader(in, file)) {
+    XASSERT_FAIL("FALSE", "couldn't read BMP header");
+    Close();
+    return 1;
+  }
+  if (file.magic != kBmpMagic) {
+    XASSERT_FAIL("FALSE", "Not a BMP file");
+    Close();
+    return 1;
+  }
+  if (!ReadBmpInfoHeader(in, mInfo)) {
+    XASSERT_FAIL("FALSE", "Couldn't read bitmap header");
+    Close();
+    return 1;
+  }
+  if (mInfo.biSize != kBmpInfoHeaderSize) {
+    XASSERT_FAIL("mInfo.bmiHeader.biSize == sizeof(mInfo.bmiHeader)", "huh?");
+  }
+  if (mInfo.biPlanes != 1) XASSERT_FAIL("mInfo.bmiHeader.biPlanes == 1", "too many color planes");
+  if (mInfo.biBitCount != 8) XASSERT_FAIL("mInfo.bmiHeader.biBitCount == 8", "not an 8-bit file");
+  if (!(mInfo.biCompression == kBmpRgb || mInfo.biCompression == kBmpRle8)) {
+    XASSERT_FAIL("mInfo.bmiHeader.biCompression == BI_RGB || mInfo.bmiHeader.biCompression == BI_RLE8",
+                 "not rgb or rgb-rle");
+  }
+  fColourCount = BmpColourCount(mInfo);
+  if (fColourCount > kMaxColours) {
+    XASSERT_FAIL("FALSE", "too many colors");
+    Close();
+    return 1;
+  }
+  fColours.fill(PaletteEntry{});
+  for (std::uint32_t i = 0; i < fColourCount; ++i) {
+    std::uint8_t blue = 0, green = 0, red = 0, unused = 0;
+    if (!in.ReadU8(blue) || !in.ReadU8(green) || !in.ReadU8(red) || !in.ReadU8(unused)) {
+      XASSERT_FAIL("FALSE", "couldn't read palette");
+      Close();
+      return 1;
+    }
+    fColours[i] = PaletteEntry{red, green, blue, 0};
+  }
+  if (file.pixelOffset >= fBytes.size()) XASSERT_FAIL("!feof(mFile)", "premature eof reading BMP");
+  fPixelPosition = std::min<std::size_t>(file.pixelOffset, fBytes.size());
+  fOpen = true;
+  return 0;
+}
+
+void BMPParser::Close() {
+  fFileBytes = {};
+  fBytes = {};
+  fOpen = false;
+  fPixelPosition = 0;
+  fColourCount = 0;
+  mInfo = BmpInfoHeader{};
+  fColours.fill(PaletteEntry{});
+}
+
+void BMPParser::GetSize(int& width, int& height) const {
+  width = static_cast<std::int16_t>(mInfo.biWidth & 0xFFFF);
+  height = static_cast<std::int16_t>(mInfo.biHeight & 0xFFFF);
+}
+
+bool BMPParser::ReadPixels(Offscreen& offscreen) {
+  if (!fOpen || mInfo.biBitCount != 8) return false;
+  if (mInfo.biCompression != kBmpRgb && mInfo.biCompression != kBmpRle8) {
+    XASSERT_FAIL("FALSE", "unknown compression scheme");
+    return false;
+  }
+  if (!offscreen.Exists() || offscreen.Width() != mInfo.biWidth || offscreen.Height() != mInfo.biHeight) {
+    XASSERT_FAIL("offscreen size == image size", "offscreen and bmp image differ in size");
+    return false;
+  }
+  offscreen.Lock();
+  const bool complete = mInfo.biCompression == kBmpRgb ? ReadUncompressed(offscreen, mInfo.biWidth, mInfo.biHeight)
+                                                       : ReadRLE8(offscreen, mInfo.biWidth, mInfo.biHeight);
+  offscreen.Unlock();
+  return complete;
+}
+
+bool BMPParser::ReadUncompressed(Offscreen& offscreen, int width, int height) {
+  ByteReader in(fBytes);
+  in.Seek(fPixelPosition);
+  const std::size_t padding = (4 - static_cast<std::size_t>(width) % 4) % 4;
+  // File rows run bottom-up: the first goes to the offscreen's last row.
+  for (int row = height - 1; row >= 0; --row) {
+    std::span<const std::uint8_t> pixels;
+    if (!in.Take(static_cast<std::size_t>(width), pixels)) {
+      const auto partial = in.TakeRest();
+      std::memcpy(offscreen.Row(row), partial.data(), partial.size());
+      XASSERT_FAIL("FALSE", "fread failed");
+      return false;
+    }
+    std::memcpy(offscreen.Row(row), pixels.data(), pixels.size());
+    in.Skip(std::min(padding, in.Remaining()));
+  }
+  return true;
+}
+
+bool BMPParser::ReadRLE8(Offscreen& offscreen, int width, int height) {
+  ByteReader in(fBytes);
+  in.Seek(fPixelPosition);
+  int x = 0;
+  int row = height - 1;
+  bool clipped = false;
+  // Some writers run a row's last run on through its padding, which lands
+  // harmlessly in the padding of a bottom-up bitmap; only runs past the
+  // padded row, or above the top row, are reported. Positions are kept
+  // within one step of the bitmap so no amount of data can overflow them,
+  // and nothing outside the image is written.
+  const int paddedWidth = (width + 3) / 4 * 4;
+  auto advance = [&](int count) { x = std::min(x + count, paddedWidth + 1); };
+  auto write = [&](const std::uint8_t* source, std::uint8_t value, int count) {
+    const int n = row >= 0 ? std::clamp(width - x, 0, count) : 0;
+    if (n > 0) {
+      std::uint8_t* out = offscreen.Row(row) + x;
+      if (source) {
+        std::memcpy(out, source, static_cast<std::size_t>(n));
+      } else {
+        std::memset(out, value, static_cast<std::size_t>(n));
+      }
+    }
+    if (row < 0 || x + count > paddedWidth) clipped = true;
+    advance(count);
+  };
+  bool complete = false;
+  for (;;) {
+    std::uint8_t count = 0, value = 0;
+    if (!in.ReadU8(count) || !in.ReadU8(value)) break;
+    if (count > 0) {
+      write(nullptr, value, count);
+      continue;
+    }
+    if (value == kRleEndOfLine) {
+      x = 0;
+      row = std::max(row - 1, -1);
+    } else if (value == kRleEndOfBitmap) {
+      complete = true;
+      break;
+    } else if (value == kRleDelta) {
+      std::uint8_t dx = 0, dy = 0;
+      if (!in.ReadU8(dx) || !in.ReadU8(dy)) break;
+      advance(dx);
+      row = std::max(row - dy, -1);
+    } else {
+      std::span<const std::uint8_t> literal;
+      if (!in.Take(value, literal)) break;
+      write(literal.data(), 0, value);
+      if (value & 1) in.Skip(std::min<std::size_t>(1, in.Remaining()));
+    }
+  }
+  if (!complete) XASSERT_FAIL("FALSE", "read failed reading RLE BMP");
+  if (clipped) XASSERT_FAIL("FALSE", "RLE BMP data past edge of bitmap");
+  return complete && !clipped;
+}
+
+}  // namespace pixmold

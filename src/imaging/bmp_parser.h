@@ -1,0 +1,63 @@
+// Reads 8-bit Windows BMP palette images into offscreens, copying palette
+// indices as they stand: uncompressed rows (each padded to 4 bytes) or
+// RLE8 data, stored bottom row first. The palette is kept beside, as red,
+// green, blue, 0 entries.
+//
+// Problems are reported through the assertion routine, as the rest of the
+// image code does: Open fails (returns 1) on what cannot be read at all and
+// reports, then goes on, for header fields it only doubts. ReadPixels never
+// writes outside the offscreen, whatever the RLE data asks; writes past the
+// edge are dropped and reported once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/bmp_format.h"
+#include "imaging/palette_entry.h"
+
+namespace pixmold {
+
+class Offscreen;
+
+class BMPParser {
+ public:
+  static constexpr std::uint32_t kMaxColours = 256;
+
+  BMPParser() = default;
+
+  // 0 on success, 1 on failure (reported).
+  int Open(const std::string& path);
+  // The same over bytes already in memory; the parser keeps a view of them.
+  int OpenBytes(std::span<const std::uint8_t> fileBytes);
+  void Close();
+
+  // The low 16 bits of biWidth and biHeight, as signed values.
+  void GetSize(int& width, int& height) const;
+  const BmpInfoHeader& GetInfo() const { return mInfo; }
+  std::uint32_t GetColourCount() const { return fColourCount; }
+  // 256 entries; those past the file's colour count are 0.
+  const std::array<PaletteEntry, kMaxColours>& GetColours() const { return fColours; }
+
+  // Fills an offscreen of the image's size; false when nothing or not all of
+  // the image could be read.
+  bool ReadPixels(Offscreen& offscreen);
+
+ private:
+  int Parse(std::span<const std::uint8_t> fileBytes);
+  bool ReadUncompressed(Offscreen& offscreen, int width, int height);
+  bool ReadRLE8(Offscreen& offscreen, int width, int height);
+
+  std::vector<std::uint8_t> fFileBytes;  // the file, when we read it ourselves
+  std::span<const std::uint8_t> fBytes;
+  bool fOpen = false;
+  std::size_t fPixelPosition = 0;
+  std::uint32_t fColourCount = 0;
+  BmpInfoHeader mInfo;
+  std::array<PaletteEntry, kMaxColours> fColours{};
+};
+
+}  // namespace pixmold

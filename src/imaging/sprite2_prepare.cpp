@@ -1,0 +1,88 @@
+#include "imaging/sprite2_prepare.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/xassert.h"
+
+namespace pixmold {
+namespace {
+
+// Adds the depth of the neighbour at (x, y) when it lies inside the image.
+void Take(const MutablePixelView& depth, int x, int y, int& sum, int& count) {
+  if (x < 0 || y < 0 || x >= depth.width || y >= depth.height) return;
+  sum += depth.At(x, y);
+  ++count;
+}
+
+// The tiers widen the neighbourhood only while nothing was found: left and
+// right first (a renderer's edge pixels are usually horizontal
+// neighbours), then above and below, then the diagonals. Depths are taken as
+// they stand, including ones already filled in on this pass.
+bool FillFromNeighbours(const MutablePixelView& depth, int x, int y) {
+  int sum = 0;
+  int count = 0;
+  Take(depth, x - 1, y, sum, count);
+  Take(depth, x + 1, y, sum, count);
+  if (sum == 0) {
+    Take(depth, x, y - 1, sum, count);
+    Take(depth, x, y + 1, sum, count);
+  }
+  if (sum == 0) {
+    Take(depth, x - 1, y - 1, sum, count);
+    Take(depth, x + 1, y - 1, sum, count);
+    Take(depth, x - 1, y + 1, sum, count);
+    Take(depth, x + 1, y + 1, sum, count);
+  }
+  if (sum == 0) return false;
+  depth.At(x, y) = static_cast<std::uint8_t>(static_cast<double>(sum) / count + 0.5);
+  return true;
+}
+
+}  // namespace
+
+int CleanUpDepth(PixelView colour, MutablePixelView depth) {
+  if (!depth.SameSize(colour)) {
+    if (depth.width != 0 || depth.height != 0) {
+      XASSERT_FAIL("w_ == 0 && h_ == 0", "pixel and z-buffers are different dimensions!");
+    }
+    return 0;
+  }
+  if (colour.IsEmpty()) return 0;
+  const std::uint8_t clear = colour.At(0, 0);
+  int lost = 0;
+  for (int y = 0; y < colour.height; ++y) {
+    const std::uint8_t* colourRow = colour.Row(y);
+    std::uint8_t* depthRow = depth.Row(y);
+    for (int x = 0; x < colour.width; ++x) {
+      if (depthRow[x] != 255 || colourRow[x] == clear) continue;
+      if (!FillFromNeighbours(depth, x, y)) {
+        std::fputs("Could not find neighboring z-value in z-clean up...throwing away pixel\n", stderr);
+        ++lost;
+      }
+    }
+  }
+  return lost;
+}
+
+void PrepareAlpha(PixelView colour, MutablePixelView depth, PixelView alpha, int alphaBits) {
+  if (!(alphaBits <= 8 && alphaBits > 3)) {
+    XASSERT_FAIL("alpha_bits <= 8 && alpha_bits > 3", "odd-looking alpha_bits parameters...");
+  }
+  CleanUpDepth(colour, depth);
+  if (!(alpha.width == colour.width && alpha.height == colour.height)) {
+    XASSERT_FAIL("w_ == width && h_ == height", "alpha offscreen different size than z & pixels");
+  }
+  const int shift = 8 - std::clamp(alphaBits, 0, 8);
+  const int width = std::min({colour.width, depth.width, alpha.width});
+  const int height = std::min({colour.height, depth.height, alpha.height});
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* depthRow = depth.Row(y);
+    const std::uint8_t* alphaRow = alpha.Row(y);
+    for (int x = 0; x < width; ++x) {
+      if (depthRow[x] != 255 && (alphaRow[x] >> shift) == 0) depthRow[x] = 255;
+    }
+  }
+}
+
+}  // namespace pixmold

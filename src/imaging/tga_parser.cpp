@@ -1,0 +1,292 @@
+#include "imaging/tga_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/xassert.h"
+#include "imaging/byte_reader.h"
+#include "imaging/offscreen.h"
+#include "imaging/pal_wrap.h"
+
+namespace pixmold {
+
+namespace {
+
+constexpr std::uint8_t kTypeTrueColour = 2;
+constexpr std::uint8_t kTypeTrueColourRLE = 10;
+constexpr std::uint8_t kDescriptorAlphaBits = 0x0F;
+constexpr std::uint8_t kDescriptorRightToLeft = 0x10;
+constexpr std::uint8_t kDescriptorTopToBottom = 0x20;
+constexpr int kMaxPacketPixels = 128;
+
+// Where decoded pixels go. Rows are written in file order to rows 0, 1, ...;
+// the orientation is fixed afterwards by flipping.
+struct Destination {
+  std::uint8_t* colour = nullptr;
+  std::ptrdiff_t colourRowBytes = 0;
+  const PalWrap* palette = nullptr;
+  std::uint8_t* alpha = nullptr;
+  std::ptrdiff_t alphaRowBytes = 0;
+};
+
+// Pixels are stored blue, green, red (, alpha).
+inline std::uint8_t Nearest(const PalWrap* palette, const std::uint8_t* pixel) {
+  return palette->FindNearest(pixel[2], pixel[1], pixel[0]);
+}
+
+template <int kBytes, bool kColour, bool kAlpha>
+void RenderUncompressed(ByteReader& in, int width, int height, const Destination& to) {
+  // A one-entry cache: renders repeat a colour along a row far more often
+  // than not, and it starts at black, looked up once.
+  std::uint32_t previousRGB = 0;
+  std::uint8_t previousIndex = kColour ? to.palette->FindNearest(0, 0, 0) : 0;
+  const std::size_t rowSize = static_cast<std::size_t>(width) * kBytes;
+  for (int y = 0; y < height; ++y) {
+    std::span<const std::uint8_t> row;
+    if (!in.Take(rowSize, row)) throw TgaReadError(res_error::kShortRead);
+    const std::uint8_t* pixel = row.data();
+    if constexpr (kColour) {
+      std::uint8_t* out = to.colour + y * to.colourRowBytes;
+      for (int x = 0; x < width; ++x, pixel += kBytes) {
+        const std::uint32_t rgb = pixel[0] | (std::uint32_t{pixel[1]} << 8) | (std::uint32_t{pixel[2]} << 16);
+        if (rgb != previousRGB) {
+          previousRGB = rgb;
+          previousIndex = Nearest(to.palette, pixel);
+        }
+        out[x] = previousIndex;
+      }
+    }
+    if constexpr (kAlpha) {
+      std::uint8_t* out = to.alpha + y * to.alphaRowBytes;
+      const std::uint8_t* source = row.data() + 3;
+      for (int x = 0; x < width; ++x) out[x] = source[x * kBytes];
+    }
+  }
+}
+
+template <int kBytes, bool kColour, bool kAlpha>
+void RenderRLE(ByteReader& in, int width, int height, const Destination& to) {
+  // A packet may run across the end of a row: what is left of it carries
+  // into the next row without a new packet header.
+  int rawLeft = 0;
+  int runLeft = 0;
+  std::uint8_t runIndex = 0;
+  std::uint8_t runAlpha = 0;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* colourRow = kColour ? to.colour + y * to.colourRowBytes : nullptr;
+    std::uint8_t* alphaRow = kAlpha ? to.alpha + y * to.alphaRowBytes : nullptr;
+    int x = 0;
+    while (x < width) {
+      if (rawLeft == 0 && runLeft == 0) {
+        std::uint8_t header = 0;
+        if (!in.ReadU8(header)) throw TgaReadError(res_error::kShortRead);
+        const int count = (header & 0x7F) + 1;
+        if (header & 0x80) {
+          std::span<const std::uint8_t> pixel;
+          if (!in.Take(kBytes, pixel)) throw TgaReadError(res_error::kShortRead);
+          if constexpr (kColour) runIndex = Nearest(to.palette, pixel.data());
+          if constexpr (kBytes == 4) runAlpha = pixel[3];
+          runLeft = count;
+        } else {
+          rawLeft = count;
+        }
+      }
+      if (runLeft > 0) {
+        const int n = std::min(runLeft, width - x);
+        if constexpr (kColour) std::memset(colourRow + x, runIndex, static_cast<std::size_t>(n));
+        if constexpr (kAlpha) std::memset(alphaRow + x, runAlpha, static_cast<std::size_t>(n));
+        x += n;
+        runLeft -= n;
+      } else {
+        const int wanted = std::min(rawLeft, width - x);
+        // Pixels that are there are written before a short read is raised.
+        const int n =
+            static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(wanted), in.Remaining() / kBytes));
+        std::span<const std::uint8_t> pixels;
+        in.Take(static_cast<std::size_t>(n) * kBytes, pixels);
+        const std::uint8_t* pixel = pixels.data();
+        for (int i = 0; i < n; ++i, pixel += kBytes) {
+          if constexpr (kColour) colourRow[x + i] = Nearest(to.palette, pixel);
+          if constexpr (kAlpha) alphaRow[x + i] = pixel[3];
+        }
+        x += n;
+        rawLeft -= n;
+        if (n < wanted) throw TgaReadError(res_error::kShortRead);
+      }
+    }
+  }
+  if (rawLeft != 0 || runLeft != 0) XASSERT_FAIL("rcnt<0", "tga run past edge of bitmap");
+}
+
+template <int kBytes, bool kColour, bool kAlpha>
+void RenderPixels(bool rle, ByteReader& in, int width, int height, const Destination& to) {
+  if (rle) {
+    RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
+  } else {
+    RenderUncompressed<kBytes, kColour, kAlpha>(in, width, height, to);
+  }
+}
+
+bool SizeMatches(const Offscreen& offscreen, int width, int height) {
+  return offscreen.Width() == width && offscreen.Height() == height;
+}
+
+}  // namespace
+
+ResErr TGAParser::Open(std::string_view path) {
+  if (fFile.ValidFile() || fFromMemory) Close();
+  ResErr err = fFile.Open(path);
+  if (err != 0) return err;
+  std::uint8_t header[kHeaderSize] = {};
+  std::int32_t size = 0;
+  err = fFile.GetSize(size);
+  if (err == 0) err = fFile.Seek(0);
+  if (err == 0) err = fFile.Read(header, kHeaderSize);
+  if (err == 0) err = CheckHeader(header, static_cast<std::uint64_t>(size));
+  if (err != 0) fFile.Close();
+  return err;
+}
+
+ResErr TGAParser::OpenBytes(std::span<const std::uint8_t> fileBytes) {
+  if (fFile.ValidFile() || fFromMemory) Close();
+  if (fileBytes.size() < kHeaderSize) return res_error::kShortRead;
+  const ResErr err = CheckHeader(fileBytes.first(kHeaderSize), fileBytes.size());
+  if (err == 0) {
+    fMemory = fileBytes;
+    fFromMemory = true;
+  }
+  return err;
+}
+
+ResErr TGAParser::CheckHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
+  ByteReader in(header);
+  std::uint8_t idLength = 0, colourMapType = 0, imageType = 0, bitsPerPixel = 0, descriptor = 0;
+  std::uint16_t width = 0, height = 0;
+  if (!in.ReadU8(idLength) || !in.ReadU8(colourMapType) || !in.ReadU8(imageType) || !in.Skip(9) ||
+      !in.ReadU16LE(width) || !in.ReadU16LE(height) || !in.ReadU8(bitsPerPixel) || !in.ReadU8(descriptor)) {
+    return res_error::kShortRead;
+  }
+  if (imageType != kTypeTrueColour && imageType != kTypeTrueColourRLE) return tga_error::kBadImageType;
+  if (bitsPerPixel != 24 && bitsPerPixel != 32) return tga_error::kBadBitsPerPixel;
+  if (bitsPerPixel == 32 && (descriptor & kDescriptorAlphaBits) != 8) return tga_error::kBadAlphaBits;
+  if (colourMapType != 0) return tga_error::kColourMapped;
+
+  const std::uint32_t pixelOffset = kHeaderSize + idLength;
+  const bool rle = imageType == kTypeTrueColourRLE;
+  const std::uint64_t bytesPerPixel = bitsPerPixel / 8;
+  const std::uint64_t pixels = std::uint64_t{width} * height;
+  const std::uint64_t fewestBytes =
+      rle ? (pixels + kMaxPacketPixels - 1) / kMaxPacketPixels * (1 + bytesPerPixel) : pixels * bytesPerPixel;
+  if (fileSize < pixelOffset || fileSize - pixelOffset < fewestBytes) return res_error::kShortRead;
+
+  fIsRLE = rle;
+  fIs24Bit = bitsPerPixel == 24;
+  fPixelOffset = pixelOffset;
+  fWidth = width;
+  fHeight = height;
+  fFlipX = (descriptor & kDescriptorRightToLeft) != 0;
+  fFlipY = (descriptor & kDescriptorTopToBottom) == 0;
+  fHasImage = true;
+  return 0;
+}
+
+ResErr TGAParser::ReadPixelData(std::span<const std::uint8_t>& data) {
+  if (fFromMemory) {
+    data = fMemory.subspan(fPixelOffset);
+    return 0;
+  }
+  ResErr err = fFile.Seek(static_cast<std::int32_t>(fPixelOffset));
+  if (err != 0) return err;
+  std::int32_t size = 0;
+  err = fFile.GetSize(size);
+  if (err != 0) return err;
+  // Uncompressed data is exactly width x height pixels; run-length data
+  // never needs more than a header byte per pixel on top.
+  const std::uint64_t bytesPerPixel = fIs24Bit ? 3 : 4;
+  const std::uint64_t pixels = std::uint64_t{fWidth} * fHeight;
+  const std::uint64_t available = size > static_cast<std::int32_t>(fPixelOffset) ? size - fPixelOffset : 0;
+  const std::uint64_t wanted = fIsRLE ? std::min(available, pixels * (1 + bytesPerPixel)) : pixels * bytesPerPixel;
+  fPixelBuffer.resize(static_cast<std::size_t>(wanted));
+  err = fFile.Read(fPixelBuffer.data(), static_cast<std::int32_t>(wanted));
+  if (err != 0) throw TgaReadError(err);
+  data = fPixelBuffer;
+  return 0;
+}
+
+ResErr TGAParser::Close() {
+  const ResErr err = fFromMemory ? 0 : fFile.Close();
+  fMemory = {};
+  fFromMemory = false;
+  fPixelBuffer = {};
+  fHasImage = false;
+  return err;
+}
+
+void TGAParser::GetSize(int& width, int& height) const {
+  width = fHasImage ? fWidth : 0;
+  height = fHasImage ? fHeight : 0;
+}
+
+ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
+  if (!fHasImage) {
+    XASSERT_FAIL("fHasImage", "no image file");
+    return res_error::kNotOpen;
+  }
+  Destination to;
+  if (colour) {
+    colour->Lock();
+    to.palette = colour->GetPalette();
+    if (!to.palette) {
+      XASSERT_FAIL("pal", "no palette");
+      colour = nullptr;
+    }
+  }
+  if (fIs24Bit) alpha = nullptr;
+  for (Offscreen* offscreen : {colour, alpha}) {
+    if (offscreen && !SizeMatches(*offscreen, fWidth, fHeight)) {
+      XASSERT_FAIL("offscreen size == image size", "offscreen and tga image differ in size");
+      return res_error::kShortWrite;
+    }
+  }
+  if (colour) {
+    to.colour = colour->GetBaseAddr();
+    to.colourRowBytes = colour->GetRowBytes();
+  }
+  if (alpha) {
+    alpha->Lock();
+    to.alpha = alpha->GetBaseAddr();
+    to.alphaRowBytes = alpha->GetRowBytes();
+  }
+
+  std::span<const std::uint8_t> data;
+  const ResErr err = ReadPixelData(data);
+  if (err != 0) return err;
+  ByteReader in(data);
+  const int width = fWidth;
+  const int height = fHeight;
+  if (fIs24Bit) {
+    if (colour)
+      RenderPixels<3, true, false>(fIsRLE, in, width, height, to);
+    else
+      RenderPixels<3, false, false>(fIsRLE, in, width, height, to);
+  } else if (colour && alpha) {
+    RenderPixels<4, true, true>(fIsRLE, in, width, height, to);
+  } else if (colour) {
+    RenderPixels<4, true, false>(fIsRLE, in, width, height, to);
+  } else if (alpha) {
+    RenderPixels<4, false, true>(fIsRLE, in, width, height, to);
+  } else {
+    RenderPixels<4, false, false>(fIsRLE, in, width, height, to);
+  }
+
+  if (fFlipX || fFlipY) {
+    if (colour) colour->Flip(fFlipX, fFlipY);
+    if (alpha) alpha->Flip(fFlipX, fFlipY);
+  }
+  if (colour) colour->Unlock();
+  if (alpha) alpha->Unlock();
+  fPixelBuffer = {};
+  return 0;
+}
+
+}  // namespace pixmold

@@ -1,0 +1,86 @@
+// Test images laid out the way offscreens are: rows stored bottom-up with a
+// stride rounded up to 4 bytes, viewed through a negative row stride. The
+// padding bytes hold a marker so a read past a row's end shows up.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "imaging/pixel_view.h"
+#include "resfile/handle_owner.h"
+
+namespace pixmold::testing {
+
+class TestImage {
+ public:
+  TestImage(int width, int height, std::uint8_t fill = 0)
+      : fWidth(width),
+        fHeight(height),
+        fStride((width + 3) & ~3),
+        fBytes(static_cast<std::size_t>(fStride) * height, 0xEE) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) Set(x, y, fill);
+  }
+
+  int Width() const { return fWidth; }
+  int Height() const { return fHeight; }
+  std::uint8_t Get(int x, int y) const { return View().At(x, y); }
+  void Set(int x, int y, std::uint8_t v) { MutView().At(x, y) = v; }
+
+  PixelView View() const { return {Top(), -static_cast<std::ptrdiff_t>(fStride), fWidth, fHeight}; }
+  MutablePixelView MutView() { return {Top(), -static_cast<std::ptrdiff_t>(fStride), fWidth, fHeight}; }
+
+ private:
+  std::uint8_t* Top() const {
+    return fHeight == 0 ? nullptr
+                        : const_cast<std::uint8_t*>(fBytes.data()) + static_cast<std::size_t>(fStride) * (fHeight - 1);
+  }
+
+  int fWidth, fHeight, fStride;
+  std::vector<std::uint8_t> fBytes;
+};
+
+// A rendered-looking sheet: a clear background (colour `clear`, depth 255,
+// alpha 0) around an elliptical blob of shaded colours and smooth depth,
+// with a soft alpha edge. Some edge pixels keep depth 255 the way a renderer
+// leaves them, for the depth clean-up to fill.
+struct RenderedSheet {
+  TestImage colour, depth, alpha;
+
+  RenderedSheet(int width, int height, std::uint8_t clear, std::uint32_t seed)
+      : colour(width, height, clear), depth(width, height, 255), alpha(width, height, 0) {
+    std::mt19937 rng(seed);
+    const double cx = width / 2.0, cy = height / 2.0;
+    const double rx = width * 0.3, ry = height * 0.35;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
+        const double r = dx * dx + dy * dy;
+        if (r >= 1.0) continue;
+        // Shaded bands of a few palette entries, with a little dither.
+        std::uint8_t c = static_cast<std::uint8_t>(16 + static_cast<int>((1.0 - r) * 12) * 8 + (rng() % 3));
+        if (c == clear) ++c;
+        colour.Set(x, y, c);
+        const bool edge = r > 0.92;
+        depth.Set(x, y, edge && rng() % 4 == 0 ? 255 : static_cast<std::uint8_t>(40 + r * 150));
+        alpha.Set(x, y, edge ? static_cast<std::uint8_t>(rng() % 256) : 255);
+      }
+    }
+  }
+};
+
+// Independent random pixels everywhere.
+inline void FillRandom(TestImage& image, std::mt19937& rng, int modulo = 256) {
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x) image.Set(x, y, static_cast<std::uint8_t>(rng() % modulo));
+}
+
+// The bytes a handle holds (none for a null handle).
+inline std::vector<std::uint8_t> Contents(const OwnedHandle& handle) {
+  if (!handle) return {};
+  HandleLock lock(handle.Get());
+  return {lock.Data(), lock.Data() + lock.Size()};
+}
+
+}  // namespace pixmold::testing
