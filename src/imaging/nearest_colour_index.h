@@ -9,17 +9,22 @@
 //  - The colour cube is cut into 8x8x8 cells. For each cell, built on first
 //    use, we keep only the entries that can be nearest to some colour in the
 //    cell: U is the smallest over entries of the farthest distance from the
-//    entry to the cell, and an entry whose nearest distance to the cell is
-//    above U loses to that entry for every colour there. Entries are kept in
-//    index order, and those at exactly U stay, so ties still go to the lowest
-//    index.
-//  - A direct-mapped memo of recent 24-bit colours in front of the cells,
-//    since renders repeat colours heavily.
+//    entry to the cell, and an entry whose least distance to the cell is
+//    above U loses to that entry for every colour there (those at exactly U
+//    stay: they may tie). The survivors are sorted by that least distance,
+//    so a search stops at the first that cannot come as close as the best
+//    found, and ties are settled by index explicitly.
+//  - The answer for every 24-bit colour, remembered once found. The table
+//    is 32 MiB of address space taken zeroed from the system, so only the
+//    pages a render touches are ever committed; colours are laid out cell by
+//    cell, so the colours of one noisy surface share a few pages.
 // The object is rebuilt whenever the palette's colours change. It is not
-// thread-safe: lookups fill the cells and the memo.
+// thread-safe: lookups fill the cells and the answers.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -34,17 +39,18 @@ class NearestColourIndex {
   NearestColourIndex(std::span<const PaletteEntry> colours, int first, int last);
 
   std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    const std::uint32_t key = kMemoValid | (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
-    const std::uint32_t slot = (key * 0x9E3779B1u) >> (32 - kMemoBits);
-    if (fMemoKey[slot] == key) return fMemoIndex[slot];
-    const std::uint8_t index = FindInCell(red, green, blue);
-    fMemoKey[slot] = key;
-    fMemoIndex[slot] = index;
-    return index;
+    const std::uint32_t cell = CellOf(red, green, blue);
+    if (!fAnswers) return SearchCell(cell, red, green, blue);
+    const std::uint32_t slot = (cell << 9) | ((red & 7u) << 6) | ((green & 7u) << 3) | (blue & 7u);
+    std::uint16_t& answer = fAnswers[slot];
+    if (answer == 0) answer = static_cast<std::uint16_t>(SearchCell(cell, red, green, blue) + 1);
+    return static_cast<std::uint8_t>(answer - 1);
   }
 
-  // The cell search alone, without the memo.
-  std::uint8_t FindInCell(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  // The cell search alone, without the remembered answers.
+  std::uint8_t FindInCell(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return SearchCell(CellOf(red, green, blue), red, green, blue);
+  }
 
   // The reference: a linear search over the usable entries.
   static std::uint8_t Search(std::span<const PaletteEntry> colours, int first, int last, std::uint8_t red,
@@ -53,21 +59,27 @@ class NearestColourIndex {
  private:
   struct Candidate {
     std::uint8_t red, green, blue, index;
+    int cellDistance;  // the least distance from the entry to any colour of the cell
+  };
+  struct FreeMemory {
+    void operator()(std::uint16_t* memory) const { std::free(memory); }
   };
   static constexpr int kCellShift = 3;  // 8 levels of each primary per cell
   static constexpr int kCellsPerAxis = 256 >> kCellShift;
-  static constexpr int kMemoBits = 16;
-  static constexpr std::uint32_t kMemoValid = 0x80000000u;
+  // A cell's candidates: start in the pool << 8 | count (at most 256).
   static constexpr std::uint32_t kCellUnbuilt = 0xFFFFFFFFu;
 
-  void BuildCell(int cell, int cr, int cg, int cb);
+  static std::uint32_t CellOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return (std::uint32_t{red} >> kCellShift << 10) | (std::uint32_t{green} >> kCellShift << 5) |
+           (std::uint32_t{blue} >> kCellShift);
+  }
+  std::uint8_t SearchCell(std::uint32_t cell, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  void BuildCell(std::uint32_t cell);
 
   std::vector<Candidate> fUsable;
-  std::vector<std::uint32_t> fCellStart;
-  std::vector<std::uint16_t> fCellCount;
+  std::vector<std::uint32_t> fCells;
   std::vector<Candidate> fPool;
-  std::vector<std::uint32_t> fMemoKey;
-  std::vector<std::uint8_t> fMemoIndex;
+  std::unique_ptr<std::uint16_t[], FreeMemory> fAnswers;  // answer + 1 per colour, 0 when not yet known
 };
 
 }  // namespace pixmold

@@ -4,6 +4,7 @@
 
 #include "imaging/byte_reader.h"
 #include "imaging/pal_wrap.h"
+#include "resfile/res_file.h"
 
 namespace pixmold {
 
@@ -46,6 +47,25 @@ std::optional<PaletteResource> DecodePaletteResource(std::span<const std::uint8_
     }
   }
   return resource;
+}
+
+MHandle NewPaletteResourceHandle(const PalWrap& palette) {
+  const std::vector<std::uint8_t> bytes = EncodePaletteResource(palette);
+  MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
+  if (!h) return nullptr;
+  std::copy(bytes.begin(), bytes.end(), HLock(h));
+  HUnlock(h);
+  return h;
+}
+
+bool LoadPaletteResource(iResFile& file, ResID id, PalWrap& palette) {
+  MHandle h = file.GetResource(kPaletteResourceType, id, nullptr);
+  if (!h) return false;
+  const std::span<const std::uint8_t> bytes(HLock(h), static_cast<std::size_t>(GetHandleSize(h)));
+  const std::optional<PaletteResource> resource = DecodePaletteResource(bytes);
+  HUnlock(h);
+  file.ReleaseAndDispose(h);
+  return resource && palette.SetFromResource(*resource);
 }
 
 }  // namespace pixmold

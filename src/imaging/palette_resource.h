@@ -9,9 +9,15 @@
 #include <span>
 #include <vector>
 
+#include "resfile/mem_handle.h"
+#include "resfile/res_types.h"
+
 namespace pixmold {
 
 class PalWrap;
+class iResFile;
+
+inline constexpr ResType kPaletteResourceType = MakeResType("PALT");
 
 struct PaletteResource {
   std::uint32_t mVersion = 1;
@@ -32,5 +38,14 @@ std::vector<std::uint8_t> EncodePaletteResource(const PalWrap& palette);
 // nothing when the bytes run out. Version and count are checked by whoever
 // uses the resource (PalWrap::SetFromResource).
 std::optional<PaletteResource> DecodePaletteResource(std::span<const std::uint8_t> bytes);
+
+// A new handle holding EncodePaletteResource(palette), ready for
+// AddResource; null when memory runs out.
+MHandle NewPaletteResourceHandle(const PalWrap& palette);
+
+// Sets palette from the PALT resource id of file. False when the file has no
+// such resource (its error says why), when the bytes are short, or when
+// SetFromResource refuses them.
+bool LoadPaletteResource(iResFile& file, ResID id, PalWrap& palette);
 
 }  // namespace pixmold

@@ -5,6 +5,7 @@
 #include "image_bytes.h"
 #include "imaging/pal_wrap.h"
 #include "support/assert_capture.h"
+#include "support/memory_res_file.h"
 
 namespace pixmold {
 namespace {
@@ -79,6 +80,45 @@ TEST(PaletteResource, BadVersionOrCountIsReportedAndLeavesNoColours) {
     EXPECT_TRUE(palette.GetColourTable().empty());
     EXPECT_FALSE(palette.HasSystemColours());
   }
+}
+
+TEST(PaletteResource, GoesThroughAResourceFileAndBack) {
+  std::array<PaletteEntry, 256> colours{};
+  for (int i = 0; i < 256; ++i) colours[i] = {static_cast<std::uint8_t>(i), 9, 8, 0};
+  PalWrap palette;
+  palette.SetFromColours(colours, true);
+  testing::MemoryDisk disk;
+  disk.files["object"];
+  testing::MemoryResFile file(disk);
+  ASSERT_EQ(file.OpenFile("object"), 0);
+  MHandle h = NewPaletteResourceHandle(palette);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(GetHandleSize(h), static_cast<std::int32_t>(kPaletteResourceSize));
+  ASSERT_EQ(file.AddResource(h, kPaletteResourceType, 4096, "", true), 0);
+  ASSERT_EQ(file.UpdateFile(), 0);
+  const auto* stored = disk.Find("object", MakeResType("PALT"), 4096);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->bytes, EncodePaletteResource(palette));
+
+  PalWrap loaded;
+  ASSERT_TRUE(LoadPaletteResource(file, 4096, loaded));
+  ASSERT_EQ(loaded.GetColoursUsed(), 256);
+  EXPECT_EQ(loaded.GetColourTable()[100], (PaletteEntry{100, 9, 8, 0}));
+  EXPECT_EQ(loaded.GetColourTable()[0], (PaletteEntry{0, 0, 0, 0}));  // the reserved black went out as it was
+  EXPECT_FALSE(LoadPaletteResource(file, 4097, loaded));
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  EXPECT_EQ(file.CachedHandles(), 0u);
+}
+
+TEST(PaletteResource, ShortStoredResourceIsRefused) {
+  testing::MemoryDisk disk;
+  disk.files["object"].push_back(testing::StoredResource{
+      kPaletteResourceType, 7, "", 0, true, {1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}});
+  testing::MemoryResFile file(disk);
+  ASSERT_EQ(file.OpenFile("object"), 0);
+  PalWrap palette;
+  EXPECT_FALSE(LoadPaletteResource(file, 7, palette));
+  EXPECT_TRUE(palette.GetColourTable().empty());
 }
 
 }  // namespace
