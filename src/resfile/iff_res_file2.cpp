@@ -192,8 +192,9 @@ bool IFFResFile2::LoadMap() {
 bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   std::int32_t fileSize = 0;
   GetSize(fileSize);
-  std::int32_t lastBlock = -1;
-  switch (map.Check(fileSize, fMapOffset, mapSize, kIFFBlockHeaderSize2, lastBlock)) {
+  IFFResMapEntry* last = nullptr;
+  ResType lastType = 0;
+  switch (map.Check(fileSize, fMapOffset, mapSize, kIFFBlockHeaderSize2, last, lastType)) {
     case IFFResMap::Verdict::kHoldsMap:
       Blocks().Report("false", "got saved map wihtin map");
       return false;
@@ -206,40 +207,27 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   // The block the map lists last must still be whole: a file cut short
   // after its map was written loses the map.
   std::int32_t listedEnd = fMapOffset + mapSize;
-  if (lastBlock != -1) {
-    IFFResMapEntry* last = nullptr;
-    ResType lastType = 0;
-    for (auto& type : map.types) {
-      for (auto& entry : type.entries) {
-        if (entry.offset == lastBlock) {
-          last = &entry;
-          lastType = type.type;
-        }
-      }
-    }
+  if (last) {
     IFFBlockHeader header;
-    if (!last || Blocks().ReadHeader(lastBlock, header) != res_error::kNone || header.type != lastType ||
+    if (Blocks().ReadHeader(last->offset, header) != res_error::kNone || header.type != lastType ||
         header.IsFree() || header.size > last->blockLimit ||
-        !BlockFits(lastBlock, header.size, kIFFBlockHeaderSize2, fileSize)) {
+        !BlockFits(last->offset, header.size, kIFFBlockHeaderSize2, fileSize)) {
       Blocks().Report("false", "corrupt map found.");
       return false;
     }
-    listedEnd = lastBlock + header.size;
+    listedEnd = last->offset + header.size;
     // Its size is known now; the distance to the end of the file would
     // count whatever lies behind it as part of it.
     last->blockLimit = header.size;
   }
   for (auto& type : map.types) {
+    if (!type.entries.empty()) fMap.Reserve(type.type, type.entries.size());
     for (auto& listed : type.entries) {
-      auto entry = std::make_unique<IFFEntry>();
-      entry->type = type.type;
-      entry->id = listed.id;
-      entry->flags = listed.flags;
-      entry->diskFlags = listed.flags;
-      entry->offset = listed.offset;
-      entry->blockLimit = listed.blockLimit;
-      entry->name = std::move(listed.name);
-      fMap.Add(std::move(entry));
+      IFFEntry& entry = fMap.Emplace(type.type, listed.id, listed.flags);
+      entry.diskFlags = listed.flags;
+      entry.offset = listed.offset;
+      entry.blockLimit = listed.blockLimit;
+      entry.name = std::move(listed.name);
     }
   }
   Blocks().SetFreeTotal(map.freeTotal);
@@ -254,15 +242,7 @@ void IFFResFile2::WalkBlocks(ResErr& err) {
       return;
     }
     if (header.type == kResMapType) return;
-    auto entry = std::make_unique<IFFEntry>();
-    entry->type = header.type;
-    entry->id = header.id;
-    entry->flags = header.flags;
-    entry->diskFlags = header.flags;
-    entry->offset = offset;
-    entry->blockLimit = header.size;
-    entry->name = header.name;
-    AddWalkedEntry(fMap, std::move(entry));
+    if (IFFEntry* entry = AddWalkedEntry(fMap, offset, header)) entry->name = header.name;
   });
   err = res_error::kNone;
   if (end == IFFBlocks::WalkEnd::kReadError) err = res_error::kShortRead;
@@ -275,7 +255,7 @@ void IFFResFile2::RemoveMapEntries(bool report) {
   if (!entries) return;
   if (report) Blocks().Report("false", "howd that happen?");
   while ((entries = fMap.Entries(kResMapType)) != nullptr) {
-    IFFEntry* entry = entries->front().get();
+    IFFEntry* entry = entries->front();
     if (entry->handle) DisposeHandle(entry->handle);
     fMap.SetHandle(*entry, nullptr);
     fMap.Remove(entry);
@@ -398,11 +378,7 @@ ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const 
   if (entry) {
     PrepareReplacement(*entry, h);
   } else {
-    auto added = std::make_unique<IFFEntry>();
-    added->type = type;
-    added->id = id;
-    added->flags = static_cast<std::uint16_t>(variant << 8);
-    entry = &fMap.Add(std::move(added));
+    entry = &fMap.Emplace(type, id, static_cast<std::uint16_t>(variant << 8));
   }
   entry->flags = static_cast<std::uint16_t>((native ? kNativeFlag : 0) | (variant << 8));
   entry->diskFlags = 0;
