@@ -30,6 +30,7 @@ IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, kIFFBl
     }
     return FreeShadowedBlocks();
   });
+  Blocks().SetMayReuse([this] { return !fOpenedByMap || BlocksAgreeWithMap(); });
   Blocks().SetKnowsBlockFrom([this](std::int32_t offset) {
     return HasBlockFrom(fMap, offset) ||
            (fMapIsOurs && static_cast<std::int64_t>(fMapOffset) + fMapBlockSize > offset);
@@ -143,6 +144,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
   Blocks().SetEndsClean(false);
   fMapIsOurs = false;
   fOpenedByMap = false;
+  fAgreement = Agreement::kUnknown;
   if (fMapOffset != 0 && LoadMap()) {
     fOpenedByMap = true;
     fMapIsOurs = true;
@@ -311,6 +313,26 @@ ResErr IFFResFile2::Compact() {
         entry->offset = to;
         byOffset[to] = entry;
       });
+}
+
+bool IFFResFile2::BlocksAgreeWithMap() {
+  if (fAgreement == Agreement::kUnknown) {
+    std::unordered_map<std::int32_t, ResType> blocks;
+    CollectBlocks(fMap, blocks);
+    if (fMapIsOurs) blocks.emplace(fMapOffset, kResMapType);
+    std::size_t walked = 0;
+    bool agrees = true;
+    const IFFBlocks::WalkEnd end = Blocks().Walk([&](std::int32_t offset, const IFFBlockHeader& header) {
+      if (header.IsFree()) return;
+      ++walked;
+      auto it = blocks.find(offset);
+      agrees = agrees && it != blocks.end() && it->second == header.type;
+    });
+    agrees = agrees && end != IFFBlocks::WalkEnd::kReadError && walked == blocks.size();
+    if (!agrees) Blocks().Report("false", "corrupt map found.");
+    fAgreement = agrees ? Agreement::kAgrees : Agreement::kDisagrees;
+  }
+  return fAgreement == Agreement::kAgrees;
 }
 
 ResErr IFFResFile2::WriteMap() {
