@@ -132,7 +132,7 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   // the walk could only end at the end of the file: a file that only grows
   // never walks.
   std::int32_t position = kIFFFileHeaderSize;
-  if (fFreeTotal <= 0 && fEndsClean) {
+  if ((fFreeTotal <= 0 && fEndsClean) || (fMayReuse && !fMayReuse())) {
     position = fileSize;
   } else if (fRoving > 0 && fRoving <= fileSize) {
     position = fRoving;

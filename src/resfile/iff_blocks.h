@@ -48,6 +48,10 @@ class IFFBlocks {
 
   // Called before every block-header write; a non-zero result stops it.
   void SetBeforeHeaderWrite(std::function<ResErr()> hook) { fBeforeHeaderWrite = std::move(hook); }
+  // Asked before free space is reused: false makes new blocks go to the
+  // end of the file (a file whose index came from a map that the blocks
+  // contradict cannot tell free space from a listed resource).
+  void SetMayReuse(std::function<bool()> mayReuse) { fMayReuse = std::move(mayReuse); }
   // Whether the index knows a block that reaches past an offset: only then
   // is a cut-off block at the end of the file left in place rather than cut.
   void SetKnowsBlockFrom(std::function<bool(std::int32_t)> knows) { fKnowsBlockFrom = std::move(knows); }
@@ -122,6 +126,7 @@ class IFFBlocks {
   bool fEndsClean = false;
   std::function<ResErr()> fBeforeHeaderWrite;
   std::function<bool(std::int32_t)> fKnowsBlockFrom;
+  std::function<bool()> fMayReuse;
 };
 
 }  // namespace pixmold

@@ -342,12 +342,18 @@ void IFFContainer::CollectBlocks(const IFFIndex& index, std::unordered_map<std::
   });
 }
 
-void IFFContainer::AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry) {
-  if (index.Find(entry->type, entry->id, entry->Variant())) {
-    fShadowed.push_back({entry->offset, entry->type});
-    return;
+IFFEntry* IFFContainer::AddWalkedEntry(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header) {
+  IFFEntry probe;
+  probe.flags = header.flags;
+  if (index.Find(header.type, header.id, probe.Variant())) {
+    fShadowed.push_back({offset, header.type});
+    return nullptr;
   }
-  index.Add(std::move(entry));
+  IFFEntry& entry = index.Emplace(header.type, header.id, header.flags);
+  entry.diskFlags = header.flags;
+  entry.offset = offset;
+  entry.blockLimit = header.size;
+  return &entry;
 }
 
 ResErr IFFContainer::FreeShadowedBlocks() {

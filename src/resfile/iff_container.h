@@ -109,7 +109,8 @@ class IFFContainer : public iResFile, public FlatFile {
   // type, id and variant; the first one walked stands for the resource and
   // the later ones are set aside, to be freed before the file changes in any
   // other way (else a later change could bring a stale copy back).
-  void AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry);
+  // Returns the new entry, or null for a block set aside.
+  IFFEntry* AddWalkedEntry(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header);
   // Frees the blocks set aside; called before every block-header write.
   ResErr FreeShadowedBlocks();
   void ForgetShadowedBlocks() { fShadowed.clear(); }

@@ -31,7 +31,7 @@ IFFEntry* IFFIndex::At(ResType type, std::int32_t index) const {
   const auto count = static_cast<std::int32_t>(node->entries.size());
   if (index < 1 || index > count) return nullptr;
   const auto position = static_cast<std::size_t>(fOrder == Order::kOldestFirst ? index - 1 : count - index);
-  return node->entries[position].get();
+  return node->entries[position];
 }
 
 IFFEntry* IFFIndex::Find(ResType type, ResID id, std::uint8_t variant) const {
@@ -47,16 +47,43 @@ IFFEntry* IFFIndex::FindHandle(MHandle handle) const {
   return it == fHandles.end() ? nullptr : it->second;
 }
 
-IFFEntry& IFFIndex::Add(std::unique_ptr<IFFEntry> entry) {
-  TypeNode* node = FindNode(entry->type);
-  if (!node) {
-    fTypes.push_back(std::make_unique<TypeNode>());
-    node = fTypes.back().get();
-    node->type = entry->type;
-    fTypeMap.emplace(node->type, node);
+IFFIndex::TypeNode& IFFIndex::NodeFor(ResType type) {
+  if (fLastNode && fLastNode->type == type) return *fLastNode;
+  if (TypeNode* node = FindNode(type)) return *(fLastNode = node);
+  fTypes.push_back(std::make_unique<TypeNode>());
+  TypeNode* node = fTypes.back().get();
+  node->type = type;
+  fTypeMap.emplace(type, node);
+  fLastNode = node;
+  return *node;
+}
+
+void IFFIndex::Reserve(ResType type, std::size_t count) {
+  TypeNode& node = NodeFor(type);
+  node.entries.reserve(node.entries.size() + count);
+  node.byKey.reserve(node.byKey.size() + count);
+}
+
+IFFEntry* IFFIndex::Allocate() {
+  if (!fFreeSlots.empty()) {
+    IFFEntry* slot = fFreeSlots.back();
+    fFreeSlots.pop_back();
+    return slot;
   }
-  IFFEntry& added = *entry;
-  node->entries.push_back(std::move(entry));
+  if (fUsedInLastChunk == kChunkSize) {
+    fChunks.push_back(std::make_unique<IFFEntry[]>(kChunkSize));
+    fUsedInLastChunk = 0;
+  }
+  return &fChunks.back()[fUsedInLastChunk++];
+}
+
+IFFEntry& IFFIndex::Emplace(ResType type, ResID id, std::uint16_t flags) {
+  TypeNode* node = &NodeFor(type);
+  IFFEntry& added = *Allocate();
+  added.type = type;
+  added.id = id;
+  added.flags = flags;
+  node->entries.push_back(&added);
   const std::uint32_t key = KeyOf(added);
   // Enumeration shows the newest first in the first version, so a lookup
   // finds the newest of equal keys there and the oldest in the second.
@@ -65,15 +92,14 @@ IFFEntry& IFFIndex::Add(std::unique_ptr<IFFEntry> entry) {
   } else {
     node->byKey.emplace(key, &added);
   }
-  if (added.handle) fHandles[added.handle] = &added;
   return added;
 }
 
 void IFFIndex::ReindexKey(TypeNode& node, std::uint32_t key) {
   IFFEntry* preferred = nullptr;
-  for (const auto& entry : node.entries) {
+  for (IFFEntry* entry : node.entries) {
     if (KeyOf(*entry) != key) continue;
-    preferred = entry.get();
+    preferred = entry;
     if (fOrder == Order::kOldestFirst) break;
   }
   if (preferred) {
@@ -84,6 +110,7 @@ void IFFIndex::ReindexKey(TypeNode& node, std::uint32_t key) {
 }
 
 void IFFIndex::RemoveNode(TypeNode* node) {
+  if (fLastNode == node) fLastNode = nullptr;
   fTypeMap.erase(node->type);
   auto it = std::find_if(fTypes.begin(), fTypes.end(), [node](const auto& n) { return n.get() == node; });
   fTypes.erase(it);
@@ -92,15 +119,16 @@ void IFFIndex::RemoveNode(TypeNode* node) {
 void IFFIndex::Remove(IFFEntry* entry) {
   TypeNode* node = FindNode(entry->type);
   if (!node) return;
-  auto it = std::find_if(node->entries.begin(), node->entries.end(), [entry](const auto& e) { return e.get() == entry; });
+  auto it = std::find(node->entries.begin(), node->entries.end(), entry);
   if (it == node->entries.end()) return;
   if (entry->handle) fHandles.erase(entry->handle);
   const std::uint32_t key = KeyOf(*entry);
-  std::unique_ptr<IFFEntry> doomed = std::move(*it);
   node->entries.erase(it);
   auto keyed = node->byKey.find(key);
   if (keyed != node->byKey.end() && keyed->second == entry) ReindexKey(*node, key);
   if (node->entries.empty()) RemoveNode(node);
+  *entry = IFFEntry();
+  fFreeSlots.push_back(entry);
 }
 
 void IFFIndex::Rekey(IFFEntry& entry, ResID id, std::uint8_t variant) {
@@ -122,9 +150,13 @@ void IFFIndex::SetHandle(IFFEntry& entry, MHandle handle) {
 }
 
 void IFFIndex::Clear() {
+  fLastNode = nullptr;
   fTypes.clear();
   fTypeMap.clear();
   fHandles.clear();
+  fChunks.clear();
+  fFreeSlots.clear();
+  fUsedInLastChunk = kChunkSize;
 }
 
 void IFFIndex::ForEach(const std::function<void(IFFEntry&)>& visit) const {
@@ -135,7 +167,7 @@ void IFFIndex::ForEach(const std::function<void(IFFEntry&)>& visit) const {
   }
 }
 
-const std::vector<std::unique_ptr<IFFEntry>>* IFFIndex::Entries(ResType type) const {
+const std::vector<IFFEntry*>* IFFIndex::Entries(ResType type) const {
   const TypeNode* node = FindNode(type);
   return node ? &node->entries : nullptr;
 }

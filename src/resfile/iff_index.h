@@ -61,8 +61,12 @@ class IFFIndex {
   IFFEntry* Find(ResType type, ResID id, std::uint8_t variant = 0) const;
   IFFEntry* FindHandle(MHandle handle) const;
 
-  // Appends an entry to its type (creating the type) and returns it.
-  IFFEntry& Add(std::unique_ptr<IFFEntry> entry);
+  // Appends a new entry of the type, id and flags (the variant is the flags'
+  // high byte) to its type, creating the type, and returns it for the caller
+  // to fill in the rest.
+  IFFEntry& Emplace(ResType type, ResID id, std::uint16_t flags);
+  // Makes room for count more entries of a type, before adding many.
+  void Reserve(ResType type, std::size_t count);
   // Forgets the entry (its handle is not disposed of).
   void Remove(IFFEntry* entry);
   // Changes the entry's id and variant, keeping it findable.
@@ -77,20 +81,25 @@ class IFFIndex {
   void ForEach(const std::function<void(IFFEntry&)>& visit) const;
   // The entries of one type, in order of arrival (enumeration order reversed
   // for the first version).
-  const std::vector<std::unique_ptr<IFFEntry>>* Entries(ResType type) const;
+  const std::vector<IFFEntry*>* Entries(ResType type) const;
   // The types in order of arrival.
   std::vector<ResType> Types() const;
 
  private:
   struct TypeNode {
     ResType type = 0;
-    std::vector<std::unique_ptr<IFFEntry>> entries;  // order of arrival
+    std::vector<IFFEntry*> entries;  // order of arrival
     std::unordered_map<std::uint32_t, IFFEntry*> byKey;
   };
+  // Entries live in chunks that never move, so pointers to them stay valid
+  // while a file holds thousands; a removed entry's place is taken again.
+  static constexpr std::size_t kChunkSize = 256;
+  IFFEntry* Allocate();
 
   std::uint32_t Key(ResID id, std::uint8_t variant) const;
   std::uint32_t KeyOf(const IFFEntry& entry) const { return Key(entry.id, entry.Variant()); }
   TypeNode* FindNode(ResType type) const;
+  TypeNode& NodeFor(ResType type);
   // Points the key at the entry enumeration shows first, or drops it.
   void ReindexKey(TypeNode& node, std::uint32_t key);
   void RemoveNode(TypeNode* node);
@@ -99,7 +108,11 @@ class IFFIndex {
   bool fVariants;
   std::vector<std::unique_ptr<TypeNode>> fTypes;  // order of arrival
   std::unordered_map<ResType, TypeNode*> fTypeMap;
+  TypeNode* fLastNode = nullptr;  // entries come in runs of one type
   std::unordered_map<MHandle, IFFEntry*> fHandles;
+  std::vector<std::unique_ptr<IFFEntry[]>> fChunks;
+  std::size_t fUsedInLastChunk = kChunkSize;
+  std::vector<IFFEntry*> fFreeSlots;
 };
 
 }  // namespace pixmold

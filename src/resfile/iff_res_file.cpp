@@ -146,15 +146,9 @@ void IFFResFile::WalkBlocks(ResErr& err) {
       Blocks().AddFree(header.size);
       return;
     }
-    auto entry = std::make_unique<IFFEntry>();
-    entry->type = header.type;
-    entry->id = header.id;
-    entry->flags = header.flags;
-    entry->diskFlags = header.flags;
-    entry->offset = offset;
-    entry->blockLimit = header.size;
-    entry->nameIndex = header.nameIndex;
-    AddWalkedEntry(header.flags & kInternalFlag ? fInternal : fNormal, std::move(entry));
+    if (IFFEntry* entry = AddWalkedEntry(header.flags & kInternalFlag ? fInternal : fNormal, offset, header)) {
+      entry->nameIndex = header.nameIndex;
+    }
   });
   err = end == IFFBlocks::WalkEnd::kReadError ? res_error::kShortRead : res_error::kNone;
   Blocks().SetEndsClean(end == IFFBlocks::WalkEnd::kEndOfFile);
@@ -263,10 +257,7 @@ ResErr IFFResFile::AddResource(MHandle h, ResType type, ResID id, const CTGStrin
     PrepareReplacement(*entry, h);
     ForgetName(*entry);
   } else {
-    auto added = std::make_unique<IFFEntry>();
-    added->type = type;
-    added->id = id;
-    entry = &Index().Add(std::move(added));
+    entry = &Index().Emplace(type, id, 0);
   }
   entry->flags = static_cast<std::uint16_t>((native ? kNativeFlag : 0) | (fInternalMode ? kInternalFlag : 0));
   entry->diskFlags = 0;
@@ -340,7 +331,7 @@ IFFEntry* IFFResFile::EntryWithName(ResType type, std::int32_t nameIndex) const 
   const auto* entries = Index().Entries(type);
   if (!entries) return nullptr;
   for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
-    if ((*it)->nameIndex == nameIndex) return it->get();
+    if ((*it)->nameIndex == nameIndex) return *it;
   }
   return nullptr;
 }

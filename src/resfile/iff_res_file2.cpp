@@ -30,6 +30,7 @@ IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, kIFFBl
     }
     return FreeShadowedBlocks();
   });
+  Blocks().SetMayReuse([this] { return !fOpenedByMap || BlocksAgreeWithMap(); });
   Blocks().SetKnowsBlockFrom([this](std::int32_t offset) {
     return HasBlockFrom(fMap, offset) ||
            (fMapIsOurs && static_cast<std::int64_t>(fMapOffset) + fMapBlockSize > offset);
@@ -143,6 +144,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
   Blocks().SetEndsClean(false);
   fMapIsOurs = false;
   fOpenedByMap = false;
+  fAgreement = Agreement::kUnknown;
   if (fMapOffset != 0 && LoadMap()) {
     fOpenedByMap = true;
     fMapIsOurs = true;
@@ -192,8 +194,9 @@ bool IFFResFile2::LoadMap() {
 bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   std::int32_t fileSize = 0;
   GetSize(fileSize);
-  std::int32_t lastBlock = -1;
-  switch (map.Check(fileSize, fMapOffset, mapSize, kIFFBlockHeaderSize2, lastBlock)) {
+  IFFResMapEntry* last = nullptr;
+  ResType lastType = 0;
+  switch (map.Check(fileSize, fMapOffset, mapSize, kIFFBlockHeaderSize2, last, lastType)) {
     case IFFResMap::Verdict::kHoldsMap:
       Blocks().Report("false", "got saved map wihtin map");
       return false;
@@ -206,40 +209,27 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   // The block the map lists last must still be whole: a file cut short
   // after its map was written loses the map.
   std::int32_t listedEnd = fMapOffset + mapSize;
-  if (lastBlock != -1) {
-    IFFResMapEntry* last = nullptr;
-    ResType lastType = 0;
-    for (auto& type : map.types) {
-      for (auto& entry : type.entries) {
-        if (entry.offset == lastBlock) {
-          last = &entry;
-          lastType = type.type;
-        }
-      }
-    }
+  if (last) {
     IFFBlockHeader header;
-    if (!last || Blocks().ReadHeader(lastBlock, header) != res_error::kNone || header.type != lastType ||
+    if (Blocks().ReadHeader(last->offset, header) != res_error::kNone || header.type != lastType ||
         header.IsFree() || header.size > last->blockLimit ||
-        !BlockFits(lastBlock, header.size, kIFFBlockHeaderSize2, fileSize)) {
+        !BlockFits(last->offset, header.size, kIFFBlockHeaderSize2, fileSize)) {
       Blocks().Report("false", "corrupt map found.");
       return false;
     }
-    listedEnd = lastBlock + header.size;
+    listedEnd = last->offset + header.size;
     // Its size is known now; the distance to the end of the file would
     // count whatever lies behind it as part of it.
     last->blockLimit = header.size;
   }
   for (auto& type : map.types) {
+    if (!type.entries.empty()) fMap.Reserve(type.type, type.entries.size());
     for (auto& listed : type.entries) {
-      auto entry = std::make_unique<IFFEntry>();
-      entry->type = type.type;
-      entry->id = listed.id;
-      entry->flags = listed.flags;
-      entry->diskFlags = listed.flags;
-      entry->offset = listed.offset;
-      entry->blockLimit = listed.blockLimit;
-      entry->name = std::move(listed.name);
-      fMap.Add(std::move(entry));
+      IFFEntry& entry = fMap.Emplace(type.type, listed.id, listed.flags);
+      entry.diskFlags = listed.flags;
+      entry.offset = listed.offset;
+      entry.blockLimit = listed.blockLimit;
+      entry.name = std::move(listed.name);
     }
   }
   Blocks().SetFreeTotal(map.freeTotal);
@@ -254,15 +244,7 @@ void IFFResFile2::WalkBlocks(ResErr& err) {
       return;
     }
     if (header.type == kResMapType) return;
-    auto entry = std::make_unique<IFFEntry>();
-    entry->type = header.type;
-    entry->id = header.id;
-    entry->flags = header.flags;
-    entry->diskFlags = header.flags;
-    entry->offset = offset;
-    entry->blockLimit = header.size;
-    entry->name = header.name;
-    AddWalkedEntry(fMap, std::move(entry));
+    if (IFFEntry* entry = AddWalkedEntry(fMap, offset, header)) entry->name = header.name;
   });
   err = res_error::kNone;
   if (end == IFFBlocks::WalkEnd::kReadError) err = res_error::kShortRead;
@@ -275,7 +257,7 @@ void IFFResFile2::RemoveMapEntries(bool report) {
   if (!entries) return;
   if (report) Blocks().Report("false", "howd that happen?");
   while ((entries = fMap.Entries(kResMapType)) != nullptr) {
-    IFFEntry* entry = entries->front().get();
+    IFFEntry* entry = entries->front();
     if (entry->handle) DisposeHandle(entry->handle);
     fMap.SetHandle(*entry, nullptr);
     fMap.Remove(entry);
@@ -331,6 +313,26 @@ ResErr IFFResFile2::Compact() {
         entry->offset = to;
         byOffset[to] = entry;
       });
+}
+
+bool IFFResFile2::BlocksAgreeWithMap() {
+  if (fAgreement == Agreement::kUnknown) {
+    std::unordered_map<std::int32_t, ResType> blocks;
+    CollectBlocks(fMap, blocks);
+    if (fMapIsOurs) blocks.emplace(fMapOffset, kResMapType);
+    std::size_t walked = 0;
+    bool agrees = true;
+    const IFFBlocks::WalkEnd end = Blocks().Walk([&](std::int32_t offset, const IFFBlockHeader& header) {
+      if (header.IsFree()) return;
+      ++walked;
+      auto it = blocks.find(offset);
+      agrees = agrees && it != blocks.end() && it->second == header.type;
+    });
+    agrees = agrees && end != IFFBlocks::WalkEnd::kReadError && walked == blocks.size();
+    if (!agrees) Blocks().Report("false", "corrupt map found.");
+    fAgreement = agrees ? Agreement::kAgrees : Agreement::kDisagrees;
+  }
+  return fAgreement == Agreement::kAgrees;
 }
 
 ResErr IFFResFile2::WriteMap() {
@@ -398,11 +400,7 @@ ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const 
   if (entry) {
     PrepareReplacement(*entry, h);
   } else {
-    auto added = std::make_unique<IFFEntry>();
-    added->type = type;
-    added->id = id;
-    added->flags = static_cast<std::uint16_t>(variant << 8);
-    entry = &fMap.Add(std::move(added));
+    entry = &fMap.Emplace(type, id, static_cast<std::uint16_t>(variant << 8));
   }
   entry->flags = static_cast<std::uint16_t>((native ? kNativeFlag : 0) | (variant << 8));
   entry->diskFlags = 0;

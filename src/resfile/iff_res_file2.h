@@ -76,6 +76,9 @@ class IFFResFile2 : public IFFContainer {
   void RemoveMapEntries(bool report);
   ResErr WriteMap();
   ResErr Compact();
+  // Whether the blocks agree with an index that came from the map: checked
+  // once per open, the first time free space could be reused.
+  bool BlocksAgreeWithMap();
   // Cuts a name to 63 characters, reporting a longer one.
   CTGString FitName(const CTGString& name);
 
@@ -88,6 +91,7 @@ class IFFResFile2 : public IFFContainer {
   bool fDirty = false;
   bool fNoCompaction = false;
   bool fOpenedByMap = false;
+  enum class Agreement { kUnknown, kAgrees, kDisagrees } fAgreement = Agreement::kUnknown;
   CTGString fSuspendedName;
 };
 

@@ -51,12 +51,16 @@ void IFFResMap::Reconstitute(ReconStream& stream, std::uint32_t) {
 }
 
 IFFResMap::Verdict IFFResMap::Check(std::int32_t fileSize, std::int32_t mapOffset, std::int32_t mapSize,
-                                    std::int32_t headerSize, std::int32_t& lastBlock) {
+                                    std::int32_t headerSize, IFFResMapEntry*& last, ResType& lastType) {
   struct Listed {
     std::int32_t offset;
     IFFResMapEntry* entry;  // null for the map's own block
+    ResType type;
   };
   std::vector<Listed> listed;
+  std::size_t total = 1;
+  for (const IFFResMapType& type : types) total += type.entries.size();
+  listed.reserve(total);
   for (IFFResMapType& type : types) {
     if (type.type == kResMapType && !type.entries.empty()) return Verdict::kHoldsMap;
     for (IFFResMapEntry& entry : type.entries) {
@@ -65,11 +69,13 @@ IFFResMap::Verdict IFFResMap::Check(std::int32_t fileSize, std::int32_t mapOffse
         return Verdict::kCorrupt;
       }
       if (entry.name.Length() > kIFFMaxNameLength) return Verdict::kCorrupt;
-      listed.push_back({entry.offset, &entry});
+      listed.push_back({entry.offset, &entry, type.type});
     }
   }
-  listed.push_back({mapOffset, nullptr});
-  std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) { return a.offset < b.offset; });
+  listed.push_back({mapOffset, nullptr, kResMapType});
+  // A map written after appends lists its blocks in file order already.
+  auto byOffset = [](const Listed& a, const Listed& b) { return a.offset < b.offset; };
+  if (!std::is_sorted(listed.begin(), listed.end(), byOffset)) std::sort(listed.begin(), listed.end(), byOffset);
   // Blocks do not overlap: each one ends at or before the next one starts.
   for (std::size_t i = 0; i < listed.size(); ++i) {
     const std::int32_t next = i + 1 < listed.size() ? listed[i + 1].offset : fileSize;
@@ -77,7 +83,8 @@ IFFResMap::Verdict IFFResMap::Check(std::int32_t fileSize, std::int32_t mapOffse
     if (room < (listed[i].entry ? headerSize : mapSize)) return Verdict::kCorrupt;
     if (listed[i].entry) listed[i].entry->blockLimit = room;
   }
-  lastBlock = listed.back().entry ? listed.back().offset : -1;
+  last = listed.back().entry;
+  lastType = listed.back().type;
   return Verdict::kGood;
 }
 

@@ -49,11 +49,11 @@ struct IFFResMap {
   enum class Verdict { kGood, kCorrupt, kHoldsMap };
   // Holds the entries against a file of fileSize bytes whose map block lies
   // at mapOffset and spans mapSize bytes; sets each entry's block limit.
-  // lastBlock gets the offset of the listed block that ends the file's
-  // listed blocks (-1 when that is the map itself), whose header the caller
-  // reads to prove the file was not cut short.
+  // last gets the listed block that ends the file's listed blocks, and
+  // lastType its type (null when that is the map itself): the caller reads
+  // its header to prove the file was not cut short.
   Verdict Check(std::int32_t fileSize, std::int32_t mapOffset, std::int32_t mapSize, std::int32_t headerSize,
-                std::int32_t& lastBlock);
+                IFFResMapEntry*& last, ResType& lastType);
 };
 
 // The map as a Recon handle (header and data), or null when out of memory.

@@ -494,7 +494,7 @@ TEST_F(IFFDamagedTest, DamageBeforeTheMapIsNotCutAway) {
     MHandle h = HandleOf(Bytes{9, 9});
     ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
     ASSERT_EQ(file.WriteResource(h), res_error::kNone);
-    EXPECT_TRUE(reports.Saw("iff headers ended before eof"));
+    EXPECT_TRUE(reports.Saw("corrupt map found.")) << "the blocks disagree with the map";
     EXPECT_FALSE(reports.Saw("error occurred invalidating map header")) << "the old map was cut away";
     ASSERT_EQ(file.CloseFile(), res_error::kNone);
   }
@@ -542,6 +542,36 @@ TEST_F(IFFDamagedTest, CutOffTailBehindAMappedFileIsCutBeforeTheNextBlock) {
   EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
   EXPECT_EQ(found.count({kSTR, 2, 0}), 1u);
   EXPECT_EQ(found.count({kSPR2, 5, 0}), 1u) << "the new block went behind the debris";
+}
+
+TEST_F(IFFDamagedTest, ListedResourceWhoseHeaderSaysFreeIsNeverReused) {
+  Crafted crafted;
+  crafted.Add(1, Bytes(40, 1), "one");
+  crafted.Add(2, Bytes(40, 2), "two");
+  crafted.Add(3, Bytes(40, 3), "three");
+  crafted.AddMap(MapRecord(500, {MapTypeSpec{kSTR, crafted.strs}}));
+  // The map lists STR# 2, but its header calls it free space.
+  crafted.bytes[crafted.strs[1].offset + 11] |= kInvalid;
+  std::string path = dir.File("contradicted.iff");
+  WriteFileBytes(path, crafted.bytes);
+  AssertCapture reports;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_TRUE(file.OpenedByMap());
+    MHandle first = file.GetResource(kSTR, 1, nullptr);
+    ASSERT_EQ(file.RemoveResource(first), res_error::kNone);
+    MHandle h = HandleOf(Bytes(100, 9));
+    ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  EXPECT_TRUE(reports.Saw("corrupt map found."));
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  ASSERT_TRUE(file.OpenedByMap());
+  Snapshot found = TakeSnapshot(file);
+  EXPECT_EQ(found.count({kSPR2, 9, 0}), 1u);
+  EXPECT_EQ(found.count({kSTR, 3, 0}), 1u);
 }
 
 TEST_F(IFFDamagedTest, TypeZeroIsAType) {
