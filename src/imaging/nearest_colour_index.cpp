@@ -56,6 +56,26 @@ void NearestColourIndex::TakeColours(std::span<const PaletteEntry> colours, int 
     const PaletteEntry& e = colours[static_cast<std::size_t>(i)];
     fUsable.push_back({e.red, e.green, e.blue, static_cast<std::uint8_t>(i)});
   }
+
+  constexpr std::size_t kLanes = 8;
+  fStride = (fUsable.size() + kLanes - 1) / kLanes * kLanes;
+  fCoarseNear.resize(3 * kCoarsePerAxis * fStride);
+  fCoarseFar.resize(fCoarseNear.size());
+  if (fUsable.empty()) return;
+  constexpr int kSize = 1 << kCoarseShift;
+  constexpr int kWeights[3] = {kRedWeight, kGreenWeight, kBlueWeight};
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int level = 0; level < kCoarsePerAxis; ++level) {
+      const std::size_t row = (static_cast<std::size_t>(axis) * kCoarsePerAxis + level) * fStride;
+      for (std::size_t i = 0; i < fStride; ++i) {
+        const Candidate& c = fUsable[i < fUsable.size() ? i : 0];
+        const int p = axis == 0 ? c.red : (axis == 1 ? c.green : c.blue);
+        const int nearGap = NearGap(p, level * kSize, kSize), farGap = FarGap(p, level * kSize, kSize);
+        fCoarseNear[row + i] = kWeights[axis] * nearGap * nearGap;
+        fCoarseFar[row + i] = kWeights[axis] * farGap * farGap;
+      }
+    }
+  }
 }
 
 std::uint8_t NearestColourIndex::Search(std::span<const PaletteEntry> colours, int first, int last, std::uint8_t red,
@@ -75,28 +95,49 @@ std::uint8_t NearestColourIndex::Search(std::span<const PaletteEntry> colours, i
   return static_cast<std::uint8_t>(best);
 }
 
-void NearestColourIndex::Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to) const {
+void NearestColourIndex::Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to) {
   int bound = std::numeric_limits<int>::max();
   for (const Candidate& c : from) {
     bound = std::min(bound, Distance(FarGap(c.red, box.redLow, box.size), FarGap(c.green, box.greenLow, box.size),
                                      FarGap(c.blue, box.blueLow, box.size)));
   }
+  // Written without a branch on the outcome, which varies too much to guess.
+  const std::size_t start = to.size();
+  to.resize(start + from.size());
+  std::size_t kept = start;
   for (const Candidate& c : from) {
     const int nearest = Distance(NearGap(c.red, box.redLow, box.size), NearGap(c.green, box.greenLow, box.size),
                                  NearGap(c.blue, box.blueLow, box.size));
-    if (nearest <= bound) to.push_back(c);
+    to[kept] = c;
+    kept += nearest <= bound ? 1 : 0;
   }
+  to.resize(kept);
 }
 
 std::span<const NearestColourIndex::Candidate> NearestColourIndex::CoarseCandidates(std::uint32_t cell) {
   CoarseCell& coarse = fCoarseCells[cell];
   if (coarse.start == kCoarseUnbuilt) {
-    constexpr int kSize = 1 << kCoarseShift;
-    const Box box{static_cast<int>(cell / (kCoarsePerAxis * kCoarsePerAxis)) * kSize,
-                  static_cast<int>(cell / kCoarsePerAxis % kCoarsePerAxis) * kSize,
-                  static_cast<int>(cell % kCoarsePerAxis) * kSize, kSize};
+    // Narrow, over the tables.
+    const std::size_t levels[3] = {cell / (kCoarsePerAxis * kCoarsePerAxis), cell / kCoarsePerAxis % kCoarsePerAxis,
+                                   cell % kCoarsePerAxis};
+    const std::int32_t* nearRows[3];
+    const std::int32_t* farRows[3];
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const std::size_t row = (axis * kCoarsePerAxis + levels[axis]) * fStride;
+      nearRows[axis] = fCoarseNear.data() + row;
+      farRows[axis] = fCoarseFar.data() + row;
+    }
+    std::int32_t bound = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t i = 0; i < fStride; ++i) bound = std::min(bound, farRows[0][i] + farRows[1][i] + farRows[2][i]);
     const std::size_t start = fCandidates.size();
-    Narrow(fUsable, box, fCandidates);
+    fCandidates.resize(start + fUsable.size());
+    Candidate* out = fCandidates.data() + start;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < fUsable.size(); ++i) {
+      out[kept] = fUsable[i];
+      kept += nearRows[0][i] + nearRows[1][i] + nearRows[2][i] <= bound ? 1 : 0;
+    }
+    fCandidates.resize(start + kept);
     // At most 256 entries in each of 32768 cells: the start fits in 32 bits.
     coarse = CoarseCell{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(fCandidates.size() - start)};
     fBuiltCoarse.push_back(cell);

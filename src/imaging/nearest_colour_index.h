@@ -90,11 +90,18 @@ class NearestColourIndex {
   }
   void TakeColours(std::span<const PaletteEntry> colours, int first, int last);
   // The entries that can be nearest to a colour of the box, out of from.
-  void Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to) const;
+  static void Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to);
   std::span<const Candidate> CoarseCandidates(std::uint32_t cell);
   std::uint32_t BuildFineCell(std::uint32_t cell);
 
   std::vector<Candidate> fUsable;
+  // Per axis, per coarse level and per usable entry, the weighted square of
+  // the entry's least and greatest gap to the level's range: a coarse cell's
+  // bound and distances are then three additions per entry, in runs the
+  // compiler vectorises. Entries are padded to fStride with copies of the
+  // first, which change no minimum.
+  std::size_t fStride = 0;
+  std::vector<std::int32_t> fCoarseNear, fCoarseFar;
   std::vector<CoarseCell> fCoarseCells;
   std::vector<Candidate> fCandidates;  // the coarse cells' lists, one after another
   std::vector<std::uint32_t> fFineCells;  // where each fine cell's answers start
