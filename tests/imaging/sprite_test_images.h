@@ -25,13 +25,17 @@ class TestImage {
 
   int Width() const { return fWidth; }
   int Height() const { return fHeight; }
-  std::uint8_t Get(int x, int y) const { return View().At(x, y); }
-  void Set(int x, int y, std::uint8_t v) { MutView().At(x, y) = v; }
+  std::uint8_t Get(int x, int y) const { return fBytes[Offset(x, y)]; }
+  void Set(int x, int y, std::uint8_t v) { fBytes[Offset(x, y)] = v; }
 
   PixelView View() const { return {Top(), -static_cast<std::ptrdiff_t>(fStride), fWidth, fHeight}; }
   MutablePixelView MutView() { return {Top(), -static_cast<std::ptrdiff_t>(fStride), fWidth, fHeight}; }
 
  private:
+  // Row y is stored (height - 1 - y) rows from the start of memory.
+  std::size_t Offset(int x, int y) const {
+    return static_cast<std::size_t>(fHeight - 1 - y) * static_cast<std::size_t>(fStride) + static_cast<std::size_t>(x);
+  }
   std::uint8_t* Top() const {
     return fHeight == 0 ? nullptr
                         : const_cast<std::uint8_t*>(fBytes.data()) + static_cast<std::size_t>(fStride) * (fHeight - 1);

@@ -1,0 +1,141 @@
+// The IFF containers at scale:
+//  - adding and writing N resources of 4 KiB must cost the same per resource
+//    for N = 100, 1 000 and 10 000 (lookups are hashed, a file that only
+//    grows never walks its blocks): compare the ns_per_resource counters;
+//  - opening a 10 000-resource file through its map reads one block (the
+//    reads counter counts read calls reaching the file system) and must beat
+//    opening it by walking every block at least twentyfold.
+// Files live in /dev/shm when there is one, so the figures are the code's
+// and the system calls', not the disk's.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "filelib/ctg_file_manager.h"
+#include "filelib/io_faults.h"
+#include "resfile/handle_owner.h"
+#include "resfile/iff_res_file.h"
+#include "resfile/iff_res_file2.h"
+
+namespace pixmold {
+namespace {
+
+constexpr std::uint32_t kResourceSize = 4096;
+constexpr std::int32_t kLargeFile = 10000;
+constexpr ResType kSPR2 = MakeResType("SPR2");
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::error_code ec;
+    std::filesystem::path root = "/dev/shm";
+    if (!std::filesystem::is_directory(root, ec)) root = std::filesystem::temp_directory_path();
+    std::string pattern = (root / "pixmold-iff-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    fPath = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(fPath, ec);
+  }
+  std::string File(std::string_view name) const { return (fPath / name).string(); }
+
+ private:
+  std::filesystem::path fPath;
+};
+
+ScratchDir& Scratch() {
+  static ScratchDir dir;
+  return dir;
+}
+
+MHandle ResourceBytes(std::int32_t seed) {
+  MHandle h = NewHandle(kResourceSize);
+  HandleLock lock(h);
+  for (std::uint32_t i = 0; i < kResourceSize; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i * 7 + seed);
+  return h;
+}
+
+// Adds and writes count resources to an open file, handing each back.
+void AddAndWrite(iResFile& file, std::int32_t count) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    MHandle h = ResourceBytes(i);
+    if (file.AddResource(h, kSPR2, static_cast<ResID>(i - 16000), "", true)) std::abort();
+    if (file.WriteResource(h)) std::abort();
+    file.ReleaseAndDispose(h);
+  }
+}
+
+template <typename File>
+void BM_AddAndWrite(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const std::string path = Scratch().File("add.iff");
+  double seconds = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove(path);
+    File file;
+    if (file.CreateFile(path) || file.OpenFile(path)) std::abort();
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    AddAndWrite(file, count);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.PauseTiming();
+    file.CloseFile();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+  state.counters["ns_per_resource"] = seconds * 1e9 / static_cast<double>(state.iterations() * count);
+}
+
+BENCHMARK(BM_AddAndWrite<IFFResFile2>)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddAndWrite<IFFResFile>)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A 10 000-resource file with its map, and the same file without one.
+struct LargeFiles {
+  LargeFiles() : mapped(Scratch().File("mapped.iff")), walked(Scratch().File("walked.iff")) {
+    IFFResFile2 file;
+    if (file.CreateFile(mapped) || file.OpenFile(mapped)) std::abort();
+    AddAndWrite(file, kLargeFile);
+    if (file.CloseFile()) std::abort();
+    std::filesystem::copy_file(mapped, walked);
+    if (file.ClearMap(walked)) std::abort();
+  }
+  std::string mapped;
+  std::string walked;
+};
+
+LargeFiles& Large() {
+  static LargeFiles files;
+  return files;
+}
+
+void OpenLarge(benchmark::State& state, const std::string& path, bool byMap) {
+  CTGFileManager manager;
+  IoFaults counter(manager);
+  std::int64_t reads = 0;
+  for (auto _ : state) {
+    IFFResFile2 file(manager);
+    const std::int64_t before = counter.Calls(IoOp::kRead);
+    if (file.OpenFile(path) != res_error::kNone || file.OpenedByMap() != byMap) std::abort();
+    reads += counter.Calls(IoOp::kRead) - before;
+    if (file.CountResources(kSPR2) != kLargeFile) std::abort();
+    state.PauseTiming();
+    file.CloseFile();
+    state.ResumeTiming();
+  }
+  state.counters["reads"] = static_cast<double>(reads) / static_cast<double>(state.iterations());
+}
+
+void BM_Open10000ByMap(benchmark::State& state) { OpenLarge(state, Large().mapped, true); }
+void BM_Open10000ByWalk(benchmark::State& state) { OpenLarge(state, Large().walked, false); }
+
+BENCHMARK(BM_Open10000ByMap)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Open10000ByWalk)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace pixmold

@@ -1,0 +1,109 @@
+// What the two IFF fuzz targets do with a file they opened: read everything
+// it lists, and change a few resources in ways every file must accept.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "resfile/handle_owner.h"
+#include "resfile/mem_handle.h"
+#include "resfile/res_file.h"
+
+namespace pixmold::fuzz {
+
+inline constexpr const char* kPath = "/fuzz/input.iff";
+inline constexpr std::uint8_t kWrite = 1;
+inline constexpr std::uint8_t kBigAdd = 2;
+inline constexpr ResType kAddedType = MakeResType("FUZZ");
+
+// Every resource by index, then by id and by name; every handle goes back.
+inline void ReadEverything(iResFile& file) {
+  const std::int32_t types = file.CountTypes();
+  if (types < 0) std::abort();
+  for (std::int32_t t = 1; t <= types; ++t) {
+    const ResType type = file.GetIndType(t);
+    if (type == 0) std::abort();
+    const std::int32_t count = file.CountResources(type);
+    for (std::int32_t i = 1; i <= count; ++i) {
+      MHandle h = file.GetIndResource(type, i, nullptr);
+      if (!h) continue;
+      ResID id = 0;
+      file.GetResID(h, id);
+      CTGString name;
+      file.GetResName(h, name);
+      file.GetResVariant(h);
+      file.IsResourceNative(h);
+      if (file.GetResType(h) != type) std::abort();
+      file.ReleaseAndDispose(h);
+      if (MHandle again = file.GetResource(type, id, nullptr)) file.ReleaseAndDispose(again);
+      if (!name.Empty()) {
+        if (MHandle named = file.GetNamedResource(type, name, nullptr)) file.ReleaseAndDispose(named);
+        file.UniqueName(type, name);
+      }
+    }
+    file.UniqueID(type);
+  }
+}
+
+inline std::vector<std::uint8_t> AddedBytes(std::uint8_t options) {
+  std::vector<std::uint8_t> bytes((options & kBigAdd) ? 20000 : 37);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + options);
+  return bytes;
+}
+
+inline MHandle HandleOf(const std::vector<std::uint8_t>& bytes) {
+  MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
+  HandleLock lock(h);
+  std::copy(bytes.begin(), bytes.end(), lock.Data());
+  return h;
+}
+
+// Removes and rewrites some of what the file holds and adds one resource of
+// a type of its own (id 1, named "added") that CheckAdded looks for; false
+// when the file refused the name (a name list already holding the largest
+// index).
+inline bool ChangeSomething(iResFile& file, std::uint8_t options) {
+  if (file.CountTypes() > 0) {
+    const ResType type = file.GetIndType(1);
+    if (MHandle first = file.GetIndResource(type, 1, nullptr)) {
+      if (file.RemoveResource(first) != 0) file.ReleaseAndDispose(first);
+    }
+    if (MHandle second = file.GetIndResource(type, 1, nullptr)) {
+      if (GetHandleSize(second) > 0) {
+        HandleLock lock(second);
+        lock.Data()[0] ^= 0x5A;
+      }
+      file.WriteResource(second);
+      file.ReleaseAndDispose(second);
+    }
+  }
+  MHandle added = HandleOf(AddedBytes(options));
+  const ResErr err = file.AddResource(added, kAddedType, 1, "added", true);
+  if (err == res_error::kNoNameIndex) return false;
+  if (err != res_error::kNone) std::abort();
+  MHandle shrunk = HandleOf(std::vector<std::uint8_t>(5, 1));
+  if (file.AddResource(shrunk, kAddedType, 2, "", false) != 0) std::abort();
+  if (file.WriteResource(shrunk) != 0) std::abort();
+  if (file.RemoveResource(shrunk) != 0) std::abort();
+  return true;
+}
+
+inline void CheckAdded(iResFile& file) {
+  MHandle h = file.GetResource(kAddedType, 1, nullptr);
+  if (!h) std::abort();
+  CTGString name;
+  file.GetResName(h, name);
+  if (name != "added") std::abort();
+  HandleLock lock(h);
+  std::vector<std::uint8_t> bytes(lock.Data(), lock.Data() + lock.Size());
+  lock.Unlock();
+  if (bytes.size() != 37 && bytes.size() != 20000) std::abort();
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != static_cast<std::uint8_t>(i * 31 + bytes[0])) std::abort();
+  }
+  file.ReleaseAndDispose(h);
+}
+
+}  // namespace pixmold::fuzz

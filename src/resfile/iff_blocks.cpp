@@ -1,0 +1,347 @@
+#include "resfile/iff_blocks.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "base/xassert.h"
+#include "resfile/handle_owner.h"
+
+namespace pixmold {
+namespace {
+
+// Blocks move through one buffer of this size during compaction.
+constexpr std::int32_t kMoveBufferSize = 51200;
+constexpr std::int32_t kFlagsOffset = 10;
+// Type, size, id and flags: the part of a block header both versions share.
+constexpr std::size_t kHeadSize = 12;
+constexpr std::int64_t kMaxFileSize = std::numeric_limits<std::int32_t>::max();
+
+}  // namespace
+
+IFFBlocks::IFFBlocks(FlatFile& file, std::int32_t headerSize, bool nameInReports)
+    : fFile(file), fHeaderSize(headerSize), fNameInReports(nameInReports) {}
+
+void IFFBlocks::Report(std::string_view condition, std::string_view message) {
+  std::string text(message);
+  CTGString name;
+  if (fNameInReports && fFile.GetName(name) == res_error::kNone) {
+    text += " (";
+    text += name.View();
+    text += ")";
+  }
+  XASSERT_FAIL(condition, text);
+}
+
+void IFFBlocks::AddFree(std::int32_t size) {
+  const std::int64_t total = static_cast<std::int64_t>(fFreeTotal) + size;
+  fFreeTotal = static_cast<std::int32_t>(std::clamp<std::int64_t>(total, 0, kMaxFileSize));
+}
+
+ResErr IFFBlocks::FileSize(std::int32_t& size) { return fFile.GetSize(size); }
+
+ResErr IFFBlocks::ReadAt(std::int32_t offset, std::span<std::uint8_t> bytes) {
+  if (ResErr err = fFile.Seek(offset)) return err;
+  return fFile.Read(bytes);
+}
+
+ResErr IFFBlocks::WriteAt(std::int32_t offset, std::span<const std::uint8_t> bytes) {
+  if (ResErr err = fFile.Seek(offset)) return err;
+  return fFile.Write(bytes);
+}
+
+ResErr IFFBlocks::ReadHeader(std::int32_t offset, IFFBlockHeader& header) {
+  std::int32_t size = 0;
+  if (ResErr err = FileSize(size)) return err;
+  if (offset < kIFFFileHeaderSize || static_cast<std::int64_t>(offset) + fHeaderSize > size) {
+    return res_error::kShortRead;
+  }
+  if (fHeaderSize == kIFFBlockHeaderSize1) {
+    IFFBlockBytes1 bytes{};
+    if (ResErr err = ReadAt(offset, bytes)) return err;
+    header = DecodeBlockHeader1(bytes);
+  } else {
+    IFFBlockBytes2 bytes{};
+    if (ResErr err = ReadAt(offset, bytes)) return err;
+    header = DecodeBlockHeader2(bytes);
+  }
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::WriteHeader(std::int32_t offset, const IFFBlockHeader& header) {
+  if (fBeforeHeaderWrite) {
+    if (ResErr err = fBeforeHeaderWrite()) return err;
+  }
+  if (fHeaderSize == kIFFBlockHeaderSize1) return WriteAt(offset, EncodeBlockHeader1(header));
+  return WriteAt(offset, EncodeBlockHeader2(header));
+}
+
+ResErr IFFBlocks::FreeBlock(std::int32_t offset) {
+  IFFBlockHeader header;
+  if (ResErr err = ReadHeader(offset, header)) return err;
+  std::int32_t fileSize = 0;
+  if (ResErr err = FileSize(fileSize)) return err;
+  // A block whose header is not one of ours is left alone: marking it free
+  // would hand its garbage size to every later walk.
+  if (!BlockFits(offset, header.size, fHeaderSize, fileSize)) return res_error::kShortRead;
+  if (header.IsFree()) return res_error::kNone;
+  if (fBeforeHeaderWrite) {
+    if (ResErr err = fBeforeHeaderWrite()) return err;
+  }
+  // The free flag first: once it is on disk the block is free, whatever
+  // happens to the type that follows.
+  std::array<std::uint8_t, 2> flags{};
+  PutBE16(flags, static_cast<std::uint16_t>(header.flags | kInvalid));
+  if (ResErr err = WriteAt(offset + kFlagsOffset, flags)) return err;
+  std::array<std::uint8_t, 4> type{};
+  PutBE32(type, kFreeBlockType);
+  if (ResErr err = WriteAt(offset, type)) return err;
+  AddFree(header.size);
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::AppendFree(std::int32_t offset, std::int32_t size) {
+  IFFBlockHeader header;
+  header.type = kFreeBlockType;
+  header.size = size;
+  header.flags = kInvalid;
+  return WriteHeader(offset, header);
+}
+
+ResErr IFFBlocks::MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize) {
+  bool merged = false;
+  std::int64_t next = static_cast<std::int64_t>(offset) + header.size;
+  while (next < fileSize) {
+    IFFBlockHeader following;
+    const auto at = static_cast<std::int32_t>(next);
+    if (ReadHeader(at, following) != res_error::kNone) break;
+    if (!following.IsFree() || !BlockFits(at, following.size, fHeaderSize, fileSize)) break;
+    if (header.size - fHeaderSize + static_cast<std::int64_t>(following.size) > kIFFMaxDataSize) break;
+    header.size += following.size;
+    next += following.size;
+    merged = true;
+  }
+  return merged ? WriteHeader(offset, header) : res_error::kNone;
+}
+
+ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
+  if (dataSize < 0 || dataSize > kIFFMaxDataSize) return res_error::kShortWrite;
+  const std::int32_t needed = dataSize + fHeaderSize;
+  std::int32_t fileSize = 0;
+  if (ResErr err = FileSize(fileSize)) return err;
+  // With no free space anywhere, in a file known to end with a whole block,
+  // the walk could only end at the end of the file: a file that only grows
+  // never walks.
+  std::int32_t position = kIFFFileHeaderSize;
+  if (fFreeTotal <= 0 && fEndsClean) {
+    position = fileSize;
+  } else if (fRoving > 0 && fRoving <= fileSize) {
+    position = fRoving;
+  }
+
+  while (position < fileSize) {
+    IFFBlockHeader header;
+    const bool whole = static_cast<std::int64_t>(position) + fHeaderSize <= fileSize;
+    if (whole) {
+      if (ResErr err = ReadHeader(position, header)) return err;
+    }
+    if (!whole || !BlockFits(position, header.size, fHeaderSize, fileSize)) {
+      // The headers end before the file does: a cut-off append, or damage.
+      // Bytes that no known block uses are cut away and the block goes
+      // there; otherwise it goes after everything.
+      Report("filesize==*fileoffset", "iff headers ended before eof");
+      if (fKnowsBlockFrom && fKnowsBlockFrom(position)) {
+        position = fileSize;
+      } else {
+        if (ResErr err = fFile.SetSize(position)) return err;
+        fileSize = position;
+      }
+      fEndsClean = true;
+      break;
+    }
+    fRoving = position;
+    if (header.IsFree()) {
+      if (ResErr err = MergeFollowingFree(position, header, fileSize)) return err;
+      if (header.size == needed) {
+        fFreeTotal -= std::min(fFreeTotal, needed);
+        offset = position;
+        return res_error::kNone;
+      }
+      if (header.size >= needed + fHeaderSize) {
+        // The rest gets its header before this block shrinks onto it.
+        if (ResErr err = AppendFree(position + needed, header.size - needed)) return err;
+        if (ResErr err = AppendFree(position, needed)) return err;
+        fFreeTotal -= std::min(fFreeTotal, needed);
+        offset = position;
+        return res_error::kNone;
+      }
+    }
+    position += header.size;
+  }
+
+  if (static_cast<std::int64_t>(position) + needed > kMaxFileSize) return res_error::kShortWrite;
+  fRoving = position;
+  if (ResErr err = AppendFree(position, needed)) return err;
+  offset = position;
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::CommitHeader(std::int32_t offset, const IFFBlockHeader& header) {
+  IFFBlockHeader stillFree = header;
+  stillFree.flags |= kInvalid;
+  if (ResErr err = WriteHeader(offset, stillFree)) return err;
+  if (header.IsFree()) return res_error::kNone;
+  if (fHeaderSize == kIFFBlockHeaderSize1) {
+    const IFFBlockBytes1 bytes = EncodeBlockHeader1(header);
+    return WriteAt(offset, std::span(bytes).first<kHeadSize>());
+  }
+  const IFFBlockBytes2 bytes = EncodeBlockHeader2(header);
+  return WriteAt(offset, std::span(bytes).first<kHeadSize>());
+}
+
+IFFBlocks::WalkEnd IFFBlocks::Walk(
+    const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit, std::int32_t* stoppedAt) {
+  std::int32_t fileSize = 0;
+  std::int32_t position = kIFFFileHeaderSize;
+  WalkEnd end = WalkEnd::kReadError;
+  if (FileSize(fileSize) == res_error::kNone) {
+    end = WalkEnd::kEndOfFile;
+    while (position < fileSize) {
+      IFFBlockHeader header;
+      if (static_cast<std::int64_t>(position) + fHeaderSize > fileSize) {
+        end = WalkEnd::kBadHeader;
+        break;
+      }
+      if (ReadHeader(position, header) != res_error::kNone) {
+        end = WalkEnd::kReadError;
+        break;
+      }
+      if (!BlockFits(position, header.size, fHeaderSize, fileSize)) {
+        end = WalkEnd::kBadHeader;
+        break;
+      }
+      visit(position, header);
+      position += header.size;
+    }
+  }
+  if (stoppedAt) *stoppedAt = position;
+  return end;
+}
+
+ResErr IFFBlocks::CopyData(std::int32_t from, std::int32_t to, std::int32_t count, std::span<std::uint8_t> buffer) {
+  for (std::int32_t done = 0; done < count;) {
+    const auto piece = static_cast<std::int32_t>(std::min<std::int64_t>(count - done, buffer.size()));
+    auto bytes = buffer.first(static_cast<std::size_t>(piece));
+    if (ResErr err = ReadAt(from + done, bytes)) {
+      Report("false", "critical error during defragging");
+      return err;
+    }
+    if (ResErr err = WriteAt(to + done, bytes)) {
+      Report("false", "critical error during defrag");
+      return err;
+    }
+    done += piece;
+  }
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header,
+                            std::span<std::uint8_t> buffer) {
+  if (ResErr err = CopyData(from + fHeaderSize, to + fHeaderSize, header.size - fHeaderSize, buffer)) return err;
+  if (ResErr err = CommitHeader(to, header)) {
+    Report("false", "critical error during defrag");
+    return err;
+  }
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
+                             const std::function<void(std::int32_t from, std::int32_t to)>& moved) {
+  // Blocks are moved to the end of the file, so its end must be the end of
+  // the last block: bytes a crash left there are cut first (a block placed
+  // behind them would be lost to every later walk). Damage followed by
+  // blocks we know of cannot be cut, and the file is left as it is.
+  std::int32_t stoppedAt = 0;
+  switch (Walk([](std::int32_t, const IFFBlockHeader&) {}, &stoppedAt)) {
+    case WalkEnd::kEndOfFile:
+      break;
+    case WalkEnd::kReadError:
+      Report("false", "critical error during defragging");
+      return res_error::kShortRead;
+    case WalkEnd::kBadHeader:
+      if (fKnowsBlockFrom && fKnowsBlockFrom(stoppedAt)) {
+        Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+        return res_error::kNone;
+      }
+      Report("filesize==*fileoffset", "iff headers ended before eof");
+      if (ResErr err = fFile.SetSize(stoppedAt)) return err;
+      break;
+  }
+  OwnedHandle bufferHandle = OwnedHandle::New(kMoveBufferSize);
+  if (!bufferHandle) return res_error::kOutOfMemory;
+  HandleLock lock(bufferHandle.Get());
+  const std::span<std::uint8_t> buffer = lock.Bytes();
+
+  std::int32_t fileSize = 0;
+  if (ResErr err = FileSize(fileSize)) return err;
+  // Everything before `packed` is live blocks closed up; [packed, position)
+  // is free space, tiled by free headers at every moment.
+  std::int32_t packed = kIFFFileHeaderSize;
+  std::int32_t position = kIFFFileHeaderSize;
+  while (position < fileSize) {
+    IFFBlockHeader header;
+    if (ResErr err = ReadHeader(position, header)) {
+      Report("false", "critical error during defragging");
+      return err;
+    }
+    if (!BlockFits(position, header.size, fHeaderSize, fileSize)) {
+      Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+      return res_error::kShortRead;
+    }
+    const std::int32_t size = header.size;
+    const std::int32_t gap = position - packed;
+    if (header.IsFree() || dropped(header)) {
+      position += size;
+      continue;
+    }
+    if (gap == 0) {
+      packed += size;
+      position += size;
+      continue;
+    }
+    std::int32_t target = packed;
+    if (gap == size || gap >= size + fHeaderSize) {
+      // One free block over the whole gap, then the rest of the gap after
+      // the block's new place, so the walk stays whole through the copy.
+      if (ResErr err = AppendFree(packed, gap)) return err;
+      if (gap > size) {
+        if (ResErr err = AppendFree(packed + size, gap - size)) return err;
+      }
+      packed += size;
+    } else {
+      // The gap is too small to take the block without overwriting it:
+      // move it to the end; its old place widens the gap for the blocks
+      // after it, and it comes back down when the walk reaches it again.
+      if (static_cast<std::int64_t>(fileSize) + size > kMaxFileSize) return res_error::kShortWrite;
+      target = fileSize;
+      if (ResErr err = AppendFree(target, size)) return err;
+      fileSize += size;
+    }
+    if (ResErr err = MoveBlock(position, target, header, buffer)) return err;
+    moved(position, target);
+    if (ResErr err = FreeBlock(position)) {
+      Report("false", "critical error during defrag");
+      return err;
+    }
+    position += size;
+  }
+  if (ResErr err = fFile.SetSize(packed)) {
+    Report("false", "could not shorten file");
+    return err;
+  }
+  fRoving = -1;
+  fFreeTotal = 0;
+  fEndsClean = true;
+  return res_error::kNone;
+}
+
+}  // namespace pixmold

@@ -1,0 +1,121 @@
+// The block layer of an IFF container: reading and writing block headers,
+// finding room for a new block, freeing one, and compacting the file. Both
+// container versions keep their blocks this way and differ only in the block
+// header (16 or 76 bytes) and in what they do before a header changes.
+//
+// Every write is ordered so that a process killed at any moment leaves a file
+// whose block walk is whole, and in which every resource is in its old or its
+// new state:
+//   - a block's bytes go into free space first and its header last, so the
+//     block becomes a resource when its free flag goes (CommitHeader);
+//   - a new block at the end of the file is announced by a free header before
+//     its bytes follow, so a cut-off append reads as a cut-off free block;
+//   - freeing sets the free flag before the type changes;
+//   - compaction never moves a block over its own old bytes: it copies a
+//     block down only into a gap at least as large, or else to the end of the
+//     file, and frees the old copy only once the new one is whole, so between
+//     those two writes the walk sees the same resource twice, never none.
+// Only an in-place rewrite of a resource with a new body of the same size can
+// leave that one resource half old, half new. One assumption remains: a
+// free block's size, changed in place when it is split or a block moves
+// into it, is not cut inside its four bytes by a page boundary.
+//
+// Header bytes are untrusted: a block counts only when its header passes
+// BlockFits; the walk always advances by a block's size, at least a header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "resfile/flat_file.h"
+#include "resfile/iff_format.h"
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+class IFFBlocks {
+ public:
+  // headerSize is kIFFBlockHeaderSize1 or kIFFBlockHeaderSize2; the second
+  // version adds the file's name to its reports.
+  IFFBlocks(FlatFile& file, std::int32_t headerSize, bool nameInReports);
+  IFFBlocks(const IFFBlocks&) = delete;
+  IFFBlocks& operator=(const IFFBlocks&) = delete;
+
+  std::int32_t HeaderSize() const { return fHeaderSize; }
+
+  // Called before every block-header write; a non-zero result stops it.
+  void SetBeforeHeaderWrite(std::function<ResErr()> hook) { fBeforeHeaderWrite = std::move(hook); }
+  // Whether the index knows a block at or after an offset: only then is a
+  // cut-off block at the end of the file left in place rather than reused.
+  void SetKnowsBlockFrom(std::function<bool(std::int32_t)> knows) { fKnowsBlockFrom = std::move(knows); }
+
+  // Sum of the free blocks seen or made since the file was opened.
+  std::int32_t FreeTotal() const { return fFreeTotal; }
+  void SetFreeTotal(std::int32_t total) { fFreeTotal = total; }
+  void AddFree(std::int32_t size);
+  void ResetRoving() { fRoving = -1; }
+  // Whether the file is known to end exactly after a whole block (the walk
+  // reached the end, or a map vouched for the last block). Until it is, a
+  // new block is placed only after walking to the end.
+  void SetEndsClean(bool clean) { fEndsClean = clean; }
+
+  ResErr FileSize(std::int32_t& size);
+  ResErr ReadAt(std::int32_t offset, std::span<std::uint8_t> bytes);
+  ResErr WriteAt(std::int32_t offset, std::span<const std::uint8_t> bytes);
+  // -48 when no whole header lies at the offset.
+  ResErr ReadHeader(std::int32_t offset, IFFBlockHeader& header);
+  ResErr WriteHeader(std::int32_t offset, const IFFBlockHeader& header);
+
+  // Marks the block at offset free and counts its size as free space.
+  ResErr FreeBlock(std::int32_t offset);
+  // Finds or makes a free block of exactly dataSize + header bytes; its
+  // offset goes to offset. Reuses (and splits) free blocks from the roving
+  // position on, else appends.
+  ResErr NewBlock(std::int32_t dataSize, std::int32_t& offset);
+  // Turns the free block at offset, already of the header's size and
+  // holding the data, into the resource: first the whole header still
+  // marked free, then its first twelve bytes without the mark. A process
+  // killed in the middle of a write can leave it cut at a page boundary;
+  // cut anywhere, the first write leaves a free block and the second one
+  // changes nothing but the type, id and flags, the flags last.
+  ResErr CommitHeader(std::int32_t offset, const IFFBlockHeader& header);
+
+  enum class WalkEnd { kEndOfFile, kBadHeader, kReadError };
+  // Visits every block from offset 64 on, free ones included, until the end
+  // of the file, the first header that does not fit, or a failed read (the
+  // offset where it stopped goes to stoppedAt).
+  WalkEnd Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
+               std::int32_t* stoppedAt = nullptr);
+
+  // Closes up the free space and cuts the file after the last block. Blocks
+  // for which dropped() is true count as free. moved(old, new) follows each
+  // block that changes place. Afterwards the roving position is reset and the
+  // free total is 0. A file whose blocks do not reach its end is cut after
+  // the last whole block first, or, when blocks we know of lie beyond the
+  // damage, left alone.
+  ResErr Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
+                    const std::function<void(std::int32_t from, std::int32_t to)>& moved);
+
+  // Reports a broken invariant (with the file's name in the second version).
+  void Report(std::string_view condition, std::string_view message);
+
+ private:
+  ResErr AppendFree(std::int32_t offset, std::int32_t size);
+  ResErr MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize);
+  ResErr CopyData(std::int32_t from, std::int32_t to, std::int32_t count, std::span<std::uint8_t> buffer);
+  ResErr MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header, std::span<std::uint8_t> buffer);
+
+  FlatFile& fFile;
+  std::int32_t fHeaderSize;
+  bool fNameInReports;
+  std::int32_t fFreeTotal = 0;
+  std::int32_t fRoving = -1;
+  bool fEndsClean = false;
+  std::function<ResErr()> fBeforeHeaderWrite;
+  std::function<bool(std::int32_t)> fKnowsBlockFrom;
+};
+
+}  // namespace pixmold

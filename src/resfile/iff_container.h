@@ -1,0 +1,120 @@
+// What the two IFF resource containers share: the byte file they live in,
+// the block layer, the index, and every operation that works the same way in
+// both (lookups, loading bytes on demand, writing a resource into a block,
+// releasing and removing). IFFResFile and IFFResFile2 add their headers,
+// names, variants and, in the second version, the resource map.
+//
+// A resource's bytes are written into a fresh or reused block and its header
+// lands last; a resource that replaces another keeps the old block live until
+// the new one is whole, and only then frees it, so an interrupted write never
+// leaves a resource missing. A rewrite of the same size goes in place, as the
+// format has always done, and only that resource can be torn by a crash.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "base/ctg_string.h"
+#include "resfile/flat_file.h"
+#include "resfile/handle_owner.h"
+#include "resfile/iff_blocks.h"
+#include "resfile/iff_index.h"
+#include "resfile/mem_handle.h"
+#include "resfile/res_file.h"
+
+namespace pixmold {
+
+class CTGFileManager;
+
+class IFFContainer : public iResFile, public FlatFile {
+ public:
+  ~IFFContainer() override;
+
+  ResErr DeleteFile(const CTGString& name) override;
+  bool IsWritable() override;
+  ResErr GetFileName(CTGString& name) override;
+  bool IsOpen() override;
+  std::int32_t CountTypes() override;
+  ResType GetIndType(std::int32_t index) override;
+  std::int32_t CountResources(ResType type) override;
+  MHandle GetResource(ResType type, ResID id, ResSwizzler swizzler) override;
+  MHandle GetIndResource(ResType type, std::int32_t index, ResSwizzler swizzler) override;
+  ResType GetResType(MHandle h) override;
+  ResID GetResID(MHandle h, ResID& id) override;
+  ResID UniqueID(ResType type) override;
+  ResErr ReleaseResource(MHandle h) override;
+  bool IsResourceNative(MHandle h) override;
+  ResErr WriteResource(MHandle h) override;
+  ResErr RemoveResource(MHandle h) override;
+
+  // Total of the free blocks (for tests and tools).
+  std::int32_t FreeBytes() const { return fBlocks.FreeTotal(); }
+
+ protected:
+  IFFContainer(CTGFileManager& manager, std::int32_t blockHeaderSize, bool nameInReports);
+
+  // Sets the error state to 0 when a file is open and to -49 when not;
+  // true when open.
+  bool BeginOperation();
+  // Sets the error state and returns it.
+  ResErr Fail(ResErr err);
+
+  CTGFileManager& Manager() const { return fManager; }
+  IFFBlocks& Blocks() { return fBlocks; }
+  IFFIndex& Index() const { return *fIndex; }
+  void SetActiveIndex(IFFIndex& index) { fIndex = &index; }
+
+  // The block header that stores this entry with this many data bytes.
+  virtual IFFBlockHeader MakeBlockHeader(const IFFEntry& entry, std::int32_t dataSize) const = 0;
+  // The entry's name goes away with it (first version: its name-list entry).
+  virtual void ForgetName(IFFEntry& entry) = 0;
+
+  // Reads the data of the block at offset, which must be a live block of
+  // the type spanning at most limit bytes; a block that is not reports and
+  // gives -1.
+  ResErr ReadBlock(std::int32_t offset, ResType type, std::int32_t limit, OwnedHandle& bytes);
+  // The cached bytes of an entry, loaded from its block on first use; null
+  // with the error state set when they cannot be had.
+  MHandle LoadEntry(IFFEntry& entry, ResSwizzler swizzler);
+  // Before a handle is cached under a new resource, any other entry caching
+  // it lets go (written first if it lives only in memory).
+  ResErr DetachFromOtherEntry(MHandle h, const IFFEntry* keeper);
+  // Turns an existing entry into the slot for a replacement: its cached
+  // handle is disposed of (unless it is `keep`) and its block is kept as the
+  // replaced block until the new bytes are written.
+  void PrepareReplacement(IFFEntry& entry, MHandle keep);
+  // Frees the entry's replaced block, if any.
+  ResErr FreeReplacedBlock(IFFEntry& entry);
+  // Writes every entry that lives only in memory (last to first), then
+  // frees replaced blocks a failed write left behind.
+  ResErr WritePending(IFFIndex& index);
+  // Disposes of every cached handle and forgets every entry.
+  static void DiscardIndex(IFFIndex& index);
+  // True when some entry of the index has a block at or after offset.
+  static bool HasBlockFrom(const IFFIndex& index, std::int32_t offset);
+  // Makes the file's bytes durable and closes it; the first error wins.
+  ResErr SyncAndClose(ResErr err, bool wrote);
+
+  // Adds an entry found by walking the blocks. A crash between writing a
+  // replacement and freeing the block it replaced leaves two blocks of one
+  // type, id and variant; the first one walked stands for the resource and
+  // the later ones are set aside, to be freed before the file changes in any
+  // other way (else a later change could bring a stale copy back).
+  void AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry);
+  // Frees the blocks set aside; called before every block-header write.
+  ResErr FreeShadowedBlocks();
+  void ForgetShadowedBlocks() { fShadowed.clear(); }
+
+ private:
+  ResErr WriteEntry(IFFEntry& entry, MHandle h);
+
+  CTGFileManager& fManager;
+  IFFBlocks fBlocks;
+  IFFIndex* fIndex = nullptr;
+  std::vector<std::int32_t> fShadowed;
+};
+
+}  // namespace pixmold

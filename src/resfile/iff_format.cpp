@@ -1,0 +1,143 @@
+#include "resfile/iff_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pixmold {
+namespace {
+
+constexpr std::string_view kHeader1Text = "IFF FILE 1.0:TYPE FOLLOWED BY SIZE";
+constexpr std::string_view kHeader1Tail = " ORRIN VELDKAMP & KORVA 1996";
+constexpr std::string_view kHeader2Text = "IFF FILE *.*:TYPE FOLLOWED BY SIZE";
+constexpr std::string_view kHeader2Tail = " ORRIN VELDKAMP & KORVA 1****";
+constexpr char kAnyByte = '*';
+constexpr std::size_t kMajorDigit = 9;
+constexpr std::size_t kMinorDigit = 11;
+constexpr std::size_t kMapOffsetField = 60;
+
+// Text, a zero byte, tail, zero bytes up to 64.
+IFFFileHeader MakeHeader(std::string_view text, std::string_view tail) {
+  IFFFileHeader header{};
+  std::copy(text.begin(), text.end(), header.begin());
+  std::copy(tail.begin(), tail.end(), header.begin() + static_cast<std::ptrdiff_t>(text.size() + 1));
+  return header;
+}
+
+static_assert(kHeader1Text.size() + 1 + kHeader1Tail.size() + 1 == kIFFFileHeaderSize);
+static_assert(kHeader2Text.size() + 1 + kHeader2Tail.size() == kIFFFileHeaderSize);
+
+}  // namespace
+
+const IFFFileHeader& IFFFileHeader1() {
+  static const IFFFileHeader header = MakeHeader(kHeader1Text, kHeader1Tail);
+  return header;
+}
+
+const IFFFileHeader& IFFFileHeaderPattern2() {
+  static const IFFFileHeader header = MakeHeader(kHeader2Text, kHeader2Tail);
+  return header;
+}
+
+std::optional<std::int32_t> IFFFileHeader2Version(std::span<const std::uint8_t, kIFFFileHeaderSize> header) {
+  const IFFFileHeader& pattern = IFFFileHeaderPattern2();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != kAnyByte && pattern[i] != header[i]) return std::nullopt;
+  }
+  return (static_cast<std::int32_t>(header[kMajorDigit]) - '0') * 256 +
+         (static_cast<std::int32_t>(header[kMinorDigit]) - '0');
+}
+
+IFFFileHeader MakeIFFFileHeader25(std::int32_t mapOffset) {
+  IFFFileHeader header = IFFFileHeaderPattern2();
+  header[kMajorDigit] = '2';
+  header[kMinorDigit] = '5';
+  PutBE32(std::span<std::uint8_t, 4>(header.data() + kMapOffsetField, 4), static_cast<std::uint32_t>(mapOffset));
+  return header;
+}
+
+std::int32_t IFFHeaderMapOffset(std::span<const std::uint8_t, kIFFFileHeaderSize> header) {
+  return static_cast<std::int32_t>(GetBE32(header.subspan<kMapOffsetField, 4>()));
+}
+
+void PutBE16(std::span<std::uint8_t, 2> out, std::uint16_t value) {
+  out[0] = static_cast<std::uint8_t>(value >> 8);
+  out[1] = static_cast<std::uint8_t>(value);
+}
+
+void PutBE32(std::span<std::uint8_t, 4> out, std::uint32_t value) {
+  out[0] = static_cast<std::uint8_t>(value >> 24);
+  out[1] = static_cast<std::uint8_t>(value >> 16);
+  out[2] = static_cast<std::uint8_t>(value >> 8);
+  out[3] = static_cast<std::uint8_t>(value);
+}
+
+std::uint16_t GetBE16(std::span<const std::uint8_t, 2> in) {
+  return static_cast<std::uint16_t>((in[0] << 8) | in[1]);
+}
+
+std::uint32_t GetBE32(std::span<const std::uint8_t, 4> in) {
+  return (static_cast<std::uint32_t>(in[0]) << 24) | (static_cast<std::uint32_t>(in[1]) << 16) |
+         (static_cast<std::uint32_t>(in[2]) << 8) | static_cast<std::uint32_t>(in[3]);
+}
+
+namespace {
+
+// The twelve bytes both versions share: type, size, id, flags.
+template <std::size_t N>
+void EncodeCommon(const IFFBlockHeader& header, std::array<std::uint8_t, N>& bytes) {
+  std::span<std::uint8_t, N> all(bytes);
+  PutBE32(all.template subspan<0, 4>(), header.type);
+  PutBE32(all.template subspan<4, 4>(), static_cast<std::uint32_t>(header.size));
+  PutBE16(all.template subspan<8, 2>(), static_cast<std::uint16_t>(header.id));
+  PutBE16(all.template subspan<10, 2>(), header.flags);
+}
+
+template <std::size_t N>
+IFFBlockHeader DecodeCommon(const std::array<std::uint8_t, N>& bytes) {
+  std::span<const std::uint8_t, N> all(bytes);
+  IFFBlockHeader header;
+  header.type = GetBE32(all.template subspan<0, 4>());
+  header.size = static_cast<std::int32_t>(GetBE32(all.template subspan<4, 4>()));
+  header.id = static_cast<ResID>(GetBE16(all.template subspan<8, 2>()));
+  header.flags = GetBE16(all.template subspan<10, 2>());
+  return header;
+}
+
+}  // namespace
+
+IFFBlockBytes1 EncodeBlockHeader1(const IFFBlockHeader& header) {
+  IFFBlockBytes1 bytes{};
+  EncodeCommon(header, bytes);
+  PutBE32(std::span<std::uint8_t, 4>(bytes.data() + 12, 4), static_cast<std::uint32_t>(header.nameIndex));
+  return bytes;
+}
+
+IFFBlockHeader DecodeBlockHeader1(const IFFBlockBytes1& bytes) {
+  IFFBlockHeader header = DecodeCommon(bytes);
+  header.nameIndex = static_cast<std::int32_t>(GetBE32(std::span<const std::uint8_t, 4>(bytes.data() + 12, 4)));
+  return header;
+}
+
+IFFBlockBytes2 EncodeBlockHeader2(const IFFBlockHeader& header) {
+  IFFBlockBytes2 bytes{};
+  EncodeCommon(header, bytes);
+  const std::size_t length = std::min(header.name.size(), kIFFMaxNameLength);
+  std::memcpy(bytes.data() + 12, header.name.data(), length);
+  return bytes;
+}
+
+IFFBlockHeader DecodeBlockHeader2(const IFFBlockBytes2& bytes) {
+  IFFBlockHeader header = DecodeCommon(bytes);
+  const auto* field = bytes.data() + 12;
+  const auto* end = std::find(field, field + kIFFMaxNameLength, std::uint8_t{0});
+  header.name.assign(reinterpret_cast<const char*>(field), static_cast<std::size_t>(end - field));
+  return header;
+}
+
+bool BlockFits(std::int32_t offset, std::int32_t size, std::int32_t headerSize, std::int32_t fileSize) {
+  if (offset < kIFFFileHeaderSize || size < headerSize) return false;
+  if (size - headerSize > kIFFMaxDataSize) return false;
+  return static_cast<std::int64_t>(offset) + size <= fileSize;
+}
+
+}  // namespace pixmold

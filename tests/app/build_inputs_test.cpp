@@ -1,0 +1,51 @@
+#include "app/build_inputs.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+TEST(BuildInputs, PathPieces) {
+  EXPECT_EQ(PathLeaf("a/b\\c.iff"), "c.iff");
+  EXPECT_EQ(PathStem("a/b/chair.iff"), "chair");
+  EXPECT_EQ(PathStem("a.b/chair"), "chair");
+  EXPECT_EQ(PathStem(".hidden"), ".hidden");
+  EXPECT_EQ(WithTrailingSeparator("dir"), "dir/");
+  EXPECT_EQ(WithTrailingSeparator("dir\\"), "dir\\");
+  EXPECT_EQ(WithTrailingSeparator(""), "");
+}
+
+TEST(BuildInputs, FindsObjectsAndMarkupAsTheDialogDoes) {
+  testing::TempDir data;
+  data.Write("Objects/chairs/Chair.spf", "x");
+  data.Write("Objects/chairs/Chair.iff", "x");
+  data.Write("Objects/lamp.SPF", "x");
+  data.Write("Objects/notes.txt", "x");
+  testing::TempDir content;
+  content.Write("Sprites/b/chair.OMK", "x");
+  content.Write("Sprites/a/lamp.omk", "x");
+  content.Write("Sprites/c/table.omk", "x");
+
+  const std::string dataDir = data.Path().string();
+  std::vector<std::string> objects = ScanObjectFiles(dataDir);
+  ASSERT_EQ(objects.size(), 2u);
+  EXPECT_EQ(objects[0], dataDir + "/Objects/chairs/Chair");
+  EXPECT_EQ(objects[1], dataDir + "/Objects/lamp");
+  EXPECT_EQ(FindObjectFile(dataDir, "chair"), dataDir + "/Objects/chairs/Chair");
+  EXPECT_EQ(FindObjectFile(dataDir, "sofa"), std::nullopt);
+
+  std::vector<std::string> markup = ScanMarkupFiles(content.Path().string());
+  ASSERT_EQ(markup.size(), 3u);
+  auto found = FindMarkupFor(markup, "Chair");
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(found->omkFile, content.Path().string() + "/Sprites/b/chair.OMK");
+  EXPECT_EQ(found->imageDirectory, content.Path().string() + "/Sprites/b/");
+  EXPECT_FALSE(FindMarkupFor(markup, "sofa").has_value());
+  EXPECT_TRUE(ScanObjectFiles("").empty());
+  EXPECT_TRUE(ScanForExtension(dataDir + "/missing", ".spf").empty());
+}
+
+}  // namespace
+}  // namespace pixmold

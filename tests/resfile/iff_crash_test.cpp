@@ -1,0 +1,154 @@
+// A writer killed at a random moment must leave a file that opens, in which
+// every resource it was not working on is exactly as it was, and the one it
+// was working on is in its old or its new state (a rewrite in place of the
+// same size may leave that one resource torn).
+//
+// A child process opens a version 2.5 file and adds, replaces, rewrites in
+// place and removes resources, now and then closing and reopening the file
+// (which writes the map and may compact), until the parent kills it. Child
+// and parent draw the same operations from the same generator; the child
+// records in shared memory how many it started and finished, so the parent
+// knows the state before the operation in flight and the state after it.
+// The file is carried from one kill to the next, so each child also starts
+// from whatever the previous crash left.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "iff_ops.h"
+#include "iff_test_util.h"
+#include "resfile/iff_res_file2.h"
+#include "support/assert_capture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+using testing::AssertCapture;
+using testing::Bytes;
+using testing::HandleOf;
+using testing::ResKey;
+using testing::ResValue;
+using testing::Snapshot;
+using testing::TakeSnapshot;
+using testing::TempDir;
+using testing::Op;
+using testing::OpSource;
+using testing::Apply;
+using testing::Perform;
+using testing::ExpectConsistent;
+
+constexpr int kKills = 220;
+constexpr int kMaxDelayMicros = 4000;
+struct Progress {
+  std::atomic<std::int64_t> started{0};
+  std::atomic<std::int64_t> finished{0};
+};
+
+[[noreturn]] void RunChild(const std::string& path, Snapshot model, std::uint32_t seed, Progress* progress) {
+  // Reports of damage the last crash left go nowhere: the parent checks.
+  SetAssertSink([](const std::string&) {});
+  IFFResFile2 file;
+  if (file.OpenFile(path) != res_error::kNone) _exit(2);
+  OpSource source(seed);
+  for (;;) {
+    const Op op = source.Next(model);
+    progress->started.fetch_add(1);
+    if (!Perform(file, path, op)) _exit(3);
+    Apply(op, model);
+    progress->finished.fetch_add(1);
+  }
+}
+
+TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
+  testing::MemoryScratchDir dir;
+  const std::string path = dir.File("crash.iff");
+  Snapshot model;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    OpSource source(1);
+    while (model.size() < 12) {
+      Op op = source.Next(model);
+      if (op.kind != Op::kAdd) continue;
+      ASSERT_TRUE(Perform(file, path, op));
+      Apply(op, model);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  auto* progress = static_cast<Progress*>(
+      mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(progress, MAP_FAILED);
+  std::mt19937 timing(20240611);
+  int openedByMap = 0;
+  std::int64_t operations = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    new (progress) Progress();
+    const std::uint32_t seed = timing();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) RunChild(path, model, seed, progress);
+    std::this_thread::sleep_for(std::chrono::microseconds(timing() % kMaxDelayMicros));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself with " << WEXITSTATUS(status);
+
+    // Replay the child's operations to know the states around the kill.
+    const std::int64_t started = progress->started.load();
+    const std::int64_t finished = progress->finished.load();
+    operations += finished;
+    Snapshot before = model;
+    OpSource source(seed);
+    Op op;
+    for (std::int64_t i = 0; i < started; ++i) {
+      op = source.Next(before);
+      if (i < finished) Apply(op, before);
+    }
+    Snapshot after = before;
+    const bool inFlight = started > finished;
+    if (inFlight) Apply(op, after);
+
+    AssertCapture reports;
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone) << "kill " << kill;
+    openedByMap += file.OpenedByMap();
+    Snapshot found = TakeSnapshot(file);
+    ExpectConsistent(found, before, after, inFlight ? &op : nullptr, kill);
+    if (::testing::Test::HasFailure()) {
+      std::string text;
+      for (const auto& r : reports.Reports()) text += r + "\n";
+      ADD_FAILURE() << "opened by map " << file.OpenedByMap() << " types " << file.CountTypes() << " reports:\n" << text;
+      for (const auto& [key, value] : before) {
+        if (found.count(key)) continue;
+        MHandle h = file.GetVariantResource(key.type, key.id, key.variant, nullptr);
+        ADD_FAILURE() << "missing " << ResTypeName(key.type) << key.id << " handle " << (h != nullptr) << " error " << file.GetError();
+      }
+      testing::WriteFileBytes("/tmp/crash_fail.iff", testing::FileBytes(path));
+    }
+    file.CloseFile();
+    if (::testing::Test::HasFailure()) break;
+    model = found;
+  }
+  munmap(progress, sizeof(Progress));
+  // The kills must land across the work, not only before it starts.
+  EXPECT_GT(operations, kKills);
+  EXPECT_GT(openedByMap, 0);
+  RecordProperty("operations", static_cast<int>(operations));
+  RecordProperty("opened_by_map", openedByMap);
+}
+
+}  // namespace
+}  // namespace pixmold

@@ -1,0 +1,380 @@
+// Failures at every I/O call. Two kinds:
+//  - a crash: from the Nth write on nothing reaches the file (the Nth write
+//    may also land half, cut at a page boundary, as a killed process can leave
+//    it); the file must then hold every resource in its state before or after
+//    the operation under way;
+//  - a fault: the Nth write, seek or flush fails and the program goes on and
+//    closes the file; no resource the operation did not touch may be lost.
+// In both, N runs 1, 2, ... until the operation gets through.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filelib/ctg_file_manager.h"
+#include "filelib/file_system.h"
+#include "filelib/io_faults.h"
+#include "iff_ops.h"
+#include "iff_test_util.h"
+#include "resfile/iff_res_file.h"
+#include "resfile/iff_res_file2.h"
+#include "support/assert_capture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+using testing::AssertCapture;
+using testing::Bytes;
+using testing::ExpectConsistent;
+using testing::FileBytes;
+using testing::HandleOf;
+using testing::Op;
+using testing::OpSource;
+using testing::Pattern;
+using testing::ResValue;
+using testing::Snapshot;
+using testing::TakeSnapshot;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+constexpr std::int64_t kPage = 4096;
+
+// A disk that stops at the Nth write, as a killed process does: that write
+// lands not at all or up to the first page boundary it crosses, and nothing
+// after it lands. Syncs cost nothing here: only a power cut needs them.
+class CrashingDisk final : public FileSystemDecorator {
+ public:
+  CrashingDisk(CTGFileManager& manager, std::int64_t crashAt, bool torn)
+      : FileSystemDecorator(manager.Files()), fManager(manager), fCrashAt(crashAt), fTorn(torn) {
+    manager.SetFileSystem(*this);
+  }
+  ~CrashingDisk() override { fManager.SetFileSystem(Inner()); }
+
+  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
+    if (fCrashed) return -1;
+    if (++fWrites == fCrashAt) {
+      fCrashed = true;
+      const std::int64_t boundary = (offset / kPage + 1) * kPage;
+      fCrossedPage = offset + static_cast<std::int64_t>(count) > boundary;
+      if (fTorn && fCrossedPage) Inner().WriteAt(file, offset, buffer, static_cast<std::size_t>(boundary - offset));
+      return -1;
+    }
+    return Inner().WriteAt(file, offset, buffer, count);
+  }
+  bool Truncate(FileHandle file, std::int64_t size) override { return !fCrashed && Inner().Truncate(file, size); }
+  bool Flush(FileHandle) override { return !fCrashed; }
+  bool Sync(FileHandle) override { return !fCrashed; }
+
+  bool Crashed() const { return fCrashed; }
+  bool CrossedPage() const { return fCrossedPage; }
+
+ private:
+  CTGFileManager& fManager;
+  std::int64_t fCrashAt;
+  bool fTorn;
+  std::int64_t fWrites = 0;
+  bool fCrashed = false;
+  bool fCrossedPage = false;
+};
+
+class IFFFaultTest : public ::testing::Test {
+ protected:
+  // A version 2.5 file with a map and some resources; its model.
+  Snapshot MakeBase(const std::string& path, std::uint32_t seed, std::size_t count, int maxSize = 600) {
+    Snapshot model;
+    IFFResFile2 file;
+    EXPECT_EQ(file.CreateFile(path), res_error::kNone);
+    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+    OpSource source(seed, maxSize);
+    while (model.size() < count) {
+      Op op = source.Next(model);
+      if (op.kind != Op::kAdd) continue;
+      EXPECT_TRUE(Perform(file, path, op));
+      testing::Apply(op, model);
+    }
+    EXPECT_EQ(file.CloseFile(), res_error::kNone);
+    return model;
+  }
+
+  static Snapshot Open(const std::string& path, bool* byMap = nullptr) {
+    IFFResFile2 file;
+    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+    if (byMap) *byMap = file.OpenedByMap();
+    return TakeSnapshot(file);
+  }
+
+  testing::MemoryScratchDir dir;
+};
+
+TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
+  const std::string path = dir.File("crash.iff");
+  const Snapshot base = MakeBase(path, 7, 24, 2000);
+  const Bytes baseBytes = FileBytes(path);
+  // A script long enough to replace, remove, reopen (map) and compact.
+  std::vector<Op> script;
+  {
+    Snapshot model = base;
+    OpSource source(99);
+    while (script.size() < 60) {
+      script.push_back(source.Next(model));
+      testing::Apply(script.back(), model);
+    }
+    script.push_back(Op{});  // a last close and reopen
+  }
+  // What the next session does: mostly removals, so that its close compacts.
+  std::vector<Op> recovery;
+  {
+    Snapshot model = base;
+    OpSource source(5, 3000);
+    while (recovery.size() < 30) {
+      Op op = source.Next(model);
+      if (op.kind == Op::kAdd && recovery.size() % 4) continue;
+      if (op.kind == Op::kReplace && recovery.size() % 3) op.kind = Op::kRemove;
+      recovery.push_back(op);
+      testing::Apply(op, model);
+    }
+    recovery.push_back(Op{});
+  }
+  int crashes = 0;
+  int torn = 0;
+  int compacted = 0;
+  for (std::int64_t n = 1;; ++n) {
+    bool finished = false;
+    for (bool tearIt : {false, true}) {
+      WriteFileBytes(path, baseBytes);
+      AssertCapture reports;
+      Snapshot before = base;
+      Snapshot after = base;
+      const Op* inFlight = nullptr;
+      bool crossed = false;
+      {
+        CTGFileManager manager;
+        CrashingDisk disk(manager, n, tearIt);
+        {
+          IFFResFile2 file(manager);
+          ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+          for (const Op& op : script) {
+            const bool ok = Perform(file, path, op);
+            if (disk.Crashed()) {
+              inFlight = &op;
+              testing::Apply(op, after);
+              break;
+            }
+            ASSERT_TRUE(ok) << "step " << (&op - script.data());
+            testing::Apply(op, before);
+            testing::Apply(op, after);
+          }
+        }
+        finished = !disk.Crashed();
+        crossed = disk.CrossedPage();
+      }
+      if (finished) break;
+      if (tearIt && !crossed) continue;
+      ++crashes;
+      torn += tearIt;
+      const Snapshot found = Open(path);
+      ExpectConsistent(found, before, after, inFlight, static_cast<int>(n));
+      // The next session works on what the crash left, and loses nothing.
+      Snapshot recovered = found;
+      {
+        CTGFileManager manager;
+        CrashingDisk noSync(manager, -1, false);
+        IFFResFile2 file(manager);
+        ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+        for (const Op& op : recovery) {
+          Op adjusted = op;
+          if (op.kind != Op::kAdd && op.kind != Op::kReopen && !recovered.count(op.key)) continue;
+          if (op.kind == Op::kAdd && recovered.count(op.key)) adjusted.kind = Op::kReplace;
+          if (op.kind == Op::kInPlace) adjusted.value.bytes.resize(recovered[op.key].bytes.size());
+          if (op.kind == Op::kInPlace) adjusted.value.name = recovered[op.key].name;
+          ASSERT_TRUE(Perform(file, path, adjusted)) << "recovery after crash at write " << n;
+          testing::Apply(adjusted, recovered);
+        }
+        ASSERT_EQ(file.CloseFile(), res_error::kNone);
+      }
+      compacted += testing::FreeBlockCount(FileBytes(path), 76) == 0;
+      bool byMap = false;
+      EXPECT_EQ(Open(path, &byMap), recovered) << "recovery after crash at write " << n;
+      EXPECT_TRUE(byMap);
+      ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
+      EXPECT_EQ(Open(path), recovered) << "blocks after recovery from crash at write " << n;
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << "crash at write " << n << (tearIt ? " (torn)" : "") << " during step "
+                      << (inFlight - script.data()) << " kind " << inFlight->kind;
+        return;
+      }
+    }
+    if (finished) break;
+  }
+  EXPECT_GT(crashes, 200);
+  EXPECT_GT(torn, 0);
+  EXPECT_GT(compacted, 0);
+  RecordProperty("crash_points", crashes);
+}
+
+// One operation under fault injection: steps taken first without faults,
+// then the operation with the Nth call of a kind failing.
+struct FaultCase {
+  const char* what;
+  std::function<std::vector<Op>(const Snapshot&)> before;  // unarmed steps
+  std::function<Op(const Snapshot&)> operation;
+};
+
+Op FirstWith(const Snapshot& model, Op::Kind kind, std::function<bool(const ResValue&)> fits) {
+  for (const auto& [key, value] : model) {
+    if (!fits(value)) continue;
+    Op op;
+    op.kind = kind;
+    op.key = key;
+    op.value = value;
+    return op;
+  }
+  ADD_FAILURE() << "no resource fits";
+  return Op{};
+}
+
+const FaultCase kFaultCases[] = {
+    {"add",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot&) {
+       Op op;
+       op.kind = Op::kAdd;
+       op.key = {MakeResType("OBJD"), 500, 0};
+       op.value = {"added", Pattern(300, 500)};
+       return op;
+     }},
+    {"replace with another size",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kReplace, [](const ResValue& v) { return v.bytes.size() > 10; });
+       op.value = {"replaced", Pattern(op.value.bytes.size() / 2, 77)};
+       return op;
+     }},
+    {"replace with the same size",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kReplace, [](const ResValue&) { return true; });
+       op.value.bytes = Pattern(op.value.bytes.size(), 78);
+       return op;
+     }},
+    {"rewrite in place",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) {
+       Op op = FirstWith(model, Op::kInPlace, [](const ResValue& v) { return !v.bytes.empty(); });
+       op.value.bytes = Pattern(op.value.bytes.size(), 79);
+       return op;
+     }},
+    {"remove",
+     [](const Snapshot&) { return std::vector<Op>{}; },
+     [](const Snapshot& model) { return FirstWith(model, Op::kRemove, [](const ResValue&) { return true; }); }},
+    {"close and reopen",
+     [](const Snapshot& model) {
+       return std::vector<Op>{FirstWith(model, Op::kRemove, [](const ResValue& v) { return v.bytes.size() < 500; })};
+     },
+     [](const Snapshot&) { return Op{}; }},
+    {"close that compacts",
+     [](const Snapshot& model) {
+       std::vector<Op> steps;
+       for (const auto& [key, value] : model) {
+         if (value.bytes.size() < 1500 || steps.size() == 8) continue;
+         Op op;
+         op.kind = Op::kRemove;
+         op.key = key;
+         steps.push_back(op);
+       }
+       return steps;
+     },
+     [](const Snapshot&) { return Op{}; }},
+};
+
+template <typename File>
+void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& baseBytes, const Snapshot& base) {
+  const IoOp kinds[] = {IoOp::kWrite, IoOp::kSeek, IoOp::kFlush, IoOp::kSync, IoOp::kTruncate};
+  const char* const kindNames[] = {"write", "seek", "flush", "sync", "truncate"};
+  int failures = 0;
+  for (std::size_t k = 0; k < std::size(kinds); ++k) {
+    for (int n = 1;; ++n) {
+      WriteFileBytes(path, baseBytes);
+      AssertCapture reports;
+      Snapshot before = base;
+      Op op;
+      bool fired = false;
+      {
+        CTGFileManager manager;
+        IoFaults faults(manager);
+        File file(manager);
+        ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+        for (const Op& step : c.before(base)) {
+          ASSERT_TRUE(Perform(file, path, step)) << c.what;
+          testing::Apply(step, before);
+        }
+        op = c.operation(before);
+        faults.FailNth(kinds[k], n);
+        Perform(file, path, op);
+        fired = faults.Fired();
+        faults.Clear();
+        // The program goes on: it closes what is still open.
+        if (file.IsOpen()) file.CloseFile();
+      }
+      if (!fired) break;
+      ++failures;
+      Snapshot after = before;
+      testing::Apply(op, after);
+      File reader;
+      ASSERT_EQ(reader.OpenFile(path), res_error::kNone)
+          << c.what << ": " << kindNames[k] << " " << n << " left a file that does not open";
+      const Snapshot found = TakeSnapshot(reader);
+      ExpectConsistent(found, before, after, &op, n);
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << c.what << ": failing " << kindNames[k] << " " << n;
+        return;
+      }
+    }
+  }
+  EXPECT_GT(failures, 0) << c.what;
+}
+
+class IFF2FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(IFF2FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
+  const std::string path = dir.File("faults2.iff");
+  const Snapshot base = MakeBase(path, 11, 16, 3000);
+  RunFaultCase<IFFResFile2>(GetParam(), path, FileBytes(path), base);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, IFF2FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
+
+class IFF1FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(IFF1FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
+  const std::string path = dir.File("faults1.iff");
+  Snapshot base;
+  {
+    IFFResFile file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    OpSource source(12, 3000, false);
+    while (base.size() < 16) {
+      Op op = source.Next(base);
+      if (op.kind != Op::kAdd) continue;
+      ASSERT_TRUE(Perform(file, path, op));
+      testing::Apply(op, base);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  RunFaultCase<IFFResFile>(GetParam(), path, FileBytes(path), base);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, IFF1FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
+
+}  // namespace
+}  // namespace pixmold
