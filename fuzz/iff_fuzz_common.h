@@ -24,7 +24,7 @@ inline void ReadEverything(iResFile& file) {
   if (types < 0) std::abort();
   for (std::int32_t t = 1; t <= types; ++t) {
     const ResType type = file.GetIndType(t);
-    if (type == 0) std::abort();
+    if (file.GetError() == res_error::kTypeIndexRange) std::abort();
     const std::int32_t count = file.CountResources(type);
     for (std::int32_t i = 1; i <= count; ++i) {
       MHandle h = file.GetIndResource(type, i, nullptr);

@@ -1,4 +1,4 @@
-// The base of every tag specification. A spec is made from one markup tag,
+// The base of every tag spec. A spec is made from one markup tag,
 // reads its own attributes, and later produces a resource with its id. Specs
 // are owned through base pointers by the build context.
 #pragma once

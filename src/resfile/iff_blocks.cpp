@@ -75,7 +75,7 @@ ResErr IFFBlocks::WriteHeader(std::int32_t offset, const IFFBlockHeader& header)
   return WriteAt(offset, EncodeBlockHeader2(header));
 }
 
-ResErr IFFBlocks::FreeBlock(std::int32_t offset) {
+ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   IFFBlockHeader header;
   if (ResErr err = ReadHeader(offset, header)) return err;
   std::int32_t fileSize = 0;
@@ -83,7 +83,7 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset) {
   // A block whose header is not one of ours is left alone: marking it free
   // would hand its garbage size to every later walk.
   if (!BlockFits(offset, header.size, fHeaderSize, fileSize)) return res_error::kShortRead;
-  if (header.IsFree()) return res_error::kNone;
+  if (header.IsFree() || header.type != expected) return res_error::kNone;
   if (fBeforeHeaderWrite) {
     if (ResErr err = fBeforeHeaderWrite()) return err;
   }
@@ -255,26 +255,36 @@ ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHe
 }
 
 ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
+                             const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
+                             std::size_t knownCount,
                              const std::function<void(std::int32_t from, std::int32_t to)>& moved) {
   // Blocks are moved to the end of the file, so its end must be the end of
   // the last block: bytes a crash left there are cut first (a block placed
-  // behind them would be lost to every later walk). Damage followed by
-  // blocks we know of cannot be cut, and the file is left as it is.
+  // behind them would be lost to every later walk). And every block moved
+  // must be one the index knows, or moving one could overwrite another.
   std::int32_t stoppedAt = 0;
-  switch (Walk([](std::int32_t, const IFFBlockHeader&) {}, &stoppedAt)) {
-    case WalkEnd::kEndOfFile:
-      break;
-    case WalkEnd::kReadError:
-      Report("false", "critical error during defragging");
-      return res_error::kShortRead;
-    case WalkEnd::kBadHeader:
-      if (fKnowsBlockFrom && fKnowsBlockFrom(stoppedAt)) {
-        Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
-        return res_error::kNone;
-      }
-      Report("filesize==*fileoffset", "iff headers ended before eof");
-      if (ResErr err = fFile.SetSize(stoppedAt)) return err;
-      break;
+  std::size_t live = 0;
+  bool agrees = true;
+  const WalkEnd end = Walk(
+      [&](std::int32_t offset, const IFFBlockHeader& header) {
+        if (header.IsFree() || dropped(header)) return;
+        ++live;
+        agrees = agrees && known(offset, header);
+      },
+      &stoppedAt);
+  if (end == WalkEnd::kReadError) {
+    Report("false", "critical error during defragging");
+    return res_error::kShortRead;
+  }
+  if (end == WalkEnd::kBadHeader && !(fKnowsBlockFrom && fKnowsBlockFrom(stoppedAt))) {
+    Report("filesize==*fileoffset", "iff headers ended before eof");
+    if (ResErr err = fFile.SetSize(stoppedAt)) return err;
+  } else if (end == WalkEnd::kBadHeader) {
+    agrees = false;
+  }
+  if (!agrees || live != knownCount) {
+    Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+    return res_error::kNone;
   }
   OwnedHandle bufferHandle = OwnedHandle::New(kMoveBufferSize);
   if (!bufferHandle) return res_error::kOutOfMemory;
@@ -328,7 +338,7 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     }
     if (ResErr err = MoveBlock(position, target, header, buffer)) return err;
     moved(position, target);
-    if (ResErr err = FreeBlock(position)) {
+    if (ResErr err = FreeBlock(position, header.type)) {
       Report("false", "critical error during defrag");
       return err;
     }

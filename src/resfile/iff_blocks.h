@@ -48,8 +48,8 @@ class IFFBlocks {
 
   // Called before every block-header write; a non-zero result stops it.
   void SetBeforeHeaderWrite(std::function<ResErr()> hook) { fBeforeHeaderWrite = std::move(hook); }
-  // Whether the index knows a block at or after an offset: only then is a
-  // cut-off block at the end of the file left in place rather than reused.
+  // Whether the index knows a block that reaches past an offset: only then
+  // is a cut-off block at the end of the file left in place rather than cut.
   void SetKnowsBlockFrom(std::function<bool(std::int32_t)> knows) { fKnowsBlockFrom = std::move(knows); }
 
   // Sum of the free blocks seen or made since the file was opened.
@@ -69,8 +69,10 @@ class IFFBlocks {
   ResErr ReadHeader(std::int32_t offset, IFFBlockHeader& header);
   ResErr WriteHeader(std::int32_t offset, const IFFBlockHeader& header);
 
-  // Marks the block at offset free and counts its size as free space.
-  ResErr FreeBlock(std::int32_t offset);
+  // Marks the block at offset free and counts its size as free space. Only
+  // a whole live block of the expected type is freed: an index that a
+  // damaged map filled may point at another resource's block, which stays.
+  ResErr FreeBlock(std::int32_t offset, ResType expected);
   // Finds or makes a free block of exactly dataSize + header bytes; its
   // offset goes to offset. Reuses (and splits) free blocks from the roving
   // position on, else appends.
@@ -93,11 +95,15 @@ class IFFBlocks {
   // Closes up the free space and cuts the file after the last block. Blocks
   // for which dropped() is true count as free. moved(old, new) follows each
   // block that changes place. Afterwards the roving position is reset and the
-  // free total is 0. A file whose blocks do not reach its end is cut after
-  // the last whole block first, or, when blocks we know of lie beyond the
-  // damage, left alone.
+  // free total is 0.
+  // Blocks are moved only when the walk and the index agree: every live block
+  // walked is one known() accepts, and there are knownCount of them. A file
+  // whose blocks do not reach its end is cut after the last whole block
+  // first, unless a block we know of reaches past the damage; a file that
+  // still disagrees is left as it is (its damage is reported).
   ResErr Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
-                    const std::function<void(std::int32_t from, std::int32_t to)>& moved);
+                    const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
+                    std::size_t knownCount, const std::function<void(std::int32_t from, std::int32_t to)>& moved);
 
   // Reports a broken invariant (with the file's name in the second version).
   void Report(std::string_view condition, std::string_view message);

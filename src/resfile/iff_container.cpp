@@ -47,9 +47,11 @@ std::int32_t IFFContainer::CountTypes() {
 
 ResType IFFContainer::GetIndType(std::int32_t index) {
   if (!BeginOperation()) return 0;
-  const ResType type = fIndex->TypeAt(index);
-  if (type == 0) SetError(res_error::kTypeIndexRange);
-  return type;
+  if (index < 1 || index > fIndex->CountTypes()) {
+    SetError(res_error::kTypeIndexRange);
+    return 0;
+  }
+  return fIndex->TypeAt(index);
 }
 
 std::int32_t IFFContainer::CountResources(ResType type) {
@@ -193,7 +195,7 @@ void IFFContainer::PrepareReplacement(IFFEntry& entry, MHandle keep) {
 
 ResErr IFFContainer::FreeReplacedBlock(IFFEntry& entry) {
   if (entry.replacedOffset == -1) return res_error::kNone;
-  if (ResErr err = fBlocks.FreeBlock(entry.replacedOffset)) {
+  if (ResErr err = fBlocks.FreeBlock(entry.replacedOffset, entry.type)) {
     fBlocks.Report("false", "could not inval header");
     return err;
   }
@@ -287,7 +289,7 @@ ResErr IFFContainer::RemoveResource(MHandle h) {
   IFFEntry* entry = fIndex->FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
   if (entry->offset != -1) {
-    if (ResErr err = fBlocks.FreeBlock(entry->offset)) return Fail(err);
+    if (ResErr err = fBlocks.FreeBlock(entry->offset, entry->type)) return Fail(err);
     entry->offset = -1;
   }
   if (ResErr err = FreeReplacedBlock(*entry)) return Fail(err);
@@ -324,14 +326,25 @@ void IFFContainer::DiscardIndex(IFFIndex& index) {
 bool IFFContainer::HasBlockFrom(const IFFIndex& index, std::int32_t offset) {
   bool found = false;
   index.ForEach([&](IFFEntry& entry) {
-    found = found || entry.offset >= offset || entry.replacedOffset >= offset;
+    // Until a replacement is written, the block limit is the replaced block's.
+    const std::int64_t limit = entry.blockLimit;
+    found = found || (entry.offset != -1 && entry.offset + limit > offset) ||
+            (entry.replacedOffset != -1 &&
+             (entry.replacedOffset >= offset || (entry.offset == -1 && entry.replacedOffset + limit > offset)));
   });
   return found;
 }
 
+void IFFContainer::CollectBlocks(const IFFIndex& index, std::unordered_map<std::int32_t, ResType>& blocks) {
+  index.ForEach([&blocks](IFFEntry& entry) {
+    if (entry.offset != -1) blocks.emplace(entry.offset, entry.type);
+    if (entry.replacedOffset != -1) blocks.emplace(entry.replacedOffset, entry.type);
+  });
+}
+
 void IFFContainer::AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> entry) {
   if (index.Find(entry->type, entry->id, entry->Variant())) {
-    fShadowed.push_back(entry->offset);
+    fShadowed.push_back({entry->offset, entry->type});
     return;
   }
   index.Add(std::move(entry));
@@ -339,10 +352,10 @@ void IFFContainer::AddWalkedEntry(IFFIndex& index, std::unique_ptr<IFFEntry> ent
 
 ResErr IFFContainer::FreeShadowedBlocks() {
   // Taken out first: freeing writes headers, which comes back here.
-  std::vector<std::int32_t> shadowed = std::move(fShadowed);
+  std::vector<std::pair<std::int32_t, ResType>> shadowed = std::move(fShadowed);
   fShadowed.clear();
   for (std::size_t i = 0; i < shadowed.size(); ++i) {
-    if (ResErr err = fBlocks.FreeBlock(shadowed[i])) {
+    if (ResErr err = fBlocks.FreeBlock(shadowed[i].first, shadowed[i].second)) {
       fShadowed.assign(shadowed.begin() + static_cast<std::ptrdiff_t>(i), shadowed.end());
       return err;
     }

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/ctg_string.h"
@@ -93,8 +95,12 @@ class IFFContainer : public iResFile, public FlatFile {
   ResErr WritePending(IFFIndex& index);
   // Disposes of every cached handle and forgets every entry.
   static void DiscardIndex(IFFIndex& index);
-  // True when some entry of the index has a block at or after offset.
+  // True when some entry of the index has a block that reaches past offset
+  // (a block it is replacing counts too).
   static bool HasBlockFrom(const IFFIndex& index, std::int32_t offset);
+  // Every block the index places, by offset and type, and how many: what a
+  // compaction checks the walk against.
+  static void CollectBlocks(const IFFIndex& index, std::unordered_map<std::int32_t, ResType>& blocks);
   // Makes the file's bytes durable and closes it; the first error wins.
   ResErr SyncAndClose(ResErr err, bool wrote);
 
@@ -114,7 +120,7 @@ class IFFContainer : public iResFile, public FlatFile {
   CTGFileManager& fManager;
   IFFBlocks fBlocks;
   IFFIndex* fIndex = nullptr;
-  std::vector<std::int32_t> fShadowed;
+  std::vector<std::pair<std::int32_t, ResType>> fShadowed;  // offset and type
 };
 
 }  // namespace pixmold

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 
 #include "base/terminate.h"
 #include "base/xassert.h"
@@ -231,10 +232,20 @@ ResErr IFFResFile::CloseFile() {
   const bool writable = FlatFile::IsWritable();
   ResErr err = writable ? UpdateFile() : res_error::kNone;
   if (fInternalMode) ExitInternalMode();
+  std::unordered_map<std::int32_t, ResType> blocks;
+  CollectBlocks(fNormal, blocks);
+  CollectBlocks(fInternal, blocks);
   DiscardIndex(fNormal);
   DiscardIndex(fInternal);
   if (err == res_error::kNone && writable && FreeBytes() >= kCompactionThreshold) {
-    err = Blocks().Defragment([](const IFFBlockHeader&) { return false; }, [](std::int32_t, std::int32_t) {});
+    // The index is gone; the blocks it placed are what the walk must find.
+    err = Blocks().Defragment(
+        [](const IFFBlockHeader&) { return false; },
+        [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
+          auto it = blocks.find(offset);
+          return it != blocks.end() && it->second == header.type;
+        },
+        blocks.size(), [](std::int32_t, std::int32_t) {});
   }
   fNameList.reset();
   const bool wrote = fWrote;

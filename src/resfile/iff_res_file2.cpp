@@ -30,7 +30,10 @@ IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, kIFFBl
     }
     return FreeShadowedBlocks();
   });
-  Blocks().SetKnowsBlockFrom([this](std::int32_t offset) { return HasBlockFrom(fMap, offset); });
+  Blocks().SetKnowsBlockFrom([this](std::int32_t offset) {
+    return HasBlockFrom(fMap, offset) ||
+           (fMapIsOurs && static_cast<std::int64_t>(fMapOffset) + fMapBlockSize > offset);
+  });
 }
 
 IFFResFile2::~IFFResFile2() {
@@ -76,12 +79,12 @@ ResErr IFFResFile2::WriteFileHeader(FlatFile& file, std::int32_t mapOffset) {
     return err;
   }
   fDirty = true;
-  // The header no longer points to the old map, so its block is free space.
+  // The header no longer points to the old map, so its block is free space;
+  // a map block that stays is only dead space, which walks pass over.
   if (freeOldMap) {
     fMapIsOurs = false;
-    if (ResErr freed = Blocks().FreeBlock(oldMap)) {
+    if (Blocks().FreeBlock(oldMap, kResMapType) != res_error::kNone) {
       Blocks().Report("false", "error occurred invalidating map header");
-      return freed;
     }
   }
   fMapOffset = mapOffset;
@@ -181,7 +184,9 @@ bool IFFResFile2::LoadMap() {
     Blocks().Report("false", "couldn't load map");
     return false;
   }
-  return BuildIndexFromMap(map, header.size);
+  if (!BuildIndexFromMap(map, header.size)) return false;
+  fMapBlockSize = header.size;
+  return true;
 }
 
 bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
@@ -202,10 +207,10 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   // after its map was written loses the map.
   std::int32_t listedEnd = fMapOffset + mapSize;
   if (lastBlock != -1) {
-    const IFFResMapEntry* last = nullptr;
+    IFFResMapEntry* last = nullptr;
     ResType lastType = 0;
-    for (const auto& type : map.types) {
-      for (const auto& entry : type.entries) {
+    for (auto& type : map.types) {
+      for (auto& entry : type.entries) {
         if (entry.offset == lastBlock) {
           last = &entry;
           lastType = type.type;
@@ -220,6 +225,9 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
       return false;
     }
     listedEnd = lastBlock + header.size;
+    // Its size is known now; the distance to the end of the file would
+    // count whatever lies behind it as part of it.
+    last->blockLimit = header.size;
   }
   for (auto& type : map.types) {
     for (auto& listed : type.entries) {
@@ -299,22 +307,30 @@ ResErr IFFResFile2::UpdateFile() {
 }
 
 ResErr IFFResFile2::Compact() {
+  std::unordered_map<std::int32_t, ResType> blocks;
+  CollectBlocks(fMap, blocks);
   std::unordered_map<std::int32_t, IFFEntry*> byOffset;
   fMap.ForEach([&byOffset](IFFEntry& entry) {
     if (entry.offset != -1) byOffset[entry.offset] = &entry;
   });
-  return Blocks().Defragment([](const IFFBlockHeader& header) { return header.type == kResMapType; },
-                             [this, &byOffset](std::int32_t from, std::int32_t to) {
-                               auto it = byOffset.find(from);
-                               if (it == byOffset.end()) {
-                                 Blocks().Report("false", "UpdateOffset problem");
-                                 return;
-                               }
-                               IFFEntry* entry = it->second;
-                               byOffset.erase(it);
-                               entry->offset = to;
-                               byOffset[to] = entry;
-                             });
+  return Blocks().Defragment(
+      [](const IFFBlockHeader& header) { return header.type == kResMapType; },
+      [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
+        auto it = blocks.find(offset);
+        return it != blocks.end() && it->second == header.type;
+      },
+      blocks.size(),
+      [this, &byOffset](std::int32_t from, std::int32_t to) {
+        auto it = byOffset.find(from);
+        if (it == byOffset.end()) {
+          Blocks().Report("false", "UpdateOffset problem");
+          return;
+        }
+        IFFEntry* entry = it->second;
+        byOffset.erase(it);
+        entry->offset = to;
+        byOffset[to] = entry;
+      });
 }
 
 ResErr IFFResFile2::WriteMap() {

@@ -81,8 +81,10 @@ class IFFResFile2 : public IFFContainer {
 
   IFFIndex fMap{IFFIndex::Order::kOldestFirst, true};
   std::int32_t fMapOffset = 0;
-  // The block at fMapOffset is a map this object read, so it may be freed.
+  // The block at fMapOffset is a map this object read (of fMapBlockSize
+  // bytes), so it may be freed.
   bool fMapIsOurs = false;
+  std::int32_t fMapBlockSize = 0;
   bool fDirty = false;
   bool fNoCompaction = false;
   bool fOpenedByMap = false;

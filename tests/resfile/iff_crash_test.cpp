@@ -136,7 +136,7 @@ TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
         MHandle h = file.GetVariantResource(key.type, key.id, key.variant, nullptr);
         ADD_FAILURE() << "missing " << ResTypeName(key.type) << key.id << " handle " << (h != nullptr) << " error " << file.GetError();
       }
-      testing::WriteFileBytes("/tmp/crash_fail.iff", testing::FileBytes(path));
+      testing::WriteFileBytes("/tmp/containers_crash_fail.iff", testing::FileBytes(path));
     }
     file.CloseFile();
     if (::testing::Test::HasFailure()) break;

@@ -447,5 +447,115 @@ TEST_F(IFFDamagedTest, FirstVersionJunkNameListAndBadBlocks) {
   EXPECT_EQ(file.CountResources(kSTR), 1);
 }
 
+TEST_F(IFFDamagedTest, MapThatMislabelsABlockNeverFreesIt) {
+  Crafted crafted;
+  crafted.Add(1, {1, 1}, "one");
+  crafted.Add(2, {2, 2}, "two");
+  MapTypeSpec wrong = {MakeResType("OBJD"), {crafted.strs[0]}};
+  crafted.AddMap(MapRecord(0, {wrong, MapTypeSpec{kSTR, {crafted.strs[1]}}}));
+  std::string path = dir.File("mislabelled.iff");
+  WriteFileBytes(path, crafted.bytes);
+  AssertCapture reports;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_TRUE(file.OpenedByMap());
+    EXPECT_EQ(file.GetResource(MakeResType("OBJD"), 1, nullptr), nullptr);
+    EXPECT_TRUE(reports.Saw("got different type in header"));
+    // Replacing what the map calls OBJD 1 must not free the STR# block.
+    MHandle h = HandleOf(Bytes{7});
+    ASSERT_EQ(file.AddResource(h, MakeResType("OBJD"), 1, "", true), res_error::kNone);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Snapshot found = TakeSnapshot(file);
+  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
+  EXPECT_EQ(found.count({kSTR, 2, 0}), 1u);
+  EXPECT_EQ(found.count({MakeResType("OBJD"), 1, 0}), 1u);
+}
+
+TEST_F(IFFDamagedTest, DamageBeforeTheMapIsNotCutAway) {
+  Crafted crafted;
+  crafted.Add(1, {1, 1}, "one");
+  crafted.Add(2, {2, 2, 2}, "two");
+  // Free space on record, so that a new block is looked for by walking.
+  crafted.AddMap(MapRecord(100, {MapTypeSpec{kSTR, crafted.strs}}));
+  // The second block's size now ends one byte early: a walk stops there.
+  PutBE32At(crafted.bytes, crafted.strs[1].offset + 4, 76 + 2);
+  std::string path = dir.File("early.iff");
+  WriteFileBytes(path, crafted.bytes);
+  AssertCapture reports;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_TRUE(file.OpenedByMap());
+    MHandle h = HandleOf(Bytes{9, 9});
+    ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
+    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+    EXPECT_TRUE(reports.Saw("iff headers ended before eof"));
+    EXPECT_FALSE(reports.Saw("error occurred invalidating map header")) << "the old map was cut away";
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  EXPECT_TRUE(file.OpenedByMap());
+  Snapshot found = TakeSnapshot(file);
+  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
+  EXPECT_EQ(found.count({kSPR2, 9, 0}), 1u);
+}
+
+TEST_F(IFFDamagedTest, CutOffTailBehindAMappedFileIsCutBeforeTheNextBlock) {
+  // The map sits before the last resource, and a crash left a cut-off
+  // block behind everything the map lists.
+  Crafted crafted;
+  crafted.Add(1, {1, 1}, "one");
+  const std::size_t mapAt = crafted.bytes.size();
+  // Lay out: STR 1, map, STR 2, cut-off block.
+  const std::uint32_t second = static_cast<std::uint32_t>(
+      mapAt + 76 + MapRecord(0, {MapTypeSpec{kSTR, {crafted.strs[0], {0, 2, kNativeFlag, ""}}}}).size());
+  crafted.strs.push_back({second, 2, kNativeFlag, ""});
+  crafted.AddMap(MapRecord(0, {MapTypeSpec{kSTR, crafted.strs}}));
+  ASSERT_EQ(crafted.bytes.size(), second);
+  AppendBlock2(crafted.bytes, kSTR, 2, kNativeFlag, "", {2, 2});
+  const std::size_t tail = crafted.bytes.size();
+  AppendBlock2(crafted.bytes, kFreeBlockType, 0, kInvalid, "", Bytes(300, 0));
+  crafted.bytes.resize(tail + 120);
+  std::string path = dir.File("tail.iff");
+  WriteFileBytes(path, crafted.bytes);
+
+  AssertCapture reports;
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_TRUE(file.OpenedByMap());
+    MHandle h = HandleOf(Bytes{5, 5, 5});
+    ASSERT_EQ(file.AddResource(h, kSPR2, 5, "", true), res_error::kNone);
+    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+  }
+  // Whether or not a map is written, the blocks alone hold everything.
+  ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Snapshot found = TakeSnapshot(file);
+  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
+  EXPECT_EQ(found.count({kSTR, 2, 0}), 1u);
+  EXPECT_EQ(found.count({kSPR2, 5, 0}), 1u) << "the new block went behind the debris";
+}
+
+TEST_F(IFFDamagedTest, TypeZeroIsAType) {
+  Bytes bytes = testing::Header2('5', 0);
+  AppendBlock2(bytes, 0, 1, kNativeFlag, "", {1});
+  std::string path = dir.File("zero.iff");
+  WriteFileBytes(path, bytes);
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  ASSERT_EQ(file.CountTypes(), 1);
+  EXPECT_EQ(file.GetIndType(1), 0u);
+  EXPECT_EQ(file.GetError(), res_error::kNone);
+  EXPECT_EQ(file.CountResources(0), 1);
+}
+
 }  // namespace
 }  // namespace pixmold

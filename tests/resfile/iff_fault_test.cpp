@@ -129,7 +129,9 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
   {
     Snapshot model = base;
     OpSource source(5, 3000);
-    while (recovery.size() < 30) {
+    while (recovery.size() < 40) {
+      // A reopen halfway: the rest works on a file opened through its map.
+      if (recovery.size() == 20) recovery.push_back(Op{});
       Op op = source.Next(model);
       if (op.kind == Op::kAdd && recovery.size() % 4) continue;
       if (op.kind == Op::kReplace && recovery.size() % 3) op.kind = Op::kRemove;

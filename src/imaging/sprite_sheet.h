@@ -1,0 +1,33 @@
+// Loads a rendered sprite sheet into the two offscreens the sprite lists are
+// cut from: 8-bit colour and 8-bit depth.
+//
+// A sheet is a TGA render beside an 8-bit BMP palette image. The BMP fixes
+// the process-wide palette (loaded without the display's reserved colours),
+// and when it carries pixels too they are the sheet's colours: the artist
+// has already mapped the render to the palette by hand, so the TGA's own
+// colours are not used. The TGA's alpha channel is the renderer's depth map
+// and always becomes the depth offscreen. Either image may be absent: a BMP
+// alone gives a colour offscreen (masks, bitmap sprites), a TGA alone is
+// mapped to the current global palette (the alpha layer, whose palette the
+// caller has cleared so that each pixel keeps its red value).
+//
+// Every failure is a fatal build error; the caller's offscreens are left as
+// far as they got.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pixmold {
+
+class Offscreen;
+
+// Either path may be empty, meaning that image is not used. The depth
+// offscreen is created only for a 32-bit TGA; otherwise it is not touched.
+void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth);
+
+// The text of a fatal error that names a file and an error code:
+// "what : path : error #code".
+std::string FileErrorText(std::string_view what, std::string_view path, int code);
+
+}  // namespace pixmold
