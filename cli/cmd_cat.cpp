@@ -1,0 +1,70 @@
+// pixmold cat FILE TYPE ID: writes one resource's bytes, exactly as stored,
+// to standard output, so a pipeline can pull a sprite list or a string table
+// out of an object file.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "command_registry.h"
+#include "res_target.h"
+#include "resfile/handle_owner.h"
+
+namespace pixmold::cli {
+namespace {
+
+struct CatOptions {
+  std::string file;
+  std::string type;
+  int id = 0;
+  int variant = 0;
+};
+
+int RunCat(const CatOptions& options) {
+  auto type = ParseTypeArgument(options.type);
+  if (!type) {
+    std::cerr << "pixmold cat: a type is four characters (\\xHH for any byte): " << options.type << "\n";
+    return kExitUsage;
+  }
+  int status = kExitOk;
+  auto target = OpenTarget("cat", options.file, false, &status);
+  if (!target) return status;
+  iResFile& file = *target->file;
+  auto id = static_cast<ResID>(options.id);
+  MHandle h = GetExactResource(file, *type, id, static_cast<std::uint8_t>(options.variant));
+  if (!h) {
+    ResErr err = file.GetError();
+    file.CloseFile();
+    return ReportResErr("cat", FormatType(*type) + " " + std::to_string(id), err);
+  }
+  {
+    HandleLock lock(h);
+    if (lock.Size() > 0 && std::fwrite(lock.Data(), 1, lock.Size(), stdout) != lock.Size()) status = kExitFailed;
+  }
+  file.ReleaseAndDispose(h);
+  if (std::fflush(stdout) != 0 || status != kExitOk) {
+    std::cerr << "pixmold cat: cannot write to standard output\n";
+    file.CloseFile();
+    return kExitFailed;
+  }
+  return CloseTarget("cat", *target);
+}
+
+RegisterCommand reg(41, [](CLI::App& app, int* status) {
+  auto options = std::make_shared<CatOptions>();
+  CLI::App* cmd = app.add_subcommand("cat", "Write a resource's bytes to standard output");
+  cmd->add_option("file", options->file, "A resource file, a directory of loose resources, or an object base name")
+      ->required();
+  cmd->add_option("type", options->type, "Four-character type, e.g. SPR2, STR#, BMP_ (\\xHH for any byte)")
+      ->required();
+  cmd->add_option("id", options->id, "Resource id")->required()->check(CLI::Range(-32768, 32767));
+  cmd->add_option("--variant", options->variant, "Variant byte (files of the second container version)")
+      ->check(CLI::Range(0, 255));
+  cmd->footer(
+      "Exit status: 0 written, 1 the resource is missing or the file cannot be read (the resource\n"
+      "layer's error code and message on standard error), 2 usage error or no such file or object.");
+  cmd->callback([options, status] { *status = RunCat(*options); });
+});
+
+}  // namespace
+}  // namespace pixmold::cli

@@ -1,0 +1,179 @@
+// The object file on disk: real containers for ".iff" and ".spf", a real
+// directory for ".dir".
+#include "resfile/obj_res_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "resfile/handle_owner.h"
+#include "resfile/iff_res_file2.h"
+#include "support/assert_capture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+constexpr ResType kSPR2 = MakeResType("SPR2");
+constexpr ResType kSPR = MakeResType("SPR#");
+constexpr ResType kSTR = MakeResType("STR#");
+constexpr ResType kBMP = MakeResType("BMP_");
+
+MHandle HandleOf(std::string_view text) {
+  MHandle h = NewHandle(static_cast<std::uint32_t>(text.size()));
+  HandleLock lock(h);
+  std::copy(text.begin(), text.end(), lock.Data());
+  return h;
+}
+
+std::string TextOf(MHandle h) {
+  HandleLock lock(h);
+  return std::string(reinterpret_cast<const char*>(lock.Data()), lock.Size());
+}
+
+// What one container file holds, opened on its own.
+bool ContainerHolds(const std::string& path, ResType type, ResID id) {
+  IFFResFile2 file;
+  if (file.OpenFile(CTGString(path)) != 0) return false;
+  MHandle h = file.GetResource(type, id, nullptr);
+  bool found = h != nullptr;
+  if (h) file.ReleaseAndDispose(h);
+  file.CloseFile();
+  return found;
+}
+
+class ObjTest : public ::testing::Test {
+ protected:
+  std::string Base() const { return dir.File("chair"); }
+  void Add(ObjResFile& obj, ResType type, ResID id, std::string_view text, const char* name = "") {
+    MHandle h = HandleOf(text);
+    ASSERT_EQ(obj.AddResource(h, type, id, name, true), 0);
+    ASSERT_EQ(obj.WriteResource(h), 0);
+    obj.ReleaseAndDispose(h);
+  }
+
+  testing::TempDir dir;
+};
+
+TEST_F(ObjTest, CreatesThreeComponentsAndRoutesByType) {
+  ObjResFile obj;
+  ASSERT_EQ(obj.CreateFile(Base()), 0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(Base() + ".iff"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(Base() + ".spf"));
+  EXPECT_TRUE(std::filesystem::is_directory(Base() + ".dir"));
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  EXPECT_EQ(obj.CountFiles(), 3);
+  Add(obj, kSPR2, 128, "sprite");
+  Add(obj, kSTR, 128, "strings");
+  ASSERT_EQ(obj.CloseFile(), 0);
+  EXPECT_TRUE(ContainerHolds(Base() + ".spf", kSPR2, 128));
+  EXPECT_FALSE(ContainerHolds(Base() + ".iff", kSPR2, 128));
+  EXPECT_TRUE(ContainerHolds(Base() + ".iff", kSTR, 128));
+  EXPECT_FALSE(ContainerHolds(Base() + ".spf", kSTR, 128));
+}
+
+TEST_F(ObjTest, LooseResourcesAreReadFromTheDirectory) {
+  ObjResFile created;
+  ASSERT_EQ(created.CreateFile(Base()), 0);
+  {
+    IFFResFile2 spf;
+    ASSERT_EQ(spf.OpenFile(CTGString(Base() + ".spf")), 0);
+    MHandle h = HandleOf("packed bitmap");
+    ASSERT_EQ(spf.AddResource(h, kBMP, 300, "thumb", true), 0);
+    ASSERT_EQ(spf.WriteResource(h), 0);
+    spf.ReleaseAndDispose(h);
+    ASSERT_EQ(spf.CloseFile(), 0);
+  }
+  dir.Write("chair.dir/#300#thumb.BMP", "loose bitmap");
+  dir.Write("chair.dir/#301#popup.BMP", "loose popup");
+  ObjResFile obj;
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  // A container's resource comes before a loose one of the same type and id.
+  MHandle packed = obj.GetResource(kBMP, 300, nullptr);
+  ASSERT_NE(packed, nullptr);
+  EXPECT_EQ(TextOf(packed), "packed bitmap");
+  MHandle loose = obj.GetResource(kBMP, 301, nullptr);
+  ASSERT_NE(loose, nullptr);
+  EXPECT_EQ(TextOf(loose), "loose popup");
+  CTGString name;
+  obj.GetResName(loose, name);
+  EXPECT_EQ(name, "popup");
+  obj.ReleaseAndDispose(loose);
+  EXPECT_EQ(obj.CountResources(kBMP), 3);
+}
+
+TEST_F(ObjTest, ReplacingAResourceHeldOnlyLooseIsRefused) {
+  ObjResFile created;
+  ASSERT_EQ(created.CreateFile(Base()), 0);
+  dir.Write("chair.dir/#5#s.SPR", "loose");
+  ObjResFile obj;
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  OwnedHandle h(HandleOf("new"));
+  EXPECT_EQ(obj.AddResource(h.Get(), kSPR, 5, "", true), -45);
+}
+
+TEST_F(ObjTest, OpensWithOnlySomeComponents) {
+  IFFResFile2 iff;
+  ASSERT_EQ(iff.OpenWithFlags(CTGString(Base() + ".iff"), iResFile::kOpenCreate), 0);
+  iff.CloseFile();
+  ObjResFile obj;
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  EXPECT_EQ(obj.CountFiles(), 1);
+  Add(obj, kSPR2, 1, "only iff");
+  ASSERT_EQ(obj.CloseFile(), 0);
+  EXPECT_TRUE(ContainerHolds(Base() + ".iff", kSPR2, 1));
+  EXPECT_NE(obj.OpenFile(dir.File("nothing")), 0);
+  EXPECT_FALSE(obj.IsOpen());
+}
+
+TEST_F(ObjTest, AnimationTablesAreCachedPerId) {
+  ObjResFile obj;
+  ASSERT_EQ(obj.CreateFile(Base()), 0);
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  std::vector<std::uint8_t> list{2, 0, 4, 'W', 'a', 'l', 'k', 3, 'S', 'I', 'T'};
+  MHandle h = NewHandle(static_cast<std::uint32_t>(list.size()));
+  {
+    HandleLock lock(h);
+    std::copy(list.begin(), list.end(), lock.Data());
+  }
+  ASSERT_EQ(obj.AddResource(h, kSTR, 130, "anims", true), 0);
+  ASSERT_EQ(obj.WriteResource(h), 0);
+  obj.ReleaseAndDispose(h);
+  const AnimTable* table = obj.GetAnimTable(130);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->Value(2), "sit");
+  EXPECT_EQ(obj.GetAnimTable(130), table);
+  EXPECT_EQ(obj.GetAnimTable(131), nullptr);
+}
+
+TEST_F(ObjTest, OverrideLists) {
+  ObjResFile obj;
+  const std::int16_t values[] = {3, -1, 7};
+  obj.SetOverride(10, std::span<const std::int16_t>(values));
+  ASSERT_NE(obj.GetOverride(10), nullptr);
+  EXPECT_EQ(*obj.GetOverride(10), (std::vector<std::int16_t>{3, -1, 7}));
+  obj.SetOverride(10, std::nullopt);
+  EXPECT_EQ(obj.GetOverride(10), nullptr);
+  testing::AssertCapture capture;
+  obj.SetOverride(10, std::nullopt);
+  EXPECT_TRUE(capture.Saw("override not found"));
+}
+
+TEST_F(ObjTest, GetIndStringReadsTheObjectsStrings) {
+  ObjResFile obj;
+  ASSERT_EQ(obj.CreateFile(Base()), 0);
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  StringSet set;
+  set.Init(&obj, 128, kSTR, false, 0);
+  set.SetValue(1, "Chair");
+  set.SetValue(2, "Sits one");
+  ASSERT_EQ(set.Save(), 0);
+  CTGString text;
+  obj.GetIndString(text, 128, 2);
+  EXPECT_EQ(text, "Sits one");
+}
+
+}  // namespace
+}  // namespace pixmold

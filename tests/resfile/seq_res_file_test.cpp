@@ -1,0 +1,163 @@
+// Sequential and standard files over in-memory components, so the rules of
+// naming, opening, creating and routing are checked apart from any
+// container format.
+#include "resfile/seq_res_file.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "resfile/handle_owner.h"
+#include "resfile/std_res_file.h"
+#include "support/assert_capture.h"
+#include "support/memory_res_file.h"
+
+namespace pixmold {
+namespace {
+
+using testing::MemoryDisk;
+using testing::MemoryResFile;
+
+constexpr ResType kSPR2 = MakeResType("SPR2");
+constexpr ResType kSTR = MakeResType("STR#");
+
+// Makes memory components; with a countdown set, the component made when
+// it reaches 0 refuses to be deleted (-39).
+template <typename Base>
+class MemoryComponents : public Base {
+ public:
+  explicit MemoryComponents(MemoryDisk& disk) : fDisk(disk) {}
+  int failDeleteCountdown = 0;
+
+ protected:
+  std::unique_ptr<iResFile> MakeComponent(int kind) override {
+    if (kind < 1 || kind > 3) return nullptr;
+    auto file = std::make_unique<MemoryResFile>(fDisk);
+    if (failDeleteCountdown > 0 && --failDeleteCountdown == 0) file->FailNext(MemoryResFile::Op::kDelete, -39);
+    return file;
+  }
+
+ private:
+  MemoryDisk& fDisk;
+};
+
+class SeqTest : public ::testing::Test {
+ protected:
+  SeqTest() {
+    seq.AddComponent(SeqResFile::kIFF2Kind, ".iff");
+    seq.AddComponent(SeqResFile::kIFF2Kind, ".spf");
+  }
+  MemoryDisk disk;
+  MemoryComponents<SeqResFile> seq{disk};
+};
+
+TEST_F(SeqTest, ComponentNamesReplaceOnlyComponentExtensions) {
+  EXPECT_EQ(seq.ComponentName("chair", ".spf"), "chair.spf");
+  EXPECT_EQ(seq.ComponentName("objects/chair.iff", ".spf"), "objects/chair.spf");
+  EXPECT_EQ(seq.ComponentName("chair.IFF", ".spf"), "chair.spf");
+  EXPECT_EQ(seq.ComponentName("lamp.v2", ".iff"), "lamp.v2.iff");
+}
+
+TEST_F(SeqTest, OpensWhicheverComponentsExist) {
+  disk.files["chair.iff"];
+  ASSERT_EQ(seq.OpenFile("chair"), 0);
+  EXPECT_EQ(seq.CountFiles(), 1);
+  EXPECT_EQ(seq.ComponentExtension(0), ".iff");
+  EXPECT_TRUE(seq.Allows(0, kSPR2));
+  CTGString name;
+  seq.GetFileName(name);
+  EXPECT_EQ(name, "chair");
+  EXPECT_EQ(seq.OpenFile("chair"), -47);
+  EXPECT_EQ(seq.CloseFile(), 0);
+  EXPECT_FALSE(seq.IsOpen());
+  EXPECT_EQ(seq.CountFiles(), 0);
+}
+
+TEST_F(SeqTest, OpeningNothingGivesTheLastErrorOrMinus250) {
+  EXPECT_EQ(seq.OpenFile("none"), -50);
+  EXPECT_FALSE(seq.IsOpen());
+  MemoryComponents<SeqResFile> empty(disk);
+  EXPECT_EQ(empty.OpenFile("none"), -250);
+}
+
+TEST_F(SeqTest, CreatesEveryComponentAndReportsAPartialGroup) {
+  ASSERT_EQ(seq.CreateFile("desk"), 0);
+  EXPECT_EQ(disk.files.count("desk.iff"), 1u);
+  EXPECT_EQ(disk.files.count("desk.spf"), 1u);
+  EXPECT_EQ(seq.CreateFile("desk"), -43);
+
+  disk.files.erase("desk.spf");
+  testing::AssertCapture capture;
+  EXPECT_EQ(seq.CreateFile("desk"), 0);
+  EXPECT_TRUE(capture.Saw("oh no. created a file where some components already exist."));
+}
+
+TEST_F(SeqTest, DeletesTheGroup) {
+  ASSERT_EQ(seq.CreateFile("desk"), 0);
+  ASSERT_EQ(seq.DeleteFile("desk"), 0);
+  EXPECT_TRUE(disk.files.empty());
+  EXPECT_EQ(seq.DeleteFile("desk"), -40);
+
+  disk.files["lamp.iff"];
+  EXPECT_EQ(seq.DeleteFile("lamp"), 0);
+
+  ASSERT_EQ(seq.CreateFile("sofa"), 0);
+  seq.failDeleteCountdown = 2;
+  testing::AssertCapture capture;
+  EXPECT_EQ(seq.DeleteFile("sofa"), -39);
+  EXPECT_TRUE(capture.Saw("oh no. pratially deleted a file group."));
+  EXPECT_EQ(disk.files.count("sofa.iff"), 0u);
+  EXPECT_EQ(disk.files.count("sofa.spf"), 1u);
+}
+
+TEST_F(SeqTest, ComponentListRules) {
+  testing::AssertCapture capture;
+  seq.AddComponent(7, ".x");
+  EXPECT_TRUE(capture.Saw("bad file type"));
+  for (int i = 0; i < 6; ++i) seq.AddComponent(SeqResFile::kIFFKind, ".c" + std::to_string(i));
+  EXPECT_FALSE(capture.Saw("not enough space for types"));
+  seq.AddComponent(SeqResFile::kIFFKind, ".extra");
+  EXPECT_TRUE(capture.Saw("not enough space for types"));
+}
+
+class StdTest : public ::testing::Test {
+ protected:
+  StdTest() {
+    std_.AddComponent(SeqResFile::kIFF2Kind, ".iff");
+    std_.AddComponent(SeqResFile::kIFF2Kind, ".spf");
+  }
+  MHandle Add(ResType type, ResID id) {
+    MHandle h = NewHandle(4);
+    EXPECT_EQ(std_.AddResource(h, type, id, "", true), 0);
+    EXPECT_EQ(std_.WriteResource(h), 0);
+    return h;
+  }
+  MemoryDisk disk;
+  MemoryComponents<StdResFile> std_{disk};
+};
+
+TEST_F(StdTest, GraphicsGoToSpfAndDataToIff) {
+  ASSERT_EQ(std_.CreateFile("chair"), 0);
+  ASSERT_EQ(std_.OpenFile("chair"), 0);
+  for (ResType type : StdResFile::kGraphicsTypes) {
+    EXPECT_FALSE(std_.Allows(0, type));
+    EXPECT_TRUE(std_.Allows(1, type));
+  }
+  EXPECT_EQ(std_.OwnerOf(Add(kSPR2, 128)), std_.GetFile(1));
+  EXPECT_EQ(std_.OwnerOf(Add(kSTR, 128)), std_.GetFile(0));
+  ASSERT_EQ(std_.CloseFile(), 0);
+  EXPECT_NE(disk.Find("chair.spf", kSPR2, 128), nullptr);
+  EXPECT_EQ(disk.Find("chair.iff", kSPR2, 128), nullptr);
+  EXPECT_NE(disk.Find("chair.iff", kSTR, 128), nullptr);
+}
+
+TEST_F(StdTest, OnlyIffMeansNoRules) {
+  disk.files["chair.iff"];
+  ASSERT_EQ(std_.OpenFile("chair"), 0);
+  EXPECT_EQ(std_.CountFiles(), 1);
+  EXPECT_EQ(std_.OwnerOf(Add(kSPR2, 128)), std_.GetFile(0));
+}
+
+}  // namespace
+}  // namespace pixmold
