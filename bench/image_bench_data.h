@@ -39,6 +39,18 @@ inline std::vector<Pixel> MakeRender(int width, int height, int noise, std::uint
   return pixels;
 }
 
+// The worst case for colour lookups: every pixel 24 uniformly random bits.
+inline std::vector<Pixel> MakeUniformNoise(int width, int height, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<Pixel> pixels(static_cast<std::size_t>(width) * height);
+  for (Pixel& p : pixels) {
+    const std::uint32_t bits = rng();
+    p = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits >> 16),
+         255};
+  }
+  return pixels;
+}
+
 inline void PutU16(std::vector<std::uint8_t>& out, int value) {
   out.push_back(static_cast<std::uint8_t>(value));
   out.push_back(static_cast<std::uint8_t>(value >> 8));

@@ -17,21 +17,64 @@ constexpr int kBlueWeight = 1;
 int Distance(int dr, int dg, int db) { return kRedWeight * dr * dr + kGreenWeight * dg * dg + kBlueWeight * db * db; }
 
 // Along one axis, the distance from p to the nearest and to the farthest
-// level of [lo, hi].
-int NearGap(int p, int lo, int hi) { return p < lo ? lo - p : (p > hi ? p - hi : 0); }
-int FarGap(int p, int lo, int hi) { return std::max(std::abs(p - lo), std::abs(hi - p)); }
+// level of [low, low + size - 1].
+int NearGap(int p, int low, int size) { return std::max({low - p, p - (low + size - 1), 0}); }
+int FarGap(int p, int low, int size) { return std::max(p - low, low + size - 1 - p); }
+
+// A distance and an index as one key: the smaller key is the nearer entry,
+// or the lower index of two as near. Distances stay below 7 * 255^2 < 2^19.
+constexpr int kIndexBits = 8;
+std::int32_t Key(std::int32_t distance, std::uint8_t index) { return (distance << kIndexBits) | index; }
+// Above every key, with index bits of 0: the answer when nothing is usable.
+constexpr std::int32_t kNoKey = std::numeric_limits<std::int32_t>::max() & ~0xFF;
 
 }  // namespace
 
 NearestColourIndex::NearestColourIndex(std::span<const PaletteEntry> colours, int first, int last)
-    : fCells(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis, kCellUnbuilt),
-      fAnswers(static_cast<std::uint16_t*>(std::calloc(std::size_t{1} << 24, sizeof(std::uint16_t)))) {
+    : fCoarseCells(std::size_t{kCoarsePerAxis} * kCoarsePerAxis * kCoarsePerAxis, CoarseCell{kCoarseUnbuilt, 0}),
+      fFineCells(std::size_t{kFinePerAxis} * kFinePerAxis * kFinePerAxis, kUnbuilt),
+      fAnswers(kFineColours) {
+  TakeColours(colours, first, last);
+}
+
+void NearestColourIndex::Reset(std::span<const PaletteEntry> colours, int first, int last) {
+  for (std::uint32_t cell : fBuiltCoarse) fCoarseCells[cell] = CoarseCell{kCoarseUnbuilt, 0};
+  for (std::uint32_t cell : fBuiltFine) fFineCells[cell] = kUnbuilt;
+  fBuiltCoarse.clear();
+  fBuiltFine.clear();
+  fCandidates.clear();
+  fAnswers.resize(kFineColours);
+  TakeColours(colours, first, last);
+}
+
+void NearestColourIndex::TakeColours(std::span<const PaletteEntry> colours, int first, int last) {
   XASSERT(first >= 0 && first <= last && static_cast<std::size_t>(last) < colours.size(), "bad usable range");
   first = std::max(first, 0);
   last = std::min(last, static_cast<int>(colours.size()) - 1);
+  fUsable.clear();
   for (int i = first; i <= last; ++i) {
     const PaletteEntry& e = colours[static_cast<std::size_t>(i)];
-    fUsable.push_back({e.red, e.green, e.blue, static_cast<std::uint8_t>(i), 0});
+    fUsable.push_back({e.red, e.green, e.blue, static_cast<std::uint8_t>(i)});
+  }
+
+  constexpr std::size_t kLanes = 8;
+  fStride = (fUsable.size() + kLanes - 1) / kLanes * kLanes;
+  fCoarseNear.resize(3 * kCoarsePerAxis * fStride);
+  fCoarseFar.resize(fCoarseNear.size());
+  if (fUsable.empty()) return;
+  constexpr int kSize = 1 << kCoarseShift;
+  constexpr int kWeights[3] = {kRedWeight, kGreenWeight, kBlueWeight};
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int level = 0; level < kCoarsePerAxis; ++level) {
+      const std::size_t row = (static_cast<std::size_t>(axis) * kCoarsePerAxis + level) * fStride;
+      for (std::size_t i = 0; i < fStride; ++i) {
+        const Candidate& c = fUsable[i < fUsable.size() ? i : 0];
+        const int p = axis == 0 ? c.red : (axis == 1 ? c.green : c.blue);
+        const int nearGap = NearGap(p, level * kSize, kSize), farGap = FarGap(p, level * kSize, kSize);
+        fCoarseNear[row + i] = kWeights[axis] * nearGap * nearGap;
+        fCoarseFar[row + i] = kWeights[axis] * farGap * farGap;
+      }
+    }
   }
 }
 
@@ -52,47 +95,94 @@ std::uint8_t NearestColourIndex::Search(std::span<const PaletteEntry> colours, i
   return static_cast<std::uint8_t>(best);
 }
 
-std::uint8_t NearestColourIndex::SearchCell(std::uint32_t cell, std::uint8_t red, std::uint8_t green,
-                                            std::uint8_t blue) {
-  if (fCells[cell] == kCellUnbuilt) BuildCell(cell);
-  const Candidate* candidate = fPool.data() + (fCells[cell] >> 8);
-  const Candidate* end = candidate + (fCells[cell] & 0xFF);
-  if (candidate == end) return 0;  // only without usable entries, which the palette never asks for
-  // Distance and index as one key: the smaller key is the nearer entry, or
-  // the lower index of two as near, so a branch-free minimum settles ties.
-  int best = std::numeric_limits<int>::max();
-  for (; candidate != end; ++candidate) {
-    // Candidates come nearest-to-the-cell first: once one cannot come as
-    // close as the best so far, neither can any after it, even to tie.
-    if (candidate->cellDistance > (best >> 8)) break;
-    const int d = Distance(candidate->red - red, candidate->green - green, candidate->blue - blue);
-    best = std::min(best, (d << 8) | candidate->index);
+void NearestColourIndex::Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to) {
+  int bound = std::numeric_limits<int>::max();
+  for (const Candidate& c : from) {
+    bound = std::min(bound, Distance(FarGap(c.red, box.redLow, box.size), FarGap(c.green, box.greenLow, box.size),
+                                     FarGap(c.blue, box.blueLow, box.size)));
   }
-  return static_cast<std::uint8_t>(best & 0xFF);
+  // Written without a branch on the outcome, which varies too much to guess.
+  const std::size_t start = to.size();
+  to.resize(start + from.size());
+  std::size_t kept = start;
+  for (const Candidate& c : from) {
+    const int nearest = Distance(NearGap(c.red, box.redLow, box.size), NearGap(c.green, box.greenLow, box.size),
+                                 NearGap(c.blue, box.blueLow, box.size));
+    to[kept] = c;
+    kept += nearest <= bound ? 1 : 0;
+  }
+  to.resize(kept);
 }
 
-void NearestColourIndex::BuildCell(std::uint32_t cell) {
-  const int size = 1 << kCellShift;
-  const int rlo = static_cast<int>(cell >> 10) * size;
-  const int glo = static_cast<int>((cell >> 5) & 31) * size;
-  const int blo = static_cast<int>(cell & 31) * size;
-  const int rhi = rlo + size - 1, ghi = glo + size - 1, bhi = blo + size - 1;
-  int bound = std::numeric_limits<int>::max();
-  for (const Candidate& c : fUsable) {
-    bound = std::min(bound, Distance(FarGap(c.red, rlo, rhi), FarGap(c.green, glo, ghi), FarGap(c.blue, blo, bhi)));
+std::span<const NearestColourIndex::Candidate> NearestColourIndex::CoarseCandidates(std::uint32_t cell) {
+  CoarseCell& coarse = fCoarseCells[cell];
+  if (coarse.start == kCoarseUnbuilt) {
+    // Narrow, over the tables.
+    const std::size_t levels[3] = {cell / (kCoarsePerAxis * kCoarsePerAxis), cell / kCoarsePerAxis % kCoarsePerAxis,
+                                   cell % kCoarsePerAxis};
+    const std::int32_t* nearRows[3];
+    const std::int32_t* farRows[3];
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const std::size_t row = (axis * kCoarsePerAxis + levels[axis]) * fStride;
+      nearRows[axis] = fCoarseNear.data() + row;
+      farRows[axis] = fCoarseFar.data() + row;
+    }
+    std::int32_t bound = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t i = 0; i < fStride; ++i) bound = std::min(bound, farRows[0][i] + farRows[1][i] + farRows[2][i]);
+    const std::size_t start = fCandidates.size();
+    fCandidates.resize(start + fUsable.size());
+    Candidate* out = fCandidates.data() + start;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < fUsable.size(); ++i) {
+      out[kept] = fUsable[i];
+      kept += nearRows[0][i] + nearRows[1][i] + nearRows[2][i] <= bound ? 1 : 0;
+    }
+    fCandidates.resize(start + kept);
+    // At most 256 entries in each of 32768 cells: the start fits in 32 bits.
+    coarse = CoarseCell{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(fCandidates.size() - start)};
+    fBuiltCoarse.push_back(cell);
   }
-  const std::size_t start = fPool.size();
-  for (Candidate c : fUsable) {
-    c.cellDistance = Distance(NearGap(c.red, rlo, rhi), NearGap(c.green, glo, ghi), NearGap(c.blue, blo, bhi));
-    if (c.cellDistance <= bound) fPool.push_back(c);
+  return std::span<const Candidate>(fCandidates).subspan(coarse.start, coarse.count);
+}
+
+std::uint32_t NearestColourIndex::BuildFineCell(std::uint32_t cell) {
+  constexpr int kSize = 1 << kFineShift;
+  const int redLevel = static_cast<int>(cell >> 12), greenLevel = static_cast<int>((cell >> 6) & 63),
+            blueLevel = static_cast<int>(cell & 63);
+  const Box box{redLevel * kSize, greenLevel * kSize, blueLevel * kSize, kSize};
+  constexpr int kPerCoarse = kCoarseShift - kFineShift;
+  const std::uint32_t coarse = static_cast<std::uint32_t>(
+      ((redLevel >> kPerCoarse) * kCoarsePerAxis + (greenLevel >> kPerCoarse)) * kCoarsePerAxis +
+      (blueLevel >> kPerCoarse));
+  fNarrowed.clear();
+  Narrow(CoarseCandidates(coarse), box, fNarrowed);
+
+  // Keys of the cell's colours in red, green, blue order. The distance
+  // separates by axis, so each candidate needs four terms per axis.
+  std::array<std::int32_t, kFineColours> keys;
+  keys.fill(kNoKey);
+  for (const Candidate& c : fNarrowed) {
+    std::array<std::int32_t, kSize> red, green, blue;
+    for (int i = 0; i < kSize; ++i) {
+      red[i] = kRedWeight * (box.redLow + i - c.red) * (box.redLow + i - c.red);
+      green[i] = kGreenWeight * (box.greenLow + i - c.green) * (box.greenLow + i - c.green);
+      blue[i] = kBlueWeight * (box.blueLow + i - c.blue) * (box.blueLow + i - c.blue);
+    }
+    for (int r = 0; r < kSize; ++r) {
+      for (int g = 0; g < kSize; ++g) {
+        const std::int32_t redGreen = red[r] + green[g];
+        std::int32_t* row = &keys[static_cast<std::size_t>((r * kSize + g) * kSize)];
+        for (int b = 0; b < kSize; ++b) row[b] = std::min(row[b], Key(redGreen + blue[b], c.index));
+      }
+    }
   }
-  std::sort(fPool.begin() + static_cast<std::ptrdiff_t>(start), fPool.end(),
-            [](const Candidate& a, const Candidate& b) {
-              return a.cellDistance != b.cellDistance ? a.cellDistance < b.cellDistance : a.index < b.index;
-            });
-  // At most 256 candidates and 32768 cells: start fits in 24 bits.
-  const std::size_t count = fPool.size() - start;
-  fCells[cell] = static_cast<std::uint32_t>(start << 8) | static_cast<std::uint32_t>(count & 0xFF);
+  const std::size_t start = fAnswers.size();
+  fAnswers.resize(start + kFineColours);
+  for (int i = 0; i < kFineColours; ++i) fAnswers[start + i] = static_cast<std::uint8_t>(keys[i] & 0xFF);
+  // 262144 cells of 64 answers: the start fits in 32 bits.
+  fFineCells[cell] = static_cast<std::uint32_t>(start);
+  fBuiltFine.push_back(cell);
+  return static_cast<std::uint32_t>(start);
 }
 
 }  // namespace pixmold

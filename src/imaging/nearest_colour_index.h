@@ -3,28 +3,35 @@
 // distance 2*dr^2 + 4*dg^2 + db^2, the lowest index on ties (an exact match is
 // distance 0, so the first exact match wins, as in the plain search).
 //
-// Rendering maps every pixel of a sheet (often millions) to the palette, and
-// a linear search over ~240 entries per pixel dominated the build. Two layers
-// make it cheap without changing a single result:
-//  - The colour cube is cut into 8x8x8 cells. For each cell, built on first
-//    use, we keep only the entries that can be nearest to some colour in the
-//    cell: U is the smallest over entries of the farthest distance from the
-//    entry to the cell, and an entry whose least distance to the cell is
-//    above U loses to that entry for every colour there (those at exactly U
-//    stay: they may tie). The survivors are sorted by that least distance,
-//    so a search stops at the first that cannot come as close as the best
-//    found, and ties are settled by index explicitly.
-//  - The answer for every 24-bit colour, remembered once found. The table
-//    is 32 MiB of address space taken zeroed from the system, so only the
-//    pages a render touches are ever committed; colours are laid out cell by
-//    cell, so the colours of one noisy surface share a few pages.
-// The object is rebuilt whenever the palette's colours change. It is not
-// thread-safe: lookups fill the cells and the answers.
+// Rendering maps every pixel of a sheet (a million or more) to the palette,
+// and every sheet brings its own palette, so what counts is the time from a
+// new palette to the last pixel of one render. Measured on noisy renders, the
+// costs were the per-pixel search (its branches more than its arithmetic)
+// and setting up per palette, so the index is built lazily, only where a
+// render's colours fall, in two grades of cell, and the lookup itself has
+// no search at all:
+//  - Coarse cells of 8x8x8 colours keep only the entries that can be
+//    nearest to some colour in the cell: U is the smallest over entries of
+//    the farthest distance from the entry to the cell, and an entry whose
+//    least distance to the cell is above U loses to that entry for every
+//    colour there (those at exactly U stay: they may tie).
+//  - Fine cells of 4x4x4 colours narrow their coarse cell's list the same
+//    way (an entry that can win inside the fine cell can win inside the
+//    coarse one, so it is on that list) to two or three entries, and then
+//    answer all 64 of their colours at once: the distance separates by
+//    axis, so that is additions and minimums over small fixed arrays, which
+//    the compiler turns into vector code.
+//  - A lookup is then one load of the fine cell's slot and one of the answer.
+// A render touches a few percent of the fine cells, so answering all colours
+// of a touched cell (only some are asked) is cheaper than searching per pixel.
+//
+// Reset starts over for a new palette but keeps the memory: clearing only
+// the cells the last palette built costs far less than fresh tables.
+// Not thread-safe: lookups build cells.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <span>
 #include <vector>
 
@@ -38,18 +45,15 @@ class NearestColourIndex {
   // non-empty and inside the table.
   NearestColourIndex(std::span<const PaletteEntry> colours, int first, int last);
 
-  std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    const std::uint32_t cell = CellOf(red, green, blue);
-    if (!fAnswers) return SearchCell(cell, red, green, blue);
-    const std::uint32_t slot = (cell << 9) | ((red & 7u) << 6) | ((green & 7u) << 3) | (blue & 7u);
-    std::uint16_t& answer = fAnswers[slot];
-    if (answer == 0) answer = static_cast<std::uint16_t>(SearchCell(cell, red, green, blue) + 1);
-    return static_cast<std::uint8_t>(answer - 1);
-  }
+  // Forgets the answers and takes new colours.
+  void Reset(std::span<const PaletteEntry> colours, int first, int last);
 
-  // The cell search alone, without the remembered answers.
-  std::uint8_t FindInCell(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return SearchCell(CellOf(red, green, blue), red, green, blue);
+  std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint32_t cell = FineCellOf(red, green, blue);
+    std::uint32_t answers = fFineCells[cell];
+    if (answers == kUnbuilt) [[unlikely]] answers = BuildFineCell(cell);
+    return fAnswers[answers + ((red & kFineMask) << (2 * kFineShift)) + ((green & kFineMask) << kFineShift) +
+                    (blue & kFineMask)];
   }
 
   // The reference: a linear search over the usable entries.
@@ -59,27 +63,51 @@ class NearestColourIndex {
  private:
   struct Candidate {
     std::uint8_t red, green, blue, index;
-    int cellDistance;  // the least distance from the entry to any colour of the cell
   };
-  struct FreeMemory {
-    void operator()(std::uint16_t* memory) const { std::free(memory); }
+  struct CoarseCell {
+    std::uint32_t start;  // in fCandidates
+    std::uint32_t count;
   };
-  static constexpr int kCellShift = 3;  // 8 levels of each primary per cell
-  static constexpr int kCellsPerAxis = 256 >> kCellShift;
-  // A cell's candidates: start in the pool << 8 | count (at most 256).
-  static constexpr std::uint32_t kCellUnbuilt = 0xFFFFFFFFu;
+  // The bounds of a cell along the three axes.
+  struct Box {
+    int redLow, greenLow, blueLow, size;
+  };
 
-  static std::uint32_t CellOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return (std::uint32_t{red} >> kCellShift << 10) | (std::uint32_t{green} >> kCellShift << 5) |
-           (std::uint32_t{blue} >> kCellShift);
+  static constexpr int kCoarseShift = 3;  // 8 levels of each primary
+  static constexpr int kCoarsePerAxis = 256 >> kCoarseShift;
+  static constexpr int kFineShift = 2;  // 4 levels of each primary
+  static constexpr int kFinePerAxis = 256 >> kFineShift;
+  static constexpr int kFineMask = (1 << kFineShift) - 1;
+  static constexpr int kFineColours = 1 << (3 * kFineShift);
+  // The first fine cell's answers start past kFineColours, so a fine cell
+  // whose answers start at 0 has none yet.
+  static constexpr std::uint32_t kUnbuilt = 0;
+  static constexpr std::uint32_t kCoarseUnbuilt = 0xFFFFFFFFu;
+
+  static std::uint32_t FineCellOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return (std::uint32_t{red} >> kFineShift << 12) | (std::uint32_t{green} >> kFineShift << 6) |
+           (std::uint32_t{blue} >> kFineShift);
   }
-  std::uint8_t SearchCell(std::uint32_t cell, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-  void BuildCell(std::uint32_t cell);
+  void TakeColours(std::span<const PaletteEntry> colours, int first, int last);
+  // The entries that can be nearest to a colour of the box, out of from.
+  static void Narrow(std::span<const Candidate> from, const Box& box, std::vector<Candidate>& to);
+  std::span<const Candidate> CoarseCandidates(std::uint32_t cell);
+  std::uint32_t BuildFineCell(std::uint32_t cell);
 
   std::vector<Candidate> fUsable;
-  std::vector<std::uint32_t> fCells;
-  std::vector<Candidate> fPool;
-  std::unique_ptr<std::uint16_t[], FreeMemory> fAnswers;  // answer + 1 per colour, 0 when not yet known
+  // Per axis, per coarse level and per usable entry, the weighted square of
+  // the entry's least and greatest gap to the level's range: a coarse cell's
+  // bound and distances are then three additions per entry, in runs the
+  // compiler vectorises. Entries are padded to fStride with copies of the
+  // first, which change no minimum.
+  std::size_t fStride = 0;
+  std::vector<std::int32_t> fCoarseNear, fCoarseFar;
+  std::vector<CoarseCell> fCoarseCells;
+  std::vector<Candidate> fCandidates;  // the coarse cells' lists, one after another
+  std::vector<std::uint32_t> fFineCells;  // where each fine cell's answers start
+  std::vector<std::uint8_t> fAnswers;  // kFineColours per built fine cell
+  std::vector<std::uint32_t> fBuiltCoarse, fBuiltFine;  // what Reset must clear
+  std::vector<Candidate> fNarrowed;  // scratch for the fine cell being built
 };
 
 }  // namespace pixmold

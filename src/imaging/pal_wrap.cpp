@@ -42,7 +42,7 @@ PalWrap::~PalWrap() {
 const std::array<PaletteEntry, 20>& PalWrap::SystemColours() { return kSystemColours; }
 
 void PalWrap::ColoursChanged() {
-  fNearest.reset();
+  fNearestCurrent = false;
   fPacked.clear();
   for (const PaletteEntry& e : fColours) {
     fPacked.push_back((std::uint32_t{e.red} << 16) | (std::uint32_t{e.green} << 8) | e.blue);
@@ -50,8 +50,13 @@ void PalWrap::ColoursChanged() {
 }
 
 void PalWrap::MakeNearestIndex() const {
-  fNearest = std::make_unique<NearestColourIndex>(fColours, GetFirstUsable(),
-                                                  std::min(GetLastUsable(), static_cast<int>(fColours.size()) - 1));
+  const int last = std::min(GetLastUsable(), static_cast<int>(fColours.size()) - 1);
+  if (fNearest) {
+    fNearest->Reset(fColours, GetFirstUsable(), last);
+  } else {
+    fNearest = std::make_unique<NearestColourIndex>(fColours, GetFirstUsable(), last);
+  }
+  fNearestCurrent = true;
 }
 
 void PalWrap::SetFromColours(std::span<const PaletteEntry, kMaxColours> colours, bool systemColours) {

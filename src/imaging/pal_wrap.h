@@ -4,7 +4,7 @@
 // With the system-colour flag the first and last ten entries are the
 // display's reserved colours, so pixels may only map to entries 10..245 (the
 // usable range); without it all 256 are usable. The nearest-colour search
-// answers from a NearestColourIndex that is rebuilt whenever the colours
+// answers from a NearestColourIndex that starts over whenever the colours
 // change; its answers are those of the plain linear search, only faster.
 //
 // A palette without a colour table (cleared, or never loaded) maps a colour
@@ -66,7 +66,7 @@ class PalWrap {
   // The usable index whose colour is nearest (see NearestColourIndex).
   std::uint8_t FindNearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
     if (fColours.empty()) return red;
-    if (!fNearest) MakeNearestIndex();
+    if (!fNearestCurrent) MakeNearestIndex();
     return fNearest->Find(red, green, blue);
   }
   // The first usable index of exactly this colour, else the nearest.
@@ -101,7 +101,10 @@ class PalWrap {
   float mOtherAmbientValue = 0.3f;
   std::vector<std::uint32_t> fPacked;
   std::array<std::array<std::uint8_t, kTypeTableSize>, kPaletteCount> fTypeTables{};
+  // Kept across colour changes (Reset reuses its memory); current once it
+  // has been reset for the present colours.
   mutable std::unique_ptr<NearestColourIndex> fNearest;
+  mutable bool fNearestCurrent = false;
 };
 
 // The one palette of the process. Used by the build's worker thread only.
