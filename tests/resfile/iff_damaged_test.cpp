@@ -193,6 +193,9 @@ struct DamageCase {
   bool byMap;
 };
 
+// Keeps test listings short: the case's description instead of its bytes.
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.what; }
+
 class IFFDamagedMapTest : public IFFDamagedTest, public ::testing::WithParamInterface<DamageCase> {};
 
 TEST_P(IFFDamagedMapTest, OpenFallsBackToTheBlocks) {

@@ -225,6 +225,8 @@ struct FaultCase {
   std::function<Op(const Snapshot&)> operation;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.what; }
+
 Op FirstWith(const Snapshot& model, Op::Kind kind, std::function<bool(const ResValue&)> fits) {
   for (const auto& [key, value] : model) {
     if (!fits(value)) continue;

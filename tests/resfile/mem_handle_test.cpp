@@ -122,6 +122,8 @@ struct OverwriteCase {
   std::ptrdiff_t offset;
 };
 
+void PrintTo(const OverwriteCase& c, std::ostream* os) { *os << c.name; }
+
 class OverwriteTest : public MemHandleTest, public ::testing::WithParamInterface<OverwriteCase> {};
 
 TEST_P(OverwriteTest, DetectedByDumpResizeAndDisposal) {

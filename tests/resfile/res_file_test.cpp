@@ -149,6 +149,8 @@ struct OpenCase {
   bool freshAfterwards;
 };
 
+void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
+
 class OpenWithFlagsTest : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenWithFlagsTest, FollowsTheFlags) {

@@ -1,0 +1,42 @@
+// The --json summary of a build, for scripts: what was written, by type and
+// id, every warning with its markup line, and the fatal error if one ended
+// the build. It is collected from the report observer while the build runs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/report.h"
+#include "resfile/res_types.h"
+
+namespace pixmold::cli {
+
+class BuildSummary {
+ public:
+  // The observer to put into the build request; it must not outlive this.
+  ReportObserver Observer();
+
+  // Writes the summary as one JSON object followed by a line end.
+  void Write(std::ostream& out, std::string_view objectFile, bool dryRun,
+             const std::vector<std::pair<ResType, ResID>>& written) const;
+
+ private:
+  struct Problem {
+    std::string text;
+    std::optional<int> line;
+    bool fileWarning = false;
+  };
+  std::vector<Problem> fWarnings;
+  std::optional<std::string> fFatal;
+};
+
+// A JSON string literal of the text. Markup bytes are not necessarily UTF-8,
+// so bytes above 0x7F are escaped as the Latin-1 characters they would be.
+std::string JsonString(std::string_view text);
+
+}  // namespace pixmold::cli

@@ -1,0 +1,274 @@
+// pixmold build: runs one build request, as the dialog's build button does,
+// with every field of the request available as an option.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/build_inputs.h"
+#include "base/report.h"
+#include "base/xassert.h"
+#include "build/build_args.h"
+#include "build/run_build.h"
+#include "build_summary.h"
+#include "command_registry.h"
+#include "dry_run_copy.h"
+#include "report_view.h"
+
+namespace pixmold::cli {
+namespace {
+
+struct BuildOptions {
+  std::string object;
+  std::string omk;
+  std::string images;
+  std::string data;
+  std::string content;
+  std::string drawGroups;
+  std::string wallStyles;
+  std::string newFrom;
+  std::string newName;
+  bool copierOption = false;
+  std::string wallImages;
+  std::string cutawayImages;
+  std::string floorImages;
+  std::string thumbnails;
+  std::string report;
+  bool sprites = true;
+  bool walls = false;
+  bool wallStyle = false;
+  bool wallPattern = false;
+  bool floors = false;
+  bool water = false;
+  bool paletteImages = false;
+  bool secondPaletteImages = false;
+  bool familyHistory = false;
+  bool sounds = false;
+  bool slots = false;
+  bool sprLists = false;
+  bool attributeStrings = false;
+  bool skillTables = false;
+  bool drawGroupReport = false;
+  bool catalogs = false;
+  bool treeTables = false;
+  bool bitmaps = false;
+  bool dryRun = false;
+  bool quiet = false;
+  bool json = false;
+};
+
+// A usage problem found after parsing: reported and ends the command with 2.
+struct UsageError {
+  std::string message;
+};
+
+std::vector<std::int16_t> ParseIdList(const std::string& text, const char* option) {
+  std::vector<std::int16_t> ids;
+  std::stringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    std::size_t used = 0;
+    long value = 0;
+    try {
+      value = std::stol(item, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != item.size() || value < -32768 || value > 32767) {
+      throw UsageError{std::string(option) + ": \"" + item + "\" is not a resource id (-32768..32767)"};
+    }
+    ids.push_back(static_cast<std::int16_t>(value));
+  }
+  return ids;
+}
+
+void SetPath(PathBuffer& field, const std::string& value, const char* what) {
+  if (value.size() >= PathBuffer::kCapacity) {
+    throw UsageError{std::string(what) + " is longer than " + std::to_string(PathBuffer::kCapacity - 1) +
+                     " characters: " + value};
+  }
+  field = value;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::string_view leaf = PathLeaf(path);
+  return path.substr(0, path.size() - leaf.size());
+}
+
+// Fills the paths of the request the way the dialog would.
+void ResolveInputs(const BuildOptions& options, BuildArgs& args) {
+  std::string object = options.object;
+  std::string omk;
+  std::string images;
+  if (!options.data.empty()) {
+    std::optional<std::string> found = FindObjectFile(options.data, options.object);
+    if (!found) throw UsageError{"no object file named " + options.object + " under " + options.data + "/Objects/"};
+    object = *found;
+    if (!options.content.empty()) {
+      if (auto markup = FindMarkupFor(ScanMarkupFiles(options.content), PathStem(object))) {
+        omk = markup->omkFile;
+        images = markup->imageDirectory;
+      }
+    }
+  } else {
+    if (!options.content.empty()) throw UsageError{"--content needs --data"};
+    omk = DirectoryOf(object) + std::string(PathStem(object)) + ".omk";
+  }
+  if (!options.omk.empty()) omk = options.omk;
+  if (!omk.empty() && images.empty()) images = DirectoryOf(omk);
+  if (!options.images.empty()) images = WithTrailingSeparator(options.images);
+
+  SetPath(args.fObjectFile, object, "object file path");
+  SetPath(args.fOmkFile, omk, "markup file path");
+  SetPath(args.fTgaDirectory, images, "image directory");
+}
+
+void FillRequest(const BuildOptions& options, BuildArgs& args) {
+  ResolveInputs(options, args);
+  SetPath(args.fNewObjectTemplate, options.newFrom, "template path");
+  SetPath(args.fNewObjectName, options.newName, "new object name");
+  args.fCopierOption = options.copierOption ? 1 : 0;
+  SetPath(args.fWallImageDirectory, options.wallImages, "wall image directory");
+  SetPath(args.fCutawayImageDirectory, options.cutawayImages, "cutaway image directory");
+  SetPath(args.fFloorImageDirectory, options.floorImages, "floor image directory");
+  SetPath(args.fThumbnailDirectory, options.thumbnails, "thumbnail directory");
+  if (options.walls && (options.wallStyle || options.wallPattern)) {
+    throw UsageError{"--walls cannot be combined with --wall-style or --wall-pattern"};
+  }
+  args.fMakeSprites = options.sprites;
+  args.fMakeWalls = options.walls;
+  args.fMakeWallStyle = options.wallStyle;
+  args.fMakeWallPattern = options.wallPattern;
+  args.fMakeFloors = options.floors;
+  args.fMakeWater = options.water;
+  args.fMakePaletteImages = options.paletteImages;
+  args.fMakeSecondPaletteImages = options.secondPaletteImages;
+  args.fReadFamilyHistory = options.familyHistory;
+  args.fWriteSounds = options.sounds;
+  args.fWriteSlots = options.slots;
+  args.fWriteSpriteLists = options.sprLists;
+  args.fWriteAttributeStrings = options.attributeStrings;
+  args.fWriteSkillTables = options.skillTables;
+  args.fPrintDrawGroupReport = options.drawGroupReport;
+  args.fWriteCatalogs = options.catalogs;
+  args.fWriteTreeTables = options.treeTables;
+  args.fWriteBitmaps = options.bitmaps;
+  if (!options.drawGroups.empty()) args.drawGroupIds = ParseIdList(options.drawGroups, "--draw-groups");
+  if (!options.wallStyles.empty()) args.wallStyleIds = ParseIdList(options.wallStyles, "--wall-styles");
+}
+
+// Runs the build on a worker thread, as the dialog does, so that a broken
+// invariant anywhere below ends the build with a fatal error.
+int RunOnWorker(BuildArgs& args) {
+  int status = kExitFailed;
+  std::thread worker([&] {
+    ScopedWorkerThread workerScope;
+    args.fRunning = 1;
+    try {
+      status = RunBuild(args) == 0 ? kExitOk : kExitFailed;
+    } catch (const std::exception& error) {
+      ScopedReportTarget report(ReportTarget{args.fReportStream, nullptr, nullptr, args.fObserver});
+      ReportFatal(error.what());
+      status = kExitFailed;
+    }
+    args.fRunning = 0;
+  });
+  worker.join();
+  return status;
+}
+
+int RunBuildCommand(const BuildOptions& options) {
+  BuildArgs args;
+  try {
+    FillRequest(options, args);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "pixmold build: %s\n", error.message.c_str());
+    return kExitUsage;
+  }
+
+  std::ofstream reportFile;
+  if (!options.report.empty()) {
+    reportFile.open(options.report, std::ios::binary | std::ios::trunc);
+    if (!reportFile) {
+      std::fprintf(stderr, "pixmold build: cannot write the report file %s\n", options.report.c_str());
+      return kExitUsage;
+    }
+  }
+  const bool terminal = ReportView::StandardErrorIsTerminal();
+  ReportView view(stderr, terminal && !options.quiet, options.quiet);
+  std::ostream viewStream(&view);
+  args.fReportStream = options.report.empty() ? &viewStream : static_cast<std::ostream*>(&reportFile);
+  if (!options.report.empty()) {
+    reportFile << "***\nArguments:\nObject file = " << args.fObjectFile.View() << "\nOMK File=" << args.fOmkFile.View()
+               << "\nTGA directory=" << args.fTgaDirectory.View() << "\n***\n";
+  }
+
+  BuildSummary summary;
+  args.fObserver = summary.Observer();
+
+  const std::string objectFile(args.fObjectFile.View());
+  std::optional<DryRunCopy> dryRun;
+  if (options.dryRun) {
+    dryRun.emplace(objectFile);
+    SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
+  }
+
+  const int status = RunOnWorker(args);
+  view.Finish();
+  if (options.json) summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);
+  return status;
+}
+
+void Setup(CLI::App& app, int* status) {
+  auto options = std::make_shared<BuildOptions>();
+  CLI::App* cmd = app.add_subcommand("build", "Build an object's sprites, draw groups and data into its resource file");
+  cmd->add_option("object", options->object,
+                  "The object's resource file (with --data: the object's name under DATA/Objects/)")
+      ->required();
+  cmd->add_option("--omk", options->omk, "Markup file (default: OBJECT's base name with .omk, beside it)");
+  cmd->add_option("--images", options->images, "Directory of the rendered images (default: the markup's folder)");
+  cmd->add_option("--data", options->data, "Data tree: find the object file under DATA/Objects/ as the dialog does");
+  cmd->add_option("--content", options->content, "Content tree: find the markup under CONTENT/Sprites/");
+  cmd->add_option("--draw-groups", options->drawGroups, "Write only these draw groups, e.g. 100,101");
+  cmd->add_option("--wall-styles", options->wallStyles, "Generate only these wall styles, e.g. 300");
+  cmd->add_option("--new-from", options->newFrom, "Make the object file anew from this template first");
+  cmd->add_option("--name", options->newName, "Name of the new object (with --new-from)");
+  cmd->add_flag("--clear-entry-points", options->copierOption, "Clear the entry points of the new object's definitions (with --new-from)");
+  cmd->add_option("--wall-images", options->wallImages, "Images of the wall passes");
+  cmd->add_option("--cutaway-images", options->cutawayImages, "Cutaway images of the wall passes");
+  cmd->add_option("--floor-images", options->floorImages, "Images of the floor pass");
+  cmd->add_option("--thumbnails", options->thumbnails, "Thumbnail directory of the catalog pass");
+  cmd->add_flag("--sprites,!--no-sprites", options->sprites, "Render sprites and write draw groups (default on)");
+  cmd->add_flag("--walls", options->walls, "Generate walls");
+  cmd->add_flag("--wall-style", options->wallStyle, "Generate the wall style of the wall images");
+  cmd->add_flag("--wall-pattern", options->wallPattern, "Generate the wall pattern of the wall images");
+  cmd->add_flag("--floors", options->floors, "Generate floors");
+  cmd->add_flag("--water", options->water, "Generate water");
+  cmd->add_flag("--palette-images", options->paletteImages, "Write the first set of palette images");
+  cmd->add_flag("--second-palette-images", options->secondPaletteImages, "Write the second set of palette images");
+  cmd->add_flag("--family-history", options->familyHistory, "Read the family history of the object file");
+  cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
+  cmd->add_flag("--slots", options->slots, "Write the slots tags");
+  cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
+  cmd->add_flag("--attribute-strings", options->attributeStrings, "Write the attributes tags");
+  cmd->add_flag("--skill-tables", options->skillTables, "Write the skill table tag");
+  cmd->add_flag("--draw-group-report", options->drawGroupReport, "Print the draw group report on standard output");
+  cmd->add_flag("--catalogs", options->catalogs, "Write the catalog tags");
+  cmd->add_flag("--tree-tables", options->treeTables, "Write the ttab tags");
+  cmd->add_flag("--bitmaps", options->bitmaps, "Write the bmpfile tags");
+  cmd->add_option("--report", options->report, "Write the report to this file (default: standard error)");
+  cmd->add_flag("--dry-run", options->dryRun, "Run every step against a copy of the object file; change nothing");
+  cmd->add_flag("-q,--quiet", options->quiet, "Report only warnings and the fatal error");
+  cmd->add_flag("--json", options->json, "Print a JSON summary on standard output at the end");
+  cmd->callback([options, status] { *status = RunBuildCommand(*options); });
+}
+
+RegisterCommand reg(10, Setup);
+
+}  // namespace
+}  // namespace pixmold::cli

@@ -1,0 +1,67 @@
+// pixmold objects FILE: the master objects of an object file, each with the
+// ids text the dialog shows for it (resource id, GUID, catalog id, and the
+// draw groups and wall styles a build of it writes).
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/object_ids.h"
+#include "base/terminate.h"
+#include "base/xassert.h"
+#include "command_registry.h"
+#include "resfile/obj_res_file.h"
+
+namespace pixmold::cli {
+namespace {
+
+// The dialog's text uses "\r\n"; a terminal wants "\n".
+std::string WithLineFeeds(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+int RunObjects(const std::string& path) {
+  ObjResFile file;
+  const ResErr err = file.OpenFile(CTGString(path));
+  if (err != res_error::kNone) {
+    std::cerr << "pixmold objects: cannot open " << path << ": " << ResErrText(err) << " (" << err << ")\n";
+    return kExitUsage;
+  }
+  try {
+    ScopedWorkerThread worker;
+    bool first = true;
+    for (const MasterObject& master : ListMasterObjects(file)) {
+      const ObjectIds ids = CollectObjectIds(file, master.id);
+      std::cout << (first ? "" : "\n") << master.name << "\n" << WithLineFeeds(ids.text);
+      first = false;
+    }
+    file.CloseFile();
+  } catch (const Terminate& fatal) {
+    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    return kExitFailed;
+  }
+  std::cout.flush();
+  return kExitOk;
+}
+
+RegisterCommand reg(20, [](CLI::App& app, int* status) {
+  auto path = std::make_shared<std::string>();
+  CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
+  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")
+      ->required();
+  cmd->footer(
+      "Output, per master object (a single-tile object or the master of a multi-tile group), a blank\n"
+      "line between objects:\n"
+      "  NAME\n  res id : ID\n  guid : GUID\n  catalog id : ID\n  dg ID   (one line per draw group, ascending)\n"
+      "  ws ID   (one line per wall style)\n"
+      "A multi-tile master lists the draw groups and wall styles of every part of its group.\n"
+      "Exit status: 0 listed, 1 a damaged definition ended the listing, 2 the file cannot be opened.");
+  cmd->callback([path, status] { *status = RunObjects(*path); });
+});
+
+}  // namespace
+}  // namespace pixmold::cli

@@ -1,0 +1,174 @@
+// pixmold preview FILE TYPE ID -o DIR: decodes every frame of a stored SPR2
+// or SPR# sprite list into PNG files, so an artist can see what a build
+// wrote without the game. The file opens as the resource commands open
+// theirs: a container file, a directory of loose resources or an object.
+// Frames are coloured with the PALT the list names, else the PALT of the
+// list's own id, else a grey ramp; clear pixels are transparent. With
+// --channels each frame's depth and alpha channels are written beside it as
+// greyscale images.
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command_registry.h"
+#include "imaging/palette_resource.h"
+#include "imaging/sprite_preview.h"
+#include "png_writer.h"
+#include "resfile/handle_owner.h"
+#include "res_target.h"
+#include "resfile/res_file.h"
+
+namespace pixmold::cli {
+namespace {
+
+constexpr ResType kPaletteType = MakeResType("PALT");
+
+struct PreviewOptions {
+  std::string file;
+  std::string type;
+  int id = 0;
+  std::string outDir;
+  bool channels = false;
+  std::optional<int> palette;
+  bool quiet = false;
+};
+
+// A copy of a resource's bytes, or nothing when the file has no such
+// resource. The handle goes back to the file at once.
+std::optional<std::vector<std::uint8_t>> CopyResource(iResFile& file, ResType type, ResID id) {
+  MHandle h = file.GetResource(type, id, nullptr);
+  if (h == nullptr) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  {
+    HandleLock lock(h);
+    if (lock.Data() != nullptr) bytes.assign(lock.Data(), lock.Data() + lock.Size());
+  }
+  file.ReleaseAndDispose(h);
+  return bytes;
+}
+
+std::optional<PreviewPalette> LoadPalette(iResFile& file, int id) {
+  if (id < INT16_MIN || id > INT16_MAX) return std::nullopt;
+  auto bytes = CopyResource(file, kPaletteType, static_cast<ResID>(id));
+  if (!bytes) return std::nullopt;
+  auto resource = DecodePaletteResource(*bytes);
+  if (!resource || resource->mVersion != kPaletteResourceVersion || resource->mCount == 0) return std::nullopt;
+  return PaletteFromResource(*resource);
+}
+
+// The palette the frames are shown in, and a line saying which it is.
+PreviewPalette ChoosePalette(iResFile& file, const PreviewOptions& options, const PreviewList& list,
+                             std::string& which) {
+  std::vector<int> candidates;
+  if (options.palette) {
+    candidates.push_back(*options.palette);
+  } else {
+    if (list.paletteId >= 0) candidates.push_back(list.paletteId);
+    if (options.id != list.paletteId) candidates.push_back(options.id);
+  }
+  for (int id : candidates) {
+    if (auto palette = LoadPalette(file, id)) {
+      which = "PALT " + std::to_string(id);
+      return *palette;
+    }
+  }
+  which = "a grey ramp (no usable PALT";
+  for (std::size_t i = 0; i < candidates.size(); ++i) which += (i ? " or " : " ") + std::to_string(candidates[i]);
+  which += ")";
+  return GreyRampPalette();
+}
+
+int WriteFrames(iResFile& file, ResType type, const PreviewOptions& options) {
+  const char* kName = "pixmold preview: ";
+  const auto id = static_cast<ResID>(options.id);
+  auto bytes = CopyResource(file, type, id);
+  if (!bytes) {
+    std::cerr << kName << options.file << " holds no " << options.type << " " << options.id << "\n";
+    return kExitFailed;
+  }
+  PreviewList list;
+  const SpriteDecodeStatus status = DecodePreviewList(type, *bytes, list);
+  if (!status.Ok()) {
+    std::cerr << kName << options.type << " " << options.id << " cannot be decoded: " << status.error << " (at byte "
+              << status.offset << ")\n";
+    return kExitFailed;
+  }
+  std::string which;
+  const PreviewPalette palette = ChoosePalette(file, options, list, which);
+  if (!options.quiet) std::cerr << kName << "colours from " << which << "\n";
+
+  std::error_code ec;
+  std::filesystem::create_directories(options.outDir, ec);
+  if (ec) {
+    std::cerr << kName << "cannot create " << options.outDir << ": " << ec.message() << "\n";
+    return kExitFailed;
+  }
+  const std::filesystem::path dir(options.outDir);
+  auto write = [&](const std::string& name, const PreviewImage& image) {
+    const std::string path = (dir / name).string();
+    const std::string problem = WritePng(path, image);
+    if (!problem.empty()) {
+      std::cerr << kName << "cannot write " << path << ": " << problem << "\n";
+      return false;
+    }
+    if (!options.quiet) std::cout << path << "\n";
+    return true;
+  };
+  for (std::size_t i = 0; i < list.frames.size(); ++i) {
+    const PreviewFrame& frame = list.frames[i];
+    const std::string stem = PreviewFileStem(type, id, i);
+    if (!write(stem + ".png", ColourImage(frame.pixels, palette))) return kExitFailed;
+    if (!options.channels) continue;
+    if (frame.hasDepth && !write(stem + "_depth.png", DepthImage(frame.pixels))) return kExitFailed;
+    if (frame.hasAlpha && !write(stem + "_alpha.png", AlphaImage(frame.pixels))) return kExitFailed;
+  }
+  std::cout.flush();
+  return kExitOk;
+}
+
+int RunPreview(const PreviewOptions& options) {
+  const char* kName = "pixmold preview: ";
+  const auto type = ParseResType(options.type);
+  if (!type || (*type != kSprite2Type && *type != kSpriteType)) {
+    std::cerr << kName << "TYPE must be SPR2 or SPR#, not \"" << options.type << "\"\n";
+    return kExitUsage;
+  }
+  int openStatus = kExitOk;
+  std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
+  if (!target) return openStatus;
+  const int status = WriteFrames(*target->file, *type, options);
+  const int closeStatus = CloseTarget("preview", *target);
+  return status != kExitOk ? status : closeStatus;
+}
+
+RegisterCommand reg(40, [](CLI::App& app, int* status) {
+  auto options = std::make_shared<PreviewOptions>();
+  CLI::App* cmd = app.add_subcommand("preview", "Write the frames of a stored SPR2 or SPR# sprite list as PNG files");
+  cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
+  cmd->add_option("type", options->type, "The list's type: SPR2 or SPR#")->required();
+  cmd->add_option("id", options->id, "The list's resource id")->required()->check(CLI::Range(-32768, 32767));
+  cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")
+      ->required();
+  cmd->add_flag("--channels", options->channels, "Also write each frame's depth and alpha channels");
+  cmd->add_option("--palette", options->palette, "Colour with this PALT id instead of the list's")
+      ->check(CLI::Range(-32768, 32767));
+  cmd->add_flag("-q,--quiet", options->quiet, "Do not list the files written");
+  cmd->footer(
+      "Output: DIR/TYPE_ID_frameNNN.png for each frame (SPR2_100_frame003.png), in red, green, blue\n"
+      "and alpha; clear pixels are transparent. Colours come from --palette, else the PALT the list\n"
+      "names, else the PALT with the list's own id, else a grey ramp (index i as grey i). With\n"
+      "--channels, frames that store depth also get TYPE_ID_frameNNN_depth.png (255 = nothing there)\n"
+      "and frames that store alpha TYPE_ID_frameNNN_alpha.png (0 clear .. 255 opaque), both greyscale.\n"
+      "An SPR# list of version 503 shows its colour frames, its second half being their depth.\n"
+      "An empty frame is written as one transparent pixel. The paths written go to standard output.\n"
+      "Exit status: 0 written; 1 no such list, it cannot be decoded, the resource file is damaged or\n"
+      "a file cannot be written; 2 usage error or no such resource file or object.");
+  cmd->callback([options, status] { *status = RunPreview(*options); });
+});
+
+}  // namespace
+}  // namespace pixmold::cli

@@ -1,0 +1,43 @@
+// How the command line shows a build's report on standard error. The report
+// text arrives as it is written; this buffer splits it into lines and:
+//  - on a terminal (unless quiet), draws progress lines ("Generating...",
+//    "Rendering...", "Compressing...") in place on one line, as a status
+//    line, and lets every other line scroll above it;
+//  - when quiet, keeps only warnings and fatal errors;
+//  - otherwise passes the report through unchanged.
+#pragma once
+
+#include <cstdio>
+#include <streambuf>
+#include <string>
+
+namespace pixmold::cli {
+
+class ReportView : public std::streambuf {
+ public:
+  ReportView(std::FILE* out, bool progress, bool quiet) : fOut(out), fProgress(progress), fQuiet(quiet) {}
+  ~ReportView() override;
+
+  // Clears the status line and writes out a line cut short.
+  void Finish();
+
+  // True when standard error is a terminal that can redraw a line.
+  static bool StandardErrorIsTerminal();
+
+ protected:
+  int_type overflow(int_type c) override;
+  std::streamsize xsputn(const char* text, std::streamsize count) override;
+
+ private:
+  void Line(const std::string& line);
+  void ClearStatus();
+
+  std::FILE* fOut;
+  bool fProgress;
+  bool fQuiet;
+  bool fStatusShown = false;
+  bool fKeepNext = false;  // the warning line that follows a "file:" line
+  std::string fPending;
+};
+
+}  // namespace pixmold::cli

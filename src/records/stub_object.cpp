@@ -1,0 +1,124 @@
+#include "records/stub_object.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+#include "base/xassert.h"
+#include "records/obj_definition.h"
+#include "records/obj_fn_table.h"
+#include "resfile/handle_owner.h"
+#include "records/object_file.h"
+#include "resfile/string_set.h"
+
+namespace pixmold {
+namespace {
+
+constexpr ResType kObjectDefinitionType = MakeResType("OBJD");
+constexpr ResType kStringListType = MakeResType("STR#");
+
+// Gives a copied definition its fresh GUID, keeping the old one.
+void Regenerate(MHandle definition, bool clearEntryPoints) {
+  ObjDefinition::Normalise(definition);
+  HandleLock lock(definition);
+  if (lock.Size() != ObjDefinition::kSize) return;
+  ObjDefinition def(lock.Bytes());
+  def.SetTemplateGuid(def.Guid());
+  def.SetGuid(StubObject::NewGuid());
+  if (clearEntryPoints) def.ClearEntryPoints();
+}
+
+bool IsMasterDefinition(MHandle definition) {
+  HandleLock lock(definition);
+  return lock.Size() == ObjDefinition::kSize && ObjDefinition(lock.Bytes()).IsMaster();
+}
+
+}  // namespace
+
+std::uint32_t StubObject::NewGuid() {
+  const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+  const auto seconds = static_cast<std::uint32_t>(std::time(nullptr));
+  return (static_cast<std::uint32_t>(ticks) << 16) ^ seconds ^ static_cast<std::uint32_t>(std::rand());
+}
+
+ResErr StubObject::Copy(std::string_view templatePath, std::string_view destinationPath) {
+  std::unique_ptr<StdResFile> source = NewObjectFile();
+  ResErr err = source->OpenFile(CTGString(templatePath));
+  if (err != 0) return err;
+  std::unique_ptr<StdResFile> destination = NewObjectFile();
+  err = destination->CreateFile(CTGString(destinationPath));
+  if (err != 0) return err;
+  err = destination->OpenFile(CTGString(destinationPath));
+  if (err != 0) return err;
+
+  const std::int32_t types = source->CountTypes();
+  for (std::int32_t t = 1; t <= types; ++t) {
+    const ResType type = source->GetIndType(t);
+    const std::int32_t count = source->CountResources(type);
+    for (std::int32_t i = 1; i <= count; ++i) {
+      err = CopyResource(*source, *destination, type, i);
+      if (err != 0) return err;
+    }
+  }
+  return destination->CloseFile();
+}
+
+ResErr StubObject::CopyResource(iResFile& source, iResFile& destination, ResType type, std::int32_t index) {
+  MHandle handle = source.GetIndResource(type, index, nullptr);
+  if (handle == nullptr) {
+    XASSERT(source.GetError() != 0, "no error returned");
+    return source.GetError();
+  }
+  ResID id = 0;
+  source.GetResID(handle, id);
+  CTGString name;
+  source.GetResName(handle, name);
+  const bool native = source.IsResourceNative(handle);
+  source.ReleaseResource(handle);
+  OwnedHandle owned(handle);
+
+  if (type == kTextListType) {
+    StringSet stored;
+    stored.LoadSTR(&source, id, true);
+    StringSet copy;
+    copy.Assign(stored);
+    return copy.SaveSTR(&destination, id);
+  }
+
+  if (type == kObjectDefinitionType) {
+    Regenerate(owned.Get(), fClearEntryPoints);
+    if (!fNewName.empty() && IsMasterDefinition(owned.Get())) name = CTGString(fNewName);
+  }
+  MHandle added = owned.Release();
+  ResErr err = destination.AddResource(added, type, id, name, native);
+  if (err != 0) {
+    DisposeHandle(added);
+    return err;
+  }
+  return destination.WriteResource(added);
+}
+
+ResErr StubObject::CloneDefinition(iResFile& file, ResID id, std::string_view newName) {
+  if (!file.IsWritable()) return -1;
+  MHandle definition = file.GetResource(kObjectDefinitionType, id, nullptr);
+  if (definition == nullptr) {
+    const ResErr err = file.GetError();
+    XASSERT(err != 0, "error not set");
+    return err;
+  }
+  file.ReleaseResource(definition);
+  const ResID newId = file.UniqueID(kObjectDefinitionType);
+  Regenerate(definition, false);
+  ResErr err = file.AddResource(definition, kObjectDefinitionType, newId, CTGString(newName), true);
+  if (err != 0) {
+    DisposeHandle(definition);
+    return err;
+  }
+  ObjFnTable table;
+  if (table.Read(file, id) == 0) return table.Write(file, newId);
+  return 0;
+}
+
+}  // namespace pixmold

@@ -1,0 +1,49 @@
+// Making a new object from a template object file, and duplicating one
+// definition inside a file. A copied definition is a new object to the game,
+// so it gets a fresh GUID (the old one is kept as its template GUID).
+//
+// The copier's option clears the entry points of the copied definitions (the
+// new object then runs the behaviour its own tree tables will name), and a
+// new name, when given, replaces the name of each copied master definition;
+// the parts of a multi-tile object keep theirs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+class iResFile;
+
+class StubObject {
+ public:
+  // The type code 'cst' and a zero byte: text string lists the copier
+  // rewrites as STR# instead of copying their bytes.
+  static constexpr ResType kTextListType = 0x63737400;
+
+  void SetClearEntryPoints(bool on) { fClearEntryPoints = on; }
+  void SetNewName(std::string_view name) { fNewName = name; }
+
+  // Copies every resource of the template file into a new object file at the
+  // destination path; 0 or the resource layer's error code.
+  ResErr Copy(std::string_view templatePath, std::string_view destinationPath);
+
+  // Duplicates definition `id` of the file under a fresh id and GUID with the
+  // new name, and copies its function table; -1 when the file cannot be
+  // written, otherwise 0 or the file's error code.
+  static ResErr CloneDefinition(iResFile& file, ResID id, std::string_view newName);
+
+  // (milliseconds << 16) ^ seconds ^ a pseudo-random number.
+  static std::uint32_t NewGuid();
+
+ private:
+  ResErr CopyResource(iResFile& source, iResFile& destination, ResType type, std::int32_t index);
+
+  bool fClearEntryPoints = false;
+  std::string fNewName;
+};
+
+}  // namespace pixmold

@@ -1,0 +1,79 @@
+#include "object_file_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "records/object_file.h"
+#include "resfile/handle_owner.h"
+
+namespace pixmold::testing {
+
+void WriteObjectFile(const std::string& path, const std::vector<StoredResource>& resources) {
+  std::filesystem::remove(path);
+  IFFResFile2 file;
+  ASSERT_EQ(file.CreateFile(CTGString(path)), 0) << path;
+  ASSERT_EQ(file.OpenFile(CTGString(path)), 0) << path;
+  for (const StoredResource& resource : resources) {
+    MHandle handle = NewHandle(static_cast<std::uint32_t>(resource.bytes.size()));
+    {
+      HandleLock lock(handle);
+      std::copy(resource.bytes.begin(), resource.bytes.end(), lock.Data());
+    }
+    ASSERT_EQ(file.AddResource(handle, resource.type, resource.id, CTGString(resource.name), true), 0);
+    ASSERT_EQ(file.WriteResource(handle), 0);
+  }
+  ASSERT_EQ(file.CloseFile(), 0);
+}
+
+std::vector<StoredResource> ReadObjectFile(const std::string& path) {
+  std::vector<StoredResource> resources;
+  // Both parts, as the build opens them: draw groups land in the ".spf" part.
+  std::unique_ptr<StdResFile> object = NewObjectFile();
+  iResFile& file = *object;
+  if (file.OpenFile(CTGString(path)) != 0) return resources;
+  for (std::int32_t t = 1; t <= file.CountTypes(); ++t) {
+    const ResType type = file.GetIndType(t);
+    for (std::int32_t i = 1; i <= file.CountResources(type); ++i) {
+      MHandle handle = file.GetIndResource(type, i, nullptr);
+      if (handle == nullptr) continue;
+      StoredResource resource;
+      resource.type = type;
+      file.GetResID(handle, resource.id);
+      CTGString name;
+      file.GetResName(handle, name);
+      resource.name = name.Str();
+      {
+        HandleLock lock(handle);
+        resource.bytes.assign(lock.Data(), lock.Data() + lock.Size());
+      }
+      file.ReleaseAndDispose(handle);
+      resources.push_back(std::move(resource));
+    }
+  }
+  file.CloseFile();
+  return resources;
+}
+
+const StoredResource* FindResource(const std::vector<StoredResource>& resources, ResType type, ResID id) {
+  for (const StoredResource& resource : resources) {
+    if (resource.type == type && resource.id == id) return &resource;
+  }
+  return nullptr;
+}
+
+ReadOnlyFiles::ReadOnlyFiles(std::string leaf)
+    : FileSystemDecorator(CTGFileManager::Get().Files()), fLeaf(std::move(leaf)) {
+  fPrevious = &CTGFileManager::Get().SetFileSystem(*this);
+}
+
+ReadOnlyFiles::~ReadOnlyFiles() { CTGFileManager::Get().SetFileSystem(*fPrevious); }
+
+FileHandle ReadOnlyFiles::Open(const std::string& path, OpenMode mode) {
+  const bool matches = path.size() >= fLeaf.size() && path.compare(path.size() - fLeaf.size(), fLeaf.size(), fLeaf) == 0;
+  if (matches && mode != OpenMode::kRead) return kNoFile;
+  return FileSystemDecorator::Open(path, mode);
+}
+
+}  // namespace pixmold::testing
