@@ -215,6 +215,11 @@ int RunBuildCommand(const BuildOptions& options) {
   std::optional<DryRunCopy> dryRun;
   if (options.dryRun) {
     dryRun.emplace(objectFile);
+    if (dryRun->CopyPath().empty()) {
+      std::fprintf(stderr, "pixmold build: --dry-run cannot make a scratch copy in %s\n",
+                   std::filesystem::temp_directory_path().c_str());
+      return kExitFailed;
+    }
     SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
   }
 

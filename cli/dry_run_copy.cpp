@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 DryRunCopy::DryRunCopy(const std::string& objectFile) {
   std::string pattern = (fs::temp_directory_path() / "pixmold-dry-run-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {
-    fCopyPath = objectFile;  // nothing to copy into: the build then fails to open it in place
-    return;
+    return;  // no copy: CopyPath() stays empty and the command refuses to run
   }
   fDirectory = pattern;
 

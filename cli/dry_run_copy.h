@@ -17,7 +17,8 @@ class DryRunCopy {
   DryRunCopy(const DryRunCopy&) = delete;
   DryRunCopy& operator=(const DryRunCopy&) = delete;
 
-  // The object file path inside the copy.
+  // The object file path inside the copy; empty when no scratch directory
+  // could be made, since building in place would not be a dry run.
   const std::string& CopyPath() const { return fCopyPath; }
 
  private:

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 #include "command_registry.h"
 
@@ -32,6 +33,11 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     int code = app.exit(error);
     return code == 0 ? kExitOk : kExitUsage;
+  } catch (const std::exception& error) {
+    // A system failure outside any build (no temporary directory, memory):
+    // one clear line instead of an abort.
+    std::fprintf(stderr, "pixmold: %s\n", error.what());
+    return kExitFailed;
   }
   return status;
 }
