@@ -11,6 +11,7 @@
 
 #include "command_registry.h"
 #include "res_target.h"
+#include "resource_address.h"
 #include "resfile/handle_owner.h"
 
 namespace pixmold::cli {
@@ -19,12 +20,8 @@ namespace {
 // Far above any resource of the pipeline; a larger input is a mistake.
 constexpr std::size_t kMaxInput = 256u << 20;
 
-struct AddOptions {
-  std::string file;
-  std::string type;
-  int id = 0;
+struct AddOptions : ResourceAddress {
   std::string name;
-  int variant = 0;
   bool create = false;
 };
 
@@ -39,11 +36,8 @@ bool ReadInput(std::vector<std::uint8_t>& bytes) {
 }
 
 int RunAdd(const AddOptions& options) {
-  auto type = ParseTypeArgument(options.type);
-  if (!type) {
-    std::cerr << "pixmold add: a type is four characters (\\xHH for any byte): " << options.type << "\n";
-    return kExitUsage;
-  }
+  auto type = options.ParsedType("add");
+  if (!type) return kExitUsage;
   std::vector<std::uint8_t> bytes;
   if (!ReadInput(bytes)) {
     std::cerr << "pixmold add: cannot read standard input, or it holds more than " << (kMaxInput >> 20)
@@ -54,7 +48,7 @@ int RunAdd(const AddOptions& options) {
   auto target = OpenTarget("add", options.file, options.create, &status);
   if (!target) return status;
   iResFile& file = *target->file;
-  std::string what = FormatType(*type) + " " + std::to_string(options.id);
+  std::string what = options.Describe(*type);
   auto variant = static_cast<std::uint8_t>(options.variant);
   if (variant != 0 && !target->HasVariants()) {
     file.CloseFile();
@@ -94,13 +88,8 @@ int RunAdd(const AddOptions& options) {
 RegisterCommand reg(42, [](CLI::App& app, int* status) {
   auto options = std::make_shared<AddOptions>();
   CLI::App* cmd = app.add_subcommand("add", "Add or replace a resource with the bytes on standard input");
-  cmd->add_option("file", options->file, "A resource file or an object base name")->required();
-  cmd->add_option("type", options->type, "Four-character type, e.g. SPR2, STR#, BMP_ (\\xHH for any byte)")
-      ->required();
-  cmd->add_option("id", options->id, "Resource id")->required()->check(CLI::Range(-32768, 32767));
+  AddResourceAddressOptions(*cmd, *options, "A resource file or an object base name");
   cmd->add_option("--name", options->name, "Resource name (at most 63 characters in the second container version)");
-  cmd->add_option("--variant", options->variant, "Variant byte (files of the second container version)")
-      ->check(CLI::Range(0, 255));
   cmd->add_flag("--create", options->create,
                 "Create FILE when it does not exist: a container when it ends in .iff or .spf,\n"
                 "otherwise an object (FILE.iff, FILE.spf and FILE.dir)");

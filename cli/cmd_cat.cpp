@@ -8,24 +8,15 @@
 
 #include "command_registry.h"
 #include "res_target.h"
+#include "resource_address.h"
 #include "resfile/handle_owner.h"
 
 namespace pixmold::cli {
 namespace {
 
-struct CatOptions {
-  std::string file;
-  std::string type;
-  int id = 0;
-  int variant = 0;
-};
-
-int RunCat(const CatOptions& options) {
-  auto type = ParseTypeArgument(options.type);
-  if (!type) {
-    std::cerr << "pixmold cat: a type is four characters (\\xHH for any byte): " << options.type << "\n";
-    return kExitUsage;
-  }
+int RunCat(const ResourceAddress& options) {
+  auto type = options.ParsedType("cat");
+  if (!type) return kExitUsage;
   int status = kExitOk;
   auto target = OpenTarget("cat", options.file, false, &status);
   if (!target) return status;
@@ -35,7 +26,7 @@ int RunCat(const CatOptions& options) {
   if (!h) {
     ResErr err = file.GetError();
     file.CloseFile();
-    return ReportResErr("cat", FormatType(*type) + " " + std::to_string(id), err);
+    return ReportResErr("cat", options.Describe(*type), err);
   }
   {
     HandleLock lock(h);
@@ -51,15 +42,9 @@ int RunCat(const CatOptions& options) {
 }
 
 RegisterCommand reg(41, [](CLI::App& app, int* status) {
-  auto options = std::make_shared<CatOptions>();
+  auto options = std::make_shared<ResourceAddress>();
   CLI::App* cmd = app.add_subcommand("cat", "Write a resource's bytes to standard output");
-  cmd->add_option("file", options->file, "A resource file, a directory of loose resources, or an object base name")
-      ->required();
-  cmd->add_option("type", options->type, "Four-character type, e.g. SPR2, STR#, BMP_ (\\xHH for any byte)")
-      ->required();
-  cmd->add_option("id", options->id, "Resource id")->required()->check(CLI::Range(-32768, 32767));
-  cmd->add_option("--variant", options->variant, "Variant byte (files of the second container version)")
-      ->check(CLI::Range(0, 255));
+  AddResourceAddressOptions(*cmd, *options, "A resource file, a directory of loose resources, or an object base name");
   cmd->footer(
       "Exit status: 0 written, 1 the resource is missing or the file cannot be read (the resource\n"
       "layer's error code and message on standard error), 2 usage error or no such file or object.");
