@@ -5,13 +5,13 @@
 namespace pixmold {
 namespace {
 
-// The hooks are installed by a static initialiser of the string-set code,
-// which may run before this file's own: function-local objects are built on
-// first use, so an installed hook can never be reset by a later initialiser.
+// Defaults named here rather than installed by a static initialiser of the
+// string-set code: a static library drops an object file nothing refers to,
+// and its initialiser with it.
 struct Hooks {
   std::mutex mutex;
-  StringListLoader loader;
-  ReconStringTableFactory factory;
+  StringListLoader loader = LoadStringSetValues;
+  ReconStringTableFactory factory = MakeStringSetTable;
 };
 
 Hooks& TheHooks() {

@@ -1,9 +1,10 @@
 // Where the resource layer meets string sets. Resource files and Recon
 // streams need string sets (GetIndString reads a STR# set; a Recon stream may
 // keep its strings in a set of their own), but string sets are themselves
-// read and written through resource files. The string-set code installs
-// these two hooks; until it does, GetIndString yields empty strings and a
-// Recon stream's string table holds nothing.
+// read and written through resource files. Both go through replaceable
+// hooks that start out as the string-set implementations below (tests put
+// their own in); an empty hook makes GetIndString yield empty strings and a
+// Recon stream's string table hold nothing.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,7 @@ class iResFile;
 using StringListLoader = std::function<ResErr(iResFile& file, ResID id, std::vector<std::string>& values)>;
 
 // Installs the loader and returns the previous one (empty: none).
+// The default is LoadStringSetValues.
 StringListLoader SetStringListLoader(StringListLoader loader);
 StringListLoader CurrentStringListLoader();
 
@@ -45,7 +47,12 @@ class ReconStringTable {
 using ReconStringTableFactory =
     std::function<std::unique_ptr<ReconStringTable>(iResFile& file, ResType type, ResID id)>;
 
+// The default is MakeStringSetTable.
 ReconStringTableFactory SetReconStringTableFactory(ReconStringTableFactory factory);
 std::unique_ptr<ReconStringTable> MakeReconStringTable(iResFile& file, ResType type, ResID id);
+
+// The string-set implementations (in string_set_file.cpp).
+ResErr LoadStringSetValues(iResFile& file, ResID id, std::vector<std::string>& values);
+std::unique_ptr<ReconStringTable> MakeStringSetTable(iResFile& file, ResType type, ResID id);
 
 }  // namespace pixmold

@@ -1,6 +1,5 @@
-// String sets bound to a resource file: load, merge-save, and the two hooks
-// through which resource files (GetIndString) and Recon streams (string
-// tables) reach string sets without depending on them.
+// String sets bound to a resource file: load, merge-save, and what resource
+// files (GetIndString) and Recon streams (string tables) use of them.
 #include <cstring>
 #include <memory>
 
@@ -35,7 +34,9 @@ class StringSetTable : public ReconStringTable {
   StringSet fSet;
 };
 
-ResErr LoadStringList(iResFile& file, ResID id, std::vector<std::string>& values) {
+}  // namespace
+
+ResErr LoadStringSetValues(iResFile& file, ResID id, std::vector<std::string>& values) {
   StringSet set;
   ResErr err = set.LoadSTR(&file, id, false);
   values.clear();
@@ -43,15 +44,9 @@ ResErr LoadStringList(iResFile& file, ResID id, std::vector<std::string>& values
   return err;
 }
 
-const bool gHooksInstalled = [] {
-  SetStringListLoader(LoadStringList);
-  SetReconStringTableFactory([](iResFile& file, ResType type, ResID id) -> std::unique_ptr<ReconStringTable> {
-    return std::make_unique<StringSetTable>(file, type, id);
-  });
-  return true;
-}();
-
-}  // namespace
+std::unique_ptr<ReconStringTable> MakeStringSetTable(iResFile& file, ResType type, ResID id) {
+  return std::make_unique<StringSetTable>(file, type, id);
+}
 
 ResErr StringSet::Load(bool loadAll, bool fallbackToEnglish) {
   if (!fFile) return res_error::kNotOpen;
