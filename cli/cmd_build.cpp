@@ -210,6 +210,7 @@ int RunBuildCommand(const BuildOptions& options) {
 
   BuildSummary summary;
   args.fObserver = summary.Observer();
+  args.fProgress = [&view](std::string_view stage, int done, int total) { view.Status(stage, done, total); };
 
   const std::string objectFile(args.fObjectFile.View());
   std::optional<DryRunCopy> dryRun;

@@ -72,15 +72,32 @@ void ReportView::Line(const std::string& line) {
     return;
   }
   if (fProgress && IsProgress(line)) {
-    const std::size_t width = TerminalWidth() - 1;
-    const std::string shown = line.size() > width ? line.substr(0, width) : line;
-    std::fprintf(fOut, "\r\x1b[K%s", shown.c_str());
-    std::fflush(fOut);
-    fStatusShown = true;
+    ShowStatus(line);
     return;
   }
   ClearStatus();
   std::fprintf(fOut, "%s\n", line.c_str());
+}
+
+void ReportView::Status(std::string_view stage, int done, int total) {
+  if (!fProgress || fQuiet) return;
+  std::string line = "pixmold: ";
+  line += stage;
+  if (total > 0) {
+    line += ' ';
+    line += std::to_string(done);
+    line += '/';
+    line += std::to_string(total);
+  }
+  ShowStatus(line);
+}
+
+void ReportView::ShowStatus(const std::string& line) {
+  const std::size_t width = TerminalWidth() - 1;
+  const std::string shown = line.size() > width ? line.substr(0, width) : line;
+  std::fprintf(fOut, "\r\x1b[K%s", shown.c_str());
+  std::fflush(fOut);
+  fStatusShown = true;
 }
 
 void ReportView::ClearStatus() {

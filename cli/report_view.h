@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 namespace pixmold::cli {
 
@@ -21,6 +22,10 @@ class ReportView : public std::streambuf {
   // Clears the status line and writes out a line cut short.
   void Finish();
 
+  // Shows what the build is doing on the status line (only on a terminal,
+  // never when quiet): "pixmold: draw groups 3/12".
+  void Status(std::string_view stage, int done, int total);
+
   // True when standard error is a terminal that can redraw a line.
   static bool StandardErrorIsTerminal();
 
@@ -30,6 +35,7 @@ class ReportView : public std::streambuf {
 
  private:
   void Line(const std::string& line);
+  void ShowStatus(const std::string& line);
   void ClearStatus();
 
   std::FILE* fOut;

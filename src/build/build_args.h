@@ -10,10 +10,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,12 @@ struct BuildArgs {
   std::mutex* fSyncLock = nullptr;
   // Sees every report line as data (the command line's summary).
   ReportObserver fObserver;
+  // Told what the build is doing and how far it is ("draw groups", 3, 12);
+  // total 0 when the stage has no count. Not part of the report.
+  std::function<void(std::string_view stage, int done, int total)> fProgress;
+  void Progress(std::string_view stage, int done = 0, int total = 0) const {
+    if (fProgress) fProgress(stage, done, total);
+  }
 
   std::unique_ptr<BuildContext> fContext;
 

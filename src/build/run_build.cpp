@@ -79,6 +79,7 @@ void ReadFamilyHistory(BuildArgs& args, iResFile& file) {
 }
 
 std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {
+  args.Progress("reading markup");
   args.fContext = std::make_unique<BuildContext>(&file);
   FlatFile markup;
   if (markup.Open(args.fOmkFile.View()) != 0) FatalError("could not open attributes file");
@@ -93,7 +94,9 @@ void SpritePass(BuildArgs& args, iResFile& file) {
   BuildContext& context = *args.fContext;
   CheckWritable(file);
   GenerateSprites(args, file, context);
+  int done = 0;
   for (DGRPSpec* group : context.drawGroups) {
+    args.Progress("draw groups", ++done, context.drawGroups.Count());
     if (!args.SelectsDrawGroup(group->Id())) continue;
     if (group->Save(file) != 0) {
       CTGString name;
@@ -172,6 +175,7 @@ class ObjectFileGuard {
 
 void RunPasses(BuildArgs& args) {
   if (!args.fNewObjectTemplate.Empty()) MakeNewObject(args);
+  args.Progress("opening the object file");
   ObjectFileGuard file(OpenObjectFile(args));
   std::unique_ptr<TagList> tags;
   ArchitecturePasses(args, *file);
@@ -181,6 +185,7 @@ void RunPasses(BuildArgs& args) {
     if (args.fMakeSprites) SpritePass(args, *file);
     LaterPasses(args, *file);
   }
+  args.Progress("closing the object file");
   // Closed here, on the worker, so that a failure while writing the pending
   // resources ends the build like any other.
   file->CloseFile();
