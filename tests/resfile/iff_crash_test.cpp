@@ -35,19 +35,19 @@
 namespace pixmold {
 namespace {
 
+using testing::Apply;
 using testing::AssertCapture;
 using testing::Bytes;
+using testing::ExpectConsistent;
 using testing::HandleOf;
+using testing::Op;
+using testing::OpSource;
+using testing::Perform;
 using testing::ResKey;
 using testing::ResValue;
 using testing::Snapshot;
 using testing::TakeSnapshot;
 using testing::TempDir;
-using testing::Op;
-using testing::OpSource;
-using testing::Apply;
-using testing::Perform;
-using testing::ExpectConsistent;
 
 constexpr int kKills = 220;
 constexpr int kMaxDelayMicros = 4000;
@@ -130,11 +130,13 @@ TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
     if (::testing::Test::HasFailure()) {
       std::string text;
       for (const auto& r : reports.Reports()) text += r + "\n";
-      ADD_FAILURE() << "opened by map " << file.OpenedByMap() << " types " << file.CountTypes() << " reports:\n" << text;
+      ADD_FAILURE() << "opened by map " << file.OpenedByMap() << " types " << file.CountTypes() << " reports:\n"
+                    << text;
       for (const auto& [key, value] : before) {
         if (found.count(key)) continue;
         MHandle h = file.GetVariantResource(key.type, key.id, key.variant, nullptr);
-        ADD_FAILURE() << "missing " << ResTypeName(key.type) << key.id << " handle " << (h != nullptr) << " error " << file.GetError();
+        ADD_FAILURE() << "missing " << ResTypeName(key.type) << key.id << " handle " << (h != nullptr) << " error "
+                      << file.GetError();
       }
       testing::WriteFileBytes("/tmp/containers_crash_fail.iff", testing::FileBytes(path));
     }

@@ -125,7 +125,7 @@ inline std::string Describe(const Snapshot& s, const ResKey& key) {
 // The states the file may show for one key: before and after the operation
 // in flight, and for an in-place rewrite any bytes of the same size.
 inline void ExpectConsistent(const Snapshot& found, const Snapshot& before, const Snapshot& after, const Op* inFlight,
-                      int kill) {
+                             int kill) {
   std::set<ResKey> keys;
   for (const auto* s : {&found, &before, &after}) {
     for (const auto& [key, value] : *s) keys.insert(key);
@@ -134,12 +134,13 @@ inline void ExpectConsistent(const Snapshot& found, const Snapshot& before, cons
     const auto f = found.find(key);
     const auto b = before.find(key);
     const auto a = after.find(key);
-    const bool matchesBefore = (f == found.end()) == (b == before.end()) && (f == found.end() || f->second == b->second);
+    const bool matchesBefore =
+        (f == found.end()) == (b == before.end()) && (f == found.end() || f->second == b->second);
     const bool matchesAfter = (f == found.end()) == (a == after.end()) && (f == found.end() || f->second == a->second);
     if (!inFlight || !(inFlight->key == key) || inFlight->kind == Op::kReopen) {
-      EXPECT_TRUE(matchesBefore) << "kill " << kill << ": an untouched resource changed, type "
-                                 << ResTypeName(key.type) << " id " << key.id << " variant " << int(key.variant)
-                                 << Describe(found, key) << Describe(before, key) << Describe(after, key)
+      EXPECT_TRUE(matchesBefore) << "kill " << kill << ": an untouched resource changed, type " << ResTypeName(key.type)
+                                 << " id " << key.id << " variant " << int(key.variant) << Describe(found, key)
+                                 << Describe(before, key) << Describe(after, key)
                                  << (inFlight ? " in flight: " + ResTypeName(inFlight->key.type) + " " +
                                                     std::to_string(inFlight->key.id) + " kind " +
                                                     std::to_string(inFlight->kind)

@@ -107,7 +107,8 @@ inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8
 }
 
 inline std::uint32_t BE32At(const Bytes& bytes, std::size_t offset) {
-  return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) | (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
+  return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) |
+         (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
          (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 8) | bytes.at(offset + 3);
 }
 
