@@ -51,20 +51,6 @@ class FarFormatTest : public ::testing::Test {
   ScopedReportTarget fTarget{ReportTarget{&fReport, nullptr, nullptr, nullptr}};
 };
 
-TEST_F(FarFormatTest, AWellFormedArchiveMapsEveryMember) {
-  ASSERT_TRUE(Map(TwoMembers())) << fError;
-  EXPECT_EQ(fReport.str(), "");
-  std::vector<CTGFileManager::MappedFile> files = fManager.MappedFiles();
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files[0].path, "/mem/a.txt");
-  EXPECT_EQ(files[0].archive, "/mem/test.far");
-  EXPECT_EQ(files[0].offset, 16);
-  EXPECT_EQ(files[0].size, 5);
-  EXPECT_EQ(files[1].path, "/mem/sub/b.txt");
-  EXPECT_EQ(files[1].offset, 21);
-  EXPECT_EQ(files[1].size, 6);
-}
-
 // Each case spoils one field of a good archive.
 TEST_F(FarFormatTest, MalformedFieldsAreReportedAndMapNothing) {
   struct Case {

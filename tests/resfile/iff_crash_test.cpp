@@ -128,17 +128,7 @@ TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
     Snapshot found = TakeSnapshot(file);
     ExpectConsistent(found, before, after, inFlight ? &op : nullptr, kill);
     if (::testing::Test::HasFailure()) {
-      std::string text;
-      for (const auto& r : reports.Reports()) text += r + "\n";
-      ADD_FAILURE() << "opened by map " << file.OpenedByMap() << " types " << file.CountTypes() << " reports:\n"
-                    << text;
-      for (const auto& [key, value] : before) {
-        if (found.count(key)) continue;
-        MHandle h = file.GetVariantResource(key.type, key.id, key.variant, nullptr);
-        ADD_FAILURE() << "missing " << ResTypeName(key.type) << key.id << " handle " << (h != nullptr) << " error "
-                      << file.GetError();
-      }
-      testing::WriteFileBytes("/tmp/containers_crash_fail.iff", testing::FileBytes(path));
+      for (const auto& r : reports.Reports()) ADD_FAILURE() << "reported: " << r;
     }
     file.CloseFile();
     if (::testing::Test::HasFailure()) break;

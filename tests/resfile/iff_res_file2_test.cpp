@@ -107,16 +107,6 @@ TEST_F(IFF2Test, ResourcesSurviveReopeningThroughTheMapInOrderOfFirstAppearance)
   EXPECT_EQ(FileBytes(path), bytes) << "closing an unchanged file writes nothing";
 }
 
-TEST_F(IFF2Test, WalkAndMapGiveTheSameIndex) {
-  std::string path = NewFile();
-  for (ResID id = 1; id <= 20; ++id) Put(id % 3 ? kSPR2 : kDGRP, id, Pattern(id * 7u, id), "n");
-  Reopen(path);
-  auto fromMap = TakeSnapshot(file);
-  Reopen(path, true);
-  EXPECT_EQ(TakeSnapshot(file), fromMap);
-  EXPECT_EQ(fromMap.size(), 20u);
-}
-
 TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
   Bytes bytes = testing::Header2('0', 0xDEADBEEF);
   testing::AppendBlock2(bytes, kSTR, 1, kNativeFlag, "old", {7, 8});
@@ -216,22 +206,6 @@ TEST_F(IFF2Test, SuspendAndResumeReopenTheSameFile) {
   ASSERT_EQ(file.ResumeFile(), res_error::kNone);
   EXPECT_EQ(Get(kSTR, 1), "\1");
   EXPECT_EQ(file.ResumeFile(), res_error::kOpenFailed) << "the name is taken back";
-}
-
-TEST_F(IFF2Test, ReplacementKeepsTheOldBlockUntilTheNewOneIsWritten) {
-  std::string path = NewFile();
-  Put(kSTR, 1, Pattern(40, 1));
-  MHandle replacement = HandleOf(Pattern(60, 2));
-  ASSERT_EQ(file.AddResource(replacement, kSTR, 1, "", true), res_error::kNone);
-  for (bool written : {false, true}) {
-    IFFResFile2 reader;
-    ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
-    EXPECT_EQ(BytesOf(reader.GetResource(kSTR, 1, nullptr)), written ? Pattern(60, 2) : Pattern(40, 1));
-    EXPECT_EQ(reader.CountResources(kSTR), 1);
-    reader.CloseFile();
-    ASSERT_TRUE(written || file.WriteResource(replacement) == res_error::kNone);
-  }
-  EXPECT_EQ(file.FreeBytes(), 40 + 76);
 }
 
 TEST_F(IFF2Test, CompactionLeavesNoFreeBlockAndNoOldMapUnlessTurnedOff) {
