@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -139,26 +138,6 @@ TEST_F(FarFormatTest, EveryTruncationIsRejected) {
     EXPECT_TRUE(manager.MappedFiles().empty());
   }
   ASSERT_TRUE(Map(full));
-}
-
-TEST_F(FarFormatTest, GarbageNeverMapsAndNeverCrashes) {
-  std::mt19937 random(1234);
-  for (int round = 0; round < 300; ++round) {
-    MemoryFileSystem files;
-    CTGFileManager manager(files);
-    Bytes bytes = round % 2 ? TwoMembers() : Bytes(16 + random() % 200);
-    // Keep a good header on half of the rounds so the directory gets parsed.
-    std::size_t from = round % 2 ? 16 : 0;
-    for (std::size_t i = from; i < bytes.size(); ++i) {
-      if (round % 2 == 0 || random() % 8 == 0) bytes[i] = static_cast<unsigned char>(random());
-    }
-    files.AddFile("/mem/test.far", bytes);
-    if (manager.MapFAR("/mem/test.far")) {
-      for (const auto& file : manager.MappedFiles()) {
-        EXPECT_LE(file.offset + file.size, static_cast<std::int64_t>(bytes.size()));
-      }
-    }
-  }
 }
 
 TEST(CleanMemberName, KeepsRelativePathsBelowTheArchive) {
