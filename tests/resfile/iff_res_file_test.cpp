@@ -142,8 +142,6 @@ TEST_F(IFF1Test, ErrorCodesOfTheLayer) {
   EXPECT_EQ(file.GetResource(kSPR, 1, nullptr), nullptr);
   EXPECT_EQ(file.GetError(), res_error::kNotOpen);
   EXPECT_EQ(file.AddResource(loose, kSPR, 1, "", true), res_error::kNotOpen);
-  EXPECT_EQ(file.WriteResource(loose), res_error::kNotOpen);
-  EXPECT_EQ(file.RemoveResource(loose), res_error::kNotOpen);
   EXPECT_EQ(file.UpdateFile(), res_error::kNotOpen);
   EXPECT_EQ(file.CloseFile(), res_error::kNotOpen);
   EXPECT_EQ(file.UniqueID(kSPR), 0);
