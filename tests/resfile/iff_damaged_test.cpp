@@ -262,7 +262,7 @@ const DamageCase kDamageCases[] = {
      "couldn't load map", false},
     {"entry count one too many", MapWith([](MapTypeSpec& t, Crafted&) { t.countOverride = 3; }), "couldn't load map",
      false},
-    {"cut-off record", RecordWith([](Bytes& r) { r.resize(r.size() - 5); }), "couldn't load map", false},
+    {"cut-off record", RecordWith([](Bytes& r) { r.erase(r.end() - 5, r.end()); }), "couldn't load map", false},
     {"record of another type", RecordWith([](Bytes& r) { r[8] = 'X'; }), "", false},
     {"entries overlapping", MapWith([](MapTypeSpec& t, Crafted&) { t.entries[1].offset = t.entries[0].offset + 10; }),
      kCorrupt, false},
