@@ -50,7 +50,8 @@ using testing::TakeSnapshot;
 using testing::TempDir;
 
 constexpr int kKills = 220;
-constexpr int kMaxDelayMicros = 4000;
+constexpr int kMaxOperationsBeforeKill = 24;
+constexpr int kMaxDelayMicros = 1000;
 struct Progress {
   std::atomic<std::int64_t> started{0};
   std::atomic<std::int64_t> finished{0};
@@ -100,6 +101,13 @@ TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) RunChild(path, model, seed, progress);
+    // Waiting for a chosen number of started operations, not for a fixed
+    // time, keeps the kills spread across the work on a loaded machine.
+    const std::int64_t startedBeforeKill = timing() % kMaxOperationsBeforeKill;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (progress->started.load() < startedBeforeKill && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::yield();
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(timing() % kMaxDelayMicros));
     ::kill(child, SIGKILL);
     int status = 0;
