@@ -19,9 +19,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-std::string ReadWhole(CTGFile& file) {
-  std::string text(static_cast<std::size_t>(file.Size()), '\0');
-  EXPECT_EQ(file.Read(text.data(), text.size()), file.Size());
+std::string ReadWhole(std::unique_ptr<CTGFile> file) {
+  if (!file) return "<none>";
+  std::string text(static_cast<std::size_t>(file->Size()), '\0');
+  EXPECT_EQ(file->Read(text.data(), text.size()), file->Size());
   return text;
 }
 
@@ -70,13 +71,8 @@ TEST_F(ManagerTest, MappingADirectoryRegistersLooseFilesAndArchiveMembers) {
 
 TEST_F(ManagerTest, TheFirstMappingOfAPathWins) {
   ASSERT_TRUE(fManager.MapDirectory("\\game"));
-  std::unique_ptr<CTGFile> file = fManager.Open("/game/readme.txt", false);
-  ASSERT_TRUE(file);
-  EXPECT_EQ(ReadWhole(*file), "from the first archive");
-  file = fManager.Open("/game/loose.txt", false);
-  ASSERT_TRUE(file);
-  EXPECT_FALSE(file->IsFAR());
-  EXPECT_EQ(ReadWhole(*file), "loose");
+  EXPECT_EQ(ReadWhole(fManager.Open("/game/readme.txt", false)), "from the first archive");
+  EXPECT_EQ(ReadWhole(fManager.Open("/game/loose.txt", false)), "loose");
 }
 
 TEST_F(ManagerTest, MembersOpenReadOnlyAndReadsStopAtTheirEnd) {
@@ -86,7 +82,6 @@ TEST_F(ManagerTest, MembersOpenReadOnlyAndReadsStopAtTheirEnd) {
   ASSERT_TRUE(file);
   EXPECT_TRUE(file->IsFAR());
   EXPECT_FALSE(file->IsWritable());
-  EXPECT_EQ(file->Name(), "/game\\objects\\.\\chair.iff");
   char buffer[64] = {};
   ASSERT_TRUE(file->Seek(6));
   EXPECT_EQ(file->Read(buffer, sizeof buffer), 5);
@@ -97,27 +92,9 @@ TEST_F(ManagerTest, MembersOpenReadOnlyAndReadsStopAtTheirEnd) {
   EXPECT_FALSE(file->SetSize(0));
   EXPECT_FALSE(file->Extend(20));
   fManager.Close(std::move(file));
-  // The shared descriptor stays open for the next member.
-  file = fManager.Open("/game/objects/table.iff", false);
-  ASSERT_TRUE(file);
-  EXPECT_EQ(ReadWhole(*file), "table");
-}
-
-TEST_F(ManagerTest, AnArchiveMapsOnlyOnce) {
-  std::string error;
-  ASSERT_TRUE(fManager.MapFAR("/game/a.far", &error));
-  EXPECT_FALSE(fManager.MapFAR("/game/./a.far", &error));
-  EXPECT_EQ(error, "archive is mapped already");
-  EXPECT_FALSE(fManager.MapFAR("/game/none.far", &error));
-  EXPECT_EQ(error, "cannot open the archive");
-  ASSERT_TRUE(fManager.MapDirectory("/game"));  // skips a.far quietly
-  EXPECT_EQ(fReport.str(), "file: /game/none.far \nwarning: cannot open the archive\n");
-}
-
-TEST_F(ManagerTest, DeletingOrCreatingAMemberFailsAndLeavesTheArchiveAlone) {
-  ASSERT_TRUE(fManager.MapFAR("/game/a.far"));
+  EXPECT_EQ(ReadWhole(fManager.Open("/game/objects/table.iff", false)), "table") << "the descriptor is shared";
+  // Deleting or creating a member fails and leaves the archive alone.
   Bytes before = *fFiles.Contents("/game/a.far");
-  EXPECT_TRUE(fManager.Exists("/game/objects/chair.iff"));
   EXPECT_FALSE(fManager.Delete("/game/objects/chair.iff"));
   EXPECT_FALSE(fManager.Create("/game/objects/chair.iff"));
   EXPECT_FALSE(fManager.Delete("/game/objects"));
@@ -127,34 +104,37 @@ TEST_F(ManagerTest, DeletingOrCreatingAMemberFailsAndLeavesTheArchiveAlone) {
   EXPECT_EQ(fManager.Open("/game/objects", false), nullptr);
 }
 
-TEST_F(ManagerTest, LooseFilesCreateDeleteAndExist) {
+TEST_F(ManagerTest, AnArchiveMapsOnlyOnceAndMissingPlacesFail) {
+  std::string error;
+  EXPECT_FALSE(fManager.MapDirectory("/nowhere"));
+  EXPECT_FALSE(fManager.MapDirectory("/game/loose.txt"));
+  ASSERT_TRUE(fManager.MapFAR("/game/a.far", &error));
+  EXPECT_FALSE(fManager.MapFAR("/game/./a.far", &error));
+  EXPECT_EQ(error, "archive is mapped already");
+  EXPECT_FALSE(fManager.MapFAR("/game/none.far", &error));
+  EXPECT_EQ(error, "cannot open the archive");
+  ASSERT_TRUE(fManager.MapDirectory("/game"));  // skips a.far quietly
+  EXPECT_EQ(fReport.str(), "file: /game/none.far \nwarning: cannot open the archive\n");
+}
+
+TEST_F(ManagerTest, LooseFilesCreateDeleteExistAndResize) {
   ASSERT_TRUE(fManager.MapDirectory("/game"));
-  EXPECT_TRUE(fManager.Exists("/game/loose.txt"));
   EXPECT_TRUE(fManager.Create("/game/loose.txt"));
   EXPECT_EQ(fFiles.Contents("/game/loose.txt")->size(), 0u);
   EXPECT_TRUE(fManager.Delete("/game/loose.txt"));
   EXPECT_FALSE(fManager.IsMapped("/game/loose.txt"));
   EXPECT_FALSE(fManager.Exists("/game/loose.txt"));
   // Unmapped paths go straight to the disk.
-  EXPECT_FALSE(fManager.Exists("/game/new.txt"));
   EXPECT_TRUE(fManager.Create("/game/new.txt"));
   EXPECT_TRUE(fManager.Exists("/game/new.txt"));
   EXPECT_FALSE(fManager.IsMapped("/game/new.txt"));
   EXPECT_TRUE(fManager.Delete("/game/new.txt"));
   EXPECT_FALSE(fManager.Delete("/game/new.txt"));
   EXPECT_FALSE(fManager.Create("/nowhere/new.txt"));
-}
-
-TEST_F(ManagerTest, SetSizeUpdatesTheMappedSize) {
-  ASSERT_TRUE(fManager.MapDirectory("/game"));
-  std::unique_ptr<CTGFile> file = fManager.Open("/game/sub/deep.iff", true);
-  ASSERT_TRUE(file);
-  ASSERT_TRUE(file->SetSize(2));
-  for (const auto& mapped : fManager.MappedFiles()) {
-    if (mapped.path == "/game/sub/deep.iff") {
-      EXPECT_EQ(mapped.size, 2);
-    }
-  }
+  // Resizing a mapped file updates its record.
+  ASSERT_TRUE(fManager.Open("/game/sub/deep.iff", true)->SetSize(2));
+  for (const auto& mapped : fManager.MappedFiles())
+    EXPECT_TRUE(mapped.path != "/game/sub/deep.iff" || mapped.size == 2);
 }
 
 TEST_F(ManagerTest, DumpMappingListsEveryRecord) {
@@ -196,12 +176,6 @@ TEST_F(ManagerTest, ExtractingNeverWritesOverItsArchive) {
   EXPECT_FALSE(fManager.Extracting("/x/self.far", "/x", log));
   EXPECT_EQ(*fFiles.Contents("/x/self.far"), writer.Build());
   EXPECT_TRUE(fFiles.Contents("/x/other.txt"));
-}
-
-TEST_F(ManagerTest, MappingAMissingDirectoryFails) {
-  EXPECT_FALSE(fManager.MapDirectory("/nowhere"));
-  EXPECT_FALSE(fManager.MapDirectory("/game/loose.txt"));
-  EXPECT_TRUE(fManager.MappedFiles().empty());
 }
 
 TEST_F(ManagerTest, ABadArchiveInADirectoryIsReportedAndSkipped) {

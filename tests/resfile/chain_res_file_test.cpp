@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "iff_test_util.h"
 #include "resfile/handle_owner.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
@@ -13,9 +14,11 @@
 namespace pixmold {
 namespace {
 
+using testing::HandleOf;
 using testing::MemoryDisk;
 using testing::MemoryResFile;
 using testing::StoredResource;
+using testing::TextOf;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");
@@ -27,38 +30,30 @@ class ReadOnlyMemoryFile : public MemoryResFile {
   bool IsWritable() override { return false; }
 };
 
-MHandle HandleOf(std::string_view text) {
-  MHandle h = NewHandle(static_cast<std::uint32_t>(text.size()));
-  HandleLock lock(h);
-  std::copy(text.begin(), text.end(), lock.Data());
-  return h;
-}
-
-std::string TextOf(MHandle h) {
-  HandleLock lock(h);
-  return std::string(reinterpret_cast<const char*>(lock.Data()), lock.Size());
-}
-
 class ChainTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (const char* name : {"a", "b", "c"}) disk.files[name];
-  }
   void Put(const char* file, ResType type, ResID id, std::string text, std::string name = "") {
     disk.files[file].push_back(StoredResource{type, id, std::move(name), 0, true, {text.begin(), text.end()}});
   }
-  // Opens the named memory files as a chain's components, in order.
-  void Open(std::initializer_list<MemoryResFile*> files, std::initializer_list<const char*> names) {
-    auto name = names.begin();
+  // Opens memory files of the same names as the chain's components, in order.
+  void Open(std::initializer_list<MemoryResFile*> files) {
     for (MemoryResFile* file : files) {
-      ASSERT_EQ(file->OpenFile(*name++), 0);
+      const char* name = file == &a ? "a" : file == &b ? "b" : "c";
+      disk.files[name];
+      ASSERT_EQ(file->OpenFile(name), 0);
       chain.AddFile(file);
     }
+  }
+  // Adds and writes through the chain; the component that took it.
+  iResFile* Add(ResType type, ResID id, std::string_view text) {
+    MHandle h = HandleOf(text);
+    EXPECT_EQ(chain.AddResource(h, type, id, "", true), 0);
+    EXPECT_EQ(chain.WriteResource(h), 0);
+    return chain.OwnerOf(h);
   }
   bool Holds(const char* file, ResType type, ResID id) {
     a.CloseFile();
     b.CloseFile();
-    c.CloseFile();
     return disk.Find(file, type, id) != nullptr;
   }
 
@@ -69,20 +64,14 @@ class ChainTest : public ::testing::Test {
   ChainResFile chain;
 };
 
-TEST_F(ChainTest, NinthFileIsRefused) {
+TEST_F(ChainTest, NinthFileIsRefusedAndRemovalCloses) {
   std::vector<std::unique_ptr<MemoryResFile>> files;
-  for (int i = 0; i < 8; ++i) {
-    files.push_back(std::make_unique<MemoryResFile>(disk));
-    chain.AddFile(files.back().get());
-  }
+  for (int i = 0; i < 9; ++i) files.push_back(std::make_unique<MemoryResFile>(disk));
   testing::AssertCapture capture;
-  MemoryResFile ninth(disk);
-  chain.AddFile(&ninth);
+  for (auto& file : files) chain.AddFile(file.get());
   EXPECT_TRUE(capture.Saw("not enough room for files"));
   EXPECT_EQ(chain.CountFiles(), 8);
-  EXPECT_EQ(chain.GetFile(7), files[7].get());
   EXPECT_EQ(chain.GetFile(8), nullptr);
-
   chain.RemoveFile(files[2].get());
   EXPECT_EQ(chain.CountFiles(), 7);
   EXPECT_EQ(chain.GetFile(2), files[3].get());
@@ -99,147 +88,47 @@ TEST_F(ChainTest, RuleModesCannotBeMixed) {
   chain.ExclusiveType(&b, kSPR2);
   chain.ProhibitType(&b, kSTR);
   EXPECT_TRUE(capture.Saw("prohibiting type on exclusively typed Chain File"));
-  EXPECT_FALSE(chain.Allows(0, kSPR2));
-  EXPECT_TRUE(chain.Allows(0, kDGRP));
-  EXPECT_TRUE(chain.Allows(1, kSPR2));
-  EXPECT_FALSE(chain.Allows(1, kDGRP));
-  EXPECT_FALSE(chain.Allows(1, kSTR));
+  const ResType types[] = {kSPR2, kDGRP, kSTR};
+  const bool allowed[2][3] = {{false, true, true}, {true, false, false}};
+  for (int file = 0; file < 2; ++file) {
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(chain.Allows(file, types[t]), allowed[file][t]) << file << " " << t;
+  }
 }
 
 TEST_F(ChainTest, ReadsTakeTheFirstComponentThatHasTheResource) {
   Put("a", kSTR, 1, "from a");
   Put("b", kSTR, 1, "from b");
   Put("b", kSTR, 2, "only b", "second");
-  Open({&a, &b}, {"a", "b"});
-  MHandle h = chain.GetResource(kSTR, 1, nullptr);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(TextOf(h), "from a");
+  Put("b", kDGRP, 5, "5");
+  Put("a", kSTR, 300, "y", "second2");
+  Open({&a, &b});
+  EXPECT_EQ(TextOf(chain.GetResource(kSTR, 1, nullptr)), "from a");
   MHandle second = chain.GetResource(kSTR, 2, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(chain.OwnerOf(second), &b);
   CTGString name;
   chain.GetResName(second, name);
   EXPECT_EQ(name, "second");
-  ResID id = 0;
-  chain.GetResID(second, id);
-  EXPECT_EQ(id, 2);
-  EXPECT_EQ(chain.GetResType(second), kSTR);
   EXPECT_EQ(chain.GetNamedResource(kSTR, "second", nullptr), second);
-
+  // Counts and indexes span the components.
+  EXPECT_EQ(chain.CountTypes(), 2);
+  EXPECT_EQ(chain.GetIndType(2), kDGRP);
+  EXPECT_EQ(chain.CountResources(kSTR), 4);
+  EXPECT_EQ(TextOf(chain.GetIndResource(kSTR, 4, nullptr)), "only b");
+  EXPECT_EQ(chain.UniqueID(kSTR), 301);
+  name = "second";
+  chain.UniqueName(kSTR, name);
+  EXPECT_EQ(name, "second3");
+  // Each miss has its code.
   EXPECT_EQ(chain.GetResource(kSTR, 3, nullptr), nullptr);
   EXPECT_EQ(chain.GetError(), -98);
   EXPECT_EQ(chain.GetNamedResource(kSTR, "none", nullptr), nullptr);
   EXPECT_EQ(chain.GetError(), -99);
   EXPECT_EQ(chain.GetVariantResource(kSTR, 1, 2, nullptr), nullptr);
   EXPECT_EQ(chain.GetError(), -91);
-}
-
-TEST_F(ChainTest, CountsAndIndexesSpanTheComponents) {
-  Put("a", kSTR, 1, "1");
-  Put("b", kDGRP, 5, "5");
-  Put("b", kSTR, 7, "7");
-  Open({&a, &b}, {"a", "b"});
-  EXPECT_EQ(chain.CountTypes(), 2);
-  EXPECT_EQ(chain.GetIndType(1), kSTR);
-  EXPECT_EQ(chain.GetIndType(2), kDGRP);
   EXPECT_EQ(chain.GetIndType(3), 0u);
   EXPECT_EQ(chain.GetError(), -100);
-  EXPECT_EQ(chain.CountResources(kSTR), 2);
-  MHandle second = chain.GetIndResource(kSTR, 2, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(TextOf(second), "7");
-  EXPECT_EQ(chain.GetIndResource(kSTR, 3, nullptr), nullptr);
-  EXPECT_EQ(chain.UniqueID(kSTR), 129);
-}
-
-TEST_F(ChainTest, UniqueIdAndNameCoverEveryComponent) {
-  Put("b", kSTR, 300, "x", "label");
-  Put("a", kSTR, 1, "y", "label2");
-  Open({&a, &b}, {"a", "b"});
-  EXPECT_EQ(chain.UniqueID(kSTR), 301);
-  CTGString name("label");
-  chain.UniqueName(kSTR, name);
-  EXPECT_EQ(name, "label3");
-}
-
-TEST_F(ChainTest, AdditionsFollowTheTypeRules) {
-  Open({&a, &b}, {"a", "b"});
-  chain.ProhibitType(&a, kSPR2);
-  chain.ExclusiveType(&b, kSPR2);
-  EXPECT_EQ(chain.GetTargetFileIndex(kSPR2), 1);
-  EXPECT_EQ(chain.GetTargetFileIndex(kSTR), 0);
-
-  MHandle sprite = HandleOf("sprite");
-  ASSERT_EQ(chain.AddResource(sprite, kSPR2, 128, "chair", true), 0);
-  ASSERT_EQ(chain.WriteResource(sprite), 0);
-  MHandle strings = HandleOf("strings");
-  ASSERT_EQ(chain.AddResource(strings, kSTR, 128, "", true), 0);
-  ASSERT_EQ(chain.WriteResource(strings), 0);
-  EXPECT_EQ(chain.OwnerOf(sprite), &b);
-  EXPECT_EQ(chain.OwnerOf(strings), &a);
-  EXPECT_TRUE(Holds("b", kSPR2, 128));
-  EXPECT_FALSE(Holds("a", kSPR2, 128));
-  EXPECT_TRUE(Holds("a", kSTR, 128));
-}
-
-TEST_F(ChainTest, AddingReplacesTheResourceWhereverItIs) {
-  Put("b", kSTR, 9, "old");
-  Open({&a, &b}, {"a", "b"});
-  MHandle fresh = HandleOf("new");
-  ASSERT_EQ(chain.AddResource(fresh, kSTR, 9, "", true), 0);
-  ASSERT_EQ(chain.WriteResource(fresh), 0);
-  EXPECT_TRUE(Holds("a", kSTR, 9));
-  EXPECT_FALSE(Holds("b", kSTR, 9));
-}
-
-TEST_F(ChainTest, ReaddingTheSameHandleReplacesIt) {
-  Put("a", kSTR, 4, "abc");
-  Open({&a}, {"a"});
-  MHandle h = chain.GetResource(kSTR, 4, nullptr);
-  ASSERT_NE(h, nullptr);
-  {
-    HandleLock lock(h);
-    lock.Data()[0] = 'X';
-  }
-  ASSERT_EQ(chain.AddResource(h, kSTR, 4, "", true), 0);
-  ASSERT_EQ(chain.WriteResource(h), 0);
-  a.CloseFile();
-  const StoredResource* r = disk.Find("a", kSTR, 4);
-  ASSERT_NE(r, nullptr);
-  EXPECT_EQ(std::string(r->bytes.begin(), r->bytes.end()), "Xbc");
-}
-
-TEST_F(ChainTest, RefusedAdditionsSayWhy) {
-  Open({&a, &c}, {"a", "c"});
-  chain.ProhibitType(&a, kSPR2);
-  // Allowed only in a component that cannot be written.
-  OwnedHandle sprite(HandleOf("s"));
-  EXPECT_EQ(chain.AddResource(sprite.Get(), kSPR2, 1, "", true), -92);
-  EXPECT_EQ(chain.GetTargetFileIndex(kSPR2), 2);
-  chain.ExclusiveType(&c, kDGRP);
-  EXPECT_EQ(chain.AddResource(sprite.Get(), kSPR2, 1, "", true), -92);
-
-  ChainResFile readOnly;
-  readOnly.AddFile(&c);
-  EXPECT_EQ(readOnly.AddResource(sprite.Get(), kSTR, 1, "", true), -94);
-  EXPECT_EQ(readOnly.GetTargetFileIndex(kSTR), 1);
-  readOnly.RemoveFile(&c);
-}
-
-TEST_F(ChainTest, ClosedChainAnswersMinus49) {
-  CTGString name;
-  EXPECT_EQ(chain.GetResource(kSTR, 1, nullptr), nullptr);
-  EXPECT_EQ(chain.GetError(), -49);
-  EXPECT_EQ(chain.CountTypes(), 0);
-  EXPECT_EQ(chain.GetError(), -49);
-  EXPECT_EQ(chain.GetFileName(name), -49);
-  OwnedHandle h(HandleOf("x"));
-  EXPECT_EQ(chain.AddResource(h.Get(), kSTR, 1, "", true), -49);
-  EXPECT_FALSE(chain.IsOpen());
-}
-
-TEST_F(ChainTest, UnknownHandlesAreNotTheChains) {
-  Open({&a, &b}, {"a", "b"});
+  EXPECT_EQ(chain.GetIndResource(kSTR, 5, nullptr), nullptr);
   OwnedHandle stranger(HandleOf("x"));
   EXPECT_EQ(chain.ReleaseResource(stranger.Get()), -99);
   EXPECT_EQ(chain.RemoveResource(stranger.Get()), -99);
@@ -247,8 +136,53 @@ TEST_F(ChainTest, UnknownHandlesAreNotTheChains) {
   EXPECT_EQ(chain.GetError(), -98);
 }
 
+TEST_F(ChainTest, AdditionsFollowTheTypeRulesAndReplaceWhereverTheResourceIs) {
+  Put("b", kSTR, 9, "old");
+  Put("a", kSTR, 4, "abc");
+  Open({&a, &b});
+  chain.ProhibitType(&a, kSPR2);
+  chain.ExclusiveType(&b, kSPR2);
+  EXPECT_EQ(chain.GetTargetFileIndex(kSPR2), 1);
+  EXPECT_EQ(chain.GetTargetFileIndex(kSTR), 0);
+  EXPECT_EQ(Add(kSPR2, 128, "sprite"), &b);
+  EXPECT_EQ(Add(kSTR, 128, "strings"), &a);
+  EXPECT_EQ(Add(kSTR, 9, "new"), &a);
+  // Re-adding a handle the chain gave out replaces it.
+  MHandle h = chain.GetResource(kSTR, 4, nullptr);
+  HandleLock(h).Data()[0] = 'X';
+  ASSERT_EQ(chain.AddResource(h, kSTR, 4, "", true), 0);
+  ASSERT_EQ(chain.WriteResource(h), 0);
+  EXPECT_TRUE(Holds("b", kSPR2, 128));
+  EXPECT_FALSE(Holds("a", kSPR2, 128));
+  EXPECT_TRUE(Holds("a", kSTR, 128));
+  EXPECT_TRUE(Holds("a", kSTR, 9));
+  EXPECT_FALSE(Holds("b", kSTR, 9));
+  const StoredResource* r = disk.Find("a", kSTR, 4);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(std::string(r->bytes.begin(), r->bytes.end()), "Xbc");
+}
+
+TEST_F(ChainTest, RefusedAdditionsSayWhy) {
+  OwnedHandle h(HandleOf("s"));
+  EXPECT_EQ(chain.AddResource(h.Get(), kSTR, 1, "", true), -49) << "an empty chain is closed";
+  EXPECT_EQ(chain.GetResource(kSTR, 1, nullptr), nullptr);
+  EXPECT_EQ(chain.GetError(), -49);
+  CTGString name;
+  EXPECT_EQ(chain.GetFileName(name), -49);
+  Open({&a, &c});
+  chain.ProhibitType(&a, kSPR2);
+  // Allowed only in a component that cannot be written.
+  EXPECT_EQ(chain.AddResource(h.Get(), kSPR2, 1, "", true), -92);
+  EXPECT_EQ(chain.GetTargetFileIndex(kSPR2), 2);
+  ChainResFile readOnly;
+  readOnly.AddFile(&c);
+  EXPECT_EQ(readOnly.AddResource(h.Get(), kSTR, 1, "", true), -94);
+  EXPECT_EQ(readOnly.GetTargetFileIndex(kSTR), 1);
+  readOnly.RemoveFile(&c);
+}
+
 TEST_F(ChainTest, FileOperationsRunOnEveryComponent) {
-  Open({&a, &b}, {"a", "b"});
+  Open({&a, &b});
   b.FailNext(MemoryResFile::Op::kClose, -46);
   EXPECT_EQ(chain.CloseFile(), -46);
   EXPECT_FALSE(a.IsOpen());

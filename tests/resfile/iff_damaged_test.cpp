@@ -72,9 +72,9 @@ class IFFDamagedTest : public ::testing::Test {
     EXPECT_EQ(file.OpenFile(path), res_error::kNone);
     for (ResID id = 1; id <= 6; ++id) {
       MHandle h = HandleOf(Pattern(id == 3 ? 400 : 30 + id, id));
-      EXPECT_EQ(file.AddVariantResource(h, id % 2 ? kSPR2 : kSTR, id, CTGString(id % 3 ? "name" : ""),
-                                        id == 4 ? 2 : 0, true),
-                res_error::kNone);
+      EXPECT_EQ(
+          file.AddVariantResource(h, id % 2 ? kSPR2 : kSTR, id, CTGString(id % 3 ? "name" : ""), id == 4 ? 2 : 0, true),
+          res_error::kNone);
       EXPECT_EQ(file.WriteResource(h), res_error::kNone);
     }
     EXPECT_EQ(file.CloseFile(), res_error::kNone);
@@ -89,14 +89,6 @@ class IFFDamagedTest : public ::testing::Test {
 
   testing::MemoryScratchDir dir;
 };
-
-TEST_F(IFFDamagedTest, MapInTheMiddleIsSetUpAsIntended) {
-  Bytes bytes = FileBytes(MappedFile(true));
-  const std::uint32_t map = BE32At(bytes, 60);
-  auto blocks = RawBlocks(bytes, 76);
-  ASSERT_FALSE(blocks.empty());
-  EXPECT_LT(map + BE32At(bytes, map + 4), bytes.size()) << "resources follow the map";
-}
 
 TEST_F(IFFDamagedTest, EveryCutOfASecondVersionFileShowsTheWholeBlocksBeforeIt) {
   for (bool middle : {false, true}) {
@@ -119,7 +111,8 @@ TEST_F(IFFDamagedTest, EveryCutOfASecondVersionFileShowsTheWholeBlocksBeforeIt) 
         continue;
       }
       ASSERT_EQ(err, res_error::kNone) << length;
-      EXPECT_EQ(TakeSnapshot(file), BlocksBefore(full, length)) << "cut at " << length << (middle ? " (map in the middle)" : "");
+      EXPECT_EQ(TakeSnapshot(file), BlocksBefore(full, length))
+          << "cut at " << length << (middle ? " (map in the middle)" : "");
       EXPECT_EQ(file.OpenedByMap(), length >= listedEnd) << length;
     }
   }
@@ -127,45 +120,33 @@ TEST_F(IFFDamagedTest, EveryCutOfASecondVersionFileShowsTheWholeBlocksBeforeIt) 
 
 TEST_F(IFFDamagedTest, EveryCutOfAFirstVersionFileShowsTheWholeBlocksBeforeIt) {
   std::string path = dir.File("first.iff");
-  {
-    IFFResFile file;
-    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    for (ResID id = 1; id <= 5; ++id) {
-      MHandle h = HandleOf(Pattern(20 + id * 3, id));
-      ASSERT_EQ(file.AddResource(h, kSTR, id, CTGString(id % 2 ? "odd" : ""), true), res_error::kNone);
-      ASSERT_EQ(file.WriteResource(h), res_error::kNone);
-    }
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  IFFResFile file;
+  ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  for (ResID id = 1; id <= 5; ++id) {
+    ASSERT_EQ(file.AddResource(HandleOf(Pattern(20 + id * 3, id)), kSTR, id, CTGString(id % 2 ? "odd" : ""), true),
+              res_error::kNone);
   }
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
   const Bytes full = FileBytes(path);
-  const std::string cutPath = dir.File("cut.iff");
   AssertCapture reports;
   for (std::size_t length = 0; length <= full.size(); ++length) {
-    WriteFileBytes(cutPath, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
-    IFFResFile file;
-    const ResErr err = file.OpenFile(cutPath);
-    if (length < 64) {
-      EXPECT_EQ(err, res_error::kShortRead) << length;
-      continue;
-    }
-    ASSERT_EQ(err, res_error::kNone) << length;
+    WriteFileBytes(path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
+    ASSERT_EQ(file.OpenFile(path), length < 64 ? res_error::kShortRead : res_error::kNone) << length;
+    if (length < 64) continue;
     std::set<ResID> expected;
     for (const auto& block : RawBlocks(full, 16)) {
       if (block.offset + block.size > length) break;
-      if (block.type == kSTR) expected.insert(static_cast<ResID>((full[block.offset + 8] << 8) | full[block.offset + 9]));
+      if (block.type == kSTR)
+        expected.insert(static_cast<ResID>((full[block.offset + 8] << 8) | full[block.offset + 9]));
     }
     std::set<ResID> found;
-    for (std::int32_t i = 1; i <= file.CountResources(kSTR); ++i) {
-      MHandle h = file.GetIndResource(kSTR, i, nullptr);
-      ASSERT_NE(h, nullptr);
-      ResID id = 0;
-      file.GetResID(h, id);
-      EXPECT_EQ(testing::BytesOf(h), Pattern(20 + static_cast<std::size_t>(id) * 3, static_cast<std::uint32_t>(id)));
-      found.insert(id);
-      file.ReleaseAndDispose(h);
+    for (const auto& [key, value] : TakeSnapshot(file)) {
+      EXPECT_EQ(value.bytes, Pattern(20 + static_cast<std::size_t>(key.id) * 3, static_cast<std::uint32_t>(key.id)));
+      found.insert(key.id);
     }
     EXPECT_EQ(found, expected) << "cut at " << length;
+    file.CloseFile();
   }
 }
 
@@ -228,119 +209,88 @@ TEST_P(IFFDamagedMapTest, OpenFallsBackToTheBlocks) {
 
 MapTypeSpec StrType(const Crafted& c) { return {kSTR, c.strs}; }
 
+// A map listing the blocks, with its STR# entries changed by `change`.
+std::function<void(Crafted&)> MapWith(std::function<void(MapTypeSpec&, Crafted&)> change) {
+  return [change](Crafted& c) {
+    MapTypeSpec type = StrType(c);
+    change(type, c);
+    c.AddMap(MapRecord(0, {type}));
+  };
+}
+
+// A map record changed by `change` before it is stored.
+std::function<void(Crafted&)> RecordWith(std::function<void(Bytes&)> change) {
+  return [change](Crafted& c) {
+    Bytes record = MapRecord(0, {StrType(c)});
+    change(record);
+    c.AddMap(record);
+  };
+}
+
+// A good map, then `change`.
+std::function<void(Crafted&)> MapThen(std::function<void(Crafted&)> change) {
+  return [change](Crafted& c) {
+    c.AddMap(MapRecord(0, {StrType(c)}));
+    change(c);
+  };
+}
+
+void AddMapAndCutTheBlockAfterIt(Crafted& c) {
+  c.strs.push_back({0, 3, kNativeFlag, ""});
+  const std::size_t mapSize = 76 + MapRecord(0, {StrType(c)}).size();
+  c.strs.back().offset = static_cast<std::uint32_t>(c.bytes.size() + mapSize);
+  c.AddMap(MapRecord(0, {StrType(c)}));
+  AppendBlock2(c.bytes, kSTR, 3, kNativeFlag, "", Bytes(50, 3));
+  c.bytes.resize(c.bytes.size() - 20);
+}
+
+void ZeroTheMiddleBlockSize(Crafted& c) {
+  PutBE32At(c.bytes, 60, 0);
+  PutBE32At(c.bytes, c.strs[1].offset + 4, 0);
+}
+
+const char* const kCorrupt = "corrupt map found.";
+
 const DamageCase kDamageCases[] = {
-    {"good map", [](Crafted& c) { c.AddMap(MapRecord(0, {StrType(c)})); }, "", true},
-    {"map offset past the end", [](Crafted& c) { PutBE32At(c.bytes, 60, 1u << 20); }, "corrupt map found.", false},
-    {"map offset into a block's data",
-     [](Crafted& c) {
-       c.AddMap(MapRecord(0, {StrType(c)}));
-       PutBE32At(c.bytes, 60, 64 + 76);
-     },
-     "corrupt map found.", false},
-    {"map offset inside the header", [](Crafted& c) { PutBE32At(c.bytes, 60, 10); }, "corrupt map found.", false},
+    {"good map", MapWith([](MapTypeSpec&, Crafted&) {}), "", true},
+    {"map offset past the end", [](Crafted& c) { PutBE32At(c.bytes, 60, 1u << 20); }, kCorrupt, false},
+    {"map offset into a block's data", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64 + 76); }), kCorrupt, false},
+    {"map offset inside the header", [](Crafted& c) { PutBE32At(c.bytes, 60, 10); }, kCorrupt, false},
     {"type count far beyond the bytes", [](Crafted& c) { c.AddMap(MapRecord(0, {StrType(c)}, 0x7FFFFFFF)); },
      "couldn't load map", false},
-    {"negative entry count",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.countOverride = 0xFFFFFFFF;
-       c.AddMap(MapRecord(0, {type}));
-     },
+    {"negative entry count", MapWith([](MapTypeSpec& t, Crafted&) { t.countOverride = 0xFFFFFFFF; }),
      "couldn't load map", false},
-    {"entry count one too many",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.countOverride = 3;
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "couldn't load map", false},
-    {"cut-off record",
-     [](Crafted& c) {
-       Bytes record = MapRecord(0, {StrType(c)});
-       record.resize(record.size() - 5);
-       c.AddMap(record);
-     },
-     "couldn't load map", false},
-    {"record of another type",
-     [](Crafted& c) {
-       Bytes record = MapRecord(0, {StrType(c)});
-       record[8] = 'X';
-       c.AddMap(record);
-     },
-     "", false},
-    {"entries overlapping",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.entries[1].offset = type.entries[0].offset + 10;
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "corrupt map found.", false},
-    {"two entries at one offset",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.entries[1].offset = type.entries[0].offset;
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "corrupt map found.", false},
-    {"entry past the end",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.entries[1].offset = 0x7FFFFFF0;
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "corrupt map found.", false},
+    {"entry count one too many", MapWith([](MapTypeSpec& t, Crafted&) { t.countOverride = 3; }), "couldn't load map",
+     false},
+    {"cut-off record", RecordWith([](Bytes& r) { r.erase(r.end() - 5, r.end()); }), "couldn't load map", false},
+    {"record of another type", RecordWith([](Bytes& r) { r[8] = 'X'; }), "", false},
+    {"entries overlapping", MapWith([](MapTypeSpec& t, Crafted&) { t.entries[1].offset = t.entries[0].offset + 10; }),
+     kCorrupt, false},
+    {"two entries at one offset", MapWith([](MapTypeSpec& t, Crafted&) { t.entries[1].offset = t.entries[0].offset; }),
+     kCorrupt, false},
+    {"entry past the end", MapWith([](MapTypeSpec& t, Crafted&) { t.entries[1].offset = 0x7FFFFFF0; }), kCorrupt,
+     false},
     {"entry inside the map block",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.entries[1].offset = static_cast<std::uint32_t>(c.bytes.size() + 80);
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "corrupt map found.", false},
-    {"entry marked free",
-     [](Crafted& c) {
-       MapTypeSpec type = StrType(c);
-       type.entries[0].flags |= kInvalid;
-       c.AddMap(MapRecord(0, {type}));
-     },
-     "corrupt map found.", false},
+     MapWith([](MapTypeSpec& t, Crafted& c) { t.entries[1].offset = static_cast<std::uint32_t>(c.bytes.size() + 80); }),
+     kCorrupt, false},
+    {"entry marked free", MapWith([](MapTypeSpec& t, Crafted&) { t.entries[0].flags |= kInvalid; }), kCorrupt, false},
     {"map listing a map",
      [](Crafted& c) {
        c.AddMap(MapRecord(0, {StrType(c), MapTypeSpec{kResMapType, {{64, 0, kNativeFlag, ""}}}}));
      },
      "got saved map wihtin map", false},
-    {"block after the map cut short",
+    {"block after the map cut short", AddMapAndCutTheBlockAfterIt, kCorrupt, false},
+    {"block size zero in the middle", MapThen(ZeroTheMiddleBlockSize), "bad header found", false},
+    {"block size below a header", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 75); }, "bad header found",
+     false},
+    {"block size past the end", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); },
+     "bad header found", false},
+    {"garbage after the blocks",
      [](Crafted& c) {
-       c.AddMap(MapRecord(0, {StrType(c)}));
-       const auto offset = static_cast<std::uint32_t>(c.bytes.size());
-       AppendBlock2(c.bytes, kSTR, 3, kNativeFlag, "", Bytes(50, 3));
-       c.strs.push_back({offset, 3, kNativeFlag, ""});
-       Bytes record = MapRecord(0, {StrType(c)});
-       // Rewrite the map in place with the third entry, then cut the block.
-       const std::uint32_t map = BE32At(c.bytes, 60);
-       c.bytes.resize(map);
-       c.AddMap(record);
-       AppendBlock2(c.bytes, kSTR, 3, kNativeFlag, "", Bytes(50, 3));
-       PutBE32At(c.bytes, 60, map);
-       c.bytes.resize(c.bytes.size() - 20);
-     },
-     "corrupt map found.", false},
-    {"block size zero in the middle",
-     [](Crafted& c) {
-       c.AddMap(MapRecord(0, {StrType(c)}));
-       PutBE32At(c.bytes, 60, 0);
-       PutBE32At(c.bytes, c.strs[1].offset + 4, 0);
+       c.bytes.insert(c.bytes.end(), {'j', 'u', 'n', 'k'});
      },
      "bad header found", false},
-    {"block size below a header",
-     [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 75); }, "bad header found", false},
-    {"block size past the end",
-     [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); }, "bad header found", false},
-    {"garbage after the blocks",
-     [](Crafted& c) { c.bytes.insert(c.bytes.end(), {'j', 'u', 'n', 'k'}); }, "bad header found", false},
-    {"name without its zero byte",
-     [](Crafted& c) {
-       std::fill(c.bytes.begin() + c.strs[0].offset + 12, c.bytes.begin() + c.strs[0].offset + 76, 'z');
-     },
+    {"name without its zero byte", [](Crafted& c) { std::fill_n(c.bytes.begin() + c.strs[0].offset + 12, 64, 'z'); },
      "", false},
 };
 
@@ -352,238 +302,167 @@ std::string CaseName(const ::testing::TestParamInfo<DamageCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName);
 
-TEST_F(IFFDamagedTest, BlockLargerThanTheMapAllowsIsNotRead) {
+// Opens a hand-made file; `byMap` says whether its map must serve.
+class IFFCraftedTest : public IFFDamagedTest {
+ protected:
+  void Open(const Bytes& bytes, bool byMap = true) {
+    WriteFileBytes(path, bytes);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenedByMap(), byMap);
+  }
+  void Add(ResType type, ResID id, const Bytes& bytes) {
+    MHandle h = HandleOf(bytes);
+    ASSERT_EQ(file.AddResource(h, type, id, "", true), res_error::kNone);
+    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+  }
+  // What the file holds by its blocks alone, whatever its map says.
+  Snapshot ByWalk() {
+    EXPECT_TRUE(!file.IsOpen() || file.CloseFile() == res_error::kNone);
+    EXPECT_EQ(file.ClearMap(path), res_error::kNone);
+    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+    return TakeSnapshot(file);
+  }
+  static std::vector<ResKey> Keys(const Snapshot& snapshot) {
+    std::vector<ResKey> keys;
+    for (const auto& [key, value] : snapshot) keys.push_back(key);
+    return keys;
+  }
+
+  std::string path = dir.File("crafted.iff");
+  IFFResFile2 file;
+  AssertCapture reports;
+};
+
+TEST_F(IFFCraftedTest, BlockLargerThanTheMapAllowsIsNotRead) {
   Crafted crafted;
   crafted.Add(1, Bytes(10, 1));
   crafted.Add(2, Bytes(10, 2));
-  // The first block claims to run over the second.
-  PutBE32At(crafted.bytes, crafted.strs[0].offset + 4, 76 + 20);
-  crafted.AddMap(MapRecord(0, {MapTypeSpec{kSTR, crafted.strs}}));
-  std::string path = dir.File("overlap.iff");
-  WriteFileBytes(path, crafted.bytes);
-  AssertCapture reports;
-  IFFResFile2 file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  ASSERT_TRUE(file.OpenedByMap());
+  PutBE32At(crafted.bytes, crafted.strs[0].offset + 4, 76 + 20);  // runs over the second
+  crafted.AddMap(MapRecord(0, {StrType(crafted)}));
+  Open(crafted.bytes);
   EXPECT_EQ(file.GetResource(kSTR, 1, nullptr), nullptr);
   EXPECT_EQ(file.GetError(), -1);
   EXPECT_TRUE(reports.Saw("bad size"));
   EXPECT_NE(file.GetResource(kSTR, 2, nullptr), nullptr);
 }
 
-TEST_F(IFFDamagedTest, CutOffAppendIsReusedByTheNextWrite) {
-  std::string path = MappedFile(false);
-  Bytes bytes = FileBytes(path);
+TEST_F(IFFCraftedTest, CutOffAppendIsReusedByTheNextWrite) {
+  Bytes bytes = FileBytes(MappedFile(false));
   PutBE32At(bytes, 60, 0);
   // A free header announcing a block whose bytes never arrived.
   const std::size_t tail = bytes.size();
   AppendBlock2(bytes, kFreeBlockType, 0, kInvalid, "", Bytes(500, 0));
   bytes.resize(tail + 100);
-  WriteFileBytes(path, bytes);
-  const Snapshot before = BlocksBefore(bytes, tail);
-
-  AssertCapture reports;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    EXPECT_EQ(TakeSnapshot(file), before);
-    MHandle h = HandleOf(Bytes{4, 2});
-    ASSERT_EQ(file.AddResource(h, kSTR, 42, "", true), res_error::kNone);
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
-  ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
-  IFFResFile2 file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  Snapshot expected = before;
+  Open(bytes, false);
+  Snapshot expected = BlocksBefore(bytes, tail);
+  EXPECT_EQ(TakeSnapshot(file), expected);
+  Add(kSTR, 42, Bytes{4, 2});
   expected[{kSTR, 42, 0}] = {"", Bytes{4, 2}};
-  EXPECT_EQ(TakeSnapshot(file), expected) << "the walk reaches the new block";
+  EXPECT_EQ(ByWalk(), expected) << "the walk reaches the new block";
 }
 
-TEST_F(IFFDamagedTest, FirstVersionJunkNameListAndBadBlocks) {
-  struct Case {
-    const char* what;
-    Bytes names;
-  };
+TEST_F(IFFCraftedTest, FirstVersionJunkNameListAndBadBlocks) {
   Bytes emptyList = {0, 0, 0, 0, 0, 0, 0, 0, 'E', 'M', 'A', 'N', 0, 0, 0, 0};
   Bytes hugeCount = emptyList;
-  hugeCount[12] = 0xFF;
-  hugeCount[13] = 0xFF;
-  hugeCount[14] = 0xFF;
+  std::fill_n(hugeCount.begin() + 12, 3, 0xFF);
   hugeCount[15] = 0x7F;
-  Bytes cutString = {0, 0, 0, 0, 0, 0, 0, 0, 'E', 'M', 'A', 'N', 1, 0, 0, 0, 1, 0, 0, 0, 'a', 'b', 'c'};
-  const Case cases[] = {
-      {"random bytes", Pattern(64, 5)},
-      {"too short for a header", Bytes{1, 2, 3}},
-      {"count beyond the bytes", hugeCount},
-      {"string without its end", cutString},
-      {"empty", Bytes{}},
-  };
-  for (const Case& c : cases) {
+  const Bytes cases[] = {Pattern(64, 5), Bytes{1, 2, 3}, hugeCount, Bytes{},
+                         Bytes{0, 0, 0, 0, 0, 0, 0, 0, 'E', 'M', 'A', 'N', 1, 0, 0, 0, 1, 0, 0, 0, 'a', 'b', 'c'}};
+  for (const Bytes& names : cases) {
     Bytes bytes = testing::Header1();
-    AppendBlock1(bytes, kNAME, 1, kInternalFlag | kNativeFlag, -1, c.names);
+    AppendBlock1(bytes, kNAME, 1, kInternalFlag | kNativeFlag, -1, names);
     AppendBlock1(bytes, kSTR, 1, kNativeFlag, 1, {1});
     AppendBlock1(bytes, kSTR, 2, kNativeFlag, -1, {2});
-    std::string path = dir.File("junk.iff");
     WriteFileBytes(path, bytes);
-    AssertCapture reports;
-    IFFResFile file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone) << c.what;
-    EXPECT_EQ(file.CountResources(kSTR), 2) << c.what;
-    MHandle h = file.GetResource(kSTR, 1, nullptr);
-    ASSERT_NE(h, nullptr) << c.what;
+    IFFResFile first;
+    ASSERT_EQ(first.OpenFile(path), res_error::kNone) << names.size();
+    EXPECT_EQ(first.CountResources(kSTR), 2);
     CTGString name;
-    file.GetResName(h, name);
-    file.ReleaseAndDispose(h);
-    EXPECT_EQ(file.CloseFile(), res_error::kNone) << c.what;
+    first.GetResName(first.GetResource(kSTR, 1, nullptr), name);
+    EXPECT_EQ(first.CloseFile(), res_error::kNone);
   }
   // A block whose size is zero ends the walk instead of repeating it forever.
   Bytes bytes = testing::Header1();
   AppendBlock1(bytes, kSTR, 1, kNativeFlag, -1, {1});
-  const std::size_t bad = bytes.size();
   AppendBlock1(bytes, kSTR, 2, kNativeFlag, -1, {2});
-  PutBE32At(bytes, bad + 4, 0);
-  std::string path = dir.File("zero.iff");
+  PutBE32At(bytes, 64 + 17 + 4, 0);
   WriteFileBytes(path, bytes);
-  AssertCapture reports;
-  IFFResFile file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  EXPECT_EQ(file.CountResources(kSTR), 1);
+  IFFResFile first;
+  ASSERT_EQ(first.OpenFile(path), res_error::kNone);
+  EXPECT_EQ(first.CountResources(kSTR), 1);
 }
 
-TEST_F(IFFDamagedTest, MapThatMislabelsABlockNeverFreesIt) {
+TEST_F(IFFCraftedTest, MapThatMislabelsABlockNeverFreesIt) {
   Crafted crafted;
   crafted.Add(1, {1, 1}, "one");
   crafted.Add(2, {2, 2}, "two");
-  MapTypeSpec wrong = {MakeResType("OBJD"), {crafted.strs[0]}};
-  crafted.AddMap(MapRecord(0, {wrong, MapTypeSpec{kSTR, {crafted.strs[1]}}}));
-  std::string path = dir.File("mislabelled.iff");
-  WriteFileBytes(path, crafted.bytes);
-  AssertCapture reports;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    ASSERT_TRUE(file.OpenedByMap());
-    EXPECT_EQ(file.GetResource(MakeResType("OBJD"), 1, nullptr), nullptr);
-    EXPECT_TRUE(reports.Saw("got different type in header"));
-    // Replacing what the map calls OBJD 1 must not free the STR# block.
-    MHandle h = HandleOf(Bytes{7});
-    ASSERT_EQ(file.AddResource(h, MakeResType("OBJD"), 1, "", true), res_error::kNone);
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
-  ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
-  IFFResFile2 file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  Snapshot found = TakeSnapshot(file);
-  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
-  EXPECT_EQ(found.count({kSTR, 2, 0}), 1u);
-  EXPECT_EQ(found.count({MakeResType("OBJD"), 1, 0}), 1u);
+  crafted.AddMap(MapRecord(0, {{MakeResType("OBJD"), {crafted.strs[0]}}, {kSTR, {crafted.strs[1]}}}));
+  Open(crafted.bytes);
+  EXPECT_EQ(file.GetResource(MakeResType("OBJD"), 1, nullptr), nullptr);
+  EXPECT_TRUE(reports.Saw("got different type in header"));
+  // Replacing what the map calls OBJD 1 must not free the STR# block.
+  Add(MakeResType("OBJD"), 1, Bytes{7});
+  EXPECT_EQ(Keys(ByWalk()), (std::vector<ResKey>{{MakeResType("OBJD"), 1, 0}, {kSTR, 1, 0}, {kSTR, 2, 0}}));
 }
 
-TEST_F(IFFDamagedTest, DamageBeforeTheMapIsNotCutAway) {
+TEST_F(IFFCraftedTest, DamageBeforeTheMapIsNotCutAway) {
   Crafted crafted;
   crafted.Add(1, {1, 1}, "one");
   crafted.Add(2, {2, 2, 2}, "two");
   // Free space on record, so that a new block is looked for by walking.
-  crafted.AddMap(MapRecord(100, {MapTypeSpec{kSTR, crafted.strs}}));
+  crafted.AddMap(MapRecord(100, {StrType(crafted)}));
   // The second block's size now ends one byte early: a walk stops there.
   PutBE32At(crafted.bytes, crafted.strs[1].offset + 4, 76 + 2);
-  std::string path = dir.File("early.iff");
-  WriteFileBytes(path, crafted.bytes);
-  AssertCapture reports;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    ASSERT_TRUE(file.OpenedByMap());
-    MHandle h = HandleOf(Bytes{9, 9});
-    ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
-    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
-    EXPECT_TRUE(reports.Saw("corrupt map found.")) << "the blocks disagree with the map";
-    EXPECT_FALSE(reports.Saw("error occurred invalidating map header")) << "the old map was cut away";
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
-  IFFResFile2 file;
+  Open(crafted.bytes);
+  Add(kSPR2, 9, Bytes{9, 9});
+  EXPECT_TRUE(reports.Saw("corrupt map found.")) << "the blocks disagree with the map";
+  EXPECT_FALSE(reports.Saw("error occurred invalidating map header")) << "the old map was cut away";
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   EXPECT_TRUE(file.OpenedByMap());
   Snapshot found = TakeSnapshot(file);
-  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
-  EXPECT_EQ(found.count({kSPR2, 9, 0}), 1u);
+  EXPECT_EQ(found.count({kSTR, 1, 0}) + found.count({kSPR2, 9, 0}), 2u);
 }
 
-TEST_F(IFFDamagedTest, CutOffTailBehindAMappedFileIsCutBeforeTheNextBlock) {
-  // The map sits before the last resource, and a crash left a cut-off
-  // block behind everything the map lists.
+TEST_F(IFFCraftedTest, CutOffTailBehindAMappedFileIsCutBeforeTheNextBlock) {
+  // Lay out: STR 1, map, STR 2, and a cut-off block a crash left behind.
   Crafted crafted;
   crafted.Add(1, {1, 1}, "one");
-  const std::size_t mapAt = crafted.bytes.size();
-  // Lay out: STR 1, map, STR 2, cut-off block.
-  const std::uint32_t second = static_cast<std::uint32_t>(
-      mapAt + 76 + MapRecord(0, {MapTypeSpec{kSTR, {crafted.strs[0], {0, 2, kNativeFlag, ""}}}}).size());
-  crafted.strs.push_back({second, 2, kNativeFlag, ""});
-  crafted.AddMap(MapRecord(0, {MapTypeSpec{kSTR, crafted.strs}}));
-  ASSERT_EQ(crafted.bytes.size(), second);
+  crafted.strs.push_back({0, 2, kNativeFlag, ""});
+  crafted.strs[1].offset =
+      static_cast<std::uint32_t>(crafted.bytes.size() + 76 + MapRecord(0, {StrType(crafted)}).size());
+  crafted.AddMap(MapRecord(0, {StrType(crafted)}));
   AppendBlock2(crafted.bytes, kSTR, 2, kNativeFlag, "", {2, 2});
   const std::size_t tail = crafted.bytes.size();
   AppendBlock2(crafted.bytes, kFreeBlockType, 0, kInvalid, "", Bytes(300, 0));
   crafted.bytes.resize(tail + 120);
-  std::string path = dir.File("tail.iff");
-  WriteFileBytes(path, crafted.bytes);
-
-  AssertCapture reports;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    ASSERT_TRUE(file.OpenedByMap());
-    MHandle h = HandleOf(Bytes{5, 5, 5});
-    ASSERT_EQ(file.AddResource(h, kSPR2, 5, "", true), res_error::kNone);
-    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
-  }
+  Open(crafted.bytes);
+  Add(kSPR2, 5, Bytes{5, 5, 5});
   // Whether or not a map is written, the blocks alone hold everything.
-  ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
-  IFFResFile2 file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  Snapshot found = TakeSnapshot(file);
-  EXPECT_EQ(found.count({kSTR, 1, 0}), 1u);
-  EXPECT_EQ(found.count({kSTR, 2, 0}), 1u);
-  EXPECT_EQ(found.count({kSPR2, 5, 0}), 1u) << "the new block went behind the debris";
+  EXPECT_EQ(Keys(ByWalk()), (std::vector<ResKey>{{kSPR2, 5, 0}, {kSTR, 1, 0}, {kSTR, 2, 0}}))
+      << "the new block went behind the debris";
 }
 
-TEST_F(IFFDamagedTest, ListedResourceWhoseHeaderSaysFreeIsNeverReused) {
+TEST_F(IFFCraftedTest, ListedResourceWhoseHeaderSaysFreeIsNeverReused) {
   Crafted crafted;
-  crafted.Add(1, Bytes(40, 1), "one");
-  crafted.Add(2, Bytes(40, 2), "two");
-  crafted.Add(3, Bytes(40, 3), "three");
-  crafted.AddMap(MapRecord(500, {MapTypeSpec{kSTR, crafted.strs}}));
-  // The map lists STR# 2, but its header calls it free space.
-  crafted.bytes[crafted.strs[1].offset + 11] |= kInvalid;
-  std::string path = dir.File("contradicted.iff");
-  WriteFileBytes(path, crafted.bytes);
-  AssertCapture reports;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    ASSERT_TRUE(file.OpenedByMap());
-    MHandle first = file.GetResource(kSTR, 1, nullptr);
-    ASSERT_EQ(file.RemoveResource(first), res_error::kNone);
-    MHandle h = HandleOf(Bytes(100, 9));
-    ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
+  for (ResID id = 1; id <= 3; ++id) crafted.Add(id, Bytes(40, static_cast<std::uint8_t>(id)));
+  crafted.AddMap(MapRecord(500, {StrType(crafted)}));
+  crafted.bytes[crafted.strs[1].offset + 11] |= kInvalid;  // listed, but its header calls it free
+  Open(crafted.bytes);
+  ASSERT_EQ(file.RemoveResource(file.GetResource(kSTR, 1, nullptr)), res_error::kNone);
+  Add(kSPR2, 9, Bytes(100, 9));
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
   EXPECT_TRUE(reports.Saw("corrupt map found."));
-  IFFResFile2 file;
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   ASSERT_TRUE(file.OpenedByMap());
   Snapshot found = TakeSnapshot(file);
-  EXPECT_EQ(found.count({kSPR2, 9, 0}), 1u);
-  EXPECT_EQ(found.count({kSTR, 3, 0}), 1u);
+  EXPECT_EQ(found.count({kSPR2, 9, 0}) + found.count({kSTR, 3, 0}), 2u);
 }
 
-TEST_F(IFFDamagedTest, TypeZeroIsAType) {
+TEST_F(IFFCraftedTest, TypeZeroIsAType) {
   Bytes bytes = testing::Header2('5', 0);
   AppendBlock2(bytes, 0, 1, kNativeFlag, "", {1});
-  std::string path = dir.File("zero.iff");
-  WriteFileBytes(path, bytes);
-  IFFResFile2 file;
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  Open(bytes, false);
   ASSERT_EQ(file.CountTypes(), 1);
   EXPECT_EQ(file.GetIndType(1), 0u);
   EXPECT_EQ(file.GetError(), res_error::kNone);

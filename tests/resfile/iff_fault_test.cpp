@@ -80,32 +80,33 @@ class CrashingDisk final : public FileSystemDecorator {
   bool fCrossedPage = false;
 };
 
+// A file with a map and `count` resources; its model.
+template <typename File = IFFResFile2>
+Snapshot MakeBase(const std::string& path, std::uint32_t seed, std::size_t count, int maxSize) {
+  Snapshot model;
+  File file;
+  EXPECT_EQ(file.CreateFile(path), res_error::kNone);
+  EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+  OpSource source(seed, maxSize, std::is_same_v<File, IFFResFile2>);
+  while (model.size() < count) {
+    Op op = source.Next(model);
+    if (op.kind != Op::kAdd) continue;
+    EXPECT_TRUE(Perform(file, path, op));
+    testing::Apply(op, model);
+  }
+  EXPECT_EQ(file.CloseFile(), res_error::kNone);
+  return model;
+}
+
+Snapshot Open(const std::string& path, bool* byMap = nullptr) {
+  IFFResFile2 file;
+  EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+  if (byMap) *byMap = file.OpenedByMap();
+  return TakeSnapshot(file);
+}
+
 class IFFFaultTest : public ::testing::Test {
  protected:
-  // A version 2.5 file with a map and some resources; its model.
-  Snapshot MakeBase(const std::string& path, std::uint32_t seed, std::size_t count, int maxSize = 600) {
-    Snapshot model;
-    IFFResFile2 file;
-    EXPECT_EQ(file.CreateFile(path), res_error::kNone);
-    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-    OpSource source(seed, maxSize);
-    while (model.size() < count) {
-      Op op = source.Next(model);
-      if (op.kind != Op::kAdd) continue;
-      EXPECT_TRUE(Perform(file, path, op));
-      testing::Apply(op, model);
-    }
-    EXPECT_EQ(file.CloseFile(), res_error::kNone);
-    return model;
-  }
-
-  static Snapshot Open(const std::string& path, bool* byMap = nullptr) {
-    IFFResFile2 file;
-    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-    if (byMap) *byMap = file.OpenedByMap();
-    return TakeSnapshot(file);
-  }
-
   testing::MemoryScratchDir dir;
 };
 
@@ -221,8 +222,8 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
 // then the operation with the Nth call of a kind failing.
 struct FaultCase {
   const char* what;
-  std::function<std::vector<Op>(const Snapshot&)> before;  // unarmed steps
   std::function<Op(const Snapshot&)> operation;
+  std::function<std::vector<Op>(const Snapshot&)> before = nullptr;  // unarmed steps
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.what; }
@@ -240,58 +241,53 @@ Op FirstWith(const Snapshot& model, Op::Kind kind, std::function<bool(const ResV
   return Op{};
 }
 
+Op Added(const Snapshot&) {
+  Op op;
+  op.kind = Op::kAdd;
+  op.key = {MakeResType("OBJD"), 500, 0};
+  op.value = {"added", Pattern(300, 500)};
+  return op;
+}
+
+Op Reopen(const Snapshot&) { return Op{}; }
+
+// Removes up to eight of the larger resources, so that the close compacts.
+std::vector<Op> RemoveLarge(const Snapshot& model) {
+  std::vector<Op> steps;
+  for (const auto& [key, value] : model) {
+    if (value.bytes.size() < 1500 || steps.size() == 8) continue;
+    steps.push_back(Op{Op::kRemove, key, {}});
+  }
+  return steps;
+}
+
 const FaultCase kFaultCases[] = {
-    {"add",
-     [](const Snapshot&) { return std::vector<Op>{}; },
-     [](const Snapshot&) {
-       Op op;
-       op.kind = Op::kAdd;
-       op.key = {MakeResType("OBJD"), 500, 0};
-       op.value = {"added", Pattern(300, 500)};
-       return op;
-     }},
+    {"add", Added},
     {"replace with another size",
-     [](const Snapshot&) { return std::vector<Op>{}; },
      [](const Snapshot& model) {
        Op op = FirstWith(model, Op::kReplace, [](const ResValue& v) { return v.bytes.size() > 10; });
        op.value = {"replaced", Pattern(op.value.bytes.size() / 2, 77)};
        return op;
      }},
     {"replace with the same size",
-     [](const Snapshot&) { return std::vector<Op>{}; },
      [](const Snapshot& model) {
        Op op = FirstWith(model, Op::kReplace, [](const ResValue&) { return true; });
        op.value.bytes = Pattern(op.value.bytes.size(), 78);
        return op;
      }},
     {"rewrite in place",
-     [](const Snapshot&) { return std::vector<Op>{}; },
      [](const Snapshot& model) {
        Op op = FirstWith(model, Op::kInPlace, [](const ResValue& v) { return !v.bytes.empty(); });
        op.value.bytes = Pattern(op.value.bytes.size(), 79);
        return op;
      }},
     {"remove",
-     [](const Snapshot&) { return std::vector<Op>{}; },
      [](const Snapshot& model) { return FirstWith(model, Op::kRemove, [](const ResValue&) { return true; }); }},
-    {"close and reopen",
+    {"close and reopen", Reopen,
      [](const Snapshot& model) {
        return std::vector<Op>{FirstWith(model, Op::kRemove, [](const ResValue& v) { return v.bytes.size() < 500; })};
-     },
-     [](const Snapshot&) { return Op{}; }},
-    {"close that compacts",
-     [](const Snapshot& model) {
-       std::vector<Op> steps;
-       for (const auto& [key, value] : model) {
-         if (value.bytes.size() < 1500 || steps.size() == 8) continue;
-         Op op;
-         op.kind = Op::kRemove;
-         op.key = key;
-         steps.push_back(op);
-       }
-       return steps;
-     },
-     [](const Snapshot&) { return Op{}; }},
+     }},
+    {"close that compacts", Reopen, RemoveLarge},
 };
 
 template <typename File>
@@ -311,7 +307,7 @@ void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& base
         IoFaults faults(manager);
         File file(manager);
         ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-        for (const Op& step : c.before(base)) {
+        for (const Op& step : c.before ? c.before(base) : std::vector<Op>{}) {
           ASSERT_TRUE(Perform(file, path, step)) << c.what;
           testing::Apply(step, before);
         }
@@ -341,44 +337,24 @@ void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& base
   EXPECT_GT(failures, 0) << c.what;
 }
 
-class IFF2FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(IFF2FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
-  const std::string path = dir.File("faults2.iff");
-  const Snapshot base = MakeBase(path, 11, 16, 3000);
-  RunFaultCase<IFFResFile2>(GetParam(), path, FileBytes(path), base);
-}
-
 std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
   std::string name;
   for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
   return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, IFF2FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
+class IFFFaultCaseTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
-class IFF1FaultTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(IFF1FaultTest, FailedCallLosesNothingTheOperationDidNotTouch) {
-  const std::string path = dir.File("faults1.iff");
-  Snapshot base;
-  {
-    IFFResFile file;
-    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    OpSource source(12, 3000, false);
-    while (base.size() < 16) {
-      Op op = source.Next(base);
-      if (op.kind != Op::kAdd) continue;
-      ASSERT_TRUE(Perform(file, path, op));
-      testing::Apply(op, base);
-    }
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
-  RunFaultCase<IFFResFile>(GetParam(), path, FileBytes(path), base);
+TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
+  const std::string second = dir.File("faults2.iff");
+  const Snapshot secondBase = MakeBase(second, 11, 16, 3000);
+  RunFaultCase<IFFResFile2>(GetParam(), second, FileBytes(second), secondBase);
+  const std::string first = dir.File("faults1.iff");
+  const Snapshot firstBase = MakeBase<IFFResFile>(first, 12, 16, 3000);
+  RunFaultCase<IFFResFile>(GetParam(), first, FileBytes(first), firstBase);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, IFF1FaultTest, ::testing::ValuesIn(kFaultCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName);
 
 }  // namespace
 }  // namespace pixmold

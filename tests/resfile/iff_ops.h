@@ -118,41 +118,32 @@ bool Perform(File& file, const std::string& path, const Op& op) {
 
 inline std::string Describe(const Snapshot& s, const ResKey& key) {
   auto it = s.find(key);
-  if (it == s.end()) return " [absent]";
-  return " [" + it->second.name + ", " + std::to_string(it->second.bytes.size()) + " bytes]";
+  return it == s.end() ? " [absent]"
+                       : " [" + it->second.name + ", " + std::to_string(it->second.bytes.size()) + " bytes]";
 }
 
 // The states the file may show for one key: before and after the operation
 // in flight, and for an in-place rewrite any bytes of the same size.
 inline void ExpectConsistent(const Snapshot& found, const Snapshot& before, const Snapshot& after, const Op* inFlight,
-                      int kill) {
+                             int kill) {
   std::set<ResKey> keys;
   for (const auto* s : {&found, &before, &after}) {
     for (const auto& [key, value] : *s) keys.insert(key);
   }
+  auto same = [](const Snapshot& a, const Snapshot& b, const ResKey& key) {
+    const auto x = a.find(key);
+    const auto y = b.find(key);
+    return (x == a.end()) == (y == b.end()) && (x == a.end() || x->second == y->second);
+  };
   for (const ResKey& key : keys) {
+    const bool flying = inFlight && inFlight->key == key && inFlight->kind != Op::kReopen;
     const auto f = found.find(key);
     const auto b = before.find(key);
-    const auto a = after.find(key);
-    const bool matchesBefore = (f == found.end()) == (b == before.end()) && (f == found.end() || f->second == b->second);
-    const bool matchesAfter = (f == found.end()) == (a == after.end()) && (f == found.end() || f->second == a->second);
-    if (!inFlight || !(inFlight->key == key) || inFlight->kind == Op::kReopen) {
-      EXPECT_TRUE(matchesBefore) << "kill " << kill << ": an untouched resource changed, type "
-                                 << ResTypeName(key.type) << " id " << key.id << " variant " << int(key.variant)
-                                 << Describe(found, key) << Describe(before, key) << Describe(after, key)
-                                 << (inFlight ? " in flight: " + ResTypeName(inFlight->key.type) + " " +
-                                                    std::to_string(inFlight->key.id) + " kind " +
-                                                    std::to_string(inFlight->kind)
-                                              : std::string(" nothing in flight"));
-      continue;
-    }
-    bool torn = false;
-    if (inFlight->kind == Op::kInPlace && f != found.end() && b != before.end()) {
-      torn = f->second.name == b->second.name && f->second.bytes.size() == b->second.bytes.size();
-    }
-    EXPECT_TRUE(matchesBefore || matchesAfter || torn)
-        << "kill " << kill << ": resource in flight is in neither state, type " << ResTypeName(key.type) << " id "
-        << key.id << " operation " << inFlight->kind << Describe(found, key) << Describe(before, key)
+    const bool torn = flying && inFlight->kind == Op::kInPlace && f != found.end() && b != before.end() &&
+                      f->second.name == b->second.name && f->second.bytes.size() == b->second.bytes.size();
+    EXPECT_TRUE(same(found, before, key) || (flying && (same(found, after, key) || torn)))
+        << "kill " << kill << ": type " << ResTypeName(key.type) << " id " << key.id << " variant " << int(key.variant)
+        << (flying ? " (in flight)" : " (untouched)") << Describe(found, key) << Describe(before, key)
         << Describe(after, key);
   }
 }

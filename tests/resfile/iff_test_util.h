@@ -17,6 +17,7 @@
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
 #include "resfile/res_types.h"
+#include "support/temp_dir.h"
 
 namespace pixmold::testing {
 
@@ -96,10 +97,7 @@ inline Snapshot TakeSnapshot(iResFile& file) {
   return snapshot;
 }
 
-inline std::vector<std::uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+inline Bytes FileBytes(const std::string& path) { return ReadAll(path); }
 
 inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -107,7 +105,8 @@ inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8
 }
 
 inline std::uint32_t BE32At(const Bytes& bytes, std::size_t offset) {
-  return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) | (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
+  return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) |
+         (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
          (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 8) | bytes.at(offset + 3);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "iff_test_util.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
@@ -17,21 +18,11 @@ namespace pixmold {
 namespace {
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSPR = MakeResType("SPR#");
 constexpr ResType kSTR = MakeResType("STR#");
 constexpr ResType kBMP = MakeResType("BMP_");
 
-MHandle HandleOf(std::string_view text) {
-  MHandle h = NewHandle(static_cast<std::uint32_t>(text.size()));
-  HandleLock lock(h);
-  std::copy(text.begin(), text.end(), lock.Data());
-  return h;
-}
-
-std::string TextOf(MHandle h) {
-  HandleLock lock(h);
-  return std::string(reinterpret_cast<const char*>(lock.Data()), lock.Size());
-}
+using testing::HandleOf;
+using testing::TextOf;
 
 // What one container file holds, opened on its own.
 bool ContainerHolds(const std::string& path, ResType type, ResID id) {
@@ -102,16 +93,9 @@ TEST_F(ObjTest, LooseResourcesAreReadFromTheDirectory) {
   EXPECT_EQ(name, "popup");
   obj.ReleaseAndDispose(loose);
   EXPECT_EQ(obj.CountResources(kBMP), 3);
-}
-
-TEST_F(ObjTest, ReplacingAResourceHeldOnlyLooseIsRefused) {
-  ObjResFile created;
-  ASSERT_EQ(created.CreateFile(Base()), 0);
-  dir.Write("chair.dir/#5#s.SPR", "loose");
-  ObjResFile obj;
-  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  // Replacing a resource held only loose is refused.
   OwnedHandle h(HandleOf("new"));
-  EXPECT_EQ(obj.AddResource(h.Get(), kSPR, 5, "", true), -45);
+  EXPECT_EQ(obj.AddResource(h.Get(), kBMP, 301, "", true), -45);
 }
 
 TEST_F(ObjTest, OpensWithOnlySomeComponents) {
@@ -128,23 +112,22 @@ TEST_F(ObjTest, OpensWithOnlySomeComponents) {
   EXPECT_FALSE(obj.IsOpen());
 }
 
-TEST_F(ObjTest, AnimationTablesAreCachedPerId) {
+TEST_F(ObjTest, StringsAndAnimationTablesComeFromTheObject) {
   ObjResFile obj;
   ASSERT_EQ(obj.CreateFile(Base()), 0);
   ASSERT_EQ(obj.OpenFile(Base()), 0);
-  std::vector<std::uint8_t> list{2, 0, 4, 'W', 'a', 'l', 'k', 3, 'S', 'I', 'T'};
-  MHandle h = NewHandle(static_cast<std::uint32_t>(list.size()));
-  {
-    HandleLock lock(h);
-    std::copy(list.begin(), list.end(), lock.Data());
-  }
-  ASSERT_EQ(obj.AddResource(h, kSTR, 130, "anims", true), 0);
-  ASSERT_EQ(obj.WriteResource(h), 0);
-  obj.ReleaseAndDispose(h);
+  StringSet set;
+  set.Init(&obj, 130, kSTR, false, 0);
+  set.SetValue(1, "Walk");
+  set.SetValue(2, "SIT");
+  ASSERT_EQ(set.Save(), 0);
+  CTGString text;
+  obj.GetIndString(text, 130, 2);
+  EXPECT_EQ(text, "SIT");
   const AnimTable* table = obj.GetAnimTable(130);
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->Value(2), "sit");
-  EXPECT_EQ(obj.GetAnimTable(130), table);
+  EXPECT_EQ(obj.GetAnimTable(130), table) << "cached per id";
   EXPECT_EQ(obj.GetAnimTable(131), nullptr);
 }
 
@@ -159,20 +142,6 @@ TEST_F(ObjTest, OverrideLists) {
   testing::AssertCapture capture;
   obj.SetOverride(10, std::nullopt);
   EXPECT_TRUE(capture.Saw("override not found"));
-}
-
-TEST_F(ObjTest, GetIndStringReadsTheObjectsStrings) {
-  ObjResFile obj;
-  ASSERT_EQ(obj.CreateFile(Base()), 0);
-  ASSERT_EQ(obj.OpenFile(Base()), 0);
-  StringSet set;
-  set.Init(&obj, 128, kSTR, false, 0);
-  set.SetValue(1, "Chair");
-  set.SetValue(2, "Sits one");
-  ASSERT_EQ(set.Save(), 0);
-  CTGString text;
-  obj.GetIndString(text, 128, 2);
-  EXPECT_EQ(text, "Sits one");
 }
 
 }  // namespace

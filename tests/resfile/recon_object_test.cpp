@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "iff_test_util.h"
 #include "resfile/handle_owner.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
@@ -14,10 +14,12 @@ namespace pixmold {
 namespace {
 
 using testing::AssertCapture;
+using testing::Bytes;
+using testing::BytesOf;
+using testing::HandleOf;
 using testing::MemoryDisk;
 using testing::MemoryResFile;
 using testing::StoredResource;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr ResType kSampleType = MakeResType("SMPL");
 
@@ -61,24 +63,8 @@ Sample MakeSample() {
   return s;
 }
 
-void ExpectSame(const Sample& a, const Sample& b) {
-  EXPECT_EQ(a.word, b.word);
-  EXPECT_EQ(a.pair[0], b.pair[0]);
-  EXPECT_EQ(a.pair[1], b.pair[1]);
-  EXPECT_EQ(a.name, b.name);
-  EXPECT_EQ(a.slots, b.slots);
-}
-
-Bytes HandleBytes(MHandle h) {
-  HandleLock lock(h);
-  return Bytes(lock.Bytes().begin(), lock.Bytes().end());
-}
-
-MHandle HandleOf(const Bytes& bytes) {
-  MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
-  HandleLock lock(h);
-  if (!bytes.empty()) std::memcpy(lock.Data(), bytes.data(), bytes.size());
-  return h;
+bool operator==(const Sample& a, const Sample& b) {
+  return a.word == b.word && a.pair[0] == b.pair[0] && a.pair[1] == b.pair[1] && a.name == b.name && a.slots == b.slots;
 }
 
 class ReconObjectTest : public ::testing::Test {
@@ -94,7 +80,7 @@ TEST_F(ReconObjectTest, HandleStartsWithTheHeaderInLittleEndianOrder) {
   Sample sample = MakeSample();
   OwnedHandle h(MakeReconHandle(sample, 0x0102));
   ASSERT_TRUE(h);
-  Bytes bytes = HandleBytes(h.Get());
+  Bytes bytes = BytesOf(h.Get());
   Bytes header(bytes.begin(), bytes.begin() + 12);
   EXPECT_EQ(header, (Bytes{0, 0, 0, 0, 0x02, 0x01, 0, 0, 'L', 'P', 'M', 'S'}));
   Bytes start(bytes.begin() + 12, bytes.begin() + 12 + 14);
@@ -115,7 +101,7 @@ TEST_F(ReconObjectTest, HandleRoundTripInBothEncodings) {
     std::uint32_t version = 0;
     EXPECT_TRUE(ReadReconHandle(back, h.Get(), &version));
     EXPECT_EQ(version, 2u);
-    ExpectSame(back, sample);
+    EXPECT_TRUE(back == sample);
     EXPECT_EQ(back.slots.size(), 2u) << "surplus elements are dropped";
     EXPECT_FALSE(IsHandleLocked(h.Get()));
   }
@@ -132,7 +118,7 @@ TEST_F(ReconObjectTest, TypeMismatchIsReportedAndLeavesTheRecordAlone) {
   EXPECT_FALSE(ReadReconHandle(sample, h.Get(), &version));
   EXPECT_TRUE(capture.Saw("(((Header*)data)->type == recon->GetType()) reconstitution type mismatch"));
   EXPECT_EQ(version, 77u);
-  ExpectSame(sample, MakeSample());
+  EXPECT_TRUE(sample == MakeSample());
 }
 
 TEST_F(ReconObjectTest, ShortHandlesAndShortRecords) {
@@ -157,7 +143,7 @@ TEST_F(ReconObjectTest, BaseAndSimpleObjects) {
   ReconObject base;
   EXPECT_EQ(base.GetType(), MakeResType("Rcon"));
   OwnedHandle h(MakeReconHandle(base, 3));
-  EXPECT_EQ(HandleBytes(h.Get()), (Bytes{0, 0, 0, 0, 3, 0, 0, 0, 'n', 'o', 'c', 'R'}));
+  EXPECT_EQ(BytesOf(h.Get()), (Bytes{0, 0, 0, 0, 3, 0, 0, 0, 'n', 'o', 'c', 'R'}));
 
   ReconStreamVector<std::int32_t> numbers = {1, -1, 1 << 20};
   SimpleReconObject<ReconStreamVector<std::int32_t>> simple(numbers, MakeResType("NUMS"));
@@ -224,7 +210,7 @@ TEST_F(ReconResourceTest, WriteThenReadThroughTheFile) {
   std::uint32_t version = 0;
   EXPECT_EQ(ReadReconResource(back, file, 200, &version), res_error::kNone);
   EXPECT_EQ(version, 2u);
-  ExpectSame(back, sample);
+  EXPECT_TRUE(back == sample);
   EXPECT_EQ(file.CachedHandles(), 0u);
   EXPECT_EQ(ReadReconResource(back, file, 201, &version), res_error::kNotFound);
 }

@@ -23,6 +23,7 @@ using testing::StoredResource;
 
 constexpr ResType kSTR = MakeResType("STR#");
 constexpr ResType kCST = StringSet::kTextFormType;
+constexpr ResType kTTAs = MakeResType("TTAs");
 
 Bytes PascalList(const std::vector<std::string>& strings) {
   Bytes out{static_cast<std::uint8_t>(strings.size()), 0};
@@ -39,9 +40,9 @@ class StringSetFileTest : public ::testing::Test {
     ASSERT_EQ(file.CreateFile("obj"), 0);
     ASSERT_EQ(file.OpenFile("obj"), 0);
   }
+  // Stores a resource and reopens, so that the file's index sees it.
   void Store(ResType type, ResID id, Bytes bytes, std::string name = "", bool native = true) {
     disk.files["obj"].push_back(StoredResource{type, id, std::move(name), 0, native, std::move(bytes)});
-    // Reopen so the file's index sees the resource.
     file.CloseFile();
     file.OpenFile("obj");
   }
@@ -51,120 +52,91 @@ class StringSetFileTest : public ::testing::Test {
     file.OpenFile("obj");
     return r ? r->bytes : Bytes{};
   }
+  StringSet Bound(ResID id, int language = 0, ResType type = kSTR) {
+    StringSet set;
+    set.Init(&file, id, type, type == kCST, language);
+    return set;
+  }
 
   MemoryDisk disk;
   MemoryResFile file{disk};
 };
 
-TEST_F(StringSetFileTest, LoadTakesTheNameAndTheStrings) {
+TEST_F(StringSetFileTest, LoadTakesTheNameAndTheStringsOfAnyStoredForm) {
   Store(kSTR, 200, PascalList({"one", "two"}), "labels");
+  Store(kCST, 300, Bytes{'^', 'w', '^', '^', 's', '^'});
+  Store(kSTR, 5, Bytes{0xFF, 0xFF, 0x00, 0x01, 'a', 0}, "", false);  // byte-swapped
   StringSet set;
   ASSERT_EQ(set.LoadSTR(&file, 200, false), 0);
   EXPECT_EQ(set.Name(), "labels");
   EXPECT_EQ(set.Count(), 2);
   EXPECT_EQ(set.Value(2), "two");
   EXPECT_EQ(file.CachedHandles(), 0u);
+  ASSERT_EQ(set.LoadSTR(&file, 300, false), 0) << "falls back to the text form";
+  EXPECT_TRUE(set.TextForm());
+  EXPECT_EQ(set.Value(2), "s");
+  ASSERT_EQ(set.LoadSTR(&file, 5, false), 0);
+  EXPECT_EQ(set.Value(1), "a");
 }
 
-TEST_F(StringSetFileTest, MissingResourceLeavesTheSetEmptyWithTheFileError) {
-  StringSet set;
-  set.Init(&file, 9, kSTR, false, 0);
+TEST_F(StringSetFileTest, FailedLoadsGiveTheFileError) {
+  StringSet set = Bound(9);
   set.SetValue(1, "stale");
   EXPECT_EQ(set.Load(false, true), -98);
   EXPECT_EQ(set.Count(), 0);
-}
-
-TEST_F(StringSetFileTest, ClosedFileIsReported) {
   file.CloseFile();
   testing::AssertCapture capture;
-  StringSet set;
-  set.Init(&file, 1, kSTR, false, 0);
-  EXPECT_EQ(set.Load(false, false), -49);
+  EXPECT_EQ(Bound(1).Load(false, false), -49);
   EXPECT_TRUE(capture.Saw("file is invalid"));
   StringSet unbound;
   EXPECT_EQ(unbound.Load(false, false), -49);
   EXPECT_EQ(unbound.Save(), -49);
 }
 
-TEST_F(StringSetFileTest, LoadSTRFallsBackToTheTextForm) {
-  std::string text = "^wood^^stone^";
-  Store(kCST, 300, Bytes(text.begin(), text.end()));
-  StringSet set;
-  ASSERT_EQ(set.LoadSTR(&file, 300, false), 0);
-  EXPECT_TRUE(set.TextForm());
-  EXPECT_EQ(set.Count(), 2);
-  EXPECT_EQ(set.Value(1), "wood");
-}
-
-TEST_F(StringSetFileTest, ByteSwappedRecordIsSwizzled) {
-  Store(kSTR, 5, Bytes{0xFF, 0xFF, 0x00, 0x01, 'a', 0}, "", false);
-  StringSet set;
-  ASSERT_EQ(set.LoadSTR(&file, 5, false), 0);
-  EXPECT_EQ(set.Value(1), "a");
-}
-
 TEST_F(StringSetFileTest, SaveOfASecondLanguageKeepsEnglishAndStoresOnlyBoth) {
   Store(kSTR, 128, PascalList({"chair", "table"}), "names");
-  StringSet set;
-  set.Init(&file, 128, kSTR, false, 2);
+  StringSet set = Bound(128, 2);
   set.SetName("names");
   set.SetValue(1, "silla");
   set.SetValue(2, "mesa");
   ASSERT_EQ(set.Save(), 0);
   Bytes bytes = Stored(kSTR, 128);
-  ASSERT_GE(bytes.size(), 4u);
-  EXPECT_EQ(bytes[0], 0xFD);
-  EXPECT_EQ(bytes[1], 0xFF);
-  EXPECT_EQ(bytes[2], 4);  // two English entries and two of language 2
-  EXPECT_EQ(bytes[3], 0);
-
+  // Two English entries and two of language 2.
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 4), (Bytes{0xFD, 0xFF, 4, 0}));
   StringSet english;
   ASSERT_EQ(english.LoadSTR(&file, 128, false), 0);
   EXPECT_EQ(english.Value(1), "chair");
-  StringSet spanish;
-  spanish.Init(&file, 128, kSTR, false, 2);
+  StringSet spanish = Bound(128, 2);
   ASSERT_EQ(spanish.Load(false, false), 0);
   EXPECT_EQ(spanish.Value(2), "mesa");
-  StringSet other;
-  other.Init(&file, 128, kSTR, false, 1);
+  StringSet other = Bound(128, 1);
   EXPECT_EQ(other.Load(false, false), 0);
   EXPECT_EQ(other.Count(), 0);
-}
-
-TEST_F(StringSetFileTest, SaveOfTextFormStoresSTR) {
-  StringSet set;
-  set.Init(&file, 40, kCST, true, 0);
-  set.SetValue(1, "x");
-  ASSERT_EQ(set.Save(), 0);
+  // A text-form set is stored as STR#.
+  StringSet text = Bound(40, 0, kCST);
+  text.SetValue(1, "x");
+  ASSERT_EQ(text.Save(), 0);
   EXPECT_FALSE(Stored(kSTR, 40).empty());
   EXPECT_TRUE(Stored(kCST, 40).empty());
 }
 
-TEST_F(StringSetFileTest, SaveReturnsTheFileErrors) {
-  struct Case {
-    MemoryResFile::Op op;
-    ResErr err;
-  };
+TEST_F(StringSetFileTest, SaveReturnsTheFileAndMemoryErrors) {
   ResID id = 70;
-  for (Case c : {Case{MemoryResFile::Op::kAdd, -45}, Case{MemoryResFile::Op::kWrite, -46},
-                 Case{MemoryResFile::Op::kRelease, -50}}) {
-    StringSet set;
-    set.Init(&file, id++, kSTR, false, 0);
+  for (auto [op, err] : {std::pair{MemoryResFile::Op::kAdd, -45},
+                         {MemoryResFile::Op::kWrite, -46},
+                         {MemoryResFile::Op::kRelease, -50}}) {
+    StringSet set = Bound(id++);
     set.SetValue(1, "v");
-    file.FailNext(c.op, c.err);
-    EXPECT_EQ(set.Save(), c.err);
+    file.FailNext(op, err);
+    EXPECT_EQ(set.Save(), err);
   }
-}
-
-TEST_F(StringSetFileTest, SaveWithoutMemoryReturnsTheMemoryError) {
   testing::AssertCapture capture;
-  StringSet set;
-  set.Init(&file, 71, kSTR, false, 0);
+  StringSet set = Bound(id);
   set.SetValue(1, "v");
   FailHandleAllocationAfter(1);
   EXPECT_EQ(set.Save(), -200);
   FailHandleAllocationAfter(0);
-  EXPECT_TRUE(Stored(kSTR, 71).empty());
+  EXPECT_TRUE(Stored(kSTR, id).empty());
 }
 
 TEST_F(StringSetFileTest, GetIndStringReadsThroughTheStringSet) {
@@ -181,26 +153,7 @@ TEST_F(StringSetFileTest, GetIndStringReadsThroughTheStringSet) {
   EXPECT_EQ(file.GetError(), -98);
 }
 
-TEST_F(StringSetFileTest, ReconStringTableKeepsNumberedStrings) {
-  constexpr ResType kTTAs = MakeResType("TTAs");
-  {
-    auto table = MakeReconStringTable(file, kTTAs, 12);
-    ASSERT_TRUE(table);
-    table->Clear();
-    table->Set(1, "sit");
-    table->Set(3, "eat");
-    EXPECT_EQ(table->Save(), 0);
-  }
-  auto again = MakeReconStringTable(file, kTTAs, 12);
-  ASSERT_TRUE(again);
-  EXPECT_EQ(again->Get(1), "sit");
-  EXPECT_EQ(again->Get(2), "");
-  EXPECT_EQ(again->Get(3), "eat");
-  EXPECT_EQ(again->Get(4), "");
-}
-
 TEST_F(StringSetFileTest, ReconStreamKeepsItsStringsInAStringSet) {
-  constexpr ResType kTTAs = MakeResType("TTAs");
   std::vector<std::uint8_t> buffer(16);
   {
     ReconStream writer = ReconStream::Writer(buffer, false);
@@ -210,23 +163,46 @@ TEST_F(StringSetFileTest, ReconStreamKeepsItsStringsInAStringSet) {
     writer.String(first);
     writer.String(second);
     EXPECT_EQ(writer.Position(), 0);
-    EXPECT_EQ(writer.Close(), 0);
+    EXPECT_EQ(disk.Find("obj", kTTAs, 44), nullptr) << "stored when the stream is done";
   }
-  StringSet stored;
-  stored.Init(&file, 44, kTTAs, false, 0);
+  StringSet stored = Bound(44, 0, kTTAs);
   ASSERT_EQ(stored.Load(false, false), 0);
   EXPECT_EQ(stored.Value(1), "Sit Down");
   EXPECT_EQ(stored.Value(2), "Eat");
-
-  ReconStream reader = ReconStream::Reader(buffer, false);
-  reader.SetStringTable(file, kTTAs, 44);
   std::string a, b, c;
-  reader.String(a);
-  reader.String(b);
-  reader.String(c);
-  EXPECT_EQ(a, "Sit Down");
-  EXPECT_EQ(b, "Eat");
-  EXPECT_EQ(c, "");
+  for (bool withTable : {true, false}) {
+    ReconStringTableFactory previous = withTable ? nullptr : SetReconStringTableFactory(nullptr);
+    ReconStream reader = ReconStream::Reader(buffer, false);
+    reader.SetStringTable(file, kTTAs, 44);
+    reader.String(a);
+    reader.String(b);
+    reader.String(c);
+    EXPECT_EQ(reader.Position(), 0);
+    EXPECT_EQ(a, withTable ? "Sit Down" : "") << "without string sets strings read empty";
+    EXPECT_EQ(b, withTable ? "Eat" : "");
+    EXPECT_EQ(c, "");
+    if (!withTable) SetReconStringTableFactory(std::move(previous));
+  }
+  // A sizing stream counts no string bytes; a second table is refused.
+  {
+    testing::AssertCapture capture;
+    ReconStream sizer;
+    sizer.SetStringTable(file, kTTAs, 45);
+    sizer.String(a);
+    EXPECT_EQ(sizer.Position(), 0);
+    sizer.SetStringTable(file, kTTAs, 45);
+    EXPECT_TRUE(capture.Saw("(!fUsesStringTable) string table set twice"));
+  }
+  EXPECT_TRUE(Stored(kTTAs, 45).empty());
+  // The table itself keeps numbered strings.
+  auto table = MakeReconStringTable(file, kTTAs, 12);
+  ASSERT_TRUE(table);
+  table->Clear();
+  table->Set(1, "sit");
+  table->Set(3, "eat");
+  EXPECT_EQ(table->Save(), 0);
+  auto again = MakeReconStringTable(file, kTTAs, 12);
+  EXPECT_EQ(again->Get(1) + "," + again->Get(2) + "," + again->Get(3) + "," + again->Get(4), "sit,,eat,");
 }
 
 TEST_F(StringSetFileTest, AnimTableLoadLowerCasesAndKeepsWhatItHas) {

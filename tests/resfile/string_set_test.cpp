@@ -106,37 +106,23 @@ TEST(StringSetLoad, EverySingleLanguageLayoutFillsCurrentLanguageAndEnglish) {
   }
 }
 
-TEST(StringSetLoad, CommentsOfLayoutMinus2) {
+TEST(StringSetLoad, CommentsOldCharactersAndCarets) {
   StringSet set = SetIn(0);
   ASSERT_EQ(set.LoadBytes(CountedList({{"chair", "seat"}, {"table", ""}}, true), false, false), 0);
   EXPECT_EQ(set.Comment(1), "seat");
   EXPECT_EQ(set.Comment(2), "");
-  StringSet plain = SetIn(0);
-  ASSERT_EQ(plain.LoadBytes(CountedList({{"chair", ""}}, false), false, false), 0);
-  EXPECT_FALSE(plain.Comment(1));
-}
-
-TEST(StringSetLoad, LengthPrefixedListMapsOldCharacters) {
-  StringSet set = SetIn(0);
+  ASSERT_EQ(set.LoadBytes(CountedList({{"chair", ""}}, false), false, false), 0);
+  EXPECT_FALSE(set.Comment(1)) << "layout -1 has no comments";
+  // Length-prefixed lists map old characters.
   Bytes bytes = PascalList({"x", "dont"});
   bytes[3] = 0xA1;  // the "x"
   bytes[7] = 0xD5;  // the "n" of "dont"
   ASSERT_EQ(set.LoadBytes(bytes, false, false), 0);
   EXPECT_EQ(Values(set, 0), (Strings{"o", "do't"}));
-}
-
-TEST(StringSetLoad, TextFormTakesOnlyWhatCaretsEnclose) {
-  StringSet set = SetIn(0, true);
-  ASSERT_EQ(set.LoadBytes(Text("junk ^wood^ more ^^ and ^stone^ tail ^open"), false, false), 0);
-  EXPECT_EQ(Values(set, 0), (Strings{"wood", "", "stone"}));
-  StringSet zero = SetIn(0, true);
-  Bytes bytes = Text("^a^");
-  bytes.push_back(0);
-  bytes.push_back('^');
-  bytes.push_back('b');
-  bytes.push_back('^');
-  ASSERT_EQ(zero.LoadBytes(bytes, false, false), 0);
-  EXPECT_EQ(Values(zero, 0), (Strings{"a"}));
+  // The text form takes only what carets enclose, up to a zero byte.
+  StringSet text = SetIn(0, true);
+  ASSERT_EQ(text.LoadBytes(Text(std::string("junk ^wood^ more ^^ and ^stone^ tail ^open\0^b^", 46)), false, false), 0);
+  EXPECT_EQ(Values(text, 0), (Strings{"wood", "", "stone"}));
 }
 
 TEST(StringSetLoad, MultiLanguageTakesCurrentLanguageAndFallsBackToEnglish) {
@@ -159,7 +145,7 @@ TEST(StringSetLoad, MultiLanguageTakesCurrentLanguageAndFallsBackToEnglish) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "language " << c.language << " loadAll " << c.loadAll << " fallback "
-                                    << c.fallback);
+                                      << c.fallback);
     StringSet set = SetIn(c.language);
     ASSERT_EQ(set.LoadBytes(bytes, c.loadAll, c.fallback), 0);
     EXPECT_EQ(Values(set, c.language), c.current);
@@ -223,15 +209,11 @@ TEST(StringSetLoad, EveryCutOfARecordKeepsWholeStringsAndReportsShortRead) {
   }
 }
 
-TEST(StringSetLoad, NegativeFirstValuesOtherThanLayoutsAreRefused) {
+TEST(StringSetLoad, NegativeFirstValuesAndCounts) {
   StringSet set = SetIn(0);
-  EXPECT_EQ(set.LoadBytes(Bytes{0x00, 0x80, 1, 'a'}, false, false), -48);
+  EXPECT_EQ(set.LoadBytes(Bytes{0x00, 0x80, 1, 'a'}, false, false), -48) << "not a layout";
   EXPECT_EQ(set.Count(0), 0);
-}
-
-TEST(StringSetLoad, ANegativeCountOfLayoutMinus1LoadsNothing) {
-  StringSet set = SetIn(0);
-  EXPECT_EQ(set.LoadBytes(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 'a', 0}, false, false), 0);
+  EXPECT_EQ(set.LoadBytes(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 'a', 0}, false, false), 0) << "a negative count of layout -1";
   EXPECT_EQ(set.Count(0), 0);
 }
 
@@ -256,15 +238,10 @@ TEST(StringSetSave, EncodesEveryLanguageInOrderAfterFdFfAndTotal) {
   EXPECT_EQ(back.Comment(1, 0), "seat");
 }
 
-TEST(StringSetSave, EmptySetIsHeaderOnly) {
-  auto bytes = SetIn(0).EncodeAllLanguages();
-  ASSERT_TRUE(bytes);
-  EXPECT_EQ(*bytes, (Bytes{0xFD, 0xFF, 0, 0}));
-}
-
-TEST(StringSetSave, MoreEntriesThanTheTotalCanCountAreRefused) {
-  testing::AssertCapture capture;
+TEST(StringSetSave, EmptySetIsHeaderOnlyAndTooManyEntriesAreRefused) {
   StringSet set = SetIn(0);
+  EXPECT_EQ(*set.EncodeAllLanguages(), (Bytes{0xFD, 0xFF, 0, 0}));
+  testing::AssertCapture capture;
   for (int language = 0; language < 2; ++language) {
     for (int i = 1; i <= 40000; ++i) set.SetValue(i, "", language);
   }
@@ -311,10 +288,6 @@ TEST(StringSetMerge, NewLanguageIsStoredBesideEnglishOnly) {
   StringSet edited = SetIn(2);
   edited.SetValue(1, "silla");
   edited.SetValue(2, "mesa");
-  StringSet temp = SetIn(2);
-  temp.LoadBytes(PascalList({"chair", "table"}), true, true);
-  edited.MergeInto(temp);
-  for (int l = 1; l < StringSet::kMaxLanguages; ++l) EXPECT_EQ(temp.Count(l), l == 2 ? 2 : 0) << l;
   Bytes bytes = MergedBytes(edited, PascalList({"chair", "table"}));
   EXPECT_EQ(StoredLanguages(bytes), (std::vector<int>{0, 2}));
   StringSet back = Reloaded(bytes);
@@ -337,38 +310,33 @@ TEST(StringSetMerge, EditingEnglishKeepsOtherTranslations) {
   EXPECT_EQ(Values(back, 1), (Strings{"armchair", "table", "lamp"}));
 }
 
-TEST(StringSetMerge, TranslationsShareTheEnglishComment) {
-  const Bytes stored = MultiLanguage({{1, "chair", "seat"}, {3, "silla", "other"}});
+TEST(StringSetMerge, TranslationsShareTheEnglishCommentAndMayBeLonger) {
+  testing::AssertCapture capture;
   StringSet edited = SetIn(2);
   edited.SetValue(1, "sillon");
   edited.SetComment(1, "mine");
-  StringSet back = Reloaded(MergedBytes(edited, stored));
-  EXPECT_EQ(back.Value(1, 2), "sillon");
+  for (int i = 2; i <= 3; ++i) edited.SetValue(i, "t" + std::to_string(i));
+  StringSet back =
+      Reloaded(MergedBytes(edited, MultiLanguage({{1, "chair", "seat"}, {3, "silla", "other"}, {2, "uno", ""}})));
+  EXPECT_EQ(Values(back, 2), (Strings{"sillon", "t2", "t3"}));
   EXPECT_EQ(back.Comment(1, 2), "seat");
   EXPECT_EQ(back.Comment(1, 0), "seat");
+  EXPECT_EQ(Values(back, 1), (Strings{"uno"})) << "other translations are kept";
+  EXPECT_EQ(capture.Count(), 0u) << "a translation longer than English is not reported";
 }
 
-TEST(StringSetMerge, LongerTranslationThanEnglishIsNotReported) {
-  testing::AssertCapture capture;
-  StringSet edited = SetIn(4);
-  for (int i = 1; i <= 3; ++i) edited.SetValue(i, "t" + std::to_string(i));
-  StringSet back = Reloaded(MergedBytes(edited, MultiLanguage({{1, "one", ""}, {2, "uno", ""}})));
-  EXPECT_EQ(Values(back, 4), (Strings{"t1", "t2", "t3"}));
-  EXPECT_EQ(Values(back, 1), (Strings{"uno"}));
-  EXPECT_EQ(capture.Count(), 0u) << capture.Reports().front();
-}
-
-TEST(StringSetEdit, IndexRules) {
+TEST(StringSetEdit, IndexCommentAndLanguageRules) {
   testing::AssertCapture capture;
   StringSet set = SetIn(0);
-  set.SetValue(1, "a");
+  set.SetComment(1, "nothing here yet");
+  EXPECT_EQ(capture.Count(), 0u);
+  set.SetValue(1, std::string_view("a\0x", 3));
   set.SetValue(2, "b");
   set.SetValue(4, "d");
   EXPECT_TRUE(capture.Saw("bad index"));
-  EXPECT_EQ(set.Count(), 2);
   set.InsertValue(7, "e");
   set.InsertValue(-3, "z");
-  EXPECT_EQ(Values(set, 0), (Strings{"z", "a", "b", "e"}));
+  EXPECT_EQ(Values(set, 0), (Strings{"z", "a", "b", "e"})) << "values stop at a zero byte";
   EXPECT_EQ(set.Value(0), std::nullopt);
   EXPECT_EQ(set.Value(5), std::nullopt);
   capture.Clear();
@@ -376,30 +344,16 @@ TEST(StringSetEdit, IndexRules) {
   EXPECT_TRUE(capture.Saw("removing non-existent string"));
   set.RemoveValue(1);
   EXPECT_EQ(Values(set, 0), (Strings{"a", "b", "e"}));
-}
-
-TEST(StringSetEdit, CommentRules) {
-  testing::AssertCapture capture;
-  StringSet set = SetIn(0);
-  set.SetComment(1, "nothing here yet");
-  EXPECT_EQ(capture.Count(), 0u);
-  set.SetValue(1, "a");
-  set.SetComment(2, "x");
+  set.SetComment(4, "x");
   EXPECT_TRUE(capture.Saw("(Count(useLang) == 0) bad index"));
   set.SetComment(1, "c");
   EXPECT_EQ(set.Comment(1), "c");
   set.SetComment(1, std::nullopt);
   EXPECT_FALSE(set.Comment(1));
-}
-
-TEST(StringSetEdit, IllegalLanguageIsReportedAndIgnored) {
-  testing::AssertCapture capture;
-  StringSet set = SetIn(0);
   set.SetValue(1, "a", 20);
   EXPECT_TRUE(capture.Saw("(useLang < kMaxLanguages) Illegal language specified."));
-  EXPECT_EQ(set.Count(20), 0);
   EXPECT_FALSE(set.Value(1, 25));
-  for (int l = 0; l < StringSet::kMaxLanguages; ++l) EXPECT_EQ(set.Count(l), 0);
+  for (int l = 1; l < StringSet::kMaxLanguages; ++l) EXPECT_EQ(set.Count(l), 0);
 }
 
 TEST(StringSetEdit, MarksFollowTheLanguageOfTheLastSet) {
@@ -412,14 +366,12 @@ TEST(StringSetEdit, MarksFollowTheLanguageOfTheLastSet) {
   set.ClearLanguage(0);
   EXPECT_EQ(set.ValueInAnyLanguage(1), (std::pair<std::string_view, int>("a", 3)));
   EXPECT_FALSE(set.ValueInAnyLanguage(2));
-  set.ClearAll();
-  EXPECT_EQ(set.Count(), 0);
-}
-
-TEST(StringSetEdit, ValuesStopAtAZeroByte) {
-  StringSet set = SetIn(0);
-  set.SetValue(1, std::string_view("ab\0cd", 5));
-  EXPECT_EQ(set.Value(1), "ab");
+  // The default language follows the process language.
+  EXPECT_EQ(StringSet().Language(), 0);
+  StringSet::SetProcessLanguage(3);
+  set.Init(nullptr, 1, 0, false, -1);
+  EXPECT_EQ(set.Language(), 2);
+  StringSet::SetProcessLanguage(1);
 }
 
 TEST(StringSetEdit, AssignCopiesCurrentLanguageAndName) {
@@ -437,16 +389,6 @@ TEST(StringSetEdit, AssignCopiesCurrentLanguageAndName) {
   EXPECT_EQ(target.Comment(2), "");
   EXPECT_EQ(target.Name(), "labels");
   EXPECT_EQ(target.Type(), 0u);
-  EXPECT_EQ(target.Id(), 0);
-}
-
-TEST(StringSet, DefaultLanguageFollowsTheProcessLanguage) {
-  EXPECT_EQ(StringSet().Language(), 0);
-  StringSet::SetProcessLanguage(3);
-  StringSet set;
-  set.Init(nullptr, 1, 0, false, -1);
-  EXPECT_EQ(set.Language(), 2);
-  StringSet::SetProcessLanguage(1);
 }
 
 TEST(StringSetSwizzler, SwapsLayoutWordAndCountOfLayoutMinus1) {
