@@ -38,16 +38,21 @@ TEST(Report, LinesWarningsAndFileWarningsByteForByte) {
             "file: chair.iff\nwarning: odd\n");
 }
 
+// The message FatalError ends with.
+std::string ThrownMessage(const std::string& text, int line) {
+  try {
+    FatalError(text, line);
+  } catch (const Terminate& t) {
+    return t.Message();
+  }
+  return "returned";
+}
+
 TEST(Report, FatalCarriesLinePrefixAndReportsWithEmptyLine) {
   Captured out;
   ScopedReportTarget scope(out.Target());
-  try {
-    FatalError("bad tag", 7);
-    FAIL() << "FatalError returned";
-  } catch (const Terminate& t) {
-    EXPECT_EQ(t.Message(), "line: 7 - bad tag");
-    ReportFatal(t.Message());
-  }
+  EXPECT_EQ(ThrownMessage("bad tag", 7), "line: 7 - bad tag");
+  ReportFatal("line: 7 - bad tag");
   EXPECT_EQ(out.stream.str(), "fatal error: line: 7 - bad tag\n\n");
 }
 
@@ -55,12 +60,9 @@ TEST(Report, LongMessagesAreCutTo1023) {
   Captured out;
   ScopedReportTarget scope(out.Target());
   Warning(std::string(3000, 'w'));
-  EXPECT_EQ(out.stream.str().size(), 1023u);
-  try {
-    FatalError(std::string(3000, 'f'), 1);
-  } catch (const Terminate& t) {
-    EXPECT_EQ(t.Message().size(), 1023u);
-  }
+  // The line end is cut off with the rest.
+  EXPECT_EQ(out.stream.str(), "warning: " + std::string(1023 - 9, 'w'));
+  EXPECT_EQ(ThrownMessage(std::string(3000, 'f'), 1), "line: 1 - " + std::string(1023 - 10, 'f'));
 }
 
 TEST(Report, ObserverSeesStructuredReports) {
@@ -92,10 +94,7 @@ TEST(Report, SyncBufferWithoutTextReports) {
 
 TEST(XAssert, OffWorkerThreadIsReportedAndCallerGoesOn) {
   testing::AssertCapture capture;
-  bool continued = false;
   XASSERT(1 + 1 == 3, "arithmetic");
-  continued = true;
-  EXPECT_TRUE(continued);
   ASSERT_EQ(capture.Count(), 1u);
   EXPECT_NE(capture.Reports()[0].find("XASSERT failure in file "), std::string::npos);
   EXPECT_NE(capture.Reports()[0].find(" : (1 + 1 == 3) arithmetic"), std::string::npos);

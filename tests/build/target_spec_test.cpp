@@ -5,7 +5,7 @@
 #include "build/build_args.h"
 #include "markup_fixture.h"
 #include "resfile/res_file.h"
-#include "support/object_definition_fixture.h"
+#include "support/object_file_fixture.h"
 
 namespace pixmold {
 namespace {
@@ -13,7 +13,6 @@ namespace {
 using testing::CapturedReport;
 using testing::Dispatch;
 using testing::FatalOf;
-using testing::MemoryDisk;
 using testing::MemoryResFile;
 using testing::ObjdFields;
 using testing::ObjdResource;
@@ -24,7 +23,13 @@ struct ObjectFile {
     disk.files["chair.iff"] = std::move(resources);
     EXPECT_EQ(file.OpenFile("chair.iff"), 0);
   }
-  MemoryDisk disk;
+  // One object whose definition has the fields.
+  explicit ObjectFile(const ObjdFields& fields) : ObjectFile({ObjdResource(128, "Chair", fields)}) {}
+  std::uint16_t StoredWord(int word) const {
+    const auto& bytes = disk.Find("chair.iff", MakeResType("OBJD"), 128)->bytes;
+    return static_cast<std::uint16_t>(bytes[word * 2] | (bytes[word * 2 + 1] << 8));
+  }
+  testing::MemoryDisk disk;
   MemoryResFile file{disk};
 };
 
@@ -34,8 +39,8 @@ ObjectFile TwoObjects() {
                      ObjdResource(130, "Chair - Blue", ObjdFields{.guid = 0x22222222})});
 }
 
-TEST(TargetSpec, TheOnlyObjectIsTheDefaultTarget) {
-  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 7})});
+TEST(TargetSpec, OnlyASingleObjectIsTheDefaultTarget) {
+  ObjectFile object(ObjdFields{.guid = 7});
   auto context = Dispatch("<sprite id=1 tgafile=a.tga>", &object.file);
   ASSERT_EQ(context->targets.Count(), 1);
   TargetSpec* target = context->targets.First();
@@ -43,14 +48,12 @@ TEST(TargetSpec, TheOnlyObjectIsTheDefaultTarget) {
   EXPECT_EQ(target->Name(), "Chair");
   EXPECT_EQ(DefaultTarget(*context), target);
   EXPECT_FALSE(target->Changed());
-}
 
-TEST(TargetSpec, SeveralObjectsHaveNoDefault) {
-  ObjectFile object = TwoObjects();
-  auto context = Dispatch("", &object.file);
-  EXPECT_EQ(context->targets.Count(), 0);
-  EXPECT_EQ(DefaultTarget(*context), nullptr);
-  ObjectFile none({});
+  ObjectFile two = TwoObjects();
+  auto several = Dispatch("", &two.file);
+  EXPECT_EQ(several->targets.Count(), 0);
+  EXPECT_EQ(DefaultTarget(*several), nullptr);
+  ObjectFile none(std::vector<testing::StoredResource>{});
   EXPECT_EQ(DefaultTarget(*Dispatch("", &none.file)), nullptr);
 }
 
@@ -73,35 +76,29 @@ TEST(TargetSpec, UnknownGuidWarnsWithTheFileName) {
   EXPECT_EQ(context->targets.Count(), 3);
 }
 
-TEST(TargetSpec, NameLookupAndSharedTargets) {
+TEST(TargetSpec, NameLookupSharesOneTarget) {
   ObjectFile object = TwoObjects();
   auto context = Dispatch("<target object=\"Chair - Blue\"><target object=\"Chair - Blue\">", &object.file);
   ASSERT_EQ(context->targets.Count(), 1);
   EXPECT_EQ(context->targets.First()->Id(), 130);
 }
 
-struct StopCase {
-  const char* markup;
-  const char* message;
-};
-
 TEST(TargetSpec, LookupStops) {
-  const StopCase cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"\n<target>", "line: 2 - object name or guid required in target spec"},
       {"\n<target name=\"Chair\">", "line: 2 - object name or guid required in target spec"},
       {"<target\n object=\"Sofa\">", "line: 1 - coult not get objd resource for target tag"},
       {"<target\n guid=x>", "line: 2 - long integer value expected for key \"guid\" in tag \"target\""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [markup, message] : cases) {
     ObjectFile object = TwoObjects();
-    EXPECT_EQ(FatalOf([&] { Dispatch(c.markup, &object.file); }), c.message) << c.markup;
+    EXPECT_EQ(FatalOf([&] { Dispatch(markup, &object.file); }), message) << markup;
   }
 }
 
 TEST(TargetSpec, OldDefinitionsAreUpgradedWhenWrapped) {
-  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.version = 137, .size = 160, .guid = 9})});
-  auto context = Dispatch("", &object.file);
-  TargetSpec* target = context->targets.First();
+  ObjectFile object(ObjdFields{.version = 137, .size = 160, .guid = 9});
+  TargetSpec* target = Dispatch("", &object.file)->targets.First();
   ASSERT_NE(target, nullptr);
   EXPECT_EQ(GetHandleSize(target->Definition()), 216);
   HandleLock lock = target->DefinitionForReading();
@@ -110,29 +107,23 @@ TEST(TargetSpec, OldDefinitionsAreUpgradedWhenWrapped) {
 }
 
 TEST(TargetSpec, SavingWritesOnlyAChangedDefinition) {
-  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 9})});
+  ObjectFile object(ObjdFields{.guid = 9, .catalogStringsId = 5});
   auto context = Dispatch("", &object.file);
   TargetSpec* target = context->targets.First();
+  object.disk.files["chair.iff"][0].bytes[82] = 6;  // only a write would restore it
   target->Save();
-  EXPECT_EQ(object.disk.Find("chair.iff", MakeResType("OBJD"), 128)->bytes[82], 0);
+  EXPECT_EQ(object.StoredWord(ObjDefinition::kCatalogStringsIdWord), 6);
 
   target->DefinitionForChange().SetWord(ObjDefinition::kCatalogStringsIdWord, 2001);
   EXPECT_TRUE(target->Changed());
   target->Save();
   EXPECT_FALSE(target->Changed());
   EXPECT_FALSE(IsHandleLocked(target->Definition()));
-  const auto& stored = object.disk.Find("chair.iff", MakeResType("OBJD"), 128)->bytes;
-  EXPECT_EQ(stored[82] | (stored[83] << 8), 2001);
-}
+  EXPECT_EQ(object.StoredWord(ObjDefinition::kCatalogStringsIdWord), 2001);
 
-TEST(TargetSpec, SaveFailures) {
-  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 9})});
-  auto context = Dispatch("", &object.file);
-  TargetSpec* target = context->targets.First();
   target->DefinitionForChange();
   object.file.FailNext(MemoryResFile::Op::kWrite, res_error::kShortWrite);
   EXPECT_EQ(FatalOf([&] { target->Save(); }), "could not write object definition");
-
   OwnedHandle definition = OwnedHandle::New(216);
   TargetSpec detached;
   detached.Initialise(nullptr, definition.Get());
@@ -146,7 +137,7 @@ TEST(TargetSpec, ProcessWideLookupsNeedARunningBuild) {
   EXPECT_EQ(FindTargetFromTag(*tag), nullptr);
   EXPECT_EQ(DefaultTarget(), nullptr);
 
-  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 9})});
+  ObjectFile object(ObjdFields{.guid = 9});
   BuildArgs args;
   args.fContext = std::make_unique<BuildContext>(&object.file);
   ScopedCurrentBuildArgs current(args);

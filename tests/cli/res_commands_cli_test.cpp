@@ -1,45 +1,22 @@
 // pixmold ls, cat, add and rm, run as a pipeline would run them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <string>
 #include <vector>
 
+#include "cli_runner.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
+using testing::CliRun;
+using testing::Quote;
 
 class ResCli : public ::testing::Test {
  protected:
-  // Runs pixmold with shell-quoted arguments and the given standard input.
-  CliRun Cli(const std::string& args, std::string_view input = {}) {
-    std::string in = dir.Write("stdin.bin", input);
-    std::string out = dir.File("stdout.bin");
-    std::string err = dir.File("stderr.txt");
-    std::string command = Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" +
-                          Quote(err);
-    CliRun run;
-    int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto outBytes = testing::ReadAll(out);
-    auto errBytes = testing::ReadAll(err);
-    run.out.assign(outBytes.begin(), outBytes.end());
-    run.err.assign(errBytes.begin(), errBytes.end());
-    return run;
-  }
+  CliRun Cli(const std::string& args, std::string_view input = {}) { return testing::RunCli(dir, args, input); }
   std::string Path(const char* name) const { return dir.File(name); }
 
   testing::TempDir dir;
@@ -194,14 +171,6 @@ TEST_F(ResCli, FilesThatAreNotContainersFailWithTheLayersCode) {
   CliRun short_ = Cli("cat " + Quote(cut) + " STR# 1");
   EXPECT_EQ(short_.status, 1);
   EXPECT_NE(short_.err.find("(-48)"), std::string::npos) << short_.err;
-}
-
-TEST_F(ResCli, HelpListsExitStatus) {
-  for (const char* command : {"ls", "cat", "add", "rm"}) {
-    CliRun help = Cli(std::string(command) + " --help");
-    EXPECT_EQ(help.status, 0) << command;
-    EXPECT_NE(help.out.find("Exit status"), std::string::npos) << command;
-  }
 }
 
 }  // namespace
