@@ -66,11 +66,9 @@ TEST(RunBuild, WritesEveryDrawGroupAndClosesTheFile) {
   Build build;
   EXPECT_EQ(build.Run(), 0);
   EXPECT_EQ(build.report.str(), kNoSprites);
-  std::vector<StoredResource> resources = build.Resources();
-  ASSERT_NE(FindResource(resources, kDGRP, 100), nullptr);
-  ASSERT_NE(FindResource(resources, kDGRP, 101), nullptr);
-  EXPECT_EQ(FindResource(resources, kDGRP, 100)->name, "Chair");
-  EXPECT_EQ(FindResource(resources, kDGRP, 101)->name, "Chair - moved");
+  std::vector<std::string> names;
+  for (const StoredResource& r : build.Resources()) names.push_back(std::to_string(r.id) + " " + r.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"128 Chair", "100 Chair", "101 Chair - moved"}));
   EXPECT_EQ(build.args.fWritten, (std::vector<std::pair<ResType, ResID>>{{kDGRP, 100}, {kDGRP, 101}}));
   EXPECT_EQ(CurrentBuildArgs(), nullptr);
   EXPECT_EQ(build.args.fRunning, 0);
@@ -175,14 +173,13 @@ TEST(RunBuild, ReportGoesToStandardErrorOrTheSharedText) {
 
 TEST(RunBuild, TheSoundPassRemovesOldSounds) {
   Build build;
-  StoredResource sound{.type = MakeResType("FWAV"), .id = 1, .name = "", .bytes = {'a', 0}};
-  StoredResource another = sound;
-  another.id = 2;
-  WriteObjectFile(build.objectFile, {ObjdResource(128, "Chair", ObjdFields{}), sound, another});
+  const ResType kFWAV = MakeResType("FWAV");
+  WriteObjectFile(build.objectFile, {ObjdResource(128, "Chair", ObjdFields{}), {kFWAV, 1, "", 0, true, {'a', 0}},
+                                     {kFWAV, 2, "", 0, true, {'b', 0}}});
   build.args.fWriteSounds = 1;
   EXPECT_EQ(build.Run(), 0);
-  EXPECT_EQ(FindResource(build.Resources(), sound.type, 1), nullptr);
-  EXPECT_EQ(FindResource(build.Resources(), sound.type, 2), nullptr);
+  EXPECT_EQ(FindResource(build.Resources(), kFWAV, 1), nullptr);
+  EXPECT_EQ(FindResource(build.Resources(), kFWAV, 2), nullptr);
 }
 
 TEST(RunBuild, TheDrawGroupReportGoesToStandardOutput) {
@@ -204,12 +201,9 @@ TEST(RunBuild, ANewObjectFromATemplateGetsAFreshGuid) {
   build.args.fNewObjectName = "Made";
   EXPECT_EQ(build.Run(), 0) << build.report.str();
   std::vector<StoredResource> resources = build.Resources();
-  const StoredResource* objd = FindResource(resources, kOBJD, 128);
-  ASSERT_NE(objd, nullptr);
-  EXPECT_EQ(objd->name, "Made");
-  std::vector<std::uint8_t> bytes = objd->bytes;
-  EXPECT_EQ(ObjDefinition(bytes).TemplateGuid(), 77u);
-  EXPECT_NE(FindResource(resources, kDGRP, 100), nullptr);
+  ASSERT_EQ(resources.size(), 3u);
+  EXPECT_EQ(resources[0].name, "Made");
+  EXPECT_EQ(ObjDefinition(resources[0].bytes).TemplateGuid(), 77u);
 }
 
 }  // namespace
