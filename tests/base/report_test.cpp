@@ -19,25 +19,6 @@ struct Captured {
   ReportTarget Target() { return ReportTarget{&stream, &sync, &lock, nullptr}; }
 };
 
-TEST(Report, LinesWarningsAndFileWarningsByteForByte) {
-  Captured out;
-  ScopedReportTarget scope(out.Target());
-  ReportLine("generating sprites");
-  Warning("bad value", 12);
-  Warning("no line");
-  FileWarning("chair.iff", "odd");
-  EXPECT_EQ(out.stream.str(),
-            "generating sprites\n"
-            "warning: line: 12 - bad value\n"
-            "warning: no line\n"
-            "file: chair.iff \nwarning: odd\n");
-  EXPECT_EQ(out.sync,
-            "generating sprites\r\n"
-            "warning: line: 12 - bad value\n"
-            "warning: no line\n"
-            "file: chair.iff\nwarning: odd\n");
-}
-
 // The message FatalError ends with.
 std::string ThrownMessage(const std::string& text, int line) {
   try {
@@ -48,12 +29,21 @@ std::string ThrownMessage(const std::string& text, int line) {
   return "returned";
 }
 
-TEST(Report, FatalCarriesLinePrefixAndReportsWithEmptyLine) {
+TEST(Report, LinesWarningsFileWarningsAndFatalErrorsByteForByte) {
   Captured out;
   ScopedReportTarget scope(out.Target());
+  ReportLine("generating sprites");
+  Warning("bad value", 12);
+  Warning("no line");
+  FileWarning("chair.iff", "odd");
   EXPECT_EQ(ThrownMessage("bad tag", 7), "line: 7 - bad tag");
   ReportFatal("line: 7 - bad tag");
-  EXPECT_EQ(out.stream.str(), "fatal error: line: 7 - bad tag\n\n");
+  EXPECT_EQ(out.stream.str(),
+            "generating sprites\nwarning: line: 12 - bad value\nwarning: no line\nfile: chair.iff \nwarning: odd\n"
+            "fatal error: line: 7 - bad tag\n\n");
+  EXPECT_EQ(out.sync,
+            "generating sprites\r\nwarning: line: 12 - bad value\nwarning: no line\nfile: chair.iff\nwarning: odd\n"
+            "fatal error: line: 7 - bad tag\n\r\n");
 }
 
 TEST(Report, LongMessagesAreCutTo1023) {
@@ -73,10 +63,8 @@ TEST(Report, ObserverSeesStructuredReports) {
   ScopedReportTarget scope(std::move(target));
   Warning("w", 3);
   ReportFatal("boom");
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].first, ReportKind::kWarning);
-  EXPECT_EQ(seen[0].second, 3);
-  EXPECT_EQ(seen[1].first, ReportKind::kFatal);
+  EXPECT_EQ(seen, (std::vector<std::pair<ReportKind, std::optional<int>>>{{ReportKind::kWarning, 3},
+                                                                          {ReportKind::kFatal, std::nullopt}}));
 }
 
 TEST(Report, SyncBufferWithoutTextReports) {

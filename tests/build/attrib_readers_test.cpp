@@ -93,14 +93,5 @@ TEST(AttribReaders, IntegersReadTheirLeadingNumber) {
   }
 }
 
-TEST(AttribReaders, TagNameAndLineOfAnEmptyTag) {
-  OneTag empty("<>");
-  EXPECT_EQ(TagName(*empty), "");
-  EXPECT_EQ(TagLine(*empty), std::nullopt);
-  OneTag named("\n\n<\"wall style\">");
-  EXPECT_EQ(TagName(*named), "wall style");
-  EXPECT_EQ(TagLine(*named), 3);
-}
-
 }  // namespace
 }  // namespace pixmold

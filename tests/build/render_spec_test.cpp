@@ -42,14 +42,5 @@ TEST(RenderSpec, MissingAndConflictingAttributes) {
   for (const auto& [markup, message] : cases) EXPECT_EQ(FatalOf([&] { ReadSizes(markup); }), message) << markup;
 }
 
-TEST(RenderSpec, HeadlineResetKeepsOrigins) {
-  RenderSpec sizes;
-  sizes.xOrigin = {7, 7, 7};
-  sizes.ResetHeadlineSizes();
-  EXPECT_EQ(sizes.height, (PerSize{96, 48, 24}));
-  EXPECT_EQ(sizes.width, (PerSize{64, 32, 16}));
-  EXPECT_EQ(sizes.xOrigin, (PerSize{7, 7, 7}));
-}
-
 }  // namespace
 }  // namespace pixmold

@@ -33,18 +33,6 @@ std::string FrameText(const SpriteSpec& spec, int direction, int zoom) {
   return fatal.empty() ? std::to_string(index) + (mirrored ? "m" : "") : fatal;
 }
 
-TEST(SpriteSpec, DefaultsAndDerivedCounts) {
-  auto spec = ReadSprite("<sprite id=100 name=\"Chair\" tgafile=\"chair.tga\">");
-  EXPECT_EQ(spec->Id(), 100);
-  EXPECT_EQ(spec->Name(), "Chair");
-  EXPECT_EQ(spec->FileName(), "chair.tga");
-  EXPECT_FALSE(spec->BmpOnly());
-  EXPECT_EQ((std::vector<int>{spec->Columns(), spec->Frames(), spec->ShrinkSides(), spec->PaletteId()}),
-            (std::vector<int>{4, 1, 15, -1}));
-  EXPECT_EQ(spec->Symmetry(), SpriteSymmetry::kNone);
-  EXPECT_FALSE(spec->HasDiagonals());
-}
-
 struct CountCase {
   const char* attributes;
   int perZoom;

@@ -18,41 +18,15 @@ namespace {
 using testing::Quote;
 using Bytes = std::vector<std::uint8_t>;
 
-void Put16(Bytes& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-Bytes Sprite2Frame(int width, int height, std::uint32_t flags, const Bytes& tokens) {
-  Bytes out;
-  Put16(out, static_cast<std::uint32_t>(width));
-  Put16(out, static_cast<std::uint32_t>(height));
-  Put32(out, flags);
-  for (int i = 0; i < 4; ++i) Put16(out, 0);
-  out.insert(out.end(), tokens.begin(), tokens.end());
-  return out;
-}
-
-// Two frames: 2 x 1 colour only, and 3 x 2 with depth and alpha (its
-// second row skipped).
-Bytes Sprite2List(std::int32_t paletteId) {
-  const Bytes frames[] = {
-      Sprite2Frame(2, 1, 1, {0x06, 0x00, 0x02, 0xC0, 7, 9, 0x00, 0xA0}),
-      Sprite2Frame(3, 2, 7, {0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x02, 0x00,
-                             0x00, 0xA0}),
-  };
-  Bytes out;
-  Put32(out, 1000);
-  Put32(out, 2);
-  Put32(out, static_cast<std::uint32_t>(paletteId));
-  Put32(out, 12 + 8);
-  Put32(out, 12 + 8 + static_cast<std::uint32_t>(frames[0].size()));
-  for (const auto& frame : frames) out.insert(out.end(), frame.begin(), frame.end());
-  return out;
+// An SPR2 list of two frames: 2 x 1 colour only, and 3 x 2 with depth and
+// alpha (its second row skipped). All fields are little-endian.
+Bytes Sprite2List(std::uint8_t paletteId) {
+  const std::uint8_t p = paletteId, high = paletteId == 0xFF ? 0xFF : 0;
+  return {0xE8, 3, 0, 0, 2, 0, 0, 0, p, high, high, high, 20, 0, 0, 0, 44, 0, 0, 0,  // version, count, palette, offsets
+          2, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 2 x 1, colour
+          0x06, 0x00, 0x02, 0xC0, 7, 9, 0x00, 0xA0,
+          3, 0, 2, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 3 x 2, colour, depth, alpha
+          0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x02, 0x00, 0x00, 0xA0};
 }
 
 MHandle HandleOf(const Bytes& bytes) {
@@ -105,7 +79,7 @@ class PreviewCli : public ::testing::Test {
     IFFResFile2 file;
     ASSERT_EQ(file.OpenWithFlags(CTGString(fFile), iResFile::kOpenCreate), res_error::kNone);
     Add(file, HandleOf(Sprite2List(100)), MakeResType("SPR2"), 100);
-    Add(file, HandleOf(Sprite2List(-1)), MakeResType("SPR2"), 300);
+    Add(file, HandleOf(Sprite2List(0xFF)), MakeResType("SPR2"), 300);
     Add(file, HandleOf({1, 2, 3, 4, 5}), MakeResType("SPR2"), 101);
     Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 200);
     Add(file, HandleOf(EncodePaletteResource(GetGlobalPalette())), MakeResType("PALT"), 100);
