@@ -18,6 +18,18 @@ std::unique_ptr<BuildContext> Dispatch(std::string_view markup) {
   return testing::Dispatch(std::string(testing::kSizes) + "\n" + std::string(markup));
 }
 
+// Sprite tags with ids from 1, each with the attributes given.
+std::string Sprites(std::initializer_list<std::string_view> attributes) {
+  std::string markup;
+  int id = 0;
+  for (std::string_view a : attributes) markup += "<sprite id=" + std::to_string(++id) + " tgafile=a.tga " + std::string(a) + ">";
+  return markup;
+}
+
+constexpr std::string_view kBiLateral = "symmetry=bi-lateral pairing=1";
+constexpr std::string_view kRadial = "symmetry=radial pairing=1";
+constexpr const char* kUseFirst = "<drawgroup id=1><item sprite id=1>";
+
 const DrawGroupItem& ItemIn(const DGRPSpec& group, int direction, int zoom, std::size_t index = 0) {
   return group.Group().FindImage(direction, static_cast<std::uint32_t>(zoom))->items.at(index);
 }
@@ -64,35 +76,23 @@ struct ViewCase {
 };
 
 TEST(DGRPSpec, ViewsFollowSymmetryOffsetsOrderingAndPairs) {
-  const char* obscured =
-      "<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga><sprite id=3 tgafile=a.tga>\n"
-      "<drawgroup id=100 ordering=obscured>\n<item sprite id=1><item sprite id=2><item sprite id=3>";
-  const char* radial =
-      "<sprite id=20 tgafile=a.tga symmetry=radial pairing=1><sprite id=21 tgafile=a.tga symmetry=radial pairing=1>"
-      "<sprite id=22 tgafile=a.tga symmetry=radial pairing=1><sprite id=23 tgafile=a.tga symmetry=radial pairing=1>"
-      "<drawgroup id=100>\n<item sprite id=21>";
-  const char* pair =
-      "<sprite id=30 tgafile=a.tga symmetry=bi-lateral pairing=2><sprite id=31 tgafile=a.tga symmetry=bi-lateral "
-      "pairing=2><drawgroup id=100>";
+  const std::string three = Sprites({"", "", ""}) + "<drawgroup id=1 ordering=";
+  const std::string items = ">\n<item sprite id=1><item sprite id=2><item sprite id=3>";
+  const std::string radial = Sprites({kRadial, kRadial, kRadial, kRadial}) + "<drawgroup id=1><item sprite id=2>";
+  const std::string pair = Sprites({"symmetry=bi-lateral pairing=2", "symmetry=bi-lateral pairing=2"});
   const ViewCase cases[] = {
-      {"<sprite id=10 tgafile=a.tga frames=2><drawgroup id=100><item sprite id=10>", 3,
-       "10/0 10/12 10/1 10/13 10/2 10/14 10/3 10/15"},
-      {"<sprite id=10 tgafile=a.tga><drawgroup id=100><item sprite id=10 \"direction offset\"=2>", 3,
-       "10/1 - 10/2 - 10/3 - 10/0 -"},
-      {"<sprite id=10 tgafile=a.tga><drawgroup id=100><item sprite id=10 \"direction offset\"=-2>", 3,
-       "10/3 - 10/0 - 10/1 - 10/2 -"},
-      {"<sprite id=10 tgafile=a.tga symmetry=bi-lateral><drawgroup id=100><item sprite id=10>", 3,
-       "10/0 - 10/1 - 10/1m - 10/0m -"},
-      {obscured, 3, "1/0,2/0,3/0 - 3/1,2/1,1/1 - 3/2,2/2,1/2 - 1/3,2/3,3/3 -"},
-      {obscured, 1, "1/8,2/8,3/8 - 3/9,2/9,1/9 - 3/10,2/10,1/10 - 1/11,2/11,3/11 -"},
-      {"<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga>\n<drawgroup id=100 ordering=fixed>\n"
-       "<item sprite id=1><item sprite id=2>",
-       3, "1/0,2/0 - 1/1,2/1 - 1/2,2/2 - 1/3,2/3 -"},
-      {radial, 3, "21/0 - 22/0 - 23/0 - 20/0 -"},
-      {radial, 1, "21/2 - 22/2 - 23/2 - 20/2 -"},
+      {Sprites({"frames=2"}) + kUseFirst, 3, "1/0 1/12 1/1 1/13 1/2 1/14 1/3 1/15"},
+      {Sprites({""}) + "<drawgroup id=1><item sprite id=1 \"direction offset\"=2>", 3, "1/1 - 1/2 - 1/3 - 1/0 -"},
+      {Sprites({""}) + "<drawgroup id=1><item sprite id=1 \"direction offset\"=-2>", 3, "1/3 - 1/0 - 1/1 - 1/2 -"},
+      {Sprites({"symmetry=bi-lateral"}) + kUseFirst, 3, "1/0 - 1/1 - 1/1m - 1/0m -"},
+      {three + "obscured" + items, 3, "1/0,2/0,3/0 - 3/1,2/1,1/1 - 3/2,2/2,1/2 - 1/3,2/3,3/3 -"},
+      {three + "obscured" + items, 1, "1/8,2/8,3/8 - 3/9,2/9,1/9 - 3/10,2/10,1/10 - 1/11,2/11,3/11 -"},
+      {three + "fixed" + items, 3, "1/0,2/0,3/0 - 1/1,2/1,3/1 - 1/2,2/2,3/2 - 1/3,2/3,3/3 -"},
+      {radial, 3, "2/0 - 3/0 - 4/0 - 1/0 -"},
+      {radial, 1, "2/2 - 3/2 - 4/2 - 1/2 -"},
       // With a direction offset of 2, views 2 and 4 see directions 4 and 6, both mirrored.
-      {(std::string(pair) + "<item sprite id=30 \"direction offset\"=2>"), 3, "30/1 - 31/1m - 31/0m - 30/0 -"},
-      {(std::string(pair) + "<item sprite id=31>"), 3, "31/0 - 31/1 - 30/1m - 30/0m -"},
+      {pair + "<drawgroup id=1><item sprite id=1 \"direction offset\"=2>", 3, "1/1 - 2/1m - 2/0m - 1/0 -"},
+      {pair + "<drawgroup id=1><item sprite id=2>", 3, "2/0 - 2/1 - 1/1m - 1/0m -"},
   };
   for (const auto& c : cases) {
     auto context = Dispatch(c.markup);
@@ -101,21 +101,14 @@ TEST(DGRPSpec, ViewsFollowSymmetryOffsetsOrderingAndPairs) {
 }
 
 TEST(DGRPSpec, PairGroupsUseEveryMember) {
-  auto radial = Dispatch(
-      "<sprite id=20 tgafile=a.tga symmetry=radial pairing=1><sprite id=21 tgafile=a.tga symmetry=radial pairing=1>"
-      "<sprite id=22 tgafile=a.tga symmetry=radial pairing=1><sprite id=23 tgafile=a.tga symmetry=radial pairing=1>"
-      "<drawgroup id=100>\n<item sprite id=21>");
+  auto radial = Dispatch(Sprites({kRadial, kRadial, kRadial, kRadial}) + kUseFirst);
   EXPECT_EQ(radial->drawGroups.First()->SpriteUses().size(), 4u);
-  auto pair = Dispatch(
-      "<sprite id=30 tgafile=a.tga symmetry=bi-lateral pairing=2><sprite id=31 tgafile=a.tga symmetry=bi-lateral "
-      "pairing=2><drawgroup id=100><item sprite id=30 \"direction offset\"=2>");
+  auto pair = Dispatch(Sprites({kBiLateral, kBiLateral}) + "<drawgroup id=1><item sprite id=1 \"direction offset\"=2>");
   const auto& uses = pair->drawGroups.First()->SpriteUses();
   ASSERT_EQ(uses.size(), 2u);
   EXPECT_EQ(uses[1].directionOffset, 2);
-  EXPECT_EQ(uses[1].sprite->Id(), 31);
-  auto unused = Dispatch(
-      "<sprite id=1 tgafile=a.tga pairing=1><sprite id=2 tgafile=a.tga pairing=1><sprite id=3 tgafile=a.tga>\n"
-      "<drawgroup id=1><item sprite id=3>");
+  EXPECT_EQ(uses[1].sprite->Id(), 2);
+  auto unused = Dispatch(Sprites({"pairing=1", "pairing=1", ""}) + "<drawgroup id=1><item sprite id=3>");
   EXPECT_EQ(unused->drawGroups.First()->SpriteUses().size(), 1u);
 }
 
@@ -140,9 +133,6 @@ struct StopCase {
 };
 
 TEST(DGRPSpec, ReadingStops) {
-  const char* twoBiLateral =
-      "<sprite id=1 tgafile=a.tga symmetry=bi-lateral pairing=1><sprite id=2 tgafile=a.tga symmetry=bi-lateral "
-      "pairing=1>";
   const StopCase cases[] = {
       {"<drawgroup id=1>\n<item thing id=1>", "line: 3 - unknown item type"},
       {"<drawgroup id=1>\n<item>", "line: 3 - unknown item type"},
@@ -152,27 +142,17 @@ TEST(DGRPSpec, ReadingStops) {
       {"<drawgroup name=x>", "line: 2 - id required"},
       {"<sprite id=1 tgafile=a.tga>\n<drawgroup id=1>\n<item sprite id=1 \"direction offset\"=1>",
        "logic error. bad direction."},
-      {"<sprite id=1 tgafile=a.tga symmetry=radial pairing=4>", "could not find more than one sprite for a pair group"},
-      {"<sprite id=1 tgafile=a.tga symmetry=radial pairing=256><sprite id=2 tgafile=a.tga pairing=256>",
-       "code error, too many pair groups"},
-      {"<sprite id=1 tgafile=a.tga symmetry=radial pairing=-1><sprite id=2 tgafile=a.tga pairing=-1>",
-       "code error, too many pair groups"},
-      {(std::string(twoBiLateral) + "<drawgroup id=1><item sprite id=1><item sprite id=2>"),
+      {Sprites({"symmetry=radial pairing=4"}), "could not find more than one sprite for a pair group"},
+      {Sprites({"symmetry=radial pairing=256", "pairing=256"}), "code error, too many pair groups"},
+      {Sprites({"symmetry=radial pairing=-1", "pairing=-1"}), "code error, too many pair groups"},
+      {Sprites({kBiLateral, kBiLateral}) + "<drawgroup id=1><item sprite id=1><item sprite id=2>",
        "draw group uses two sprites from same pair group"},
-      {"<sprite id=1 tgafile=a.tga pairing=1><sprite id=2 tgafile=a.tga pairing=1><drawgroup id=1><item sprite id=1>",
-       "illegal symmetry on a paired sprite"},
-      {(std::string(twoBiLateral) +
-        "<sprite id=3 tgafile=a.tga symmetry=bi-lateral pairing=1><drawgroup id=1><item sprite id=1>"),
+      {Sprites({"pairing=1", "pairing=1"}) + kUseFirst, "illegal symmetry on a paired sprite"},
+      {Sprites({kBiLateral, kBiLateral, kBiLateral}) + kUseFirst,
        "two sprites expected for bi-laterally symmetric pair group"},
-      {"<sprite id=1 tgafile=a.tga symmetry=radial pairing=1><sprite id=2 tgafile=a.tga symmetry=radial "
-       "pairing=1><drawgroup id=1><item sprite id=1>",
-       "four sprites expected for radially symmetric pair group"},
-      {"<sprite id=1 tgafile=a.tga symmetry=bi-lateral pairing=1><sprite id=2 tgafile=a.tga symmetry=radial "
-       "pairing=1><drawgroup id=1><item sprite id=1>",
-       "different symmetries for paired sprites"},
-      {"<sprite id=1 tgafile=a.tga symmetry=bi-lateral pairing=1><sprite id=2 tgafile=a.tga symmetry=bi-lateral "
-       "frames=2 pairing=1><drawgroup id=1><item sprite id=1>",
-       "pairing found for diagonal sprites"},
+      {Sprites({kRadial, kRadial}) + kUseFirst, "four sprites expected for radially symmetric pair group"},
+      {Sprites({kBiLateral, kRadial}) + kUseFirst, "different symmetries for paired sprites"},
+      {Sprites({kBiLateral, "symmetry=bi-lateral frames=2 pairing=1"}) + kUseFirst, "pairing found for diagonal sprites"},
   };
   for (const auto& c : cases) EXPECT_EQ(FatalOf([&] { Dispatch(c.markup); }), c.message) << c.markup;
 }

@@ -33,6 +33,16 @@ std::string FrameText(const SpriteSpec& spec, int direction, int zoom) {
   return fatal.empty() ? std::to_string(index) + (mirrored ? "m" : "") : fatal;
 }
 
+// The frames of directions 0 to 7 at a zoom; "x" where there is none.
+std::string FramesText(const SpriteSpec& spec, int zoom) {
+  std::string text;
+  for (int d = 0; d < 8; ++d) {
+    const std::string frame = FrameText(spec, d, zoom);
+    text += (d ? " " : "") + (frame == "logic error. bad direction." ? "x" : frame);
+  }
+  return text;
+}
+
 struct CountCase {
   const char* attributes;
   int perZoom;
@@ -41,13 +51,8 @@ struct CountCase {
 
 TEST(SpriteSpec, SpritesPerZoomNeverExceedsColumns) {
   const CountCase cases[] = {
-      {"", 4, 12},
-      {"symmetry=bi-lateral", 2, 6},
-      {"symmetry=radial", 1, 3},
-      {"symmetry=radial-flip frames=3", 1, 9},
-      {"symmetry=none columns=2", 2, 6},
-      {"symmetry=bi-lateral columns=1", 1, 3},
-      {"frames=2", 4, 24},
+      {"", 4, 12}, {"symmetry=bi-lateral", 2, 6}, {"symmetry=radial", 1, 3}, {"symmetry=radial-flip frames=3", 1, 9},
+      {"symmetry=none columns=2", 2, 6}, {"symmetry=bi-lateral columns=1", 1, 3}, {"frames=2", 4, 24}
   };
   for (const auto& c : cases) {
     auto spec = ReadSprite(std::string("<sprite id=1 tgafile=a.tga ") + c.attributes + ">");
@@ -108,37 +113,30 @@ TEST(SpriteSpec, RunningPositionFollowsTheSheet) {
 
 struct FrameCase {
   const char* attributes;
-  int direction;
   int zoom;
-  const char* expected;
+  const char* frames;
 };
 
 TEST(SpriteSpec, FrameLookupBySymmetry) {
-  const char* bad = "logic error. bad direction.";
   const FrameCase cases[] = {
-      {"", 4, 3, "2"},
-      {"", 4, 1, "10"},
-      {"", 6, 2, "7"},
-      {"", 1, 3, bad},
-      {"", 8, 3, bad},
-      {"", -2, 3, bad},
-      {"symmetry=bi-lateral", 0, 3, "0"},
-      {"symmetry=bi-lateral", 2, 3, "1"},
-      {"symmetry=bi-lateral", 4, 3, "1m"},
-      {"symmetry=bi-lateral", 6, 3, "0m"},
-      {"symmetry=bi-lateral", 6, 1, "4m"},
-      {"symmetry=radial", 6, 2, "1"},
-      {"symmetry=radial-flip", 2, 3, "0m"},
-      {"symmetry=radial-flip", 4, 3, "0"},
-      {"symmetry=radial-flip pairing=3", 2, 3, "0"},
-      {"frames=2", 1, 3, "12"},
-      {"frames=2", 7, 1, "23"},
+      {"", 3, "0 x 1 x 2 x 3 x"},
+      {"", 2, "4 x 5 x 6 x 7 x"},
+      {"", 1, "8 x 9 x 10 x 11 x"},
+      {"symmetry=bi-lateral", 3, "0 x 1 x 1m x 0m x"},
+      {"symmetry=bi-lateral", 1, "4 x 5 x 5m x 4m x"},
+      {"symmetry=radial", 2, "1 x 1 x 1 x 1 x"},
+      {"symmetry=radial-flip", 3, "0 x 0m x 0 x 0m x"},
+      {"symmetry=radial-flip pairing=3", 3, "0 x 0 x 0 x 0 x"},
+      {"frames=2", 3, "0 12 1 13 2 14 3 15"},
+      {"frames=2", 1, "8 20 9 21 10 22 11 23"},
   };
   for (const auto& c : cases) {
     auto spec = ReadSprite(std::string("<sprite id=1 tgafile=a.tga ") + c.attributes + ">");
-    EXPECT_EQ(FrameText(*spec, c.direction, c.zoom), c.expected)
-        << c.attributes << " d" << c.direction << " z" << c.zoom;
+    EXPECT_EQ(FramesText(*spec, c.zoom), c.frames) << c.attributes << " zoom " << c.zoom;
   }
+  auto spec = ReadSprite("<sprite id=1 tgafile=a.tga frames=2>");
+  EXPECT_EQ(FrameText(*spec, 8, 3), "logic error. bad direction.");
+  EXPECT_EQ(FrameText(*spec, -2, 3), "logic error. bad direction.");
 }
 
 TEST(SpriteSpec, ScreenOffsetsFromTrimmedRectangles) {
