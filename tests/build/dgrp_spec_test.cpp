@@ -22,7 +22,9 @@ std::unique_ptr<BuildContext> Dispatch(std::string_view markup) {
 std::string Sprites(std::initializer_list<std::string_view> attributes) {
   std::string markup;
   int id = 0;
-  for (std::string_view a : attributes) markup += "<sprite id=" + std::to_string(++id) + " tgafile=a.tga " + std::string(a) + ">";
+  for (std::string_view a : attributes) {
+    markup += "<sprite id=" + std::to_string(++id) + " tgafile=a.tga " + std::string(a) + ">";
+  }
   return markup;
 }
 
@@ -152,7 +154,8 @@ TEST(DGRPSpec, ReadingStops) {
        "two sprites expected for bi-laterally symmetric pair group"},
       {Sprites({kRadial, kRadial}) + kUseFirst, "four sprites expected for radially symmetric pair group"},
       {Sprites({kBiLateral, kRadial}) + kUseFirst, "different symmetries for paired sprites"},
-      {Sprites({kBiLateral, "symmetry=bi-lateral frames=2 pairing=1"}) + kUseFirst, "pairing found for diagonal sprites"},
+      {Sprites({kBiLateral, "symmetry=bi-lateral frames=2 pairing=1"}) + kUseFirst,
+       "pairing found for diagonal sprites"},
   };
   for (const auto& c : cases) EXPECT_EQ(FatalOf([&] { Dispatch(c.markup); }), c.message) << c.markup;
 }
@@ -190,7 +193,8 @@ TEST(DGRPSpec, ReportNumbersRunsOfConsecutiveIds) {
       "<drawgroup id=103 name=\"C\"><item sprite id=1>\n<drawgroup id=200 name=\"D\"><item sprite id=1>\n");
   std::ostringstream out;
   DGRPSpec::Report(out, context->drawGroups);
-  EXPECT_EQ(out.str(), "DGroupNum\tName\tDescription\n0\tA\t(Seat) + (Back)\n1\tB\t(Back)\n3\tC\t(Seat)\n0\tD\t(Seat)\n");
+  EXPECT_EQ(out.str(),
+            "DGroupNum\tName\tDescription\n0\tA\t(Seat) + (Back)\n1\tB\t(Back)\n3\tC\t(Seat)\n0\tD\t(Seat)\n");
   EXPECT_EQ(report.Text(), "");
 }
 

@@ -5,6 +5,7 @@
 #include "build/build_args.h"
 #include "markup_fixture.h"
 #include "resfile/res_file.h"
+#include "support/assert_capture.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -124,6 +125,7 @@ TEST(TargetSpec, SavingWritesOnlyAChangedDefinition) {
   target->DefinitionForChange();
   object.file.FailNext(MemoryResFile::Op::kWrite, res_error::kShortWrite);
   EXPECT_EQ(FatalOf([&] { target->Save(); }), "could not write object definition");
+  testing::AssertCapture asserts;  // a zeroed definition has no version
   OwnedHandle definition = OwnedHandle::New(216);
   TargetSpec detached;
   detached.Initialise(nullptr, definition.Get());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "resfile/handle_owner.h"
@@ -10,7 +11,7 @@
 namespace pixmold {
 namespace {
 
-TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsets) {
+TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsetsAndOthersAreOutOfRange) {
   std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0);
   ObjDefinition def(bytes);
   def.SetWord(ObjDefinition::kVersionWord, 138);
@@ -19,12 +20,17 @@ TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsets) {
   def.SetSignedWord(ObjDefinition::kFirstDrawGroupIdWord, -2);
   def.SetWord(ObjDefinition::kCatalogStringsIdWord, 2001);
   def.SetSignedWord(ObjDefinition::kWallStyleIdWord, 300);
-  const std::pair<int, int> at[] = {{0, 138},  {28, 0x78}, {29, 0x56},        {30, 0x34},        {31, 0x12},
-                                    {140, 0xBE}, {143, 0xCA}, {6, 0xFE}, {7, 0xFF}, {82, 2001 & 0xFF}, {162, 300 & 0xFF}};
+  const std::pair<int, int> at[] = {{0, 138},    {28, 0x78},  {29, 0x56}, {30, 0x34}, {31, 0x12},       {140, 0xBE},
+                                    {143, 0xCA}, {6, 0xFE}, {7, 0xFF},  {82, 2001 & 0xFF}, {162, 300 & 0xFF}};
   for (const auto& [offset, value] : at) EXPECT_EQ(bytes[offset], value) << offset;
   EXPECT_EQ(def.Guid(), 0x12345678u);
   EXPECT_EQ(def.FirstDrawGroupId(), -2);
   EXPECT_EQ(def.WallStyleId(), 300);
+  testing::AssertCapture asserts;
+  EXPECT_EQ(def.Word(108), 0);
+  EXPECT_EQ(def.Word(-1), 0);
+  def.SetWord(108, 1);
+  EXPECT_TRUE(asserts.Saw("definition word out of range"));
 }
 
 TEST(ObjDefinition, MasterRuleAndPartBytes) {
@@ -46,24 +52,11 @@ TEST(ObjDefinition, ClearEntryPointsTouchesOnlyTheThirtyWords) {
   std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0xAB);
   ObjDefinition def(bytes);
   def.ClearEntryPoints();
-  int cleared = 0;
+  const auto& entries = ObjDefinition::kEntryPointWords;
+  EXPECT_EQ(std::size(entries), 30u);
   for (int w = 0; w < ObjDefinition::kWordCount; ++w) {
-    bool entry = false;
-    for (int e : ObjDefinition::kEntryPointWords) entry = entry || e == w;
-    EXPECT_EQ(def.Word(w), entry ? 0 : 0xABAB) << w;
-    cleared += entry ? 1 : 0;
+    EXPECT_EQ(def.Word(w), std::find(std::begin(entries), std::end(entries), w) != std::end(entries) ? 0 : 0xABAB) << w;
   }
-  EXPECT_EQ(cleared, 30);
-}
-
-TEST(ObjDefinition, OutOfRangeWordsReadZeroAndWritesReport) {
-  testing::AssertCapture asserts;
-  std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0xFF);
-  ObjDefinition def(bytes);
-  EXPECT_EQ(def.Word(108), 0);
-  EXPECT_EQ(def.Word(-1), 0);
-  def.SetWord(108, 1);
-  EXPECT_TRUE(asserts.Saw("definition word out of range"));
 }
 
 // A definition handle of the given version and size whose bytes after the
@@ -71,11 +64,9 @@ TEST(ObjDefinition, OutOfRangeWordsReadZeroAndWritesReport) {
 OwnedHandle MakeDefinition(std::uint16_t version, std::uint32_t size) {
   OwnedHandle handle = OwnedHandle::New(size);
   HandleLock lock(handle.Get());
-  for (std::uint32_t i = 0; i < size; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i + 1);
-  if (size >= 2) {
-    lock.Data()[0] = static_cast<std::uint8_t>(version & 0xFF);
-    lock.Data()[1] = static_cast<std::uint8_t>(version >> 8);
-  }
+  for (std::uint32_t i = 2; i < size; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i + 1);
+  lock.Data()[0] = static_cast<std::uint8_t>(version & 0xFF);
+  lock.Data()[1] = static_cast<std::uint8_t>(version >> 8);
   return handle;
 }
 
@@ -95,16 +86,10 @@ struct NormaliseCase {
 
 TEST(ObjDefinitionNormalise, VersionsAndSizes) {
   const NormaliseCase cases[] = {
-      {137, 160, true, 138, 160, ""},
-      {136, 216, true, 138, 216, ""},
-      {137, 216, true, 138, 216, "correctly sized def found."},
-      {137, 100, true, 138, 100, ""},
-      {136, 101, true, 138, 100, ""},
-      {137, 230, true, 138, 216, "truncating defn."},
-      {138, 230, false, 138, 216, "truncating defn."},
-      {138, 200, false, 138, 200, "filling in defn with zeroes."},
-      {138, 216, false, 138, 216, ""},
-      {139, 216, false, 139, 216, "bad version"},
+      {137, 160, true, 138, 160, ""}, {136, 216, true, 138, 216, ""}, {137, 100, true, 138, 100, ""},
+      {136, 101, true, 138, 100, ""}, {138, 216, false, 138, 216, ""}, {139, 216, false, 139, 216, "bad version"},
+      {137, 216, true, 138, 216, "correctly sized def found."}, {137, 230, true, 138, 216, "truncating defn."},
+      {138, 230, false, 138, 216, "truncating defn."}, {138, 200, false, 138, 200, "filling in defn with zeroes."}
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.version) + "/" + std::to_string(c.size));
