@@ -7,22 +7,11 @@
 namespace pixmold {
 namespace {
 
-using testing::MemoryDisk;
-using testing::MemoryResFile;
 using testing::ObjdFields;
 using testing::ObjdResource;
 
-struct ObjectFile {
-  explicit ObjectFile(std::vector<testing::StoredResource> resources) {
-    disk.files["objects.iff"] = std::move(resources);
-    EXPECT_EQ(file.OpenFile("objects.iff"), 0);
-  }
-  MemoryDisk disk;
-  MemoryResFile file{disk};
-};
-
-ObjectFile Sample() {
-  return ObjectFile({
+testing::MemoryObjectFile Sample() {
+  return testing::MemoryObjectFile({
       ObjdResource(128, "Chair",
                    ObjdFields{.guid = 0xFFFFFFFE, .firstDrawGroupId = 100, .drawGroupCount = 3, .wallStyleId = 300,
                               .catalogStringsId = 2000}),
@@ -37,7 +26,7 @@ ObjectFile Sample() {
 }
 
 TEST(ObjectIds, MastersAreSingleTileObjectsAndGroupMasters) {
-  ObjectFile object = Sample();
+  testing::MemoryObjectFile object = Sample();
   std::vector<std::string> masters;
   for (const MasterObject& m : ListMasterObjects(object.file)) masters.push_back(std::to_string(m.id) + " " + m.name);
   EXPECT_EQ(masters, (std::vector<std::string>{"128 Chair", "130 Table", "131 Lamp"}));
@@ -59,7 +48,7 @@ TEST(ObjectIds, TextListsTheIdsOfAMasterAndItsGroup) {
       {131, {}, {}, "res id : 131\r\nguid : 8\r\ncatalog id : 0\r\n"},
       {129, {}, {}, "res id : 129\r\nerror, not a master object\r\n"},
   };
-  ObjectFile object = Sample();
+  testing::MemoryObjectFile object = Sample();
   for (const auto& c : cases) {
     ObjectIds ids = CollectObjectIds(object.file, c.id);
     EXPECT_TRUE(ids.found) << c.id;

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "markup_fixture.h"
-#include "support/memory_res_file.h"
 
 namespace pixmold {
 namespace {
@@ -196,19 +195,6 @@ TEST(DGRPSpec, ReportNumbersRunsOfConsecutiveIds) {
   EXPECT_EQ(out.str(),
             "DGroupNum\tName\tDescription\n0\tA\t(Seat) + (Back)\n1\tB\t(Back)\n3\tC\t(Seat)\n0\tD\t(Seat)\n");
   EXPECT_EQ(report.Text(), "");
-}
-
-TEST(DGRPSpec, SaveNamesTheDrawGroupAfterTheTag) {
-  auto context = Dispatch("<sprite id=1 tgafile=a.tga>\n<drawgroup id=100 name=\"Chair\"><item sprite id=1>");
-  testing::MemoryDisk disk;
-  disk.files["chair.spf"];
-  testing::MemoryResFile file(disk);
-  ASSERT_EQ(file.OpenFile("chair.spf"), 0);
-  ASSERT_EQ(context->drawGroups.First()->Save(file), 0);
-  DrawGroup loaded;
-  ASSERT_EQ(loaded.Load(file, 100), 0);
-  EXPECT_EQ(loaded.name, "Chair");
-  EXPECT_EQ(loaded.images.size(), 12u);
 }
 
 }  // namespace

@@ -72,16 +72,5 @@ TEST(TagDispatch, UnknownTagsWarnAtTheirLineAndNamesCompareExactly) {
   EXPECT_EQ(context->sprites.Count(), 1);
 }
 
-TEST(TagDispatch, ItemsAttachToTheLatestDrawGroup) {
-  auto context = Dispatch(
-      "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>"
-      "<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga>"
-      "<drawgroup id=10><item sprite id=1><drawgroup id=11><item sprite id=2>");
-  const DrawGroup& first = context->drawGroups.Nth(0)->Group();
-  const DrawGroup& second = context->drawGroups.Nth(1)->Group();
-  EXPECT_TRUE(first.UsesSprite(1) && !first.UsesSprite(2));
-  EXPECT_TRUE(second.UsesSprite(2) && !second.UsesSprite(1));
-}
-
 }  // namespace
 }  // namespace pixmold

@@ -19,20 +19,13 @@ using testing::ObjdFields;
 using testing::ObjdResource;
 using testing::OneTag;
 
-struct ObjectFile {
-  explicit ObjectFile(std::vector<testing::StoredResource> resources) {
-    disk.files["chair.iff"] = std::move(resources);
-    EXPECT_EQ(file.OpenFile("chair.iff"), 0);
-  }
-  // One object whose definition has the fields.
-  explicit ObjectFile(const ObjdFields& fields) : ObjectFile({ObjdResource(128, "Chair", fields)}) {}
-  std::uint16_t StoredWord(int word) const {
-    const auto& bytes = disk.Find("chair.iff", MakeResType("OBJD"), 128)->bytes;
-    return static_cast<std::uint16_t>(bytes[word * 2] | (bytes[word * 2 + 1] << 8));
-  }
-  testing::MemoryDisk disk;
-  MemoryResFile file{disk};
-};
+using ObjectFile = testing::MemoryObjectFile;
+
+// A word of the stored definition of object 128.
+std::uint16_t StoredWord(const ObjectFile& object, int word) {
+  const auto& bytes = object.Find(MakeResType("OBJD"), 128)->bytes;
+  return static_cast<std::uint16_t>(bytes[word * 2] | (bytes[word * 2 + 1] << 8));
+}
 
 ObjectFile TwoObjects() {
   return ObjectFile({ObjdResource(128, "Chair", ObjdFields{.guid = 0x11111111}),
@@ -41,7 +34,7 @@ ObjectFile TwoObjects() {
 }
 
 TEST(TargetSpec, OnlyASingleObjectIsTheDefaultTarget) {
-  ObjectFile object(ObjdFields{.guid = 7});
+  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 7})});
   auto context = Dispatch("<sprite id=1 tgafile=a.tga>", &object.file);
   ASSERT_EQ(context->targets.Count(), 1);
   TargetSpec* target = context->targets.First();
@@ -54,7 +47,7 @@ TEST(TargetSpec, OnlyASingleObjectIsTheDefaultTarget) {
   auto several = Dispatch("", &two.file);
   EXPECT_EQ(several->targets.Count(), 0);
   EXPECT_EQ(DefaultTarget(*several), nullptr);
-  ObjectFile none(std::vector<testing::StoredResource>{});
+  ObjectFile none;
   EXPECT_EQ(DefaultTarget(*Dispatch("", &none.file)), nullptr);
 }
 
@@ -98,7 +91,7 @@ TEST(TargetSpec, LookupStops) {
 }
 
 TEST(TargetSpec, OldDefinitionsAreUpgradedWhenWrapped) {
-  ObjectFile object(ObjdFields{.version = 137, .size = 160, .guid = 9});
+  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.version = 137, .size = 160, .guid = 9})});
   TargetSpec* target = Dispatch("", &object.file)->targets.First();
   ASSERT_NE(target, nullptr);
   EXPECT_EQ(GetHandleSize(target->Definition()), 216);
@@ -108,19 +101,19 @@ TEST(TargetSpec, OldDefinitionsAreUpgradedWhenWrapped) {
 }
 
 TEST(TargetSpec, SavingWritesOnlyAChangedDefinition) {
-  ObjectFile object(ObjdFields{.guid = 9, .catalogStringsId = 5});
+  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 9, .catalogStringsId = 5})});
   auto context = Dispatch("", &object.file);
   TargetSpec* target = context->targets.First();
   object.disk.files["chair.iff"][0].bytes[82] = 6;  // only a write would restore it
   target->Save();
-  EXPECT_EQ(object.StoredWord(ObjDefinition::kCatalogStringsIdWord), 6);
+  EXPECT_EQ(StoredWord(object, ObjDefinition::kCatalogStringsIdWord), 6);
 
   target->DefinitionForChange().SetWord(ObjDefinition::kCatalogStringsIdWord, 2001);
   EXPECT_TRUE(target->Changed());
   target->Save();
   EXPECT_FALSE(target->Changed());
   EXPECT_FALSE(IsHandleLocked(target->Definition()));
-  EXPECT_EQ(object.StoredWord(ObjDefinition::kCatalogStringsIdWord), 2001);
+  EXPECT_EQ(StoredWord(object, ObjDefinition::kCatalogStringsIdWord), 2001);
 
   target->DefinitionForChange();
   object.file.FailNext(MemoryResFile::Op::kWrite, res_error::kShortWrite);
@@ -139,7 +132,7 @@ TEST(TargetSpec, ProcessWideLookupsNeedARunningBuild) {
   EXPECT_EQ(FindTargetFromTag(*tag), nullptr);
   EXPECT_EQ(DefaultTarget(), nullptr);
 
-  ObjectFile object(ObjdFields{.guid = 9});
+  ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.guid = 9})});
   BuildArgs args;
   args.fContext = std::make_unique<BuildContext>(&object.file);
   ScopedCurrentBuildArgs current(args);

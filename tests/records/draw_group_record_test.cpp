@@ -6,7 +6,7 @@
 #include "records/draw_group.h"
 #include "resfile/recon_stream.h"
 #include "support/assert_capture.h"
-#include "support/memory_res_file.h"
+#include "support/object_file_fixture.h"
 
 namespace pixmold {
 namespace {
@@ -153,14 +153,12 @@ TEST(DrawGroupRecord, TruncatedRecordsAndHugeCountsAreRefused) {
 }
 
 TEST(DrawGroupRecord, SaveAndLoadThroughAFile) {
-  testing::MemoryDisk disk;
-  disk.files["chair.spf"];
-  testing::MemoryResFile file(disk);
-  ASSERT_EQ(file.OpenFile("chair.spf"), 0);
+  testing::MemoryObjectFile object;
+  testing::MemoryResFile& file = object.file;
   DrawGroup group = Sample();
   group.name = "Chair - facing";
   ASSERT_EQ(group.Save(file, 100), 0);
-  const testing::StoredResource* stored = disk.Find("chair.spf", MakeResType("DGRP"), 100);
+  const testing::StoredResource* stored = object.Find(MakeResType("DGRP"), 100);
   ASSERT_NE(stored, nullptr);
   EXPECT_EQ(stored->name, "Chair - facing");
   EXPECT_TRUE(stored->native);

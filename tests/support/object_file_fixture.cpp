@@ -30,6 +30,11 @@ StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields
   return StoredResource{MakeResType("OBJD"), id, std::move(name), 0, true, std::move(bytes)};
 }
 
+MemoryObjectFile::MemoryObjectFile(std::vector<StoredResource> resources) {
+  disk.files["chair.iff"] = std::move(resources);
+  EXPECT_EQ(file.OpenFile("chair.iff"), 0);
+}
+
 void WriteObjectFile(const std::string& path, const std::vector<StoredResource>& resources) {
   std::filesystem::remove(path);
   IFFResFile2 file;

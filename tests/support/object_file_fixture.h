@@ -31,6 +31,14 @@ struct ObjdFields {
 
 StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields);
 
+// An object file kept in memory as "chair.iff", open for reading and writing.
+struct MemoryObjectFile {
+  explicit MemoryObjectFile(std::vector<StoredResource> resources = {});
+  const StoredResource* Find(ResType type, ResID id) const { return disk.Find("chair.iff", type, id); }
+  MemoryDisk disk;
+  MemoryResFile file{disk};
+};
+
 // Writes the resources into a new IFF object file at path (replacing one there).
 void WriteObjectFile(const std::string& path, const std::vector<StoredResource>& resources);
 
