@@ -51,30 +51,32 @@ TEST(TargetSpec, OnlyASingleObjectIsTheDefaultTarget) {
   EXPECT_EQ(DefaultTarget(*Dispatch("", &none.file)), nullptr);
 }
 
-TEST(TargetSpec, GuidLookupVisitsObjectsInIndexOrder) {
-  ObjectFile object = TwoObjects();
-  auto context = Dispatch("<target guid=572662306>", &object.file);  // 0x22222222
-  // Both objects up to the first match are registered; the later duplicate is not visited.
-  ASSERT_EQ(context->targets.Count(), 2);
-  EXPECT_EQ(context->targets.Nth(1)->Id(), 129);
-  OneTag tag("<target guid=572662306>");
-  EXPECT_EQ(FindTargetFromTag(*context, *tag), context->targets.Nth(1));
-  EXPECT_EQ(context->targets.Count(), 2);
-}
+struct LookupCase {
+  const char* markup;
+  const char* targets;  // ids of the objects registered, in order
+  const char* report;
+};
 
-TEST(TargetSpec, UnknownGuidWarnsWithTheFileName) {
-  ObjectFile object = TwoObjects();
-  CapturedReport report;
-  auto context = Dispatch("<target guid=-5>", &object.file);
-  EXPECT_EQ(report.Text(), "file: chair.iff \nwarning: could not find object with guid -5\n");
-  EXPECT_EQ(context->targets.Count(), 3);
-}
-
-TEST(TargetSpec, NameLookupSharesOneTarget) {
-  ObjectFile object = TwoObjects();
-  auto context = Dispatch("<target object=\"Chair - Blue\"><target object=\"Chair - Blue\">", &object.file);
-  ASSERT_EQ(context->targets.Count(), 1);
-  EXPECT_EQ(context->targets.First()->Id(), 130);
+TEST(TargetSpec, LookupsByGuidAndName) {
+  const LookupCase cases[] = {
+      // Objects up to the first match are registered; the later duplicate is not visited.
+      {"<target guid=572662306>", "128 129", ""},  // 0x22222222
+      {"<target guid=-5>", "128 129 130", "file: chair.iff \nwarning: could not find object with guid -5\n"},
+      {"<target object=\"Chair - Blue\"><target object=\"Chair - Blue\">", "130", ""},
+  };
+  for (const auto& c : cases) {
+    ObjectFile object = TwoObjects();
+    CapturedReport report;
+    auto context = Dispatch(c.markup, &object.file);
+    std::string ids;
+    for (TargetSpec* target : context->targets) ids.append(ids.empty() ? "" : " ").append(std::to_string(target->Id()));
+    EXPECT_EQ(ids, c.targets) << c.markup;
+    EXPECT_EQ(report.Text(), c.report) << c.markup;
+    OneTag tag(c.markup);
+    // A lookup finds the target registered last, or none after a warning.
+    TargetSpec* last = context->targets.Nth(context->targets.Count() - 1);
+    EXPECT_EQ(FindTargetFromTag(*context, *tag), *c.report ? nullptr : last) << c.markup;
+  }
 }
 
 TEST(TargetSpec, LookupStops) {
