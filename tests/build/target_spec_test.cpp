@@ -94,7 +94,8 @@ TEST(TargetSpec, LookupStops) {
 
 TEST(TargetSpec, OldDefinitionsAreUpgradedWhenWrapped) {
   ObjectFile object({ObjdResource(128, "Chair", ObjdFields{.version = 137, .size = 160, .guid = 9})});
-  TargetSpec* target = Dispatch("", &object.file)->targets.First();
+  auto context = Dispatch("", &object.file);
+  TargetSpec* target = context->targets.First();
   ASSERT_NE(target, nullptr);
   EXPECT_EQ(GetHandleSize(target->Definition()), 216);
   HandleLock lock = target->DefinitionForReading();
