@@ -2,27 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "support/object_definition_fixture.h"
+#include "support/object_file_fixture.h"
 
 namespace pixmold {
 namespace {
 
-using testing::MemoryDisk;
-using testing::MemoryResFile;
 using testing::ObjdFields;
 using testing::ObjdResource;
 
-struct ObjectFile {
-  explicit ObjectFile(std::vector<testing::StoredResource> resources) {
-    disk.files["objects.iff"] = std::move(resources);
-    EXPECT_EQ(file.OpenFile("objects.iff"), 0);
-  }
-  MemoryDisk disk;
-  MemoryResFile file{disk};
-};
-
-ObjectFile Sample() {
-  return ObjectFile({
+testing::MemoryObjectFile Sample() {
+  return testing::MemoryObjectFile({
       ObjdResource(128, "Chair",
                    ObjdFields{.guid = 0xFFFFFFFE, .firstDrawGroupId = 100, .drawGroupCount = 3, .wallStyleId = 300,
                               .catalogStringsId = 2000}),
@@ -37,48 +26,37 @@ ObjectFile Sample() {
 }
 
 TEST(ObjectIds, MastersAreSingleTileObjectsAndGroupMasters) {
-  ObjectFile object = Sample();
-  std::vector<MasterObject> masters = ListMasterObjects(object.file);
-  ASSERT_EQ(masters.size(), 3u);
-  EXPECT_EQ(masters[0].id, 128);
-  EXPECT_EQ(masters[0].name, "Chair");
-  EXPECT_EQ(masters[1].id, 130);
-  EXPECT_EQ(masters[1].name, "Table");
-  EXPECT_EQ(masters[2].id, 131);
+  testing::MemoryObjectFile object = Sample();
+  std::vector<std::string> masters;
+  for (const MasterObject& m : ListMasterObjects(object.file)) masters.push_back(std::to_string(m.id) + " " + m.name);
+  EXPECT_EQ(masters, (std::vector<std::string>{"128 Chair", "130 Table", "131 Lamp"}));
 }
 
-TEST(ObjectIds, SingleTileText) {
-  ObjectFile object = Sample();
-  ObjectIds ids = CollectObjectIds(object.file, 128);
-  EXPECT_TRUE(ids.found);
-  EXPECT_EQ(ids.name, "Chair");
-  EXPECT_EQ(ids.drawGroupIds, (std::vector<std::int16_t>{100, 101, 102}));
-  EXPECT_EQ(ids.wallStyleIds, std::vector<std::int16_t>{300});
-  EXPECT_EQ(ids.text,
-            "res id : 128\r\nguid : -2\r\ncatalog id : 2000\r\n"
-            "dg 100\r\ndg 101\r\ndg 102\r\nws 300\r\n");
-}
+struct IdsCase {
+  ResID id;
+  std::vector<std::int16_t> drawGroups;
+  std::vector<std::int16_t> wallStyles;
+  const char* text;
+};
 
-TEST(ObjectIds, MultiTileMasterGathersItsGroupSorted) {
-  ObjectFile object = Sample();
-  ObjectIds ids = CollectObjectIds(object.file, 130);
-  EXPECT_EQ(ids.drawGroupIds, (std::vector<std::int16_t>{200, 201, 220, 221}));
-  EXPECT_EQ(ids.wallStyleIds, std::vector<std::int16_t>{301});
-  EXPECT_EQ(ids.text,
-            "res id : 130\r\nguid : 6\r\ncatalog id : 2010\r\n"
-            "dg 200\r\ndg 201\r\ndg 220\r\ndg 221\r\nws 301\r\n");
-}
-
-TEST(ObjectIds, ObjectsWithoutDrawGroupsAndNonMasters) {
-  ObjectFile object = Sample();
-  ObjectIds lamp = CollectObjectIds(object.file, 131);
-  EXPECT_TRUE(lamp.drawGroupIds.empty());
-  EXPECT_EQ(lamp.text, "res id : 131\r\nguid : 8\r\ncatalog id : 0\r\n");
-
-  ObjectIds part = CollectObjectIds(object.file, 129);
-  EXPECT_TRUE(part.drawGroupIds.empty());
-  EXPECT_EQ(part.text, "res id : 129\r\nerror, not a master object\r\n");
-
+TEST(ObjectIds, TextListsTheIdsOfAMasterAndItsGroup) {
+  const IdsCase cases[] = {
+      {128, {100, 101, 102}, {300},
+       "res id : 128\r\nguid : -2\r\ncatalog id : 2000\r\ndg 100\r\ndg 101\r\ndg 102\r\nws 300\r\n"},
+      {130, {200, 201, 220, 221}, {301},
+       "res id : 130\r\nguid : 6\r\ncatalog id : 2010\r\ndg 200\r\ndg 201\r\ndg 220\r\ndg 221\r\nws 301\r\n"},
+      {131, {}, {}, "res id : 131\r\nguid : 8\r\ncatalog id : 0\r\n"},
+      {129, {}, {}, "res id : 129\r\nerror, not a master object\r\n"},
+  };
+  testing::MemoryObjectFile object = Sample();
+  for (const auto& c : cases) {
+    ObjectIds ids = CollectObjectIds(object.file, c.id);
+    EXPECT_TRUE(ids.found) << c.id;
+    EXPECT_EQ(ids.drawGroupIds, c.drawGroups) << c.id;
+    EXPECT_EQ(ids.wallStyleIds, c.wallStyles) << c.id;
+    EXPECT_EQ(ids.text, c.text) << c.id;
+  }
+  EXPECT_EQ(CollectObjectIds(object.file, 128).name, "Chair");
   EXPECT_FALSE(CollectObjectIds(object.file, 999).found);
 }
 

@@ -7,7 +7,7 @@
 namespace pixmold {
 namespace {
 
-TEST(PtrList, AppendAndPrependIgnoreNullAndDuplicates) {
+TEST(PtrList, AppendAndPrependIgnoreNullAndDuplicatesAndIteratorEndsWithNull) {
   int a = 1, b = 2, c = 3;
   PtrList<int> list;
   EXPECT_TRUE(list.Append(&a));
@@ -17,27 +17,17 @@ TEST(PtrList, AppendAndPrependIgnoreNullAndDuplicates) {
   EXPECT_TRUE(list.Prepend(&c));
   EXPECT_FALSE(list.Prepend(&b));
   EXPECT_EQ(list.Count(), 3);
-  EXPECT_EQ(list.Nth(0), &c);
-  EXPECT_EQ(list.Nth(1), &a);
-  EXPECT_EQ(list.Nth(2), &b);
   EXPECT_EQ(list.Nth(3), nullptr);
   EXPECT_EQ(list.Nth(-1), nullptr);
-}
-
-TEST(PtrList, PrependOnlyHoldsNewestFirstAndIteratorEndsWithNull) {
-  std::vector<int> values(4);
-  PtrList<int> list;
-  for (auto& v : values) list.Prepend(&v);
   PtrList<int>::Iterator it(list);
   std::vector<int*> seen;
   for (; it.Current(); it.Advance()) seen.push_back(it.Current());
-  ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen.front(), &values[3]);
-  EXPECT_EQ(seen.back(), &values[0]);
+  EXPECT_EQ(seen, (std::vector<int*>{&c, &a, &b}));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(list.Nth(i), seen[static_cast<std::size_t>(i)]);
   it.Advance();
   EXPECT_EQ(it.Current(), nullptr);
   it.Reset();
-  EXPECT_EQ(it.Current(), &values[3]);
+  EXPECT_EQ(it.Current(), &c);
   list.RemoveAll();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_TRUE(list.Empty());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "markup_fixture.h"
 
 namespace pixmold {
@@ -10,126 +12,85 @@ namespace {
 using testing::FatalOf;
 using testing::OneTag;
 
-TEST(AttribReaders, AbsentKeysLeaveTheDestination) {
-  OneTag tag("<sprite id=1>");
+enum Reader { kInteger, kShort, kLong, kFloat, kBoolean, kString };
+
+// What the reader makes of the tag's key: the value read, "absent" and the
+// untouched destination when the key is missing, or the fatal message.
+std::string ReadAs(Reader reader, std::string_view markup, std::string_view key = "n") {
+  OneTag tag(markup);
   std::int32_t i = 77;
   std::int16_t s = 77;
   float f = 7.5f;
   std::string text = "keep";
-  EXPECT_FALSE(ReadInteger(*tag, "n", i));
-  EXPECT_FALSE(ReadShortInteger(*tag, "n", s));
-  EXPECT_FALSE(ReadLongInteger(*tag, "n", i));
-  EXPECT_FALSE(ReadFloat(*tag, "n", f));
-  EXPECT_FALSE(ReadBoolean(*tag, "n", s));
-  EXPECT_FALSE(ReadString(*tag, "n", text));
-  EXPECT_EQ(i, 77);
-  EXPECT_EQ(s, 77);
-  EXPECT_EQ(f, 7.5f);
-  EXPECT_EQ(text, "keep");
+  const std::function<bool()> readers[] = {
+      [&] { return ReadInteger(*tag, key, i); }, [&] { return ReadShortInteger(*tag, key, s); },
+      [&] { return ReadLongInteger(*tag, key, i); }, [&] { return ReadFloat(*tag, key, f); },
+      [&] { return ReadBoolean(*tag, key, s); }, [&] { return ReadString(*tag, key, text); },
+  };
+  bool found = false;
+  const std::string fatal = FatalOf([&] { found = readers[reader](); });
+  if (!fatal.empty()) return fatal;
+  std::ostringstream out;
+  out << (found ? "" : "absent ");
+  if (reader == kInteger || reader == kLong) out << i;
+  if (reader == kShort || reader == kBoolean) out << s;
+  if (reader == kFloat) out << f;
+  if (reader == kString) out << text;
+  return out.str();
+}
+
+struct ReadCase {
+  Reader reader;
+  const char* markup;
+  const char* key;
+  const char* expected;
+};
+
+TEST(AttribReaders, ValuesAbsentKeysAndMalformedValues) {
+  const ReadCase cases[] = {
+      {kInteger, "<sprite id=1>", "n", "absent 77"},
+      {kShort, "<sprite id=1>", "n", "absent 77"},
+      {kLong, "<sprite id=1>", "n", "absent 77"},
+      {kFloat, "<sprite id=1>", "n", "absent 7.5"},
+      {kBoolean, "<sprite id=1>", "n", "absent 77"},
+      {kString, "<sprite id=1>", "n", "absent keep"},
+      {kString, "<t n=\"a B\">", "n", "a B"},
+      {kInteger, "<t n=1 n=2>", "n", "1"},
+      {kFloat, "<t a=1.5>", "a", "1.5"},
+      {kFloat, "<t b=-2e1x>", "b", "-20"},
+      {kBoolean, "<t c=true>", "c", "1"},
+      {kBoolean, "<t d=false>", "d", "0"},
+      {kBoolean, "<t e=True>", "e", "1"},  // unquoted, so folded to lower case
+      {kInteger, "<sprite\n n=abc>", "n", "line: 2 - integer value expected for key \"n\" in tag \"sprite\""},
+      {kShort, "<sprite n=x>", "n", "line: 1 - short integer value expected for key \"n\" in tag \"sprite\""},
+      {kLong, "<target\n\n guid=>", "guid", "line: 3 - long integer value expected for key \"guid\" in tag \"target\""},
+      {kFloat, "<item\n x=.>", "x", "line: 2 - float value expected for key \"x\" in tag \"item\""},
+      {kBoolean, "<item luminous=yes>", "luminous",
+       "line: 1 - boolean value for key \"luminous\" in tag \"item\" expected to be true or false"},
+      {kBoolean, "<item\nl=\"True\">", "l",
+       "line: 2 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
+      {kBoolean, "<item l>", "l", "line: 1 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadAs(c.reader, c.markup, c.key), c.expected) << c.reader << " " << c.markup;
 }
 
 struct IntegerCase {
   const char* markup;
-  std::int32_t integer;
-  std::int16_t shortInteger;
+  const char* integer;  // read as an integer and as a long integer
+  const char* shortInteger;
 };
 
 TEST(AttribReaders, IntegersReadTheirLeadingNumber) {
   const IntegerCase cases[] = {
-      {"<t n=12>", 12, 12},       {"<t n=12abc>", 12, 12},     {"<t n=-5>", -5, -5},
-      {"<t n=\" 42\">", 42, 42},  {"<t n=70000>", 70000, 4464}, {"<t n=-32769>", -32769, 32767},
-      {"<t n=4294967297>", 1, 1},
+      {"<t n=12>", "12", "12"},          {"<t n=12abc>", "12", "12"},        {"<t n=-5>", "-5", "-5"},
+      {"<t n=\" 42\">", "42", "42"},     {"<t n=70000>", "70000", "4464"},   {"<t n=-32769>", "-32769", "32767"},
+      {"<t n=4294967297>", "1", "1"},
   };
   for (const auto& c : cases) {
-    OneTag tag(c.markup);
-    std::int32_t integer = 0;
-    std::int32_t longInteger = 0;
-    std::int16_t shortInteger = 0;
-    EXPECT_TRUE(ReadInteger(*tag, "n", integer)) << c.markup;
-    EXPECT_TRUE(ReadLongInteger(*tag, "n", longInteger)) << c.markup;
-    EXPECT_TRUE(ReadShortInteger(*tag, "n", shortInteger)) << c.markup;
-    EXPECT_EQ(integer, c.integer) << c.markup;
-    EXPECT_EQ(longInteger, c.integer) << c.markup;
-    EXPECT_EQ(shortInteger, c.shortInteger) << c.markup;
+    EXPECT_EQ(ReadAs(kInteger, c.markup), c.integer) << c.markup;
+    EXPECT_EQ(ReadAs(kLong, c.markup), c.integer) << c.markup;
+    EXPECT_EQ(ReadAs(kShort, c.markup), c.shortInteger) << c.markup;
   }
-}
-
-TEST(AttribReaders, FloatsAndBooleans) {
-  OneTag tag("<t a=1.5 b=-2e1x c=true d=false e=True>");
-  float f = 0;
-  EXPECT_TRUE(ReadFloat(*tag, "a", f));
-  EXPECT_EQ(f, 1.5f);
-  EXPECT_TRUE(ReadFloat(*tag, "b", f));
-  EXPECT_EQ(f, -20.0f);
-  std::int16_t b = 5;
-  EXPECT_TRUE(ReadBoolean(*tag, "c", b));
-  EXPECT_EQ(b, 1);
-  EXPECT_TRUE(ReadBoolean(*tag, "d", b));
-  EXPECT_EQ(b, 0);
-  EXPECT_TRUE(ReadBoolean(*tag, "e", b));  // unquoted, so folded to lower case
-  EXPECT_EQ(b, 1);
-}
-
-struct MalformedCase {
-  const char* markup;
-  int reader;  // 0 integer, 1 short, 2 long, 3 float, 4 boolean
-  const char* message;
-};
-
-TEST(AttribReaders, MalformedValuesNameKeyTagAndLine) {
-  const MalformedCase cases[] = {
-      {"<sprite\n n=abc>", 0, "line: 2 - integer value expected for key \"n\" in tag \"sprite\""},
-      {"<sprite n=x>", 1, "line: 1 - short integer value expected for key \"n\" in tag \"sprite\""},
-      {"<target\n\n guid=>", 2, "line: 3 - long integer value expected for key \"guid\" in tag \"target\""},
-      {"<item\n x=.>", 3, "line: 2 - float value expected for key \"x\" in tag \"item\""},
-      {"<item luminous=yes>", 4,
-       "line: 1 - boolean value for key \"luminous\" in tag \"item\" expected to be true or false"},
-      {"<item\nl=\"True\">", 4, "line: 2 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
-      {"<item l>", 4, "line: 1 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
-  };
-  for (const auto& c : cases) {
-    OneTag tag(c.markup);
-    AttribTable& table = *tag;
-    const std::string key(table.EntryAt(1)->fName);
-    std::string message = FatalOf([&] {
-      std::int32_t i = 0;
-      std::int16_t s = 0;
-      float f = 0;
-      switch (c.reader) {
-        case 0:
-          ReadInteger(table, key, i);
-          break;
-        case 1:
-          ReadShortInteger(table, key, s);
-          break;
-        case 2:
-          ReadLongInteger(table, key, i);
-          break;
-        case 3:
-          ReadFloat(table, key, f);
-          break;
-        default:
-          ReadBoolean(table, key, s);
-      }
-    });
-    EXPECT_EQ(message, c.message) << c.markup;
-  }
-}
-
-TEST(AttribReaders, DuplicateKeysReadTheFirst) {
-  OneTag tag("<t n=1 n=2>");
-  std::int32_t n = 0;
-  EXPECT_TRUE(ReadInteger(*tag, "n", n));
-  EXPECT_EQ(n, 1);
-}
-
-TEST(AttribReaders, TagNameAndLineOfAnEmptyTag) {
-  OneTag empty("<>");
-  EXPECT_EQ(TagName(*empty), "");
-  EXPECT_EQ(TagLine(*empty), std::nullopt);
-  OneTag named("\n\n<\"wall style\">");
-  EXPECT_EQ(TagName(*named), "wall style");
-  EXPECT_EQ(TagLine(*named), 3);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Helpers for the build tests: markup text read into tags as a file would
-// be, a captured report, and a check that a statement ends the build with an
-// exact message.
+// be, a captured report, a check that a statement ends the build with an
+// exact message, and sprite specs read from one tag.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,9 @@
 #include "base/report.h"
 #include "base/terminate.h"
 #include "build/build_context.h"
+#include "build/render_spec.h"
+#include "build/sprite_spec.h"
+#include "build/attrib_readers.h"
 #include "build/tag_dispatch.h"
 #include "markup/memory_scanner.h"
 #include "markup/tag_list.h"
@@ -59,6 +62,38 @@ std::string FatalOf(F&& body) {
     return t.Message();
   }
   return "";
+}
+
+// The sizes most tests draw with: 128 x 256 large cells.
+constexpr std::string_view kSizes = "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>";
+
+inline RenderSpec ReadSizes(std::string_view markup = kSizes) {
+  RenderSpec sizes;
+  OneTag tag(markup);
+  sizes.ReadSizes(*tag);
+  return sizes;
+}
+
+inline void ReadSprite(SpriteSpec& spec, std::string_view markup, std::int32_t& running,
+                       const RenderSpec& sizes = ReadSizes(), const std::string* previous = nullptr) {
+  OneTag tag(markup);
+  spec.Read(*tag, running, sizes, previous, TagName(*tag) == "headline");
+}
+
+// SpriteSpec is not copyable: tests hold the one they read.
+inline std::unique_ptr<SpriteSpec> ReadSprite(std::string_view markup, const RenderSpec& sizes = ReadSizes()) {
+  auto spec = std::make_unique<SpriteSpec>();
+  std::int32_t running = 0;
+  ReadSprite(*spec, markup, running, sizes);
+  return spec;
+}
+
+inline std::vector<Rect> CellsOf(const SpriteSpec& spec) {
+  std::vector<Rect> cells(static_cast<std::size_t>(spec.SpriteCount()));
+  CellOrigin origin;
+  CellRecord record;
+  for (std::size_t i = 0; i < cells.size(); ++i) spec.CellRect(static_cast<std::int32_t>(i), cells[i], origin, record);
+  return cells;
 }
 
 }  // namespace pixmold::testing

@@ -3,66 +3,43 @@
 #include <gtest/gtest.h>
 
 #include "markup_fixture.h"
-#include "support/assert_capture.h"
 
 namespace pixmold {
 namespace {
 
 using testing::FatalOf;
-using testing::OneTag;
-
-RenderSpec Read(std::string_view markup) {
-  RenderSpec sizes;
-  OneTag tag(markup);
-  sizes.ReadSizes(*tag);
-  return sizes;
-}
+using testing::ReadSizes;
+using PerSize = RenderSpec::PerSize;
 
 TEST(RenderSpec, DefaultOriginsComeFromTileHeightSlopAndBorder) {
-  RenderSpec sizes = Read("<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64 border=2 slopwidth=9>");
-  EXPECT_EQ(sizes.width, (RenderSpec::PerSize{128, 64, 32}));
-  EXPECT_EQ(sizes.height, (RenderSpec::PerSize{256, 128, 64}));
-  EXPECT_EQ(sizes.slopWidth, (RenderSpec::PerSize{9, 4, 2}));
-  EXPECT_EQ(sizes.border, (RenderSpec::PerSize{2, 2, 2}));
-  EXPECT_EQ(sizes.xOrigin, (RenderSpec::PerSize{64, 32, 16}));
-  EXPECT_EQ(sizes.yOrigin, (RenderSpec::PerSize{256 - 32 - 9 - 2, 128 - 16 - 4 - 2, 64 - 8 - 2 - 2}));
+  RenderSpec sizes =
+      ReadSizes("<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64 border=2 slopwidth=9>");
+  EXPECT_EQ(sizes.width, (PerSize{128, 64, 32}));
+  EXPECT_EQ(sizes.height, (PerSize{256, 128, 64}));
+  EXPECT_EQ(sizes.slopWidth, (PerSize{9, 4, 2}));
+  EXPECT_EQ(sizes.border, (PerSize{2, 2, 2}));
+  EXPECT_EQ(sizes.xOrigin, (PerSize{64, 32, 16}));
+  EXPECT_EQ(sizes.yOrigin, (PerSize{256 - 32 - 9 - 2, 128 - 16 - 4 - 2, 64 - 8 - 2 - 2}));
 }
 
 TEST(RenderSpec, ExplicitOriginsAndUniformSlop) {
-  RenderSpec sizes = Read(
+  RenderSpec sizes = ReadSizes(
       "<sizes lwidth=10 lheight=40 mwidth=10 mheight=40 swidth=10 sheight=40 \"uniform slopwidth\"=3 lxorigin=1 "
       "syorigin=-4>");
-  EXPECT_EQ(sizes.slopWidth, (RenderSpec::PerSize{3, 3, 3}));
-  EXPECT_EQ(sizes.xOrigin, (RenderSpec::PerSize{1, 5, 5}));
-  EXPECT_EQ(sizes.yOrigin, (RenderSpec::PerSize{40 - 32 - 3, 40 - 16 - 3, -4}));
+  EXPECT_EQ(sizes.slopWidth, (PerSize{3, 3, 3}));
+  EXPECT_EQ(sizes.xOrigin, (PerSize{1, 5, 5}));
+  EXPECT_EQ(sizes.yOrigin, (PerSize{40 - 32 - 3, 40 - 16 - 3, -4}));
 }
 
 TEST(RenderSpec, MissingAndConflictingAttributes) {
-  EXPECT_EQ(FatalOf([] { Read("<sizes\n lwidth=1 lheight=1 mwidth=1 mheight=1 swidth=1>"); }),
-            "line: 1 - sheight required in sizes attribute");
-  EXPECT_EQ(FatalOf([] { Read("<sizes lheight=1>"); }), "line: 1 - lwidth required in sizes attribute");
-  EXPECT_EQ(FatalOf([] { Read("<sizes lwidth=1>"); }), "line: 1 - lheight required in sizes attribute");
-  EXPECT_EQ(FatalOf([] { Read("<sizes slopwidth=1 \"uniform slopwidth\"=2 lwidth=1>"); }),
-            "line: 1 - slopwidth and uniform slopwidth not allowed together");
-}
-
-TEST(RenderSpec, HeadlineResetKeepsOrigins) {
-  RenderSpec sizes;
-  sizes.xOrigin = {7, 7, 7};
-  sizes.ResetHeadlineSizes();
-  EXPECT_EQ(sizes.height, (RenderSpec::PerSize{96, 48, 24}));
-  EXPECT_EQ(sizes.width, (RenderSpec::PerSize{64, 32, 16}));
-  EXPECT_EQ(sizes.border, (RenderSpec::PerSize{1, 1, 1}));
-  EXPECT_EQ(sizes.xOrigin, (RenderSpec::PerSize{7, 7, 7}));
-}
-
-TEST(RenderSpec, TileHeightsAndBadScale) {
-  EXPECT_EQ(TileHeight(3), 32);
-  EXPECT_EQ(TileHeight(2), 16);
-  EXPECT_EQ(TileHeight(1), 8);
-  testing::AssertCapture asserts;
-  EXPECT_EQ(TileHeight(4), 0);
-  EXPECT_TRUE(asserts.Saw("bad scale"));
+  const std::pair<const char*, const char*> cases[] = {
+      {"<sizes\n lwidth=1 lheight=1 mwidth=1 mheight=1 swidth=1>", "line: 1 - sheight required in sizes attribute"},
+      {"<sizes lheight=1>", "line: 1 - lwidth required in sizes attribute"},
+      {"<sizes lwidth=1>", "line: 1 - lheight required in sizes attribute"},
+      {"<sizes slopwidth=1 \"uniform slopwidth\"=2 lwidth=1>",
+       "line: 1 - slopwidth and uniform slopwidth not allowed together"},
+  };
+  for (const auto& [markup, message] : cases) EXPECT_EQ(FatalOf([&] { ReadSizes(markup); }), message) << markup;
 }
 
 }  // namespace

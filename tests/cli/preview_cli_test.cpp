@@ -1,88 +1,35 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <string>
 #include <vector>
 
+#include "cli_runner.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_lists.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file2.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-struct RunResult {
-  int status;
-  std::string out;
-  std::string err;
-};
+using testing::Quote;
+using Bytes = std::vector<std::uint8_t>;
 
-RunResult RunCli(const std::string& args, const testing::TempDir& dir) {
-  const std::string errFile = dir.File("stderr.txt");
-  std::string command = std::string("'") + PIXMOLD_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
-  RunResult result{-1, {}, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  auto err = testing::ReadAll(errFile);
-  result.err.assign(err.begin(), err.end());
-  return result;
+// An SPR2 list of two frames: 2 x 1 colour only, and 3 x 2 with depth and
+// alpha (its second row skipped). All fields are little-endian.
+Bytes Sprite2List(std::uint8_t paletteId) {
+  const std::uint8_t p = paletteId, high = paletteId == 0xFF ? 0xFF : 0;
+  return {0xE8, 3, 0, 0, 2, 0, 0, 0, p, high, high, high, 20, 0, 0, 0, 44, 0, 0, 0,  // version, count, palette, offsets
+          2, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 2 x 1, colour
+          0x06, 0x00, 0x02, 0xC0, 7, 9, 0x00, 0xA0,
+          3, 0, 2, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 3 x 2, colour, depth, alpha
+          0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x02, 0x00, 0x00, 0xA0};
 }
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> list) { return std::vector<std::uint8_t>(list); }
-
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-std::vector<std::uint8_t> Sprite2Frame(int width, int height, std::uint32_t flags, const std::vector<std::uint8_t>& tokens) {
-  std::vector<std::uint8_t> out;
-  Put16(out, static_cast<std::uint32_t>(width));
-  Put16(out, static_cast<std::uint32_t>(height));
-  Put32(out, flags);
-  for (int i = 0; i < 4; ++i) Put16(out, 0);
-  out.insert(out.end(), tokens.begin(), tokens.end());
-  return out;
-}
-
-// Two frames: 2 x 1 colour only, and 3 x 2 with depth and alpha (its
-// second row skipped).
-std::vector<std::uint8_t> Sprite2List(std::int32_t paletteId) {
-  const std::vector<std::vector<std::uint8_t>> frames = {
-      Sprite2Frame(2, 1, 1, {0x06, 0x00, 0x02, 0xC0, 7, 9, 0x00, 0xA0}),
-      Sprite2Frame(3, 2, 7, {0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x02, 0x00,
-                             0x00, 0xA0}),
-  };
-  std::vector<std::uint8_t> out;
-  Put32(out, 1000);
-  Put32(out, static_cast<std::uint32_t>(frames.size()));
-  Put32(out, static_cast<std::uint32_t>(paletteId));
-  std::uint32_t offset = 12 + 4 * static_cast<std::uint32_t>(frames.size());
-  for (const auto& frame : frames) {
-    Put32(out, offset);
-    offset += static_cast<std::uint32_t>(frame.size());
-  }
-  for (const auto& frame : frames) out.insert(out.end(), frame.begin(), frame.end());
-  return out;
-}
-
-MHandle HandleOf(const std::vector<std::uint8_t>& bytes) {
+MHandle HandleOf(const Bytes& bytes) {
   MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
   HandleLock lock(h);
   std::copy(bytes.begin(), bytes.end(), lock.Data());
@@ -96,9 +43,8 @@ MHandle ColourAndDepthSprList() {
   depth.Create(Rect::Make(0, 0, 6, 4));
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 6; ++x) {
-      const bool drawn = x >= 1;
-      colour.Row(y)[x] = drawn ? static_cast<std::uint8_t>(30 + x) : 0;
-      depth.Row(y)[x] = drawn ? static_cast<std::uint8_t>(100 + y) : 255;
+      colour.Row(y)[x] = x >= 1 ? static_cast<std::uint8_t>(30 + x) : 0;
+      depth.Row(y)[x] = x >= 1 ? static_cast<std::uint8_t>(100 + y) : 255;
     }
   }
   std::vector<Rect> trimmed;
@@ -106,53 +52,37 @@ MHandle ColourAndDepthSprList() {
   return MakeSpriteList(&colour, &depth, cells, trimmed, 15, 100, true);
 }
 
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr ResType kPALT = MakeResType("PALT");
-
-struct PngHeader {
-  bool signature = false;
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  int colourType = -1;
-};
-
-PngHeader ReadPngHeader(const std::filesystem::path& path) {
-  const auto bytes = testing::ReadAll(path);
-  PngHeader header;
-  const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (bytes.size() < 26) return header;
-  header.signature = std::equal(kSignature, kSignature + 8, bytes.begin()) &&
-                     std::string(bytes.begin() + 12, bytes.begin() + 16) == "IHDR";
-  auto be32 = [&](std::size_t at) {
-    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
-           (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
-  };
-  header.width = be32(16);
-  header.height = be32(20);
-  header.colourType = bytes[25];
-  return header;
-}
-
-std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
-  std::vector<std::string> names;
-  if (!std::filesystem::exists(dir)) return names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+// The files of a directory, each as "name WIDTHxHEIGHT tCOLOURTYPE" read
+// from its PNG header ("name not-png" when it has none).
+std::vector<std::string> PngsIn(const std::filesystem::path& dir) {
+  std::vector<std::string> found;
+  if (!std::filesystem::exists(dir)) return found;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const auto b = testing::ReadAll(entry.path());
+    const unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    std::string text = entry.path().filename().string();
+    if (b.size() < 26 || !std::equal(kSignature, kSignature + 16, b.begin())) {
+      found.push_back(text + " not-png");
+      continue;
+    }
+    auto be32 = [&](std::size_t at) { return (b[at] << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3]; };
+    found.push_back(text + " " + std::to_string(be32(16)) + "x" + std::to_string(be32(20)) + " t" +
+                    std::to_string(b[25]));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 class PreviewCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    fFile = fDir.File("chair.iff");
     IFFResFile2 file;
     ASSERT_EQ(file.OpenWithFlags(CTGString(fFile), iResFile::kOpenCreate), res_error::kNone);
-    Add(file, HandleOf(Sprite2List(100)), kSPR2, 100);
-    Add(file, HandleOf(Sprite2List(-1)), kSPR2, 300);
-    Add(file, HandleOf(Bytes({1, 2, 3, 4, 5})), kSPR2, 101);
-    Add(file, ColourAndDepthSprList(), kSPR, 200);
-    Add(file, HandleOf(EncodePaletteResource(GetGlobalPalette())), kPALT, 100);
+    Add(file, HandleOf(Sprite2List(100)), MakeResType("SPR2"), 100);
+    Add(file, HandleOf(Sprite2List(0xFF)), MakeResType("SPR2"), 300);
+    Add(file, HandleOf({1, 2, 3, 4, 5}), MakeResType("SPR2"), 101);
+    Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 200);
+    Add(file, HandleOf(EncodePaletteResource(GetGlobalPalette())), MakeResType("PALT"), 100);
     ASSERT_EQ(file.CloseFile(), res_error::kNone);
   }
 
@@ -162,69 +92,49 @@ class PreviewCli : public ::testing::Test {
     ASSERT_EQ(file.WriteResource(h), res_error::kNone);
   }
 
+  // Runs "preview FILE ARGS" with "OUT" in the arguments standing for the output directory.
+  testing::CliRun Preview(std::string args, const std::string& file) const {
+    if (const auto at = args.find("OUT"); at != std::string::npos) args.replace(at, 3, Quote(Out()));
+    return testing::RunCli(fDir, "preview " + Quote(file) + " " + args);
+  }
   std::string Out() const { return fDir.File("out"); }
 
   testing::TempDir fDir;
-  std::string fFile;
+  std::string fFile = fDir.File("chair.iff");
 };
 
-TEST_F(PreviewCli, WritesOnePngPerFrame) {
-  const RunResult result = RunCli("preview '" + fFile + "' SPR2 100 -o '" + Out() + "'", fDir);
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"SPR2_100_frame000.png", "SPR2_100_frame001.png"}));
-  EXPECT_EQ(result.out, Out() + "/SPR2_100_frame000.png\n" + Out() + "/SPR2_100_frame001.png\n");
-  EXPECT_NE(result.err.find("colours from PALT 100"), std::string::npos) << result.err;
+struct PreviewCase {
+  const char* args;
+  std::vector<std::string> files;
+  const char* said;  // on standard error
+};
 
-  const PngHeader first = ReadPngHeader(Out() + "/SPR2_100_frame000.png");
-  EXPECT_TRUE(first.signature);
-  EXPECT_EQ(first.width, 2u);
-  EXPECT_EQ(first.height, 1u);
-  EXPECT_EQ(first.colourType, 6);  // red, green, blue, alpha
-  const PngHeader second = ReadPngHeader(Out() + "/SPR2_100_frame001.png");
-  EXPECT_EQ(second.width, 3u);
-  EXPECT_EQ(second.height, 2u);
-}
-
-TEST_F(PreviewCli, ChannelsGoBesideTheFramesThatStoreThem) {
-  const RunResult result = RunCli("preview '" + fFile + "' SPR2 100 -o '" + Out() + "' --channels --quiet", fDir);
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"SPR2_100_frame000.png", "SPR2_100_frame001.png",
-                                                      "SPR2_100_frame001_alpha.png", "SPR2_100_frame001_depth.png"}));
-  for (const char* name : {"SPR2_100_frame001_alpha.png", "SPR2_100_frame001_depth.png"}) {
-    const PngHeader header = ReadPngHeader(Out() + "/" + name);
-    EXPECT_TRUE(header.signature) << name;
-    EXPECT_EQ(header.width, 3u) << name;
-    EXPECT_EQ(header.height, 2u) << name;
-    EXPECT_EQ(header.colourType, 0) << name;  // greyscale
-  }
-}
-
-TEST_F(PreviewCli, AnSprListShowsItsColourFramesWithTheirDepth) {
-  const RunResult result = RunCli("preview '" + fFile + "' 'SPR#' 200 -o '" + Out() + "' --channels", fDir);
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"SPR#_200_frame000.png", "SPR#_200_frame000_depth.png"}));
-  const PngHeader header = ReadPngHeader(Out() + "/SPR#_200_frame000.png");
-  EXPECT_EQ(header.width, 5u);
-  EXPECT_EQ(header.height, 4u);
-  EXPECT_NE(result.err.find("colours from PALT 100"), std::string::npos) << result.err;
-}
-
-TEST_F(PreviewCli, PaletteChoice) {
-  struct Case {
-    std::string args;
-    std::string said;
+TEST_F(PreviewCli, WritesOnePngPerFrameAndChannel) {
+  const std::vector<std::string> twoFrames = {"SPR2_100_frame000.png 2x1 t6", "SPR2_100_frame001.png 3x2 t6"};
+  const std::vector<std::string> greyFrames = {"SPR2_300_frame000.png 2x1 t6", "SPR2_300_frame001.png 3x2 t6"};
+  const PreviewCase cases[] = {
+      {"SPR2 100 -o OUT", twoFrames, "colours from PALT 100"},
+      {"SPR2 100 -o OUT --channels --quiet",
+       {"SPR2_100_frame000.png 2x1 t6", "SPR2_100_frame001.png 3x2 t6", "SPR2_100_frame001_alpha.png 3x2 t0",
+        "SPR2_100_frame001_depth.png 3x2 t0"},
+       ""},
+      {"'SPR#' 200 -o OUT --channels", {"SPR#_200_frame000.png 5x4 t6", "SPR#_200_frame000_depth.png 5x4 t0"},
+       "colours from PALT 100"},
+      {"SPR2 300 -o OUT", greyFrames, "colours from a grey ramp (no usable PALT 300)"},
+      {"SPR2 300 -o OUT --palette 100", greyFrames, "colours from PALT 100"},
+      {"SPR2 100 -o OUT --palette 5", twoFrames, "colours from a grey ramp (no usable PALT 5)"},
   };
-  const Case cases[] = {
-      {"SPR2 300", "colours from a grey ramp (no usable PALT 300)"},
-      {"SPR2 300 --palette 100", "colours from PALT 100"},
-      {"SPR2 100 --palette 5", "colours from a grey ramp (no usable PALT 5)"},
-  };
-  for (const Case& c : cases) {
-    const RunResult result = RunCli("preview '" + fFile + "' " + c.args + " -o '" + Out() + "'", fDir);
-    EXPECT_EQ(result.status, 0) << c.args << ": " << result.err;
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(Out());
+    const testing::CliRun result = Preview(c.args, fFile);
+    ASSERT_EQ(result.status, 0) << c.args << ": " << result.err;
+    EXPECT_EQ(PngsIn(Out()), c.files) << c.args;
     EXPECT_NE(result.err.find(c.said), std::string::npos) << c.args << ": " << result.err;
+    EXPECT_TRUE(!std::string(c.args).ends_with("--quiet") || result.out.empty()) << c.args << ": " << result.out;
   }
+  std::filesystem::remove_all(Out());
+  EXPECT_EQ(Preview("SPR2 100 -o OUT", fFile).out,
+            Out() + "/SPR2_100_frame000.png\n" + Out() + "/SPR2_100_frame001.png\n");
 }
 
 TEST_F(PreviewCli, FailuresAndUsageErrors) {
@@ -233,32 +143,25 @@ TEST_F(PreviewCli, FailuresAndUsageErrors) {
     int status;
     std::string said;
   };
-  const std::string missing = fDir.File("nothing_here");
   const Case cases[] = {
-      {"'" + fFile + "' SPR2 102 -o OUT", 1, "holds no SPR2 102"},
-      {"'" + fFile + "' 'SPR#' 100 -o OUT", 1, "holds no SPR# 100"},
-      {"'" + fFile + "' SPR2 101 -o OUT", 1, "SPR2 101 cannot be decoded"},
-      {"'" + fFile + "' PALT 100 -o OUT", 2, "TYPE must be SPR2 or SPR#"},
-      {"'" + fFile + "' SPR2 40000 -o OUT", 2, ""},
-      {"'" + fFile + "' SPR2 100", 2, "--output"},
-      {"'" + missing + "' SPR2 100 -o OUT", 2, missing},
+      {"SPR2 102 -o OUT", 1, "holds no SPR2 102"},
+      {"'SPR#' 100 -o OUT", 1, "holds no SPR# 100"},
+      {"SPR2 101 -o OUT", 1, "SPR2 101 cannot be decoded"},
+      {"PALT 100 -o OUT", 2, "TYPE must be SPR2 or SPR#"},
+      {"SPR2 40000 -o OUT", 2, ""},
+      {"SPR2 100", 2, "--output"},
   };
   for (const Case& c : cases) {
-    std::string args = c.args;
-    if (const auto at = args.find("OUT"); at != std::string::npos) args.replace(at, 3, "'" + Out() + "'");
-    const RunResult result = RunCli("preview " + args, fDir);
+    const testing::CliRun result = Preview(c.args, fFile);
     EXPECT_EQ(result.status, c.status) << c.args << ": " << result.err;
     EXPECT_NE(result.err.find(c.said), std::string::npos) << c.args << ": " << result.err;
     EXPECT_EQ(result.out, "") << c.args;
-    EXPECT_TRUE(FilesIn(Out()).empty()) << c.args;
+    EXPECT_TRUE(PngsIn(Out()).empty()) << c.args;
   }
-}
-
-TEST_F(PreviewCli, HelpDescribesTheFiles) {
-  const RunResult result = RunCli("preview --help", fDir);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.out.find("--channels"), std::string::npos);
-  EXPECT_NE(result.out.find("SPR2_100_frame003.png"), std::string::npos);
+  const std::string missing = fDir.File("nothing_here");
+  const testing::CliRun result = Preview("SPR2 100 -o OUT", missing);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find(missing), std::string::npos) << result.err;
 }
 
 }  // namespace

@@ -1,84 +1,47 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <string>
-
-#include "support/temp_dir.h"
+#include "cli_runner.h"
 
 namespace pixmold {
 namespace {
 
-struct RunResult {
-  int status;
-  std::string out;
-};
-
-// Runs the command line with the arguments (already shell-quoted); standard
-// error goes to err.
-RunResult RunCli(const std::string& args, const std::string& errFile) {
-  std::string command = std::string("'") + PIXMOLD_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
-  RunResult result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-std::string ReadText(const std::string& path) {
-  auto bytes = testing::ReadAll(path);
-  return std::string(bytes.begin(), bytes.end());
-}
+using testing::Quote;
+using testing::RunCli;
 
 TEST(TagsCli, DumpsTheTags) {
   testing::TempDir dir;
-  std::string omk = dir.Write("chair.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
-  std::string err = dir.File("err.txt");
-
-  RunResult plain = RunCli("tags '" + omk + "'", err);
+  const std::string omk = dir.Write("chair.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
+  const testing::CliRun plain = RunCli(dir, "tags " + Quote(omk));
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(plain.out, "<\nsprite\nid=3\nname=\"Seat A\"\n>\n<\nitem\nsprite\nx=15\n>\n");
-  EXPECT_EQ(ReadText(err), "");
-
-  RunResult lines = RunCli("tags --lines '" + omk + "'", err);
+  EXPECT_EQ(plain.err, "");
+  const testing::CliRun lines = RunCli(dir, "tags --lines " + Quote(omk));
   EXPECT_EQ(lines.status, 0);
   EXPECT_EQ(lines.out, "<\n1: sprite\n1: id=3\n1: name=\"Seat A\"\n>\n<\n2: item\n2: sprite\n3: x=15\n>\n");
+  EXPECT_EQ(RunCli(dir, "tags " + Quote(dir.Write("empty.omk", ""))).out, "");
 }
 
-TEST(TagsCli, EmptyFileListsNothing) {
+TEST(TagsCli, UnreadableFileOrNoArgumentExitsTwo) {
   testing::TempDir dir;
-  std::string omk = dir.Write("empty.omk", "");
-  RunResult result = RunCli("tags '" + omk + "'", dir.File("err.txt"));
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "");
-}
-
-TEST(TagsCli, UnreadableFileExitsTwoNamingIt) {
-  testing::TempDir dir;
-  std::string missing = dir.File("missing.omk");
-  std::string err = dir.File("err.txt");
-  RunResult result = RunCli("tags '" + missing + "'", err);
+  const std::string missing = dir.File("missing.omk");
+  const testing::CliRun result = RunCli(dir, "tags " + Quote(missing));
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
-  EXPECT_NE(ReadText(err).find(missing), std::string::npos) << ReadText(err);
+  EXPECT_NE(result.err.find(missing), std::string::npos) << result.err;
+  EXPECT_EQ(RunCli(dir, "tags").status, 2);
 }
 
-TEST(TagsCli, MissingArgumentIsAUsageError) {
+TEST(CliHelp, EveryCommandDocumentsItself) {
   testing::TempDir dir;
-  RunResult result = RunCli("tags", dir.File("err.txt"));
-  EXPECT_EQ(result.status, 2);
-}
-
-TEST(TagsCli, HelpDescribesTheLineFormat) {
-  testing::TempDir dir;
-  RunResult result = RunCli("tags --help", dir.File("err.txt"));
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.out.find("--lines"), std::string::npos);
-  EXPECT_NE(result.out.find("NN: "), std::string::npos);
+  const std::pair<const char*, const char*> cases[] = {
+      {"tags", "NN: "},        {"preview", "SPR2_100_frame003.png"}, {"ls", "Exit status"},
+      {"cat", "Exit status"},  {"add", "Exit status"},               {"rm", "Exit status"},
+  };
+  for (const auto& [command, text] : cases) {
+    const testing::CliRun help = RunCli(dir, std::string(command) + " --help");
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_NE(help.out.find(text), std::string::npos) << command;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "resfile/handle_owner.h"
@@ -10,7 +11,7 @@
 namespace pixmold {
 namespace {
 
-TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsets) {
+TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsetsAndOthersAreOutOfRange) {
   std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0);
   ObjDefinition def(bytes);
   def.SetWord(ObjDefinition::kVersionWord, 138);
@@ -19,23 +20,20 @@ TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsets) {
   def.SetSignedWord(ObjDefinition::kFirstDrawGroupIdWord, -2);
   def.SetWord(ObjDefinition::kCatalogStringsIdWord, 2001);
   def.SetSignedWord(ObjDefinition::kWallStyleIdWord, 300);
-  EXPECT_EQ(bytes[0], 138);
-  EXPECT_EQ(bytes[28], 0x78);
-  EXPECT_EQ(bytes[29], 0x56);
-  EXPECT_EQ(bytes[30], 0x34);
-  EXPECT_EQ(bytes[31], 0x12);
-  EXPECT_EQ(bytes[140], 0xBE);
-  EXPECT_EQ(bytes[143], 0xCA);
-  EXPECT_EQ(bytes[6], 0xFE);
-  EXPECT_EQ(bytes[7], 0xFF);
-  EXPECT_EQ(bytes[82], 2001 & 0xFF);
-  EXPECT_EQ(bytes[162], 300 & 0xFF);
+  const std::pair<int, int> at[] = {{0, 138},    {28, 0x78},  {29, 0x56}, {30, 0x34}, {31, 0x12},       {140, 0xBE},
+                                    {143, 0xCA}, {6, 0xFE}, {7, 0xFF},  {82, 2001 & 0xFF}, {162, 300 & 0xFF}};
+  for (const auto& [offset, value] : at) EXPECT_EQ(bytes[offset], value) << offset;
   EXPECT_EQ(def.Guid(), 0x12345678u);
   EXPECT_EQ(def.FirstDrawGroupId(), -2);
   EXPECT_EQ(def.WallStyleId(), 300);
+  testing::AssertCapture asserts;
+  EXPECT_EQ(def.Word(108), 0);
+  EXPECT_EQ(def.Word(-1), 0);
+  def.SetWord(108, 1);
+  EXPECT_TRUE(asserts.Saw("definition word out of range"));
 }
 
-TEST(ObjDefinition, MasterRule) {
+TEST(ObjDefinition, MasterRuleAndPartBytes) {
   std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0);
   ObjDefinition def(bytes);
   EXPECT_TRUE(def.IsMaster());
@@ -45,11 +43,6 @@ TEST(ObjDefinition, MasterRule) {
   def.SetSignedWord(ObjDefinition::kMultiTilePartWord, -1);
   EXPECT_TRUE(def.IsMaster());
   EXPECT_FALSE(def.IsSingleTile());
-}
-
-TEST(ObjDefinition, PartBytesSplitAndJoin) {
-  std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0);
-  ObjDefinition def(bytes);
   def.SetPartBytes(0x12, 0x34);
   EXPECT_EQ(def.Word(ObjDefinition::kMultiTilePartWord), 0x1234);
   EXPECT_EQ(def.PartBytes(), std::make_pair(std::uint8_t{0x12}, std::uint8_t{0x34}));
@@ -59,42 +52,21 @@ TEST(ObjDefinition, ClearEntryPointsTouchesOnlyTheThirtyWords) {
   std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0xAB);
   ObjDefinition def(bytes);
   def.ClearEntryPoints();
-  int cleared = 0;
+  const auto& entries = ObjDefinition::kEntryPointWords;
+  EXPECT_EQ(std::size(entries), 30u);
   for (int w = 0; w < ObjDefinition::kWordCount; ++w) {
-    bool entry = false;
-    for (int e : ObjDefinition::kEntryPointWords) entry = entry || e == w;
-    EXPECT_EQ(def.Word(w), entry ? 0 : 0xABAB) << w;
-    cleared += entry ? 1 : 0;
+    EXPECT_EQ(def.Word(w), std::find(std::begin(entries), std::end(entries), w) != std::end(entries) ? 0 : 0xABAB) << w;
   }
-  EXPECT_EQ(cleared, 30);
 }
-
-TEST(ObjDefinition, OutOfRangeWordsReadZeroAndWritesReport) {
-  testing::AssertCapture asserts;
-  std::vector<std::uint8_t> bytes(ObjDefinition::kSize, 0xFF);
-  ObjDefinition def(bytes);
-  EXPECT_EQ(def.Word(108), 0);
-  EXPECT_EQ(def.Word(-1), 0);
-  def.SetWord(108, 1);
-  EXPECT_TRUE(asserts.Saw("definition word out of range"));
-}
-
-}  // namespace
-}  // namespace pixmold
-
-namespace pixmold {
-namespace {
 
 // A definition handle of the given version and size whose bytes after the
 // version word count up from 1.
 OwnedHandle MakeDefinition(std::uint16_t version, std::uint32_t size) {
   OwnedHandle handle = OwnedHandle::New(size);
   HandleLock lock(handle.Get());
-  for (std::uint32_t i = 0; i < size; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i + 1);
-  if (size >= 2) {
-    lock.Data()[0] = static_cast<std::uint8_t>(version & 0xFF);
-    lock.Data()[1] = static_cast<std::uint8_t>(version >> 8);
-  }
+  for (std::uint32_t i = 2; i < size; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i + 1);
+  lock.Data()[0] = static_cast<std::uint8_t>(version & 0xFF);
+  lock.Data()[1] = static_cast<std::uint8_t>(version >> 8);
   return handle;
 }
 
@@ -114,35 +86,24 @@ struct NormaliseCase {
 
 TEST(ObjDefinitionNormalise, VersionsAndSizes) {
   const NormaliseCase cases[] = {
-      {137, 160, true, 138, 160, ""},
-      {136, 216, true, 138, 216, ""},
-      {137, 216, true, 138, 216, "correctly sized def found."},
-      {137, 100, true, 138, 100, ""},
-      {136, 101, true, 138, 100, ""},
-      {137, 230, true, 138, 216, "truncating defn."},
-      {138, 230, false, 138, 216, "truncating defn."},
-      {138, 200, false, 138, 200, "filling in defn with zeroes."},
-      {138, 216, false, 138, 216, ""},
-      {139, 216, false, 139, 216, "bad version"},
+      {137, 160, true, 138, 160, ""}, {136, 216, true, 138, 216, ""}, {137, 100, true, 138, 100, ""},
+      {136, 101, true, 138, 100, ""}, {138, 216, false, 138, 216, ""}, {139, 216, false, 139, 216, "bad version"},
+      {137, 216, true, 138, 216, "correctly sized def found."}, {137, 230, true, 138, 216, "truncating defn."},
+      {138, 230, false, 138, 216, "truncating defn."}, {138, 200, false, 138, 200, "filling in defn with zeroes."}
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.version) + "/" + std::to_string(c.size));
     testing::AssertCapture asserts;
     OwnedHandle handle = MakeDefinition(c.version, c.size);
-    EXPECT_EQ(ObjDefinition::Normalise(handle.Get()), c.converted) << c.version << "/" << c.size;
+    EXPECT_EQ(ObjDefinition::Normalise(handle.Get()), c.converted);
     std::vector<std::uint8_t> bytes = BytesOf(handle);
-    ASSERT_EQ(bytes.size(), ObjDefinition::kSize) << c.version << "/" << c.size;
-    ObjDefinition def(bytes);
-    EXPECT_EQ(def.Version(), c.resultVersion);
+    ASSERT_EQ(bytes.size(), ObjDefinition::kSize);
+    EXPECT_EQ(ObjDefinition(bytes).Version(), c.resultVersion);
     for (std::size_t i = 2; i < bytes.size(); ++i) {
-      const std::uint8_t expected = i < c.keptBytes ? static_cast<std::uint8_t>(i + 1) : 0;
-      ASSERT_EQ(bytes[i], expected) << c.version << "/" << c.size << " byte " << i;
+      ASSERT_EQ(bytes[i], i < c.keptBytes ? static_cast<std::uint8_t>(i + 1) : 0) << "byte " << i;
     }
-    if (*c.report) {
-      EXPECT_EQ(asserts.Count(), 1u) << c.version << "/" << c.size;
-      EXPECT_TRUE(asserts.Saw(c.report)) << c.version << "/" << c.size;
-    } else {
-      EXPECT_EQ(asserts.Count(), 0u) << c.version << "/" << c.size;
-    }
+    EXPECT_EQ(asserts.Count(), *c.report ? 1u : 0u);
+    EXPECT_TRUE(!*c.report || asserts.Saw(c.report));
   }
 }
 
@@ -153,14 +114,6 @@ TEST(ObjDefinitionNormalise, EmptyHandleBecomesAZeroRecord) {
   EXPECT_EQ(BytesOf(handle), std::vector<std::uint8_t>(ObjDefinition::kSize, 0));
   EXPECT_TRUE(asserts.Saw("bad version"));
   EXPECT_TRUE(asserts.Saw("filling in defn with zeroes."));
-}
-
-TEST(ObjDefinitionNormalise, SwizzleIsDisabled) {
-  testing::AssertCapture asserts;
-  std::vector<std::uint8_t> bytes = {1, 2, 3, 4};
-  EXPECT_EQ(ObjDefinition::Swizzle(bytes), 0);
-  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
-  EXPECT_TRUE(asserts.Saw("swizzle disabled for now"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "records/obj_definition.h"
 #include "support/assert_capture.h"
-#include "support/memory_res_file.h"
+#include "support/object_file_fixture.h"
 
 namespace pixmold {
 namespace {
@@ -40,16 +40,14 @@ TEST(ObjFnTable, FilledFromTheEntryPointWords) {
 }
 
 TEST(ObjFnTable, StoredLayoutByteForByte) {
-  testing::MemoryDisk disk;
-  disk.files["chair.iff"];
-  testing::MemoryResFile file(disk);
-  ASSERT_EQ(file.OpenFile("chair.iff"), 0);
+  testing::MemoryObjectFile object;
+  testing::MemoryResFile& file = object.file;
   ObjFnTable table;
   table.Entry(0)->firstId = 0x1234;
   table.Entry(0)->secondId = 0x0001;
   table.Entry(2)->firstId = 0xBEEF;
   ASSERT_EQ(table.Write(file, 128), 0);
-  const testing::StoredResource* stored = disk.Find("chair.iff", ObjFnTable::kType, 128);
+  const testing::StoredResource* stored = object.Find(ObjFnTable::kType, 128);
   ASSERT_NE(stored, nullptr);
   const std::vector<std::uint8_t> expected = {0,    0, 0, 0, 0,    0,    0,    0, 0x66, 0x4A, 0x42, 0x4F, 3, 0,
                                               0,    0, 1, 0, 0x34, 0x12, 0,    0, 0,    0,    0,    0,    0xEF, 0xBE};

@@ -10,6 +10,31 @@
 
 namespace pixmold::testing {
 
+StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields) {
+  std::vector<std::uint8_t> bytes(fields.size, 0);
+  auto put = [&bytes](int word, int value) {
+    const auto offset = static_cast<std::size_t>(word) * 2;
+    if (offset + 2 > bytes.size()) return;
+    bytes[offset] = static_cast<std::uint8_t>(value & 0xFF);
+    bytes[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+  };
+  put(0, fields.version);
+  put(3, fields.firstDrawGroupId);
+  put(4, fields.drawGroupCount);
+  put(10, fields.multiTileGroup);
+  put(11, fields.multiTilePart);
+  put(14, static_cast<int>(fields.guid & 0xFFFF));
+  put(15, static_cast<int>(fields.guid >> 16));
+  put(41, fields.catalogStringsId);
+  put(81, fields.wallStyleId);
+  return StoredResource{MakeResType("OBJD"), id, std::move(name), 0, true, std::move(bytes)};
+}
+
+MemoryObjectFile::MemoryObjectFile(std::vector<StoredResource> resources) {
+  disk.files["chair.iff"] = std::move(resources);
+  EXPECT_EQ(file.OpenFile("chair.iff"), 0);
+}
+
 void WriteObjectFile(const std::string& path, const std::vector<StoredResource>& resources) {
   std::filesystem::remove(path);
   IFFResFile2 file;

@@ -1,7 +1,8 @@
-// Object files on disk for the driver and command-line tests: an IFF file
-// with chosen object definitions, read back after a build; and a file-system
-// decorator that makes chosen files open read-only, as a checked-in file
-// would (tests run as root, where permission bits do not stop a writer).
+// Object files for the driver and command-line tests: object definitions
+// (OBJD records) made from code, an IFF file holding them, read back after a
+// build; and a file-system decorator that makes chosen files open read-only,
+// as a checked-in file would (tests run as root, where permission bits do not
+// stop a writer).
 #pragma once
 
 #include <string>
@@ -11,9 +12,32 @@
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
 #include "resfile/iff_res_file2.h"
-#include "object_definition_fixture.h"
+#include "memory_res_file.h"
 
 namespace pixmold::testing {
+
+// A zeroed record of the chosen version and size with the fields a test cares about.
+struct ObjdFields {
+  std::uint16_t version = 138;
+  std::size_t size = 216;
+  std::uint32_t guid = 0;
+  std::int16_t firstDrawGroupId = 0;
+  std::int16_t drawGroupCount = 0;
+  std::int16_t multiTileGroup = 0;
+  std::int16_t multiTilePart = 0;
+  std::int16_t wallStyleId = 0;
+  std::uint16_t catalogStringsId = 0;
+};
+
+StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields);
+
+// An object file kept in memory as "chair.iff", open for reading and writing.
+struct MemoryObjectFile {
+  explicit MemoryObjectFile(std::vector<StoredResource> resources = {});
+  const StoredResource* Find(ResType type, ResID id) const { return disk.Find("chair.iff", type, id); }
+  MemoryDisk disk;
+  MemoryResFile file{disk};
+};
 
 // Writes the resources into a new IFF object file at path (replacing one there).
 void WriteObjectFile(const std::string& path, const std::vector<StoredResource>& resources);
