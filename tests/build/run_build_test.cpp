@@ -172,9 +172,27 @@ TEST(RunBuild, TheSoundPassRemovesOldSounds) {
                                      {kFWAV, 2, "", 0, true, {'b', 0}}});
   ASSERT_EQ(build.Contents(), "OBJD 128, FWAV 1, FWAV 2");
   build.args.fWriteSounds = 1;
+  build.args.fWriteSlots = 1;
   build.args.fMakeSprites = 0;
   EXPECT_EQ(build.Run(), 0);
   EXPECT_EQ(build.Contents(), "OBJD 128");
+  // Passes this version cannot generate say so, in the order they run.
+  EXPECT_EQ(build.report.str(),
+            "warning: sounds not written: this version of pixmold does not generate them yet\n"
+            "warning: slots not written: this version of pixmold does not generate them yet\n");
+}
+
+TEST(RunBuild, ProgressFollowsTheSteps) {
+  Build build;
+  std::vector<std::string> steps;
+  build.args.fProgress = [&steps](std::string_view stage, int done, int total) {
+    std::string step(stage);
+    if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
+    steps.push_back(step);
+  };
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "draw groups 1/2",
+                                             "draw groups 2/2", "closing the object file"}));
 }
 
 TEST(RunBuild, TheDrawGroupReportGoesToStandardOutput) {
