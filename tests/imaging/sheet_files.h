@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "base/terminate.h"
 #include "image_bytes.h"
 #include "support/temp_dir.h"
 
@@ -43,7 +44,8 @@ inline Bytes Tga(int width, int height, int bits, const ColourAt& colour) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::uint32_t c = colour(x, y);
-      Append(out, {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)});
+      Append(out,
+             {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)});
       if (bits == 32) out.push_back(static_cast<std::uint8_t>(c >> 24));
     }
   }
@@ -52,6 +54,17 @@ inline Bytes Tga(int width, int height, int bits, const ColourAt& colour) {
 
 inline std::string WriteFile(const TempDir& dir, const std::string& name, const Bytes& bytes) {
   return dir.Write(name, std::span<const unsigned char>(bytes.data(), bytes.size()));
+}
+
+// The message of the fatal error that running f raises ("" when none).
+template <typename F>
+std::string FatalOf(F&& f) {
+  try {
+    f();
+  } catch (const Terminate& fatal) {
+    return fatal.Message();
+  }
+  return {};
 }
 
 }  // namespace pixmold::testing

@@ -9,88 +9,53 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes Frame(int height, int width, const Bytes& body, ByteOrder order = ByteOrder::kLittle) {
   const auto h = static_cast<std::uint16_t>(height), w = static_cast<std::uint16_t>(width);
-  Bytes f = {0, 0, 0, 0};
-  if (order == ByteOrder::kLittle) {
-    f.insert(f.end(), {static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(w),
-                       static_cast<std::uint8_t>(w >> 8)});
-  } else {
-    f.insert(f.end(), {static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h),
-                       static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w)});
+  Bytes f = {0, 0, 0, 0, std::uint8_t(h), std::uint8_t(h >> 8), std::uint8_t(w), std::uint8_t(w >> 8), 0, 0x3F};
+  if (order == ByteOrder::kBig) {
+    std::swap(f[4], f[5]);
+    std::swap(f[6], f[7]);
   }
-  f.insert(f.end(), {0, 0x3F});
   for (std::uint8_t b : body) f.push_back(b);
   return f;
 }
 
-// Every token, with the default settings' shading lows (2, 7) and pattern
-// colours (1, 2, 3).
-const Bytes kEveryToken = {4, 24, 1,  1, 2, 2, 9,  9, 3, 1, 4,  0, 7, 1, 3,  0, 8, 2, 1, 1, 13, 1, 2, 0,  // line 0
-                           9, 1,                                                       // line 1 clear
-                           4, 18, 14, 2, 0, 0, 10, 1, 2, 2, 11, 1, 2, 3, 12, 2, 2, 4,  // line 2
-                           5, 0};
+// Every token: line 0 clear, repeat, draw, shade 1 draw, shade 2 repeat,
+// shade 2 draw; line 1 clear; line 2 shade 1 repeat and the three patterns.
+const Bytes kEveryToken = {4, 24, 1, 1, 2,  2,  9, 9, 3, 1,  4, 0, 7, 1,  3, 0, 8, 2,  1, 1, 13, 1, 2,
+                           0, 9,  1, 4, 18, 14, 2, 0, 0, 10, 1, 2, 2, 11, 1, 2, 3, 12, 2, 2, 4,  5, 0};
 
-constexpr int kClear = -1;
-
-void ExpectRows(const DecodedSprite& out, const std::vector<std::vector<int>>& rows) {
-  ASSERT_EQ(out.height, static_cast<int>(rows.size()));
-  for (int y = 0; y < out.height; ++y) {
-    ASSERT_EQ(out.width, static_cast<int>(rows[y].size()));
-    for (int x = 0; x < out.width; ++x) {
-      const int want = rows[y][x];
-      EXPECT_EQ(out.Drawn(x, y), want != kClear) << x << "," << y;
-      if (want != kClear) {
-        EXPECT_EQ(out.colour[out.Index(x, y)], want) << x << "," << y;
-      }
-    }
-  }
-}
-
-TEST(SprDecoder, EveryTokenInBothByteOrders) {
+TEST(SprDecoder, EveryTokenInBothByteOrdersAndWithTheSettingsColours) {
   for (ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
     DecodedSprite out;
     SprFrameInfo info;
     const auto status = DecodeSprFrame(Frame(3, 8, kEveryToken, order), order, out, SprSettings{}, &info);
     ASSERT_TRUE(status.Ok()) << status.error << " at " << status.offset;
     EXPECT_EQ(info.features, 0x3F);
-    ExpectRows(out, {{kClear, 9, 9, 4, 5, 3, 3, 9},
-                     {kClear, kClear, kClear, kClear, kClear, kClear, kClear, kClear},
-                     {7, 7, 1, 2, 3, 3, kClear, kClear}});
+    // -1 for clear; the default shading lows are 2 and 7, the patterns 1, 2, 3.
+    std::vector<int> pixels;
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 8; ++x) pixels.push_back(out.Drawn(x, y) ? out.colour[out.Index(x, y)] : -1);
+    EXPECT_EQ(pixels, (std::vector<int>{-1, 9, 9, 4, 5, 3, 3,  9, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                        7,  7, 1, 2, 3, 3, -1, -1}));
   }
-}
-
-TEST(SprDecoder, SettingsNameTheShadesAndPatterns) {
   SprSettings s;
   s.shade1Low = 100;
   s.shade2Low = 200;
   s.patternColours = {50, 51, 52};
   DecodedSprite out;
   ASSERT_TRUE(DecodeSprFrame(Frame(3, 8, kEveryToken), ByteOrder::kLittle, out, s).Ok());
-  EXPECT_EQ(out.colour[out.Index(4, 0)], 103);
-  EXPECT_EQ(out.colour[out.Index(7, 0)], 202);
-  EXPECT_EQ(out.colour[out.Index(0, 2)], 200);
-  EXPECT_EQ(out.colour[out.Index(2, 2)], 50);
-  EXPECT_EQ(out.colour[out.Index(5, 2)], 52);
+  EXPECT_EQ(std::vector<int>(out.colour.begin() + 16, out.colour.begin() + 22),
+            (std::vector<int>{200, 200, 50, 51, 52, 52}));
+  EXPECT_EQ(out.colour[4] * 1000 + out.colour[7], 103202);
+  // A short empty line followed by the end token is not a long line header.
+  EXPECT_TRUE(DecodeSprFrame(Frame(2, 0, {4, 2, 5, 0}), ByteOrder::kLittle, out).Ok());
 }
 
-TEST(SprDecoder, LongLineHeader) {
-  Bytes body = {4, 2, 5, 255, 0x01, 0x04, 3, 252};
-  for (int i = 0; i < 252; ++i) body.push_back(static_cast<std::uint8_t>(i));
-  body.insert(body.end(), {5, 0});
-  DecodedSprite out;
-  ASSERT_TRUE(DecodeSprFrame(Frame(1, 252, body), ByteOrder::kLittle, out).Ok());
-  EXPECT_EQ(out.colour[251], 251);
-  // A short empty line followed by the end token is not a long header.
-  ASSERT_TRUE(DecodeSprFrame(Frame(2, 0, {4, 2, 5, 0}), ByteOrder::kLittle, out).Ok());
-}
-
-struct BadFrame {
-  const char* name;
-  Bytes frame;
-  const char* error;
-};
-
-TEST(SprDecoder, RejectsMalformedFrames) {
-  const BadFrame cases[] = {
+TEST(SprDecoder, RejectsMalformedFramesAndEveryTruncation) {
+  const struct {
+    const char* name;
+    Bytes frame;
+    const char* error;
+  } cases[] = {
       {"empty", {}, "shorter than its 10-byte header"},
       {"header only", Frame(1, 1, {}), "without an end token"},
       {"negative width", Frame(1, 0xFFFF, {5, 0}), "negative"},
@@ -111,26 +76,19 @@ TEST(SprDecoder, RejectsMalformedFrames) {
       {"odd line length", Frame(1, 1, {4, 5, 3, 1, 7, 5, 0}), "do not end where"},
       {"token cut by its line", Frame(1, 2, {4, 5, 1, 1, 0, 5, 0}), "cut off by the end of its line"},
   };
+  DecodedSprite out;
   for (const auto& tc : cases) {
-    DecodedSprite out;
     const auto status = DecodeSprFrame(tc.frame, ByteOrder::kLittle, out);
-    EXPECT_FALSE(status.Ok()) << tc.name;
     EXPECT_NE(status.error.find(tc.error), std::string::npos) << tc.name << ": " << status.error;
   }
-}
-
-TEST(SprDecoder, TruncatedFramesFailAtEveryLength) {
   const Bytes frame = Frame(3, 8, kEveryToken);
-  for (std::size_t n = 0; n < frame.size(); ++n) {
-    DecodedSprite out;
+  for (std::size_t n = 0; n < frame.size(); ++n)
     EXPECT_FALSE(DecodeSprFrame(std::span(frame).first(n), ByteOrder::kLittle, out).Ok()) << n;
-  }
 }
 
 TEST(SprDecoder, ListsAndTheirByteOrder) {
-  const Bytes frame = Frame(1, 1, {4, 6, 3, 1, 9, 0, 5, 0}, ByteOrder::kBig);
   Bytes list = {0, 0, 0x01, 0xF7, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 16};
-  list.insert(list.end(), frame.begin(), frame.end());
+  for (std::uint8_t b : Frame(1, 1, {4, 6, 3, 1, 9, 0, 5, 0}, ByteOrder::kBig)) list.push_back(b);
   EXPECT_EQ(GuessSprListOrder(list), ByteOrder::kBig);
   SprListView view;
   ASSERT_TRUE(ParseSprList(list, ByteOrder::kBig, view).Ok());
@@ -145,20 +103,21 @@ TEST(SprDecoder, ListsAndTheirByteOrder) {
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF9, 0x01, 0, 0}), ByteOrder::kLittle);
   EXPECT_EQ(GuessSprListOrder(Bytes{1, 2, 3, 4}), std::nullopt);
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF6, 0x01}), std::nullopt);
-
-  struct Bad {
+  EXPECT_FALSE(ParseSprList(std::span(list).first(11), ByteOrder::kBig, view).Ok());
+  const struct {
     std::size_t at;
     std::uint8_t value;
     const char* error;
-  };
-  for (const Bad& bad : {Bad{7, 9, "offset table longer"}, Bad{4, 0x80, "count out of range"},
-                         Bad{15, 15, "outside the list"}, Bad{14, 1, "outside the list"}}) {
+  } bad[] = {{7, 9, "offset table longer"},
+             {4, 0x80, "count out of range"},
+             {15, 15, "outside the list"},
+             {14, 1, "outside the list"}};
+  for (const auto& b : bad) {
     Bytes broken = list;
-    broken[bad.at] = bad.value;
+    broken[b.at] = b.value;
     const auto status = ParseSprList(broken, ByteOrder::kBig, view);
-    EXPECT_NE(status.error.find(bad.error), std::string::npos) << bad.at << ": " << status.error;
+    EXPECT_NE(status.error.find(b.error), std::string::npos) << b.at << ": " << status.error;
   }
-  EXPECT_FALSE(ParseSprList(std::span(list).first(11), ByteOrder::kBig, view).Ok());
 }
 
 }  // namespace

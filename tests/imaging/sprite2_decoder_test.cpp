@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "imaging/sprite2_debug.h"
-#include "support/assert_capture.h"
 
 namespace pixmold {
 namespace {
@@ -15,10 +14,10 @@ using Bytes = std::vector<std::uint8_t>;
 // A frame header for width x height, colour+depth+alpha, palette 9, clear 3,
 // origin (x 2, y 1), followed by the stream.
 Bytes Frame(int width, int height, const Bytes& stream) {
-  Bytes f = {static_cast<std::uint8_t>(width),
-             static_cast<std::uint8_t>(width >> 8),
-             static_cast<std::uint8_t>(height),
-             static_cast<std::uint8_t>(height >> 8),
+  Bytes f = {std::uint8_t(width),
+             std::uint8_t(width >> 8),
+             std::uint8_t(height),
+             std::uint8_t(height >> 8),
              7,
              0,
              0,
@@ -31,7 +30,7 @@ Bytes Frame(int width, int height, const Bytes& stream) {
              0,
              2,
              0};
-  for (std::uint8_t b : stream) f.push_back(b);  // (insert of an empty range trips a g++ 12 false warning)
+  for (std::uint8_t b : stream) f.push_back(b);
   return f;
 }
 
@@ -40,39 +39,41 @@ Bytes Frame(int width, int height, const Bytes& stream) {
 const Bytes kMixed = {0x0C, 0x00, 0x01, 0x60, 0x01, 0xC0, 0x44, 0xB0, 0x01, 0x20, 0x10, 0x55,
                       0x08, 0x00, 0x01, 0x40, 0x20, 0x66, 0x05, 0xB0, 0x02, 0x80, 0x00, 0xA0};
 
-TEST(Sprite2Decoder, DecodesEveryRunKind) {
-  const Bytes frame = Frame(3, 4, kMixed);
+TEST(Sprite2Decoder, DecodesEveryRunKindAndPrintsEveryToken) {
   DecodedSprite out;
   Sprite2FrameHeader h;
-  const auto status = DecodeSprite2Frame(frame, out, &h);
+  const auto status = DecodeSprite2Frame(Frame(3, 4, kMixed), out, &h);
   ASSERT_TRUE(status.Ok()) << status.error;
-  EXPECT_EQ(h.paletteId, 9);
-  EXPECT_EQ(h.originX, 2);
-  EXPECT_EQ(h.originY, 1);
-  EXPECT_EQ(h.flags, 7u);
-  EXPECT_EQ(out.kind[out.Index(0, 0)], PixelKind::kClear);
-  EXPECT_EQ(out.colour[out.Index(0, 0)], 3);  // the clear colour
-  EXPECT_EQ(out.kind[out.Index(1, 0)], PixelKind::kColour);
-  EXPECT_EQ(out.colour[out.Index(1, 0)], 0x44);
-  EXPECT_EQ(out.kind[out.Index(2, 0)], PixelKind::kDepth);
-  EXPECT_EQ(out.depth[out.Index(2, 0)], 0x10);
-  EXPECT_EQ(out.colour[out.Index(2, 0)], 0x55);
-  EXPECT_EQ(out.kind[out.Index(0, 1)], PixelKind::kAlpha);
-  EXPECT_EQ(out.depth[out.Index(0, 1)], 0x20);
-  EXPECT_EQ(out.colour[out.Index(0, 1)], 0x66);
-  EXPECT_EQ(out.alpha[out.Index(0, 1)], 5);
+  EXPECT_EQ(std::vector<int>({h.paletteId, h.originX, h.originY, int(h.flags)}), std::vector<int>({9, 2, 1, 7}));
+  const std::size_t c = out.Index(1, 0), z = out.Index(2, 0), a = out.Index(0, 1);
+  EXPECT_EQ(std::vector({out.kind[0], out.kind[c], out.kind[z], out.kind[a]}),
+            std::vector({PixelKind::kClear, PixelKind::kColour, PixelKind::kDepth, PixelKind::kAlpha}));
+  // A clear pixel shows the clear colour.
+  EXPECT_EQ(std::vector<int>(
+                {out.colour[0], out.colour[c], out.colour[z], out.depth[z], out.colour[a], out.depth[a], out.alpha[a]}),
+            std::vector<int>({3, 0x44, 0x55, 0x10, 0x66, 0x20, 5}));
   for (int y = 2; y < 4; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_FALSE(out.Drawn(x, y));
+
+  std::ostringstream text;
+  DebugDecodeSprite2(Frame(3, 4, kMixed), text);
+  EXPECT_EQ(text.str(),
+            "Sprite2 Debug Decoder\nWidth = 3\nHeight = 4\nFlags = kColorData kZData kAlphaData \n"
+            "Origin = (2,1)\nClear color = 3Palette ID = 9"
+            "\n[kNL] [kClear(1)] [kRunP{1}(68)] [kRunZP{1}(16,85)] "
+            "\n[kNL] [kRunZPA{1}(32,102,5)] "
+            "\n[kSL(2)] [kEOS]\n\n");
+  text.str("");
+  DebugDecodeSprite2(Frame(1, 1, {0x02, 0x00, 0x01, 0xC0, 4, 0xB0, 0x00, 0xA0}), text);
+  EXPECT_NE(text.str().find("\n[kNL] [BAD TOKEN DATA!]\n[kRunP{1}(4)] [kEOS]\n\n"), std::string::npos) << text.str();
 }
 
-struct BadFrame {
-  const char* name;
-  Bytes frame;
-  const char* error;
-};
-
-TEST(Sprite2Decoder, RejectsMalformedFrames) {
-  const BadFrame cases[] = {
+TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
+  const struct {
+    const char* name;
+    Bytes frame;
+    const char* error;
+  } cases[] = {
       {"empty", {}, "shorter than its 16-byte header"},
       {"header only", Frame(1, 1, {}), "without kEOS"},
       {"too wide", Frame(9000, 1, {0x00, 0xA0}), "wider than"},
@@ -90,63 +91,39 @@ TEST(Sprite2Decoder, RejectsMalformedFrames) {
       {"odd line length", Frame(1, 1, {0x03, 0x00, 0x00, 0x60, 0x00, 0xA0}), "do not end where"},
       {"unknown code", Frame(1, 1, {0x00, 0xE0, 0x00, 0xA0}), "outside a line"},
   };
+  DecodedSprite out;
   for (const auto& tc : cases) {
-    DecodedSprite out;
     const auto status = DecodeSprite2Frame(tc.frame, out);
-    EXPECT_FALSE(status.Ok()) << tc.name;
     EXPECT_NE(status.error.find(tc.error), std::string::npos) << tc.name << ": " << status.error;
   }
-}
-
-TEST(Sprite2Decoder, TruncatedFramesFailAtEveryLength) {
   const Bytes frame = Frame(3, 4, kMixed);
-  for (std::size_t n = 0; n < frame.size(); ++n) {
-    DecodedSprite out;
+  for (std::size_t n = 0; n < frame.size(); ++n)
     EXPECT_FALSE(DecodeSprite2Frame(std::span(frame).first(n), out).Ok()) << n;
-  }
 }
 
 TEST(Sprite2Decoder, ParsesLists) {
-  const Bytes frame = Frame(1, 1, {0x00, 0xA0});
   Bytes list = {0xE8, 0x03, 0, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0, 38, 0, 0, 0};
-  list.insert(list.end(), frame.begin(), frame.end());
-  list.insert(list.end(), frame.begin(), frame.end());
+  for (int i = 0; i < 2; ++i)
+    for (std::uint8_t b : Frame(1, 1, {0x00, 0xA0})) list.push_back(b);
   Sprite2ListView view;
   ASSERT_TRUE(ParseSprite2List(list, view).Ok());
   EXPECT_EQ(view.paletteId, -1);
   ASSERT_EQ(view.frames.size(), 2u);
   EXPECT_EQ(view.frames[1].size(), 18u);
-
-  struct Bad {
+  const struct {
     std::size_t at;
     std::uint8_t value;
     const char* error;
-  };
-  for (const Bad& bad :
-       {Bad{0, 0xE9, "version"}, Bad{4, 200, "offset table longer"}, Bad{7, 0x80, "count out of range"},
-        Bad{12, 19, "outside the list"}, Bad{16, 200, "outside the list"}}) {
+  } bad[] = {{0, 0xE9, "version"},
+             {4, 200, "offset table longer"},
+             {7, 0x80, "count out of range"},
+             {12, 19, "outside the list"},
+             {16, 200, "outside the list"}};
+  for (const auto& b : bad) {
     Bytes broken = list;
-    broken[bad.at] = bad.value;
-    const auto status = ParseSprite2List(broken, view);
-    EXPECT_NE(status.error.find(bad.error), std::string::npos) << bad.at << ": " << status.error;
+    broken[b.at] = b.value;
+    EXPECT_NE(ParseSprite2List(broken, view).error.find(b.error), std::string::npos) << b.at;
   }
-}
-
-TEST(Sprite2Debug, PrintsEveryToken) {
-  std::ostringstream text;
-  DebugDecodeSprite2(Frame(3, 4, kMixed), text);
-  EXPECT_EQ(text.str(),
-            "Sprite2 Debug Decoder\nWidth = 3\nHeight = 4\nFlags = kColorData kZData kAlphaData \n"
-            "Origin = (2,1)\nClear color = 3Palette ID = 9"
-            "\n[kNL] [kClear(1)] [kRunP{1}(68)] [kRunZP{1}(16,85)] "
-            "\n[kNL] [kRunZPA{1}(32,102,5)] "
-            "\n[kSL(2)] [kEOS]\n\n");
-}
-
-TEST(Sprite2Debug, MarksBadLineLengths) {
-  std::ostringstream text;
-  DebugDecodeSprite2(Frame(1, 1, {0x02, 0x00, 0x01, 0xC0, 4, 0xB0, 0x00, 0xA0}), text);
-  EXPECT_NE(text.str().find("\n[kNL] [BAD TOKEN DATA!]\n[kRunP{1}(4)] [kEOS]\n\n"), std::string::npos) << text.str();
 }
 
 }  // namespace
