@@ -35,15 +35,11 @@ Bytes Compress(const TestImage& image, const SprSettings& settings, const PalWra
   return Contents(frame);
 }
 
-SprSettings With(std::uint8_t flags, std::uint8_t threshold = 8) {
-  SprSettings s;
-  s.flags = flags;
-  s.repeatThreshold = threshold;
-  return s;
-}
+// Settings as their 12 bytes: flags, clear, threshold, pattern colours,
+// shading ranges 1 and 2, suppression range.
+SprSettings With(std::array<std::uint8_t, 12> bytes) { return SprSettings::FromBytes(bytes); }
 
 TEST(SprCompressor, FramesByteForByte) {
-  using namespace spr_flags;
   const SprSettings plain;  // flags 0x31, clear 0, threshold 8, no suppression (0..255)
   const struct {
     const char* name;
@@ -57,11 +53,11 @@ TEST(SprCompressor, FramesByteForByte) {
       {"eight equal pixels repeat", FromRows({{5, 5, 5, 5, 5, 5, 5, 5, 9}}), plain,
        Frame(1, 9, 0x10, {4, 10, 2, 8, 5, 5, 3, 1, 9, 0, 5, 0})},
       {"clear tail is not stored", FromRows({{0, 7, 0, 0}}), plain, Frame(1, 4, 0, {4, 8, 1, 1, 3, 1, 7, 0, 5, 0})},
-      {"shading ranges", FromRows({{0, 3, 4, 8, 8, 8, 20}}), With(kClearColour | kShading1 | kShading2 | kRepeats, 3),
+      {"shading ranges", FromRows({{0, 3, 4, 8, 8, 8, 20}}), With({0x17, 0, 3, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
        Frame(1, 7, 0x08, {4, 16, 1, 1, 7, 2, 1, 2, 14, 3, 1, 1, 3, 1, 20, 0, 5, 0})},
-      {"pattern colours", FromRows({{0, 1, 2}, {0, 3, 3}}), With(kClearColour | kPatterns),
+      {"pattern colours", FromRows({{0, 1, 2}, {0, 3, 3}}), With({0x09, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
        Frame(2, 3, 0x27, {4, 12, 1, 1, 10, 1, 0, 1, 11, 1, 0, 2, 4, 8, 1, 1, 12, 2, 1, 1, 5, 0})},
-      {"no clear colour", FromRows({{0, 0, 1}}), With(kRepeats, 2),
+      {"no clear colour", FromRows({{0, 0, 1}}), With({0x10, 0, 2, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
        Frame(1, 3, 0x10, {4, 10, 2, 2, 0, 0, 3, 1, 1, 0, 5, 0})},
       {"clear lines between drawn lines", FromRows({{0, 4}, {0, 0}, {0, 0}, {4, 0}}), plain,
        Frame(4, 2, 0, {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
@@ -73,7 +69,7 @@ TEST(SprCompressor, LongLinesAndRunsSplit) {
   // 252 literal pixels: a 254-byte draw token after a long line header.
   TestImage line(252, 1);
   for (int x = 0; x < 252; ++x) line.Set(x, 0, static_cast<std::uint8_t>(1 + x % 200));
-  Bytes frame = Compress(line, With(spr_flags::kClearColour));
+  Bytes frame = Compress(line, With({0x01, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}));
   ASSERT_EQ(frame.size(), 10u + 260u + 2u);
   EXPECT_EQ(Bytes(frame.begin() + 10, frame.begin() + 18), (Bytes{4, 2, 5, 255, 0x01, 0x04, 3, 252}));
 
@@ -114,7 +110,7 @@ TEST(SprCompressor, EmptyOutsideAndRefusedFrames) {
 TEST(SprSettings, Conflicts) {
   const struct {
     const char* name;
-    std::array<std::uint8_t, 12> bytes;  // flags, clear, threshold, p1 p2 p3, s1 lo hi, s2 lo hi, suppress lo hi
+    std::array<std::uint8_t, 12> bytes;
     ResErr expected;
   } cases[] = {
       {"defaults", SprSettings().ToBytes(), 0},
@@ -170,7 +166,7 @@ TEST(SprCompressor, ColourSuppression) {
   EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), Frame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
 }
 
-TEST(SprCompressor, TrimGrowAndCutRects) {
+TEST(SprCompressor, TrimRects) {
   TestImage image(6, 5);
   image.Set(2, 1, 9);
   image.Set(3, 2, 9);
@@ -182,9 +178,7 @@ TEST(SprCompressor, TrimGrowAndCutRects) {
     Rect in, out;
   } cases[] = {
       {kAll, true, Rect::Make(0, 0, 6, 5), Rect::Make(2, 1, 4, 3)},
-      {kTop, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 1, 6, 5)},
       {kBottom | kRight, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 4, 3)},
-      {kLeft, true, Rect::Make(0, 0, 6, 5), Rect::Make(2, 0, 6, 5)},
       {kAll, true, Rect::Make(4, 3, 6, 5), Rect{}},
       {kAll, false, Rect::Make(4, 3, 6, 5), Rect::Make(4, 5, 6, 5)},  // the top side ran down to the bottom
       {0, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 6, 5)},
@@ -199,21 +193,6 @@ TEST(SprCompressor, TrimGrowAndCutRects) {
   c.TrimRects(image.View(), outside, kAll, true);
   EXPECT_EQ(outside[0], Rect::Make(0, 0, 7, 5));
   EXPECT_TRUE(asserts.Saw("source image size smaller than expected..."));
-
-  // Growing takes in the drawn pixels around, up to the limit.
-  TestImage block(8, 6);
-  for (int y = 1; y < 5; ++y)
-    for (int x = 2; x < 7; ++x) block.Set(x, y, 4);
-  Rect grown[] = {Rect::Make(3, 2, 4, 3), Rect{}, Rect::Make(3, 2, 4, 3)};
-  c.GrowRects(block.View(), Rect::Make(0, 0, 8, 6), std::span(grown, 2), kAll);
-  c.GrowRects(block.View(), Rect::Make(0, 0, 5, 3), std::span(grown + 2, 1), kAll);
-  EXPECT_EQ(grown[0], Rect::Make(2, 1, 7, 5));
-  EXPECT_EQ(grown[1], Rect{});
-  EXPECT_EQ(grown[2], Rect::Make(2, 1, 5, 3));
-
-  // Strips keep the rows drawn in them; an all-clear one is trimmed to nothing.
-  const auto strips = c.CutStrips(image.View(), Rect::Make(0, 0, 6, 5), 2);
-  EXPECT_EQ(strips, (std::vector<Rect>{Rect::Make(0, 5, 2, 5), Rect::Make(2, 1, 4, 3), Rect::Make(4, 5, 6, 5)}));
 }
 
 }  // namespace

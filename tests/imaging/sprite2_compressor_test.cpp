@@ -42,16 +42,6 @@ TEST(Sprite2Stream, TokensPadToEvenOffsetsAndKeepCodeAndCountApart) {
   EXPECT_EQ(s.GetToken(16), sprite2::kSL);  // an oversized count never spills into the code
 }
 
-TEST(Sprite2Compressor, ColourFrameByteForByte) {
-  TestImage colour = FromRows({{0, 5, 6, 7}});
-  const Bytes expected = {4,    0,    1, 0, 1, 0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 4 x 1, colour, all else 0
-                          0x0A, 0,                                                  // kNL, 10 bytes to kEOS
-                          0x01, 0x60,                                               // kClear 1
-                          0x03, 0xC0, 5, 6, 7, 0xB0,                                // kRunP 3, one pad byte
-                          0x00, 0xA0};                                              // kEOS
-  EXPECT_EQ(Contents(Sprite2Compressor().EncodeP(colour.View(), colour.Whole(), colour.Whole())), expected);
-}
-
 TEST(Sprite2Compressor, ColourStreamsAndTheirPostProcessing) {
   TestImage wide(9000, 1, 1), tall(1, 9000, 0);
   wide.Set(0, 0, 0);

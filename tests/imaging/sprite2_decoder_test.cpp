@@ -83,12 +83,10 @@ TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
       {"kNL past the end", Frame(1, 1, {0x40, 0x00, 0x00, 0xA0}), "line-level token inside a line"},
       {"line past the end", Frame(1, 1, {0x40, 0x00, 0x00, 0x60}), "past the end of the frame"},
       {"run past the right edge", Frame(1, 1, {0x06, 0x00, 0x02, 0xC0, 1, 2, 0x00, 0xA0}), "right edge"},
-      {"clear past the right edge", Frame(2, 1, {0x04, 0x00, 0x03, 0x60, 0x00, 0xA0}), "right edge"},
       {"run cut short", Frame(4, 1, {0x0A, 0x00, 0x04, 0x20, 1, 2}), "run longer than the frame"},
       {"line length disagrees", Frame(2, 1, {0x04, 0x00, 0x01, 0xC0, 1, 0xB0, 0x00, 0xA0}), "do not end where"},
       {"skip past the bottom", Frame(1, 1, {0x02, 0x80, 0x00, 0xA0}), "past the bottom"},
       {"line below the bottom", Frame(1, 1, {0x02, 0x00, 0x02, 0x00, 0x00, 0xA0}), "below the bottom"},
-      {"odd line length", Frame(1, 1, {0x03, 0x00, 0x00, 0x60, 0x00, 0xA0}), "do not end where"},
       {"unknown code", Frame(1, 1, {0x00, 0xE0, 0x00, 0xA0}), "outside a line"},
   };
   DecodedSprite out;

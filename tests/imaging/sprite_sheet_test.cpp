@@ -25,7 +25,7 @@ TEST(SpriteSheet, ColoursComeFromTheBmpAndDepthFromA32BitTga) {
   testing::TempDir dir;
   const std::string bmp = WriteFile(dir, "chair.bmp", Bmp8(8, 6, SheetIndex));
   for (const std::string& tga : {WriteFile(dir, "32.tga", Tga(8, 6, 32, RedWithDepth)),
-                                WriteFile(dir, "24.tga", Tga(8, 6, 24, RedWithDepth)), std::string()}) {
+                                 WriteFile(dir, "24.tga", Tga(8, 6, 24, RedWithDepth)), std::string()}) {
     Offscreen colour, depth;
     MakeOffscreens(bmp, tga, colour, depth);
     ASSERT_EQ(colour.Width() * 100 + colour.Height(), 806) << tga;

