@@ -4,6 +4,7 @@
 
 #include <array>
 #include <random>
+#include <tuple>
 
 #include "imaging/pal_wrap.h"
 
@@ -72,11 +73,8 @@ TEST(NearestColourIndex, MatchesThePlainSearchOnRandomPalettesAndColours) {
 }
 
 TEST(NearestColourIndex, KeepsEntriesThatTieAtTheCellsBound) {
-  const struct {
-    PaletteEntry first, second;  // entries 0 and 1; every other entry is white
-    std::uint8_t level;          // the grey asked for
-    std::uint8_t expected;
-  } cases[] = {
+  // Entries 0 and 1 (every other entry is white), the grey asked for, the entry found.
+  const std::tuple<PaletteEntry, PaletteEntry, std::uint8_t, std::uint8_t> cases[] = {
       // Black is at most 343 from any colour of the cells [0, 7]^3 and
       // [4, 7]^3; (10, 16, 8) is never nearer than 343 to either, reached
       // only at (7, 7, 7), where the two tie and the lower index wins.
@@ -90,14 +88,14 @@ TEST(NearestColourIndex, KeepsEntriesThatTieAtTheCellsBound) {
       {{0, 0, 0, 0}, {10, 16, 8, 0}, 7, 0},
       {{0, 0, 0, 0}, {6, 6, 6, 0}, 3, 0},
   };
-  for (const auto& c : cases) {
+  for (const auto& [first, second, level, expected] : cases) {
     std::array<PaletteEntry, 256> colours{};
     colours.fill({255, 255, 255, 0});
-    colours[0] = c.first;
-    colours[1] = c.second;
+    colours[0] = first;
+    colours[1] = second;
     NearestColourIndex index(colours, 0, 255);
-    EXPECT_EQ(NearestColourIndex::Search(colours, 0, 255, c.level, c.level, c.level), c.expected);
-    EXPECT_EQ(index.Find(c.level, c.level, c.level), c.expected) << int(c.level);
+    EXPECT_EQ(NearestColourIndex::Search(colours, 0, 255, level, level, level), expected);
+    EXPECT_EQ(index.Find(level, level, level), expected) << int(level);
   }
   // A short table is searched only as far as it goes.
   const std::array<PaletteEntry, 2> pair = {{{0, 0, 0, 0}, {255, 255, 255, 0}}};

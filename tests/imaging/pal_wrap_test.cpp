@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "image_bytes.h"
 #include "support/assert_capture.h"
@@ -68,13 +69,8 @@ TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlueAndTiesGoToTheLowestIndex) 
 TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
   testing::TempDir dir;
   Bytes shortRaw(767, 0);
-  const struct {
-    std::string file;
-    bool ok;
-    const char* message;
-    std::size_t at;
-    PaletteEntry entry;  // at that index afterwards
-  } cases[] = {
+  // The file, whether it reads, the report, and an entry afterwards.
+  const std::tuple<std::string, bool, const char*, std::size_t, PaletteEntry> cases[] = {
       {dir.Write("short.pal", shortRaw), false, "(readCnt) unexpected EOF", 0, {}},
       // Stored blue, green, red; entries past the count are cleared.
       {dir.Write("p.bmp", testing::BmpHeaders({.clrUsed = 16, .paletteEntries = 16}, 0)),
@@ -102,13 +98,13 @@ TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
        {'B', 'M', 0x56, 0}},
       {dir.File("missing.bmp"), false, "could not open file", 0, {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [file, ok, message, at, entry] : cases) {
     AssertCapture capture;
     Colours colours{};
     colours.fill({1, 1, 1, 1});
-    EXPECT_EQ(PalWrap::ReadPaletteFile(c.file, colours), c.ok) << c.message;
-    EXPECT_TRUE(*c.message ? capture.Saw(c.message) : capture.Count() == 0) << c.message;
-    EXPECT_TRUE(!c.ok || colours[c.at] == c.entry) << c.message;
+    EXPECT_EQ(PalWrap::ReadPaletteFile(file, colours), ok) << message;
+    EXPECT_TRUE(*message ? capture.Saw(message) : capture.Count() == 0) << message;
+    EXPECT_TRUE(!ok || colours[at] == entry) << message;
   }
 }
 

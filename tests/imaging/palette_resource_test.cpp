@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "image_bytes.h"
 #include "imaging/pal_wrap.h"
 #include "support/assert_capture.h"
@@ -19,6 +21,7 @@ TEST(PaletteResource, GoesThroughAResourceFileAndBack) {
   palette.SetFromColours(colours, true);
   const Bytes bytes = EncodePaletteResource(palette);
   ASSERT_EQ(bytes.size(), kPaletteResourceSize);
+  EXPECT_FALSE(DecodePaletteResource(std::span(bytes).first(kPaletteResourceSize - 1)));
   EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16), (Bytes{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   // The reserved black goes out as it is.
   EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.begin() + 19), (Bytes{0, 0, 0}));
@@ -46,40 +49,19 @@ TEST(PaletteResource, GoesThroughAResourceFileAndBack) {
   EXPECT_EQ(file.CachedHandles(), 0u);
 }
 
-TEST(PaletteResource, SmallResourceSearchesOnlyItsColours) {
-  Bytes bytes = {1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 10, 10, 200, 0, 0, 0, 200, 0};
-  PalWrap palette;
-  ASSERT_TRUE(palette.SetFromResource(DecodePaletteResource(bytes).value()));
-  EXPECT_EQ(palette.GetColoursUsed(), 3);
-  EXPECT_EQ(palette.FindNearest(255, 255, 255), 2);  // green weighs most
-  EXPECT_EQ(palette.FindNearest(250, 0, 0), 1);
-  EXPECT_EQ(palette.FindNearest(0, 0, 0), 0);
-  bytes.pop_back();  // one triple short
-  EXPECT_FALSE(DecodePaletteResource(bytes));
-  // Stored that short, it is refused.
-  testing::MemoryDisk disk;
-  disk.files["object"].push_back(testing::StoredResource{kPaletteResourceType, 7, "", 0, true, bytes});
-  testing::MemoryResFile file(disk);
-  ASSERT_EQ(file.OpenFile("object"), 0);
-  EXPECT_FALSE(LoadPaletteResource(file, 7, palette));
-}
-
 TEST(PaletteResource, BadVersionOrCountIsReportedAndLeavesNoColours) {
-  const struct {
-    std::uint32_t version, count;
-    const char* message;
-  } cases[] = {{2, 256, "unknown palette version"},
-               {1, 0, "mColorsUsed out of range..."},
-               {1, 257, "mColorsUsed out of range..."}};
-  for (const auto& c : cases) {
+  const std::tuple<std::uint32_t, std::uint32_t, const char*> cases[] = {{2, 256, "unknown palette version"},
+                                                                         {1, 0, "mColorsUsed out of range..."},
+                                                                         {1, 257, "mColorsUsed out of range..."}};
+  for (const auto& [version, count, message] : cases) {
     testing::AssertCapture capture;
     PaletteResource resource;
-    resource.mVersion = c.version;
-    resource.mCount = c.count;
+    resource.mVersion = version;
+    resource.mCount = count;
     PalWrap palette;
     palette.SetFromColours(std::array<PaletteEntry, 256>{}, true);
     EXPECT_FALSE(palette.SetFromResource(resource));
-    EXPECT_TRUE(capture.Saw(c.message)) << c.message;
+    EXPECT_TRUE(capture.Saw(message)) << message;
     EXPECT_TRUE(palette.GetColourTable().empty());
     EXPECT_FALSE(palette.HasSystemColours());
   }

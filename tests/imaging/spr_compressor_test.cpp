@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/spr_list.h"
@@ -41,12 +43,7 @@ SprSettings With(std::array<std::uint8_t, 12> bytes) { return SprSettings::FromB
 
 TEST(SprCompressor, FramesByteForByte) {
   const SprSettings plain;  // flags 0x31, clear 0, threshold 8, no suppression (0..255)
-  const struct {
-    const char* name;
-    TestImage image;
-    SprSettings settings;
-    Bytes frame;
-  } cases[] = {
+  const std::tuple<const char*, TestImage, SprSettings, Bytes> cases[] = {
       {"every pixel clear", FromRows({{0, 0, 0}, {0, 0, 0}}), plain, Frame(2, 3, 0, {9, 2, 5, 0})},
       {"seven equal pixels draw", FromRows({{5, 5, 5, 5, 5, 5, 5, 9}}), plain,
        Frame(1, 8, 0, {4, 12, 3, 8, 5, 5, 5, 5, 5, 5, 5, 9, 5, 0})},
@@ -62,7 +59,7 @@ TEST(SprCompressor, FramesByteForByte) {
       {"clear lines between drawn lines", FromRows({{0, 4}, {0, 0}, {0, 0}, {4, 0}}), plain,
        Frame(4, 2, 0, {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
   };
-  for (const auto& tc : cases) EXPECT_EQ(Compress(tc.image, tc.settings), tc.frame) << tc.name;
+  for (const auto& [name, image, settings, frame] : cases) EXPECT_EQ(Compress(image, settings), frame) << name;
 }
 
 TEST(SprCompressor, LongLinesAndRunsSplit) {
@@ -108,11 +105,7 @@ TEST(SprCompressor, EmptyOutsideAndRefusedFrames) {
 }
 
 TEST(SprSettings, Conflicts) {
-  const struct {
-    const char* name;
-    std::array<std::uint8_t, 12> bytes;
-    ResErr expected;
-  } cases[] = {
+  const std::tuple<const char*, std::array<std::uint8_t, 12>, ResErr> cases[] = {
       {"defaults", SprSettings().ToBytes(), 0},
       {"build colour list", {0x31, 0, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245}, 0},
       {"clear equals a pattern colour", {0x09, 2, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
@@ -134,9 +127,9 @@ TEST(SprSettings, Conflicts) {
       {"suppression off and backwards", {0x01, 0, 8, 1, 2, 3, 2, 6, 7, 11, 200, 100}, 0},
       {"suppression of one index", {0x21, 0, 8, 1, 2, 3, 2, 6, 7, 11, 50, 50}, 0},
   };
-  for (const auto& tc : cases) {
-    EXPECT_EQ(SprSettings::FromBytes(tc.bytes).ToBytes(), tc.bytes) << tc.name;
-    EXPECT_EQ(CheckSprSettings(SprSettings::FromBytes(tc.bytes)), tc.expected) << tc.name;
+  for (const auto& [name, bytes, expected] : cases) {
+    EXPECT_EQ(SprSettings::FromBytes(bytes).ToBytes(), bytes) << name;
+    EXPECT_EQ(CheckSprSettings(SprSettings::FromBytes(bytes)), expected) << name;
   }
 }
 
@@ -172,21 +165,17 @@ TEST(SprCompressor, TrimRects) {
   image.Set(3, 2, 9);
   Compressor c;
   using namespace spr_side;
-  const struct {
-    int sides;
-    bool emptyIfClear;
-    Rect in, out;
-  } cases[] = {
+  const std::tuple<int, bool, Rect, Rect> cases[] = {
       {kAll, true, Rect::Make(0, 0, 6, 5), Rect::Make(2, 1, 4, 3)},
       {kBottom | kRight, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 4, 3)},
       {kAll, true, Rect::Make(4, 3, 6, 5), Rect{}},
       {kAll, false, Rect::Make(4, 3, 6, 5), Rect::Make(4, 5, 6, 5)},  // the top side ran down to the bottom
       {0, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 6, 5)},
   };
-  for (const auto& tc : cases) {
-    Rect r[] = {tc.in};
-    c.TrimRects(image.View(), r, tc.sides, tc.emptyIfClear);
-    EXPECT_EQ(r[0], tc.out) << tc.sides;
+  for (const auto& [sides, emptyIfClear, in, out] : cases) {
+    Rect r[] = {in};
+    c.TrimRects(image.View(), r, sides, emptyIfClear);
+    EXPECT_EQ(r[0], out) << sides;
   }
   testing::AssertCapture asserts;
   Rect outside[] = {Rect::Make(0, 0, 7, 5)};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pixmold {
 namespace {
 
@@ -43,11 +45,7 @@ TEST(SprDecoder, EveryTokenInBothByteOrders) {
 }
 
 TEST(SprDecoder, RejectsMalformedFramesAndEveryTruncation) {
-  const struct {
-    const char* name;
-    Bytes frame;
-    const char* error;
-  } cases[] = {
+  const std::tuple<const char*, Bytes, const char*> cases[] = {
       {"empty", {}, "shorter than its 10-byte header"},
       {"header only", Frame(1, 1, {}), "without an end token"},
       {"negative width", Frame(1, 0xFFFF, {5, 0}), "negative"},
@@ -66,9 +64,9 @@ TEST(SprDecoder, RejectsMalformedFramesAndEveryTruncation) {
       {"token cut by its line", Frame(1, 2, {4, 5, 1, 1, 0, 5, 0}), "cut off by the end of its line"},
   };
   DecodedSprite out;
-  for (const auto& tc : cases) {
-    const auto status = DecodeSprFrame(tc.frame, ByteOrder::kLittle, out);
-    EXPECT_NE(status.error.find(tc.error), std::string::npos) << tc.name << ": " << status.error;
+  for (const auto& [name, frame, error] : cases) {
+    const auto status = DecodeSprFrame(frame, ByteOrder::kLittle, out);
+    EXPECT_NE(status.error.find(error), std::string::npos) << name << ": " << status.error;
   }
   const Bytes frame = Frame(3, 8, kEveryToken);
   for (std::size_t n = 0; n < frame.size(); ++n)
@@ -90,19 +88,15 @@ TEST(SprDecoder, ListsAndTheirByteOrder) {
   EXPECT_EQ(GuessSprListOrder(Bytes{1, 2, 3, 4}), std::nullopt);
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF6, 0x01}), std::nullopt);
   EXPECT_FALSE(ParseSprList(std::span(list).first(11), ByteOrder::kBig, view).Ok());
-  const struct {
-    std::size_t at;
-    std::uint8_t value;
-    const char* error;
-  } bad[] = {{7, 9, "offset table longer"},
-             {4, 0x80, "count out of range"},
-             {15, 15, "outside the list"},
-             {14, 1, "outside the list"}};
-  for (const auto& b : bad) {
+  const std::tuple<std::size_t, std::uint8_t, const char*> bad[] = {{7, 9, "offset table longer"},
+                                                                    {4, 0x80, "count out of range"},
+                                                                    {15, 15, "outside the list"},
+                                                                    {14, 1, "outside the list"}};
+  for (const auto& [at, value, error] : bad) {
     Bytes broken = list;
-    broken[b.at] = b.value;
+    broken[at] = value;
     const auto status = ParseSprList(broken, ByteOrder::kBig, view);
-    EXPECT_NE(status.error.find(b.error), std::string::npos) << b.at << ": " << status.error;
+    EXPECT_NE(status.error.find(error), std::string::npos) << at << ": " << status.error;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "imaging/sprite2_decoder.h"
 #include "imaging/sprite2_stream.h"
 #include "sprite_test_images.h"
@@ -45,12 +47,7 @@ TEST(Sprite2Stream, TokensPadToEvenOffsetsAndKeepCodeAndCountApart) {
 TEST(Sprite2Compressor, ColourStreamsAndTheirPostProcessing) {
   TestImage wide(9000, 1, 1), tall(1, 9000, 0);
   wide.Set(0, 0, 0);
-  const struct {
-    const char* name;
-    TestImage colour;
-    Bytes stream;
-    const char* report;
-  } cases[] = {
+  const std::tuple<const char*, TestImage, Bytes, const char*> cases[] = {
       {"trailing clear", FromRows({{0, 5, 0, 0}}), {0x08, 0, 0x01, 0x60, 0x01, 0xC0, 5, 0xB0, 0, 0xA0}, ""},
       {"alternating",
        FromRows({{0, 1, 2, 0, 3}}),
@@ -71,16 +68,12 @@ TEST(Sprite2Compressor, ColourStreamsAndTheirPostProcessing) {
       {"very tall", tall, {0xFF, 0x9F, 0, 0xA0}, "warning: Was not expecting a skip line before end-of-sprite\n"},
       {"too wide for a token", wide, {}, "does not fit an SPR2 token"},
   };
-  for (const auto& tc : cases) {
+  for (const auto& [name, colour, stream, reported] : cases) {
     testing::CapturedReport report;
-    EXPECT_EQ(Stream(Contents(Sprite2Compressor().EncodeP(tc.colour.View(), tc.colour.Whole(), tc.colour.Whole()))),
-              tc.stream)
-        << tc.name;
-    if (*tc.report) {
-      EXPECT_NE(report.stream.str().find(tc.report), std::string::npos) << tc.name;
-    } else {
-      EXPECT_EQ(report.stream.str(), "") << tc.name;
-    }
+    EXPECT_EQ(Stream(Contents(Sprite2Compressor().EncodeP(colour.View(), colour.Whole(), colour.Whole()))), stream)
+        << name;
+    const std::string text = report.stream.str();
+    EXPECT_TRUE(*reported ? text.find(reported) != std::string::npos : text.empty()) << name << ": " << text;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "imaging/sprite2_debug.h"
 
@@ -69,11 +70,7 @@ TEST(Sprite2Decoder, DecodesEveryRunKindAndPrintsEveryToken) {
 }
 
 TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
-  const struct {
-    const char* name;
-    Bytes frame;
-    const char* error;
-  } cases[] = {
+  const std::tuple<const char*, Bytes, const char*> cases[] = {
       {"empty", {}, "shorter than its 16-byte header"},
       {"header only", Frame(1, 1, {}), "without kEOS"},
       {"too wide", Frame(9000, 1, {0x00, 0xA0}), "wider than"},
@@ -90,9 +87,9 @@ TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
       {"unknown code", Frame(1, 1, {0x00, 0xE0, 0x00, 0xA0}), "outside a line"},
   };
   DecodedSprite out;
-  for (const auto& tc : cases) {
-    const auto status = DecodeSprite2Frame(tc.frame, out);
-    EXPECT_NE(status.error.find(tc.error), std::string::npos) << tc.name << ": " << status.error;
+  for (const auto& [name, frame, error] : cases) {
+    const auto status = DecodeSprite2Frame(frame, out);
+    EXPECT_NE(status.error.find(error), std::string::npos) << name << ": " << status.error;
   }
   const Bytes frame = Frame(3, 4, kMixed);
   for (std::size_t n = 0; n < frame.size(); ++n)
@@ -108,19 +105,15 @@ TEST(Sprite2Decoder, ParsesLists) {
   EXPECT_EQ(view.paletteId, -1);
   ASSERT_EQ(view.frames.size(), 2u);
   EXPECT_EQ(view.frames[1].size(), 18u);
-  const struct {
-    std::size_t at;
-    std::uint8_t value;
-    const char* error;
-  } bad[] = {{0, 0xE9, "version"},
-             {4, 200, "offset table longer"},
-             {7, 0x80, "count out of range"},
-             {12, 19, "outside the list"},
-             {16, 200, "outside the list"}};
-  for (const auto& b : bad) {
+  const std::tuple<std::size_t, std::uint8_t, const char*> bad[] = {{0, 0xE9, "version"},
+                                                                    {4, 200, "offset table longer"},
+                                                                    {7, 0x80, "count out of range"},
+                                                                    {12, 19, "outside the list"},
+                                                                    {16, 200, "outside the list"}};
+  for (const auto& [at, value, error] : bad) {
     Bytes broken = list;
-    broken[b.at] = b.value;
-    EXPECT_NE(ParseSprite2List(broken, view).error.find(b.error), std::string::npos) << b.at;
+    broken[at] = value;
+    EXPECT_NE(ParseSprite2List(broken, view).error.find(error), std::string::npos) << at;
   }
 }
 

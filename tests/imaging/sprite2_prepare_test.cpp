@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 
@@ -14,12 +16,8 @@ using testing::TestImage;
 TEST(Sprite2Prepare, DepthCleanUpTiers) {
   // Colour 0 is clear (the top-left pixel); 1 is a coloured pixel. The depth
   // rows give 255 for "no depth yet".
-  const struct {
-    const char* name;
-    std::vector<std::vector<int>> colour, depth;
-    int x, y;      // the pixel to look at
-    int expected;  // its depth afterwards
-  } cases[] = {
+  // Each case: colour rows, depth rows, the pixel to look at and its depth afterwards.
+  const std::tuple<const char*, std::vector<std::vector<int>>, std::vector<std::vector<int>>, int, int, int> cases[] = {
       {"left and right", {{0, 0, 0}, {0, 1, 0}, {0, 0, 0}}, {{255, 9, 255}, {10, 255, 20}, {255, 9, 255}}, 1, 1, 15},
       {"rounds half up", {{0, 0, 0}, {0, 1, 0}}, {{255, 255, 255}, {10, 255, 11}}, 1, 1, 11},
       {"a 255 neighbour counts with its value", {{0, 0, 0}, {0, 1, 0}}, {{255, 255, 255}, {10, 255, 255}}, 1, 1, 133},
@@ -32,10 +30,10 @@ TEST(Sprite2Prepare, DepthCleanUpTiers) {
       // The first coloured pixel sees 255 on both sides and keeps it; the next sees it and the 100 beyond.
       {"in place, left to right", {{0, 1, 1, 1}}, {{255, 255, 255, 100}}, 2, 0, 178},
   };
-  for (const auto& tc : cases) {
-    TestImage colour = FromRows(tc.colour), depth = FromRows(tc.depth);
-    EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView()), 0) << tc.name;
-    EXPECT_EQ(depth.Get(tc.x, tc.y), tc.expected) << tc.name;
+  for (const auto& [name, colourRows, depthRows, x, y, expected] : cases) {
+    TestImage colour = FromRows(colourRows), depth = FromRows(depthRows);
+    EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView()), 0) << name;
+    EXPECT_EQ(depth.Get(x, y), expected) << name;
   }
 }
 

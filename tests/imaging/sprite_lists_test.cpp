@@ -92,6 +92,12 @@ TEST_F(SpriteListsTest, A32BitSheetAddsTheDepthFramesAfterTheColourFrames) {
     SCOPED_TRACE(bits);
     LoadSheet(bits);
     ASSERT_EQ(fDepth.Exists(), bits == 32);
+    // The BMP gives the colours, and the global palette without reserved colours; the TGA's alpha the depth.
+    EXPECT_FALSE(GetGlobalPalette().HasSystemColours());
+    for (int i = 0; i < 16 * 8; ++i) {
+      EXPECT_EQ(fColour.PixelAt(i % 16, i / 16), SheetIndex(i % 16, i / 16));
+      EXPECT_TRUE(bits == 24 || fDepth.PixelAt(i % 16, i / 16) == SheetRender(i % 16, i / 16) >> 24);
+    }
     std::vector<Rect> trimmed;
     OwnedHandle list(Make(kCells, trimmed));
     EXPECT_EQ(trimmed, kTrimmedCells);
@@ -123,31 +129,6 @@ TEST_F(SpriteListsTest, CellsMustLieInsideTheSheetAndTheOutputStartEmpty) {
   }
   std::vector<Rect> used = {Rect::Make(0, 0, 1, 1)};
   EXPECT_EQ(FatalOf([&] { Make(kCells, used); }), "list already contains stuff");
-}
-
-TEST_F(SpriteListsTest, ShrinkSidesAndEmptyCells) {
-  LoadSheet(24);
-  const std::vector<Rect> cells = {Rect::Make(0, 0, 8, 8), Rect::Make(0, 0, 2, 2)};  // the second is all clear
-  const std::pair<int, std::vector<Rect>> cases[] = {
-      {spr_side::kAll, {Rect::Make(2, 3, 5, 5), Rect{}}},
-      {spr_side::kTop, {Rect::Make(0, 3, 8, 8), Rect{}}},
-      {spr_side::kLeft | spr_side::kRight, {Rect::Make(2, 0, 5, 8), Rect{}}},
-      {0, cells},
-  };
-  for (const auto& [sides, expected] : cases) {
-    std::vector<Rect> trimmed;
-    OwnedHandle list(Make(cells, trimmed, sides));
-    EXPECT_EQ(trimmed, expected) << "sides " << sides;
-    const DecodedList decoded = Decode(list);
-    ASSERT_EQ(decoded.frames.size(), 2u);
-    ExpectFrameShows(decoded.frames[0], expected[0], fColour, kBackground);
-    EXPECT_EQ(decoded.frames[1].width, expected[1].Width());
-  }
-  // Trimming alone clears the offscreen's own background.
-  LoadSheet(32);
-  std::vector<Rect> trimmed;
-  TrimCells(fDepth, kCells, trimmed, spr_side::kAll, true);
-  EXPECT_EQ(trimmed, kTrimmedCells);
 }
 
 // With the reserved colours the colour list keeps pixels inside 10..245:
