@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
+
+#include "imaging/pal_wrap.h"
+#include "imaging/spr_compressor.h"
+#include "imaging/spr_list.h"
+#include "sprite_test_images.h"
 
 namespace pixmold {
 namespace {
@@ -97,6 +103,156 @@ TEST(SprDecoder, ListsAndTheirByteOrder) {
     broken[at] = value;
     const auto status = ParseSprList(broken, ByteOrder::kBig, view);
     EXPECT_NE(status.error.find(error), std::string::npos) << at << ": " << status.error;
+  }
+}
+
+// Compressed SPR# frames decode back to the pixels they were made from, in
+// both storage orders, apart from what the settings change on purpose:
+// suppressed colours come back as their replacements, and trimmed borders
+// are simply not in the frame.
+using testing::Contents;
+using testing::TestImage;
+
+// The colour a source pixel should come back as, or -1 for clear.
+using Expectation = std::function<int(std::uint8_t)>;
+
+void ExpectFrame(std::span<const std::uint8_t> frame, ByteOrder order, const SprSettings& settings,
+                 const TestImage& image, const Rect& rect, const Expectation& expect) {
+  DecodedSprite out;
+  const auto status = DecodeSprFrame(frame, order, out, settings);
+  ASSERT_TRUE(status.Ok()) << status.error << " at " << status.offset;
+  ASSERT_EQ(out.width * 10000 + out.height, rect.Width() * 10000 + rect.Height());
+  int mismatches = 0;
+  for (int y = 0; y < out.height; ++y) {
+    for (int x = 0; x < out.width; ++x) {
+      const int want = expect(image.Get(rect.left + x, rect.top + y));
+      const int got = out.Drawn(x, y) ? out.colour[out.Index(x, y)] : -1;
+      if (got != want && ++mismatches <= 5) ADD_FAILURE() << "pixel " << rect.left + x << "," << rect.top + y;
+    }
+  }
+}
+
+// Compresses the rectangles as one list, stores it big-endian, and decodes
+// every frame of both the native and the stored list.
+void ExpectList(const TestImage& image, std::span<const Rect> rects, const SprSettings& settings,
+                const PalWrap* palette, const Expectation& expect) {
+  Compressor c;
+  c.SetSettings(settings);
+  OwnedHandle list;
+  ASSERT_EQ(c.CompressList(image.View(), rects, palette, 3, kSprColourVersion, list), 0);
+  const auto native = Contents(list);
+  ASSERT_TRUE(ConvertSprListToStoredOrder(list.Get()));
+  for (const auto& [bytes, order] :
+       {std::pair{native, ByteOrder::kLittle}, std::pair{Contents(list), ByteOrder::kBig}}) {
+    ASSERT_EQ(GuessSprListOrder(bytes), order);
+    SprListView view;
+    ASSERT_TRUE(ParseSprList(bytes, order, view).Ok());
+    ASSERT_EQ(view.frames.size(), rects.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+      SCOPED_TRACE(::testing::Message() << "frame " << i << (order == ByteOrder::kBig ? " stored" : " native"));
+      ExpectFrame(view.frames[i], order, settings, image, rects[i], expect);
+    }
+  }
+}
+
+TEST(SprRoundTrip, RandomImagesWithTheBuildSettings) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 40; ++round) {
+    const int w = 1 + static_cast<int>(rng() % (round < 30 ? 40 : 700)), h = 1 + static_cast<int>(rng() % 30);
+    TestImage image(w, h);
+    testing::FillRandom(image, rng, round % 3 == 0 ? 256 : 3);  // noise, or long runs and clear stretches
+    SprSettings s;
+    s.clearColour = image.Get(0, 0);
+    const Rect rects[] = {testing::RandomRect(rng, w, h), testing::RandomRect(rng, w, h), image.Whole()};
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    ExpectList(image, rects, s, nullptr, [&](std::uint8_t p) { return p == s.clearColour ? -1 : p; });
+  }
+}
+
+TEST(SprRoundTrip, ShadingAndPatternTokens) {
+  std::mt19937 rng(7);
+  SprSettings s;
+  s.flags = spr_flags::kClearColour | spr_flags::kShading1 | spr_flags::kShading2 | spr_flags::kPatterns |
+            spr_flags::kRepeats;
+  s.repeatThreshold = 3;
+  s.patternColours = {12, 13, 14};
+  for (int round = 0; round < 20; ++round) {
+    const int w = 1 + static_cast<int>(rng() % 600), h = 1 + static_cast<int>(rng() % 12);
+    TestImage image(w, h);
+    // Stretches of one value make repeats of every kind.
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w;) {
+        const auto v = static_cast<std::uint8_t>(rng() % 18);
+        for (int n = 1 + static_cast<int>(rng() % 6); n > 0 && x < w; --n) image.Set(x++, y, v);
+      }
+    }
+    const Rect rects[] = {image.Whole()};
+    ExpectList(image, rects, s, nullptr, [](std::uint8_t p) { return p == 0 ? -1 : p; });
+  }
+}
+
+TEST(SprRoundTrip, SuppressedColoursComeBackAsTheirReplacements) {
+  std::array<PaletteEntry, 256> colours{};
+  for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0};
+  PalWrap palette;
+  palette.SetFromColours(colours, true);
+  SprSettings s;
+  s.suppressLow = 10;
+  s.suppressHigh = 245;
+  s.clearColour = 60;
+  // The replacement of each index, from the palette's plain search; no
+  // replacement may be the clear colour.
+  auto replacement = [&](std::uint8_t p) -> int {
+    if (p == 60) return -1;
+    if (p >= 10 && p <= 245) return p;
+    const auto& c = palette.GetColourTable()[p];
+    const int found = palette.FindNearestBySearch(c.red, c.green, c.blue);
+    EXPECT_NE(found, 60);
+    return found;
+  };
+  std::mt19937 rng(5);
+  TestImage image(64, 32);
+  testing::FillRandom(image, rng);
+  for (int x = 0; x < 64; x += 3) image.Set(x, 5, 60);
+  const Rect rects[] = {image.Whole(), Rect::Make(5, 3, 40, 30)};
+  ExpectList(image, rects, s, &palette, replacement);
+}
+
+TEST(SprRoundTrip, TrimmedCellsOfARenderedSheetWithTheirDepthList) {
+  testing::RenderedSheet sheet(128, 96, 200, 3);
+  const std::vector<Rect> cells = {Rect::Make(0, 0, 64, 48), Rect::Make(64, 0, 128, 48), Rect::Make(0, 48, 64, 96),
+                                   Rect::Make(64, 48, 128, 96), Rect::Make(100, 0, 128, 10)};
+  Compressor c;
+  SprSettings colourSettings;
+  colourSettings.clearColour = 200;
+  c.SetSettings(colourSettings);
+  std::vector<Rect> trimmed = cells;
+  c.TrimRects(sheet.colour.View(), trimmed, spr_side::kAll, true);
+  EXPECT_EQ(trimmed[4], Rect{});  // an all-clear cell
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    // What trimming dropped was clear.
+    for (int y = cells[i].top; y < cells[i].bottom; ++y)
+      for (int x = cells[i].left; x < cells[i].right; ++x)
+        ASSERT_TRUE(trimmed[i].Contains(x, y) || sheet.colour.Get(x, y) == 200) << x << "," << y;
+  }
+  ExpectList(sheet.colour, trimmed, colourSettings, nullptr, [&](std::uint8_t p) { return p == 200 ? -1 : p; });
+
+  // The depth list of the same rectangles merges behind the colour list.
+  SprSettings depthSettings;
+  depthSettings.flags = spr_flags::kClearColour | spr_flags::kRepeats;
+  depthSettings.clearColour = 255;
+  OwnedHandle colourList, depthList;
+  ASSERT_EQ(c.CompressList(sheet.colour.View(), trimmed, nullptr, 3, kSprColourVersion, colourList), 0);
+  c.SetSettings(depthSettings);
+  ASSERT_EQ(c.CompressList(sheet.depth.View(), trimmed, nullptr, -1, kSprColourDepthVersion, depthList), 0);
+  ASSERT_EQ(MergeDepthList(depthList.Get(), colourList.Get()), 0);
+  const auto merged = Contents(colourList);
+  SprListView view;
+  ASSERT_TRUE(ParseSprList(merged, ByteOrder::kLittle, view).Ok());
+  ASSERT_EQ(view.frames.size(), 2 * cells.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    ExpectFrame(view.frames[cells.size() + i], ByteOrder::kLittle, depthSettings, sheet.depth, trimmed[i],
+                [](std::uint8_t p) { return p == 255 ? -1 : p; });
   }
 }
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "image_bytes.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/spr_list.h"
 #include "imaging/sprite_list_settings.h"
 #include "imaging/sprite_sheet.h"
-#include "sheet_files.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 

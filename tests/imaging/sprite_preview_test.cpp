@@ -15,8 +15,6 @@ namespace pixmold {
 namespace {
 
 using testing::Bytes;
-using testing::PutU16;
-using testing::PutU32;
 using Pixels = std::vector<std::uint8_t>;
 
 // An SPR2 list of frames made by hand (header fields width, height, flags,
@@ -24,20 +22,15 @@ using Pixels = std::vector<std::uint8_t>;
 // rather than against our own encoder.
 Bytes Sprite2List(std::int32_t paletteId, const std::vector<std::pair<std::array<int, 3>, Bytes>>& frames) {
   Bytes out;
-  PutU32(out, 1000);
-  PutU32(out, static_cast<std::uint32_t>(frames.size()));
-  PutU32(out, static_cast<std::uint32_t>(paletteId));
-  std::uint32_t offset = 12 + 4 * static_cast<std::uint32_t>(frames.size());
+  const auto count = static_cast<std::uint32_t>(frames.size());
+  testing::Put(out, {{1000, 4}, {count, 4}, {static_cast<std::uint32_t>(paletteId), 4}});
+  std::uint32_t offset = 12 + 4 * count;
   for (const auto& frame : frames) {
-    PutU32(out, offset);
+    testing::Put(out, {{offset, 4}});
     offset += 16 + static_cast<std::uint32_t>(frame.second.size());
   }
   for (const auto& [size, tokens] : frames) {
-    PutU16(out, static_cast<std::uint32_t>(size[0]));
-    PutU16(out, static_cast<std::uint32_t>(size[1]));
-    PutU32(out, static_cast<std::uint32_t>(size[2]));
-    PutU32(out, 0);
-    PutU32(out, 0);
+    testing::Put(out, {{std::uint32_t(size[0]), 2}, {std::uint32_t(size[1]), 2}, {std::uint32_t(size[2]), 4}, {0, 8}});
     testing::Append(out, tokens);
   }
   return out;

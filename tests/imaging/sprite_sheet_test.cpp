@@ -5,10 +5,10 @@
 #include <string>
 #include <tuple>
 
+#include "image_bytes.h"
 #include "image_corpus.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
-#include "sheet_files.h"
 #include "support/assert_capture.h"
 
 namespace pixmold {
