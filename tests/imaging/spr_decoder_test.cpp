@@ -155,39 +155,25 @@ void ExpectList(const TestImage& image, std::span<const Rect> rects, const SprSe
   }
 }
 
-TEST(SprRoundTrip, RandomImagesWithTheBuildSettings) {
+TEST(SprRoundTrip, RandomImagesWithTheBuildSettingsAndWithShadesAndPatterns) {
   std::mt19937 rng(99);
-  for (int round = 0; round < 40; ++round) {
-    const int w = 1 + static_cast<int>(rng() % (round < 30 ? 40 : 700)), h = 1 + static_cast<int>(rng() % 30);
+  SprSettings shaded = SprSettings::FromBytes({0x1F, 0, 3, 12, 13, 14, 2, 6, 7, 11, 0, 255});
+  for (int round = 0; round < 60; ++round) {
+    const int w = 1 + static_cast<int>(rng() % (round % 4 == 0 ? 700 : 40)), h = 1 + static_cast<int>(rng() % 30);
+    // Noise, or stretches of one value, which make clears and repeats of every kind.
     TestImage image(w, h);
-    testing::FillRandom(image, rng, round % 3 == 0 ? 256 : 3);  // noise, or long runs and clear stretches
-    SprSettings s;
-    s.clearColour = image.Get(0, 0);
+    const int values = round % 3 == 0 ? 256 : round % 3 == 1 ? 3 : 18;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w;) {
+        const auto v = static_cast<std::uint8_t>(rng() % values);
+        for (int n = values == 256 ? 1 : 1 + static_cast<int>(rng() % 6); n > 0 && x < w; --n) image.Set(x++, y, v);
+      }
+    }
+    SprSettings s = round % 3 == 2 ? shaded : SprSettings{};
+    s.clearColour = round % 3 == 2 ? 0 : image.Get(0, 0);
     const Rect rects[] = {testing::RandomRect(rng, w, h), testing::RandomRect(rng, w, h), image.Whole()};
     SCOPED_TRACE(::testing::Message() << "round " << round);
     ExpectList(image, rects, s, nullptr, [&](std::uint8_t p) { return p == s.clearColour ? -1 : p; });
-  }
-}
-
-TEST(SprRoundTrip, ShadingAndPatternTokens) {
-  std::mt19937 rng(7);
-  SprSettings s;
-  s.flags = spr_flags::kClearColour | spr_flags::kShading1 | spr_flags::kShading2 | spr_flags::kPatterns |
-            spr_flags::kRepeats;
-  s.repeatThreshold = 3;
-  s.patternColours = {12, 13, 14};
-  for (int round = 0; round < 20; ++round) {
-    const int w = 1 + static_cast<int>(rng() % 600), h = 1 + static_cast<int>(rng() % 12);
-    TestImage image(w, h);
-    // Stretches of one value make repeats of every kind.
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w;) {
-        const auto v = static_cast<std::uint8_t>(rng() % 18);
-        for (int n = 1 + static_cast<int>(rng() % 6); n > 0 && x < w; --n) image.Set(x++, y, v);
-      }
-    }
-    const Rect rects[] = {image.Whole()};
-    ExpectList(image, rects, s, nullptr, [](std::uint8_t p) { return p == 0 ? -1 : p; });
   }
 }
 
@@ -218,7 +204,7 @@ TEST(SprRoundTrip, SuppressedColoursComeBackAsTheirReplacements) {
   ExpectList(image, rects, s, &palette, replacement);
 }
 
-TEST(SprRoundTrip, TrimmedCellsOfARenderedSheetWithTheirDepthList) {
+TEST(SprRoundTrip, TrimmedCellsOfARenderedSheet) {
   testing::RenderedSheet sheet(128, 96, 200, 3);
   const std::vector<Rect> cells = {Rect::Make(0, 0, 64, 48), Rect::Make(64, 0, 128, 48), Rect::Make(0, 48, 64, 96),
                                    Rect::Make(64, 48, 128, 96), Rect::Make(100, 0, 128, 10)};
@@ -236,24 +222,6 @@ TEST(SprRoundTrip, TrimmedCellsOfARenderedSheetWithTheirDepthList) {
         ASSERT_TRUE(trimmed[i].Contains(x, y) || sheet.colour.Get(x, y) == 200) << x << "," << y;
   }
   ExpectList(sheet.colour, trimmed, colourSettings, nullptr, [&](std::uint8_t p) { return p == 200 ? -1 : p; });
-
-  // The depth list of the same rectangles merges behind the colour list.
-  SprSettings depthSettings;
-  depthSettings.flags = spr_flags::kClearColour | spr_flags::kRepeats;
-  depthSettings.clearColour = 255;
-  OwnedHandle colourList, depthList;
-  ASSERT_EQ(c.CompressList(sheet.colour.View(), trimmed, nullptr, 3, kSprColourVersion, colourList), 0);
-  c.SetSettings(depthSettings);
-  ASSERT_EQ(c.CompressList(sheet.depth.View(), trimmed, nullptr, -1, kSprColourDepthVersion, depthList), 0);
-  ASSERT_EQ(MergeDepthList(depthList.Get(), colourList.Get()), 0);
-  const auto merged = Contents(colourList);
-  SprListView view;
-  ASSERT_TRUE(ParseSprList(merged, ByteOrder::kLittle, view).Ok());
-  ASSERT_EQ(view.frames.size(), 2 * cells.size());
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    ExpectFrame(view.frames[cells.size() + i], ByteOrder::kLittle, depthSettings, sheet.depth, trimmed[i],
-                [](std::uint8_t p) { return p == 255 ? -1 : p; });
-  }
 }
 
 }  // namespace
