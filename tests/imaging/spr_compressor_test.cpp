@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "image_bytes.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/spr_list.h"
@@ -22,10 +23,9 @@ using testing::TestImage;
 // A frame: the 10-byte header (height and width little-endian, then the
 // features) and the body.
 Bytes Frame(int height, int width, std::uint8_t features, const Bytes& body) {
-  Bytes f = {
-      0, 0,       0, 0, std::uint8_t(height), std::uint8_t(height >> 8), std::uint8_t(width), std::uint8_t(width >> 8),
-      0, features};
-  for (std::uint8_t b : body) f.push_back(b);
+  Bytes f;
+  testing::Put(f, {{0, 4}, {std::uint32_t(height), 2}, {std::uint32_t(width), 2}, {0, 1}, {features, 1}});
+  testing::Append(f, body);
   return f;
 }
 
