@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "image_bytes.h"
-#include "image_corpus.h"
 #include "imaging/bmp_format.h"
 #include "imaging/offscreen.h"
 #include "support/assert_capture.h"

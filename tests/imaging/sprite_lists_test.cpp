@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "image_bytes.h"
-#include "image_corpus.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"

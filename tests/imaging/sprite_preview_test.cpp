@@ -107,16 +107,6 @@ TEST(SpritePreview, AnSprListShowsItsDepthFramesAsAChannel) {
   EXPECT_FALSE(preview.frames[0].pixels.Drawn(0, 0));
   EXPECT_TRUE(preview.frames[0].pixels.Drawn(2, 1));
 
-  // A wall's depth-only list is its own depth.
-  std::array<Rect, kWallPieceCount> pieces;
-  pieces.fill(Rect::Make(1, 0, 3, 2));
-  ASSERT_TRUE(
-      DecodePreviewList(kSpriteType, testing::Contents(OwnedHandle(MakeWallDepthList(depth, pieces))), preview).Ok());
-  EXPECT_EQ(preview.version, 505);
-  ASSERT_EQ(preview.frames.size(), 46u);
-  EXPECT_TRUE(preview.frames[45].hasDepth);
-  EXPECT_EQ(preview.frames[45].pixels.depth, (Pixels{90, 91, 255, 92}));
-
   // Stored big-endian, the frame count is bytes 4..7: one frame cannot be
   // both halves of a colour and depth list.
   list[7] = 1;

@@ -10,7 +10,6 @@
 #include "base/terminate.h"
 #include "base/xassert.h"
 #include "image_bytes.h"
-#include "image_corpus.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "support/assert_capture.h"
