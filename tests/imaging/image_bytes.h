@@ -37,15 +37,11 @@ inline void Append(Bytes& out, const Bytes& bytes) {
   for (std::uint8_t b : bytes) out.push_back(b);
 }
 
+// paletteEntries: the entries actually written.
 struct BmpSpec {
-  std::int32_t width = 1;
-  std::int32_t height = 1;
-  std::uint16_t planes = 1;
-  std::uint16_t bitCount = 8;
-  std::uint32_t compression = 0;
-  std::uint32_t clrUsed = 0;
-  std::uint32_t paletteEntries = 256;  // entries actually written
-  std::uint32_t infoSize = 40;
+  std::int32_t width = 1, height = 1;
+  std::uint16_t planes = 1, bitCount = 8;
+  std::uint32_t compression = 0, clrUsed = 0, paletteEntries = 256, infoSize = 40;
 };
 
 // Headers and a palette whose entry i is (blue i, green 255 - i, red i / 2).
@@ -70,14 +66,11 @@ inline Bytes BmpHeaders(const BmpSpec& spec, std::uint32_t pixelBytes) {
   return out;
 }
 
+// The default descriptor: 8 alpha bits, top-left origin.
 struct TgaSpec {
-  std::uint8_t idLength = 0;
-  std::uint8_t colourMapType = 0;
-  std::uint8_t imageType = 2;
-  std::uint16_t width = 1;
-  std::uint16_t height = 1;
-  std::uint8_t bitsPerPixel = 32;
-  std::uint8_t descriptor = 0x28;  // 8 alpha bits, top-left origin
+  std::uint8_t idLength = 0, colourMapType = 0, imageType = 2;
+  std::uint16_t width = 1, height = 1;
+  std::uint8_t bitsPerPixel = 32, descriptor = 0x28;
 };
 
 inline Bytes TgaHeader(const TgaSpec& spec) {
