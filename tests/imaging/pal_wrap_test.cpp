@@ -70,34 +70,18 @@ TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlueAndTiesGoToTheLowestIndex) 
 
 TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
   testing::TempDir dir;
-  Bytes shortRaw(767, 0);
-  // The file, whether it reads, the report, and an entry afterwards.
+  auto bmp = [&](const char* name, const testing::BmpSpec& spec) {
+    return dir.Write(name, testing::BmpHeaders(spec, 0));
+  };
+  // Stored blue, green, red; entries past the count are cleared; only 256 of
+  // 300 colours are taken; a deeper BMP is read from the start as triples.
   const std::tuple<std::string, bool, const char*, std::size_t, PaletteEntry> cases[] = {
-      {dir.Write("short.pal", shortRaw), false, "(readCnt) unexpected EOF", 0, {}},
-      // Stored blue, green, red; entries past the count are cleared.
-      {dir.Write("p.bmp", testing::BmpHeaders({.clrUsed = 16, .paletteEntries = 16}, 0)),
-       true,
-       "",
-       15,
-       {7, 240, 15, 0}},
+      {dir.Write("short.pal", Bytes(767, 0)), false, "(readCnt) unexpected EOF", 0, {}},
+      {bmp("p.bmp", {.clrUsed = 16, .paletteEntries = 16}), true, "", 15, {7, 240, 15, 0}},
       {dir.File("p.bmp"), true, "", 16, {}},
-      {dir.Write("short.bmp", testing::BmpHeaders({.paletteEntries = 100}, 0)),
-       false,
-       "(quads_read == colorCount) unexpected eof",
-       0,
-       {}},
-      // Only 256 of the 300 colours are taken.
-      {dir.Write("big.bmp", testing::BmpHeaders({.clrUsed = 300, .paletteEntries = 300}, 0)),
-       true,
-       "(*outNumColors <= 256) palette too big",
-       255,
-       {127, 0, 255, 0}},
-      // Read from the start as triples: 14 + 40 + 800 bytes are enough.
-      {dir.Write("deep.bmp", testing::BmpHeaders({.bitCount = 24, .paletteEntries = 200}, 0)),
-       true,
-       "too many bits per pixel retrieving palette",
-       0,
-       {'B', 'M', 0x56, 0}},
+      {bmp("s.bmp", {.paletteEntries = 100}), false, "(quads_read == colorCount) unexpected eof", 0, {}},
+      {bmp("b.bmp", {.clrUsed = 300, .paletteEntries = 300}), true, "palette too big", 255, {127, 0, 255, 0}},
+      {bmp("d.bmp", {.bitCount = 24, .paletteEntries = 200}), true, "too many bits per pixel", 0, {'B', 'M', 0x56, 0}},
       {dir.File("missing.bmp"), false, "could not open file", 0, {}},
   };
   for (const auto& [file, ok, message, at, entry] : cases) {
