@@ -6,6 +6,7 @@
 // image of tests/data/images: what an independent decoder made of the file.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -134,22 +135,19 @@ inline ImageDump LoadDump(const std::string& name) {
   ImageDump dump;
   std::ifstream in(CorpusPath(name));
   for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
-    std::string word;
-    std::vector<int> values;
-    if (line.rfind("size", 0) == 0) {
-      fields >> word >> dump.width >> dump.height;
+    std::string word;  // "size", "colour", "#" or none
+    if (!line.empty() && !std::isdigit(static_cast<unsigned char>(line[0]))) fields >> word;
+    std::vector<int> v;
+    for (int n; fields >> n;) v.push_back(n);
+    if (word == "size") {
+      dump.width = v.at(0);
+      dump.height = v.at(1);
       dump.pixels.resize(static_cast<std::size_t>(dump.width * dump.height));
-      continue;
-    }
-    if (line.rfind("colour", 0) == 0) fields >> word;
-    for (int v; fields >> v;) values.push_back(v);
-    if (!word.empty()) {
-      dump.colours.push_back({values.at(1), values.at(2), values.at(3)});
-    } else {
-      dump.pixels.at(static_cast<std::size_t>(values.at(1) * dump.width + values.at(0))) = {values.begin() + 2,
-                                                                                            values.end()};
+    } else if (word == "colour") {
+      dump.colours.push_back({v.at(1), v.at(2), v.at(3)});
+    } else if (word.empty() && v.size() > 2) {
+      dump.pixels.at(static_cast<std::size_t>(v[1] * dump.width + v[0])) = {v.begin() + 2, v.end()};
     }
   }
   return dump;
