@@ -21,6 +21,8 @@ namespace pixmold {
 namespace {
 
 using testing::FatalOf;
+using testing::Tga;
+using testing::WriteFile;
 
 constexpr std::uint8_t kBackground = 200;
 
@@ -209,13 +211,6 @@ TEST(SpriteListSettings, EachRowSetsOnlyWhatItNames) {
                                                                  {0x31, 255, 16, 7, 8, 9, 2, 6, 7, 11, 0, 255}}));
 }
 
-using testing::Bmp8;
-using testing::Tga;
-using testing::WriteFile;
-
-std::uint8_t Gradient(int x, int y) { return static_cast<std::uint8_t>(20 + x + 8 * y); }
-std::uint32_t RedWithDepth(int x, int y) { return (static_cast<std::uint32_t>(10 * x + y) << 24) | 0xFF0000; }
-
 TEST(SpriteSheet, ARawPaletteLeavesTheColoursToTheTga) {
   testing::TempDir dir;
   testing::Bytes raw;  // entry i is (i, 0, 255 - i)
@@ -233,15 +228,14 @@ TEST(SpriteSheet, ARawPaletteLeavesTheColoursToTheTga) {
 TEST(SpriteSheet, BadOrMismatchedImagesAreFatalAndNameTheFile) {
   testing::TempDir dir;
   testing::AssertCapture reports;
-  const std::string bmp = WriteFile(dir, "chair.bmp", Bmp8(8, 6, Gradient));
+  const std::string bmp = WriteFile(dir, "chair.bmp", testing::Bmp8(16, 8, SheetIndex));
   const std::string missing = dir.File("missing.tga");
   const std::string tga16 = WriteFile(dir, "sixteen.tga", testing::TgaHeader({.bitsPerPixel = 16}));
   const std::string rle = WriteFile(dir, "rle.tga", testing::TgaHeader({.imageType = 10}));
   const std::string badBmp = WriteFile(dir, "bad.bmp", testing::BmpHeaders({.clrUsed = 300}, 4));
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {bmp, WriteFile(dir, "wide.tga", Tga(9, 6, 32, RedWithDepth)), "bad bmp width"},
-      {bmp, WriteFile(dir, "high.tga", Tga(8, 7, 32, RedWithDepth)), "bad bmp height"},
-      {bmp, WriteFile(dir, "small.tga", Tga(7, 5, 32, RedWithDepth)), "bad bmp width"},
+      {bmp, WriteFile(dir, "wide.tga", Tga(17, 8, 32, SheetRender)), "bad bmp width"},
+      {bmp, WriteFile(dir, "high.tga", Tga(16, 9, 32, SheetRender)), "bad bmp height"},
       {bmp, missing, "could not open tga file : " + missing + " : error #"},
       {bmp, tga16, "could not open tga file : " + tga16 + " : error #1200"},
       {"", rle, "could not open tga file : " + rle + " : error #"},
