@@ -144,12 +144,6 @@ TEST(SprCompressor, ColourSuppression) {
   // keeps its own index even though its colour maps elsewhere.
   const Bytes suppressed = Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 5, 0});
   EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s, &palette), suppressed);
-  {
-    // Without a palette the index stays, and that is reported.
-    testing::AssertCapture asserts;
-    EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s), Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 3, 3, 5, 0}));
-    EXPECT_TRUE(asserts.Saw("attempting color supression with no palette"));
-  }
   // A single allowed index takes every colour but the clear one.
   s.suppressLow = s.suppressHigh = 50;
   s.repeatThreshold = 3;

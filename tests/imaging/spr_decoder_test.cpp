@@ -82,9 +82,8 @@ TEST(SprDecoder, ListsAndTheirByteOrder) {
   EXPECT_EQ(GuessSprListOrder(list), ByteOrder::kBig);
   SprListView view;
   ASSERT_TRUE(ParseSprList(list, ByteOrder::kBig, view).Ok());
-  EXPECT_EQ(view.version, 503);
-  EXPECT_EQ(view.paletteId, -1);
-  EXPECT_EQ(view.frames.size(), 1u);
+  EXPECT_EQ(std::vector<long>({view.version, view.paletteId, long(view.frames.size())}),
+            std::vector<long>({503, -1, 1}));
   // Read in the wrong order the same bytes do not parse.
   EXPECT_FALSE(ParseSprList(list, ByteOrder::kLittle, view).Ok());
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF9, 0x01, 0, 0}), ByteOrder::kLittle);

@@ -146,12 +146,10 @@ TEST_F(SpriteListsTest, ColourListsStayInsideTheUsableRange) {
   ASSERT_TRUE(nearest >= 10 && nearest <= 245);
   const std::uint8_t clear = nearest == 128 ? 129 : 128, kept = nearest == 100 ? 101 : 100;
   ASSERT_TRUE(fColour.Create(Rect::Make(0, 0, 4, 1)));
-  const std::uint8_t row[4] = {clear, kept, 3, clear};
-  std::copy(row, row + 4, fColour.Row(0));
+  std::copy_n(std::array<std::uint8_t, 4>{clear, kept, 3, clear}.begin(), 4, fColour.Row(0));
   std::vector<Rect> trimmed;
-  const std::vector<Rect> cells = {Rect::Make(0, 0, 4, 1)};
-  OwnedHandle list(MakeSpriteList(&fColour, nullptr, cells, trimmed, 0, -1, false));
-  const DecodedList decoded = Decode(list);
+  const DecodedList decoded = Decode(
+      OwnedHandle(MakeSpriteList(&fColour, nullptr, std::vector{Rect::Make(0, 0, 4, 1)}, trimmed, 0, -1, false)));
   ASSERT_EQ(decoded.frames.size(), 1u);
   EXPECT_FALSE(decoded.frames[0].Drawn(0, 0));
   EXPECT_EQ(decoded.frames[0].colour[1], kept);

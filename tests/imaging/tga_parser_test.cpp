@@ -173,8 +173,6 @@ TEST(TGAParser, RenderNeedsAnImageAndOffscreensOfItsSize) {
   Render(parser, palette, none, 12, 7, 0);
   EXPECT_EQ(none.error, res_error::kNotOpen);
   EXPECT_TRUE(capture.Saw("(fHasImage) no image file"));
-  EXPECT_EQ(parser.Close(), res_error::kNotOpen);
-  EXPECT_TRUE(capture.Saw("closing an unopened file"));
   ASSERT_EQ(parser.Open(CorpusPath("tga32_raw_top.tga")), 0);
   Rendered small;
   Render(parser, palette, small, 12, 7, 0);
