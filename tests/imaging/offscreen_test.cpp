@@ -2,16 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "imaging/pal_wrap.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 
 namespace pixmold {
 namespace {
-
-using testing::AssertCapture;
 
 // An offscreen of the global palette whose pixel (x, y) is y * 16 + x.
 void Pattern(Offscreen& o, int width, int height) {
@@ -20,7 +15,7 @@ void Pattern(Offscreen& o, int width, int height) {
     for (int x = 0; x < width; ++x) o.Row(y)[x] = static_cast<std::uint8_t>(y * 16 + x);
 }
 
-TEST(Offscreen, StrideIsWidthRoundedUpToFourAndRowsAreBottomUp) {
+TEST(Offscreen, StrideRowsAndBounds) {
   testing::CapturedReport report;
   for (int width : {1, 4, 13, 17}) {
     Offscreen o;
@@ -38,15 +33,12 @@ TEST(Offscreen, StrideIsWidthRoundedUpToFourAndRowsAreBottomUp) {
     EXPECT_EQ(o.PixelAt(width - 1, 2), 0);
   }
   EXPECT_EQ(report.stream.str(), "");  // no stride warning
-}
-
-TEST(Offscreen, RejectsEmptyAndHugeBounds) {
-  AssertCapture capture;
-  PalWrap palette;
+  // Empty and huge bounds are refused.
+  testing::AssertCapture capture;
   Offscreen o;
-  EXPECT_FALSE(o.Create(Rect::Make(0, 0, 0, 10), &palette));
+  EXPECT_FALSE(o.Create(Rect::Make(0, 0, 0, 10)));
   EXPECT_TRUE(capture.Saw("could not create dib section"));
-  EXPECT_FALSE(o.Create(Rect::Make(0, 0, 32767, 32767), &palette));
+  EXPECT_FALSE(o.Create(Rect::Make(0, 0, 32767, 32767)));
   EXPECT_TRUE(capture.Saw("larger than 16384 x 16384"));
 }
 

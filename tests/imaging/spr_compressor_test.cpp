@@ -137,16 +137,12 @@ TEST(SprCompressor, ColourSuppression) {
   colours[100] = PalWrap::SystemColours()[3];
   PalWrap palette;
   palette.SetFromColours(colours, true);
-  SprSettings s;
-  s.suppressLow = 10;
-  s.suppressHigh = 245;
+  SprSettings s = With({0x31, 0, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245});
   // Index 3 has the reserved colour 3, found again at 100; the clear pixel
   // keeps its own index even though its colour maps elsewhere.
-  const Bytes suppressed = Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 5, 0});
-  EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s, &palette), suppressed);
+  EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s, &palette), Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 5, 0}));
   // A single allowed index takes every colour but the clear one.
-  s.suppressLow = s.suppressHigh = 50;
-  s.repeatThreshold = 3;
+  s = With({0x31, 0, 3, 1, 2, 3, 2, 6, 7, 11, 50, 50});
   EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), Frame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
 }
 
