@@ -122,7 +122,8 @@ TEST(BMPParser, PixelDataOfA3x2Image) {
     SCOPED_TRACE(message ? message : "good");
     AssertCapture capture;
     BMPParser parser;
-    ASSERT_EQ(parser.OpenBytes(BmpFile({.width = 3, .height = 2, .compression = compression}, data)), 0);
+    const Bytes file = BmpFile({.width = 3, .height = 2, .compression = compression}, data);  // read from in place
+    ASSERT_EQ(parser.OpenBytes(file), 0);
     EXPECT_EQ(ReadInto(parser, 3, 2), std::pair(message == nullptr, rows));
     EXPECT_TRUE(message ? capture.Saw(message) : capture.Count() == 0);
   }
