@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <memory>
+#include <tuple>
 
 #include "image_bytes.h"
+#include "imaging/palette_resource.h"
 #include "support/assert_capture.h"
+#include "support/memory_res_file.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
@@ -14,55 +16,35 @@ namespace {
 
 using testing::AssertCapture;
 using testing::Bytes;
+using Colours = std::array<PaletteEntry, 256>;
 
-std::array<PaletteEntry, 256> Ramp() {
-  std::array<PaletteEntry, 256> colours{};
-  for (int i = 0; i < 256; ++i) {
-    colours[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2),
-                  0};
-  }
+// Entry i is (i, 255 - i, i / 2).
+Colours Ramp() {
+  Colours colours{};
+  for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0};
   return colours;
 }
 
-TEST(PalWrap, SystemColoursReplaceTheFirstAndLastTen) {
+TEST(PalWrap, SystemColoursReplaceTheFirstAndLastTenAndAreNeverFound) {
   PalWrap palette;
   palette.SetFromColours(Ramp(), true);
   const auto table = palette.GetColourTable();
-  ASSERT_EQ(table.size(), 256u);
-  EXPECT_EQ(table[0], (PaletteEntry{0, 0, 0, 0}));
-  EXPECT_EQ(table[9], (PaletteEntry{166, 202, 240, 0}));
-  EXPECT_EQ(table[246], (PaletteEntry{255, 251, 240, 0}));
-  EXPECT_EQ(table[255], (PaletteEntry{255, 255, 255, 0}));
+  EXPECT_TRUE(table[9] == PalWrap::SystemColours()[9] && table[246] == PalWrap::SystemColours()[10]);
   EXPECT_EQ(table[10], (PaletteEntry{10, 245, 5, kPaletteNoCollapse}));
   EXPECT_EQ(table[245], (PaletteEntry{245, 10, 122, kPaletteNoCollapse}));
-  EXPECT_EQ(palette.GetFirstUsable(), 10);
-  EXPECT_EQ(palette.GetLastUsable(), 245);
   EXPECT_EQ(palette.GetPackedColours()[10], 0x0AF505u);
-}
-
-TEST(PalWrap, WithoutSystemColoursEveryEntryIsKeptAndReserved) {
-  PalWrap palette;
-  palette.SetFromColours(Ramp(), false);
-  EXPECT_EQ(palette.GetColourTable()[0], (PaletteEntry{0, 255, 0, kPaletteReserved | kPaletteNoCollapse}));
-  EXPECT_EQ(palette.GetFirstUsable(), 0);
-  EXPECT_EQ(palette.GetLastUsable(), 255);
-  EXPECT_EQ(palette.GetColoursUsed(), 256);
-}
-
-TEST(PalWrap, FindNearestNeverReturnsReservedEntries) {
-  PalWrap palette;
-  palette.SetFromColours(Ramp(), true);
   for (const PaletteEntry& reserved : PalWrap::SystemColours()) {
     const int found = palette.FindNearest(reserved.red, reserved.green, reserved.blue);
-    EXPECT_GE(found, 10);
-    EXPECT_LE(found, 245);
+    EXPECT_TRUE(found >= 10 && found <= 245) << found;
   }
-  // Pure black is entry 0, reserved; the ramp's darkest usable red wins.
-  EXPECT_EQ(palette.FindNearest(0, 0, 0), palette.FindNearestBySearch(0, 0, 0));
+  // Without them every entry is kept, and marked reserved.
+  palette.SetFromColours(Ramp(), false);
+  EXPECT_EQ(palette.GetColourTable()[0], (PaletteEntry{0, 255, 0, kPaletteReserved | kPaletteNoCollapse}));
+  EXPECT_EQ(palette.FindNearest(0, 255, 0), 0);
 }
 
-TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlue) {
-  std::array<PaletteEntry, 256> colours{};
+TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlueAndTiesGoToTheLowestIndex) {
+  Colours colours{};
   colours.fill({255, 255, 255, 0});
   colours[1] = {100, 100, 110, 0};  // blue off by 10: 100
   colours[2] = {107, 100, 100, 0};  // red off by 7: 98
@@ -70,123 +52,98 @@ TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlue) {
   PalWrap palette;
   palette.SetFromColours(colours, false);
   EXPECT_EQ(palette.FindNearest(100, 100, 100), 2);
-  colours[2] = {108, 100, 100, 0};  // 128: now a tie of 1 and 3 at 100, lowest index wins
+  colours[2] = {108, 100, 100, 0};  // 128: now 1 and 3 tie at 100
   palette.SetFromColours(colours, false);
   EXPECT_EQ(palette.FindNearest(100, 100, 100), 1);
   EXPECT_EQ(palette.FindNearestBySearch(100, 100, 100), 1);
-}
-
-TEST(PalWrap, ExactMatchReturnsTheFirstEqualEntry) {
-  std::array<PaletteEntry, 256> colours{};
+  // An exact colour gives its first usable entry.
   colours.fill({1, 2, 3, 0});
-  colours[40] = {9, 9, 9, 0};
-  colours[41] = {9, 9, 9, 0};
-  PalWrap palette;
+  colours[40] = colours[41] = {9, 9, 9, 0};
   palette.SetFromColours(colours, true);
   EXPECT_EQ(palette.FindColour(9, 9, 9), 40);
   EXPECT_EQ(palette.FindColour(1, 2, 3), 10);
-}
-
-TEST(PalWrap, WithoutColoursAColourMapsToItsRed) {
-  PalWrap palette;
-  EXPECT_EQ(palette.FindColour(77, 1, 2), 77);
-  palette.SetFromColours(Ramp(), false);
+  // Without colours a colour maps to its red.
   palette.ClearColours();
   EXPECT_EQ(palette.FindNearest(200, 0, 0), 200);
-  EXPECT_TRUE(palette.GetColourTable().empty());
 }
 
-TEST(PalWrap, NotBmpPaletteFileIsRead768BytesOfTriples) {
+TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
   testing::TempDir dir;
-  Bytes raw;
-  for (int i = 0; i < 256; ++i)
-    testing::Append(raw, {static_cast<std::uint8_t>(i), 7, static_cast<std::uint8_t>(255 - i)});
-  raw.push_back(0xEE);  // extra bytes are not read
-  std::array<PaletteEntry, 256> colours{};
-  ASSERT_TRUE(PalWrap::ReadPaletteFile(dir.Write("p.pal", raw), colours));
-  EXPECT_EQ(colours[0], (PaletteEntry{0, 7, 255, 0}));
-  EXPECT_EQ(colours[255], (PaletteEntry{255, 7, 0, 0}));
-
-  AssertCapture capture;
-  raw.resize(767);
-  EXPECT_FALSE(PalWrap::ReadPaletteFile(dir.Write("short.pal", raw), colours));
-  EXPECT_TRUE(capture.Saw("(readCnt) unexpected EOF"));
+  auto bmp = [&](const char* name, const testing::BmpSpec& spec) {
+    return dir.Write(name, testing::BmpHeaders(spec, 0));
+  };
+  // Stored blue, green, red; entries past the count are cleared; only 256 of
+  // 300 colours are taken; a deeper BMP is read from the start as triples.
+  const std::tuple<std::string, bool, const char*, std::size_t, PaletteEntry> cases[] = {
+      {dir.Write("short.pal", Bytes(767, 0)), false, "(readCnt) unexpected EOF", 0, {}},
+      {bmp("p.bmp", {.clrUsed = 16, .paletteEntries = 16}), true, "", 15, {7, 240, 15, 0}},
+      {dir.File("p.bmp"), true, "", 16, {}},
+      {bmp("s.bmp", {.paletteEntries = 100}), false, "(quads_read == colorCount) unexpected eof", 0, {}},
+      {bmp("b.bmp", {.clrUsed = 300, .paletteEntries = 300}), true, "palette too big", 255, {127, 0, 255, 0}},
+      {bmp("d.bmp", {.bitCount = 24, .paletteEntries = 200}), true, "too many bits per pixel", 0, {'B', 'M', 0x56, 0}},
+      {dir.File("missing.bmp"), false, "could not open file", 0, {}},
+  };
+  for (const auto& [file, ok, message, at, entry] : cases) {
+    AssertCapture capture;
+    Colours colours{};
+    colours.fill({1, 1, 1, 1});
+    EXPECT_EQ(PalWrap::ReadPaletteFile(file, colours), ok) << message;
+    EXPECT_TRUE(*message ? capture.Saw(message) : capture.Count() == 0) << message;
+    EXPECT_TRUE(!ok || colours[at] == entry) << message;
+  }
 }
 
-TEST(PalWrap, BmpPaletteFileReadsItsColourCountAndClearsTheRest) {
-  testing::TempDir dir;
-  testing::BmpSpec spec;
-  spec.clrUsed = 16;
-  spec.paletteEntries = 16;
+TEST(PaletteResource, GoesThroughAResourceFileAndBack) {
   std::array<PaletteEntry, 256> colours{};
-  colours.fill({1, 1, 1, 1});
-  ASSERT_TRUE(PalWrap::ReadPaletteFile(dir.Write("p.bmp", testing::BmpHeaders(spec, 0)), colours));
-  // Stored blue, green, red: entry i is (blue i, green 255 - i, red i / 2).
-  EXPECT_EQ(colours[3], (PaletteEntry{1, 252, 3, 0}));
-  EXPECT_EQ(colours[15], (PaletteEntry{7, 240, 15, 0}));
-  EXPECT_EQ(colours[16], (PaletteEntry{}));
-  EXPECT_EQ(colours[255], (PaletteEntry{}));
-
+  for (int i = 0; i < 256; ++i) colours[i] = {static_cast<std::uint8_t>(i), 1, static_cast<std::uint8_t>(~i), 0};
   PalWrap palette;
-  ASSERT_TRUE(palette.LoadFromFile(dir.File("p.bmp"), false));
-  EXPECT_EQ(palette.GetColourTable()[15], (PaletteEntry{7, 240, 15, kPaletteReserved | kPaletteNoCollapse}));
+  palette.SetFromColours(colours, true);
+  const Bytes bytes = EncodePaletteResource(palette);
+  ASSERT_EQ(bytes.size(), kPaletteResourceSize);
+  EXPECT_FALSE(DecodePaletteResource(std::span(bytes).first(kPaletteResourceSize - 1)));
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16), (Bytes{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  // The reserved black goes out as it is.
+  EXPECT_EQ(Bytes(bytes.begin() + 16, bytes.begin() + 19), (Bytes{0, 0, 0}));
+  EXPECT_EQ(Bytes(bytes.begin() + 46, bytes.begin() + 49), (Bytes{10, 1, 245}));
+
+  testing::MemoryDisk disk;
+  disk.files["object"];
+  testing::MemoryResFile file(disk);
+  ASSERT_EQ(file.OpenFile("object"), 0);
+  MHandle h = NewPaletteResourceHandle(palette);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(file.AddResource(h, kPaletteResourceType, 4096, "", true), 0);
+  ASSERT_EQ(file.UpdateFile(), 0);
+  ASSERT_NE(disk.Find("object", MakeResType("PALT"), 4096), nullptr);
+  EXPECT_EQ(disk.Find("object", MakeResType("PALT"), 4096)->bytes, bytes);
+
+  PalWrap loaded;
+  ASSERT_TRUE(LoadPaletteResource(file, 4096, loaded));
+  EXPECT_EQ(loaded.GetColoursUsed(), 256);
+  EXPECT_FALSE(loaded.HasSystemColours());
+  EXPECT_EQ(loaded.GetColourTable()[200], (PaletteEntry{200, 1, 55, 0}));
+  EXPECT_EQ(loaded.GetPackedColours()[200], 0xC80137u);
+  EXPECT_FALSE(LoadPaletteResource(file, 4097, loaded));
+  EXPECT_EQ(file.GetError(), res_error::kNotFound);
+  EXPECT_EQ(file.CachedHandles(), 0u);
 }
 
-TEST(PalWrap, BmpPaletteFileProblemsAreReported) {
-  testing::TempDir dir;
-  std::array<PaletteEntry, 256> colours{};
-  {
-    AssertCapture capture;
-    testing::BmpSpec spec;
-    spec.paletteEntries = 100;  // 256 promised
-    EXPECT_FALSE(PalWrap::ReadPaletteFile(dir.Write("short.bmp", testing::BmpHeaders(spec, 0)), colours));
-    EXPECT_TRUE(capture.Saw("(quads_read == colorCount) unexpected eof"));
+TEST(PaletteResource, BadVersionOrCountIsReportedAndLeavesNoColours) {
+  const std::tuple<std::uint32_t, std::uint32_t, const char*> cases[] = {{2, 256, "unknown palette version"},
+                                                                         {1, 0, "mColorsUsed out of range..."},
+                                                                         {1, 257, "mColorsUsed out of range..."}};
+  for (const auto& [version, count, message] : cases) {
+    testing::AssertCapture capture;
+    PaletteResource resource;
+    resource.mVersion = version;
+    resource.mCount = count;
+    PalWrap palette;
+    palette.SetFromColours(std::array<PaletteEntry, 256>{}, true);
+    EXPECT_FALSE(palette.SetFromResource(resource));
+    EXPECT_TRUE(capture.Saw(message)) << message;
+    EXPECT_TRUE(palette.GetColourTable().empty());
+    EXPECT_FALSE(palette.HasSystemColours());
   }
-  {
-    AssertCapture capture;
-    testing::BmpSpec spec;
-    spec.clrUsed = 300;
-    spec.paletteEntries = 300;
-    ASSERT_TRUE(PalWrap::ReadPaletteFile(dir.Write("big.bmp", testing::BmpHeaders(spec, 0)), colours));
-    EXPECT_TRUE(capture.Saw("(*outNumColors <= 256) palette too big"));
-    EXPECT_EQ(colours[255], (PaletteEntry{127, 0, 255, 0}));  // only 256 are taken
-  }
-  {
-    AssertCapture capture;
-    testing::BmpSpec spec;
-    spec.bitCount = 24;
-    spec.paletteEntries = 200;  // 14 + 40 + 800 bytes, enough to read as triples
-    ASSERT_TRUE(PalWrap::ReadPaletteFile(dir.Write("deep.bmp", testing::BmpHeaders(spec, 0)), colours));
-    EXPECT_TRUE(capture.Saw("too many bits per pixel retrieving palette"));
-    EXPECT_EQ(colours[0], (PaletteEntry{'B', 'M', 0x56, 0}));  // read from the start as triples
-  }
-  {
-    AssertCapture capture;
-    EXPECT_FALSE(PalWrap::ReadPaletteFile(dir.File("missing.bmp"), colours));
-    EXPECT_TRUE(capture.Saw("could not open file"));
-  }
-}
-
-TEST(PalWrap, DestroyingAReferencedPaletteIsReported) {
-  AssertCapture capture;
-  auto palette = std::make_unique<PalWrap>();
-  palette->AddRef();
-  palette.reset();
-  EXPECT_TRUE(capture.Saw("Deleting PalWrap object with non-zero refcount"));
-}
-
-TEST(PalWrap, AmbientAndTypeTableRangesAreChecked) {
-  AssertCapture capture;
-  PalWrap palette;
-  EXPECT_FLOAT_EQ(palette.GetOtherAmbient(), 0.3f);
-  palette.SetOtherAmbient(1.0f);
-  EXPECT_EQ(capture.Count(), 0u);
-  palette.SetOtherAmbient(1.5f);
-  EXPECT_TRUE(capture.Saw("ambient out of range"));
-  palette.GetTypeTable(4)[511] = 9;
-  EXPECT_EQ(palette.GetTypeTable(4)[511], 9);
-  palette.GetTypeTable(5);
-  EXPECT_TRUE(capture.Saw("(inType >= 0 && inType < kPaletteCount) bad palette type"));
 }
 
 }  // namespace

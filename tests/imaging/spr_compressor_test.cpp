@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "image_bytes.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/spr_list.h"
+#include "imaging/spr_settings.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 
@@ -13,183 +17,133 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::Contents;
+using testing::FromRows;
 using testing::TestImage;
 
-TestImage Rows(std::initializer_list<std::initializer_list<int>> rows) {
-  TestImage image(static_cast<int>(rows.begin()->size()), static_cast<int>(rows.size()));
-  int y = 0;
-  for (const auto& row : rows) {
-    int x = 0;
-    for (int v : row) image.Set(x++, y, static_cast<std::uint8_t>(v));
-    ++y;
-  }
-  return image;
+// A frame: the 10-byte header (height and width little-endian, then the
+// features) and the body.
+Bytes Frame(int height, int width, std::uint8_t features, const Bytes& body) {
+  Bytes f;
+  testing::Put(f, {{0, 4}, {std::uint32_t(height), 2}, {std::uint32_t(width), 2}, {0, 1}, {features, 1}});
+  testing::Append(f, body);
+  return f;
 }
 
-Rect Whole(const TestImage& image) { return Rect::Make(0, 0, image.Width(), image.Height()); }
-
-// The 10-byte frame header: height and width little-endian, then features.
-Bytes Header(int height, int width, std::uint8_t features = 0) {
-  return {0,
-          0,
-          0,
-          0,
-          static_cast<std::uint8_t>(height),
-          static_cast<std::uint8_t>(height >> 8),
-          static_cast<std::uint8_t>(width),
-          static_cast<std::uint8_t>(width >> 8),
-          0,
-          features};
-}
-
-Bytes Cat(Bytes a, const Bytes& b) {
-  for (std::uint8_t v : b) a.push_back(v);
-  return a;
-}
-
-Bytes Compress(const TestImage& image, const SprSettings& settings, const PalWrap* palette = nullptr,
-               ResErr* error = nullptr) {
+Bytes Compress(const TestImage& image, const SprSettings& settings, const PalWrap* palette = nullptr) {
   Compressor c;
   c.SetSettings(settings);
   OwnedHandle frame;
-  const ResErr err = c.CompressFrame(image.View(), Whole(image), frame, palette);
-  if (error) *error = err;
+  EXPECT_EQ(c.CompressFrame(image.View(), image.Whole(), frame, palette), 0);
   return Contents(frame);
 }
 
-SprSettings With(std::uint8_t flags, std::uint8_t threshold = 8) {
-  SprSettings s;
-  s.flags = flags;
-  s.repeatThreshold = threshold;
-  return s;
-}
-
-struct FrameCase {
-  const char* name;
-  TestImage image;
-  SprSettings settings;
-  Bytes frame;
-};
+// Settings as their 12 bytes: flags, clear, threshold, pattern colours,
+// shading ranges 1 and 2, suppression range.
+SprSettings With(std::array<std::uint8_t, 12> bytes) { return SprSettings::FromBytes(bytes); }
 
 TEST(SprCompressor, FramesByteForByte) {
   const SprSettings plain;  // flags 0x31, clear 0, threshold 8, no suppression (0..255)
-  const FrameCase cases[] = {
-      {"every pixel clear", Rows({{0, 0, 0}, {0, 0, 0}}), plain, Cat(Header(2, 3), {9, 2, 5, 0})},
-      {"seven equal pixels draw", Rows({{5, 5, 5, 5, 5, 5, 5, 9}}), plain,
-       Cat(Header(1, 8), {4, 12, 3, 8, 5, 5, 5, 5, 5, 5, 5, 9, 5, 0})},
-      {"eight equal pixels repeat", Rows({{5, 5, 5, 5, 5, 5, 5, 5, 9}}), plain,
-       Cat(Header(1, 9, 0x10), {4, 10, 2, 8, 5, 5, 3, 1, 9, 0, 5, 0})},
-      {"clear tail is not stored", Rows({{0, 7, 0, 0}}), plain, Cat(Header(1, 4), {4, 8, 1, 1, 3, 1, 7, 0, 5, 0})},
-      {"shading ranges", Rows({{0, 3, 4, 8, 8, 8, 20}}),
-       With(spr_flags::kClearColour | spr_flags::kShading1 | spr_flags::kShading2 | spr_flags::kRepeats, 3),
-       Cat(Header(1, 7, 0x08), {4, 16, 1, 1, 7, 2, 1, 2, 14, 3, 1, 1, 3, 1, 20, 0, 5, 0})},
-      {"pattern colours", Rows({{0, 1, 2}, {0, 3, 3}}), With(spr_flags::kClearColour | spr_flags::kPatterns),
-       Cat(Header(2, 3, 0x27), {4, 12, 1, 1, 10, 1, 0, 1, 11, 1, 0, 2, 4, 8, 1, 1, 12, 2, 1, 1, 5, 0})},
-      {"no clear colour", Rows({{0, 0, 1}}), With(spr_flags::kRepeats, 2),
-       Cat(Header(1, 3, 0x10), {4, 10, 2, 2, 0, 0, 3, 1, 1, 0, 5, 0})},
-      {"clear lines between drawn lines", Rows({{0, 4}, {0, 0}, {0, 0}, {4, 0}}), plain,
-       Cat(Header(4, 2), {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
+  const std::tuple<const char*, TestImage, SprSettings, Bytes> cases[] = {
+      {"every pixel clear", FromRows({{0, 0, 0}, {0, 0, 0}}), plain, Frame(2, 3, 0, {9, 2, 5, 0})},
+      {"seven equal pixels draw", FromRows({{5, 5, 5, 5, 5, 5, 5, 9}}), plain,
+       Frame(1, 8, 0, {4, 12, 3, 8, 5, 5, 5, 5, 5, 5, 5, 9, 5, 0})},
+      {"eight equal pixels repeat", FromRows({{5, 5, 5, 5, 5, 5, 5, 5, 9}}), plain,
+       Frame(1, 9, 0x10, {4, 10, 2, 8, 5, 5, 3, 1, 9, 0, 5, 0})},
+      {"clear tail is not stored", FromRows({{0, 7, 0, 0}}), plain, Frame(1, 4, 0, {4, 8, 1, 1, 3, 1, 7, 0, 5, 0})},
+      {"shading ranges", FromRows({{0, 3, 4, 8, 8, 8, 20}}), With({0x17, 0, 3, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
+       Frame(1, 7, 0x08, {4, 16, 1, 1, 7, 2, 1, 2, 14, 3, 1, 1, 3, 1, 20, 0, 5, 0})},
+      {"pattern colours", FromRows({{0, 1, 2}, {0, 3, 3}}), With({0x09, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
+       Frame(2, 3, 0x27, {4, 12, 1, 1, 10, 1, 0, 1, 11, 1, 0, 2, 4, 8, 1, 1, 12, 2, 1, 1, 5, 0})},
+      {"no clear colour", FromRows({{0, 0, 1}}), With({0x10, 0, 2, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
+       Frame(1, 3, 0x10, {4, 10, 2, 2, 0, 0, 3, 1, 1, 0, 5, 0})},
+      {"clear lines between drawn lines", FromRows({{0, 4}, {0, 0}, {0, 0}, {4, 0}}), plain,
+       Frame(4, 2, 0, {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
   };
-  for (const auto& tc : cases) EXPECT_EQ(Compress(tc.image, tc.settings), tc.frame) << tc.name;
+  for (const auto& [name, image, settings, frame] : cases) EXPECT_EQ(Compress(image, settings), frame) << name;
 }
 
-TEST(SprCompressor, LineOf256BytesGetsTheLongHeader) {
-  // 252 literal pixels: a 254-byte draw token after the 2-byte header.
-  TestImage image(252, 1);
-  for (int x = 0; x < 252; ++x) image.Set(x, 0, static_cast<std::uint8_t>(1 + x % 200));
-  const Bytes frame = Compress(image, With(spr_flags::kClearColour));
+TEST(SprCompressor, LongLinesAndRunsSplit) {
+  // 252 literal pixels: a 254-byte draw token after a long line header.
+  TestImage line(252, 1);
+  for (int x = 0; x < 252; ++x) line.Set(x, 0, static_cast<std::uint8_t>(1 + x % 200));
+  Bytes frame = Compress(line, With({0x01, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}));
   ASSERT_EQ(frame.size(), 10u + 260u + 2u);
   EXPECT_EQ(Bytes(frame.begin() + 10, frame.begin() + 18), (Bytes{4, 2, 5, 255, 0x01, 0x04, 3, 252}));
-  EXPECT_EQ(Bytes(frame.end() - 2, frame.end()), (Bytes{5, 0}));
-  DecodedSprite out;
-  ASSERT_TRUE(DecodeSprFrame(frame, ByteOrder::kLittle, out).Ok());
-  EXPECT_EQ(out.colour[251], 1 + 251 % 200);
-}
 
-TEST(SprCompressor, LongRunsSplitIntoSeveralTokens) {
-  // 600 clear pixels then 600 of one colour, then 300 distinct ones.
+  // 600 clear pixels, 600 of one colour, 300 distinct ones, and 300 clear lines:
+  // clears of 255, 255 and 90; repeats of 255, 255 and 90; draws of 254 and 46.
   TestImage image(1500, 301);
-  for (int x = 600; x < 1200; ++x) image.Set(x, 0, 7);
-  for (int x = 1200; x < 1500; ++x) image.Set(x, 0, static_cast<std::uint8_t>(1 + x % 2));
-  const Bytes frame = Compress(image, SprSettings{});
-  // Clears of 255, 255 and 90; repeats of 255, 255 and 90; draws of 254 and 46.
-  const std::size_t body = 10 + 6;  // after the long line header
-  EXPECT_EQ(Bytes(frame.begin() + body, frame.begin() + body + 6), (Bytes{1, 255, 1, 255, 1, 90}));
-  EXPECT_EQ(Bytes(frame.begin() + body + 6, frame.begin() + body + 18),
-            (Bytes{2, 255, 7, 7, 2, 255, 7, 7, 2, 90, 7, 7}));
-  EXPECT_EQ(frame[body + 18], 3);
-  EXPECT_EQ(frame[body + 19], 254);
-  EXPECT_EQ(frame[body + 20 + 254], 3);
-  EXPECT_EQ(frame[body + 21 + 254], 46);
-  // 300 clear lines below: 255 and 45.
+  for (int x = 600; x < 1500; ++x) image.Set(x, 0, static_cast<std::uint8_t>(x < 1200 ? 7 : 1 + x % 2));
+  frame = Compress(image, SprSettings{});
+  const Bytes runs = {1, 255, 1, 255, 1, 90, 2, 255, 7, 7, 2, 255, 7, 7, 2, 90, 7, 7, 3, 254};
+  EXPECT_EQ(Bytes(frame.begin() + 16, frame.begin() + 36), runs);
+  EXPECT_EQ(Bytes(frame.begin() + 290, frame.begin() + 292), (Bytes{3, 46}));
   EXPECT_EQ(Bytes(frame.end() - 6, frame.end()), (Bytes{9, 255, 9, 45, 5, 0}));
 }
 
-TEST(SprCompressor, EmptyAndOutsideRectangles) {
+TEST(SprCompressor, EmptyOutsideAndRefusedFrames) {
   testing::AssertCapture asserts;
-  TestImage image = Rows({{0, 1}, {1, 1}});
+  TestImage image = FromRows({{0, 1}, {1, 1}});
   Compressor c;
   OwnedHandle frame;
   ASSERT_EQ(c.CompressFrame(image.View(), Rect{}, frame, nullptr), 0);
-  EXPECT_EQ(Contents(frame), Cat(Header(0, 0), {5, 0}));
+  EXPECT_EQ(Contents(frame), Frame(0, 0, 0, {5, 0}));
   EXPECT_EQ(asserts.Count(), 0u);
   // A rectangle reaching outside is cut to the image, and reported.
   ASSERT_EQ(c.CompressFrame(image.View(), Rect::Make(1, 1, 5, 5), frame, nullptr), 0);
-  EXPECT_EQ(Contents(frame), Cat(Header(1, 1), {4, 6, 3, 1, 1, 0, 5, 0}));
+  EXPECT_EQ(Contents(frame), Frame(1, 1, 0, {4, 6, 3, 1, 1, 0, 5, 0}));
   EXPECT_TRUE(asserts.Saw("(false) this is suspicious"));
-}
-
-TEST(SprCompressor, ConflictingSettingsAreRefused) {
-  Compressor c;
-  SprSettings s;
-  s.flags = spr_flags::kClearColour | spr_flags::kShading1;
-  s.clearColour = 4;  // inside shading range 1 (2..6)
-  c.SetSettings(s);
-  TestImage image(2, 2);
-  OwnedHandle frame, list;
-  EXPECT_EQ(c.CompressFrame(image.View(), Whole(image), frame, nullptr), spr_error::kConflictingSettings);
+  // Conflicting settings make neither frames nor lists.
+  c.SetSettings(SprSettings::FromBytes({0x03, 6, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}));
+  EXPECT_EQ(c.CompressFrame(image.View(), image.Whole(), frame, nullptr), spr_error::kConflictingSettings);
   EXPECT_FALSE(frame);
   const std::size_t live = CountLiveHandles();
-  const Rect rects[] = {Whole(image)};
-  EXPECT_EQ(c.CompressList(image.View(), rects, nullptr, 1, kSprColourVersion, list), spr_error::kConflictingSettings);
-  EXPECT_FALSE(list);
+  const Rect rects[] = {image.Whole()};
+  EXPECT_EQ(c.CompressList(image.View(), rects, nullptr, 1, kSprColourVersion, frame), spr_error::kConflictingSettings);
+  EXPECT_FALSE(frame);
   EXPECT_EQ(CountLiveHandles(), live);
 }
 
-// A palette of greys, except entry 100, which is exactly the display's
-// reserved colour 3; with the system colours, only 10..245 are usable.
-void GreyPalette(PalWrap& palette) {
-  std::array<PaletteEntry, 256> colours{};
-  for (int i = 0; i < 256; ++i) {
-    const auto v = static_cast<std::uint8_t>(i);
-    colours[i] = {v, v, v, 0};
+TEST(SprSettings, Conflicts) {
+  const std::tuple<const char*, std::array<std::uint8_t, 12>, ResErr> cases[] = {
+      {"defaults", SprSettings().ToBytes(), 0},
+      {"build colour list", {0x31, 0, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245}, 0},
+      {"clear equals a pattern colour", {0x09, 2, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
+      {"pattern colour but patterns off", {0x01, 2, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
+      {"clear inside shading 1", {0x03, 6, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
+      {"clear inside a range that is off", {0x01, 7, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
+      {"pattern inside shading 1", {0x0A, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 1100},
+      {"pattern inside shading 2", {0x0C, 0, 8, 1, 2, 9, 20, 30, 7, 11, 0, 255}, 1100},
+      {"patterns just outside the ranges", {0x0E, 0, 8, 1, 12, 13, 2, 6, 7, 11, 0, 255}, 0},
+      {"pattern on the top of range 1", {0x0A, 0, 8, 6, 12, 13, 2, 6, 7, 11, 0, 255}, 1100},
+      {"ranges overlap", {0x06, 0, 8, 1, 2, 3, 2, 7, 7, 11, 0, 255}, 1100},
+      {"ranges touch but do not overlap", {0x06, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}, 0},
+      {"range 2 inside range 1", {0x06, 0, 8, 1, 2, 3, 2, 20, 7, 11, 0, 255}, 1100},
+      {"range 1 backwards", {0x02, 0, 8, 1, 2, 3, 6, 2, 7, 11, 0, 255}, 1100},
+      {"suppression backwards", {0x21, 0, 8, 1, 2, 3, 2, 6, 7, 11, 200, 100}, 1100},
+      {"suppression off and backwards", {0x01, 0, 8, 1, 2, 3, 2, 6, 7, 11, 200, 100}, 0},
+      {"suppression of one index", {0x21, 0, 8, 1, 2, 3, 2, 6, 7, 11, 50, 50}, 0},
+  };
+  for (const auto& [name, bytes, expected] : cases) {
+    EXPECT_EQ(SprSettings::FromBytes(bytes).ToBytes(), bytes) << name;
+    EXPECT_EQ(CheckSprSettings(SprSettings::FromBytes(bytes)), expected) << name;
   }
-  colours[100] = PalWrap::SystemColours()[3];
-  palette.SetFromColours(colours, true);
 }
 
 TEST(SprCompressor, ColourSuppression) {
+  // Greys, except entry 100, which is exactly the display's reserved colour 3.
+  std::array<PaletteEntry, 256> colours{};
+  for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
+  colours[100] = PalWrap::SystemColours()[3];
   PalWrap palette;
-  GreyPalette(palette);
-  SprSettings s;
-  s.suppressLow = 10;
-  s.suppressHigh = 245;
-  TestImage image = Rows({{0, 3, 3}});
+  palette.SetFromColours(colours, true);
+  SprSettings s = With({0x31, 0, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245});
   // Index 3 has the reserved colour 3, found again at 100; the clear pixel
   // keeps its own index even though its colour maps elsewhere.
-  EXPECT_EQ(Compress(image, s, &palette), Cat(Header(1, 3), {4, 8, 1, 1, 3, 2, 100, 100, 5, 0}));
-
+  EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s, &palette), Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 5, 0}));
   // A single allowed index takes every colour but the clear one.
-  s.suppressLow = s.suppressHigh = 50;
-  s.repeatThreshold = 3;
-  EXPECT_EQ(Compress(Rows({{0, 7, 50, 9}}), s), Cat(Header(1, 4, 0x10), {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
-
-  // Without a palette the index stays, and that is reported.
-  testing::AssertCapture asserts;
-  s.suppressLow = 10;
-  s.suppressHigh = 245;
-  EXPECT_EQ(Compress(image, s), Cat(Header(1, 3), {4, 8, 1, 1, 3, 2, 3, 3, 5, 0}));
-  EXPECT_TRUE(asserts.Saw("attempting color supression with no palette"));
+  s = With({0x31, 0, 3, 1, 2, 3, 2, 6, 7, 11, 50, 50});
+  EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), Frame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
 }
 
 TEST(SprCompressor, TrimRects) {
@@ -197,68 +151,127 @@ TEST(SprCompressor, TrimRects) {
   image.Set(2, 1, 9);
   image.Set(3, 2, 9);
   Compressor c;
-  struct Case {
-    int sides;
-    bool emptyIfClear;
-    Rect in, out;
+  using namespace spr_side;
+  const std::tuple<int, bool, Rect, Rect> cases[] = {
+      {kBottom | kRight, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 4, 3)},
+      {kAll, true, Rect::Make(4, 3, 6, 5), Rect{}},
+      {kAll, false, Rect::Make(4, 3, 6, 5), Rect::Make(4, 5, 6, 5)},  // the top side ran down to the bottom
   };
-  const Case cases[] = {
-      {spr_side::kAll, true, Rect::Make(0, 0, 6, 5), Rect::Make(2, 1, 4, 3)},
-      {spr_side::kTop, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 1, 6, 5)},
-      {spr_side::kBottom | spr_side::kRight, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 4, 3)},
-      {spr_side::kLeft, true, Rect::Make(0, 0, 6, 5), Rect::Make(2, 0, 6, 5)},
-      {spr_side::kAll, true, Rect::Make(4, 3, 6, 5), Rect{}},
-      // Not emptied: the top side ran down to the bottom.
-      {spr_side::kAll, false, Rect::Make(4, 3, 6, 5), Rect::Make(4, 5, 6, 5)},
-      {0, true, Rect::Make(0, 0, 6, 5), Rect::Make(0, 0, 6, 5)},
-  };
-  for (const auto& tc : cases) {
-    Rect r[] = {tc.in};
-    c.TrimRects(image.View(), r, tc.sides, tc.emptyIfClear);
-    EXPECT_EQ(r[0], tc.out) << tc.sides;
+  for (const auto& [sides, emptyIfClear, in, out] : cases) {
+    Rect r[] = {in};
+    c.TrimRects(image.View(), r, sides, emptyIfClear);
+    EXPECT_EQ(r[0], out) << sides;
   }
-  testing::AssertCapture asserts;
-  Rect outside[] = {Rect::Make(0, 0, 7, 5)};
-  c.TrimRects(image.View(), outside, spr_side::kAll, true);
-  EXPECT_EQ(outside[0], Rect::Make(0, 0, 7, 5));
-  EXPECT_TRUE(asserts.Saw("source image size smaller than expected..."));
 }
 
-TEST(SprCompressor, GrowRects) {
-  TestImage image(8, 6);
-  for (int y = 1; y < 5; ++y)
-    for (int x = 2; x < 7; ++x) image.Set(x, y, 4);
-  Compressor c;
-  Rect r[] = {Rect::Make(3, 2, 4, 3), Rect{}};
-  c.GrowRects(image.View(), Rect::Make(0, 0, 8, 6), r, spr_side::kAll);
-  EXPECT_EQ(r[0], Rect::Make(2, 1, 7, 5));
-  EXPECT_EQ(r[1], Rect{});
-  Rect limited[] = {Rect::Make(3, 2, 4, 3)};
-  c.GrowRects(image.View(), Rect::Make(0, 0, 5, 3), limited, spr_side::kAll);
-  EXPECT_EQ(limited[0], Rect::Make(2, 1, 5, 3));
-  Rect leftOnly[] = {Rect::Make(3, 2, 4, 3)};
-  c.GrowRects(image.View(), Rect::Make(0, 0, 8, 6), leftOnly, spr_side::kLeft);
-  EXPECT_EQ(leftOnly[0], Rect::Make(2, 2, 4, 3));
+// A 4 x 4 image with a different shape in each quarter, and three of them.
+const TestImage kQuarters = testing::FromRows({{5, 0, 0, 6}, {0, 0, 0, 6}, {0, 0, 0, 0}, {0, 7, 0, 0}});
+const Rect kCells[] = {Rect::Make(0, 0, 2, 2), Rect::Make(2, 0, 4, 2), Rect::Make(0, 2, 2, 4)};
+
+Bytes Frame(const TestImage& image, const Rect& rect) {
+  OwnedHandle frame;
+  EXPECT_EQ(Compressor().CompressFrame(image.View(), rect, frame, nullptr), 0);
+  return Contents(frame);
 }
 
-TEST(SprCompressor, StandardWidthsAndStrips) {
-  const std::pair<int, int> widths[] = {{10000, 8},  {12001, 16}, {14000, 24}, {16000, 32},
-                                        {18000, 48}, {20000, 64}, {22000, 96}, {24000, 128}};
-  for (auto [id, width] : widths) EXPECT_EQ(GetStandardWidth(id), width) << id;
-  testing::AssertCapture asserts;
-  EXPECT_EQ(GetStandardWidth(9999), 0);
-  EXPECT_TRUE(asserts.Saw("Unknown pictID in GetStandardWidth"));
+OwnedHandle List(const TestImage& image, std::span<const Rect> rects, std::int32_t version = kSprColourVersion) {
+  OwnedHandle list;
+  EXPECT_EQ(Compressor().CompressList(image.View(), rects, nullptr, 7, version, list), 0);
+  return list;
+}
 
-  TestImage image(24, 6);
-  image.Set(1, 2, 5);  // strip 0 keeps row 2 only
-  image.Set(9, 1, 5);  // strip 1 rows 1..3
-  image.Set(10, 3, 5);
-  Compressor c;
-  const auto strips = c.CutStrips(image.View(), Rect::Make(0, 0, 24, 6), 8);
-  ASSERT_EQ(strips.size(), 3u);
-  EXPECT_EQ(strips[0], Rect::Make(0, 2, 8, 3));
-  EXPECT_EQ(strips[1], Rect::Make(8, 1, 16, 4));
-  EXPECT_EQ(strips[2], Rect::Make(16, 6, 24, 6));  // all clear: trimmed to nothing, not emptied
+// The list's header fields, offsets and frames.
+void ExpectList(const Bytes& list, std::uint32_t version, const std::vector<Bytes>& frames) {
+  EXPECT_EQ(LoadU32LE(list, 0), version);
+  EXPECT_EQ(LoadU32LE(list, 4), frames.size());
+  EXPECT_EQ(LoadU32LE(list, 8), 7u);
+  std::size_t at = 12 + 4 * frames.size();
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_EQ(LoadU32LE(list, 12 + 4 * i), at) << i;
+    EXPECT_EQ(Bytes(list.begin() + at, list.begin() + std::min(list.size(), at + frames[i].size())), frames[i]) << i;
+    at += frames[i].size();
+  }
+  EXPECT_EQ(at, list.size());
+}
+
+TEST(SprList, CompressAppendAndMerge) {
+  TestImage depth(4, 4, 255);
+  depth.Set(0, 0, 10);
+  const Bytes f0 = Frame(kQuarters, kCells[0]), f1 = Frame(kQuarters, kCells[1]), f2 = Frame(kQuarters, kCells[2]);
+  ExpectList(Contents(List(kQuarters, kCells)), 502, {f0, f1, f2});
+  OwnedHandle a = List(kQuarters, std::span(kCells).first(2));
+  OwnedHandle b = List(kQuarters, std::span(kCells).subspan(1));
+  ASSERT_EQ(AppendList(a.Get(), b.Get()), 0);
+  ExpectList(Contents(a), 502, {f0, f1, f1, f2});
+  ExpectList(Contents(b), 502, {f1, f2});
+  // A depth list of the same rectangles goes behind the colour list.
+  OwnedHandle colourList = List(kQuarters, kCells);
+  ASSERT_EQ(MergeDepthList(List(depth, kCells, kSprColourDepthVersion).Get(), colourList.Get()), 0);
+  ExpectList(Contents(colourList), 503,
+             {f0, f1, f2, Frame(depth, kCells[0]), Frame(depth, kCells[1]), Frame(depth, kCells[2])});
+}
+
+TEST(SprList, MergeRefusesMismatchesAndChangesNothing) {
+  OwnedHandle colourList = List(kQuarters, kCells);
+  OwnedHandle shorter = List(kQuarters, std::span(kCells).first(2));
+  const Rect otherSizes[] = {kCells[0], Rect::Make(2, 0, 4, 1), kCells[2]};
+  OwnedHandle resized = List(kQuarters, otherSizes);
+  const Bytes colourBefore = Contents(colourList), shorterBefore = Contents(shorter);
+  EXPECT_EQ(MergeDepthList(shorter.Get(), colourList.Get()), spr_error::kDepthCountMismatch);
+  EXPECT_EQ(MergeDepthList(resized.Get(), colourList.Get()), spr_error::kDepthSizeMismatch);
+  EXPECT_EQ(Contents(colourList), colourBefore);
+  EXPECT_EQ(Contents(shorter), shorterBefore);
+}
+
+TEST(SprList, OutOfMemoryAtEveryAllocationLeaksNothing) {
+  testing::AssertCapture asserts;
+  for (int n = 1;; ++n) {
+    const std::size_t live = CountLiveHandles();
+    OwnedHandle list;
+    FailHandleAllocationAfter(n);
+    const ResErr err = Compressor().CompressList(kQuarters.View(), kCells, nullptr, 7, 502, list);
+    FailHandleAllocationAfter(0);
+    if (err == 0) {
+      EXPECT_EQ(Contents(list), Contents(List(kQuarters, kCells)));
+      break;
+    }
+    EXPECT_EQ(err, kMemAllocErr) << n;
+    EXPECT_FALSE(list) << n;
+    EXPECT_EQ(CountLiveHandles(), live) << n;
+    ASSERT_LT(n, 50);
+  }
+}
+
+TEST(SprList, StoredOrderSwapsHeadersOffsetsAndFrameFieldsOnly) {
+  OwnedHandle list = List(kQuarters, std::span(kCells).first(2));
+  const Bytes native = Contents(list);
+  ASSERT_TRUE(ConvertSprListToStoredOrder(list.Get()));
+  const Bytes stored = Contents(list);
+  ASSERT_EQ(stored.size(), native.size());
+  EXPECT_EQ(Bytes(stored.begin(), stored.begin() + 16), (Bytes{0, 0, 1, 0xF6, 0, 0, 0, 2, 0, 0, 0, 7, 0, 0, 0, 20}));
+  // Frame header: height and width swapped; flags and tokens as they were.
+  EXPECT_EQ(Bytes(stored.begin() + 20, stored.begin() + 28), (Bytes{0, 0, 0, 0, 0, 2, 0, 2}));
+  EXPECT_EQ(Bytes(stored.begin() + 28, stored.begin() + 34), Bytes(native.begin() + 28, native.begin() + 34));
+  Bytes again = stored;
+  ASSERT_TRUE(SwapSprListByteOrder(again, ByteOrder::kBig));
+  EXPECT_EQ(again, native);
+
+  // Version 500 lists have no palette field: one frame right after the offset.
+  Bytes old = {0xF4, 0x01, 0, 0, 1, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 9, 1, 5, 0};
+  ASSERT_TRUE(SwapSprListByteOrder(old, ByteOrder::kLittle));
+  EXPECT_EQ(old, (Bytes{0, 0, 0x01, 0xF4, 0, 0, 0, 1, 0, 0, 0, 12, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 9, 1, 5, 0}));
+  SprListView view;
+  ASSERT_TRUE(ParseSprList(old, ByteOrder::kBig, view).Ok());
+  EXPECT_EQ(view.paletteId, -1);
+  ASSERT_EQ(view.frames.size(), 1u);
+
+  // Offsets that do not fit leave the list alone.
+  Bytes bad = {0xF6, 0x01, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 200, 0, 0, 0};
+  const Bytes badBefore = bad;
+  EXPECT_FALSE(SwapSprListByteOrder(bad, ByteOrder::kLittle));
+  EXPECT_EQ(bad, badBefore);
+  bad[4] = 9;  // more offsets than bytes
+  EXPECT_FALSE(SwapSprListByteOrder(bad, ByteOrder::kLittle));
 }
 
 }  // namespace

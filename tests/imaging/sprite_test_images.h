@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <random>
+#include <sstream>
 #include <vector>
 
+#include "base/report.h"
 #include "imaging/pixel_view.h"
+#include "imaging/rect.h"
 #include "resfile/handle_owner.h"
 
 namespace pixmold::testing {
@@ -25,6 +28,7 @@ class TestImage {
 
   int Width() const { return fWidth; }
   int Height() const { return fHeight; }
+  Rect Whole() const { return Rect::Make(0, 0, fWidth, fHeight); }
   std::uint8_t Get(int x, int y) const { return fBytes[Offset(x, y)]; }
   void Set(int x, int y, std::uint8_t v) { fBytes[Offset(x, y)] = v; }
 
@@ -44,6 +48,14 @@ class TestImage {
   int fWidth, fHeight, fStride;
   std::vector<std::uint8_t> fBytes;
 };
+
+// An image given row by row, top row first.
+inline TestImage FromRows(const std::vector<std::vector<int>>& rows) {
+  TestImage image(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x) image.Set(x, y, static_cast<std::uint8_t>(rows[y][x]));
+  return image;
+}
 
 // A rendered-looking sheet: a clear background (colour `clear`, depth 255,
 // alpha 0) around an elliptical blob of shaded colours and smooth depth,
@@ -80,11 +92,22 @@ inline void FillRandom(TestImage& image, std::mt19937& rng, int modulo = 256) {
     for (int x = 0; x < image.Width(); ++x) image.Set(x, y, static_cast<std::uint8_t>(rng() % modulo));
 }
 
+inline Rect RandomRect(std::mt19937& rng, int w, int h) {
+  const int l = static_cast<int>(rng() % w), t = static_cast<int>(rng() % h);
+  return Rect::Make(l, t, l + 1 + static_cast<int>(rng() % (w - l)), t + 1 + static_cast<int>(rng() % (h - t)));
+}
+
 // The bytes a handle holds (none for a null handle).
 inline std::vector<std::uint8_t> Contents(const OwnedHandle& handle) {
   if (!handle) return {};
   HandleLock lock(handle.Get());
   return {lock.Data(), lock.Data() + lock.Size()};
 }
+
+// Catches the build report's lines while it lives.
+struct CapturedReport {
+  std::ostringstream stream;
+  ScopedReportTarget scope{ReportTarget{&stream, nullptr, nullptr, nullptr}};
+};
 
 }  // namespace pixmold::testing

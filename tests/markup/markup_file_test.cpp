@@ -2,34 +2,33 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "filelib/ctg_file.h"
 #include "filelib/io_faults.h"
-#include "markup/flat_file_buffer.h"
 #include "resfile/flat_file.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-std::string DumpOf(const TagList& tags) {
-  std::ostringstream out;
-  tags.Dump(out, true);
-  return out.str();
-}
-
-// Reads the text as a markup file and dumps the tags with their lines.
-std::string ReadAsFile(std::string_view text) {
+// Reads the text as a markup file, from wherever the file stands and with
+// the nth read failing when failRead is set, and dumps the tags with lines.
+std::string ReadAsFile(std::string_view text, int seek = 0, int failRead = 0) {
   testing::TempDir dir;
   FlatFile file;
   EXPECT_EQ(file.Open(dir.Write("object.omk", text)), res_error::kNone);
+  EXPECT_EQ(file.Seek(seek), res_error::kNone);
+  IoFaults faults;
+  if (failRead) faults.FailNth(IoOp::kRead, failRead);
   TagList tags;
   EXPECT_EQ(ReadMarkupFile(file, tags), res_error::kNone);
+  EXPECT_EQ(faults.Fired(), failRead != 0);
   EXPECT_TRUE(file.ValidFile());  // the caller's file stays open
-  return DumpOf(tags);
+  std::ostringstream out;
+  tags.Dump(out, true);
+  return out.str();
 }
 
 TEST(MarkupFile, ReadsTagsWithLinesForEveryLineEnd) {
@@ -50,13 +49,7 @@ TEST(MarkupFile, ReadsTagsWithLinesForEveryLineEnd) {
 }
 
 TEST(MarkupFile, ReadsFromTheStartWhateverThePosition) {
-  testing::TempDir dir;
-  FlatFile file;
-  ASSERT_EQ(file.Open(dir.Write("object.omk", "<first><second>")), res_error::kNone);
-  ASSERT_EQ(file.Seek(7), res_error::kNone);
-  TagList tags;
-  ReadMarkupFile(file, tags);
-  EXPECT_EQ(DumpOf(tags), "<\n1: first\n>\n<\n1: second\n>\n");
+  EXPECT_EQ(ReadAsFile("<first><second>", 7), "<\n1: first\n>\n<\n1: second\n>\n");
 }
 
 TEST(MarkupFile, ReadErrorEndsTheTextWithoutFailing) {
@@ -64,55 +57,7 @@ TEST(MarkupFile, ReadErrorEndsTheTextWithoutFailing) {
   // the text ends in the middle of the second tag.
   std::string text = "<a x=1>";
   text.resize(CTGFile::kCacheSize - 2, ' ');
-  text += "<b y=2>";
-  testing::TempDir dir;
-  FlatFile file;
-  ASSERT_EQ(file.Open(dir.Write("object.omk", text)), res_error::kNone);
-  IoFaults faults;
-  faults.FailNth(IoOp::kRead, 2);
-  TagList tags;
-  EXPECT_EQ(ReadMarkupFile(file, tags), res_error::kNone);
-  EXPECT_TRUE(faults.Fired());
-  EXPECT_EQ(DumpOf(tags), "<\n1: a\n1: x=1\n>\n<\n1: b\n>\n");
-}
-
-TEST(FlatFileBuffer, ReadsTheFilesBytesAndNothingWithoutAFile) {
-  FlatFileBuffer none(nullptr);
-  EXPECT_EQ(none.ReadChar(), 0);
-
-  testing::TempDir dir;
-  FlatFile file;
-  ASSERT_EQ(file.Open(dir.Write("bytes.omk", "\xFF\r\n")), res_error::kNone);
-  FlatFileBuffer buffer(&file);
-  EXPECT_EQ(buffer.ReadChar(), 0xFF);
-  EXPECT_EQ(buffer.ReadChar(), '\r');
-  EXPECT_EQ(buffer.ReadChar(), '\n');
-  EXPECT_EQ(buffer.ReadChar(), 0);
-  EXPECT_EQ(buffer.LineNumber(), 2);
-}
-
-TEST(MarkupFile, ReadsTheExampleChair) {
-  // The examples folder sits beside the tests folder.
-  std::filesystem::path example =
-      std::filesystem::path(PIXMOLD_TEST_DATA).parent_path().parent_path() / "examples" / "chair.omk";
-  FlatFile file;
-  ASSERT_EQ(file.Open(example.string()), res_error::kNone);
-  TagList tags;
-  ReadMarkupFile(file, tags);
-  ASSERT_GT(tags.Count(), 10);
-  AttribTable& target = *tags.Nth(0);
-  EXPECT_EQ(target.NameAt(0), "target");
-  EXPECT_EQ(target.FindValue("object"), "Birchwood Side Chair");
-  int sprites = 0;
-  for (const auto& tag : tags) {
-    if (tag->NameAt(0) == "sprite") {
-      ++sprites;
-      std::int32_t id = 0;
-      EXPECT_TRUE(tag->GetInteger("id", id));
-      EXPECT_TRUE(tag->FindValue("tgafile"));
-    }
-  }
-  EXPECT_EQ(sprites, 3);
+  EXPECT_EQ(ReadAsFile(text + "<b y=2>", 0, 2), "<\n1: a\n1: x=1\n>\n<\n1: b\n>\n");
 }
 
 }  // namespace

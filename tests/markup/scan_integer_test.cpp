@@ -2,36 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace pixmold {
 namespace {
 
+// Out-of-range numbers keep their low 32 bits; a failed read leaves the output alone.
 TEST(ScanInteger, FollowsPercentD) {
-  const struct {
-    const char* text;
-    bool read;
-    std::int32_t value;
-  } cases[] = {
-      {"0", true, 0},
-      {"12abc", true, 12},
-      {"-5", true, -5},
-      {"+5", true, 5},
-      {" \t\n\v\f\r9", true, 9},
-      {"007", true, 7},
-      {"2147483647", true, 2147483647},
-      {"-2147483648", true, -2147483647 - 1},
-      {"4294967295", true, -1},  // low 32 bits
-      {"4294967296", true, 0},
-      {"", false, 0},
-      {"abc", false, 0},
-      {"-", false, 0},
-      {"+-1", false, 0},
-      {"- 1", false, 0},
-      {"x1", false, 0},
+  const std::pair<const char*, std::int32_t> numbers[] = {
+      {"0", 0}, {"12abc", 12}, {"-5", -5}, {"+5", 5}, {"\t\v\f 9", 9}, {"007", 7}, {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN}, {"4294967295", -1}, {"4294967296", 0},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, value] : numbers) {
     std::int32_t out = 1234;
-    EXPECT_EQ(ScanInteger(c.text, out), c.read) << c.text;
-    EXPECT_EQ(out, c.read ? c.value : 1234) << c.text;
+    EXPECT_TRUE(ScanInteger(text, out)) << text;
+    EXPECT_EQ(out, value) << text;
+  }
+  for (const char* text : {"", "abc", "-", "+-1", "- 1", "x1"}) {
+    std::int32_t out = 1234;
+    EXPECT_FALSE(ScanInteger(text, out)) << text;
+    EXPECT_EQ(out, 1234) << text;
   }
 }
 
