@@ -194,6 +194,34 @@ void ExpectList(const Bytes& list, std::uint32_t version, const std::vector<Byte
   EXPECT_EQ(at, list.size());
 }
 
+// Growing and cutting are what sprite generation uses to fit cells to art.
+TEST(SprCompressor, GrowRectsAndCutStrips) {
+  TestImage image(8, 6);
+  for (int y = 1; y < 5; ++y)
+    for (int x = 2; x < 7; ++x) image.Set(x, y, 4);
+  Compressor c;
+  Rect r[] = {Rect::Make(3, 2, 4, 3), Rect{}};
+  c.GrowRects(image.View(), Rect::Make(0, 0, 8, 6), r, spr_side::kAll);
+  EXPECT_EQ(r[0], Rect::Make(2, 1, 7, 5));
+  EXPECT_EQ(r[1], Rect{});
+  Rect limited[] = {Rect::Make(3, 2, 4, 3)};
+  c.GrowRects(image.View(), Rect::Make(0, 0, 5, 3), limited, spr_side::kAll);
+  EXPECT_EQ(limited[0], Rect::Make(2, 1, 5, 3));
+  Rect leftOnly[] = {Rect::Make(3, 2, 4, 3)};
+  c.GrowRects(image.View(), Rect::Make(0, 0, 8, 6), leftOnly, spr_side::kLeft);
+  EXPECT_EQ(leftOnly[0], Rect::Make(2, 2, 4, 3));
+
+  TestImage sheet(24, 6);
+  sheet.Set(1, 2, 5);  // strip 0 keeps row 2 only
+  sheet.Set(9, 1, 5);  // strip 1 rows 1..3
+  sheet.Set(10, 3, 5);
+  const auto strips = c.CutStrips(sheet.View(), Rect::Make(0, 0, 24, 6), 8);
+  ASSERT_EQ(strips.size(), 3u);
+  EXPECT_EQ(strips[0], Rect::Make(0, 2, 8, 3));
+  EXPECT_EQ(strips[1], Rect::Make(8, 1, 16, 4));
+  EXPECT_EQ(strips[2], Rect::Make(16, 6, 24, 6));  // all clear: trimmed to nothing, not emptied
+}
+
 TEST(SprList, CompressAppendAndMerge) {
   TestImage depth(4, 4, 255);
   depth.Set(0, 0, 10);
