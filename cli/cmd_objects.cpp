@@ -3,13 +3,14 @@
 // draw groups and wall styles a build of it writes).
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/object_ids.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
 #include "command_registry.h"
-#include "resfile/obj_res_file.h"
+#include "res_target.h"
 
 namespace pixmold::cli {
 namespace {
@@ -25,12 +26,12 @@ std::string WithLineFeeds(const std::string& text) {
 }
 
 int RunObjects(const std::string& path) {
-  ObjResFile file;
-  const ResErr err = file.OpenFile(CTGString(path));
-  if (err != res_error::kNone) {
-    std::cerr << "pixmold objects: cannot open " << path << ": " << ResErrText(err) << " (" << err << ")\n";
-    return kExitUsage;
-  }
+  // Opened as ls opens it, so a container file, an object base name and a
+  // damaged file meet the same rules and messages.
+  int status = kExitOk;
+  std::optional<ResTarget> target = OpenTarget("objects", path, false, &status);
+  if (!target) return status;
+  iResFile& file = *target->file;
   try {
     ScopedWorkerThread worker;
     bool first = true;
@@ -59,7 +60,8 @@ RegisterCommand reg(20, [](CLI::App& app, int* status) {
       "  NAME\n  res id : ID\n  guid : GUID\n  catalog id : ID\n  dg ID   (one line per draw group, ascending)\n"
       "  ws ID   (one line per wall style)\n"
       "A multi-tile master lists the draw groups and wall styles of every part of its group.\n"
-      "Exit status: 0 listed, 1 a damaged definition ended the listing, 2 the file cannot be opened.");
+      "Exit status: 0 listed, 1 the file cannot be read or a damaged definition ended the listing,\n"
+      "2 no such file or object.");
   cmd->callback([path, status] { *status = RunObjects(*path); });
 });
 

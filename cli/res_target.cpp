@@ -124,7 +124,7 @@ std::optional<ResTarget> OpenTarget(std::string_view command, const std::string&
     bool container = EndsWithIgnoringCase(path, ".iff") || EndsWithIgnoringCase(path, ".spf");
     if (!exists && !create) {
       std::cerr << "pixmold " << command << ": no resource file or object named " << path
-                << " (--create makes one)\n";
+                << (command == "add" ? " (--create makes one)\n" : "\n");
       *status = kExitUsage;
       return std::nullopt;
     }

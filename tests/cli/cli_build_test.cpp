@@ -136,6 +136,11 @@ TEST(CliObjects, ListsMastersWithTheirIds) {
   EXPECT_EQ(result.out,
             "Chair\nres id : 128\nguid : 5\ncatalog id : 2000\ndg 100\ndg 101\nws 9\n"
             "\nTable\nres id : 130\nguid : 6\ncatalog id : 0\ndg 200\ndg 210\n");
+
+  CliRun junk = cli.Run("objects " + Quote(cli.dir.Write("junk.iff", "not a resource file")));
+  EXPECT_EQ(junk.status, 1);
+  EXPECT_NE(junk.err.find("pixmold objects: cannot open"), std::string::npos) << junk.err;
+  EXPECT_EQ(cli.Run("objects " + Quote(cli.dir.File("none"))).status, 2);
 }
 
 TEST(CliNewObject, CopiesATemplateWithAFreshGuid) {
