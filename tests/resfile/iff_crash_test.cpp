@@ -17,37 +17,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <random>
-#include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "iff_ops.h"
-#include "iff_test_util.h"
-#include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::Apply;
-using testing::AssertCapture;
-using testing::Bytes;
-using testing::ExpectConsistent;
-using testing::HandleOf;
-using testing::Op;
-using testing::OpSource;
-using testing::Perform;
-using testing::ResKey;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::TempDir;
+using namespace testing;
 
 constexpr int kKills = 220;
 constexpr int kMaxOperationsBeforeKill = 24;

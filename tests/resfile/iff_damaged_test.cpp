@@ -7,37 +7,17 @@
 #include <cstring>
 #include <functional>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AppendBlock1;
-using testing::AppendBlock2;
-using testing::AssertCapture;
-using testing::BE32At;
-using testing::Bytes;
-using testing::FileBytes;
-using testing::HandleOf;
-using testing::MapEntrySpec;
-using testing::MapRecord;
-using testing::MapTypeSpec;
-using testing::Pattern;
-using testing::PutBE32At;
-using testing::RawBlocks;
-using testing::ResKey;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::WriteFileBytes;
+using namespace testing;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");

