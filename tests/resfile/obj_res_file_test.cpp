@@ -91,20 +91,6 @@ TEST_F(ObjTest, LooseResourcesAreReadFromTheDirectory) {
   EXPECT_EQ(obj.AddResource(h.Get(), kBMP, 301, "", true), -45);
 }
 
-TEST_F(ObjTest, OpensWithOnlySomeComponents) {
-  IFFResFile2 iff;
-  ASSERT_EQ(iff.OpenWithFlags(CTGString(Base() + ".iff"), iResFile::kOpenCreate), 0);
-  iff.CloseFile();
-  ObjResFile obj;
-  ASSERT_EQ(obj.OpenFile(Base()), 0);
-  EXPECT_EQ(obj.CountFiles(), 1);
-  Add(obj, kSPR2, 1, "only iff");
-  ASSERT_EQ(obj.CloseFile(), 0);
-  EXPECT_TRUE(ContainerHolds(Base() + ".iff", kSPR2, 1));
-  EXPECT_NE(obj.OpenFile(dir.File("nothing")), 0);
-  EXPECT_FALSE(obj.IsOpen());
-}
-
 TEST_F(ObjTest, StringsAndAnimationTablesComeFromTheObject) {
   ObjResFile obj;
   ASSERT_EQ(obj.CreateFile(Base()), 0);
