@@ -235,6 +235,13 @@ const DamageCase kDamageCases[] = {
     {"good map", MapWith([](MapTypeSpec&, Crafted&) {}), "", true},
     {"map offset past the end", [](Crafted& c) { PutBE32At(c.bytes, 60, 1u << 20); }, kCorrupt, false},
     {"map offset into a block's data", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64 + 76); }), kCorrupt, false},
+    {"map offset to a resource block", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64); }), kCorrupt, false},
+    {"map offset to a free block",
+     MapThen([](Crafted& c) {
+       PutBE32At(c.bytes, 60, static_cast<std::uint32_t>(c.bytes.size()));
+       AppendBlock2(c.bytes, kFreeBlockType, 0, kInvalid, "", {0, 0, 0});
+     }),
+     kCorrupt, false},
     {"map offset inside the header", [](Crafted& c) { PutBE32At(c.bytes, 60, 10); }, kCorrupt, false},
     {"type count far beyond the bytes", [](Crafted& c) { c.AddMap(MapRecord(0, {StrType(c)}, 0x7FFFFFFF)); },
      "couldn't load map", false},

@@ -75,29 +75,6 @@ TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
   EXPECT_EQ(Get(kSTR, 2), std::string("\11"));
 }
 
-TEST_F(IFF2Test, MapOffsetToAFreeBlockOrAnotherTypeIsIgnored) {
-  Bytes base = testing::Header2('5', 0);
-  testing::AppendBlock2(base, kSTR, 1, kNativeFlag, "", {1});
-  testing::AppendBlock2(base, kFreeBlockType, 0, kInvalid, "", {0, 0, 0});
-  for (std::uint32_t target : {64u, 64u + 77u, 5u, 100000u, 0x80000000u}) {
-    SCOPED_TRACE(target);
-    Bytes bytes = base;
-    testing::PutBE32At(bytes, 60, target);
-    std::string path = dir.File("pointed.iff");
-    WriteFileBytes(path, bytes);
-    AssertCapture reports;
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    EXPECT_TRUE(reports.Saw("corrupt map found."));
-    EXPECT_FALSE(file.OpenedByMap());
-    Put(kSTR, 2, {2});
-    // A block the bad offset pointed to is not mistaken for the old map.
-    Reopen(path);
-    EXPECT_EQ(Get(kSTR, 1), "\1");
-    EXPECT_EQ(Get(kSTR, 2), "\2");
-    file.CloseFile();
-  }
-}
-
 TEST_F(IFF2Test, VariantsShareTypeAndId) {
   std::string path = NewFile();
   Put(kSPR2, 5, {0}, "plain", 0);
