@@ -16,45 +16,14 @@ using namespace testing;
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");
 
-class IFF2Test : public ::testing::Test {
- protected:
-  // Creates the file and opens it in `file`.
-  std::string NewFile() {
-    std::string path = dir.File("object.iff");
-    EXPECT_EQ(IFFResFile2().CreateFile(path), res_error::kNone);
-    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-    return path;
-  }
-  void Reopen(const std::string& path, bool clearMap = false) {
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-    ASSERT_TRUE(!clearMap || file.ClearMap(path) == res_error::kNone);
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    ASSERT_EQ(file.OpenedByMap(), !clearMap);
-  }
-  // Adds and writes a resource; the file keeps the handle.
-  void Put(ResType type, ResID id, const Bytes& bytes, std::string_view name = "", std::uint8_t variant = 0) {
-    MHandle h = HandleOf(bytes);
-    ASSERT_EQ(file.AddVariantResource(h, type, id, CTGString(name), variant, true), res_error::kNone);
-    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
-  }
-  std::string Get(ResType type, ResID id, std::uint8_t variant = 0, IFFResFile2* from = nullptr) {
-    if (!from) from = &file;
-    MHandle h = from->GetVariantResource(type, id, variant, nullptr);
-    std::string text = h ? TextOf(h) : "<absent>";
-    if (h) from->ReleaseAndDispose(h);
-    return text;
-  }
-
-  testing::TempDir dir;
-  IFFResFile2 file;
-};
+using IFF2Test = OpenContainerTest<IFFResFile2>;
 
 TEST_F(IFF2Test, CreatedFileHasNoMapAndTheMapServesAfterReopening) {
-  std::string path = NewFile();
+  NewFile();
   EXPECT_EQ(FileBytes(path).size(), 64u);
   EXPECT_FALSE(file.OpenedByMap());
   Put(kSTR, 1, Bytes{1});
-  Reopen(path);
+  Reopen();
   Bytes bytes = FileBytes(path);
   EXPECT_EQ(BE32At(bytes, BE32At(bytes, 60)), kResMapType);
 }
@@ -62,12 +31,11 @@ TEST_F(IFF2Test, CreatedFileHasNoMapAndTheMapServesAfterReopening) {
 TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
   Bytes bytes = testing::Header2('0', 0xDEADBEEF);
   testing::AppendBlock2(bytes, kSTR, 1, kNativeFlag, "old", {7, 8});
-  std::string path = dir.File("old.iff");
   WriteFileBytes(path, bytes);
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   EXPECT_FALSE(file.OpenedByMap()) << "a 2.0 header's last bytes are not a map offset";
   Put(kSTR, 2, {9});
-  Reopen(path);
+  Reopen();
   Bytes after = FileBytes(path);
   EXPECT_EQ(after[11], '5');
   EXPECT_EQ(BE32At(after, BE32At(after, 60)), kResMapType);
@@ -76,11 +44,11 @@ TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
 }
 
 TEST_F(IFF2Test, VariantsShareTypeAndId) {
-  std::string path = NewFile();
+  NewFile();
   Put(kSPR2, 5, {0}, "plain", 0);
   Put(kSPR2, 5, {1}, "first", 1);
   EXPECT_EQ(file.CountResources(kSPR2), 2) << "variants count too";
-  Reopen(path);
+  Reopen();
   EXPECT_EQ(Get(kSPR2, 5), std::string("\0", 1));
   EXPECT_EQ(Get(kSPR2, 5, 1), "\1");
   EXPECT_EQ(Get(kSPR2, 5, 2), std::string("\0", 1)) << "a missing variant falls back to variant 0";
@@ -89,7 +57,7 @@ TEST_F(IFF2Test, VariantsShareTypeAndId) {
   EXPECT_EQ(file.GetNamedResource(kSPR2, "first", nullptr), nullptr) << "names find variant 0 only";
   ASSERT_EQ(file.SetResInfo(h, 6, "moved", 3), res_error::kNone);
   EXPECT_EQ(file.GetVariantResource(kSPR2, 6, 3, nullptr), h);
-  Reopen(path, true);
+  Reopen(true);
   EXPECT_EQ(Get(kSPR2, 6, 3), "\1") << "the new id and variant are in the block header";
   CTGString name;
   file.GetResName(file.GetVariantResource(kSPR2, 6, 3, nullptr), name);
@@ -97,12 +65,12 @@ TEST_F(IFF2Test, VariantsShareTypeAndId) {
 }
 
 TEST_F(IFF2Test, LongNamesAreCutTo63Characters) {
-  std::string path = NewFile();
+  NewFile();
   const std::string longName(64, 'n');
   AssertCapture reports;
   Put(kSTR, 1, {1}, longName);
   EXPECT_TRUE(reports.Saw("name too long"));
-  Reopen(path);
+  Reopen();
   CTGString name;
   file.GetResName(file.GetResource(kSTR, 1, nullptr), name);
   EXPECT_EQ(name.Str(), longName.substr(0, 63));
@@ -123,11 +91,11 @@ TEST_F(IFF2Test, SuspendAndResumeReopenTheSameFile) {
 }
 
 TEST_F(IFF2Test, ResourceOfTheMapTypeIsReportedAndDropped) {
-  std::string path = NewFile();
+  NewFile();
   AssertCapture reports;
   Put(kResMapType, 3, {1});
   Put(kSTR, 1, {1});
-  Reopen(path);
+  Reopen();
   EXPECT_TRUE(reports.Saw("howd that happen?"));
   EXPECT_EQ(file.CountTypes(), 1);
 }
@@ -155,7 +123,6 @@ TEST_F(IFF2Test, CodesOfVariantsStrangersAndARefusedHeap) {
 }
 
 TEST_F(IFF2Test, FailedWritesGiveTheFlatFileCodes) {
-  std::string path = dir.File("object.iff");
   ASSERT_EQ(file.CreateFile(path), res_error::kNone);
   CTGFileManager manager;
   IoFaults faults(manager);

@@ -39,38 +39,10 @@ std::int64_t BlockOf(const Bytes& bytes, ResType type, ResID id) {
   return -1;
 }
 
-class IFF1Test : public ::testing::Test {
- protected:
-  // Creates the file and opens it in `file`.
-  std::string NewFile() {
-    std::string path = dir.File("first.iff");
-    EXPECT_EQ(IFFResFile().CreateFile(path), res_error::kNone);
-    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-    return path;
-  }
-  void Reopen(const std::string& path) {
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  }
-  MHandle Put(ResType type, ResID id, const Bytes& bytes, std::string_view name = "") {
-    MHandle h = HandleOf(bytes);
-    EXPECT_EQ(file.AddResource(h, type, id, CTGString(name), true), res_error::kNone);
-    EXPECT_EQ(file.WriteResource(h), res_error::kNone);
-    return h;
-  }
-  std::string Get(ResType type, ResID id) {
-    MHandle h = file.GetResource(type, id, nullptr);
-    std::string text = h ? TextOf(h) : "<absent>";
-    if (h) file.ReleaseAndDispose(h);
-    return text;
-  }
-
-  testing::TempDir dir;
-  IFFResFile file;
-};
+using IFF1Test = OpenContainerTest<IFFResFile>;
 
 TEST_F(IFF1Test, NameListComesFirstAndBlocksStoreNameIndexes) {
-  std::string path = NewFile();
+  NewFile();
   auto blocks = RawBlocks(FileBytes(path), 16);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].type, kNAME);
@@ -98,7 +70,7 @@ TEST_F(IFF1Test, VariantsAndSuspensionAreNotSupported) {
 }
 
 TEST_F(IFF1Test, RewriteOfTheSameSizeStaysInPlaceAndAnotherSizeFreesTheOldBlock) {
-  std::string path = NewFile();
+  NewFile();
   MHandle h = Put(kSPR, 1, Pattern(100, 1));
   Put(kSPR, 2, Pattern(10, 2));
   const std::int64_t first = BlockOf(FileBytes(path), kSPR, 1);
@@ -127,16 +99,16 @@ class IFF1ReuseTest : public IFF1Test, public ::testing::WithParamInterface<Reus
 
 TEST_P(IFF1ReuseTest, FreeBlockIsTakenSplitOrPassedOver) {
   const ReuseCase& c = GetParam();
-  std::string path = NewFile();
+  NewFile();
   MHandle doomed = Put(kSPR, 1, Pattern(100, 1));
   Put(kSPR, 2, Pattern(10, 2));
   ASSERT_EQ(file.RemoveResource(doomed), res_error::kNone);
-  Reopen(path);
+  Reopen();
   const std::int64_t freed = RawBlocks(FileBytes(path), 16)[1].offset;
   EXPECT_EQ(file.FreeBytes(), 116);
   const Bytes added = Pattern(static_cast<std::size_t>(100 - c.smaller), 3);
   Put(kOBJD, 3, added);
-  Reopen(path);
+  Reopen();
   Bytes bytes = FileBytes(path);
   EXPECT_EQ(BlockOf(bytes, kOBJD, 3) == freed, c.reused);
   std::int64_t restSize = 0;
@@ -150,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, IFF1ReuseTest,
                                            ReuseCase{16, true, 16}, ReuseCase{17, true, 17}, ReuseCase{60, true, 60}));
 
 TEST_F(IFF1Test, ReleaseOrCloseWritesWhatLivesOnlyInMemory) {
-  std::string path = NewFile();
+  NewFile();
   MHandle h = HandleOf(Bytes{5, 6});
   ASSERT_EQ(file.AddResource(h, kSTR, 7, "s", false), res_error::kNone);
   EXPECT_FALSE(file.IsResourceNative(h));
@@ -159,7 +131,7 @@ TEST_F(IFF1Test, ReleaseOrCloseWritesWhatLivesOnlyInMemory) {
   EXPECT_EQ(file.GetError(), res_error::kNotFound);
   DisposeHandle(h);
   ASSERT_EQ(file.AddResource(HandleOf(Bytes{8}), kSTR, 8, "", true), res_error::kNone);
-  Reopen(path);
+  Reopen();
   EXPECT_EQ(Get(kSTR, 7), std::string("\5\6"));
   EXPECT_EQ(Get(kSTR, 8), std::string("\10"));
 }
@@ -170,10 +142,10 @@ void Reverse(void* bytes, std::int32_t size) {
 }
 
 TEST_F(IFF1Test, SwizzlerRunsOnlyForBytesStoredInTheOtherOrder) {
-  std::string path = NewFile();
+  NewFile();
   ASSERT_EQ(file.AddResource(HandleOf(Bytes{1, 2, 3}), kSTR, 1, "", false), res_error::kNone);
   ASSERT_EQ(file.AddResource(HandleOf(Bytes{1, 2, 3}), kSTR, 2, "", true), res_error::kNone);
-  Reopen(path);
+  Reopen();
   for (int round = 0; round < 2; ++round) {  // released bytes are swizzled again on the next load
     MHandle foreign = file.GetResource(kSTR, 1, Reverse);
     EXPECT_EQ(TextOf(foreign), std::string("\3\2\1"));
@@ -184,7 +156,7 @@ TEST_F(IFF1Test, SwizzlerRunsOnlyForBytesStoredInTheOtherOrder) {
 }
 
 TEST_F(IFF1Test, UniqueIDsNamesAndRenamingOnDisk) {
-  std::string path = NewFile();
+  NewFile();
   // The rules themselves are the base class's; here, which ids and names count.
   MHandle h = Put(kSPR, 5, {1}, "wall");
   MHandle other = Put(kSPR, 200, {1}, "wall0");
@@ -199,7 +171,7 @@ TEST_F(IFF1Test, UniqueIDsNamesAndRenamingOnDisk) {
   ASSERT_EQ(file.SetResID(other, 4), res_error::kNone);
   ASSERT_EQ(file.SetResInfo(other, 4, "", 0), res_error::kNone);
   AssertCapture reports;
-  Reopen(path);
+  Reopen();
   EXPECT_EQ(Get(kSPR, 5), "<absent>");
   EXPECT_EQ(IdOf(file, file.GetNamedResource(kSPR, "renamed", nullptr)), 2);
   EXPECT_EQ(NameOf(file, file.GetResource(kSPR, 4, nullptr)), "");
@@ -218,14 +190,13 @@ TEST_F(IFF1Test, OlderNameListIsReadAndRewrittenInTheCurrentForm) {
   AppendBlock1(bytes, kNAME, 0, kInternalFlag | kNativeFlag, -1, names);
   AppendBlock1(bytes, kSPR, 10, kNativeFlag, 9, {1});
   AppendBlock1(bytes, kSPR, 11, kNativeFlag, 3, {2});
-  std::string path = dir.File("older.iff");
   WriteFileBytes(path, bytes);
   AssertCapture reports;
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   EXPECT_EQ(Get(kSPR, 10), "\1");
   EXPECT_EQ(IdOf(file, file.GetNamedResource(kSPR, "door", nullptr)), 11);
   Put(kSPR, 12, {3}, "new");
-  Reopen(path);
+  Reopen();
   EXPECT_EQ(reports.Count(), 0u);
   std::vector<int> lists;  // ids of the live name lists
   Bytes after = FileBytes(path);
@@ -239,7 +210,6 @@ TEST_F(IFF1Test, OlderNameListIsReadAndRewrittenInTheCurrentForm) {
 TEST_F(IFF1Test, NameListProblemsAndInternalModeMisuseAreReported) {
   Bytes foreign = Header1();
   AppendBlock1(foreign, kNAME, 0, kInternalFlag, -1, {1, 0, 0, 0, 1, 'a'});
-  std::string path = dir.File("foreign.iff");
   WriteFileBytes(path, foreign);
   AssertCapture reports;
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
