@@ -3,7 +3,6 @@
 // makes the reader crash, loop or read out of bounds.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <functional>
 
@@ -268,13 +267,7 @@ const DamageCase kDamageCases[] = {
      "", false},
 };
 
-std::string CaseName(const ::testing::TestParamInfo<DamageCase>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName<DamageCase>);
 
 // Opens a hand-made file; `byMap` says whether its map must serve.
 class IFFCraftedTest : public IFFDamagedTest {

@@ -8,7 +8,6 @@
 // In both, N runs 1, 2, ... until the operation gets through.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 
 #include "filelib/ctg_file_manager.h"
@@ -320,12 +319,6 @@ void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& base
   EXPECT_GT(failures, 0) << c.what;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-}
-
 class IFFFaultCaseTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
@@ -337,7 +330,7 @@ TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
   RunFaultCase<IFFResFile>(GetParam(), first, FileBytes(first), firstBase);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName<FaultCase>);
 
 }  // namespace
 }  // namespace pixmold

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -265,6 +266,14 @@ class MemoryScratchDir {
 }  // namespace pixmold::testing
 
 namespace pixmold::testing {
+
+// A test name made of a case's description.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
 
 // A container file created in a scratch directory and kept open in `file`.
 template <typename File>
