@@ -3,22 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "iff_test_util.h"
-#include "resfile/handle_owner.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
 
 namespace pixmold {
 namespace {
 
-using testing::HandleOf;
-using testing::MemoryDisk;
-using testing::MemoryResFile;
-using testing::StoredResource;
-using testing::TextOf;
+using namespace testing;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");

@@ -17,9 +17,7 @@
 namespace pixmold {
 namespace {
 
-using testing::AssertCapture;
-using testing::ReadAll;
-using testing::TempDir;
+using namespace testing;
 using Call = std::function<ResErr(FlatFile&)>;
 
 std::vector<unsigned char> Bytes(std::string_view text) { return {text.begin(), text.end()}; }

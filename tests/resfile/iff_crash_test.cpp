@@ -17,37 +17,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <random>
-#include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "iff_ops.h"
-#include "iff_test_util.h"
-#include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::Apply;
-using testing::AssertCapture;
-using testing::Bytes;
-using testing::ExpectConsistent;
-using testing::HandleOf;
-using testing::Op;
-using testing::OpSource;
-using testing::Perform;
-using testing::ResKey;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::TempDir;
+using namespace testing;
 
 constexpr int kKills = 220;
 constexpr int kMaxOperationsBeforeKill = 24;
@@ -75,20 +54,7 @@ struct Progress {
 TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
   testing::MemoryScratchDir dir;
   const std::string path = dir.File("crash.iff");
-  Snapshot model;
-  {
-    IFFResFile2 file;
-    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
-    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-    OpSource source(1);
-    while (model.size() < 12) {
-      Op op = source.Next(model);
-      if (op.kind != Op::kAdd) continue;
-      ASSERT_TRUE(Perform(file, path, op));
-      Apply(op, model);
-    }
-    ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  }
+  Snapshot model = MakeBase(path, 1, 12, 600);
   auto* progress = static_cast<Progress*>(
       mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(progress, MAP_FAILED);

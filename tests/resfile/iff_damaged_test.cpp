@@ -3,59 +3,38 @@
 // makes the reader crash, loop or read out of bounds.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <functional>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AppendBlock1;
-using testing::AppendBlock2;
-using testing::AssertCapture;
-using testing::BE32At;
-using testing::Bytes;
-using testing::FileBytes;
-using testing::HandleOf;
-using testing::MapEntrySpec;
-using testing::MapRecord;
-using testing::MapTypeSpec;
-using testing::Pattern;
-using testing::PutBE32At;
-using testing::RawBlocks;
-using testing::ResKey;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::WriteFileBytes;
+using namespace testing;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");
 constexpr ResType kNAME = MakeResType("NAME");
 
-// What a second-version file holds by its block headers alone: every live
-// block other than a map that ends at or before `end`.
-Snapshot BlocksBefore(const Bytes& file, std::size_t end) {
+// What a file holds by its block headers alone: every live block other than
+// a map or a name list that ends at or before `end`. First-version blocks
+// (16-byte headers) keep their names elsewhere: their names are left empty.
+Snapshot BlocksBefore(const Bytes& file, std::size_t end, std::size_t header = 76) {
   Snapshot snapshot;
-  for (const auto& block : RawBlocks(file, 76)) {
+  for (const auto& block : RawBlocks(file, header)) {
     if (block.offset + block.size > end) break;
-    if ((block.flags & kInvalid) || block.type == kResMapType) continue;
+    if ((block.flags & kInvalid) || block.type == kResMapType || block.type == kNameListType) continue;
     const auto id = static_cast<ResID>((file[block.offset + 8] << 8) | file[block.offset + 9]);
     const auto* nameField = reinterpret_cast<const char*>(&file[block.offset + 12]);
-    std::string name(nameField, strnlen(nameField, 63));
+    std::string name = header == 76 ? std::string(nameField, strnlen(nameField, 63)) : "";
     ResKey key{block.type, id, static_cast<std::uint8_t>(block.flags >> 8)};
     if (snapshot.count(key)) continue;  // the first block of a key is the one found
-    snapshot[key] = ResValue{name, Bytes(file.begin() + static_cast<std::ptrdiff_t>(block.offset + 76),
+    snapshot[key] = ResValue{name, Bytes(file.begin() + static_cast<std::ptrdiff_t>(block.offset + header),
                                          file.begin() + static_cast<std::ptrdiff_t>(block.offset + block.size))};
   }
   return snapshot;
@@ -86,67 +65,54 @@ class IFFDamagedTest : public ::testing::Test {
     }
     return path;
   }
+  std::string FirstVersionFile() {
+    std::string path = dir.File("first.iff");
+    IFFResFile file;
+    EXPECT_EQ(file.CreateFile(path), res_error::kNone);
+    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+    for (ResID id = 1; id <= 5; ++id) {
+      MHandle h = HandleOf(Pattern(20 + id * 3, id));
+      EXPECT_EQ(file.AddResource(h, kSTR, id, CTGString(id % 2 ? "odd" : ""), true), res_error::kNone);
+    }
+    EXPECT_EQ(file.CloseFile(), res_error::kNone);
+    return path;
+  }
 
   testing::MemoryScratchDir dir;
 };
 
-TEST_F(IFFDamagedTest, EveryCutOfASecondVersionFileShowsTheWholeBlocksBeforeIt) {
-  for (bool middle : {false, true}) {
-    const Bytes full = FileBytes(MappedFile(middle));
+TEST_F(IFFDamagedTest, EveryCutShowsTheWholeBlocksBeforeIt) {
+  // Second-version files with the map at the end and in the middle; a
+  // first-version file.
+  for (int kind : {0, 1, 2}) {
+    const bool first = kind == 2;
+    const Bytes full = FileBytes(first ? FirstVersionFile() : MappedFile(kind == 1));
+    const std::size_t header = first ? 16 : 76;
     // The map serves as long as every block it lists is whole; free blocks
     // after them may go.
     std::size_t listedEnd = 0;
-    for (const auto& block : RawBlocks(full, 76)) {
+    for (const auto& block : RawBlocks(full, header)) {
       if (!(block.flags & kInvalid)) listedEnd = block.offset + block.size;
     }
-    EXPECT_EQ(listedEnd < full.size(), middle);
+    EXPECT_EQ(listedEnd < full.size(), kind == 1);
     const std::string cutPath = dir.File("cut.iff");
     AssertCapture reports;
     for (std::size_t length = 0; length <= full.size(); ++length) {
       WriteFileBytes(cutPath, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
-      IFFResFile2 file;
+      IFFResFile2 second;
+      IFFResFile firstFile;
+      IFFContainer& file = first ? static_cast<IFFContainer&>(firstFile) : second;
       const ResErr err = file.OpenFile(cutPath);
       if (length < 64) {
         EXPECT_EQ(err, res_error::kShortRead) << length;
         continue;
       }
       ASSERT_EQ(err, res_error::kNone) << length;
-      EXPECT_EQ(TakeSnapshot(file), BlocksBefore(full, length))
-          << "cut at " << length << (middle ? " (map in the middle)" : "");
-      EXPECT_EQ(file.OpenedByMap(), length >= listedEnd) << length;
+      Snapshot found = TakeSnapshot(file);
+      for (auto& [key, value] : found) value.name = first ? "" : value.name;
+      EXPECT_EQ(found, BlocksBefore(full, length, header)) << "file " << kind << " cut at " << length;
+      EXPECT_EQ(second.OpenedByMap(), !first && length >= listedEnd) << length;
     }
-  }
-}
-
-TEST_F(IFFDamagedTest, EveryCutOfAFirstVersionFileShowsTheWholeBlocksBeforeIt) {
-  std::string path = dir.File("first.iff");
-  IFFResFile file;
-  ASSERT_EQ(file.CreateFile(path), res_error::kNone);
-  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
-  for (ResID id = 1; id <= 5; ++id) {
-    ASSERT_EQ(file.AddResource(HandleOf(Pattern(20 + id * 3, id)), kSTR, id, CTGString(id % 2 ? "odd" : ""), true),
-              res_error::kNone);
-  }
-  ASSERT_EQ(file.CloseFile(), res_error::kNone);
-  const Bytes full = FileBytes(path);
-  AssertCapture reports;
-  for (std::size_t length = 0; length <= full.size(); ++length) {
-    WriteFileBytes(path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
-    ASSERT_EQ(file.OpenFile(path), length < 64 ? res_error::kShortRead : res_error::kNone) << length;
-    if (length < 64) continue;
-    std::set<ResID> expected;
-    for (const auto& block : RawBlocks(full, 16)) {
-      if (block.offset + block.size > length) break;
-      if (block.type == kSTR)
-        expected.insert(static_cast<ResID>((full[block.offset + 8] << 8) | full[block.offset + 9]));
-    }
-    std::set<ResID> found;
-    for (const auto& [key, value] : TakeSnapshot(file)) {
-      EXPECT_EQ(value.bytes, Pattern(20 + static_cast<std::size_t>(key.id) * 3, static_cast<std::uint32_t>(key.id)));
-      found.insert(key.id);
-    }
-    EXPECT_EQ(found, expected) << "cut at " << length;
-    file.CloseFile();
   }
 }
 
@@ -255,6 +221,13 @@ const DamageCase kDamageCases[] = {
     {"good map", MapWith([](MapTypeSpec&, Crafted&) {}), "", true},
     {"map offset past the end", [](Crafted& c) { PutBE32At(c.bytes, 60, 1u << 20); }, kCorrupt, false},
     {"map offset into a block's data", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64 + 76); }), kCorrupt, false},
+    {"map offset to a resource block", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64); }), kCorrupt, false},
+    {"map offset to a free block",
+     MapThen([](Crafted& c) {
+       PutBE32At(c.bytes, 60, static_cast<std::uint32_t>(c.bytes.size()));
+       AppendBlock2(c.bytes, kFreeBlockType, 0, kInvalid, "", {0, 0, 0});
+     }),
+     kCorrupt, false},
     {"map offset inside the header", [](Crafted& c) { PutBE32At(c.bytes, 60, 10); }, kCorrupt, false},
     {"type count far beyond the bytes", [](Crafted& c) { c.AddMap(MapRecord(0, {StrType(c)}, 0x7FFFFFFF)); },
      "couldn't load map", false},
@@ -294,13 +267,7 @@ const DamageCase kDamageCases[] = {
      "", false},
 };
 
-std::string CaseName(const ::testing::TestParamInfo<DamageCase>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Cases, IFFDamagedMapTest, ::testing::ValuesIn(kDamageCases), CaseName<DamageCase>);
 
 // Opens a hand-made file; `byMap` says whether its map must serve.
 class IFFCraftedTest : public IFFDamagedTest {

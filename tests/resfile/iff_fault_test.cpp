@@ -8,37 +8,19 @@
 // In both, N runs 1, 2, ... until the operation gets through.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
 #include "filelib/io_faults.h"
 #include "iff_ops.h"
-#include "iff_test_util.h"
 #include "resfile/iff_res_file.h"
-#include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AssertCapture;
-using testing::Bytes;
-using testing::ExpectConsistent;
-using testing::FileBytes;
-using testing::HandleOf;
-using testing::Op;
-using testing::OpSource;
-using testing::Pattern;
-using testing::ResValue;
-using testing::Snapshot;
-using testing::TakeSnapshot;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using namespace testing;
 
 constexpr std::int64_t kPage = 4096;
 
@@ -79,24 +61,6 @@ class CrashingDisk final : public FileSystemDecorator {
   bool fCrashed = false;
   bool fCrossedPage = false;
 };
-
-// A file with a map and `count` resources; its model.
-template <typename File = IFFResFile2>
-Snapshot MakeBase(const std::string& path, std::uint32_t seed, std::size_t count, int maxSize) {
-  Snapshot model;
-  File file;
-  EXPECT_EQ(file.CreateFile(path), res_error::kNone);
-  EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-  OpSource source(seed, maxSize, std::is_same_v<File, IFFResFile2>);
-  while (model.size() < count) {
-    Op op = source.Next(model);
-    if (op.kind != Op::kAdd) continue;
-    EXPECT_TRUE(Perform(file, path, op));
-    testing::Apply(op, model);
-  }
-  EXPECT_EQ(file.CloseFile(), res_error::kNone);
-  return model;
-}
 
 Snapshot Open(const std::string& path, bool* byMap = nullptr) {
   IFFResFile2 file;
@@ -337,12 +301,6 @@ void RunFaultCase(const FaultCase& c, const std::string& path, const Bytes& base
   EXPECT_GT(failures, 0) << c.what;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-}
-
 class IFFFaultCaseTest : public IFFFaultTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
@@ -354,7 +312,7 @@ TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
   RunFaultCase<IFFResFile>(GetParam(), first, FileBytes(first), firstBase);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName<FaultCase>);
 
 }  // namespace
 }  // namespace pixmold

@@ -116,6 +116,24 @@ bool Perform(File& file, const std::string& path, const Op& op) {
   return false;
 }
 
+// A file with a map and `count` resources; its model.
+template <typename File = IFFResFile2>
+Snapshot MakeBase(const std::string& path, std::uint32_t seed, std::size_t count, int maxSize) {
+  Snapshot model;
+  File file;
+  EXPECT_EQ(file.CreateFile(path), res_error::kNone);
+  EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+  OpSource source(seed, maxSize, std::is_same_v<File, IFFResFile2>);
+  while (model.size() < count) {
+    Op op = source.Next(model);
+    if (op.kind != Op::kAdd) continue;
+    EXPECT_TRUE(Perform(file, path, op));
+    Apply(op, model);
+  }
+  EXPECT_EQ(file.CloseFile(), res_error::kNone);
+  return model;
+}
+
 inline std::string Describe(const Snapshot& s, const ResKey& key) {
   auto it = s.find(key);
   return it == s.end() ? " [absent]"

@@ -3,6 +3,9 @@
 // test can compare what opens with what it expects.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -258,6 +261,61 @@ class MemoryScratchDir {
 
  private:
   std::filesystem::path fPath;
+};
+
+}  // namespace pixmold::testing
+
+namespace pixmold::testing {
+
+// A test name made of a case's description.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+// A container file created in a scratch directory and kept open in `file`.
+template <typename File>
+class OpenContainerTest : public ::testing::Test {
+ protected:
+  std::string NewFile() {
+    EXPECT_EQ(File().CreateFile(path), res_error::kNone);
+    EXPECT_EQ(file.OpenFile(path), res_error::kNone);
+    return path;
+  }
+  // Closes and opens again; a second-version file without its map, when
+  // asked, and opened by its map otherwise.
+  void Reopen(bool clearMap = false) {
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    if constexpr (requires { file.ClearMap(path); }) {
+      ASSERT_TRUE(!clearMap || file.ClearMap(path) == res_error::kNone);
+      ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+      ASSERT_EQ(file.OpenedByMap(), !clearMap);
+    } else {
+      ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    }
+  }
+  // Adds and writes a resource; the file keeps the handle.
+  MHandle Put(ResType type, ResID id, const Bytes& bytes, std::string_view name = "", std::uint8_t variant = 0) {
+    MHandle h = HandleOf(bytes);
+    EXPECT_EQ(variant ? file.AddVariantResource(h, type, id, CTGString(name), variant, true)
+                      : file.AddResource(h, type, id, CTGString(name), true),
+              res_error::kNone);
+    EXPECT_EQ(file.WriteResource(h), res_error::kNone);
+    return h;
+  }
+  // A resource's bytes as text, "<absent>" when there is none.
+  std::string Get(ResType type, ResID id, std::uint8_t variant = 0) {
+    MHandle h = file.GetVariantResource(type, id, variant, nullptr);
+    std::string text = h ? TextOf(h) : "<absent>";
+    if (h) file.ReleaseAndDispose(h);
+    return text;
+  }
+
+  TempDir dir;
+  std::string path = dir.File("object.iff");
+  File file;
 };
 
 }  // namespace pixmold::testing

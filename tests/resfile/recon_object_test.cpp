@@ -2,24 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "iff_test_util.h"
-#include "resfile/handle_owner.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
 
 namespace pixmold {
 namespace {
 
-using testing::AssertCapture;
-using testing::Bytes;
-using testing::BytesOf;
-using testing::HandleOf;
-using testing::MemoryDisk;
-using testing::MemoryResFile;
-using testing::StoredResource;
+using namespace testing;
 
 constexpr ResType kSampleType = MakeResType("SMPL");
 

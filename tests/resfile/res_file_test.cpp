@@ -1,11 +1,8 @@
-#include "resfile/res_file.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "iff_test_util.h"
 #include "resfile/string_hooks.h"
@@ -14,9 +11,7 @@
 namespace pixmold {
 namespace {
 
-using testing::MemoryDisk;
-using testing::MemoryResFile;
-using testing::StoredResource;
+using namespace testing;
 using namespace res_error;
 
 constexpr ResType kSTR = MakeResType("STR#");

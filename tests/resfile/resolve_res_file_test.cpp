@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 #include "filelib/ctg_file_manager.h"
 #include "iff_test_util.h"
-#include "resfile/handle_owner.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {

@@ -16,8 +16,7 @@
 namespace pixmold {
 namespace {
 
-using testing::MemoryDisk;
-using testing::MemoryResFile;
+using namespace testing;
 
 constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kSTR = MakeResType("STR#");
