@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "json_string.h"
+
 namespace pixmold::cli {
 
 ReportObserver BuildSummary::Observer() {
@@ -50,31 +52,6 @@ void BuildSummary::Write(std::ostream& out, std::string_view objectFile, bool dr
     out << "}";
   }
   out << "],\"fatal\":" << (fFatal ? JsonString(*fFatal) : std::string("null")) << "}\n";
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (byte < 0x20 || byte >= 0x80) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-      out += escape;
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
 }
 
 }  // namespace pixmold::cli

@@ -35,8 +35,4 @@ class BuildSummary {
   std::optional<std::string> fFatal;
 };
 
-// A JSON string literal of the text. Markup bytes are not necessarily UTF-8,
-// so bytes above 0x7F are escaped as the Latin-1 characters they would be.
-std::string JsonString(std::string_view text);
-
 }  // namespace pixmold::cli

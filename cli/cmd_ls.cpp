@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_registry.h"
+#include "json_string.h"
 #include "res_target.h"
 #include "resfile/mem_handle.h"
 
@@ -28,36 +29,6 @@ struct Row {
   std::string component;
   std::string name;
 };
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          // Names are bytes of an 8-bit character set: anything outside
-          // ASCII is written as its Latin-1 code point, so the output is
-          // always valid UTF-8.
-          if (c >= 0x80) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-          } else {
-            out += static_cast<char>(c);
-          }
-        }
-    }
-  }
-  return out + "\"";
-}
 
 // The resources of one component; false (with the error) when it fails.
 ResErr Collect(iResFile& file, const std::string& label, std::vector<Row>& rows) {

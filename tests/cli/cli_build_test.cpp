@@ -63,6 +63,13 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
   EXPECT_EQ(missing.err, "fatal error: could not open object file\n\n");
   EXPECT_NE(missing.out.find("\"ok\":false"), std::string::npos);
   EXPECT_NE(missing.out.find("\"fatal\":\"could not open object file\""), std::string::npos);
+
+  // Markup is 8-bit text: a byte above 0x7F reaches the JSON as its Latin-1
+  // character in UTF-8.
+  const std::string odd = cli.dir.Write("odd.omk", "<caf\xE9>");
+  CliRun latin = cli.Run("build " + Quote(cli.object) + " --omk " + Quote(odd) + " --json -q");
+  EXPECT_EQ(latin.status, 0);
+  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: caf\xC3\xA9\",\"line\":1}"), std::string::npos) << latin.out;
 }
 
 TEST(CliBuild, UsageErrorsExitTwo) {
