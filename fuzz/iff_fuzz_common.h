@@ -4,9 +4,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/memory_file_system.h"
 #include "resfile/handle_owner.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
@@ -104,6 +108,31 @@ inline void CheckAdded(iResFile& file) {
     if (bytes[i] != static_cast<std::uint8_t>(i * 31 + bytes[0])) std::abort();
   }
   file.ReleaseAndDispose(h);
+}
+
+// One input, opened entirely in memory as a File (either container
+// version): read everything; when the last byte asks for it, change a few
+// resources, close, and the file must open again holding what was added.
+template <typename File>
+int OpenReadAndChange(const std::uint8_t* data, std::size_t size) {
+  static const AssertSink quiet = SetAssertSink([](const std::string&) {});
+  (void)quiet;
+  const std::uint8_t options = size > 0 ? data[size - 1] : 0;
+  MemoryFileSystem files;
+  files.AddFile(kPath, std::span(data, size));
+  CTGFileManager manager(files);
+  File file(manager);
+  if (file.OpenFile(kPath) != res_error::kNone) return 0;
+  ReadEverything(file);
+  if (options & kWrite) {
+    const bool added = ChangeSomething(file, options);
+    if (file.CloseFile() != res_error::kNone) return 0;
+    if (file.OpenFile(kPath) != res_error::kNone) std::abort();
+    if (added) CheckAdded(file);
+    ReadEverything(file);
+  }
+  file.CloseFile();
+  return 0;
 }
 
 }  // namespace pixmold::fuzz
