@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "build/build_context.h"
-#include "build/run_build.h"
-#include "build/tag_dispatch.h"
+#include "builder/build_context.h"
+#include "builder/run_build.h"
+#include "builder/tag_dispatch.h"
 #include "markup/memory_scanner.h"
 #include "markup/tag_parser.h"
 #include "resfile/iff_res_file2.h"

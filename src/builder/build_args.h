@@ -1,0 +1,118 @@
+// The build request: everything one build needs, filled by whoever starts
+// the build (the dialog or the command line) and read by the worker. The
+// dialog fills only the object, markup and image paths, the report, the
+// sprite switch and the id selections; the other passes are part of the
+// request for batch use and run only when switched on.
+//
+// The request owns the build context of its build, so the specs outlive the
+// markup pass and are deleted with the request.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/report.h"
+#include "base/string_buffer.h"
+#include "builder/build_context.h"
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+struct BuildArgs {
+  BuildArgs();
+  ~BuildArgs();
+  BuildArgs(const BuildArgs&) = delete;
+  BuildArgs& operator=(const BuildArgs&) = delete;
+
+  // The dialog's shared message text and its lock; null when nobody listens.
+  std::string* fSyncMessage = nullptr;
+  std::mutex* fSyncLock = nullptr;
+  // Sees every report line as data (the command line's summary).
+  ReportObserver fObserver;
+  // Told what the build is doing and how far it is ("draw groups", 3, 12);
+  // total 0 when the stage has no count. Not part of the report.
+  std::function<void(std::string_view stage, int done, int total)> fProgress;
+  void Progress(std::string_view stage, int done = 0, int total = 0) const {
+    if (fProgress) fProgress(stage, done, total);
+  }
+
+  std::unique_ptr<BuildContext> fContext;
+
+  PathBuffer fObjectFile;
+  std::ostream* fReportStream = nullptr;  // null: standard error
+  PathBuffer fOmkFile;                    // empty: no markup pass
+  PathBuffer fTgaDirectory;
+
+  // A new object file made from a template before anything else.
+  PathBuffer fNewObjectTemplate;
+  std::int16_t fCopierOption = 0;
+  PathBuffer fNewObjectName;
+
+  PathBuffer fWallImageDirectory;
+  PathBuffer fCutawayImageDirectory;
+  PathBuffer fFloorImageDirectory;
+  PathBuffer fThumbnailDirectory;
+
+  std::int16_t fMakeWalls = 0;
+  std::int16_t fMakeSprites = 0;
+  std::int16_t fWriteSounds = 0;
+  std::int16_t fWriteSlots = 0;
+  std::int16_t fWriteSpriteLists = 0;  // SPR# lists
+  std::int16_t fWriteAttributeStrings = 0;
+  std::int16_t fWriteSkillTables = 0;
+  std::int16_t fPrintDrawGroupReport = 0;
+  std::int16_t fWriteCatalogs = 0;
+  std::int16_t fWriteTreeTables = 0;
+  std::int16_t fWriteBitmaps = 0;
+  std::int16_t fReadFamilyHistory = 0;
+  std::int16_t fMakeWallStyle = 0;
+  std::int16_t fMakeWallPattern = 0;
+  std::int16_t fMakeFloors = 0;
+  std::int16_t fMakePaletteImages = 0;
+  std::int16_t fMakeSecondPaletteImages = 0;
+  std::uint8_t fMakeWater = 0;
+
+  // When not empty, only these draw groups are written (and only the sprites
+  // they use are rendered), and only these wall styles are generated.
+  std::vector<std::int16_t> drawGroupIds;
+  std::vector<std::int16_t> wallStyleIds;
+
+  // The family history read from the object file, as stored.
+  std::vector<std::uint8_t> fFamilyHistory;
+
+  // The resources the build wrote, in the order written.
+  std::vector<std::pair<ResType, ResID>> fWritten;
+
+  // 1 while the worker runs the build.
+  std::atomic<std::uint8_t> fRunning{0};
+
+  bool SelectsDrawGroup(std::int32_t id) const;
+  bool SelectsWallStyle(std::int32_t id) const;
+};
+
+// The request of the running build, or null outside a build. Report calls and
+// target lookups deep inside specs reach the build through it; one build runs
+// at a time.
+BuildArgs* CurrentBuildArgs();
+
+// Holds a request as the running build's for a scope.
+class ScopedCurrentBuildArgs {
+ public:
+  explicit ScopedCurrentBuildArgs(BuildArgs& args);
+  ~ScopedCurrentBuildArgs();
+  ScopedCurrentBuildArgs(const ScopedCurrentBuildArgs&) = delete;
+  ScopedCurrentBuildArgs& operator=(const ScopedCurrentBuildArgs&) = delete;
+
+ private:
+  BuildArgs* fPrevious;
+};
+
+}  // namespace pixmold

@@ -1,0 +1,223 @@
+#include "builder/run_build.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "base/xassert.h"
+#include "records/obj_definition.h"
+#include "support/object_file_fixture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+using testing::ObjdFields;
+using testing::ObjdResource;
+using testing::StoredResource;
+using testing::WriteObjectFile;
+
+constexpr ResType kDGRP = MakeResType("DGRP");
+
+constexpr const char* kMarkup =
+    "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>\n"
+    "<sprite id=100 name=\"Chair\" tgafile=\"chair.tga\">\n"
+    "<drawgroup id=100 name=\"Chair\">\n<item sprite id=100>\n"
+    "<drawgroup id=101 name=\"Chair - moved\">\n<item sprite id=100 x=1>\n";
+
+constexpr const char* kNoSprites = "warning: sprites not written: this version of pixmold does not generate them yet\n";
+
+struct Build {
+  Build() {
+    WriteObjectFile(objectFile, {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
+    args.fObjectFile = objectFile;
+    args.fOmkFile = dir.Write("chair.omk", kMarkup);
+    args.fTgaDirectory = dir.Path().string() + "/";
+    args.fMakeSprites = 1;
+    args.fReportStream = &report;
+  }
+
+  // Runs the request on a worker thread, as the dialog does.
+  int Run() {
+    int status = -1;
+    std::thread worker([&] {
+      ScopedWorkerThread scope;
+      args.fRunning = 1;
+      status = RunBuild(args);
+      args.fRunning = 0;
+    });
+    worker.join();
+    return status;
+  }
+
+  std::vector<StoredResource> Resources() const { return testing::ReadObjectFile(objectFile); }
+  // The object file's resources as "TYPE id", in file order.
+  std::string Contents() const {
+    std::string text;
+    for (const StoredResource& r : Resources()) {
+      text += text.empty() ? "" : ", ";
+      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
+      text.append(1, ' ').append(std::to_string(r.id));
+    }
+    return text;
+  }
+
+  testing::TempDir dir;
+  std::string objectFile = dir.File("chair.iff");
+  std::ostringstream report;
+  BuildArgs args;
+};
+
+TEST(RunBuild, WritesEveryDrawGroupAndClosesTheFile) {
+  Build build;
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(build.report.str(), kNoSprites);
+  std::vector<std::string> names;
+  for (const StoredResource& r : build.Resources()) names.push_back(std::to_string(r.id) + " " + r.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"128 Chair", "100 Chair", "101 Chair - moved"}));
+  EXPECT_EQ(build.args.fWritten, (std::vector<std::pair<ResType, ResID>>{{kDGRP, 100}, {kDGRP, 101}}));
+  EXPECT_EQ(CurrentBuildArgs(), nullptr);
+  EXPECT_EQ(build.args.fRunning, 0);
+}
+
+TEST(RunBuild, OnlyTheSelectedDrawGroupsAreWritten) {
+  Build build;
+  build.args.drawGroupIds = {101, 300};
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(build.Contents(), "OBJD 128, DGRP 101");
+  Build noSprites;
+  noSprites.args.fMakeSprites = 0;
+  EXPECT_EQ(noSprites.Run(), 0);
+  EXPECT_EQ(noSprites.Contents(), "OBJD 128");
+  EXPECT_EQ(noSprites.args.fContext->drawGroups.Count(), 2);
+  Build noMarkup;
+  noMarkup.args.fOmkFile = "";
+  EXPECT_EQ(noMarkup.Run(), 0);
+  EXPECT_EQ(noMarkup.args.fContext, nullptr);
+  EXPECT_EQ(noMarkup.Contents(), "OBJD 128");
+}
+
+struct FatalCase {
+  const char* name;
+  std::function<void(Build&)> setUp;
+  const char* report;
+};
+
+TEST(RunBuild, FatalErrorsEndTheBuildBeforeAnyDrawGroupIsWritten) {
+  const FatalCase cases[] = {
+      {"no object", [](Build& b) { b.args.fObjectFile = b.dir.File("sofa.iff"); },
+       "fatal error: could not open object file\n\n"},
+      {"no markup", [](Build& b) { b.args.fOmkFile = b.dir.File("missing.omk"); },
+       "fatal error: could not open attributes file\n\n"},
+      {"no history", [](Build& b) { b.args.fReadFamilyHistory = 1; }, "fatal error: history resource not found\n\n"},
+      {"no template", [](Build& b) { b.args.fNewObjectTemplate = b.dir.File("no-template.iff"); },
+       "fatal error: could not make new object\n\n"},
+      {"bad markup",
+       [](Build& b) { b.dir.Write("chair.omk", kMarkup + std::string("\n\n\n\n\n<sprit>\n<item sprite id=7>")); },
+       "warning: line: 12 - unknown tag: sprit\nfatal error: line: 13 - sprite not found for some dgrp item\n\n"},
+  };
+  for (const auto& c : cases) {
+    Build build;
+    c.setUp(build);
+    EXPECT_EQ(build.Run(), 1) << c.name;
+    EXPECT_EQ(build.report.str(), c.report) << c.name;
+    EXPECT_EQ(build.Contents(), "OBJD 128") << c.name;
+  }
+}
+
+TEST(RunBuild, AReadOnlyObjectFileStopsBeforeAnyDrawGroup) {
+  Build build;
+  {
+    testing::ReadOnlyFiles readOnly("chair.iff");
+    EXPECT_EQ(build.Run(), 1);
+  }
+  EXPECT_EQ(build.report.str(), "fatal error: object file not writable...did you check it out of SourceSafe?\n\n");
+  EXPECT_EQ(build.Contents(), "OBJD 128");
+}
+
+TEST(RunBuild, ABrokenInvariantOnTheWorkerEndsTheBuild) {
+  Build build;
+  // A 216-byte version-137 definition is reported as a broken invariant when
+  // the markup pass wraps the file's only object.
+  WriteObjectFile(build.objectFile, {ObjdResource(128, "Chair", ObjdFields{.version = 137, .size = 216})});
+  EXPECT_EQ(build.Run(), 1);
+  const std::string report = build.report.str();
+  EXPECT_EQ(report.rfind("fatal error: XASSERT failure in file ", 0), 0u) << report;
+  EXPECT_NE(report.find("correctly sized def found."), std::string::npos) << report;
+}
+
+TEST(RunBuild, ReportGoesToStandardErrorOrTheSharedText) {
+  Build build;
+  build.args.fReportStream = nullptr;
+  build.args.fOmkFile = build.dir.File("missing.omk");
+  ::testing::internal::CaptureStderr();
+  build.Run();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "fatal error: could not open attributes file\n\n");
+
+  std::string shared;
+  std::mutex lock;
+  build.args.fReportStream = &build.report;
+  build.args.fSyncMessage = &shared;
+  build.args.fSyncLock = &lock;
+  build.Run();
+  EXPECT_EQ(shared, "fatal error: could not open attributes file\n\r\n");
+}
+
+TEST(RunBuild, TheSoundPassRemovesOldSounds) {
+  Build build;
+  const ResType kFWAV = MakeResType("FWAV");
+  WriteObjectFile(build.objectFile, {ObjdResource(128, "Chair", ObjdFields{}), {kFWAV, 1, "", 0, true, {'a', 0}},
+                                     {kFWAV, 2, "", 0, true, {'b', 0}}});
+  ASSERT_EQ(build.Contents(), "OBJD 128, FWAV 1, FWAV 2");
+  build.args.fWriteSounds = 1;
+  build.args.fWriteSlots = 1;
+  build.args.fMakeSprites = 0;
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(build.Contents(), "OBJD 128");
+  // Passes this version cannot generate say so, in the order they run.
+  EXPECT_EQ(build.report.str(),
+            "warning: sounds not written: this version of pixmold does not generate them yet\n"
+            "warning: slots not written: this version of pixmold does not generate them yet\n");
+}
+
+TEST(RunBuild, ProgressFollowsTheSteps) {
+  Build build;
+  std::vector<std::string> steps;
+  build.args.fProgress = [&steps](std::string_view stage, int done, int total) {
+    std::string step(stage);
+    if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
+    steps.push_back(step);
+  };
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "draw groups 1/2",
+                                             "draw groups 2/2", "closing the object file"}));
+}
+
+TEST(RunBuild, TheDrawGroupReportGoesToStandardOutput) {
+  Build build;
+  build.args.fPrintDrawGroupReport = 1;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(build.Run(), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "DGroupNum\tName\tDescription\n0\tChair\t(Chair)\n1\tChair - moved\t(Chair)\n");
+}
+
+TEST(RunBuild, ANewObjectFromATemplateGetsAFreshGuid) {
+  Build build;
+  const std::string templateFile = build.dir.File("template.iff");
+  WriteObjectFile(templateFile, {ObjdResource(128, "Template", ObjdFields{.guid = 77})});
+  build.objectFile = build.dir.File("made.iff");
+  build.args.fObjectFile = build.objectFile;
+  build.args.fNewObjectTemplate = templateFile;
+  build.args.fNewObjectName = "Made";
+  EXPECT_EQ(build.Run(), 0) << build.report.str();
+  std::vector<StoredResource> resources = build.Resources();
+  ASSERT_EQ(resources.size(), 3u);
+  EXPECT_EQ(resources[0].name, "Made");
+  EXPECT_EQ(ObjDefinition(resources[0].bytes).TemplateGuid(), 77u);
+}
+
+}  // namespace
+}  // namespace pixmold
