@@ -54,10 +54,19 @@ TEST(ResourceStore, EachFailedStepNamesItselfWithTheFilesCode) {
   EXPECT_EQ(CountLiveHandles(), handlesBefore);
 }
 
-TEST(ResourceStore, ListsAreStoredNativeUnderTheirIdAndName) {
+TEST(ResourceStore, ListsAreStoredNativeUnderTheirIdAndNameAndLogged) {
+  testing::UseTestPalette(false);
   testing::MemoryObject object;
-  WriteWallSprites(object.file, SomeList(), 7, "3:1:1(7)");
-  WriteSpriteList(object.file, SomeList(), 5);
+  StoredResources log;
+  {
+    ScopedStoreLog scope(log);
+    WriteWallSprites(object.file, SomeList(), 7, "3:1:1(7)");
+    WriteSpriteList(object.file, SomeList(), 5);
+    object.file.FailNext(Op::kAdd, -51);
+    EXPECT_THROW(WritePalette(object.file, 5), WallError);
+  }
+  WritePalette(object.file, 6);
+  EXPECT_EQ(log, (StoredResources{{kSprListType, 7}, {kSprite2ListType, 5}}));
   const testing::StoredResource* wall = object.Find(kSprListType, 7);
   ASSERT_NE(wall, nullptr);
   EXPECT_EQ(wall->name, "3:1:1(7)");

@@ -97,6 +97,37 @@ TEST(CliArchitecture, EachPassStoresItsSpritesFromASheet) {
   }
 }
 
+TEST(CliArchitecture, TheSummaryListsWhatAPassStored) {
+  Architecture art;
+  CliRun result = art.Build("--water 2 --json -q --floor-images " + art.Sheet(32));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("\"written\":{\"PALT\":[2050],\"SPR2\":[2050]}"), std::string::npos) << result.out;
+}
+
+// A style tag's images come from the image folder; a cutaway image that
+// cannot be loaded leaves the style without cutaway sprites.
+TEST(CliArchitecture, WallStyleTagsMakeTheirSpritesAfterTheDrawGroups) {
+  Architecture art;
+  art.dir.Write("art.omk",
+                "<\"wall style\" id=300 name=\"Arch\" tgafile=sheet24.tga \"cutaway tgafile\"=sheet32.tga>\n"
+                "<\"wall style\" id=400 name=\"Door\" tgafile=sheet32.tga \"cutaway tgafile\"=none.tga>\n");
+  CliRun result = art.Build("");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(art.Contents(), (std::vector<std::string>{"SPR# 300", "SPR# 301", "SPR# 302", "SPR# 303", "SPR# 304",
+                                                      "SPR# 305", "SPR# 400", "SPR# 401", "SPR# 402"}));
+  // The newest tag first, each image's zooms in order.
+  EXPECT_EQ(result.out,
+            "Door 400:1:0(400)\nDoor 400:2:0(401)\nDoor 400:3:0(402)\n"
+            "Arch 300:1:0(300)\nArch 300:2:0(301)\nArch 300:3:0(302)\n"
+            "Arch 300:1:1(303)\nArch 300:2:1(304)\nArch 300:3:1(305)\n");
+
+  art.dir.Write("art.omk", "<\"wall style\" id=300 tgafile=none.tga>");
+  testing::WriteObjectFile(art.object, {});
+  CliRun missing = art.Build("");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("fatal error: cant make walls without tga"), std::string::npos) << missing.err;
+}
+
 struct RefusedCase {
   std::string args;
   int status;
