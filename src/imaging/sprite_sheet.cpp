@@ -3,10 +3,10 @@
 #include <fstream>
 #include <span>
 
+#include "base/byte_cursor.h"
 #include "base/report.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
-#include "imaging/byte_reader.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/tga_parser.h"
@@ -22,7 +22,8 @@ bool PaletteImageHasPixels(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   file.read(reinterpret_cast<char*>(headers), sizeof headers);
-  ByteReader reader(std::span<const std::uint8_t>(headers, static_cast<std::size_t>(file.gcount())));
+  ByteCursor reader(std::span<const std::uint8_t>(headers, static_cast<std::size_t>(file.gcount())),
+                    ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   return ProbeBmpPalette(reader, colourCount);
 }
