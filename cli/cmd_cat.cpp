@@ -8,8 +8,8 @@
 
 #include "command_registry.h"
 #include "res_target.h"
-#include "resource_address.h"
 #include "resfile/handle_owner.h"
+#include "resource_address.h"
 
 namespace pixmold::cli {
 namespace {
@@ -18,6 +18,7 @@ int RunCat(const ResourceAddress& options) {
   auto type = options.ParsedType("cat");
   if (!type) return kExitUsage;
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("cat", options.file, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;

@@ -57,6 +57,7 @@ ResErr Collect(iResFile& file, const std::string& label, std::vector<Row>& rows)
 
 int RunLs(const LsOptions& options) {
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("ls", options.file, false, &status);
   if (!target) return status;
   std::vector<Row> rows;

@@ -29,6 +29,7 @@ int RunObjects(const std::string& path) {
   // Opened as ls opens it, so a container file, an object base name and a
   // damaged file meet the same rules and messages.
   int status = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("objects", path, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;
@@ -52,8 +53,7 @@ int RunObjects(const std::string& path) {
 RegisterCommand reg(20, [](CLI::App& app, int* status) {
   auto path = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
-  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")
-      ->required();
+  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")->required();
   cmd->footer(
       "Output, per master object (a single-tile object or the master of a multi-tile group), a blank\n"
       "line between objects:\n"

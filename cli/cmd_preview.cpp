@@ -18,8 +18,8 @@
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_preview.h"
 #include "png_writer.h"
-#include "resfile/handle_owner.h"
 #include "res_target.h"
+#include "resfile/handle_owner.h"
 #include "resfile/res_file.h"
 
 namespace pixmold::cli {
@@ -138,6 +138,7 @@ int RunPreview(const PreviewOptions& options) {
     return kExitUsage;
   }
   int openStatus = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
   if (!target) return openStatus;
   const int status = WriteFrames(*target->file, *type, options);
@@ -151,8 +152,7 @@ RegisterCommand reg(40, [](CLI::App& app, int* status) {
   cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
   cmd->add_option("type", options->type, "The list's type: SPR2 or SPR#")->required();
   cmd->add_option("id", options->id, "The list's resource id")->required()->check(CLI::Range(-32768, 32767));
-  cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")
-      ->required();
+  cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")->required();
   cmd->add_flag("--channels", options->channels, "Also write each frame's depth and alpha channels");
   cmd->add_option("--palette", options->palette, "Colour with this PALT id instead of the list's")
       ->check(CLI::Range(-32768, 32767));

@@ -8,6 +8,7 @@
 #include "base/ascii.h"
 #include "base/report.h"
 #include "filelib/far_format.h"
+#include "filelib/file_locks.h"
 #include "filelib/file_path.h"
 
 namespace pixmold {
@@ -55,11 +56,18 @@ std::unique_ptr<CTGFile> CTGFileManager::Open(std::string_view path, bool writab
       }
     }
   }
+  if (writable && CurrentLockPolicy().readOnly) return nullptr;
   FileSystem& files = Files();
   FileHandle handle = files.Open(ToSlashes(path), writable ? OpenMode::kReadWrite : OpenMode::kRead);
   if (handle == kNoFile) return nullptr;
+  if (!LockOpenedFile(files, handle, this, key, path, writable)) {
+    files.Close(handle);
+    return nullptr;
+  }
+  // Sized once the lock is held: a writer may have changed it meanwhile.
   std::int64_t size = files.Size(handle);
   if (size < 0) {
+    ForgetOpenedFile(handle);
     files.Close(handle);
     return nullptr;
   }
