@@ -1,5 +1,5 @@
 // A "bmpfile" tag: one picture file added as a BMP_ resource. Filed newest
-// first; this build does not interpret the tag's attributes yet and the
+// first; this build reads the tag's id, name and language only, and the
 // bitmap pass writes nothing.
 #pragma once
 
@@ -9,7 +9,7 @@ namespace pixmold {
 
 class BMPResourceSpec : public GenericSpec {
  public:
-  void Read(AttribTable& /*tag*/) {}
+  void Read(AttribTable& tag) { ReadCommon(tag); }
 };
 
 }  // namespace pixmold

@@ -1,6 +1,8 @@
 // A "skill table" tag and the "skill" tags after it: the skill names of the
-// object. A markup file may hold one. This build does not interpret the tags
-// yet and the skill table pass writes nothing.
+// object. A markup file may hold one. Its tables are saved under fixed ids,
+// so an "id" or "name" on the tag is a mistake worth a warning. This build
+// does not interpret the "skill" tags yet and the skill table pass writes
+// nothing.
 #pragma once
 
 #include "markup/attrib_table.h"
@@ -9,7 +11,7 @@ namespace pixmold {
 
 class SkillTable {
  public:
-  void Read(AttribTable& /*tag*/) {}
+  void Read(AttribTable& tag);
   void ReadSkill(AttribTable& /*tag*/) {}
 };
 

@@ -37,6 +37,9 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
   if (fFrames > kMaxFrames) KeyFatal(tag, "frames", "too many frames for one sprite sheet");
   runningPosition = static_cast<std::int32_t>(std::int64_t{runningPosition} + fFrames);
 
+  // A bad layout value is reported as such even on a headline, which then
+  // refuses the layout keys it fixes itself.
+  ReadLayout(tag);
   if (headline) {
     RejectForHeadline(tag);
     fColumns = 1;
@@ -44,7 +47,6 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
     fReverse = 0;
     fSymmetry = SpriteSymmetry::kNone;
   }
-  ReadLayout(tag);
 }
 
 void SpriteSpec::ReadFileName(AttribTable& tag) {
@@ -61,7 +63,7 @@ void SpriteSpec::ReadFileName(AttribTable& tag) {
   const Source* source = nullptr;
   if (ReadString(tag, kTga.key, name) && !name.empty()) {
     source = &kTga;
-  } else if (ReadString(tag, kBmp.key, name)) {
+  } else if (ReadString(tag, kBmp.key, name) && !name.empty()) {
     source = &kBmp;
     fBmpOnly = 1;
   }
@@ -165,7 +167,8 @@ void SpriteSpec::CellRect(std::int32_t index, Rect& cell, CellOrigin& origin, Ce
   const std::int64_t top = y + inset;
   const std::int64_t right = x + fSizes.width[s] - inset;
   const std::int64_t bottom = y + fSizes.height[s] - inset;
-  if (left >= right || top >= bottom) FatalError("Empty rectangle found for compression -- sizes may not be specified.");
+  if (left >= right || top >= bottom)
+    FatalError("Empty rectangle found for compression -- sizes may not be specified.");
   if (!FitsCoordinate(x) || !FitsCoordinate(y) || !FitsCoordinate(left) || !FitsCoordinate(top) ||
       !FitsCoordinate(right) || !FitsCoordinate(bottom)) {
     FatalError("sprite cell lies beyond 16-bit sheet coordinates -- check the sizes and the position");
