@@ -60,16 +60,21 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
 
   CliRun missing = cli.Run("build " + Quote(cli.dir.File("sofa.iff")) + " --json");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "fatal error: could not open object file\n\n");
+  EXPECT_EQ(missing.err, "fatal error: could not open object file\n\npixmold build: " + cli.dir.File("sofa.iff") +
+                             ": No such file or directory\n");
   EXPECT_NE(missing.out.find("\"ok\":false"), std::string::npos);
   EXPECT_NE(missing.out.find("\"fatal\":\"could not open object file\""), std::string::npos);
 
-  // Markup is 8-bit text: a byte above 0x7F reaches the JSON as its Latin-1
-  // character in UTF-8.
-  const std::string odd = cli.dir.Write("odd.omk", "<caf\xE9>");
+  // Markup is bytes: UTF-8 goes through as it is, a stray byte shows as
+  // U+FFFD with the exact bytes beside it.
+  const std::string odd = cli.dir.Write("odd.omk", "<caf\xE9><st\xC3\xBChl>");
   CliRun latin = cli.Run("build " + Quote(cli.object) + " --omk " + Quote(odd) + " --json -q");
   EXPECT_EQ(latin.status, 0);
-  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: caf\xC3\xA9\",\"line\":1}"), std::string::npos) << latin.out;
+  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: caf\xEF\xBF\xBD\",\"textBytes\":"
+                           "\"756e6b6e6f776e207461673a20636166e9\",\"line\":1}"),
+            std::string::npos)
+      << latin.out;
+  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: st\xC3\xBChl\",\"line\":1}"), std::string::npos) << latin.out;
 }
 
 TEST(CliBuild, UsageErrorsExitTwo) {
@@ -105,9 +110,9 @@ TEST(CliBuild, ReportFileHoldsTheArgumentsAndTheReport) {
   CliRun result = cli.Run("build " + Quote(cli.object) + " --report " + Quote(report));
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(testing::Text(report), "***\nArguments:\nObject file = " + cli.object + "\nOMK File=" +
-                                       cli.dir.File("chair.omk") + "\nTGA directory=" + cli.dir.Path().string() +
-                                       "/\n***\n" WARNINGS);
+  EXPECT_EQ(testing::Text(report), "***\nArguments:\nObject file = " + cli.object +
+                                       "\nOMK File=" + cli.dir.File("chair.omk") +
+                                       "\nTGA directory=" + cli.dir.Path().string() + "/\n***\n" WARNINGS);
 }
 
 TEST(CliBuild, FindsInputsInTheDataAndContentTrees) {
@@ -132,12 +137,14 @@ TEST(CliObjects, ListsMastersWithTheirIds) {
   const std::string object = cli.dir.File("things.iff");
   testing::WriteObjectFile(
       object,
-      {ObjdResource(128, "Chair", {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9,
-                                   .catalogStringsId = 2000}),
-       ObjdResource(129, "Table part", {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3,
-                                        .multiTilePart = 1}),
-       ObjdResource(130, "Table", {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3,
-                                   .multiTilePart = -1})});
+      {ObjdResource(
+           128, "Chair",
+           {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9, .catalogStringsId = 2000}),
+       ObjdResource(129, "Table part",
+                    {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = 1}),
+       ObjdResource(
+           130, "Table",
+           {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = -1})});
   CliRun result = cli.Run("objects " + Quote(object));
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out,
