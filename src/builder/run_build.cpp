@@ -20,7 +20,6 @@ namespace pixmold {
 namespace {
 
 constexpr ResType kFamilyHistoryType = MakeResType("FAMh");
-constexpr ResType kSoundType = MakeResType("FWAV");
 
 void CheckWritable(iResFile& file) {
   if (!file.IsWritable()) FatalError("object file not writable...did you check it out of SourceSafe?");
@@ -87,16 +86,6 @@ void SpritePass(BuildArgs& args, iResFile& file) {
   }
 }
 
-void RemoveAllSounds(iResFile& file) {
-  while (file.CountResources(kSoundType) >= 1) {
-    MHandle sound = file.GetIndResource(kSoundType, 1, nullptr);
-    if (sound == nullptr || file.RemoveResource(sound) != 0) {
-      Warning("could not remove all sounds");
-      return;
-    }
-  }
-}
-
 // Deletes the object file at the end of the build, whichever way it ends.
 // After a fatal error the file is closed here; a broken invariant met while
 // closing then is only reported, as one fatal error per build is reported and
@@ -149,8 +138,6 @@ bool HasMarkup(const BuildArgs& args) { return !args.fOmkFile.Empty(); }
 
 void CheckWallsAlone(BuildRun& run) { XASSERT(!run.args.fMakeWallStyle && !run.args.fMakeWallPattern, "logic error"); }
 
-void RemoveOldSounds(BuildRun& run) { RemoveAllSounds(run.file); }
-
 constexpr bool kChecked = true;
 constexpr bool kUnchecked = false;
 constexpr bool kAfterMarkup = true;
@@ -175,7 +162,9 @@ const PassRow kPasses[] = {
     {HasMarkup, kAnyTime, nullptr, kUnchecked, [](BuildRun& run) { run.tags = MarkupPass(run.args, run.file); }},
     {IsOn<&BuildArgs::fMakeSprites>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { SpritePass(run.args, run.file); }},
-    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, RemoveOldSounds, kChecked,
+    // The old sounds make way for new ones only once the pass can write
+    // them: removing them first would lose every sound of the object.
+    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { WriteSounds(run.file, *run.args.fContext); }},
     {IsOn<&BuildArgs::fWriteSlots>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { WriteSlots(run.file, *run.args.fContext); }},
