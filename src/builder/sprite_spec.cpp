@@ -37,6 +37,7 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
   if (fFrames > kMaxFrames) KeyFatal(tag, "frames", "too many frames for one sprite sheet");
   runningPosition = static_cast<std::int32_t>(std::int64_t{runningPosition} + fFrames);
 
+  fHeadline = headline;
   // A bad layout value is reported as such even on a headline, which then
   // refuses the layout keys it fixes itself.
   ReadLayout(tag);
