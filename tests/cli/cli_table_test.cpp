@@ -9,6 +9,7 @@
 
 #include "cli_runner.h"
 #include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
 
 namespace pixmold {
 namespace {
@@ -83,7 +84,7 @@ const std::string kSprite2List(
     40);
 
 const char kChairMarkup[] =
-    "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>\n"
+    "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
     "<sprite id=100 tgafile=\"chair.tga\">\n"
     "<drawgroup id=100 name=\"Chair\"><item sprite id=100>\n"
     "<drawgroup id=101 name=\"Chair 2\"><item sprite id=100>\n";
@@ -92,6 +93,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::TempDir dir;
   testing::WriteObjectFile(dir.File("chair.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
   dir.Write("chair.omk", kChairMarkup);
+  testing::WriteSheetImages(dir, "chair", 112, 24);
   dir.Write("lint.omk", std::string(kChairMarkup) + "<drawgroup id=101 name=\"Again\">\n\n<sprite id=7\n");
   dir.Write("headline.omk", "<headline id=1 columns=2\nrotation=3>");
   dir.Write("control.omk", "<sprit\x1B[31m>");
@@ -127,20 +129,17 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"new-object $nosuch.iff $made.iff", 1, {"=pixmold new-object: $nosuch.iff: No such file or directory\n"}},
       {"add --create $nodir/x.iff STR# 1", 1, {"=pixmold add: $nodir/x.iff: No such file or directory\n"}, "", {}, "x"},
 
-      // The lint: what a build accepts silently but a dry run points out.
+      // The lint: what a build accepts silently but a dry run points out,
+      // whether or not the build then fails.
       {"build $chair.iff --omk $lint.omk --dry-run --draw-groups 100,105 --images $nodir --name Oak "
        "--clear-entry-points",
-       0,
-       {"warning: --name has no effect without --new-from",
+       1,
+       {"fatal error: BMP file $nodir/chair.bmp required.", "warning: --name has no effect without --new-from",
         "warning: --clear-entry-points has no effect without --new-from", "warning: --images: no such directory",
         "warning: line: 7 - the markup ends inside a tag",
         "warning: draw group id 101 is used by 2 drawgroup tags; the last one written wins",
         "warning: --draw-groups: no drawgroup tag has id 105"}},
-      {"build $chair.iff --dry-run --json -q",
-       0,
-       {"=warning: sprites not written: this version of pixmold does "
-        "not generate them yet\n"},
-       "\"dryRun\":true"},
+      {"build $chair.iff --dry-run --json -q", 0, {"="}, "\"dryRun\":true"},
 
       // With --json standard output holds the JSON alone.
       {"build $chair.iff --json --draw-group-report -q", 0, {}, "\"drawGroupReport\":\"DGroupNum\\tName"},
@@ -201,7 +200,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        {"pixmold add: reading the resource from standard input; pipe a file in"},
        "",
        Streams::kTerminal},
-      {"build $chair.iff", 0, {"pixmold: built $chair.iff: 2 resources written, 1 warning, "}, "", Streams::kTerminal},
+      {"build $chair.iff", 0, {"pixmold: built $chair.iff: 3 resources written, 0 warnings, "}, "", Streams::kTerminal},
   };
 
   testing::WriteObjectFile(dir.File("old.iff"), {ObjdResource(128, "Old", ObjdFields{.version = 136, .size = 160})});
