@@ -13,9 +13,9 @@
 #include "app/build_inputs.h"
 #include "base/report.h"
 #include "base/xassert.h"
+#include "build_summary.h"
 #include "builder/build_args.h"
 #include "builder/run_build.h"
-#include "build_summary.h"
 #include "command_registry.h"
 #include "dry_run_copy.h"
 #include "report_view.h"
@@ -38,6 +38,7 @@ struct BuildOptions {
   std::string cutawayImages;
   std::string floorImages;
   std::string thumbnails;
+  std::string historyExport;
   std::string report;
   bool sprites = true;
   bool walls = false;
@@ -57,6 +58,7 @@ struct BuildOptions {
   bool catalogs = false;
   bool treeTables = false;
   bool bitmaps = false;
+  bool allPasses = false;
   bool dryRun = false;
   bool quiet = false;
   bool json = false;
@@ -136,7 +138,11 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fWallImageDirectory, options.wallImages, "wall image directory");
   SetPath(args.fCutawayImageDirectory, options.cutawayImages, "cutaway image directory");
   SetPath(args.fFloorImageDirectory, options.floorImages, "floor image directory");
-  SetPath(args.fThumbnailDirectory, options.thumbnails, "thumbnail directory");
+  // Catalog and bmpfile pictures sit with the renders unless told otherwise.
+  SetPath(
+      args.fThumbnailDirectory,
+      options.thumbnails.empty() ? std::string(args.fTgaDirectory.View()) : WithTrailingSeparator(options.thumbnails),
+      "thumbnail directory");
   if (options.walls && (options.wallStyle || options.wallPattern)) {
     throw UsageError{"--walls cannot be combined with --wall-style or --wall-pattern"};
   }
@@ -148,16 +154,24 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   args.fMakeWater = options.water;
   args.fMakePaletteImages = options.paletteImages;
   args.fMakeSecondPaletteImages = options.secondPaletteImages;
-  args.fReadFamilyHistory = options.familyHistory;
-  args.fWriteSounds = options.sounds;
-  args.fWriteSlots = options.slots;
-  args.fWriteSpriteLists = options.sprLists;
-  args.fWriteAttributeStrings = options.attributeStrings;
-  args.fWriteSkillTables = options.skillTables;
-  args.fPrintDrawGroupReport = options.drawGroupReport;
-  args.fWriteCatalogs = options.catalogs;
-  args.fWriteTreeTables = options.treeTables;
-  args.fWriteBitmaps = options.bitmaps;
+  const bool all = options.allPasses;
+  args.fReadFamilyHistory = all || options.familyHistory || !options.historyExport.empty();
+  args.fWriteSounds = all || options.sounds;
+  args.fWriteSlots = all || options.slots;
+  args.fWriteSpriteLists = all || options.sprLists;
+  args.fWriteAttributeStrings = all || options.attributeStrings;
+  args.fWriteSkillTables = all || options.skillTables;
+  args.fPrintDrawGroupReport = all || options.drawGroupReport;
+  args.fWriteCatalogs = all || options.catalogs;
+  args.fWriteTreeTables = all || options.treeTables;
+  args.fWriteBitmaps = all || options.bitmaps;
+  if (args.fReadFamilyHistory) {
+    const std::string object(args.fObjectFile.View());
+    SetPath(args.fHistoryExport,
+            options.historyExport.empty() ? DirectoryOf(object) + std::string(PathStem(object)) + ".history.txt"
+                                          : options.historyExport,
+            "history export path");
+  }
   if (!options.drawGroups.empty()) args.drawGroupIds = ParseIdList(options.drawGroups, "--draw-groups");
   if (!options.wallStyles.empty()) args.wallStyleIds = ParseIdList(options.wallStyles, "--wall-styles");
 }
@@ -222,6 +236,8 @@ int RunBuildCommand(const BuildOptions& options) {
       return kExitFailed;
     }
     SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
+    // The history is still read and checked; only its export is a write.
+    args.fHistoryExport = std::string_view();
   }
 
   const int status = RunOnWorker(args);
@@ -244,11 +260,13 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_option("--wall-styles", options->wallStyles, "Generate only these wall styles, e.g. 300");
   cmd->add_option("--new-from", options->newFrom, "Make the object file anew from this template first");
   cmd->add_option("--name", options->newName, "Name of the new object (with --new-from)");
-  cmd->add_flag("--clear-entry-points", options->copierOption, "Clear the entry points of the new object's definitions (with --new-from)");
+  cmd->add_flag("--clear-entry-points", options->copierOption,
+                "Clear the entry points of the new object's definitions (with --new-from)");
   cmd->add_option("--wall-images", options->wallImages, "Images of the wall passes");
   cmd->add_option("--cutaway-images", options->cutawayImages, "Cutaway images of the wall passes");
   cmd->add_option("--floor-images", options->floorImages, "Images of the floor pass");
-  cmd->add_option("--thumbnails", options->thumbnails, "Thumbnail directory of the catalog pass");
+  cmd->add_option("--thumbnails", options->thumbnails,
+                  "Pictures of the catalog and bmpfile tags (default: the image directory)");
   cmd->add_flag("--sprites,!--no-sprites", options->sprites, "Render sprites and write draw groups (default on)");
   cmd->add_flag("--walls", options->walls, "Generate walls");
   cmd->add_flag("--wall-style", options->wallStyle, "Generate the wall style of the wall images");
@@ -257,7 +275,11 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_flag("--water", options->water, "Generate water");
   cmd->add_flag("--palette-images", options->paletteImages, "Write the first set of palette images");
   cmd->add_flag("--second-palette-images", options->secondPaletteImages, "Write the second set of palette images");
-  cmd->add_flag("--family-history", options->familyHistory, "Read the family history of the object file");
+  cmd->add_flag("--family-history", options->familyHistory,
+                "Read the family history of the object file and export it as tab-separated text");
+  cmd->add_option("--history-export", options->historyExport,
+                  "Where the family history goes (default: OBJECT's base name + .history.txt beside it);\n"
+                  "implies --family-history");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");
   cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
@@ -267,6 +289,8 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_flag("--catalogs", options->catalogs, "Write the catalog tags");
   cmd->add_flag("--tree-tables", options->treeTables, "Write the ttab tags");
   cmd->add_flag("--bitmaps", options->bitmaps, "Write the bmpfile tags");
+  cmd->add_flag("--all-passes", options->allPasses,
+                "Every pass after the draw groups (sounds to bitmaps) and the family history");
   cmd->add_option("--report", options->report, "Write the report to this file (default: standard error)");
   cmd->add_flag("--dry-run", options->dryRun, "Run every step against a copy of the object file; change nothing");
   cmd->add_flag("-q,--quiet", options->quiet, "Report only warnings and the fatal error");

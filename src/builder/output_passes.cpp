@@ -30,13 +30,6 @@ void MakeWallPattern(const BuildArgs&, iResFile&) { NotGenerated("wall patterns"
 void MakeFloors(const BuildArgs&, iResFile&) { NotGenerated("floors"); }
 void MakeWater(const BuildArgs&, iResFile&) { NotGenerated("water sprites"); }
 void MakePaletteImages(const BuildArgs&, iResFile&, int) { NotGenerated("palette images"); }
-void WriteSounds(iResFile&, BuildContext&) { NotGenerated("sounds"); }
-void WriteSlots(iResFile&, BuildContext&) { NotGenerated("slots"); }
 void WriteSpriteLists(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("SPR# sprite lists"); }
-void WriteAttributeStrings(iResFile&, BuildContext&) { NotGenerated("attribute strings"); }
-void WriteSkillTables(iResFile&, BuildContext&) { NotGenerated("skill tables"); }
-void WriteCatalogs(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("catalogs"); }
-void WriteTreeTables(iResFile&, BuildContext&) { NotGenerated("tree tables"); }
-void WriteBitmaps(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("bitmaps"); }
 
 }  // namespace pixmold

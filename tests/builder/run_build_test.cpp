@@ -168,18 +168,16 @@ TEST(RunBuild, ReportGoesToStandardErrorOrTheSharedText) {
 TEST(RunBuild, TheSoundPassRemovesOldSounds) {
   Build build;
   const ResType kFWAV = MakeResType("FWAV");
-  WriteObjectFile(build.objectFile, {ObjdResource(128, "Chair", ObjdFields{}), {kFWAV, 1, "", 0, true, {'a', 0}},
-                                     {kFWAV, 2, "", 0, true, {'b', 0}}});
+  WriteObjectFile(
+      build.objectFile,
+      {ObjdResource(128, "Chair", ObjdFields{}), {kFWAV, 1, "", 0, true, {'a', 0}}, {kFWAV, 2, "", 0, true, {'b', 0}}});
   ASSERT_EQ(build.Contents(), "OBJD 128, FWAV 1, FWAV 2");
   build.args.fWriteSounds = 1;
   build.args.fWriteSlots = 1;
   build.args.fMakeSprites = 0;
   EXPECT_EQ(build.Run(), 0);
   EXPECT_EQ(build.Contents(), "OBJD 128");
-  // Passes this version cannot generate say so, in the order they run.
-  EXPECT_EQ(build.report.str(),
-            "warning: sounds not written: this version of pixmold does not generate them yet\n"
-            "warning: slots not written: this version of pixmold does not generate them yet\n");
+  EXPECT_EQ(build.report.str(), "");
 }
 
 TEST(RunBuild, ProgressFollowsTheSteps) {
