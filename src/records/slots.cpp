@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "base/xassert.h"
 #include "resfile/recon_stream.h"
 #include "resfile/res_file.h"
 
@@ -99,6 +100,36 @@ bool SlotList::FromHandle(MHandle handle, std::uint32_t* version) {
   slots.clear();
   SimpleReconObject recon(*this, kType);
   return ReadReconHandle(recon, handle, version);
+}
+
+bool SlotList::LoadSplit(iResFile& file, ResID id, SplitSlots& out) {
+  SlotList list;
+  if (list.Load(file, id) != res_error::kNone) return false;
+  int position = 0;
+  for (const SlotDescriptor& slot : list.slots) {
+    ++position;
+    switch (slot.type) {
+      case SlotDescriptor::kContainment:
+        out.containment.push_back({slot, position});
+        break;
+      case SlotDescriptor::kRouting:
+        out.routing.push_back({slot, position});
+        break;
+      case SlotDescriptor::kSprite:
+        out.sprites.push_back({slot, position});
+        break;
+      default:
+        XASSERT_FAIL("type is containment, routing or sprite", "Unexpected slot type found - may ignore");
+        break;
+    }
+  }
+  return true;
+}
+
+std::string SlotList::Label(iResFile& file, int position) {
+  CTGString label;
+  file.GetIndString(label, kLabelSetId, position);
+  return label.Str();
 }
 
 }  // namespace pixmold

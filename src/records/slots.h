@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "resfile/recon_object.h"
 #include "resfile/res_types.h"
@@ -57,6 +59,20 @@ struct SlotDescriptor {
   friend bool operator==(const SlotDescriptor&, const SlotDescriptor&) = default;
 };
 
+// A slot with its 1-based position in the record, which is also the index
+// of its label in STR# 257.
+struct PlacedSlot {
+  SlotDescriptor slot;
+  int position = 0;
+};
+
+// The slots a running object uses, by kind; handles have no use at run time.
+struct SplitSlots {
+  std::vector<PlacedSlot> containment;
+  std::vector<PlacedSlot> routing;
+  std::vector<PlacedSlot> sprites;
+};
+
 class SlotList {
  public:
   static constexpr std::uint32_t kVersion = 10;
@@ -73,6 +89,13 @@ class SlotList {
 
   // The stored record (header and all) and back; for the dump and the fuzzer.
   bool FromHandle(MHandle handle, std::uint32_t* version = nullptr);
+
+  // Reads SLOT `id` and hands each slot to the list of its kind; any other
+  // kind is reported ("Unexpected slot type found - may ignore") and left
+  // out. False when the file has no such SLOT.
+  static bool LoadSplit(iResFile& file, ResID id, SplitSlots& out);
+  // The label of the slot at a 1-based position; empty when there is none.
+  static std::string Label(iResFile& file, int position);
 };
 
 }  // namespace pixmold

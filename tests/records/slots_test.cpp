@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "resfile/handle_owner.h"
+#include "resfile/string_set.h"
+#include "support/assert_capture.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
 
@@ -204,6 +206,35 @@ TEST(SlotsRecord, WritesVersion10ByteForByteAndReadsItBack) {
   EXPECT_EQ(back.slots, list.slots);
   EXPECT_NE(back.Load(object.file, 201), 0);
   EXPECT_TRUE(back.slots.empty());
+}
+
+TEST(SlotsRecord, SplitByKindWithPositionsAndLabels) {
+  testing::MemoryObjectFile object;
+  SlotList list;
+  for (std::uint16_t type : {SlotDescriptor::kRouting, SlotDescriptor::kContainment, SlotDescriptor::kHandle,
+                             SlotDescriptor::kSprite, SlotDescriptor::kRouting}) {
+    list.slots.push_back({.type = type});
+  }
+  ASSERT_EQ(list.Save(object.file, 128), 0);
+  StringSet labels;
+  labels.SetValue(1, "front");
+  ASSERT_EQ(labels.SaveSTR(&object.file, SlotList::kLabelSetId), 0);
+
+  SplitSlots split;
+  testing::AssertCapture asserts;
+  ASSERT_TRUE(SlotList::LoadSplit(object.file, 128, split));
+  EXPECT_TRUE(asserts.Saw("Unexpected slot type found - may ignore"));
+  auto positions = [](const std::vector<PlacedSlot>& placed) {
+    std::vector<int> out;
+    for (const PlacedSlot& p : placed) out.push_back(p.position);
+    return out;
+  };
+  EXPECT_EQ(positions(split.routing), (std::vector<int>{1, 5}));
+  EXPECT_EQ(positions(split.containment), (std::vector<int>{2}));
+  EXPECT_EQ(positions(split.sprites), (std::vector<int>{4}));
+  EXPECT_EQ(SlotList::Label(object.file, 1), "front");
+  EXPECT_EQ(SlotList::Label(object.file, 2), "");
+  EXPECT_FALSE(SlotList::LoadSplit(object.file, 129, split));
 }
 
 }  // namespace
