@@ -8,6 +8,7 @@ packages=(
   clang lld libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev libpng-dev
+  python3-numpy python3-pil
   qt6-base-dev xvfb xauth
 )
 
