@@ -2,7 +2,8 @@
 # Opens pixmold-gui on a virtual X display over a demo data tree and content
 # tree, builds the demo object and saves a picture of the window.
 #   tools/gui_screenshot.sh [OUT.png]        (default build/gui-screenshot.png)
-# Needs build/release (scripts/build.sh release) and Xvfb (scripts/install-deps.sh).
+# Needs build/release (scripts/build.sh release), Xvfb, numpy and Pillow
+# (scripts/install-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/gui-screenshot.png}
@@ -14,22 +15,18 @@ done
 
 work=build/gui-demo
 rm -rf "$work"
-mkdir -p "$work/data/Objects/seating" "$work/content/Sprites/chair" "$work/config" "$work/tmp"
+mkdir -p "$work/data/Objects/demo" "$work/content/Sprites" "$work/config" "$work/tmp"
 
-# The object file: one 216-byte object definition (version 138) whose two
-# draw groups start at 100, as scripts/demo.sh makes it.
-objd() {
-  printf '\x8a\x00'; head -c 4 /dev/zero
-  printf '\x64\x00\x02\x00'; head -c 18 /dev/zero
-  printf '\x21\x43\x65\x87'; head -c 184 /dev/zero
-}
-objd | "$pixmold" add --create "$work/data/Objects/seating/chair" OBJD 128 --name "Birchwood Side Chair"
-cp examples/chair.omk "$work/content/Sprites/chair/chair.omk"
+# The generated demo object: its sheets and markup stay in the content tree,
+# its object file parts move to the data tree.
+/usr/bin/python3 tools/make_demo_object.py "$work/content/Sprites/tableset" --pixmold "$pixmold" >/dev/null
+mv "$work/content/Sprites/tableset/tableset".{iff,spf} "$work/data/Objects/demo/"
+rm -rf "$work/content/Sprites/tableset/tableset.dir"
 
 # Its own configuration and temporary folders, so a saved directories file of
 # the user does not redirect the window.
 env XDG_CONFIG_HOME="$PWD/$work/config" TEMP="$PWD/$work/tmp" \
     SCENDIR="$PWD/$work/data" SPRITEDIR="$PWD/$work/content/Sprites" \
     xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$gui" --select chair --build --screenshot "$out"
+    "$gui" --select tableset --build --screenshot "$out"
 echo "gui_screenshot: wrote $out" >&2
