@@ -4,7 +4,10 @@
 // file of one test (or of the machine's user) never leaks into another.
 #include "pixmold_window.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +32,7 @@ class PixmoldWindowTest : public QObject {
   void buildsOnTheWorkerAndShowsTheReport();
   void failedBuildShowsItsFatalLine();
   void remembersDirectoriesInTheConfigurationFolder();
+  void aboutBoxIsInTheHelpMenu();
 
  private:
   template <typename T>
@@ -166,6 +170,28 @@ void PixmoldWindowTest::remembersDirectoriesInTheConfigurationFolder() {
   QFile saved(QString::fromStdString(Path("config/pixmold/Pixmold.dirs")));
   QVERIFY(saved.open(QIODevice::ReadOnly));
   QCOMPARE(QString::fromUtf8(saved.readAll()), QString::fromStdString(Path("data") + "/\n" + Path("content") + "/\n"));
+}
+
+void PixmoldWindowTest::aboutBoxIsInTheHelpMenu() {
+  auto window = OpenWindow();
+  QAction* about = nullptr;
+  for (QAction* action : window->findChildren<QAction*>()) {
+    if (action->text() == "&About Pixmold...") about = action;
+  }
+  QVERIFY(about != nullptr);
+  QString title;
+  QString text;
+  // The box is modal: read and close it from inside its own event loop.
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr) return;
+    title = box->windowTitle();
+    for (QLabel* label : box->findChildren<QLabel*>()) text += label->text();
+    static_cast<QDialog*>(box)->accept();
+  });
+  about->trigger();
+  QCOMPARE(title, QString("About Pixmold"));
+  QCOMPARE(text, QString("Pixmold Version 1.0"));
 }
 
 }  // namespace pixmold
