@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
+#include <locale>
 #include <new>
+#include <sstream>
 
 #include "app/build_inputs.h"
 #include "app/build_worker.h"
@@ -20,13 +23,16 @@
 namespace pixmold {
 namespace {
 
+// Day and month names in English whatever the user's locale (the Qt view
+// adopts it), so reports read alike on every machine.
 std::string FormatLocalTime() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char text[128];
-  const std::size_t length = std::strftime(text, sizeof text, "%H:%M:%S, %A, %B %d, %Y", &local);
-  return std::string(text, length);
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::put_time(&local, "%H:%M:%S, %A, %B %d, %Y");
+  return text.str();
 }
 
 // The first line of the report a fatal error ended the build with.
