@@ -10,6 +10,7 @@
 #include "builder/output_passes.h"
 #include "builder/tag_dispatch.h"
 #include "markup/markup_file.h"
+#include "records/family_history.h"
 #include "records/object_file.h"
 #include "records/stub_object.h"
 #include "resfile/flat_file.h"
@@ -19,7 +20,7 @@
 namespace pixmold {
 namespace {
 
-constexpr ResType kFamilyHistoryType = MakeResType("FAMh");
+constexpr ResType kSoundType = MakeResType("FWAV");
 
 void CheckWritable(iResFile& file) {
   if (!file.IsWritable()) FatalError("object file not writable...did you check it out of SourceSafe?");
@@ -45,13 +46,18 @@ std::unique_ptr<iResFile> OpenObjectFile(const BuildArgs& args) {
 }
 
 void ReadFamilyHistory(BuildArgs& args, iResFile& file) {
-  MHandle history = file.GetIndResource(kFamilyHistoryType, 1, nullptr);
+  MHandle history = file.GetIndResource(FamilyHistory::kType, 1, nullptr);
   if (history == nullptr) FatalError("history resource not found");
   {
     HandleLock lock(history);
     args.fFamilyHistory.assign(lock.Data(), lock.Data() + lock.Size());
   }
+  FamilyHistory table;
+  const bool whole = table.FromHandle(history);
   file.ReleaseAndDispose(history);
+  // An export that cannot be written says nothing, as the dialog's did; the
+  // command line checks the file itself.
+  if (whole && !args.fHistoryExport.Empty()) table.Export(std::string(args.fHistoryExport.View()));
 }
 
 std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {
@@ -83,6 +89,16 @@ void SpritePass(BuildArgs& args, iResFile& file) {
   }
   for (WallStyleSpriteSpec* style : context.wallStyles) {
     if (args.SelectsWallStyle(style->Id())) GenerateWallStyle(args, file, *style);
+  }
+}
+
+void RemoveAllSounds(iResFile& file) {
+  while (file.CountResources(kSoundType) >= 1) {
+    MHandle sound = file.GetIndResource(kSoundType, 1, nullptr);
+    if (sound == nullptr || file.RemoveResource(sound) != 0) {
+      Warning("could not remove all sounds");
+      return;
+    }
   }
 }
 
@@ -138,6 +154,8 @@ bool HasMarkup(const BuildArgs& args) { return !args.fOmkFile.Empty(); }
 
 void CheckWallsAlone(BuildRun& run) { XASSERT(!run.args.fMakeWallStyle && !run.args.fMakeWallPattern, "logic error"); }
 
+void RemoveOldSounds(BuildRun& run) { RemoveAllSounds(run.file); }
+
 constexpr bool kChecked = true;
 constexpr bool kUnchecked = false;
 constexpr bool kAfterMarkup = true;
@@ -162,9 +180,7 @@ const PassRow kPasses[] = {
     {HasMarkup, kAnyTime, nullptr, kUnchecked, [](BuildRun& run) { run.tags = MarkupPass(run.args, run.file); }},
     {IsOn<&BuildArgs::fMakeSprites>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { SpritePass(run.args, run.file); }},
-    // The old sounds make way for new ones only once the pass can write
-    // them: removing them first would lose every sound of the object.
-    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, nullptr, kChecked,
+    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, RemoveOldSounds, kChecked,
      [](BuildRun& run) { WriteSounds(run.file, *run.args.fContext); }},
     {IsOn<&BuildArgs::fWriteSlots>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { WriteSlots(run.file, *run.args.fContext); }},

@@ -1,20 +1,16 @@
-// A "sound" tag: one sound file of the object. This build does not interpret
-// the tag beyond its id, name and language yet, and the sound pass writes
-// nothing.
+// A "sound" tag: one sound file of the object. The sound pass replaces every
+// FWAV of the object file with one per tag, so sounds dropped from the markup
+// disappear from the object.
 #pragma once
 
-#include "builder/attrib_readers.h"
 #include "builder/generic_spec.h"
 
 namespace pixmold {
 
 class SoundSpec : public GenericSpec {
  public:
-  // The name is the sound file's, so a sound without one is refused.
-  void Read(AttribTable& tag) {
-    ReadCommon(tag);
-    if (Name().empty()) TagFatal(tag, "name required for sounds");
-  }
+  // id, name and language; the name is the sound file and must not be empty.
+  void Read(AttribTable& tag);
 };
 
 }  // namespace pixmold

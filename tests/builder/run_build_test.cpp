@@ -233,7 +233,7 @@ TEST(RunBuild, ReportGoesToStandardErrorOrTheSharedText) {
   EXPECT_EQ(shared, "fatal error: could not open attributes file\n\r\n");
 }
 
-TEST(RunBuild, TheSoundPassKeepsTheSoundsItCannotReplace) {
+TEST(RunBuild, TheSoundPassRemovesOldSounds) {
   Build build;
   const ResType kFWAV = MakeResType("FWAV");
   WriteObjectFile(
@@ -244,11 +244,8 @@ TEST(RunBuild, TheSoundPassKeepsTheSoundsItCannotReplace) {
   build.args.fWriteSlots = 1;
   build.args.fMakeSprites = 0;
   EXPECT_EQ(build.Run(), 0);
-  EXPECT_EQ(build.Contents(), "OBJD 128, FWAV 1, FWAV 2");
-  // Passes this version cannot generate say so, in the order they run.
-  EXPECT_EQ(build.report.str(),
-            "warning: sounds not written: this version of pixmold does not generate them yet\n"
-            "warning: slots not written: this version of pixmold does not generate them yet\n");
+  EXPECT_EQ(build.Contents(), "OBJD 128");
+  EXPECT_EQ(build.report.str(), "");
 }
 
 TEST(RunBuild, ProgressFollowsTheSteps) {
