@@ -173,11 +173,6 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"ls $empty", 0, {"pixmold ls: $empty holds no resources"}},
       {"objects $empty", 0, {"pixmold objects: $empty holds no object definitions"}},
 
-      // A pass that writes nothing yet takes nothing away.
-      {"add $chair.iff FWAV 5", 0, {"="}, "", {}, "sound"},
-      {"build $chair.iff --sounds -q", 0, {"warning: sounds not written"}},
-      {"ls $chair.iff", 0, {"="}, "FWAV\t5\t0\t5\tchair.iff\t\n"},
-
       // Data that cannot be written is an error.
       {"ls $chair.iff", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
       {"tags $chair.omk", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
