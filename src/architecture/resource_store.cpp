@@ -8,6 +8,12 @@
 namespace pixmold {
 namespace {
 
+StoredResources* gStoreLog = nullptr;
+
+void Logged(ResType type, ResID id) {
+  if (gStoreLog != nullptr) gStoreLog->emplace_back(type, id);
+}
+
 struct StoreMessages {
   std::string_view add;
   std::string_view write;
@@ -31,6 +37,7 @@ void Store(iResFile& file, OwnedHandle resource, ResType type, ResID id, std::st
   if (file.WriteResource(handle) != 0) throw WallError(messages.write, file.GetError());
   if (file.UpdateFile() != 0) throw WallError(messages.update, file.GetError());
   file.ReleaseAndDispose(handle);
+  Logged(type, id);
 }
 
 // Water goes on past a failure, so each step is only reported.
@@ -45,6 +52,7 @@ void StoreReporting(iResFile& file, OwnedHandle resource, ResType type, ResID id
   if (file.WriteResource(handle) != 0) XASSERT_FAIL("false", messages.write);
   if (file.UpdateFile() != 0) XASSERT_FAIL("false", messages.update);
   file.ReleaseAndDispose(handle);
+  Logged(type, id);
 }
 
 OwnedHandle PaletteHandle() {
@@ -54,6 +62,9 @@ OwnedHandle PaletteHandle() {
 }
 
 }  // namespace
+
+ScopedStoreLog::ScopedStoreLog(StoredResources& log) : fPrevious(gStoreLog) { gStoreLog = &log; }
+ScopedStoreLog::~ScopedStoreLog() { gStoreLog = fPrevious; }
 
 void WriteWallSprites(iResFile& file, OwnedHandle list, ResID id, std::string_view name) {
   Store(file, std::move(list), kSprListType, id, name, true, kSpriteMessages);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "resfile/handle_owner.h"
 #include "resfile/res_file.h"
@@ -13,6 +15,21 @@ namespace pixmold {
 
 inline constexpr ResType kSprListType = MakeResType("SPR#");
 inline constexpr ResType kSprite2ListType = MakeResType("SPR2");
+
+// Collects the type and id of every resource stored while it lives (the
+// build's summary of what it wrote). One build runs at a time, so one log
+// at a time is active; an inner log hides an outer one for its scope.
+using StoredResources = std::vector<std::pair<ResType, ResID>>;
+class ScopedStoreLog {
+ public:
+  explicit ScopedStoreLog(StoredResources& log);
+  ~ScopedStoreLog();
+  ScopedStoreLog(const ScopedStoreLog&) = delete;
+  ScopedStoreLog& operator=(const ScopedStoreLog&) = delete;
+
+ private:
+  StoredResources* fPrevious;
+};
 
 // An SPR# wall list, kept in the compressor's native byte order.
 void WriteWallSprites(iResFile& file, OwnedHandle list, ResID id, std::string_view name);

@@ -58,7 +58,8 @@ void LoadStyleImage(const std::string& tgaPath, Sheet& sheet) {
 }
 
 template <typename Generate>
-void Run(Generate&& generate) {
+void Run(BuildArgs& args, Generate&& generate) {
+  ScopedStoreLog log(args.fWritten);
   try {
     generate();
   } catch (const WallError& error) {
@@ -68,7 +69,7 @@ void Run(Generate&& generate) {
 
 }  // namespace
 
-void GenerateWallStyle(const BuildArgs& args, iResFile& file, const WallStyleSpriteSpec& spec) {
+void GenerateWallStyle(BuildArgs& args, iResFile& file, const WallStyleSpriteSpec& spec) {
   const std::string directory(args.fTgaDirectory.View());
   Sheet normal;
   LoadStyleImage(directory + spec.FileName(), normal);
@@ -81,15 +82,15 @@ void GenerateWallStyle(const BuildArgs& args, iResFile& file, const WallStyleSpr
       cutaway.colour.Dispose();
     }
   }
-  Run([&] {
+  Run(args, [&] {
     MakeWallStyleSpec(normal.colour, cutaway.colour.Exists() ? &cutaway.colour : nullptr, file, spec.Id(), spec.Name());
   });
 }
 
-void MakeWalls(const BuildArgs& args, iResFile& file) {
+void MakeWalls(BuildArgs& args, iResFile& file) {
   Sheet sheet;
   LoadSheet(args.fWallImageSheet.View(), sheet);
-  Run([&] {
+  Run(args, [&] {
     if (args.fWallNumber >= 1) MakeWalls(sheet.colour, sheet.Depth(), args.fWallNumber, args.fWallVariant != 0, file);
     if (args.fThickWallZoom != 0) {
       // A 32-bit sheet carries depth, which only the tile-wall form stores.
@@ -105,43 +106,43 @@ void MakeWalls(const BuildArgs& args, iResFile& file) {
   if (args.fWallNumber >= 1 && !args.fCutawayImageSheet.Empty()) {
     Sheet cutaway;
     LoadSheet(args.fCutawayImageSheet.View(), cutaway);
-    Run([&] { MakeWalls(cutaway.colour, cutaway.Depth(), args.fWallNumber, true, file); });
+    Run(args, [&] { MakeWalls(cutaway.colour, cutaway.Depth(), args.fWallNumber, true, file); });
   }
 }
 
-void MakeRequestedWallStyle(const BuildArgs& args, iResFile& file) {
+void MakeRequestedWallStyle(BuildArgs& args, iResFile& file) {
   Sheet sheet;
   LoadSheet(args.fWallImageSheet.View(), sheet);
-  Run([&] { MakeWallStyle(sheet.colour, args.fWallStyleNumber, args.fWallVariant != 0, file); });
+  Run(args, [&] { MakeWallStyle(sheet.colour, args.fWallStyleNumber, args.fWallVariant != 0, file); });
 }
 
-void MakeWallPattern(const BuildArgs& args, iResFile& file) {
+void MakeWallPattern(BuildArgs& args, iResFile& file) {
   Sheet sheet;
   LoadSheet(args.fWallImageSheet.View(), sheet);
-  Run([&] { MakeWallPattern(sheet.colour, args.fWallPatternNumber, file); });
+  Run(args, [&] { MakeWallPattern(sheet.colour, args.fWallPatternNumber, file); });
 }
 
-void MakeFloors(const BuildArgs& args, iResFile& file) {
+void MakeFloors(BuildArgs& args, iResFile& file) {
   Sheet sheet;
   LoadSheet(args.fFloorImageSheet.View(), sheet);
-  Run([&] { MakeFloors(sheet.colour, file, args.fFloorNumber, args.fFloorShadow != 0, args.fFloorPool != 0); });
+  Run(args, [&] { MakeFloors(sheet.colour, file, args.fFloorNumber, args.fFloorShadow != 0, args.fFloorPool != 0); });
 }
 
-void MakeWater(const BuildArgs& args, iResFile& file) {
+void MakeWater(BuildArgs& args, iResFile& file) {
   Sheet sheet;
   LoadSheet(args.fFloorImageSheet.View(), sheet);
-  Run([&] { MakeWater(sheet.colour, sheet.Depth(), file, args.fWaterNumber); });
+  Run(args, [&] { MakeWater(sheet.colour, sheet.Depth(), file, args.fWaterNumber); });
 }
 
 // The palettes are shared by many sprites, so an artist who retouches a
 // sheet's palette refreshes them without cutting the pieces again: the
 // first pass takes the wall sheet's palette for the thick walls of both
 // forms, the second the floor sheet's for the --floors tile.
-void MakePaletteImages(const BuildArgs& args, iResFile& file, int which) {
+void MakePaletteImages(BuildArgs& args, iResFile& file, int which) {
   Sheet sheet;
   if (which == 0) {
     LoadSheet(args.fWallImageSheet.View(), sheet);
-    Run([&] {
+    Run(args, [&] {
       WritePalette(file, kThickWallPaletteId);
       WritePalette(file, kTileWallPaletteId);
     });
@@ -149,7 +150,7 @@ void MakePaletteImages(const BuildArgs& args, iResFile& file, int which) {
   }
   LoadSheet(args.fFloorImageSheet.View(), sheet);
   if (args.fFloorShadow != 0) return;
-  Run([&] { WritePalette(file, FloorPaletteId(args.fFloorNumber, false, args.fFloorPool != 0)); });
+  Run(args, [&] { WritePalette(file, FloorPaletteId(args.fFloorNumber, false, args.fFloorPool != 0)); });
 }
 
 }  // namespace pixmold
