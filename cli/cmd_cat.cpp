@@ -35,7 +35,7 @@ int RunCat(const ResourceAddress& options) {
   }
   file.ReleaseAndDispose(h);
   if (std::fflush(stdout) != 0 || status != kExitOk) {
-    std::cerr << "pixmold cat: cannot write to standard output\n";
+    // The error stays on standard output, where main reports it once.
     file.CloseFile();
     return kExitFailed;
   }

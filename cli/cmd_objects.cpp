@@ -11,6 +11,7 @@
 #include "base/xassert.h"
 #include "command_registry.h"
 #include "res_target.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -36,17 +37,18 @@ int RunObjects(const std::string& path) {
   try {
     ScopedWorkerThread worker;
     bool first = true;
-    for (const MasterObject& master : ListMasterObjects(file)) {
+    const auto masters = ListMasterObjects(file);
+    if (masters.empty()) std::cerr << "pixmold objects: " << EscapeControls(path) << " holds no object definitions\n";
+    for (const MasterObject& master : masters) {
       const ObjectIds ids = CollectObjectIds(file, master.id);
       std::cout << (first ? "" : "\n") << master.name << "\n" << WithLineFeeds(ids.text);
       first = false;
     }
     file.CloseFile();
   } catch (const Terminate& fatal) {
-    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
-  std::cout.flush();
   return kExitOk;
 }
 
