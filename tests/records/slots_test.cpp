@@ -44,6 +44,31 @@ SlotDescriptor Converted(SlotDescriptor slot) {
   return slot;
 }
 
+// A routing descriptor of version 8 or later: no position, seating or
+// target, all three proximities `tiles`, gradient 1.6, then the words the
+// version adds from the height on.
+RecordBytes Late(std::uint32_t flags, std::uint32_t tiles, std::vector<std::uint32_t> tail) {
+  RecordBytes r;
+  r.U16(3).F32(0).F32(0).F32(0).U32(0).U32(0).U32(0).U32(flags);
+  r.U32(0).U32(tiles).U32(tiles).U32(tiles).U32(0).U32(0).F32(1.6f);
+  for (std::uint32_t word : tail) r.U32(word);
+  return r;
+}
+
+SlotDescriptor LateSlot(std::uint32_t flags, std::int32_t tiles, std::uint32_t heightCode, std::int32_t facing,
+                        std::int32_t resolution = 16) {
+  return {.type = 3,
+          .heightCode = heightCode,
+          .flags = flags,
+          .target = 0,
+          .minProximity = tiles,
+          .maxProximity = tiles,
+          .optimalProximity = tiles,
+          .gradient = 1.6f,
+          .facing = facing,
+          .resolution = resolution};
+}
+
 TEST(SlotsRecord, EveryStoredVersionLoadsAsVersion10) {
   const std::vector<VersionCase> cases = {
       {"v0 whole-number altitude", 0, RecordBytes().F32(1.5f).F32(-2).U16(3).U16(0),
@@ -63,116 +88,13 @@ TEST(SlotsRecord, EveryStoredVersionLoadsAsVersion10) {
                   .minProximity = 2,
                   .maxProximity = 3,
                   .optimalProximity = 1})},
-      {"v8 0x200 is facing not required", 8,
-       RecordBytes()
-           .U16(3)
-           .F32(0)
-           .F32(0)
-           .F32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0x205)
-           .U32(0)
-           .U32(1)
-           .U32(1)
-           .U32(1)
-           .U32(0)
-           .U32(0)
-           .F32(1.6f)
-           .U32(4),
-       Converted({.type = 3,
-                  .heightCode = 4,
-                  .flags = 0x5,
-                  .target = 0,
-                  .minProximity = 1,
-                  .maxProximity = 1,
-                  .optimalProximity = 1,
-                  .gradient = 1.6f,
-                  .facing = SlotDescriptor::kFacingNotRequired})},
-      {"v8 0x400 is the old facing", 8,
-       RecordBytes()
-           .U16(3)
-           .F32(0)
-           .F32(0)
-           .F32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0x401)
-           .U32(0)
-           .U32(1)
-           .U32(1)
-           .U32(1)
-           .U32(0)
-           .U32(0)
-           .F32(1.6f)
-           .U32(0),
-       Converted({.type = 3,
-                  .flags = 0x1,
-                  .target = 0,
-                  .minProximity = 1,
-                  .maxProximity = 1,
-                  .optimalProximity = 1,
-                  .gradient = 1.6f,
-                  .facing = SlotDescriptor::kFacingOld})},
-      {"v9 keeps 0x200 but still scales", 9,
-       RecordBytes()
-           .U16(3)
-           .F32(0)
-           .F32(0)
-           .F32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0x200)
-           .U32(0)
-           .U32(2)
-           .U32(2)
-           .U32(2)
-           .U32(0)
-           .U32(0)
-           .F32(1.6f)
-           .U32(0)
-           .U32(static_cast<std::uint32_t>(-3)),
-       Converted({.type = 3,
-                  .flags = 0x200,
-                  .target = 0,
-                  .minProximity = 2,
-                  .maxProximity = 2,
-                  .optimalProximity = 2,
-                  .gradient = 1.6f,
-                  .facing = -3})},
-      {"v10 as stored",
-       10,
-       RecordBytes()
-           .U16(3)
-           .F32(0)
-           .F32(0)
-           .F32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0)
-           .U32(0x200)
-           .U32(0)
-           .U32(2)
-           .U32(2)
-           .U32(2)
-           .U32(0)
-           .U32(0)
-           .F32(1.6f)
-           .U32(0)
-           .U32(4)
-           .U32(8),
-       {.type = 3,
-        .flags = 0x200,
-        .target = 0,
-        .minProximity = 2,
-        .maxProximity = 2,
-        .optimalProximity = 2,
-        .gradient = 1.6f,
-        .facing = 4,
-        .resolution = 8}},
+      {"v8 0x200 is facing not required", 8, Late(0x205, 1, {4}),
+       Converted(LateSlot(0x5, 1, 4, SlotDescriptor::kFacingNotRequired))},
+      {"v8 0x400 is the old facing", 8, Late(0x401, 1, {0}),
+       Converted(LateSlot(0x1, 1, 0, SlotDescriptor::kFacingOld))},
+      {"v9 keeps 0x200 but still scales", 9, Late(0x200, 2, {0, static_cast<std::uint32_t>(-3)}),
+       Converted(LateSlot(0x200, 2, 0, -3))},
+      {"v10 as stored", 10, Late(0x200, 2, {0, 4, 8}), LateSlot(0x200, 2, 0, 4, 8)},
   };
   for (const VersionCase& c : cases) {
     RecordBytes record;
