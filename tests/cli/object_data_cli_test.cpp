@@ -52,6 +52,9 @@ struct DataBuild {
     dir.Write("pictures/thumb.bmp", "BM-thumb");
   }
   CliRun Run(const std::string& args) const { return testing::RunCli(dir, args); }
+  CliRun BuildAll() const {
+    return Run("build " + Quote(object) + " --all-passes --no-sprites -q --thumbnails " + Quote(dir.File("pictures")));
+  }
 
   // "TYPE id name", sorted, of every resource of the object file.
   std::vector<std::string> Contents() const {
@@ -71,8 +74,7 @@ struct DataBuild {
 
 TEST(CliObjectData, AllPassesWriteExactlyTheDataResources) {
   DataBuild build;
-  CliRun result = build.Run("build " + Quote(build.object) + " --all-passes --no-sprites -q --thumbnails " +
-                            Quote(build.dir.File("pictures")));
+  CliRun result = build.BuildAll();
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err,
             "warning: SPR# sprite lists not written: this version of pixmold does not generate them yet\n"
@@ -118,11 +120,7 @@ TEST(CliObjectData, HistoryExportAloneReadsTheHistory) {
 
 TEST(CliObjectData, DumpShowsEachRecordReadablyAndAsJson) {
   DataBuild build;
-  ASSERT_EQ(build
-                .Run("build " + Quote(build.object) + " --all-passes --no-sprites -q --thumbnails " +
-                     Quote(build.dir.File("pictures")))
-                .status,
-            0);
+  ASSERT_EQ(build.BuildAll().status, 0);
   const std::string file = Quote(build.object);
   // One line of each dump that only a correct reading gives.
   const std::vector<std::pair<std::string, std::string>> readable = {
