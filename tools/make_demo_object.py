@@ -333,7 +333,11 @@ class Sizes:
         self.height = [large_height, large_height // 2, large_height // 4]
         self.slop = [slop, slop // 2, slop // 4]
         self.border = [border] * 3
-        self.tile_width = [LARGE_TILE_WIDTH, LARGE_TILE_WIDTH / 2, LARGE_TILE_WIDTH / 4]
+        # A floor tile is 128 pixels across at the large zoom; cells too
+        # narrow for one (tiny test objects) get a smaller world instead of
+        # parts cut off at the cell's edge.
+        tile = min(LARGE_TILE_WIDTH, large_width - slop)
+        self.tile_width = [tile, tile / 2, tile / 4]
         tile_height = [32, 16, 8]
         self.x_origin = [w // 2 for w in self.width]
         self.y_origin = [h - t - s - border for h, t, s in zip(self.height, tile_height, self.slop)]
