@@ -40,11 +40,15 @@ struct BuildOptions {
   std::string thumbnails;
   std::string report;
   bool sprites = true;
-  bool walls = false;
-  bool wallStyle = false;
-  bool wallPattern = false;
-  bool floors = false;
-  bool water = false;
+  std::optional<int> walls;
+  bool variant = false;
+  std::optional<int> wallStyle;
+  std::optional<int> wallPattern;
+  std::optional<int> thickWalls;
+  std::optional<int> floors;
+  bool shadow = false;
+  bool pool = false;
+  std::optional<int> water;
   bool paletteImages = false;
   bool secondPaletteImages = false;
   bool familyHistory = false;
@@ -128,24 +132,72 @@ void ResolveInputs(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fTgaDirectory, images, "image directory");
 }
 
+// The largest wall number whose ids (variant, large zoom) fit a resource id.
+constexpr int kLastWallNumber = 2040;
+
+// A number of an architecture option, refused before the build starts when
+// it is outside what the generator can store an id for.
+std::int16_t Numbered(const std::optional<int>& value, const char* option, int low, int high) {
+  if (*value < low || *value > high) {
+    throw UsageError{std::string(option) + " " + std::to_string(*value) + " is out of range (" + std::to_string(low) +
+                     ".." + std::to_string(high) + ")"};
+  }
+  return static_cast<std::int16_t>(*value);
+}
+
+void FillArchitecture(const BuildOptions& options, BuildArgs& args) {
+  SetPath(args.fWallImageSheet, options.wallImages, "wall image sheet");
+  SetPath(args.fCutawayImageSheet, options.cutawayImages, "cutaway image sheet");
+  SetPath(args.fFloorImageSheet, options.floorImages, "floor image sheet");
+  if (options.walls && (options.wallStyle || options.wallPattern)) {
+    throw UsageError{"--walls cannot be combined with --wall-style or --wall-pattern"};
+  }
+  if (options.shadow && options.pool) throw UsageError{"--shadow cannot be combined with --pool"};
+  if ((options.shadow || options.pool) && !options.floors) throw UsageError{"--shadow and --pool need --floors"};
+  if (options.variant && !options.walls && !options.wallStyle) {
+    throw UsageError{"--variant needs --walls or --wall-style"};
+  }
+  if (options.variant && options.walls && !options.cutawayImages.empty()) {
+    throw UsageError{"--variant cannot be combined with --cutaway-images: the cutaway sheet makes the variant walls"};
+  }
+  if (options.secondPaletteImages && !options.floors) throw UsageError{"--second-palette-images needs --floors"};
+  args.fWallVariant = options.variant ? 1 : 0;
+  if (options.walls) args.fWallNumber = Numbered(options.walls, "--walls", 1, kLastWallNumber);
+  if (options.thickWalls) args.fThickWallZoom = Numbered(options.thickWalls, "--thick-walls", 1, 3);
+  args.fMakeWalls = options.walls || options.thickWalls;
+  if (options.wallStyle) {
+    args.fWallStyleNumber = Numbered(options.wallStyle, "--wall-style", 0, 255);
+    if (args.fWallStyleNumber == 22) throw UsageError{"--wall-style 22: can't get id for custom style!"};
+    args.fMakeWallStyle = 1;
+  }
+  if (options.wallPattern) {
+    args.fWallPatternNumber = Numbered(options.wallPattern, "--wall-pattern", 0, 255);
+    args.fMakeWallPattern = 1;
+  }
+  if (options.floors) {
+    const int last = options.shadow ? 31 : options.pool ? 19 : 255;
+    const char* what = options.shadow ? "--floors (with --shadow)"
+                       : options.pool ? "--floors (with --pool)"
+                                      : "--floors";
+    args.fFloorNumber = Numbered(options.floors, what, 0, last);
+    args.fFloorShadow = options.shadow ? 1 : 0;
+    args.fFloorPool = options.pool ? 1 : 0;
+    args.fMakeFloors = 1;
+  }
+  if (options.water) {
+    args.fWaterNumber = Numbered(options.water, "--water", 0, 15);
+    args.fMakeWater = 1;
+  }
+}
+
 void FillRequest(const BuildOptions& options, BuildArgs& args) {
   ResolveInputs(options, args);
   SetPath(args.fNewObjectTemplate, options.newFrom, "template path");
   SetPath(args.fNewObjectName, options.newName, "new object name");
   args.fCopierOption = options.copierOption ? 1 : 0;
-  SetPath(args.fWallImageDirectory, options.wallImages, "wall image directory");
-  SetPath(args.fCutawayImageDirectory, options.cutawayImages, "cutaway image directory");
-  SetPath(args.fFloorImageDirectory, options.floorImages, "floor image directory");
   SetPath(args.fThumbnailDirectory, options.thumbnails, "thumbnail directory");
-  if (options.walls && (options.wallStyle || options.wallPattern)) {
-    throw UsageError{"--walls cannot be combined with --wall-style or --wall-pattern"};
-  }
+  FillArchitecture(options, args);
   args.fMakeSprites = options.sprites;
-  args.fMakeWalls = options.walls;
-  args.fMakeWallStyle = options.wallStyle;
-  args.fMakeWallPattern = options.wallPattern;
-  args.fMakeFloors = options.floors;
-  args.fMakeWater = options.water;
   args.fMakePaletteImages = options.paletteImages;
   args.fMakeSecondPaletteImages = options.secondPaletteImages;
   args.fReadFamilyHistory = options.familyHistory;
@@ -245,18 +297,33 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_option("--new-from", options->newFrom, "Make the object file anew from this template first");
   cmd->add_option("--name", options->newName, "Name of the new object (with --new-from)");
   cmd->add_flag("--clear-entry-points", options->copierOption, "Clear the entry points of the new object's definitions (with --new-from)");
-  cmd->add_option("--wall-images", options->wallImages, "Images of the wall passes");
-  cmd->add_option("--cutaway-images", options->cutawayImages, "Cutaway images of the wall passes");
-  cmd->add_option("--floor-images", options->floorImages, "Images of the floor pass");
+  cmd->add_option(
+      "--wall-images", options->wallImages,
+      "Sheet of the wall passes: SHEET.tga (32-bit: depth in its alpha) with SHEET.bmp, its palette, beside it");
+  cmd->add_option("--cutaway-images", options->cutawayImages,
+                  "Sheet of the cutaway walls (with --walls: they become the variant walls)");
+  cmd->add_option("--floor-images", options->floorImages, "Sheet of the floor and water passes, as --wall-images");
   cmd->add_option("--thumbnails", options->thumbnails, "Thumbnail directory of the catalog pass");
   cmd->add_flag("--sprites,!--no-sprites", options->sprites, "Render sprites and write draw groups (default on)");
-  cmd->add_flag("--walls", options->walls, "Generate walls");
-  cmd->add_flag("--wall-style", options->wallStyle, "Generate the wall style of the wall images");
-  cmd->add_flag("--wall-pattern", options->wallPattern, "Generate the wall pattern of the wall images");
-  cmd->add_flag("--floors", options->floors, "Generate floors");
-  cmd->add_flag("--water", options->water, "Generate water");
-  cmd->add_flag("--palette-images", options->paletteImages, "Write the first set of palette images");
-  cmd->add_flag("--second-palette-images", options->secondPaletteImages, "Write the second set of palette images");
+  cmd->add_option("--walls", options->walls, "Walls with wall number N (>= 1) from the --wall-images sheet");
+  cmd->add_flag("--variant", options->variant, "The variant flag of --walls and --wall-style");
+  cmd->add_option("--wall-style", options->wallStyle,
+                  "Wall style number N (0..255, not 22) from the --wall-images sheet");
+  cmd->add_option("--wall-pattern", options->wallPattern, "Wall pattern N (0..255) from the --wall-images sheet");
+  cmd->add_option("--thick-walls", options->thickWalls,
+                  "Thick-wall pieces of zoom Z (1..3) from the --wall-images sheet: the tile-wall form (colour list "
+                  "5119+Z with PALT 5120, depth list 6143+Z) for a 32-bit TGA, else the colour form (4095+Z with PALT "
+                  "4096)");
+  cmd->add_option("--floors", options->floors,
+                  "Floor tile N (0..255) from the --floor-images sheet; with --shadow, shadow N (0..31); with --pool, "
+                  "pool tile or overlap piece N (0..19)");
+  cmd->add_flag("--shadow", options->shadow, "--floors makes a floor shadow");
+  cmd->add_flag("--pool", options->pool, "--floors makes a pool tile or overlap piece");
+  cmd->add_option("--water", options->water, "Water tile N (0..15) from the --floor-images sheet");
+  cmd->add_flag("--palette-images", options->paletteImages,
+                "Store the --wall-images sheet's palette as the thick walls' palettes (PALT 4096 and 5120)");
+  cmd->add_flag("--second-palette-images", options->secondPaletteImages,
+                "Store the --floor-images sheet's palette as the palette of the --floors tile");
   cmd->add_flag("--family-history", options->familyHistory, "Read the family history of the object file");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");

@@ -56,10 +56,26 @@ struct BuildArgs {
   std::int16_t fCopierOption = 0;
   PathBuffer fNewObjectName;
 
-  PathBuffer fWallImageDirectory;
-  PathBuffer fCutawayImageDirectory;
-  PathBuffer fFloorImageDirectory;
+  // The architecture passes' sheets: each a TGA with, beside it, the
+  // palette BMP of the same base name.
+  PathBuffer fWallImageSheet;
+  PathBuffer fCutawayImageSheet;
+  PathBuffer fFloorImageSheet;
   PathBuffer fThumbnailDirectory;
+
+  // What the architecture passes make: the wall, style, pattern, floor and
+  // water numbers, the variant flag of walls and styles, the zoom of the
+  // thick-wall pieces (0: none), and whether the floor number is a shadow
+  // or a pool tile.
+  std::int16_t fWallNumber = 0;
+  std::int16_t fWallVariant = 0;
+  std::int16_t fWallStyleNumber = 0;
+  std::int16_t fWallPatternNumber = 0;
+  std::int16_t fThickWallZoom = 0;
+  std::int16_t fFloorNumber = 0;
+  std::int16_t fFloorShadow = 0;
+  std::int16_t fFloorPool = 0;
+  std::int16_t fWaterNumber = 0;
 
   std::int16_t fMakeWalls = 0;
   std::int16_t fMakeSprites = 0;

@@ -23,13 +23,6 @@ void GenerateSprites(const BuildArgs&, iResFile&, BuildContext& context) {
   // Draw groups are still written; their sprites keep zero screen offsets.
   if (context.sprites.Count() > 0) NotGenerated("sprites");
 }
-void GenerateWallStyle(const BuildArgs&, iResFile&, const WallStyleSpriteSpec&) { NotGenerated("wall style sprites"); }
-void MakeWalls(const BuildArgs&, iResFile&) { NotGenerated("walls"); }
-void MakeRequestedWallStyle(const BuildArgs&, iResFile&) { NotGenerated("wall styles"); }
-void MakeWallPattern(const BuildArgs&, iResFile&) { NotGenerated("wall patterns"); }
-void MakeFloors(const BuildArgs&, iResFile&) { NotGenerated("floors"); }
-void MakeWater(const BuildArgs&, iResFile&) { NotGenerated("water sprites"); }
-void MakePaletteImages(const BuildArgs&, iResFile&, int) { NotGenerated("palette images"); }
 void WriteSounds(iResFile&, BuildContext&) { NotGenerated("sounds"); }
 void WriteSlots(iResFile&, BuildContext&) { NotGenerated("slots"); }
 void WriteSpriteLists(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("SPR# sprite lists"); }

@@ -19,15 +19,16 @@ class iResFile;
 void GenerateSprites(const BuildArgs& args, iResFile& file, BuildContext& context);
 
 // One wall style spec's sprites, from its images in the TGA directory.
-void GenerateWallStyle(const BuildArgs& args, iResFile& file, const WallStyleSpriteSpec& spec);
+void GenerateWallStyle(BuildArgs& args, iResFile& file, const WallStyleSpriteSpec& spec);
 
-// The architecture passes that run before the markup pass.
-void MakeWalls(const BuildArgs& args, iResFile& file);
-void MakeRequestedWallStyle(const BuildArgs& args, iResFile& file);
-void MakeWallPattern(const BuildArgs& args, iResFile& file);
-void MakeFloors(const BuildArgs& args, iResFile& file);
-void MakeWater(const BuildArgs& args, iResFile& file);
-void MakePaletteImages(const BuildArgs& args, iResFile& file, int which);
+// The architecture passes that run before the markup pass. Each adds what
+// it stores to the request's list of written resources.
+void MakeWalls(BuildArgs& args, iResFile& file);
+void MakeRequestedWallStyle(BuildArgs& args, iResFile& file);
+void MakeWallPattern(BuildArgs& args, iResFile& file);
+void MakeFloors(BuildArgs& args, iResFile& file);
+void MakeWater(BuildArgs& args, iResFile& file);
+void MakePaletteImages(BuildArgs& args, iResFile& file, int which);
 
 // The passes that run after the wall styles, each over its list of specs.
 void WriteSounds(iResFile& file, BuildContext& context);

@@ -45,29 +45,6 @@ std::unique_ptr<iResFile> OpenObjectFile(const BuildArgs& args) {
   FatalError("could not open object file");
 }
 
-void ArchitecturePasses(const BuildArgs& args, iResFile& file) {
-  if (args.fMakeWalls) {
-    XASSERT(!args.fMakeWallStyle && !args.fMakeWallPattern, "logic error");
-    CheckWritable(file);
-    MakeWalls(args, file);
-  }
-  if (args.fMakeWallStyle) {
-    CheckWritable(file);
-    MakeRequestedWallStyle(args, file);
-  }
-  if (args.fMakeWallPattern) {
-    CheckWritable(file);
-    MakeWallPattern(args, file);
-  }
-  if (args.fMakeFloors) {
-    CheckWritable(file);
-    MakeFloors(args, file);
-  }
-  if (args.fMakeWater) MakeWater(args, file);
-  if (args.fMakePaletteImages) MakePaletteImages(args, file, 0);
-  if (args.fMakeSecondPaletteImages) MakePaletteImages(args, file, 1);
-}
-
 void ReadFamilyHistory(BuildArgs& args, iResFile& file) {
   MHandle history = file.GetIndResource(kFamilyHistoryType, 1, nullptr);
   if (history == nullptr) FatalError("history resource not found");
@@ -92,7 +69,6 @@ std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {
 
 void SpritePass(BuildArgs& args, iResFile& file) {
   BuildContext& context = *args.fContext;
-  CheckWritable(file);
   GenerateSprites(args, file, context);
   int done = 0;
   for (DGRPSpec* group : context.drawGroups) {
@@ -121,35 +97,6 @@ void RemoveAllSounds(iResFile& file) {
   }
 }
 
-void LaterPasses(BuildArgs& args, iResFile& file) {
-  BuildContext& context = *args.fContext;
-  if (args.fWriteSounds) {
-    RemoveAllSounds(file);
-    CheckWritable(file);
-    WriteSounds(file, context);
-  }
-  if (args.fWriteSlots) {
-    CheckWritable(file);
-    WriteSlots(file, context);
-  }
-  if (args.fWriteSpriteLists) {
-    CheckWritable(file);
-    WriteSpriteLists(args, file, context);
-  }
-  if (args.fWriteAttributeStrings) {
-    CheckWritable(file);
-    WriteAttributeStrings(file, context);
-  }
-  if (args.fWriteSkillTables) {
-    CheckWritable(file);
-    WriteSkillTables(file, context);
-  }
-  if (args.fPrintDrawGroupReport) DGRPSpec::Report(std::cout, context.drawGroups);
-  if (args.fWriteCatalogs) WriteCatalogs(args, file, context);
-  if (args.fWriteTreeTables) WriteTreeTables(file, context);
-  if (args.fWriteBitmaps) WriteBitmaps(args, file, context);
-}
-
 // Deletes the object file at the end of the build, whichever way it ends.
 // After a fatal error the file is closed here; a broken invariant met while
 // closing then is only reported, as one fatal error per build is reported and
@@ -173,17 +120,91 @@ class ObjectFileGuard {
   std::unique_ptr<iResFile> fFile;
 };
 
+// One build in progress: what its passes share.
+struct BuildRun {
+  BuildArgs& args;
+  iResFile& file;
+  // Read by the markup pass; kept to the end of the build with the specs.
+  std::unique_ptr<TagList> tags;
+};
+
+// One step of the driver: run when the request switches it on (and, for the
+// steps that work from the specs, only after a markup pass), with the
+// object file checked for writing first when the step writes into it. A step
+// may have something to do before that check.
+struct PassRow {
+  bool (*switchedOn)(const BuildArgs&);
+  bool needsMarkup;
+  void (*beforeCheck)(BuildRun&);
+  bool checkWritable;
+  void (*pass)(BuildRun&);
+};
+
+template <auto Flag>
+bool IsOn(const BuildArgs& args) {
+  return args.*Flag != 0;
+}
+
+bool HasMarkup(const BuildArgs& args) { return !args.fOmkFile.Empty(); }
+
+void CheckWallsAlone(BuildRun& run) { XASSERT(!run.args.fMakeWallStyle && !run.args.fMakeWallPattern, "logic error"); }
+
+void RemoveOldSounds(BuildRun& run) { RemoveAllSounds(run.file); }
+
+constexpr bool kChecked = true;
+constexpr bool kUnchecked = false;
+constexpr bool kAfterMarkup = true;
+constexpr bool kAnyTime = false;
+
+// The steps in the order they run; a request runs the rows it switches on.
+const PassRow kPasses[] = {
+    {IsOn<&BuildArgs::fMakeWalls>, kAnyTime, CheckWallsAlone, kChecked,
+     [](BuildRun& run) { MakeWalls(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakeWallStyle>, kAnyTime, nullptr, kChecked,
+     [](BuildRun& run) { MakeRequestedWallStyle(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakeWallPattern>, kAnyTime, nullptr, kChecked,
+     [](BuildRun& run) { MakeWallPattern(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakeFloors>, kAnyTime, nullptr, kChecked, [](BuildRun& run) { MakeFloors(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakeWater>, kAnyTime, nullptr, kUnchecked, [](BuildRun& run) { MakeWater(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakePaletteImages>, kAnyTime, nullptr, kUnchecked,
+     [](BuildRun& run) { MakePaletteImages(run.args, run.file, 0); }},
+    {IsOn<&BuildArgs::fMakeSecondPaletteImages>, kAnyTime, nullptr, kUnchecked,
+     [](BuildRun& run) { MakePaletteImages(run.args, run.file, 1); }},
+    {IsOn<&BuildArgs::fReadFamilyHistory>, kAnyTime, nullptr, kUnchecked,
+     [](BuildRun& run) { ReadFamilyHistory(run.args, run.file); }},
+    {HasMarkup, kAnyTime, nullptr, kUnchecked, [](BuildRun& run) { run.tags = MarkupPass(run.args, run.file); }},
+    {IsOn<&BuildArgs::fMakeSprites>, kAfterMarkup, nullptr, kChecked,
+     [](BuildRun& run) { SpritePass(run.args, run.file); }},
+    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, RemoveOldSounds, kChecked,
+     [](BuildRun& run) { WriteSounds(run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteSlots>, kAfterMarkup, nullptr, kChecked,
+     [](BuildRun& run) { WriteSlots(run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteSpriteLists>, kAfterMarkup, nullptr, kChecked,
+     [](BuildRun& run) { WriteSpriteLists(run.args, run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteAttributeStrings>, kAfterMarkup, nullptr, kChecked,
+     [](BuildRun& run) { WriteAttributeStrings(run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteSkillTables>, kAfterMarkup, nullptr, kChecked,
+     [](BuildRun& run) { WriteSkillTables(run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fPrintDrawGroupReport>, kAfterMarkup, nullptr, kUnchecked,
+     [](BuildRun& run) { DGRPSpec::Report(std::cout, run.args.fContext->drawGroups); }},
+    {IsOn<&BuildArgs::fWriteCatalogs>, kAfterMarkup, nullptr, kUnchecked,
+     [](BuildRun& run) { WriteCatalogs(run.args, run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteTreeTables>, kAfterMarkup, nullptr, kUnchecked,
+     [](BuildRun& run) { WriteTreeTables(run.file, *run.args.fContext); }},
+    {IsOn<&BuildArgs::fWriteBitmaps>, kAfterMarkup, nullptr, kUnchecked,
+     [](BuildRun& run) { WriteBitmaps(run.args, run.file, *run.args.fContext); }},
+};
+
 void RunPasses(BuildArgs& args) {
   if (!args.fNewObjectTemplate.Empty()) MakeNewObject(args);
   args.Progress("opening the object file");
   ObjectFileGuard file(OpenObjectFile(args));
-  std::unique_ptr<TagList> tags;
-  ArchitecturePasses(args, *file);
-  if (args.fReadFamilyHistory) ReadFamilyHistory(args, *file);
-  if (!args.fOmkFile.Empty()) {
-    tags = MarkupPass(args, *file);
-    if (args.fMakeSprites) SpritePass(args, *file);
-    LaterPasses(args, *file);
+  BuildRun run{args, *file, nullptr};
+  for (const PassRow& row : kPasses) {
+    if (!row.switchedOn(args) || (row.needsMarkup && run.tags == nullptr)) continue;
+    if (row.beforeCheck) row.beforeCheck(run);
+    if (row.checkWritable) CheckWritable(*file);
+    row.pass(run);
   }
   args.Progress("closing the object file");
   // Closed here, on the worker, so that a failure while writing the pending

@@ -78,7 +78,7 @@ TEST(CliBuild, UsageErrorsExitTwo) {
   const std::string cases[] = {
       "build",
       "build " + object + " --draw-groups 40000",
-      "build " + object + " --walls --wall-style",
+      "build " + object + " --walls 1 --wall-style 3",
       "build " + std::string(300, 'a'),
       "build " + object + " --report " + Quote(cli.dir.File("no/such/dir/report.txt")),
       "build --data " + Quote(cli.dir.Path().string()) + " sofa",

@@ -1,0 +1,47 @@
+#include "architecture/sprite2_list_builder.h"
+
+#include <algorithm>
+
+#include "architecture/wall_error.h"
+#include "base/xassert.h"
+#include "imaging/sprite2_decoder.h"
+#include "imaging/sprite_bytes.h"
+
+namespace pixmold {
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 12;
+
+}  // namespace
+
+Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
+    : fList(OwnedHandle::New(kHeaderSize + 4 * static_cast<std::uint32_t>(frameCount))), fFrameCount(frameCount) {
+  XASSERT(fList, "HAlloc failed!");
+  if (!fList) throw WallError("could not make spritelist", MemError());
+  HandleLock lock(fList.Get());
+  XASSERT(lock.Data() != nullptr, "HLock failed!");
+  std::fill(lock.Bytes().begin(), lock.Bytes().end(), std::uint8_t{0});
+  StoreU32LE(lock.Bytes(), 0, static_cast<std::uint32_t>(kSprite2ListVersion));
+  StoreU32LE(lock.Bytes(), 4, static_cast<std::uint32_t>(frameCount));
+  StoreU32LE(lock.Bytes(), 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)));
+}
+
+void Sprite2ListBuilder::Append(int index, MHandle frame) {
+  XASSERT(index >= 0 && index < fFrameCount, "frame index out of range");
+  const auto oldSize = static_cast<std::uint32_t>(GetHandleSize(fList.Get()));
+  const auto frameSize = static_cast<std::uint32_t>(GetHandleSize(frame));
+  const std::uint32_t newSize = oldSize + frameSize;
+  // The game reads the frames' 16-bit tokens in place, so every frame must
+  // start on an even offset.
+  XASSERT((oldSize & 1) == 0, "old size should always be even");
+  XASSERT((newSize & 1) == 0, "new size should always be even");
+  const int err = SetHandleSize(fList.Get(), newSize);
+  XASSERT(err == 0, "HSetSize failed!");
+  if (err != 0) throw WallError("could not make spritelist", err);
+  HandleLock list(fList.Get());
+  HandleLock source(frame);
+  std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
+  StoreU32LE(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize);
+}
+
+}  // namespace pixmold

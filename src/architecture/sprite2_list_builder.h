@@ -1,0 +1,29 @@
+// Gathers SPR2 frames into one list: a little-endian header (version 1000,
+// frame count, palette id), one 32-bit offset per frame from the start of
+// the list, then the frames. The count is known up front, so the offset
+// table is made at its full size and each frame goes at the end.
+#pragma once
+
+#include <cstdint>
+
+#include "resfile/handle_owner.h"
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+class Sprite2ListBuilder {
+ public:
+  // Raises WallError when memory runs out.
+  Sprite2ListBuilder(int frameCount, ResID paletteId);
+
+  // Copies the frame to the end of the list as frame `index`; the caller
+  // keeps the frame.
+  void Append(int index, MHandle frame);
+  OwnedHandle Finish() { return std::move(fList); }
+
+ private:
+  OwnedHandle fList;
+  int fFrameCount;
+};
+
+}  // namespace pixmold
