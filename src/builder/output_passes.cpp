@@ -19,10 +19,6 @@ void NotGenerated(std::string_view what) {
 
 }  // namespace
 
-void GenerateSprites(const BuildArgs&, iResFile&, BuildContext& context) {
-  // Draw groups are still written; their sprites keep zero screen offsets.
-  if (context.sprites.Count() > 0) NotGenerated("sprites");
-}
 void WriteSounds(iResFile&, BuildContext&) { NotGenerated("sounds"); }
 void WriteSlots(iResFile&, BuildContext&) { NotGenerated("slots"); }
 void WriteSpriteLists(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("SPR# sprite lists"); }

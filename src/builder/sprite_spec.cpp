@@ -37,6 +37,7 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
   if (fFrames > kMaxFrames) KeyFatal(tag, "frames", "too many frames for one sprite sheet");
   runningPosition = static_cast<std::int32_t>(std::int64_t{runningPosition} + fFrames);
 
+  fHeadline = headline;
   if (headline) {
     RejectForHeadline(tag);
     fColumns = 1;
@@ -165,7 +166,8 @@ void SpriteSpec::CellRect(std::int32_t index, Rect& cell, CellOrigin& origin, Ce
   const std::int64_t top = y + inset;
   const std::int64_t right = x + fSizes.width[s] - inset;
   const std::int64_t bottom = y + fSizes.height[s] - inset;
-  if (left >= right || top >= bottom) FatalError("Empty rectangle found for compression -- sizes may not be specified.");
+  if (left >= right || top >= bottom)
+    FatalError("Empty rectangle found for compression -- sizes may not be specified.");
   if (!FitsCoordinate(x) || !FitsCoordinate(y) || !FitsCoordinate(left) || !FitsCoordinate(top) ||
       !FitsCoordinate(right) || !FitsCoordinate(bottom)) {
     FatalError("sprite cell lies beyond 16-bit sheet coordinates -- check the sizes and the position");

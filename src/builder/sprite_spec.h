@@ -89,6 +89,8 @@ class SpriteSpec : public GenericSpec {
   const std::string& FileName() const { return fFileName; }
   const std::string& MaskName() const { return fMaskName; }
   bool BmpOnly() const { return fBmpOnly != 0; }
+  // Read from a "headline" tag: its sheet also gives the headline's list.
+  bool IsHeadline() const { return fHeadline; }
   const std::vector<Rect>& TrimmedRects() const { return fTrimmedRects; }
 
  private:
@@ -110,6 +112,7 @@ class SpriteSpec : public GenericSpec {
   std::string fFileName;
   std::string fMaskName;
   std::int32_t fBmpOnly = 0;
+  bool fHeadline = false;
 };
 
 }  // namespace pixmold

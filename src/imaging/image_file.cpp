@@ -1,28 +1,51 @@
 #include "imaging/image_file.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 
-namespace pixmold {
+#include "filelib/ctg_file_manager.h"
 
+namespace pixmold {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+class OpenImage {
+ public:
+  explicit OpenImage(const std::string& path) : fFile(CTGFileManager::Get().Open(path, false)) {}
+  ~OpenImage() {
+    if (fFile) CTGFileManager::Get().Close(std::move(fFile));
+  }
+  OpenImage(const OpenImage&) = delete;
+  OpenImage& operator=(const OpenImage&) = delete;
+
+  CTGFile* operator->() const { return fFile.get(); }
+  explicit operator bool() const { return fFile != nullptr; }
+
+ private:
+  std::unique_ptr<CTGFile> fFile;
 };
+
+std::optional<std::vector<std::uint8_t>> ReadFrom(OpenImage& file, std::size_t count) {
+  std::vector<std::uint8_t> bytes(count);
+  if (!bytes.empty() && !file->ReadBytes(std::span<unsigned char>(bytes.data(), bytes.size()))) return std::nullopt;
+  return bytes;
+}
 
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path, std::size_t maxBytes) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  OpenImage file(path);
   if (!file) return std::nullopt;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return std::nullopt;
-  const long size = std::ftell(file.get());
-  if (size < 0 || static_cast<unsigned long>(size) > maxBytes) return std::nullopt;
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return std::nullopt;
-  return bytes;
+  const std::int64_t size = file->Size();
+  if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return std::nullopt;
+  return ReadFrom(file, static_cast<std::size_t>(size));
+}
+
+std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count) {
+  OpenImage file(path);
+  if (!file) return std::nullopt;
+  const std::int64_t size = file->Size();
+  if (size < 0) return std::nullopt;
+  return ReadFrom(file, std::min(count, static_cast<std::size_t>(size)));
 }
 
 }  // namespace pixmold

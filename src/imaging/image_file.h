@@ -1,6 +1,10 @@
 // Reads an image or palette file whole. Image files are small next to the
 // offscreens made from them, and decoding from memory lets every reader check
 // each field against the bytes that are really there.
+//
+// Reads go through the process-wide file library, so images inside mapped
+// archives are found, and a test or fuzzer that puts the library on a memory
+// file system reaches no disk.
 #pragma once
 
 #include <cstddef>
@@ -19,5 +23,9 @@ inline constexpr std::size_t kMaxImageFileBytes = (std::size_t{1} << 30) + (std:
 // than maxBytes.
 std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path,
                                                        std::size_t maxBytes = kMaxImageFileBytes);
+
+// At most the first count bytes of the file (fewer when it is shorter), or
+// nothing when it cannot be opened or read.
+std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count);
 
 }  // namespace pixmold

@@ -1,12 +1,12 @@
 #include "imaging/sprite_sheet.h"
 
-#include <fstream>
 #include <span>
 
 #include "base/report.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
 #include "imaging/byte_reader.h"
+#include "imaging/image_file.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/tga_parser.h"
@@ -18,11 +18,9 @@ namespace {
 // colour pixels as well as its palette (a raw palette file carries none).
 bool PaletteImageHasPixels(const std::string& path) {
   // The probe needs only the two headers.
-  std::uint8_t headers[kBmpFileHeaderSize + kBmpInfoHeaderSize] = {};
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  file.read(reinterpret_cast<char*>(headers), sizeof headers);
-  ByteReader reader(std::span<const std::uint8_t>(headers, static_cast<std::size_t>(file.gcount())));
+  const auto headers = ReadImageFilePrefix(path, kBmpFileHeaderSize + kBmpInfoHeaderSize);
+  if (!headers) return false;
+  ByteReader reader(std::span<const std::uint8_t>(headers->data(), headers->size()));
   std::uint32_t colourCount = 0;
   return ProbeBmpPalette(reader, colourCount);
 }

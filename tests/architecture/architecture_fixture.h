@@ -1,6 +1,5 @@
 // Sheets with known pixels for the architecture generators, an in-memory
-// object file to build into, and decoders that read the stored lists back
-// the way the game does.
+// object file to build into, and decoding of the stored lists.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,19 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "imaging/decoded_sprite.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
-#include "imaging/rect.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/sprite2_decoder.h"
 #include "support/memory_res_file.h"
 
 namespace pixmold::testing {
 
-using PixelRule = std::function<std::uint8_t(int x, int y)>;
-
-inline void Fill(Offscreen& offscreen, int width, int height, const PixelRule& rule) {
+inline void Fill(Offscreen& offscreen, int width, int height, const std::function<std::uint8_t(int, int)>& rule) {
   ASSERT_TRUE(offscreen.Create(Rect::Make(0, 0, width, height)));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) offscreen.Row(y)[x] = rule(x, y);
@@ -31,13 +26,10 @@ inline void Fill(Offscreen& offscreen, int width, int height, const PixelRule& r
 // 256 distinct colours, with or without the display's reserved ones.
 inline void UseTestPalette(bool systemColours) {
   std::array<PaletteEntry, 256> colours{};
-  for (int i = 0; i < 256; ++i) {
-    colours[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2)};
-  }
+  for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2)};
   GetGlobalPalette().SetFromColours(colours, systemColours);
 }
 
-// An object file in memory, open for writing.
 struct MemoryObject {
   MemoryObject() {
     file.CreateFile("object");
@@ -54,7 +46,6 @@ struct MemoryObject {
     }
     return out;
   }
-
   MemoryDisk disk;
   MemoryResFile file{disk};
 };
@@ -66,54 +57,41 @@ struct DecodedList {
   std::vector<Sprite2FrameHeader> headers;  // SPR2 only
 };
 
-// A wall list, stored in native (little-endian) order.
-inline DecodedList DecodeSpr(const StoredResource& resource) {
+// SPR# wall lists are stored in native (little-endian) order.
+inline DecodedList Decode(const StoredResource& resource) {
   DecodedList out;
-  SprListView view;
-  const auto status = ParseSprList(resource.bytes, ByteOrder::kLittle, view);
-  EXPECT_TRUE(status.Ok()) << status.error;
-  out.version = view.version;
-  out.paletteId = view.paletteId;
-  for (const auto& frame : view.frames) {
-    out.frames.emplace_back();
-    EXPECT_TRUE(DecodeSprFrame(frame, ByteOrder::kLittle, out.frames.back()).Ok());
-  }
-  return out;
-}
-
-inline DecodedList DecodeSpr2(const StoredResource& resource) {
-  DecodedList out;
-  Sprite2ListView view;
-  const auto status = ParseSprite2List(resource.bytes, view);
-  EXPECT_TRUE(status.Ok()) << status.error;
-  out.version = view.version;
-  out.paletteId = view.paletteId;
-  for (const auto& frame : view.frames) {
+  const bool spr2 = resource.type == MakeResType("SPR2");
+  SprListView sprView;
+  Sprite2ListView spr2View;
+  EXPECT_TRUE(spr2 ? ParseSprite2List(resource.bytes, spr2View).Ok()
+                   : ParseSprList(resource.bytes, ByteOrder::kLittle, sprView).Ok());
+  out.version = spr2 ? spr2View.version : sprView.version;
+  out.paletteId = spr2 ? spr2View.paletteId : sprView.paletteId;
+  for (const auto& frame : spr2 ? spr2View.frames : sprView.frames) {
     out.frames.emplace_back();
     out.headers.emplace_back();
-    const auto decoded = DecodeSprite2Frame(frame, out.frames.back(), &out.headers.back());
-    EXPECT_TRUE(decoded.Ok()) << decoded.error;
+    EXPECT_TRUE(spr2 ? DecodeSprite2Frame(frame, out.frames.back(), &out.headers.back()).Ok()
+                     : DecodeSprFrame(frame, ByteOrder::kLittle, out.frames.back()).Ok());
   }
   return out;
 }
 
-// Every pixel of the frame against the sheet inside rect: drawn exactly
-// where the sheet is not clear, showing `drawn(sheet pixel)`.
+// The frame against the sheet inside rect: drawn exactly where the sheet is
+// not clear, showing the sheet's pixel (or `maskIndex` for masks).
 inline void ExpectFrameShows(const DecodedSprite& frame, const Rect& rect, const Offscreen& sheet, std::uint8_t clear,
-                             const std::function<std::uint8_t(std::uint8_t)>& drawn) {
+                             int maskIndex = -1) {
   ASSERT_EQ(std::to_string(frame.width) + "x" + std::to_string(frame.height),
             std::to_string(rect.Width()) + "x" + std::to_string(rect.Height()));
   int wrong = 0;
   for (int y = 0; y < frame.height; ++y) {
     for (int x = 0; x < frame.width; ++x) {
       const std::uint8_t pixel = sheet.PixelAt(rect.left + x, rect.top + y);
+      const int shown = maskIndex >= 0 ? maskIndex : pixel;
       const bool ok =
-          frame.Drawn(x, y) == (pixel != clear) && (pixel == clear || frame.colour[frame.Index(x, y)] == drawn(pixel));
+          frame.Drawn(x, y) == (pixel != clear) && (pixel == clear || frame.colour[frame.Index(x, y)] == shown);
       if (!ok && ++wrong <= 3) ADD_FAILURE() << "pixel " << x << "," << y << " of " << rect.left << "," << rect.top;
     }
   }
 }
-
-inline std::uint8_t Same(std::uint8_t pixel) { return pixel; }
 
 }  // namespace pixmold::testing

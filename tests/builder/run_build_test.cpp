@@ -9,6 +9,7 @@
 #include "base/xassert.h"
 #include "records/obj_definition.h"
 #include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
@@ -22,18 +23,19 @@ using testing::WriteObjectFile;
 constexpr ResType kDGRP = MakeResType("DGRP");
 
 constexpr const char* kMarkup =
-    "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>\n"
+    "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
     "<sprite id=100 name=\"Chair\" tgafile=\"chair.tga\">\n"
     "<drawgroup id=100 name=\"Chair\">\n<item sprite id=100>\n"
     "<drawgroup id=101 name=\"Chair - moved\">\n<item sprite id=100 x=1>\n";
 
-constexpr const char* kNoSprites = "warning: sprites not written: this version of pixmold does not generate them yet\n";
+constexpr ResType kSPR2 = MakeResType("SPR2");
 
 struct Build {
   Build() {
     WriteObjectFile(objectFile, {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
     args.fObjectFile = objectFile;
     args.fOmkFile = dir.Write("chair.omk", kMarkup);
+    testing::WriteSheetImages(dir, "chair", 112, 24);
     args.fTgaDirectory = dir.Path().string() + "/";
     args.fMakeSprites = 1;
     args.fReportStream = &report;
@@ -73,11 +75,11 @@ struct Build {
 TEST(RunBuild, WritesEveryDrawGroupAndClosesTheFile) {
   Build build;
   EXPECT_EQ(build.Run(), 0);
-  EXPECT_EQ(build.report.str(), kNoSprites);
+  EXPECT_EQ(build.report.str().find("warning"), std::string::npos) << build.report.str();
   std::vector<std::string> names;
   for (const StoredResource& r : build.Resources()) names.push_back(std::to_string(r.id) + " " + r.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"128 Chair", "100 Chair", "101 Chair - moved"}));
-  EXPECT_EQ(build.args.fWritten, (std::vector<std::pair<ResType, ResID>>{{kDGRP, 100}, {kDGRP, 101}}));
+  EXPECT_EQ(names, (std::vector<std::string>{"128 Chair", "100 Chair", "100 Chair", "101 Chair - moved"}));
+  EXPECT_EQ(build.args.fWritten, (std::vector<std::pair<ResType, ResID>>{{kSPR2, 100}, {kDGRP, 100}, {kDGRP, 101}}));
   EXPECT_EQ(CurrentBuildArgs(), nullptr);
   EXPECT_EQ(build.args.fRunning, 0);
 }
@@ -86,7 +88,7 @@ TEST(RunBuild, OnlyTheSelectedDrawGroupsAreWritten) {
   Build build;
   build.args.drawGroupIds = {101, 300};
   EXPECT_EQ(build.Run(), 0);
-  EXPECT_EQ(build.Contents(), "OBJD 128, DGRP 101");
+  EXPECT_EQ(build.Contents(), "OBJD 128, SPR2 100, DGRP 101");
   Build noSprites;
   noSprites.args.fMakeSprites = 0;
   EXPECT_EQ(noSprites.Run(), 0);
@@ -258,8 +260,8 @@ TEST(RunBuild, ProgressFollowsTheSteps) {
     steps.push_back(step);
   };
   EXPECT_EQ(build.Run(), 0);
-  EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "draw groups 1/2",
-                                             "draw groups 2/2", "closing the object file"}));
+  EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "sprites 1/1",
+                                             "draw groups 1/2", "draw groups 2/2", "closing the object file"}));
 }
 
 TEST(RunBuild, TheDrawGroupReportGoesToStandardOutput) {
@@ -281,7 +283,7 @@ TEST(RunBuild, ANewObjectFromATemplateGetsAFreshGuid) {
   build.args.fNewObjectName = "Made";
   EXPECT_EQ(build.Run(), 0) << build.report.str();
   std::vector<StoredResource> resources = build.Resources();
-  ASSERT_EQ(resources.size(), 3u);
+  ASSERT_EQ(resources.size(), 4u);
   EXPECT_EQ(resources[0].name, "Made");
   EXPECT_EQ(ObjDefinition(resources[0].bytes).TemplateGuid(), 77u);
 }

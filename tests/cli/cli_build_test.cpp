@@ -4,6 +4,7 @@
 #include "cli_runner.h"
 #include "records/obj_definition.h"
 #include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
 
 namespace pixmold {
 namespace {
@@ -15,21 +16,32 @@ using testing::ObjdResource;
 using testing::Quote;
 using testing::ReadObjectFile;
 
-// Sprite rendering is not part of this version; the build says so.
-#define NO_SPRITES "sprites not written: this version of pixmold does not generate them yet"
-#define WARNINGS "warning: line: 5 - unknown tag: sprit\nwarning: " NO_SPRITES "\n"
+#define WARNINGS "warning: line: 5 - unknown tag: sprit\n"
 
 constexpr ResType kDGRP = MakeResType("DGRP");
+
+// The report of the fixture's build: its one warning, then the sprite
+// pass's progress over the one sheet.
+std::string BuildReport() {
+  std::string report = WARNINGS "Generating sprite 100, ...\nRendering file chair.tga...\n";
+  const char* sizes[] = {"large", "medium", "small"};
+  for (int i = 0; i < 12; ++i) {
+    report += "Compressing row:0 size:" + std::string(sizes[i / 4]) + " column:" + std::to_string(i % 4) +
+              " into sprite #" + std::to_string(i) + "\n";
+  }
+  return report;
+}
 
 struct Cli {
   Cli() {
     testing::WriteObjectFile(
         object, {ObjdResource(128, "Chair", ObjdFields{.guid = 42, .firstDrawGroupId = 100, .drawGroupCount = 2})});
     dir.Write("chair.omk",
-              "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>\n"
+              "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
               "<sprite id=100 tgafile=\"chair.tga\">\n"
               "<drawgroup id=100 name=\"Chair\"><item sprite id=100>\n"
               "<drawgroup id=101 name=\"Chair 2\"><item sprite id=100>\n<sprit>\n");
+    testing::WriteSheetImages(dir, "chair", 112, 24);
   }
   CliRun Run(const std::string& args) const { return testing::RunCli(dir, args); }
 
@@ -41,7 +53,7 @@ TEST(CliBuild, BuildsWithTheMarkupBesideTheObject) {
   Cli cli;
   CliRun result = cli.Run("build " + Quote(cli.object));
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, WARNINGS);
+  EXPECT_EQ(result.err, BuildReport());
   EXPECT_EQ(result.out, "");
   const auto resources = ReadObjectFile(cli.object);
   EXPECT_TRUE(FindResource(resources, kDGRP, 100) && FindResource(resources, kDGRP, 101));
@@ -52,9 +64,8 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
   CliRun result = cli.Run("build " + Quote(cli.object) + " --json --draw-groups 101 -q");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "{\"object\":\"" + cli.object +
-                            "\",\"ok\":true,\"dryRun\":false,\"written\":{\"DGRP\":[101]},"
-                            "\"warnings\":[{\"text\":\"unknown tag: sprit\",\"line\":5},"
-                            "{\"text\":\"" NO_SPRITES "\",\"line\":null}],\"fatal\":null}\n");
+                            "\",\"ok\":true,\"dryRun\":false,\"written\":{\"DGRP\":[101],\"SPR2\":[100]},"
+                            "\"warnings\":[{\"text\":\"unknown tag: sprit\",\"line\":5}],\"fatal\":null}\n");
   EXPECT_EQ(result.err, WARNINGS);
   EXPECT_EQ(FindResource(ReadObjectFile(cli.object), kDGRP, 100), nullptr);
 
@@ -95,7 +106,8 @@ TEST(CliBuild, DryRunLeavesTheObjectFileAlone) {
   const std::string before = testing::Text(cli.object);
   CliRun result = cli.Run("build " + Quote(cli.object) + " --dry-run --json -q");
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.out.find("\"dryRun\":true,\"written\":{\"DGRP\":[100,101]}"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\"dryRun\":true,\"written\":{\"DGRP\":[100,101],\"SPR2\":[100]}"), std::string::npos)
+      << result.out;
   EXPECT_EQ(testing::Text(cli.object), before);
 }
 
@@ -105,9 +117,9 @@ TEST(CliBuild, ReportFileHoldsTheArgumentsAndTheReport) {
   CliRun result = cli.Run("build " + Quote(cli.object) + " --report " + Quote(report));
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(testing::Text(report), "***\nArguments:\nObject file = " + cli.object + "\nOMK File=" +
-                                       cli.dir.File("chair.omk") + "\nTGA directory=" + cli.dir.Path().string() +
-                                       "/\n***\n" WARNINGS);
+  EXPECT_EQ(testing::Text(report), "***\nArguments:\nObject file = " + cli.object +
+                                       "\nOMK File=" + cli.dir.File("chair.omk") +
+                                       "\nTGA directory=" + cli.dir.Path().string() + "/\n***\n" + BuildReport());
 }
 
 TEST(CliBuild, FindsInputsInTheDataAndContentTrees) {
@@ -121,6 +133,7 @@ TEST(CliBuild, FindsInputsInTheDataAndContentTrees) {
   content.Write("Sprites/chairs/chair.omk",
                 "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>"
                 "<sprite id=1 tgafile=a.tga><drawgroup id=300><item sprite id=1>");
+  testing::WriteSheetImages(content, "Sprites/chairs/a", 56, 8);
   CliRun result = cli.Run("build --data " + Quote(data.Path().string()) + " --content " +
                           Quote(content.Path().string()) + " chair");
   EXPECT_EQ(result.status, 0) << result.err;
@@ -132,12 +145,14 @@ TEST(CliObjects, ListsMastersWithTheirIds) {
   const std::string object = cli.dir.File("things.iff");
   testing::WriteObjectFile(
       object,
-      {ObjdResource(128, "Chair", {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9,
-                                   .catalogStringsId = 2000}),
-       ObjdResource(129, "Table part", {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3,
-                                        .multiTilePart = 1}),
-       ObjdResource(130, "Table", {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3,
-                                   .multiTilePart = -1})});
+      {ObjdResource(
+           128, "Chair",
+           {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9, .catalogStringsId = 2000}),
+       ObjdResource(129, "Table part",
+                    {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = 1}),
+       ObjdResource(
+           130, "Table",
+           {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = -1})});
   CliRun result = cli.Run("objects " + Quote(object));
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out,

@@ -1,0 +1,158 @@
+#include "builder/compress_sprite.h"
+
+#include <string>
+#include <vector>
+
+#include "base/report.h"
+#include "base/xassert.h"
+#include "builder/build_args.h"
+#include "builder/sprite_spec.h"
+#include "imaging/offscreen.h"
+#include "imaging/pal_wrap.h"
+#include "imaging/palette_resource.h"
+#include "imaging/pixel_view.h"
+#include "imaging/sprite2_compressor.h"
+#include "imaging/sprite_lists.h"
+#include "resfile/handle_owner.h"
+#include "resfile/res_file.h"
+
+namespace pixmold {
+namespace {
+
+constexpr std::int32_t kSprite2Version = 1000;
+constexpr std::size_t kSprite2HeaderSize = 12;
+constexpr std::size_t kFramePaletteIdOffset = 8;
+
+struct Cells {
+  std::vector<Rect> rects;
+  std::vector<CellRecord> records;
+};
+
+Cells CellsOf(const SpriteSpec& spec) {
+  const std::int32_t spritesPerZoom = spec.SpritesPerZoom();
+  XASSERT(spritesPerZoom == 1 || spritesPerZoom == 2 || spritesPerZoom == 4, "bad number of sprites per zoom");
+  Cells cells;
+  const std::int32_t count = spec.SpriteCount();
+  cells.rects.resize(static_cast<std::size_t>(count));
+  cells.records.resize(static_cast<std::size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    CellOrigin origin;
+    const auto at = static_cast<std::size_t>(i);
+    spec.CellRect(i, cells.rects[at], origin, cells.records[at]);
+  }
+  return cells;
+}
+
+void PutLE32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void AddSpriteList(iResFile& file, OwnedHandle list, ResType type, const SpriteSpec& spec) {
+  MHandle added = list.Release();
+  file.AddResource(added, type, static_cast<ResID>(spec.Id()), CTGString(spec.Name()), false);
+  file.UpdateFile();
+  file.ReleaseAndDispose(added);
+  NoteWritten(type, spec.Id());
+}
+
+void WritePalette(iResFile& file, std::int32_t paletteId) {
+  MHandle palette = NewPaletteResourceHandle(GetGlobalPalette());
+  if (palette == nullptr) FatalError("could not add palette to destfile");
+  file.AddResource(palette, kPaletteResourceType, static_cast<ResID>(paletteId), CTGString(), false);
+  if (file.GetError() != 0) FatalError("could not add palette to destfile");
+  file.WriteResource(palette);
+  if (file.GetError() != 0) FatalError("could not write palette to destfile");
+  file.UpdateFile();
+  if (file.GetError() != 0) FatalError("could not update dest file");
+  file.ReleaseAndDispose(palette);
+  NoteWritten(kPaletteResourceType, paletteId);
+}
+
+// The frames follow the offset table in order; each frame's palette id
+// field carries the list's, so a frame read on its own knows its colours.
+template <typename Encode>
+void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, Encode&& encode) {
+  const Cells cells = CellsOf(spec);
+  std::vector<Rect> trimmed;
+  TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true);
+
+  const std::size_t count = cells.rects.size();
+  OwnedHandle list = OwnedHandle::New(static_cast<std::uint32_t>(kSprite2HeaderSize + 4 * count));
+  XASSERT(list.Get() != nullptr, "HAlloc failed!");
+  {
+    HandleLock lock(list.Get());
+    std::uint8_t* header = lock.Data();
+    XASSERT(header != nullptr, "HLock failed!");
+    PutLE32(header, kSprite2Version);
+    PutLE32(header + 4, static_cast<std::uint32_t>(count));
+    PutLE32(header + 8, static_cast<std::uint32_t>(spec.PaletteId()));
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const CellRecord& record = cells.records[i];
+    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
+               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
+    OwnedHandle frame = encode(cells.rects[i], trimmed[i]);
+    if (!frame) FatalError("could not allocate memory!");
+    const std::uint32_t oldSize = static_cast<std::uint32_t>(GetHandleSize(list.Get()));
+    const std::uint32_t frameSize = static_cast<std::uint32_t>(GetHandleSize(frame.Get()));
+    const std::uint32_t newSize = oldSize + frameSize;
+    XASSERT((oldSize & 1) == 0, "old size should always be even");
+    XASSERT((newSize & 1) == 0, "new size should always be even");
+    const std::int16_t err = SetHandleSize(list.Get(), newSize);
+    XASSERT(err == 0, "HSetSize failed!");
+    HandleLock listLock(list.Get());
+    HandleLock frameLock(frame.Get());
+    PutLE32(listLock.Data() + kSprite2HeaderSize + 4 * i, oldSize);
+    BlockMove(frameLock.Data(), listLock.Data() + oldSize, frameSize);
+    const auto paletteId = static_cast<std::uint16_t>(spec.PaletteId());
+    listLock.Data()[oldSize + kFramePaletteIdOffset] = static_cast<std::uint8_t>(paletteId & 0xFF);
+    listLock.Data()[oldSize + kFramePaletteIdOffset + 1] = static_cast<std::uint8_t>(paletteId >> 8);
+  }
+  AddSpriteList(file, std::move(list), kSpr2Type, spec);
+  spec.SetTrimmedRects(cells.rects, trimmed);
+}
+
+void FinishSpec(iResFile& file, const SpriteSpec& spec) {
+  if (spec.PaletteId() >= 0) WritePalette(file, spec.PaletteId());
+}
+
+}  // namespace
+
+void NoteWritten(ResType type, std::int32_t id) {
+  if (BuildArgs* args = CurrentBuildArgs()) args->fWritten.emplace_back(type, static_cast<ResID>(id));
+}
+
+void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec) {
+  if (depth.Width() == 0 || depth.Height() == 0) {
+    const Cells cells = CellsOf(spec);
+    std::vector<Rect> trimmed;
+    OwnedHandle list(MakeSpriteList(&colour, nullptr, cells.rects, trimmed, spec.ShrinkSides(),
+                                    static_cast<ResID>(spec.PaletteId()), true));
+    AddSpriteList(file, std::move(list), kSprType, spec);
+    spec.SetTrimmedRects(cells.rects, trimmed);
+  } else {
+    Sprite2Compressor compressor;
+    const PixelView colourView = ViewOf(colour);
+    const PixelView depthView = ViewOf(depth);
+    WriteSprite2List(file, depth, spec, [&](const Rect& cell, const Rect& rect) {
+      return compressor.EncodeZP(colourView, depthView, cell, rect);
+    });
+  }
+  FinishSpec(file, spec);
+}
+
+void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec) {
+  const int z_width = depth.Width();
+  const int z_height = depth.Height();
+  XASSERT(z_width != 0 && z_height != 0, "only supports alpha sprites with z at this time");
+  Sprite2Compressor compressor;
+  const PixelView colourView = ViewOf(colour);
+  const PixelView depthView = ViewOf(depth);
+  const PixelView alphaView = ViewOf(alpha);
+  WriteSprite2List(file, depth, spec, [&](const Rect& cell, const Rect& rect) {
+    return compressor.EncodeZPA(colourView, depthView, alphaView, cell, rect, kAlphaBits);
+  });
+  FinishSpec(file, spec);
+}
+
+}  // namespace pixmold

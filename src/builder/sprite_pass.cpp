@@ -1,0 +1,149 @@
+// The sprite pass. Consecutive sprite specs usually share one sheet (one row
+// of it each), and loading a sheet is most of the pass's work, so a sheet is
+// rendered only when a spec names another file than the one rendered last;
+// the offscreens live for the whole pass. Alpha mode (an alpha image beside
+// the sheet) adds a third offscreen of per-pixel coverage.
+#include <optional>
+#include <string>
+
+#include "base/report.h"
+#include "builder/apply_mask.h"
+#include "builder/compress_sprite.h"
+#include "builder/headline_sprites.h"
+#include "builder/output_passes.h"
+#include "builder/sheet_files.h"
+#include "imaging/offscreen.h"
+#include "imaging/pal_wrap.h"
+#include "imaging/pixel_view.h"
+#include "imaging/sprite2_prepare.h"
+#include "imaging/sprite_sheet.h"
+
+namespace pixmold {
+namespace {
+
+bool UsedBySelectedDrawGroup(const BuildArgs& args, const BuildContext& context, const SpriteSpec& sprite) {
+  for (const DGRPSpec* group : context.drawGroups) {
+    if (args.SelectsDrawGroup(group->Id()) && group->FindUse(&sprite) != nullptr) return true;
+  }
+  return false;
+}
+
+const HeadlineSpec* HeadlineFor(const BuildContext& context, const SpriteSpec& sprite) {
+  for (const HeadlineSpec* headline : context.headlines) {
+    if (headline->Id() == sprite.Id()) return headline;
+  }
+  return nullptr;
+}
+
+class SpritePass {
+ public:
+  SpritePass(const BuildArgs& args, iResFile& file, BuildContext& context)
+      : fArgs(args), fFile(file), fContext(context) {}
+
+  void Run() {
+    const std::string directory(fArgs.fTgaDirectory.View());
+    int done = 0;
+    for (SpriteSpec* sprite : fContext.sprites) {
+      fArgs.Progress("sprites", ++done, fContext.sprites.Count());
+      if (directory.empty()) FatalError("not enough info to determine tga file");
+      if (!fArgs.drawGroupIds.empty() && !UsedBySelectedDrawGroup(fArgs, fContext, *sprite)) continue;
+      Generate(directory, *sprite);
+    }
+  }
+
+ private:
+  void Generate(const std::string& directory, SpriteSpec& sprite) {
+    ReportLine("Generating sprite " + std::to_string(sprite.Id()) + ", " + std::string(sprite.Name()) + "...");
+    const bool maskLoaded = LoadMask(directory, sprite);
+
+    const SheetFileNames names = DeriveSheetFileNames(directory, sprite.FileName());
+    const std::optional<std::string> paletteImage = FindImageFile(names.paletteImage);
+    if (!paletteImage) FatalError("BMP file " + names.paletteImage + " required.  Could not obtain palette.");
+    const std::optional<std::string> alphaImage = FindImageFile(names.alphaImage);
+    const bool alphaMode = alphaImage.has_value();
+
+    if (sprite.FileName() != fRenderedSheet) {
+      ReportLine("Rendering file " + sprite.FileName() + "...");
+      // Forget the sheet first: a render that fails part-way must not pass
+      // for the old one.
+      fRenderedSheet.clear();
+      const std::string image = sprite.BmpOnly() ? std::string() : FindImageFile(names.image).value_or(names.image);
+      if (alphaMode) {
+        RenderWithAlpha(*paletteImage, image, *alphaImage);
+      } else {
+        RenderSheet(*paletteImage, image);
+        CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth));
+      }
+    }
+
+    if (maskLoaded) {
+      const std::int64_t rowOffset = std::int64_t{sprite.Position()} * sprite.Sizes().height[0];
+      if (alphaMode) ApplyMask(fAlpha, fMask, rowOffset);
+      ApplyMask(fDepth, fMask, rowOffset);
+      ApplyMask(fColour, fMask, rowOffset);
+    }
+
+    if (alphaMode) {
+      CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
+    } else {
+      CompressSprite(fFile, fColour, fDepth, sprite);
+    }
+    if (sprite.IsHeadline()) {
+      if (const HeadlineSpec* headline = HeadlineFor(fContext, sprite)) {
+        WriteHeadlineSprites(fColour, fDepth, fFile, *headline);
+      }
+    }
+    for (DGRPSpec* group : fContext.drawGroups) group->SetOffsets(sprite);
+    fRenderedSheet = sprite.FileName();
+  }
+
+  // Loading the mask also makes its palette the global one, as any palette
+  // image does; the sheet's own palette comes back with its next render.
+  bool LoadMask(const std::string& directory, const SpriteSpec& sprite) {
+    if (sprite.MaskName().empty()) return false;
+    const std::optional<std::string> mask = FindImageFile(directory + sprite.MaskName());
+    if (!mask) return false;
+    fMask.Dispose();
+    Offscreen unused;
+    MakeOffscreens(*mask, "", fMask, unused);
+    return true;
+  }
+
+  void RenderSheet(const std::string& paletteImage, const std::string& image) {
+    fColour.Dispose();
+    fDepth.Dispose();
+    MakeOffscreens(paletteImage, image, fColour, fDepth);
+    if (!fColour.Exists()) FatalError("cant make dgrps without tga");
+  }
+
+  // The alpha image is grey: with the palette's colours cleared, rendering
+  // it keeps each pixel's red value, which is its coverage.
+  void RenderWithAlpha(const std::string& paletteImage, const std::string& image, const std::string& alphaImage) {
+    fColour.Dispose();
+    fDepth.Dispose();
+    fAlpha.Dispose();
+    GetGlobalPalette().ClearColours();
+    Offscreen alphaDepth;
+    MakeOffscreens("", alphaImage, fAlpha, alphaDepth);
+    if (!fAlpha.Exists()) FatalError("Couldn't prepare alpha layer offscreen");
+    RenderSheet(paletteImage, image);
+    PrepareAlpha(ViewOf(fColour), MutableViewOf(fDepth), ViewOf(fAlpha), kAlphaBits);
+  }
+
+  const BuildArgs& fArgs;
+  iResFile& fFile;
+  BuildContext& fContext;
+  Offscreen fColour;
+  Offscreen fDepth;
+  Offscreen fAlpha;
+  Offscreen fMask;
+  std::string fRenderedSheet;
+};
+
+}  // namespace
+
+void GenerateSprites(const BuildArgs& args, iResFile& file, BuildContext& context) {
+  SpritePass(args, file, context).Run();
+}
+
+}  // namespace pixmold

@@ -1,0 +1,529 @@
+// The sprite pass end to end: sheets, palette images, alpha images and masks
+// written here byte by byte, a real build, then every frame written decoded
+// and held against its cell of the source images.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/xassert.h"
+#include "builder/run_build.h"
+#include "imaging/decoded_sprite.h"
+#include "imaging/image_bytes.h"
+#include "imaging/spr_decoder.h"
+#include "imaging/sprite2_decoder.h"
+#include "records/draw_group.h"
+#include "resfile/recon_stream.h"
+#include "support/object_file_fixture.h"
+
+namespace pixmold {
+namespace {
+
+using testing::Bmp8;
+using testing::StoredResource;
+using testing::Tga;
+
+constexpr ResType kSPR2 = MakeResType("SPR2");
+constexpr ResType kSPR = MakeResType("SPR#");
+constexpr ResType kPALT = MakeResType("PALT");
+constexpr ResType kDGRP = MakeResType("DGRP");
+constexpr std::uint8_t kClearIndex = 5;
+
+// Cells 16 x 24, 8 x 12 and 4 x 6 with a border of 1: a sheet row is 112
+// pixels wide and 24 high.
+constexpr const char* kSizes =
+    "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6 border=1 "
+    "lxorigin=8 lyorigin=4 mxorigin=4 myorigin=2 sxorigin=2 syorigin=1>\n";
+constexpr int kSheetWidth = 112;
+
+std::uint32_t Hash(std::uint32_t seed, int x, int y) {
+  std::uint32_t h =
+      seed * 0x9E3779B9u ^ static_cast<std::uint32_t>(x) * 0x85EBCA6Bu ^ static_cast<std::uint32_t>(y) * 0xC2B2AE35u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 13);
+}
+
+// A rendered sheet: a sparse scatter of drawn pixels (never the top-left
+// one, which the pass takes as the background), each with its own palette
+// index, depth and coverage.
+struct Sheet {
+  std::uint32_t seed = 1;
+  int rows = 1;
+  int width = kSheetWidth;
+  int height = 0;  // rows of 24 when 0
+  bool Drawn(int x, int y) const { return (x | y) != 0 && Hash(seed, x, y) % 5 == 0; }
+  std::uint8_t Index(int x, int y) const {
+    return Drawn(x, y) ? static_cast<std::uint8_t>(20 + (Hash(seed, x, y) >> 8) % 200) : kClearIndex;
+  }
+  std::uint8_t Depth(int x, int y) const {
+    return Drawn(x, y) ? static_cast<std::uint8_t>(10 + (Hash(seed, x, y) >> 16) % 200) : 255;
+  }
+  std::uint8_t Coverage(int x, int y) const {
+    static constexpr std::uint8_t kLevels[] = {255, 255, 128, 40, 4};
+    return Drawn(x, y) ? kLevels[(Hash(seed, x, y) >> 4) % 5] : 0;
+  }
+  int Height() const { return height != 0 ? height : rows * 24; }
+};
+
+// What the pass should make of one sheet pixel.
+struct Expected {
+  bool drawn = false;
+  std::uint8_t colour = 0, depth = 255, alpha = 0;
+  PixelKind kind = PixelKind::kClear;
+};
+
+enum class Mode { kDepth, kAlpha, kColourOnly };
+
+class SpriteBuild {
+ public:
+  SpriteBuild() {
+    testing::WriteObjectFile(fObjectFile, {testing::ObjdResource(128, "Chair", testing::ObjdFields{.guid = 42})});
+    fArgs.fObjectFile = fObjectFile;
+    fArgs.fTgaDirectory = Directory();
+    fArgs.fMakeSprites = 1;
+    fArgs.fReportStream = &fReport;
+  }
+
+  std::string Directory() const { return fDir.Path().string() + "/"; }
+  // A 32-bit sheet (24-bit when depth is off) and its palette image.
+  void AddSheet(const std::string& base, const Sheet& sheet, bool depth = true, const std::string& tgaName = "",
+                const std::string& bmpName = "") {
+    fSheets[base] = sheet;
+    const int height = sheet.Height();
+    fDir.Write(tgaName.empty() ? base + ".tga" : tgaName,
+               AsChars(Tga(sheet.width, height, depth ? 32 : 24,
+                           [&](int x, int y) { return std::uint32_t{sheet.Depth(x, y)} << 24 | 0x00406080u; })));
+    AddPaletteImage(bmpName.empty() ? base + ".bmp" : bmpName, sheet);
+  }
+  void AddPaletteImage(const std::string& name, const Sheet& sheet) {
+    fSheets.emplace(name.substr(0, name.size() - 4), sheet);
+    fDir.Write(name, AsChars(Bmp8(sheet.width, sheet.Height(), [&](int x, int y) { return sheet.Index(x, y); })));
+  }
+  // A grey 24-bit image whose red value is the coverage.
+  void AddAlphaImage(const std::string& base) {
+    const Sheet sheet = fSheets.at(base);
+    fDir.Write(base + "alpha.tga", AsChars(Tga(kSheetWidth, sheet.Height(), 24, [&](int x, int y) {
+                 return std::uint32_t{sheet.Coverage(x, y)} * 0x010101u;
+               })));
+    fAlpha.insert(base);
+  }
+  // An 8-bit mask whose background (top-left) index 0 clears the sheet
+  // beneath it from row `fromRow`; index 1 keeps it.
+  void AddMask(const std::string& name, const std::string& base, int fromRow, int height,
+               bool (*clears)(int x, int y)) {
+    fDir.Write(name, AsChars(Bmp8(kSheetWidth, height, [&](int x, int y) {
+                 return static_cast<std::uint8_t>(clears(x, y) || (x | y) == 0 ? 0 : 1);
+               })));
+    fMasks[base] = {fromRow, height, clears};
+  }
+
+  int Run(const std::string& markup) {
+    fArgs.fOmkFile = fDir.Write("chair.omk", kSizes + markup);
+    int status = -1;
+    std::thread worker([&] {
+      ScopedWorkerThread scope;
+      status = RunBuild(fArgs);
+    });
+    worker.join();
+    fResources = testing::ReadObjectFile(fObjectFile);
+    return status;
+  }
+
+  std::string Report() const { return fReport.str(); }
+  std::vector<std::string> ReportLines(const std::string& prefix) const {
+    std::vector<std::string> lines;
+    std::istringstream in(fReport.str());
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+  const StoredResource* Find(ResType type, ResID id) const { return testing::FindResource(fResources, type, id); }
+  std::string Contents() const {
+    std::string text;
+    for (const StoredResource& r : fResources) {
+      text += text.empty() ? "" : ", ";
+      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
+      text.append(1, ' ').append(std::to_string(r.id));
+    }
+    return text;
+  }
+
+  Expected At(const SpriteSpec& spec, Mode mode, int x, int y) const {
+    const std::string base = spec.FileName().substr(0, spec.FileName().size() - 4);
+    const Sheet& sheet = fSheets.at(base);
+    Expected pixel;
+    pixel.drawn = mode == Mode::kColourOnly ? sheet.Index(x, y) != kClearIndex : sheet.Depth(x, y) != 255;
+    if (auto mask = fMasks.find(base); mask != fMasks.end()) {
+      const MaskInfo& info = mask->second;
+      if (y >= info.fromRow && y < info.fromRow + info.height && info.clears(x, y - info.fromRow)) pixel.drawn = false;
+    }
+    const std::uint8_t alpha = static_cast<std::uint8_t>(sheet.Coverage(x, y) >> 3);
+    if (mode == Mode::kAlpha && alpha == 0) pixel.drawn = false;
+    if (!pixel.drawn) return pixel;
+    pixel.colour = sheet.Index(x, y);
+    if (mode == Mode::kColourOnly) {
+      pixel.kind = PixelKind::kColour;
+      return pixel;
+    }
+    pixel.depth = sheet.Depth(x, y);
+    pixel.kind = mode == Mode::kAlpha && alpha != 31 ? PixelKind::kAlpha : PixelKind::kDepth;
+    if (pixel.kind == PixelKind::kAlpha) pixel.alpha = alpha;
+    return pixel;
+  }
+
+  // The drawn pixels' bounding box inside the cell.
+  Rect Trimmed(const SpriteSpec& spec, Mode mode, const Rect& cell) const {
+    Rect box;
+    bool any = false;
+    for (int y = cell.top; y < cell.bottom; ++y) {
+      for (int x = cell.left; x < cell.right; ++x) {
+        if (!At(spec, mode, x, y).drawn) continue;
+        box = any ? UnionRect(box, Rect::Make(x, y, x + 1, y + 1)) : Rect::Make(x, y, x + 1, y + 1);
+        any = true;
+      }
+    }
+    return box;
+  }
+
+  // A cell with nothing drawn trims to the all-zero rectangle, whose frame
+  // is empty with origin 0.
+  struct Frame {
+    DecodedSprite pixels;
+    Rect cell, box;
+  };
+  // Decodes every frame of the spec's list and checks it against its cell;
+  // returns the frames for the draw group checks.
+  std::vector<Frame> CheckSprite(const SpriteSpec& spec, Mode mode) const {
+    std::vector<Frame> frames;
+    const StoredResource* stored = Find(mode == Mode::kColourOnly ? kSPR : kSPR2, static_cast<ResID>(spec.Id()));
+    EXPECT_NE(stored, nullptr) << spec.Id();
+    if (stored == nullptr) return frames;
+    std::vector<std::span<const std::uint8_t>> spans;
+    if (mode == Mode::kColourOnly) {
+      SprListView list;
+      EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
+      EXPECT_EQ(list.version, 502);
+      EXPECT_EQ(list.paletteId, spec.PaletteId());
+      spans = list.frames;
+    } else {
+      Sprite2ListView list;
+      EXPECT_TRUE(ParseSprite2List(stored->bytes, list).Ok());
+      EXPECT_EQ(list.version, 1000);
+      EXPECT_EQ(list.paletteId, spec.PaletteId());
+      spans = list.frames;
+    }
+    EXPECT_EQ(spans.size(), static_cast<std::size_t>(spec.SpriteCount()));
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      Rect cell;
+      CellOrigin origin;
+      CellRecord record;
+      spec.CellRect(static_cast<std::int32_t>(i), cell, origin, record);
+      const Rect box = Trimmed(spec, mode, cell);
+      Frame frame{{}, cell, box};
+      if (mode == Mode::kColourOnly) {
+        EXPECT_TRUE(DecodeSprFrame(spans[i], ByteOrder::kBig, frame.pixels).Ok());
+      } else {
+        Sprite2FrameHeader header;
+        EXPECT_TRUE(DecodeSprite2Frame(spans[i], frame.pixels, &header).Ok());
+        EXPECT_EQ(header.flags, mode == Mode::kAlpha ? 7u : 3u);
+        EXPECT_EQ(header.paletteId, spec.PaletteId());
+        EXPECT_EQ(header.clearColour, kClearIndex);
+        const bool empty = box.IsEmpty();
+        EXPECT_EQ(header.originX, empty ? 0 : box.left - cell.left) << spec.Id() << " frame " << i;
+        EXPECT_EQ(header.originY, empty ? 0 : box.top - cell.top) << spec.Id() << " frame " << i;
+      }
+      EXPECT_EQ(frame.pixels.width, box.Width()) << spec.Id() << " frame " << i;
+      EXPECT_EQ(frame.pixels.height, box.Height()) << spec.Id() << " frame " << i;
+      if (frame.pixels.width != box.Width() || frame.pixels.height != box.Height()) continue;
+      int wrong = 0;
+      for (int y = 0; y < box.Height(); ++y) {
+        for (int x = 0; x < box.Width(); ++x) {
+          const Expected want = At(spec, mode, box.left + x, box.top + y);
+          const std::size_t at = frame.pixels.Index(x, y);
+          const bool same = frame.pixels.kind[at] == want.kind &&
+                            (!want.drawn || (frame.pixels.colour[at] == want.colour &&
+                                             (mode == Mode::kColourOnly || frame.pixels.depth[at] == want.depth) &&
+                                             frame.pixels.alpha[at] == want.alpha));
+          wrong += same ? 0 : 1;
+        }
+      }
+      EXPECT_EQ(wrong, 0) << spec.Id() << " frame " << i;
+      frames.push_back(std::move(frame));
+    }
+    return frames;
+  }
+
+  // Every item of the draw group placed where its frame's trimmed box puts
+  // it relative to the object's reference point.
+  void CheckDrawGroup(ResID id,
+                      const std::map<std::int32_t, std::pair<const SpriteSpec*, std::vector<Frame>>>& sprites) {
+    const StoredResource* stored = Find(kDGRP, id);
+    ASSERT_NE(stored, nullptr) << id;
+    DrawGroup group;
+    ReconStream reader = ReconStream::Reader(stored->bytes, false);
+    group.Reconstitute(reader);
+    int checked = 0;
+    for (const DrawGroupImage& image : group.images) {
+      for (const DrawGroupItem& item : image.items) {
+        const auto& [spec, frames] = sprites.at(item.spriteId);
+        ASSERT_LT(static_cast<std::size_t>(item.frameIndex), frames.size());
+        const Frame& frame = frames[static_cast<std::size_t>(item.frameIndex)];
+        const int size = (item.frameIndex % spec->SpritesPerFrame()) / spec->SpritesPerZoom();
+        EXPECT_EQ(size, 3 - static_cast<int>(image.zoom));
+        const RenderSpec& sizes = spec->Sizes();
+        const auto s = static_cast<std::size_t>(size);
+        int x = -sizes.xOrigin[s] + frame.box.left - frame.cell.left;
+        const int y = sizes.height[s] - sizes.yOrigin[s] + frame.box.bottom - frame.cell.bottom;
+        if (item.flags & DrawGroupItem::kFlagMirrored) x = -x - frame.box.Width() - 1;
+        EXPECT_EQ(item.offsetX, x) << "draw group " << id << " sprite " << item.spriteId << " zoom " << image.zoom;
+        EXPECT_EQ(item.offsetY, y) << "draw group " << id << " sprite " << item.spriteId << " zoom " << image.zoom;
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 0);
+  }
+
+  const SpriteSpec& Spec(std::int32_t id) const {
+    for (const SpriteSpec* spec : fArgs.fContext->sprites) {
+      if (spec->Id() == id) return *spec;
+    }
+    throw std::runtime_error("no sprite spec " + std::to_string(id));
+  }
+
+  const Sheet& SheetNamed(const std::string& base) const { return fSheets.at(base); }
+
+  testing::TempDir fDir;
+  std::string fObjectFile = fDir.File("chair.iff");
+  std::ostringstream fReport;
+  BuildArgs fArgs;
+  std::vector<StoredResource> fResources;
+
+ private:
+  struct MaskInfo {
+    int fromRow = 0;
+    int height = 0;
+    bool (*clears)(int x, int y) = nullptr;
+  };
+  static std::span<const unsigned char> AsChars(const testing::Bytes& bytes) { return {bytes.data(), bytes.size()}; }
+
+  std::map<std::string, Sheet> fSheets;
+  std::set<std::string> fAlpha;
+  std::map<std::string, MaskInfo> fMasks;
+};
+
+// Colour and depth from a 32-bit sheet, the same with an alpha image, and
+// colour alone from a 24-bit one; draw groups over all three, one item seen
+// at a direction offset.
+TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
+  SpriteBuild build;
+  build.AddSheet("chair", {.seed = 1, .rows = 3});
+  build.AddSheet("lamp", {.seed = 2});
+  build.AddAlphaImage("lamp");
+  build.AddSheet("flat", {.seed = 3}, false);
+  ASSERT_EQ(build.Run("<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
+                      "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
+                      "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n"
+                      "<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=9>\n"
+                      "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n"
+                      "<item sprite id=101 \"direction offset\"=2>\n"
+                      "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n"),
+            0)
+      << build.Report();
+
+  std::map<std::int32_t, std::pair<const SpriteSpec*, std::vector<SpriteBuild::Frame>>> sprites;
+  const std::pair<std::int32_t, Mode> kinds[] = {
+      {100, Mode::kDepth}, {101, Mode::kDepth}, {102, Mode::kAlpha}, {103, Mode::kColourOnly}};
+  for (const auto& [id, mode] : kinds) {
+    SCOPED_TRACE(id);
+    const SpriteSpec& spec = build.Spec(id);
+    sprites[id] = {&spec, build.CheckSprite(spec, mode)};
+  }
+  build.CheckDrawGroup(200, sprites);
+  build.CheckDrawGroup(201, sprites);
+
+  // A palette of the sheet's palette image under each palette id given.
+  for (ResID id : {7, 9}) {
+    const StoredResource* palette = build.Find(kPALT, id);
+    ASSERT_NE(palette, nullptr);
+    ASSERT_EQ(palette->bytes.size(), 784u);
+    std::vector<std::uint8_t> expected = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 256; ++i) {
+      expected.insert(expected.end(), {static_cast<std::uint8_t>(i / 2), static_cast<std::uint8_t>(255 - i),
+                                       static_cast<std::uint8_t>(i)});
+    }
+    EXPECT_EQ(palette->bytes, expected);
+  }
+  EXPECT_EQ(build.Find(kPALT, -1), nullptr);
+
+  // One progress line per SPR2 frame, none for the SPR# list.
+  EXPECT_EQ(build.ReportLines("Compressing row:").size(), 12u + 12u + 12u);
+  EXPECT_EQ(build.ReportLines("Compressing row:")[12], "Compressing row:1 size:large column:0 into sprite #0");
+  EXPECT_EQ(build.ReportLines("Generating sprite ").front(), "Generating sprite 100, Seat...");
+  const std::vector<std::pair<ResType, ResID>> written = {{kSPR2, 100}, {kPALT, 7}, {kSPR2, 101}, {kSPR2, 102},
+                                                          {kSPR, 103},  {kPALT, 9}, {kDGRP, 200}, {kDGRP, 201}};
+  EXPECT_EQ(build.fArgs.fWritten, written);
+  EXPECT_EQ(build.Report().find("warning"), std::string::npos) << build.Report();
+}
+
+bool ClearsLeftHalf(int x, int) { return x < kSheetWidth / 2; }
+
+struct EdgeCase {
+  const char* name;
+  void (*setUp)(SpriteBuild&);
+  const char* markup;
+  int status;
+  // Report lines starting "Rendering file" or "warning" or "fatal", with
+  // the image directory written as "DIR/".
+  std::vector<std::string> lines;
+  // Sprite ids whose frames are checked, with the mode they were made in.
+  std::vector<std::pair<std::int32_t, Mode>> sprites;
+};
+
+TEST(SpritePass, EdgeCases) {
+  const EdgeCase cases[] = {
+      {"a sheet is rendered again only when the spec names another one",
+       [](SpriteBuild& b) {
+         b.AddSheet("a", {.seed = 4, .rows = 3});
+         b.AddSheet("b", {.seed = 5});
+       },
+       "<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga><sprite id=3 tgafile=b.tga>"
+       "<sprite id=4 tgafile=a.tga position=2>",
+       0,
+       {"Rendering file a.tga...", "Rendering file b.tga...", "Rendering file a.tga..."},
+       {{1, Mode::kDepth}, {2, Mode::kDepth}, {3, Mode::kDepth}, {4, Mode::kDepth}}},
+      {"a missing palette image names its full path",
+       [](SpriteBuild& b) { b.AddSheet("a", {}, true, "a.tga", "other.bmp"); },
+       "<sprite id=1 tgafile=a.tga>",
+       1,
+       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette."},
+       {}},
+      {"a bmpfile spec takes its colours from the palette image alone",
+       [](SpriteBuild& b) { b.AddPaletteImage("pic.bmp", {.seed = 6}); },
+       "<sprite id=1 bmpfile=pic.bmp>",
+       0,
+       {"Rendering file pic.bmp..."},
+       {{1, Mode::kColourOnly}}},
+      {"a mask clears the sheet where it shows its background",
+       [](SpriteBuild& b) {
+         b.AddSheet("a", {.seed = 7, .rows = 2});
+         b.AddMask("m.bmp", "a", 24, 24, ClearsLeftHalf);
+       },
+       "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
+       0,
+       {"Rendering file a.tga..."},
+       {{1, Mode::kDepth}}},
+      {"a mask below the sheet's end is refused",
+       [](SpriteBuild& b) {
+         b.AddSheet("a", {.seed = 7, .rows = 2});
+         b.AddMask("m.bmp", "a", 24, 48, ClearsLeftHalf);
+       },
+       "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
+       1,
+       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small"},
+       {}},
+      {"names differing in letter case are found, with a warning",
+       [](SpriteBuild& b) { b.AddSheet("chair", {.seed = 8}, true, "Chair.TGA", "CHAIR.BMP"); },
+       "<sprite id=1 tgafile=chair.tga>",
+       0,
+       {"warning: no file DIR/chair.bmp, using DIR/CHAIR.BMP whose name differs only in letter case",
+        "Rendering file chair.tga...",
+        "warning: no file DIR/chair.tga, using DIR/Chair.TGA whose name differs only in letter case"},
+       {{1, Mode::kDepth}}},
+      {"two names differing only in letter case are ambiguous",
+       [](SpriteBuild& b) {
+         b.AddSheet("chair", {.seed = 8}, true, "chair.tga", "Chair.bmp");
+         b.AddPaletteImage("CHAIR.bmp", {.seed = 8});
+       },
+       "<sprite id=1 tgafile=chair.tga>",
+       1,
+       {"fatal error: several files match DIR/chair.bmp ignoring letter case: DIR/CHAIR.bmp DIR/Chair.bmp"},
+       {}},
+  };
+  for (const EdgeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SpriteBuild build;
+    c.setUp(build);
+    EXPECT_EQ(build.Run(c.markup), c.status) << build.Report();
+    std::vector<std::string> lines;
+    for (const char* prefix : {"Rendering file", "warning", "fatal"}) {
+      for (std::string line : build.ReportLines(prefix)) {
+        for (std::size_t at; (at = line.find(build.Directory())) != std::string::npos;) {
+          line.replace(at, build.Directory().size(), "DIR/");
+        }
+        lines.push_back(line);
+      }
+    }
+    std::vector<std::string> expected = c.lines;
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+    for (const auto& [id, mode] : c.sprites) build.CheckSprite(build.Spec(id), mode);
+    if (c.status != 0) {
+      EXPECT_EQ(build.Contents(), "OBJD 128");
+    }
+  }
+}
+
+// A headline's sheet gives both its sprite, cut by the headline sizes, and
+// the headline list: three cells per frame at a fixed pitch, trimmed at the
+// top only, on the headline palette.
+TEST(SpritePass, AHeadlineWritesItsSpriteAndItsHeadlineList) {
+  SpriteBuild build;
+  build.AddSheet("sign", {.seed = 11, .width = 116, .height = 98});
+  ASSERT_EQ(build.Run("<headline id=500 name=\"Sign\" tgafile=sign.tga>"), 0) << build.Report();
+  build.CheckSprite(build.Spec(500), Mode::kDepth);
+  const StoredResource* stored = build.Find(kSPR, 500);
+  ASSERT_NE(stored, nullptr);
+  SprListView list;
+  ASSERT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
+  EXPECT_EQ(list.version, 503);
+  EXPECT_EQ(list.paletteId, 50);
+  ASSERT_EQ(list.frames.size(), 6u);
+  const Sheet& sheet = build.SheetNamed("sign");
+  const Rect cells[] = {Rect::Make(1, 1, 65, 97), Rect::Make(67, 1, 99, 49), Rect::Make(101, 1, 116, 24)};
+  for (int i = 0; i < 3; ++i) {
+    Rect rect = cells[i];
+    while (rect.top < rect.bottom) {
+      bool drawn = false;
+      for (int x = rect.left; x < rect.right; ++x) drawn = drawn || sheet.Index(x, rect.top) != kClearIndex;
+      if (drawn) break;
+      ++rect.top;
+    }
+    DecodedSprite frame;
+    ASSERT_TRUE(DecodeSprFrame(list.frames[static_cast<std::size_t>(i)], ByteOrder::kBig, frame).Ok());
+    ASSERT_EQ(frame.width, rect.Width()) << i;
+    ASSERT_EQ(frame.height, rect.Height()) << i;
+    int wrong = 0;
+    for (int y = 0; y < frame.height; ++y) {
+      for (int x = 0; x < frame.width; ++x) {
+        const std::uint8_t want = sheet.Index(rect.left + x, rect.top + y);
+        wrong += (frame.Drawn(x, y) ? frame.colour[frame.Index(x, y)] : kClearIndex) == want ? 0 : 1;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << i;
+  }
+}
+
+// Only the sprites that a selected draw group shows are made.
+TEST(SpritePass, ADrawGroupSelectionLimitsTheSprites) {
+  SpriteBuild build;
+  build.AddSheet("a", {.seed = 9, .rows = 2});
+  build.fArgs.drawGroupIds = {301};
+  EXPECT_EQ(build.Run("<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga>"
+                      "<drawgroup id=300><item sprite id=1><drawgroup id=301><item sprite id=2>"),
+            0)
+      << build.Report();
+  EXPECT_EQ(build.Contents(), "OBJD 128, SPR2 2, DGRP 301");
+  EXPECT_EQ(build.ReportLines("Generating sprite"), (std::vector<std::string>{"Generating sprite 2, ..."}));
+}
+
+}  // namespace
+}  // namespace pixmold
