@@ -11,6 +11,7 @@
 #include <string>
 
 #include "builder/build_context.h"
+#include "builder/headline_sprites.h"
 #include "cli/cli_runner.h"
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
@@ -74,9 +75,10 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
   BuildContext& context = *generated.context;
   ASSERT_EQ(context.sprites.Count(), 9);  // seven parts, the headline, one extra sheet
   EXPECT_EQ(context.drawGroups.Count(), 4);
+  ASSERT_EQ(context.headlines.Count(), 1);
 
-  std::map<std::string, std::pair<int, int>> extent;  // right and bottom of the cells on each sheet
-  std::map<std::string, long> drawnInCells;
+  // Every cell the build cuts from each sheet, border included.
+  std::map<std::string, std::vector<Rect>> cutRects;
   for (SpriteSpec* sprite : context.sprites) {
     const std::string& file = sprite->FileName();
     SCOPED_TRACE(file + " sprite " + std::to_string(sprite->Id()));
@@ -85,32 +87,48 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
     EXPECT_EQ(std::filesystem::exists(base + "alpha.tga"), sprite->Name() == "Shadow");
     const Sheet& sheet = generated.sheets[file];
     EXPECT_EQ(sheet.depth, sprite->Name() != "Rug");
+    std::vector<Rect> cells;
     for (std::int32_t i = 0; i < sprite->SpriteCount(); ++i) {
       Rect cell;
       CellOrigin origin;
       CellRecord record;
       sprite->CellRect(i, cell, origin, record);
-      auto& [right, bottom] = extent[file];
-      right = std::max<int>(right, cell.right + sprite->Sizes().border[2]);
-      bottom = std::max<int>(bottom, cell.bottom + sprite->Sizes().border[0]);
+      cells.push_back(cell);
+    }
+    if (sprite->IsHeadline()) cells = HeadlineCells(*context.headlines.First());
+    for (const Rect& cell : cells) {
+      const int border = sprite->Sizes().border[0];
+      cutRects[file].push_back(
+          Rect::Make(cell.left - border, cell.top - border, cell.right + border, cell.bottom + border));
       if (!sheet.depth) continue;
       long drawn = 0;
       for (int y = cell.top; y < cell.bottom; ++y)
         for (int x = cell.left; x < cell.right; ++x) drawn += sheet.At(x, y) < 255 ? 1 : 0;
-      EXPECT_GT(drawn, 0) << "cell " << i;
-      drawnInCells[file] += drawn;
+      EXPECT_GT(drawn, 0) << "cell " << cell.left << "," << cell.top;
     }
   }
   for (const auto& [file, sheet] : generated.sheets) {
     SCOPED_TRACE(file);
-    // The small cells' border is what lies right of the last cell.
-    EXPECT_EQ(sheet.width, extent[file].first);
-    EXPECT_EQ(sheet.height, extent[file].second);
+    int right = 0, bottom = 0;
+    std::vector<bool> inCell(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
+    for (const Rect& rect : cutRects[file]) {
+      right = std::max<int>(right, rect.right);
+      bottom = std::max<int>(bottom, rect.bottom);
+      for (int y = rect.top; y < std::min<int>(rect.bottom, sheet.height); ++y)
+        for (int x = rect.left; x < std::min<int>(rect.right, sheet.width); ++x)
+          inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)] =
+              true;
+    }
+    EXPECT_EQ(sheet.width, right);
+    EXPECT_EQ(sheet.height, bottom);
     if (!sheet.depth) continue;
-    long drawn = 0;
+    long outside = 0;
     for (int y = 0; y < sheet.height; ++y)
-      for (int x = 0; x < sheet.width; ++x) drawn += sheet.At(x, y) < 255 ? 1 : 0;
-    EXPECT_EQ(drawn, drawnInCells[file]) << "pixels drawn outside every cell";
+      for (int x = 0; x < sheet.width; ++x)
+        outside +=
+            sheet.At(x, y) < 255 &&
+            !inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)];
+    EXPECT_EQ(outside, 0) << "pixels drawn outside every cell";
   }
 }
 
