@@ -5,10 +5,10 @@
 #include <span>
 #include <string>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
-#include "imaging/byte_reader.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)quiet;
   const std::span<const std::uint8_t> bytes(data, size);
 
-  pixmold::ByteReader reader(bytes);
+  pixmold::ByteCursor reader(bytes, pixmold::ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   pixmold::ProbeBmpPalette(reader, colourCount);
 

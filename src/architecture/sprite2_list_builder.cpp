@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "architecture/wall_error.h"
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "imaging/sprite2_decoder.h"
-#include "imaging/sprite_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -21,9 +21,9 @@ Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
   HandleLock lock(fList.Get());
   XASSERT(lock.Data() != nullptr, "HLock failed!");
   std::fill(lock.Bytes().begin(), lock.Bytes().end(), std::uint8_t{0});
-  StoreU32LE(lock.Bytes(), 0, static_cast<std::uint32_t>(kSprite2ListVersion));
-  StoreU32LE(lock.Bytes(), 4, static_cast<std::uint32_t>(frameCount));
-  StoreU32LE(lock.Bytes(), 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)));
+  StoreU32(lock.Bytes(), 0, static_cast<std::uint32_t>(kSprite2ListVersion), ByteOrder::kLittle);
+  StoreU32(lock.Bytes(), 4, static_cast<std::uint32_t>(frameCount), ByteOrder::kLittle);
+  StoreU32(lock.Bytes(), 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)), ByteOrder::kLittle);
 }
 
 void Sprite2ListBuilder::Append(int index, MHandle frame) {
@@ -41,7 +41,7 @@ void Sprite2ListBuilder::Append(int index, MHandle frame) {
   HandleLock list(fList.Get());
   HandleLock source(frame);
   std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
-  StoreU32LE(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize);
+  StoreU32(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize, ByteOrder::kLittle);
 }
 
 }  // namespace pixmold

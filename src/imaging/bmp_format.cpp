@@ -4,28 +4,39 @@
 
 namespace pixmold {
 
-bool ReadBmpFileHeader(ByteReader& reader, BmpFileHeader& out) {
-  const std::size_t start = reader.Position();
-  std::uint16_t reserved1 = 0, reserved2 = 0;
-  if (reader.ReadU16LE(out.magic) && reader.ReadU32LE(out.fileSize) && reader.ReadU16LE(reserved1) &&
-      reader.ReadU16LE(reserved2) && reader.ReadU32LE(out.pixelOffset)) {
-    return true;
-  }
-  reader.Seek(start);
-  return false;
+// Each reader works on a copy of the cursor and moves the caller's only when
+// the whole header was there, so a failed read leaves it where it was.
+bool ReadBmpFileHeader(ByteCursor& reader, BmpFileHeader& out) {
+  ByteCursor in = reader;
+  BmpFileHeader header;
+  header.magic = in.U16();
+  header.fileSize = in.U32();
+  in.Skip(4);  // two reserved words
+  header.pixelOffset = in.U32();
+  if (in.Failed()) return false;
+  out = header;
+  reader = in;
+  return true;
 }
 
-bool ReadBmpInfoHeader(ByteReader& reader, BmpInfoHeader& out) {
-  const std::size_t start = reader.Position();
-  if (reader.Remaining() >= kBmpInfoHeaderSize && reader.ReadU32LE(out.biSize) && reader.ReadI32LE(out.biWidth) &&
-      reader.ReadI32LE(out.biHeight) && reader.ReadU16LE(out.biPlanes) && reader.ReadU16LE(out.biBitCount) &&
-      reader.ReadU32LE(out.biCompression) && reader.ReadU32LE(out.biSizeImage) &&
-      reader.ReadI32LE(out.biXPelsPerMeter) && reader.ReadI32LE(out.biYPelsPerMeter) &&
-      reader.ReadU32LE(out.biClrUsed) && reader.ReadU32LE(out.biClrImportant)) {
-    return true;
-  }
-  reader.Seek(start);
-  return false;
+bool ReadBmpInfoHeader(ByteCursor& reader, BmpInfoHeader& out) {
+  ByteCursor in = reader;
+  BmpInfoHeader info;
+  info.biSize = in.U32();
+  info.biWidth = in.I32();
+  info.biHeight = in.I32();
+  info.biPlanes = in.U16();
+  info.biBitCount = in.U16();
+  info.biCompression = in.U32();
+  info.biSizeImage = in.U32();
+  info.biXPelsPerMeter = in.I32();
+  info.biYPelsPerMeter = in.I32();
+  info.biClrUsed = in.U32();
+  info.biClrImportant = in.U32();
+  if (in.Failed()) return false;
+  out = info;
+  reader = in;
+  return true;
 }
 
 std::uint32_t BmpColourCount(const BmpInfoHeader& info) {
@@ -35,21 +46,18 @@ std::uint32_t BmpColourCount(const BmpInfoHeader& info) {
   return std::uint32_t{1} << bits;
 }
 
-bool ProbeBmpPalette(ByteReader& reader, std::uint32_t& colourCount) {
-  const std::size_t start = reader.Position();
+bool ProbeBmpPalette(ByteCursor& reader, std::uint32_t& colourCount) {
+  ByteCursor in = reader;
   BmpFileHeader file;
   BmpInfoHeader info;
-  if (!ReadBmpFileHeader(reader, file) || !ReadBmpInfoHeader(reader, info) || file.magic != kBmpMagic) {
-    reader.Seek(start);
-    return false;
-  }
+  if (!ReadBmpFileHeader(in, file) || !ReadBmpInfoHeader(in, info) || file.magic != kBmpMagic) return false;
   if (info.biBitCount != 8) {
     XASSERT_FAIL("false", "too many bits per pixel retrieving palette");
-    reader.Seek(start);
     return false;
   }
   colourCount = BmpColourCount(info);
   if (colourCount > 256) XASSERT_FAIL("*outNumColors <= 256", "palette too big");
+  reader = in;
   return true;
 }
 

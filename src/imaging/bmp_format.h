@@ -1,6 +1,7 @@
 // The headers of a Windows BMP file as the readers here use them: a 14-byte
 // file header (the magic "BM" and, at byte 10, the offset of the pixel data)
-// followed by a 40-byte info header, all little-endian, then the colour
+// followed by a 40-byte info header, all little-endian (the cursors handed
+// to the readers below must read that order), then the colour
 // table as four-byte entries stored blue, green, red, unused.
 //
 // Only 8-bit palette images are accepted by the readers; the probe below is
@@ -9,7 +10,7 @@
 
 #include <cstdint>
 
-#include "imaging/byte_reader.h"
+#include "base/byte_cursor.h"
 
 namespace pixmold {
 
@@ -40,8 +41,8 @@ struct BmpInfoHeader {
 
 inline constexpr std::uint16_t kBmpMagic = 0x4D42;
 
-bool ReadBmpFileHeader(ByteReader& reader, BmpFileHeader& out);
-bool ReadBmpInfoHeader(ByteReader& reader, BmpInfoHeader& out);
+bool ReadBmpFileHeader(ByteCursor& reader, BmpFileHeader& out);
+bool ReadBmpInfoHeader(ByteCursor& reader, BmpInfoHeader& out);
 
 // biClrUsed, or when that is 0 the colours that planes x bits can index,
 // kept to 16 bits as the format's readers always have (so 16 and more bits
@@ -53,6 +54,6 @@ std::uint32_t BmpColourCount(const BmpInfoHeader& info);
 // with the reader just after the headers. Otherwise (too short, not "BM", or
 // another depth, which is reported) the reader goes back to where it was and
 // the result is false with colourCount untouched.
-bool ProbeBmpPalette(ByteReader& reader, std::uint32_t& colourCount);
+bool ProbeBmpPalette(ByteCursor& reader, std::uint32_t& colourCount);
 
 }  // namespace pixmold

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
-#include "imaging/byte_reader.h"
 #include "imaging/image_file.h"
 #include "imaging/offscreen.h"
 
@@ -36,7 +36,7 @@ int BMPParser::OpenBytes(std::span<const std::uint8_t> fileBytes) {
 
 int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
   fBytes = fileBytes;
-  ByteReader in(fBytes);
+  ByteCursor in(fBytes, ByteOrder::kLittle);
   BmpFileHeader file;
   if (!ReadBmpFileHeader(in, file)) {
     XASSERT_FAIL("FALSE", "couldn't read BMP header");
@@ -70,8 +70,9 @@ int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
   }
   fColours.fill(PaletteEntry{});
   for (std::uint32_t i = 0; i < fColourCount; ++i) {
-    std::uint8_t blue = 0, green = 0, red = 0, unused = 0;
-    if (!in.ReadU8(blue) || !in.ReadU8(green) || !in.ReadU8(red) || !in.ReadU8(unused)) {
+    const std::uint8_t blue = in.U8(), green = in.U8(), red = in.U8();
+    in.Skip(1);
+    if (in.Failed()) {
       XASSERT_FAIL("FALSE", "couldn't read palette");
       Close();
       return 1;
@@ -117,26 +118,27 @@ bool BMPParser::ReadPixels(Offscreen& offscreen) {
 }
 
 bool BMPParser::ReadUncompressed(Offscreen& offscreen, int width, int height) {
-  ByteReader in(fBytes);
+  ByteCursor in(fBytes, ByteOrder::kLittle);
   in.Seek(fPixelPosition);
-  const std::size_t padding = (4 - static_cast<std::size_t>(width) % 4) % 4;
+  if (width <= 0) return true;
+  const auto rowSize = static_cast<std::size_t>(width);
+  const std::size_t padding = (4 - rowSize % 4) % 4;
   // File rows run bottom-up: the first goes to the offscreen's last row.
   for (int row = height - 1; row >= 0; --row) {
-    std::span<const std::uint8_t> pixels;
-    if (!in.Take(static_cast<std::size_t>(width), pixels)) {
-      const auto partial = in.TakeRest();
-      std::memcpy(offscreen.Row(row), partial.data(), partial.size());
+    // A short last row still shows what it has.
+    const std::size_t have = std::min(rowSize, in.Remaining());
+    std::memcpy(offscreen.Row(row), in.Bytes(have).data(), have);
+    if (have < rowSize) {
       XASSERT_FAIL("FALSE", "fread failed");
       return false;
     }
-    std::memcpy(offscreen.Row(row), pixels.data(), pixels.size());
     in.Skip(std::min(padding, in.Remaining()));
   }
   return true;
 }
 
 bool BMPParser::ReadRLE8(Offscreen& offscreen, int width, int height) {
-  ByteReader in(fBytes);
+  ByteCursor in(fBytes, ByteOrder::kLittle);
   in.Seek(fPixelPosition);
   int x = 0;
   int row = height - 1;
@@ -163,8 +165,8 @@ bool BMPParser::ReadRLE8(Offscreen& offscreen, int width, int height) {
   };
   bool complete = false;
   for (;;) {
-    std::uint8_t count = 0, value = 0;
-    if (!in.ReadU8(count) || !in.ReadU8(value)) break;
+    const std::uint8_t count = in.U8(), value = in.U8();
+    if (in.Failed()) break;
     if (count > 0) {
       write(nullptr, value, count);
       continue;
@@ -176,13 +178,13 @@ bool BMPParser::ReadRLE8(Offscreen& offscreen, int width, int height) {
       complete = true;
       break;
     } else if (value == kRleDelta) {
-      std::uint8_t dx = 0, dy = 0;
-      if (!in.ReadU8(dx) || !in.ReadU8(dy)) break;
+      const std::uint8_t dx = in.U8(), dy = in.U8();
+      if (in.Failed()) break;
       advance(dx);
       row = std::max(row - dy, -1);
     } else {
-      std::span<const std::uint8_t> literal;
-      if (!in.Take(value, literal)) break;
+      const auto literal = in.Bytes(value);
+      if (in.Failed()) break;
       write(literal.data(), 0, value);
       if (value & 1) in.Skip(std::min<std::size_t>(1, in.Remaining()));
     }

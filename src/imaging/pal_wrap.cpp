@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "imaging/bmp_format.h"
-#include "imaging/byte_reader.h"
 #include "imaging/image_file.h"
 #include "imaging/palette_resource.h"
 
@@ -92,14 +92,15 @@ bool PalWrap::ReadPaletteFile(const std::string& path, std::array<PaletteEntry, 
     XASSERT_FAIL("false", "could not open file");
     return false;
   }
-  ByteReader reader(*bytes);
+  ByteCursor reader(*bytes, ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   if (ProbeBmpPalette(reader, colourCount)) {
     // The probe has reported a count above 256; only 256 entries exist.
     const std::uint32_t wanted = std::min<std::uint32_t>(colourCount, kMaxColours);
     for (std::uint32_t i = 0; i < wanted; ++i) {
-      std::uint8_t blue = 0, green = 0, red = 0, reserved = 0;
-      if (!reader.ReadU8(blue) || !reader.ReadU8(green) || !reader.ReadU8(red) || !reader.ReadU8(reserved)) {
+      const std::uint8_t blue = reader.U8(), green = reader.U8(), red = reader.U8();
+      reader.Skip(1);
+      if (reader.Failed()) {
         XASSERT_FAIL("quads_read == colorCount", "unexpected eof");
         return false;
       }
@@ -108,7 +109,10 @@ bool PalWrap::ReadPaletteFile(const std::string& path, std::array<PaletteEntry, 
     return true;
   }
   for (PaletteEntry& entry : out) {
-    if (!reader.ReadU8(entry.red) || !reader.ReadU8(entry.green) || !reader.ReadU8(entry.blue)) {
+    entry.red = reader.U8();
+    entry.green = reader.U8();
+    entry.blue = reader.U8();
+    if (reader.Failed()) {
       XASSERT_FAIL("readCnt", "unexpected EOF");
       return false;
     }

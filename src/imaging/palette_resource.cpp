@@ -2,27 +2,18 @@
 
 #include <algorithm>
 
-#include "imaging/byte_reader.h"
+#include "base/byte_cursor.h"
 #include "imaging/pal_wrap.h"
 #include "resfile/res_file.h"
 
 namespace pixmold {
 
-namespace {
-
-void PutU32LE(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> EncodePaletteResource(const PalWrap& palette) {
   std::vector<std::uint8_t> out;
   out.reserve(kPaletteResourceSize);
-  PutU32LE(out, kPaletteResourceVersion);
-  PutU32LE(out, 256);
-  PutU32LE(out, 0);
-  PutU32LE(out, 0);
+  out.resize(kPaletteResourceHeaderSize);
+  StoreU32(out, 0, kPaletteResourceVersion, ByteOrder::kLittle);
+  StoreU32(out, 4, 256, ByteOrder::kLittle);
   const auto colours = palette.GetColourTable();
   for (std::size_t i = 0; i < 256; ++i) {
     const PaletteEntry entry = i < colours.size() ? colours[i] : PaletteEntry{};
@@ -34,18 +25,16 @@ std::vector<std::uint8_t> EncodePaletteResource(const PalWrap& palette) {
 }
 
 std::optional<PaletteResource> DecodePaletteResource(std::span<const std::uint8_t> bytes) {
-  ByteReader reader(bytes);
+  ByteCursor reader(bytes, ByteOrder::kLittle);
   PaletteResource resource;
-  if (!reader.ReadU32LE(resource.mVersion) || !reader.ReadU32LE(resource.mCount) ||
-      !reader.Skip(kPaletteResourceHeaderSize - 8)) {
-    return std::nullopt;
-  }
+  resource.mVersion = reader.U32();
+  resource.mCount = reader.U32();
+  if (!reader.Skip(kPaletteResourceHeaderSize - 8)) return std::nullopt;
   const std::uint32_t stored = std::min<std::uint32_t>(resource.mCount, 256);
   for (std::uint32_t i = 0; i < stored; ++i) {
-    for (std::uint8_t& component : resource.mColours[i]) {
-      if (!reader.ReadU8(component)) return std::nullopt;
-    }
+    for (std::uint8_t& component : resource.mColours[i]) component = reader.U8();
   }
+  if (reader.Failed()) return std::nullopt;
   return resource;
 }
 

@@ -87,7 +87,7 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
 
 std::optional<ByteOrder> GuessSprListOrder(std::span<const std::uint8_t> list) {
   for (ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
-    SpriteCursor cursor(list, order);
+    ByteCursor cursor(list, order);
     const std::int32_t version = cursor.I32();
     if (!cursor.Failed() &&
         (version == kSprColourVersion || version == kSprColourDepthVersion || version == kSprWallDepthVersion)) {
@@ -99,7 +99,7 @@ std::optional<ByteOrder> GuessSprListOrder(std::span<const std::uint8_t> list) {
 
 SpriteDecodeStatus ParseSprList(std::span<const std::uint8_t> list, ByteOrder order, SprListView& out,
                                 const SpriteDecodeLimits& limits) {
-  SpriteCursor cursor(list, order);
+  ByteCursor cursor(list, order);
   out.version = cursor.I32();
   const std::int32_t count = cursor.I32();
   out.frames.clear();
@@ -125,7 +125,7 @@ SpriteDecodeStatus ParseSprList(std::span<const std::uint8_t> list, ByteOrder or
 
 SpriteDecodeStatus DecodeSprFrame(std::span<const std::uint8_t> frame, ByteOrder order, DecodedSprite& out,
                                   const SprSettings& settings, SprFrameInfo* info, const SpriteDecodeLimits& limits) {
-  SpriteCursor cursor(frame, order);
+  ByteCursor cursor(frame, order);
   cursor.Skip(4);
   const int height = cursor.I16();
   const int width = cursor.I16();

@@ -15,9 +15,9 @@
 #include <span>
 #include <vector>
 
+#include "base/byte_cursor.h"
 #include "imaging/decoded_sprite.h"
 #include "imaging/spr_settings.h"
-#include "imaging/sprite_bytes.h"
 
 namespace pixmold {
 

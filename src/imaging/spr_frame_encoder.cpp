@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
-#include "imaging/sprite_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -226,8 +226,8 @@ void FrameWriter::Pattern(std::uint8_t op, std::uint8_t feature) {
 
 void FrameWriter::Write() {
   fOut.assign(kSprFrameHeaderSize, 0);
-  StoreU16LE(fOut, 4, static_cast<std::uint16_t>(fB.Height()));
-  StoreU16LE(fOut, 6, static_cast<std::uint16_t>(fB.Width()));
+  StoreU16(fOut, 4, static_cast<std::uint16_t>(fB.Height()), ByteOrder::kLittle);
+  StoreU16(fOut, 6, static_cast<std::uint16_t>(fB.Width()), ByteOrder::kLittle);
   fY = fB.top;
   NextRow(0);
   for (;;) {

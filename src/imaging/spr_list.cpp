@@ -14,8 +14,10 @@ namespace {
 constexpr std::size_t kCountAt = 4;
 constexpr std::size_t kOffsetsAt = 12;
 
-std::uint32_t Count(std::span<const std::uint8_t> list) { return LoadU32LE(list, kCountAt); }
-std::uint32_t Offset(std::span<const std::uint8_t> list, std::size_t i) { return LoadU32LE(list, kOffsetsAt + 4 * i); }
+std::uint32_t Count(std::span<const std::uint8_t> list) { return LoadU32(list, kCountAt, ByteOrder::kLittle); }
+std::uint32_t Offset(std::span<const std::uint8_t> list, std::size_t i) {
+  return LoadU32(list, kOffsetsAt + 4 * i, ByteOrder::kLittle);
+}
 
 // A list as built here: a full header and an offset table inside the bytes.
 bool WellFormed(std::span<const std::uint8_t> list) {
@@ -27,7 +29,7 @@ bool WellFormed(std::span<const std::uint8_t> list) {
 bool FrameSize(std::span<const std::uint8_t> list, std::size_t i, std::uint32_t& size) {
   const std::size_t at = Offset(list, i);
   if (at > list.size() || list.size() - at < 8) return false;
-  size = LoadU32LE(list, at + 4);
+  size = LoadU32(list, at + 4, ByteOrder::kLittle);
   return true;
 }
 
@@ -42,9 +44,9 @@ MHandle NewSprList(std::int32_t version, std::int32_t paletteId) {
   MHandle list = NewHandle(kSprListHeaderSize);
   if (!list) return nullptr;
   HandleLock lock(list);
-  StoreU32LE(lock.Bytes(), 0, static_cast<std::uint32_t>(version));
-  StoreU32LE(lock.Bytes(), kCountAt, 0);
-  StoreU32LE(lock.Bytes(), 8, static_cast<std::uint32_t>(paletteId));
+  StoreU32(lock.Bytes(), 0, static_cast<std::uint32_t>(version), ByteOrder::kLittle);
+  StoreU32(lock.Bytes(), kCountAt, 0, ByteOrder::kLittle);
+  StoreU32(lock.Bytes(), 8, static_cast<std::uint32_t>(paletteId), ByteOrder::kLittle);
   return list;
 }
 
@@ -64,10 +66,11 @@ ResErr AppendFrame(MHandle list, MHandle frame) {
   const std::size_t table = kOffsetsAt + 4 * static_cast<std::size_t>(count);
   // Room for one more offset: the frames move up by 4.
   std::memmove(bytes.data() + table + 4, bytes.data() + table, oldSize - table);
-  for (std::uint32_t i = 0; i < count; ++i) StoreU32LE(bytes, kOffsetsAt + 4 * i, Offset(bytes, i) + 4);
-  StoreU32LE(bytes, table, static_cast<std::uint32_t>(oldSize + 4));
+  for (std::uint32_t i = 0; i < count; ++i)
+    StoreU32(bytes, kOffsetsAt + 4 * i, Offset(bytes, i) + 4, ByteOrder::kLittle);
+  StoreU32(bytes, table, static_cast<std::uint32_t>(oldSize + 4), ByteOrder::kLittle);
   std::memcpy(bytes.data() + oldSize + 4, lockFrame.Data(), frameSize);
-  StoreU32LE(bytes, kCountAt, count + 1);
+  StoreU32(bytes, kCountAt, count + 1, ByteOrder::kLittle);
   return 0;
 }
 
@@ -95,14 +98,14 @@ ResErr AppendList(MHandle destination, MHandle source) {
   // [header][dest offsets][source offsets][dest frames][source frames]
   std::memmove(dest.data() + destTable + grow, dest.data() + destTable, destSize - destTable);
   for (std::uint32_t i = 0; i < destCount; ++i) {
-    StoreU32LE(dest, kOffsetsAt + 4 * i, Offset(dest, i) + static_cast<std::uint32_t>(grow));
+    StoreU32(dest, kOffsetsAt + 4 * i, Offset(dest, i) + static_cast<std::uint32_t>(grow), ByteOrder::kLittle);
   }
   for (std::uint32_t i = 0; i < sourceCount; ++i) {
     const std::uint32_t moved = Offset(src, i) - kSprListHeaderSize + static_cast<std::uint32_t>(destSize);
-    StoreU32LE(dest, destTable + 4 * i, moved);
+    StoreU32(dest, destTable + 4 * i, moved, ByteOrder::kLittle);
   }
   std::memcpy(dest.data() + destSize + grow, src.data() + sourceTable, sourceSize - sourceTable);
-  StoreU32LE(dest, kCountAt, destCount + sourceCount);
+  StoreU32(dest, kCountAt, destCount + sourceCount, ByteOrder::kLittle);
   return 0;
 }
 
@@ -124,12 +127,12 @@ ResErr MergeDepthList(MHandle depthList, MHandle colourList) {
   }
   if (ResErr err = AppendList(colourList, depthList); err != 0) return err;
   HandleLock lock(colourList);
-  StoreU32LE(lock.Bytes(), 0, static_cast<std::uint32_t>(kSprColourDepthVersion));
+  StoreU32(lock.Bytes(), 0, static_cast<std::uint32_t>(kSprColourDepthVersion), ByteOrder::kLittle);
   return 0;
 }
 
 bool SwapSprListByteOrder(std::span<std::uint8_t> list, ByteOrder from) {
-  SpriteCursor cursor(list, from);
+  ByteCursor cursor(list, from);
   const std::int32_t version = cursor.I32();
   const std::uint32_t count = cursor.U32();
   const std::size_t table = version < kSprColourVersion ? 8 : 12;

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "imaging/sprite_bytes.h"
+#include "base/byte_cursor.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_types.h"
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_cursor.h"
 #include "base/report.h"
 #include "base/xassert.h"
 #include "imaging/sprite2_tokens.h"
-#include "imaging/sprite_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -152,11 +152,8 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
 void Sprite2Compressor::PostProcess() {
   std::vector<std::uint8_t>& b = fStream.Buffer();
   const std::size_t size = b.size();
-  auto word = [&](std::size_t i) { return static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)); };
-  auto put = [&](std::size_t i, std::uint16_t w) {
-    b[i] = static_cast<std::uint8_t>(w);
-    b[i + 1] = static_cast<std::uint8_t>(w >> 8);
-  };
+  auto word = [&](std::size_t i) { return LoadU16(b, i, ByteOrder::kLittle); };
+  auto put = [&](std::size_t i, std::uint16_t w) { StoreU16(b, i, w, ByteOrder::kLittle); };
   const std::uint16_t emptyLine = sprite2::kNL | 2;
 
   std::size_t read = 0;
@@ -241,13 +238,13 @@ OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearCol
   HandleLock lock(handle.Get());
   const std::span<std::uint8_t> frame = lock.Bytes();
   const bool empty = rect.IsEmpty();
-  StoreU16LE(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()));
-  StoreU16LE(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()));
-  StoreU32LE(frame, 4, flags);
-  StoreU16LE(frame, 8, 0);  // the palette id travels in the list header
-  StoreU16LE(frame, 10, clearColour);
-  StoreU16LE(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top));
-  StoreU16LE(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - reference.left));
+  StoreU16(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()), ByteOrder::kLittle);
+  StoreU16(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()), ByteOrder::kLittle);
+  StoreU32(frame, 4, flags, ByteOrder::kLittle);
+  StoreU16(frame, 8, 0, ByteOrder::kLittle);  // the palette id travels in the list header
+  StoreU16(frame, 10, clearColour, ByteOrder::kLittle);
+  StoreU16(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top), ByteOrder::kLittle);
+  StoreU16(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - reference.left), ByteOrder::kLittle);
   std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
   const bool ok = CheckSprite2Frame(frame);
   XASSERT(ok, "Sprite sanity check failed!");

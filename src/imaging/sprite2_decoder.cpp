@@ -1,7 +1,7 @@
 #include "imaging/sprite2_decoder.h"
 
+#include "base/byte_cursor.h"
 #include "imaging/sprite2_tokens.h"
-#include "imaging/sprite_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -61,7 +61,7 @@ SpriteDecodeStatus DecodeLine(Sprite2TokenReader& reader, std::size_t lineEnd, i
 }  // namespace
 
 SpriteDecodeStatus ReadSprite2Header(std::span<const std::uint8_t> frame, Sprite2FrameHeader& header) {
-  SpriteCursor cursor(frame, ByteOrder::kLittle);
+  ByteCursor cursor(frame, ByteOrder::kLittle);
   header.width = cursor.U16();
   header.height = cursor.U16();
   header.flags = cursor.U32();
@@ -115,7 +115,7 @@ SpriteDecodeStatus DecodeSprite2Frame(std::span<const std::uint8_t> frame, Decod
 
 SpriteDecodeStatus ParseSprite2List(std::span<const std::uint8_t> list, Sprite2ListView& out,
                                     const SpriteDecodeLimits& limits) {
-  SpriteCursor cursor(list, ByteOrder::kLittle);
+  ByteCursor cursor(list, ByteOrder::kLittle);
   out.version = cursor.I32();
   const std::int32_t count = cursor.I32();
   out.paletteId = cursor.I32();

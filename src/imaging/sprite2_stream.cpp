@@ -1,16 +1,16 @@
 #include "imaging/sprite2_stream.h"
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 
 namespace pixmold {
 
 std::uint16_t Sprite2Stream::Word(std::ptrdiff_t i) const {
-  return static_cast<std::uint16_t>(fBytes[i] | (fBytes[i + 1] << 8));
+  return LoadU16(fBytes, static_cast<std::size_t>(i), ByteOrder::kLittle);
 }
 
 void Sprite2Stream::StoreWord(std::ptrdiff_t i, std::uint16_t word) {
-  fBytes[i] = static_cast<std::uint8_t>(word);
-  fBytes[i + 1] = static_cast<std::uint8_t>(word >> 8);
+  StoreU16(fBytes, static_cast<std::size_t>(i), word, ByteOrder::kLittle);
 }
 
 std::uint16_t Sprite2Stream::CheckedData(int data) {

@@ -1,6 +1,6 @@
 #include "imaging/sprite2_tokens.h"
 
-#include "imaging/sprite_bytes.h"
+#include "base/byte_cursor.h"
 
 namespace pixmold {
 
@@ -19,7 +19,7 @@ int Sprite2BytesPerPixel(std::uint16_t code) {
 
 bool Sprite2TokenReader::Peek(std::size_t offset, std::uint16_t& code, int& data) const {
   if (offset > fFrame.size() || fFrame.size() - offset < 2) return false;
-  const std::uint16_t word = LoadU16LE(fFrame, offset);
+  const std::uint16_t word = LoadU16(fFrame, offset, ByteOrder::kLittle);
   code = word & sprite2::kCodeMask;
   data = word & sprite2::kDataMask;
   return true;

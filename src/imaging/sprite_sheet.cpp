@@ -2,10 +2,10 @@
 
 #include <span>
 
+#include "base/byte_cursor.h"
 #include "base/report.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
-#include "imaging/byte_reader.h"
 #include "imaging/image_file.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
@@ -20,7 +20,7 @@ bool PaletteImageHasPixels(const std::string& path) {
   // The probe needs only the two headers.
   const auto headers = ReadImageFilePrefix(path, kBmpFileHeaderSize + kBmpInfoHeaderSize);
   if (!headers) return false;
-  ByteReader reader(std::span<const std::uint8_t>(headers->data(), headers->size()));
+  ByteCursor reader(*headers, ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   return ProbeBmpPalette(reader, colourCount);
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
-#include "imaging/byte_reader.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 
@@ -35,15 +35,15 @@ inline std::uint8_t Nearest(const PalWrap* palette, const std::uint8_t* pixel) {
 }
 
 template <int kBytes, bool kColour, bool kAlpha>
-void RenderUncompressed(ByteReader& in, int width, int height, const Destination& to) {
+void RenderUncompressed(ByteCursor& in, int width, int height, const Destination& to) {
   // A one-entry cache: renders repeat a colour along a row far more often
   // than not, and it starts at black, looked up once.
   std::uint32_t previousRGB = 0;
   std::uint8_t previousIndex = kColour ? to.palette->FindNearest(0, 0, 0) : 0;
   const std::size_t rowSize = static_cast<std::size_t>(width) * kBytes;
   for (int y = 0; y < height; ++y) {
-    std::span<const std::uint8_t> row;
-    if (!in.Take(rowSize, row)) throw TgaReadError(res_error::kShortRead);
+    const std::span<const std::uint8_t> row = in.Bytes(rowSize);
+    if (in.Failed()) throw TgaReadError(res_error::kShortRead);
     const std::uint8_t* pixel = row.data();
     if constexpr (kColour) {
       std::uint8_t* out = to.colour + y * to.colourRowBytes;
@@ -65,7 +65,7 @@ void RenderUncompressed(ByteReader& in, int width, int height, const Destination
 }
 
 template <int kBytes, bool kColour, bool kAlpha>
-void RenderRLE(ByteReader& in, int width, int height, const Destination& to) {
+void RenderRLE(ByteCursor& in, int width, int height, const Destination& to) {
   // A packet may run across the end of a row: what is left of it carries
   // into the next row without a new packet header.
   int rawLeft = 0;
@@ -78,12 +78,12 @@ void RenderRLE(ByteReader& in, int width, int height, const Destination& to) {
     int x = 0;
     while (x < width) {
       if (rawLeft == 0 && runLeft == 0) {
-        std::uint8_t header = 0;
-        if (!in.ReadU8(header)) throw TgaReadError(res_error::kShortRead);
+        const std::uint8_t header = in.U8();
+        if (in.Failed()) throw TgaReadError(res_error::kShortRead);
         const int count = (header & 0x7F) + 1;
         if (header & 0x80) {
-          std::span<const std::uint8_t> pixel;
-          if (!in.Take(kBytes, pixel)) throw TgaReadError(res_error::kShortRead);
+          const std::span<const std::uint8_t> pixel = in.Bytes(kBytes);
+          if (in.Failed()) throw TgaReadError(res_error::kShortRead);
           if constexpr (kColour) runIndex = Nearest(to.palette, pixel.data());
           if constexpr (kBytes == 4) runAlpha = pixel[3];
           runLeft = count;
@@ -102,8 +102,7 @@ void RenderRLE(ByteReader& in, int width, int height, const Destination& to) {
         // Pixels that are there are written before a short read is raised.
         const int n =
             static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(wanted), in.Remaining() / kBytes));
-        std::span<const std::uint8_t> pixels;
-        in.Take(static_cast<std::size_t>(n) * kBytes, pixels);
+        const std::span<const std::uint8_t> pixels = in.Bytes(static_cast<std::size_t>(n) * kBytes);
         const std::uint8_t* pixel = pixels.data();
         for (int i = 0; i < n; ++i, pixel += kBytes) {
           if constexpr (kColour) colourRow[x + i] = Nearest(to.palette, pixel);
@@ -119,7 +118,7 @@ void RenderRLE(ByteReader& in, int width, int height, const Destination& to) {
 }
 
 template <int kBytes, bool kColour, bool kAlpha>
-void RenderPixels(bool rle, ByteReader& in, int width, int height, const Destination& to) {
+void RenderPixels(bool rle, ByteCursor& in, int width, int height, const Destination& to) {
   if (rle) {
     RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
   } else {
@@ -159,13 +158,12 @@ ResErr TGAParser::OpenBytes(std::span<const std::uint8_t> fileBytes) {
 }
 
 ResErr TGAParser::CheckHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
-  ByteReader in(header);
-  std::uint8_t idLength = 0, colourMapType = 0, imageType = 0, bitsPerPixel = 0, descriptor = 0;
-  std::uint16_t width = 0, height = 0;
-  if (!in.ReadU8(idLength) || !in.ReadU8(colourMapType) || !in.ReadU8(imageType) || !in.Skip(9) ||
-      !in.ReadU16LE(width) || !in.ReadU16LE(height) || !in.ReadU8(bitsPerPixel) || !in.ReadU8(descriptor)) {
-    return res_error::kShortRead;
-  }
+  ByteCursor in(header, ByteOrder::kLittle);
+  const std::uint8_t idLength = in.U8(), colourMapType = in.U8(), imageType = in.U8();
+  in.Skip(9);  // colour map spec and origin
+  const std::uint16_t width = in.U16(), height = in.U16();
+  const std::uint8_t bitsPerPixel = in.U8(), descriptor = in.U8();
+  if (in.Failed()) return res_error::kShortRead;
   if (imageType != kTypeTrueColour && imageType != kTypeTrueColourRLE) return tga_error::kBadImageType;
   if (bitsPerPixel != 24 && bitsPerPixel != 32) return tga_error::kBadBitsPerPixel;
   if (bitsPerPixel == 32 && (descriptor & kDescriptorAlphaBits) != 8) return tga_error::kBadAlphaBits;
@@ -261,7 +259,7 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
   std::span<const std::uint8_t> data;
   const ResErr err = ReadPixelData(data);
   if (err != 0) return err;
-  ByteReader in(data);
+  ByteCursor in(data, ByteOrder::kLittle);
   const int width = fWidth;
   const int height = fHeight;
   if (fIs24Bit) {

@@ -1,5 +1,6 @@
 #include "records/obj_definition.h"
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "resfile/handle_owner.h"
 
@@ -75,7 +76,7 @@ ObjDefinition::ObjDefinition(std::span<std::uint8_t> bytes) : fBytes(bytes) {
 std::uint16_t ObjDefinition::Word(int index) const {
   const auto offset = static_cast<std::size_t>(index) * 2;
   if (index < 0 || offset + 2 > fBytes.size()) return 0;
-  return static_cast<std::uint16_t>(fBytes[offset] | (fBytes[offset + 1] << 8));
+  return LoadU16(fBytes, offset, ByteOrder::kLittle);
 }
 
 void ObjDefinition::SetWord(int index, std::uint16_t value) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "resfile/handle_owner.h"
 
@@ -90,10 +91,10 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   // The free flag first: once it is on disk the block is free, whatever
   // happens to the type that follows.
   std::array<std::uint8_t, 2> flags{};
-  PutBE16(flags, static_cast<std::uint16_t>(header.flags | kInvalid));
+  StoreU16(flags, 0, static_cast<std::uint16_t>(header.flags | kInvalid), ByteOrder::kBig);
   if (ResErr err = WriteAt(offset + kFlagsOffset, flags)) return err;
   std::array<std::uint8_t, 4> type{};
-  PutBE32(type, kFreeBlockType);
+  StoreU32(type, 0, kFreeBlockType, ByteOrder::kBig);
   if (ResErr err = WriteAt(offset, type)) return err;
   AddFree(header.size);
   return res_error::kNone;
@@ -198,8 +199,8 @@ ResErr IFFBlocks::CommitHeader(std::int32_t offset, const IFFBlockHeader& header
   return WriteAt(offset, std::span(bytes).first<kHeadSize>());
 }
 
-IFFBlocks::WalkEnd IFFBlocks::Walk(
-    const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit, std::int32_t* stoppedAt) {
+IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
+                                   std::int32_t* stoppedAt) {
   std::int32_t fileSize = 0;
   std::int32_t position = kIFFFileHeaderSize;
   WalkEnd end = WalkEnd::kReadError;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_cursor.h"
+
 namespace pixmold {
 namespace {
 
@@ -51,33 +53,12 @@ IFFFileHeader MakeIFFFileHeader25(std::int32_t mapOffset) {
   IFFFileHeader header = IFFFileHeaderPattern2();
   header[kMajorDigit] = '2';
   header[kMinorDigit] = '5';
-  PutBE32(std::span<std::uint8_t, 4>(header.data() + kMapOffsetField, 4), static_cast<std::uint32_t>(mapOffset));
+  StoreU32(header, kMapOffsetField, static_cast<std::uint32_t>(mapOffset), ByteOrder::kBig);
   return header;
 }
 
 std::int32_t IFFHeaderMapOffset(std::span<const std::uint8_t, kIFFFileHeaderSize> header) {
-  return static_cast<std::int32_t>(GetBE32(header.subspan<kMapOffsetField, 4>()));
-}
-
-void PutBE16(std::span<std::uint8_t, 2> out, std::uint16_t value) {
-  out[0] = static_cast<std::uint8_t>(value >> 8);
-  out[1] = static_cast<std::uint8_t>(value);
-}
-
-void PutBE32(std::span<std::uint8_t, 4> out, std::uint32_t value) {
-  out[0] = static_cast<std::uint8_t>(value >> 24);
-  out[1] = static_cast<std::uint8_t>(value >> 16);
-  out[2] = static_cast<std::uint8_t>(value >> 8);
-  out[3] = static_cast<std::uint8_t>(value);
-}
-
-std::uint16_t GetBE16(std::span<const std::uint8_t, 2> in) {
-  return static_cast<std::uint16_t>((in[0] << 8) | in[1]);
-}
-
-std::uint32_t GetBE32(std::span<const std::uint8_t, 4> in) {
-  return (static_cast<std::uint32_t>(in[0]) << 24) | (static_cast<std::uint32_t>(in[1]) << 16) |
-         (static_cast<std::uint32_t>(in[2]) << 8) | static_cast<std::uint32_t>(in[3]);
+  return static_cast<std::int32_t>(LoadU32(header, kMapOffsetField, ByteOrder::kBig));
 }
 
 namespace {
@@ -86,20 +67,20 @@ namespace {
 template <std::size_t N>
 void EncodeCommon(const IFFBlockHeader& header, std::array<std::uint8_t, N>& bytes) {
   std::span<std::uint8_t, N> all(bytes);
-  PutBE32(all.template subspan<0, 4>(), header.type);
-  PutBE32(all.template subspan<4, 4>(), static_cast<std::uint32_t>(header.size));
-  PutBE16(all.template subspan<8, 2>(), static_cast<std::uint16_t>(header.id));
-  PutBE16(all.template subspan<10, 2>(), header.flags);
+  StoreU32(all, 0, header.type, ByteOrder::kBig);
+  StoreU32(all, 4, static_cast<std::uint32_t>(header.size), ByteOrder::kBig);
+  StoreU16(all, 8, static_cast<std::uint16_t>(header.id), ByteOrder::kBig);
+  StoreU16(all, 10, header.flags, ByteOrder::kBig);
 }
 
 template <std::size_t N>
 IFFBlockHeader DecodeCommon(const std::array<std::uint8_t, N>& bytes) {
   std::span<const std::uint8_t, N> all(bytes);
   IFFBlockHeader header;
-  header.type = GetBE32(all.template subspan<0, 4>());
-  header.size = static_cast<std::int32_t>(GetBE32(all.template subspan<4, 4>()));
-  header.id = static_cast<ResID>(GetBE16(all.template subspan<8, 2>()));
-  header.flags = GetBE16(all.template subspan<10, 2>());
+  header.type = LoadU32(all, 0, ByteOrder::kBig);
+  header.size = static_cast<std::int32_t>(LoadU32(all, 4, ByteOrder::kBig));
+  header.id = static_cast<ResID>(LoadU16(all, 8, ByteOrder::kBig));
+  header.flags = LoadU16(all, 10, ByteOrder::kBig);
   return header;
 }
 
@@ -108,13 +89,13 @@ IFFBlockHeader DecodeCommon(const std::array<std::uint8_t, N>& bytes) {
 IFFBlockBytes1 EncodeBlockHeader1(const IFFBlockHeader& header) {
   IFFBlockBytes1 bytes{};
   EncodeCommon(header, bytes);
-  PutBE32(std::span<std::uint8_t, 4>(bytes.data() + 12, 4), static_cast<std::uint32_t>(header.nameIndex));
+  StoreU32(bytes, 12, static_cast<std::uint32_t>(header.nameIndex), ByteOrder::kBig);
   return bytes;
 }
 
 IFFBlockHeader DecodeBlockHeader1(const IFFBlockBytes1& bytes) {
   IFFBlockHeader header = DecodeCommon(bytes);
-  header.nameIndex = static_cast<std::int32_t>(GetBE32(std::span<const std::uint8_t, 4>(bytes.data() + 12, 4)));
+  header.nameIndex = static_cast<std::int32_t>(LoadU32(bytes, 12, ByteOrder::kBig));
   return header;
 }
 

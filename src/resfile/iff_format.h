@@ -84,10 +84,4 @@ IFFBlockHeader DecodeBlockHeader2(const IFFBlockBytes2& bytes);
 // size, wholly inside the file.
 bool BlockFits(std::int32_t offset, std::int32_t size, std::int32_t headerSize, std::int32_t fileSize);
 
-// Big-endian helpers for the fields above.
-void PutBE16(std::span<std::uint8_t, 2> out, std::uint16_t value);
-void PutBE32(std::span<std::uint8_t, 4> out, std::uint32_t value);
-std::uint16_t GetBE16(std::span<const std::uint8_t, 2> in);
-std::uint32_t GetBE32(std::span<const std::uint8_t, 4> in);
-
 }  // namespace pixmold

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "base/byte_cursor.h"
 #include "resfile/recon_stream.h"
 
 namespace pixmold {
@@ -76,10 +77,7 @@ void IFFNameList::ReadOlderForm(std::span<const std::uint8_t> bytes) {
   while (bytes.size() - position >= kOlderRecordHeader) {
     const auto record = bytes.subspan(position);
     // Only lists stored in this machine's order can be read: little-endian.
-    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(record[0]) |
-                                                 (static_cast<std::uint32_t>(record[1]) << 8) |
-                                                 (static_cast<std::uint32_t>(record[2]) << 16) |
-                                                 (static_cast<std::uint32_t>(record[3]) << 24));
+    const auto index = static_cast<std::int32_t>(LoadU32(record, 0, ByteOrder::kLittle));
     const std::size_t length = record[4];
     if (record.size() - kOlderRecordHeader < length) break;
     Set(index, CTGString(std::string(reinterpret_cast<const char*>(record.data() + kOlderRecordHeader), length)));

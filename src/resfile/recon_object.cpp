@@ -2,21 +2,12 @@
 
 #include <algorithm>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "resfile/handle_owner.h"
 
 namespace pixmold {
-namespace {
-
-std::uint32_t LoadLE32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-}
-
-void StoreLE32(std::uint8_t* p, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void ReconObject::Reconstitute(ReconStream&, std::uint32_t) {}
 
@@ -25,16 +16,16 @@ ResType ReconObject::GetType() const { return kReconType; }
 bool ReconHeader::Read(std::span<const std::uint8_t> bytes, ReconHeader& header) {
   if (bytes.size() < static_cast<std::size_t>(kSize)) return false;
   header.swapFlag = bytes[0];
-  header.version = LoadLE32(bytes.data() + 4);
-  header.type = LoadLE32(bytes.data() + 8);
+  header.version = LoadU32(bytes, 4, ByteOrder::kLittle);
+  header.type = LoadU32(bytes, 8, ByteOrder::kLittle);
   return true;
 }
 
 void ReconHeader::Write(std::span<std::uint8_t, kSize> bytes) const {
   bytes[0] = swapFlag;
   bytes[1] = bytes[2] = bytes[3] = 0;
-  StoreLE32(bytes.data() + 4, version);
-  StoreLE32(bytes.data() + 8, type);
+  StoreU32(bytes, 4, version, ByteOrder::kLittle);
+  StoreU32(bytes, 8, type, ByteOrder::kLittle);
 }
 
 MHandle MakeReconHandle(ReconObject& recon, std::uint32_t version) {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/byte_cursor.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
 #include "resfile/string_hooks.h"
@@ -141,17 +142,11 @@ bool ReconStream::Advance(std::int64_t bytes) {
 }
 
 std::uint32_t ReconStream::Load32(std::int32_t at) const {
-  const std::uint8_t* p = fIn + at;
-  if (fSwap) return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+  return LoadU32(std::span<const std::uint8_t>(fIn + at, 4), 0, fSwap ? ByteOrder::kBig : ByteOrder::kLittle);
 }
 
 void ReconStream::Store32(std::int32_t at, std::uint32_t value) {
-  std::uint8_t* p = fOut + at;
-  for (int i = 0; i < 4; ++i) {
-    int shift = fSwap ? 8 * (3 - i) : 8 * i;
-    p[i] = static_cast<std::uint8_t>(value >> shift);
-  }
+  StoreU32(std::span<std::uint8_t>(fOut + at, 4), 0, value, fSwap ? ByteOrder::kBig : ByteOrder::kLittle);
 }
 
 template <typename T>

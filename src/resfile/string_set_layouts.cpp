@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "resfile/string_set.h"
 
@@ -14,46 +15,6 @@ namespace {
 constexpr std::uint16_t kLayoutSimple = 0xFFFF;
 constexpr std::uint16_t kLayoutCommented = 0xFFFE;
 constexpr std::uint16_t kLayoutMultiLanguage = 0xFFFD;
-
-class ByteCursor {
- public:
-  explicit ByteCursor(std::span<const std::uint8_t> bytes) : fBytes(bytes) {}
-
-  std::optional<std::uint8_t> U8() {
-    if (fPos >= fBytes.size()) return std::nullopt;
-    return fBytes[fPos++];
-  }
-  std::optional<std::uint16_t> U16LE() {
-    if (fBytes.size() - fPos < 2) return std::nullopt;
-    std::uint16_t value = static_cast<std::uint16_t>(fBytes[fPos] | (fBytes[fPos + 1] << 8));
-    fPos += 2;
-    return value;
-  }
-  std::optional<std::span<const std::uint8_t>> Bytes(std::size_t n) {
-    if (fBytes.size() - fPos < n) return std::nullopt;
-    auto run = fBytes.subspan(fPos, n);
-    fPos += n;
-    return run;
-  }
-  // A zero-terminated string; absent when the record ends before the zero.
-  std::optional<std::string_view> CString() {
-    auto rest = fBytes.subspan(fPos);
-    const void* zero = std::memchr(rest.data(), 0, rest.size());
-    if (rest.empty() || !zero) return std::nullopt;
-    std::size_t length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
-    fPos += length + 1;
-    return std::string_view(reinterpret_cast<const char*>(rest.data()), length);
-  }
-
- private:
-  std::span<const std::uint8_t> fBytes;
-  std::size_t fPos = 0;
-};
-
-void PutU16LE(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t value) {
-  out[at] = static_cast<std::uint8_t>(value & 0xFF);
-  out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 }  // namespace
 
@@ -79,13 +40,13 @@ ResErr StringSet::LoadBytes(std::span<const std::uint8_t> bytes, bool loadAll, b
   if (fTextForm) {
     DecodeTextForm(bytes);
   } else {
-    ByteCursor cursor(bytes);
-    auto layout = cursor.U16LE();
-    if (!layout) {
+    ByteCursor cursor(bytes, ByteOrder::kLittle);
+    const std::uint16_t layout = cursor.U16();
+    if (cursor.Failed()) {
       err = res_error::kShortRead;
-    } else if (*layout == kLayoutSimple || *layout == kLayoutCommented) {
-      err = DecodeCountedList(bytes.subspan(2), *layout == kLayoutCommented);
-    } else if (*layout == kLayoutMultiLanguage) {
+    } else if (layout == kLayoutSimple || layout == kLayoutCommented) {
+      err = DecodeCountedList(bytes.subspan(2), layout == kLayoutCommented);
+    } else if (layout == kLayoutMultiLanguage) {
       err = DecodeMultiLanguage(bytes.subspan(2), loadAll, fallbackToEnglish);
     } else {
       err = DecodePascalList(bytes);
@@ -96,19 +57,18 @@ ResErr StringSet::LoadBytes(std::span<const std::uint8_t> bytes, bool loadAll, b
 }
 
 ResErr StringSet::DecodePascalList(std::span<const std::uint8_t> bytes) {
-  ByteCursor cursor(bytes);
-  auto count = cursor.U16LE();
+  ByteCursor cursor(bytes, ByteOrder::kLittle);
+  const std::uint16_t count = cursor.U16();
   // Any first value other than the three layout markers is a count, but only
   // 0..32767 were ever written: the markers are the negative 16-bit values.
-  if (!count || *count > 0x7FFF) return res_error::kShortRead;
-  for (int index = 1; index <= *count; ++index) {
-    auto length = cursor.U8();
-    if (!length) return res_error::kShortRead;
-    auto run = cursor.Bytes(*length);
-    if (!run) return res_error::kShortRead;
+  if (cursor.Failed() || count > 0x7FFF) return res_error::kShortRead;
+  for (int index = 1; index <= count; ++index) {
+    const std::uint8_t length = cursor.U8();
+    const std::span<const std::uint8_t> run = cursor.Bytes(length);
+    if (cursor.Failed()) return res_error::kShortRead;
     // These lists come from an older character set: its o-umlaut and its
     // curly apostrophe are mapped to plain letters.
-    std::string text(run->begin(), run->end());
+    std::string text(run.begin(), run.end());
     for (char& c : text) {
       if (static_cast<unsigned char>(c) == 0xA1) c = 'o';
       if (static_cast<unsigned char>(c) == 0xD5) c = '\'';
@@ -119,22 +79,21 @@ ResErr StringSet::DecodePascalList(std::span<const std::uint8_t> bytes) {
 }
 
 ResErr StringSet::DecodeCountedList(std::span<const std::uint8_t> bytes, bool withComments) {
-  ByteCursor cursor(bytes);
-  auto count = cursor.U16LE();
-  if (!count) return res_error::kShortRead;
-  int total = static_cast<std::int16_t>(*count);
+  ByteCursor cursor(bytes, ByteOrder::kLittle);
+  const int total = cursor.I16();
+  if (cursor.Failed()) return res_error::kShortRead;
   for (int index = 1; index <= total; ++index) {
-    auto value = cursor.CString();
-    if (!value) return res_error::kShortRead;
+    const std::string_view value = cursor.CString();
+    if (cursor.Failed()) return res_error::kShortRead;
     std::optional<std::string_view> comment;
     if (withComments) {
       comment = cursor.CString();
-      if (!comment) {
-        InsertLoaded(index, *value, std::nullopt);
+      if (cursor.Failed()) {
+        InsertLoaded(index, value, std::nullopt);
         return res_error::kShortRead;
       }
     }
-    InsertLoaded(index, *value, comment);
+    InsertLoaded(index, value, comment);
   }
   return res_error::kNone;
 }
@@ -149,23 +108,23 @@ ResErr StringSet::DecodeMultiLanguage(std::span<const std::uint8_t> bytes, bool 
   // run over its result.
   std::vector<Walked> walked;
   ResErr err = res_error::kNone;
-  ByteCursor cursor(bytes);
-  auto total = cursor.U16LE();
-  if (!total) return res_error::kShortRead;
-  for (int n = 0; n < *total; ++n) {
-    auto number = cursor.U8();
-    auto value = number ? cursor.CString() : std::nullopt;
-    auto comment = value ? cursor.CString() : std::nullopt;
-    if (!comment) {
+  ByteCursor cursor(bytes, ByteOrder::kLittle);
+  const std::uint16_t total = cursor.U16();
+  if (cursor.Failed()) return res_error::kShortRead;
+  for (int n = 0; n < total; ++n) {
+    const std::uint8_t number = cursor.U8();
+    const std::string_view value = cursor.CString();
+    const std::string_view comment = cursor.CString();
+    if (cursor.Failed()) {
       err = res_error::kShortRead;
       break;
     }
-    int language = static_cast<int>(*number) - 1;
+    int language = static_cast<int>(number) - 1;
     if (language < kLanguageEnglish || language >= kMaxLanguages) {
       XASSERT_FAIL("nLanguage >= kLanguageEnglish && nLanguage < kMaxLanguages", "Illegal Language Specifier");
       continue;
     }
-    walked.push_back(Walked{language, *value, *comment});
+    walked.push_back(Walked{language, value, comment});
   }
 
   int previous = -1;
@@ -249,8 +208,8 @@ std::optional<std::vector<std::uint8_t>> StringSet::EncodeAllLanguages() const {
     return std::nullopt;
   }
   std::vector<std::uint8_t> out(static_cast<std::size_t>(size), 0);
-  PutU16LE(out, 0, kLayoutMultiLanguage);
-  PutU16LE(out, 2, static_cast<std::uint16_t>(entries));
+  StoreU16(out, 0, kLayoutMultiLanguage, ByteOrder::kLittle);
+  StoreU16(out, 2, static_cast<std::uint16_t>(entries), ByteOrder::kLittle);
   std::size_t at = 4;
   auto put = [&](const std::optional<std::string>& text) {
     if (text) {

@@ -182,12 +182,12 @@ OwnedHandle List(const TestImage& image, std::span<const Rect> rects, std::int32
 
 // The list's header fields, offsets and frames.
 void ExpectList(const Bytes& list, std::uint32_t version, const std::vector<Bytes>& frames) {
-  EXPECT_EQ(LoadU32LE(list, 0), version);
-  EXPECT_EQ(LoadU32LE(list, 4), frames.size());
-  EXPECT_EQ(LoadU32LE(list, 8), 7u);
+  EXPECT_EQ(LoadU32(list, 0, ByteOrder::kLittle), version);
+  EXPECT_EQ(LoadU32(list, 4, ByteOrder::kLittle), frames.size());
+  EXPECT_EQ(LoadU32(list, 8, ByteOrder::kLittle), 7u);
   std::size_t at = 12 + 4 * frames.size();
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    EXPECT_EQ(LoadU32LE(list, 12 + 4 * i), at) << i;
+    EXPECT_EQ(LoadU32(list, 12 + 4 * i, ByteOrder::kLittle), at) << i;
     EXPECT_EQ(Bytes(list.begin() + at, list.begin() + std::min(list.size(), at + frames[i].size())), frames[i]) << i;
     at += frames[i].size();
   }
