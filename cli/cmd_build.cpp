@@ -38,6 +38,7 @@ struct BuildOptions {
   std::string cutawayImages;
   std::string floorImages;
   std::string thumbnails;
+  std::string historyExport;
   std::string report;
   bool sprites = true;
   std::optional<int> walls;
@@ -61,6 +62,7 @@ struct BuildOptions {
   bool catalogs = false;
   bool treeTables = false;
   bool bitmaps = false;
+  bool allPasses = false;
   bool dryRun = false;
   bool quiet = false;
   bool json = false;
@@ -195,21 +197,33 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fNewObjectTemplate, options.newFrom, "template path");
   SetPath(args.fNewObjectName, options.newName, "new object name");
   args.fCopierOption = options.copierOption ? 1 : 0;
-  SetPath(args.fThumbnailDirectory, options.thumbnails, "thumbnail directory");
+  // Catalog and bmpfile pictures sit with the renders unless told otherwise.
+  SetPath(args.fThumbnailDirectory,
+          options.thumbnails.empty() ? std::string(args.fTgaDirectory.View())
+                                     : WithTrailingSeparator(options.thumbnails),
+          "thumbnail directory");
   FillArchitecture(options, args);
   args.fMakeSprites = options.sprites;
   args.fMakePaletteImages = options.paletteImages;
   args.fMakeSecondPaletteImages = options.secondPaletteImages;
-  args.fReadFamilyHistory = options.familyHistory;
-  args.fWriteSounds = options.sounds;
-  args.fWriteSlots = options.slots;
-  args.fWriteSpriteLists = options.sprLists;
-  args.fWriteAttributeStrings = options.attributeStrings;
-  args.fWriteSkillTables = options.skillTables;
-  args.fPrintDrawGroupReport = options.drawGroupReport;
-  args.fWriteCatalogs = options.catalogs;
-  args.fWriteTreeTables = options.treeTables;
-  args.fWriteBitmaps = options.bitmaps;
+  const bool all = options.allPasses;
+  args.fReadFamilyHistory = all || options.familyHistory || !options.historyExport.empty();
+  args.fWriteSounds = all || options.sounds;
+  args.fWriteSlots = all || options.slots;
+  args.fWriteSpriteLists = all || options.sprLists;
+  args.fWriteAttributeStrings = all || options.attributeStrings;
+  args.fWriteSkillTables = all || options.skillTables;
+  args.fPrintDrawGroupReport = all || options.drawGroupReport;
+  args.fWriteCatalogs = all || options.catalogs;
+  args.fWriteTreeTables = all || options.treeTables;
+  args.fWriteBitmaps = all || options.bitmaps;
+  if (args.fReadFamilyHistory) {
+    const std::string object(args.fObjectFile.View());
+    SetPath(args.fHistoryExport,
+            options.historyExport.empty() ? DirectoryOf(object) + std::string(PathStem(object)) + ".history.txt"
+                                          : options.historyExport,
+            "history export path");
+  }
   if (!options.drawGroups.empty()) args.drawGroupIds = ParseIdList(options.drawGroups, "--draw-groups");
   if (!options.wallStyles.empty()) args.wallStyleIds = ParseIdList(options.wallStyles, "--wall-styles");
 }
@@ -274,6 +288,8 @@ int RunBuildCommand(const BuildOptions& options) {
       return kExitFailed;
     }
     SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
+    // The history is still read and checked; only its export is a write.
+    args.fHistoryExport = std::string_view();
   }
 
   const int status = RunOnWorker(args);
@@ -303,7 +319,8 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_option("--cutaway-images", options->cutawayImages,
                   "Sheet of the cutaway walls (with --walls: they become the variant walls)");
   cmd->add_option("--floor-images", options->floorImages, "Sheet of the floor and water passes, as --wall-images");
-  cmd->add_option("--thumbnails", options->thumbnails, "Thumbnail directory of the catalog pass");
+  cmd->add_option("--thumbnails", options->thumbnails,
+                  "Pictures of the catalog and bmpfile tags (default: the image directory)");
   cmd->add_flag("--sprites,!--no-sprites", options->sprites, "Render sprites and write draw groups (default on)");
   cmd->add_option("--walls", options->walls, "Walls with wall number N (>= 1) from the --wall-images sheet");
   cmd->add_flag("--variant", options->variant, "The variant flag of --walls and --wall-style");
@@ -324,7 +341,11 @@ void Setup(CLI::App& app, int* status) {
                 "Store the --wall-images sheet's palette as the thick walls' palettes (PALT 4096 and 5120)");
   cmd->add_flag("--second-palette-images", options->secondPaletteImages,
                 "Store the --floor-images sheet's palette as the palette of the --floors tile");
-  cmd->add_flag("--family-history", options->familyHistory, "Read the family history of the object file");
+  cmd->add_flag("--family-history", options->familyHistory,
+                "Read the family history of the object file and export it as tab-separated text");
+  cmd->add_option("--history-export", options->historyExport,
+                  "Where the family history goes (default: OBJECT's base name + .history.txt beside it);\n"
+                  "implies --family-history");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");
   cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
@@ -334,6 +355,8 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_flag("--catalogs", options->catalogs, "Write the catalog tags");
   cmd->add_flag("--tree-tables", options->treeTables, "Write the ttab tags");
   cmd->add_flag("--bitmaps", options->bitmaps, "Write the bmpfile tags");
+  cmd->add_flag("--all-passes", options->allPasses,
+                "Every pass after the draw groups (sounds to bitmaps) and the family history");
   cmd->add_option("--report", options->report, "Write the report to this file (default: standard error)");
   cmd->add_flag("--dry-run", options->dryRun, "Run every step against a copy of the object file; change nothing");
   cmd->add_flag("-q,--quiet", options->quiet, "Report only warnings and the fatal error");

@@ -1,14 +1,12 @@
 #include "app/build_inputs.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "base/ascii.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/file_system.h"
 
 namespace pixmold {
-
-namespace fs = std::filesystem;
 
 std::string_view PathLeaf(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -27,26 +25,43 @@ std::string WithTrailingSeparator(std::string_view directory) {
   return out;
 }
 
-std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension) {
-  std::vector<std::string> found;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(fs::path(std::string(directory)), fs::directory_options::skip_permission_denied,
-                                      ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::error_code kindError;
-    if (!it->is_regular_file(kindError)) continue;
-    const std::string path = it->path().generic_string();
-    const std::string_view leaf = PathLeaf(path);
-    if (leaf.size() > extension.size() && EndsWithIgnoringCase(leaf, extension)) found.push_back(path);
+namespace {
+
+void CollectWithExtension(FileSystem& files, const std::string& directory, std::string_view extension,
+                          bool includeReadOnly, std::vector<std::string>& found) {
+  std::vector<DirEntry> entries;
+  if (!files.List(directory, entries)) return;
+  for (const DirEntry& entry : entries) {
+    const std::string path = directory + "/" + entry.name;
+    // Links to directories list as kOther, so the walk cannot loop.
+    if (entry.kind == EntryKind::kDirectory) {
+      CollectWithExtension(files, path, extension, includeReadOnly, found);
+    } else if (entry.kind == EntryKind::kFile && entry.name.size() > extension.size() &&
+               EndsWithIgnoringCase(entry.name, extension) && (includeReadOnly || !entry.readOnly)) {
+      found.push_back(path);
+    }
   }
-  std::sort(found.begin(), found.end(),
-            [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
+}
+
+}  // namespace
+
+std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension,
+                                          bool includeReadOnly) {
+  std::string root(directory);
+  while (root.size() > 1 && (root.back() == '/' || root.back() == '\\')) root.pop_back();
+  std::vector<std::string> found;
+  CollectWithExtension(CTGFileManager::Get().Files(), root, extension, includeReadOnly, found);
+  if (found.size() > 1) {
+    std::sort(found.begin(), found.end(),
+              [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
+  }
   return found;
 }
 
-std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory) {
+std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory, bool includeReadOnly) {
   if (dataDirectory.empty()) return {};
-  std::vector<std::string> files = ScanForExtension(WithTrailingSeparator(dataDirectory) + "Objects/", ".spf");
+  std::vector<std::string> files =
+      ScanForExtension(WithTrailingSeparator(dataDirectory) + "Objects/", ".spf", includeReadOnly);
   for (std::string& file : files) file.resize(file.size() - 4);
   return files;
 }

@@ -18,14 +18,14 @@ TEST(TagDispatch, EveryTagKindIsFiledInItsListAndCareersAreIgnored) {
       "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>"
       "<sprite id=1 tgafile=a.tga><headline id=2 tgafile=h.tga>"
       "<\"wall style\" id=3 tgafile=w.tga><drawgroup id=4><item sprite id=1>"
-      "<catalog><bmpfile><ttab><interaction><slots><slot><attributes><attribute>"
-      "<\"skill table\"><skill><sound>");
+      "<bmpfile id=5 filename=a.bmp><slots id=6><slot><attributes id=7><attribute index=0 label=a>"
+      "<\"skill table\"><skill index=0 name=b type=a2o><sound id=8 name=c.wav>");
   EXPECT_EQ(report.Text(), "");
   const BuildContext& c = *context;
   EXPECT_EQ((std::vector<int>{c.sprites.Count(), c.headlines.Count(), c.wallStyles.Count(), c.drawGroups.Count(),
                               c.catalogs.Count(), c.bitmaps.Count(), c.treeTables.Count(), c.slots.Count(),
                               c.attrStrings.Count(), c.skillTables.Count(), c.sounds.Count(), c.targets.Count()}),
-            (std::vector<int>{2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}));
+            (std::vector<int>{2, 1, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0}));
   EXPECT_EQ(context->defaultSizes.width[0], 8);
 }
 
