@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "builder/build_args.h"
 #include "builder/build_context.h"
 #include "builder/headline_sprites.h"
 #include "cli/cli_runner.h"
@@ -50,8 +51,13 @@ void ReadSheet(const std::string& path, Sheet& sheet) {
 
 struct Generated {
   testing::TempDir dir;
-  testing::MemoryObjectFile object{{testing::ObjdResource(128, "Demo Table Set", {})}};
-  std::unique_ptr<BuildContext> context;
+  // The generator's object definition: its markup names it by GUID too.
+  testing::MemoryObjectFile object{{testing::ObjdResource(128, "Demo Table Set", {.guid = 0x87654321})}};
+  // The markup is read as inside a build, where data tags find their object.
+  BuildArgs args;
+  ScopedCurrentBuildArgs current{args};
+  std::unique_ptr<TagList> tags;
+  BuildContext* context = nullptr;
   std::map<std::string, Sheet> sheets;
 
   void Make(const std::string& arguments) {
@@ -59,9 +65,13 @@ struct Generated {
                                 " " + arguments + " >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const auto bytes = testing::ReadAll(dir.Path() / "tableset.omk");
+    // The data tags warn about what only the real object file holds (its
+    // tree table); any fault in the sprite and draw group tags is fatal.
     testing::CapturedReport report;
-    context = testing::Dispatch(std::string(bytes.begin(), bytes.end()), &object.file);
-    EXPECT_EQ(report.Text(), "");
+    args.fContext = std::make_unique<BuildContext>(&object.file);
+    context = args.fContext.get();
+    tags = testing::ReadMarkup(std::string(bytes.begin(), bytes.end()));
+    DispatchTags(*context, *tags);
     for (SpriteSpec* sprite : context->sprites) {
       if (!sheets.contains(sprite->FileName())) ReadSheet(dir.File(sprite->FileName()), sheets[sprite->FileName()]);
     }
