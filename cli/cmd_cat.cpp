@@ -8,8 +8,8 @@
 
 #include "command_registry.h"
 #include "res_target.h"
-#include "resource_address.h"
 #include "resfile/handle_owner.h"
+#include "resource_address.h"
 
 namespace pixmold::cli {
 namespace {
@@ -18,6 +18,7 @@ int RunCat(const ResourceAddress& options) {
   auto type = options.ParsedType("cat");
   if (!type) return kExitUsage;
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("cat", options.file, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;
@@ -34,7 +35,7 @@ int RunCat(const ResourceAddress& options) {
   }
   file.ReleaseAndDispose(h);
   if (std::fflush(stdout) != 0 || status != kExitOk) {
-    std::cerr << "pixmold cat: cannot write to standard output\n";
+    // The error stays on standard output, where main reports it once.
     file.CloseFile();
     return kExitFailed;
   }

@@ -11,6 +11,7 @@
 #include "base/xassert.h"
 #include "command_registry.h"
 #include "res_target.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -29,31 +30,32 @@ int RunObjects(const std::string& path) {
   // Opened as ls opens it, so a container file, an object base name and a
   // damaged file meet the same rules and messages.
   int status = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("objects", path, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;
   try {
     ScopedWorkerThread worker;
     bool first = true;
-    for (const MasterObject& master : ListMasterObjects(file)) {
+    const auto masters = ListMasterObjects(file);
+    if (masters.empty()) std::cerr << "pixmold objects: " << EscapeControls(path) << " holds no object definitions\n";
+    for (const MasterObject& master : masters) {
       const ObjectIds ids = CollectObjectIds(file, master.id);
       std::cout << (first ? "" : "\n") << master.name << "\n" << WithLineFeeds(ids.text);
       first = false;
     }
     file.CloseFile();
   } catch (const Terminate& fatal) {
-    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
-  std::cout.flush();
   return kExitOk;
 }
 
 RegisterCommand reg(20, [](CLI::App& app, int* status) {
   auto path = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
-  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")
-      ->required();
+  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")->required();
   cmd->footer(
       "Output, per master object (a single-tile object or the master of a multi-tile group), a blank\n"
       "line between objects:\n"

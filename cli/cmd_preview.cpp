@@ -105,7 +105,12 @@ int WriteFrames(iResFile& file, ResType type, const PreviewOptions& options) {
   }
   std::string which;
   const PreviewPalette palette = ChoosePalette(file, options, list, which);
-  if (!options.quiet) std::cerr << kName << "colours from " << which << "\n";
+  // A palette the user asked for by id and did not get is worth a word even
+  // when quiet: the images would look wrong without saying why.
+  const bool askedPaletteMissing = options.palette && which.rfind("PALT ", 0) != 0;
+  if (!options.quiet || askedPaletteMissing) {
+    std::cerr << kName << (askedPaletteMissing ? "warning: " : "") << "colours from " << which << "\n";
+  }
 
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
@@ -153,6 +158,7 @@ int RunPreview(const PreviewOptions& options) {
     return kExitUsage;
   }
   int openStatus = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
   if (!target) return openStatus;
   const int status = drawGroup ? WriteDrawGroupPreviews(

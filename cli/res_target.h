@@ -33,9 +33,17 @@ struct ResTarget {
   bool HasVariants() const { return kind != TargetKind::kContainer1; }
 };
 
+// For commands that only read: every file opens for reading only, under a
+// shared lock that lets other readers in and keeps writers waiting.
+void OpenForReadingOnly();
+
 // Opens the target; on failure prints "pixmold CMD: ..." to standard error
 // and returns the exit status in *status.
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status);
+
+// True when the path, or any part of the object it names (NAME.iff,
+// NAME.spf, NAME.dir), exists.
+bool ObjectFileExists(const std::string& path);
 
 // Closes the target, writing what is pending; prints the failure.
 int CloseTarget(std::string_view command, ResTarget& target);

@@ -39,9 +39,12 @@ TEST(Sprite2Compressor, ColourStreamsAndTheirPostProcessing) {
       {"trailing skip dropped",
        FromRows({{0, 7}, {0, 0}, {0, 0}, {0, 0}}),
        {0x08, 0, 0x01, 0x60, 0x01, 0xC0, 7, 0xB0, 0, 0xA0},
-       "warning: Was not expecting a skip line before end-of-sprite\n"},
+       "warning: Was not expecting a skip line before end-of-sprite...please contact Tamm\n"},
       // 8191 + 809 lines; the second kSL ends a frame of three tokens and goes.
-      {"very tall", tall, {0xFF, 0x9F, 0, 0xA0}, "warning: Was not expecting a skip line before end-of-sprite\n"},
+      {"very tall",
+       tall,
+       {0xFF, 0x9F, 0, 0xA0},
+       "warning: Was not expecting a skip line before end-of-sprite...please contact Tamm\n"},
       {"too wide for a token", wide, {}, "does not fit an SPR2 token"},
   };
   for (const auto& [name, colour, stream, reported] : cases) {
@@ -121,6 +124,22 @@ TEST(Sprite2Prepare, DepthCleanUpTiers) {
     TestImage colour = FromRows(colourRows), depth = FromRows(depthRows);
     EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView()), 0) << name;
     EXPECT_EQ(depth.Get(x, y), expected) << name;
+  }
+}
+
+// The clean-up tests stretches of a row before walking them: a stray pixel
+// at any column, across stretch boundaries and in a short last stretch, is
+// still found, and only it changes.
+TEST(Sprite2Prepare, DepthCleanUpFindsAStrayPixelAtEveryColumn) {
+  constexpr int kWidth = 200;
+  for (int stray = 1; stray < kWidth; ++stray) {
+    TestImage colour(kWidth, 2, 0), depth(kWidth, 2, 10);
+    colour.Set(stray, 1, 1);
+    depth.Set(stray, 1, 255);
+    depth.Set(stray == 1 ? 2 : 1, 0, 255);  // clear pixels at depth 255 stay so
+    EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView()), 0) << stray;
+    EXPECT_EQ(depth.Get(stray, 1), 10) << stray;
+    EXPECT_EQ(depth.Get(stray == 1 ? 2 : 1, 0), 255) << stray;
   }
 }
 
