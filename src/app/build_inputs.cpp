@@ -1,14 +1,11 @@
 #include "app/build_inputs.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "base/ascii.h"
+#include "filelib/ctg_file_manager.h"
 
 namespace pixmold {
-
-namespace fs = std::filesystem;
 
 std::string_view PathLeaf(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -27,18 +24,31 @@ std::string WithTrailingSeparator(std::string_view directory) {
   return out;
 }
 
+namespace {
+
+// Directories that cannot be listed are passed over, as are links to
+// directories (the file layer reports them as neither file nor directory),
+// so a scan never loops.
+void ScanInto(FileSystem& files, const std::string& directory, std::string_view extension,
+              std::vector<std::string>& found) {
+  std::vector<DirEntry> entries;
+  if (!files.List(directory, entries)) return;
+  for (const DirEntry& entry : entries) {
+    const std::string path = WithTrailingSeparator(directory) + entry.name;
+    if (entry.kind == EntryKind::kDirectory) {
+      ScanInto(files, path, extension, found);
+    } else if (entry.kind == EntryKind::kFile && entry.name.size() > extension.size() &&
+               EndsWithIgnoringCase(entry.name, extension)) {
+      found.push_back(path);
+    }
+  }
+}
+
+}  // namespace
+
 std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension) {
   std::vector<std::string> found;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(fs::path(std::string(directory)), fs::directory_options::skip_permission_denied,
-                                      ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::error_code kindError;
-    if (!it->is_regular_file(kindError)) continue;
-    const std::string path = it->path().generic_string();
-    const std::string_view leaf = PathLeaf(path);
-    if (leaf.size() > extension.size() && EndsWithIgnoringCase(leaf, extension)) found.push_back(path);
-  }
+  ScanInto(CTGFileManager::Get().Files(), std::string(directory), extension, found);
   std::sort(found.begin(), found.end(),
             [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
   return found;

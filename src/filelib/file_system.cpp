@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -106,7 +107,7 @@ class PosixFiles final : public FileSystem {
     return rc == 0;
   }
 
-  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
 
   EntryKind Kind(const std::string& path) override {
     struct stat st;
@@ -151,6 +152,14 @@ class PosixFiles final : public FileSystem {
 FileSystem& PosixFileSystem() {
   static PosixFiles files;
   return files;
+}
+
+bool WriteWholeFile(FileSystem& files, const std::string& path, std::span<const std::uint8_t> bytes) {
+  const FileHandle file = files.Open(path, OpenMode::kCreate);
+  if (file == kNoFile) return false;
+  const bool written = files.WriteAt(file, 0, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
+  files.Close(file);
+  return written;
 }
 
 }  // namespace pixmold
