@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev libpng-dev
   python3-numpy python3-pil
+  qt6-base-dev xvfb xauth
 )
 
 missing=()

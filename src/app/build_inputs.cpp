@@ -4,6 +4,7 @@
 
 #include "base/ascii.h"
 #include "filelib/ctg_file_manager.h"
+#include "filelib/file_system.h"
 
 namespace pixmold {
 
@@ -26,19 +27,17 @@ std::string WithTrailingSeparator(std::string_view directory) {
 
 namespace {
 
-// Directories that cannot be listed are passed over, as are links to
-// directories (the file layer reports them as neither file nor directory),
-// so a scan never loops.
-void ScanInto(FileSystem& files, const std::string& directory, std::string_view extension,
-              std::vector<std::string>& found) {
+void CollectWithExtension(FileSystem& files, const std::string& directory, std::string_view extension,
+                          bool includeReadOnly, std::vector<std::string>& found) {
   std::vector<DirEntry> entries;
   if (!files.List(directory, entries)) return;
   for (const DirEntry& entry : entries) {
-    const std::string path = WithTrailingSeparator(directory) + entry.name;
+    const std::string path = directory + "/" + entry.name;
+    // Links to directories list as kOther, so the walk cannot loop.
     if (entry.kind == EntryKind::kDirectory) {
-      ScanInto(files, path, extension, found);
+      CollectWithExtension(files, path, extension, includeReadOnly, found);
     } else if (entry.kind == EntryKind::kFile && entry.name.size() > extension.size() &&
-               EndsWithIgnoringCase(entry.name, extension)) {
+               EndsWithIgnoringCase(entry.name, extension) && (includeReadOnly || !entry.readOnly)) {
       found.push_back(path);
     }
   }
@@ -46,17 +45,23 @@ void ScanInto(FileSystem& files, const std::string& directory, std::string_view 
 
 }  // namespace
 
-std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension) {
+std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension,
+                                          bool includeReadOnly) {
+  std::string root(directory);
+  while (root.size() > 1 && (root.back() == '/' || root.back() == '\\')) root.pop_back();
   std::vector<std::string> found;
-  ScanInto(CTGFileManager::Get().Files(), std::string(directory), extension, found);
-  std::sort(found.begin(), found.end(),
-            [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
+  CollectWithExtension(CTGFileManager::Get().Files(), root, extension, includeReadOnly, found);
+  if (found.size() > 1) {
+    std::sort(found.begin(), found.end(),
+              [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
+  }
   return found;
 }
 
-std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory) {
+std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory, bool includeReadOnly) {
   if (dataDirectory.empty()) return {};
-  std::vector<std::string> files = ScanForExtension(WithTrailingSeparator(dataDirectory) + "Objects/", ".spf");
+  std::vector<std::string> files =
+      ScanForExtension(WithTrailingSeparator(dataDirectory) + "Objects/", ".spf", includeReadOnly);
   for (std::string& file : files) file.resize(file.size() - 4);
   return files;
 }

@@ -23,10 +23,13 @@ std::string WithTrailingSeparator(std::string_view directory);
 
 // Every file under the directory (recursively) whose extension equals the
 // given one ignoring case, sorted ignoring case; empty when unreadable.
-std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension);
+// Read-only files are the ones an artist has not checked out: the dialog
+// hides them unless asked to show all.
+std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension,
+                                          bool includeReadOnly = true);
 
 // The object files of a data tree, each as its path without extension.
-std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory);
+std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory, bool includeReadOnly = true);
 // The markup files of a content tree.
 std::vector<std::string> ScanMarkupFiles(std::string_view contentDirectory);
 

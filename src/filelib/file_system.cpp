@@ -134,6 +134,8 @@ class PosixFiles final : public FileSystem {
         std::uintmax_t size = std::filesystem::file_size(it->path(), ec);
         entry.size = ec ? 0 : static_cast<std::int64_t>(size);
         ec.clear();
+        struct stat st;
+        entry.readOnly = ::stat(it->path().c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
       }
       entries.push_back(std::move(entry));
     }

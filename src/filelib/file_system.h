@@ -35,6 +35,9 @@ struct DirEntry {
   std::string name;  // the entry's own name, without its directory
   EntryKind kind = EntryKind::kOther;
   std::int64_t size = 0;  // bytes, for files
+  // No write permission for anyone, as a checked-in file is kept. Root may
+  // still write it, so this is the file's mark, not what access() answers.
+  bool readOnly = false;
 };
 
 class FileSystem {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/temp_dir.h"
 
 namespace pixmold {
@@ -45,6 +47,19 @@ TEST(BuildInputs, FindsObjectsAndMarkupAsTheDialogDoes) {
   EXPECT_FALSE(FindMarkupFor(markup, "sofa").has_value());
   EXPECT_TRUE(ScanObjectFiles("").empty());
   EXPECT_TRUE(ScanForExtension(dataDir + "/missing", ".spf").empty());
+}
+
+TEST(BuildInputs, ReadOnlyObjectFilesShowOnlyWhenAllAreAsked) {
+  testing::TempDir data;
+  data.Write("Objects/b/Zed.spf", "x");
+  const std::string locked = data.Write("Objects/apple.spf", "x");
+  data.Write("Objects/Mango.Spf", "x");
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  const std::string objects = data.Path().string() + "/Objects/";
+  EXPECT_EQ(ScanObjectFiles(data.Path().string(), true),
+            (std::vector<std::string>{objects + "apple", objects + "b/Zed", objects + "Mango"}));
+  EXPECT_EQ(ScanObjectFiles(data.Path().string() + "/", false),
+            (std::vector<std::string>{objects + "b/Zed", objects + "Mango"}));
 }
 
 }  // namespace

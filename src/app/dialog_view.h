@@ -1,0 +1,37 @@
+// What the dialog's logic needs from a window: fields to fill, lists to
+// refill, buttons to enable and a timer. The logic decides everything; a view
+// only shows and forwards, so the whole dialog is tested without a display
+// and a toolkit can be swapped without touching a rule.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixmold {
+
+class DialogView {
+ public:
+  virtual ~DialogView() = default;
+
+  virtual void ShowSpritesDirectory(std::string_view directory) = 0;
+  virtual void ShowObjectsDirectory(std::string_view directory) = 0;
+  // Refilling a list leaves it without a selection unless one is given.
+  virtual void ShowFileNames(const std::vector<std::string>& names) = 0;
+  virtual void ShowObjectNames(const std::vector<std::string>& names, int selected) = 0;
+  virtual void ShowIds(std::string_view text) = 0;
+  virtual void SetBuildButton(std::string_view label, bool enabled) = 0;
+  // Both lists at once: a build must not see its selection change under it.
+  virtual void EnableLists(bool enabled) = 0;
+  // Line 0 the state and spinner, 1 the newest "generating" line, 2 the
+  // newest "rendering" or "compressing" line.
+  virtual void ShowStatus(int line, std::string_view text) = 0;
+  virtual void ShowReport(std::string_view text) = 0;
+  virtual void StartTimer(int milliseconds) = 0;
+  virtual void StopTimer() = 0;
+  // A build ended; `fatalLine` is empty when it ran to its end. The view
+  // may redraw what depends on the object file.
+  virtual void BuildFinished(const std::string& objectFile, std::string_view fatalLine) = 0;
+};
+
+}  // namespace pixmold

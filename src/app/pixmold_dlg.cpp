@@ -1,0 +1,283 @@
+#include "app/pixmold_dlg.h"
+
+#include <algorithm>
+#include <ctime>
+#include <iomanip>
+#include <iostream>
+#include <locale>
+#include <new>
+#include <sstream>
+
+#include "app/build_inputs.h"
+#include "app/build_worker.h"
+#include "app/object_ids.h"
+#include "app/status_lines.h"
+#include "base/ctg_string.h"
+#include "base/xassert.h"
+#include "builder/build_args.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/file_system.h"
+#include "resfile/flat_file.h"
+#include "resfile/obj_res_file.h"
+
+namespace pixmold {
+namespace {
+
+// Day and month names in English whatever the user's locale (the Qt view
+// adopts it), so reports read alike on every machine.
+std::string FormatLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::put_time(&local, "%H:%M:%S, %A, %B %d, %Y");
+  return text.str();
+}
+
+// The first line of the report a fatal error ended the build with.
+std::string FatalLine(std::string_view report) {
+  const std::size_t at = report.find("fatal error: ");
+  if (at == std::string_view::npos) return {};
+  const std::size_t end = report.find_first_of("\r\n", at);
+  return std::string(report.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+}
+
+struct ReadReport {
+  bool opened = false;
+  std::string text;
+  std::string failure;
+};
+
+ReadReport ReadReportFile(const std::string& path) {
+  ReadReport result;
+  FlatFile file;
+  if (file.Open(path) != 0) {
+    result.failure = "Couldn't open log file";
+    return result;
+  }
+  result.opened = true;
+  std::int32_t size = 0;
+  file.GetSize(size);
+  try {
+    result.text.resize(static_cast<std::size_t>(std::max<std::int32_t>(size, 0)));
+  } catch (const std::bad_alloc&) {
+    result.failure = "Out of memory";
+  }
+  if (result.failure.empty() && size > 0) {
+    file.Seek(0);
+    file.Read(result.text.data(), size);
+  }
+  file.Close();
+  return result;
+}
+
+}  // namespace
+
+CPixmoldDlg::CPixmoldDlg(DialogView& view, DialogServices services) : mView(view), mServices(std::move(services)) {
+  if (!mServices.environment) mServices.environment = ProcessEnvironment;
+  if (!mServices.localTime) mServices.localTime = FormatLocalTime;
+}
+
+CPixmoldDlg::~CPixmoldDlg() {
+  if (mWorker.joinable()) mWorker.join();
+}
+
+std::string CPixmoldDlg::Now() const { return mServices.localTime(); }
+
+std::string CPixmoldDlg::RememberLabel() const { return "Remember in " + SavedDirectoriesPlace(mServices.environment); }
+
+void CPixmoldDlg::OnInitDialog() {
+  StartupSettings settings = ReadStartupSettings(mServices.environment);
+  mReportPath = settings.reportPath;
+  mStartupMessages = settings.messages;
+  mView.ShowStatus(0, "Idle");
+  mView.SetBuildButton(mBuildLabel, false);
+  SetContentDirectory(settings.contentDirectory);
+  SetDataDirectory(settings.dataDirectory);
+  mView.ShowReport(mStartupMessages);
+}
+
+void CPixmoldDlg::SetDataDirectory(std::string_view path) {
+  mDataDirectory = WithTrailingSeparator(path);
+  mObjectsDirectory = mDataDirectory.empty() ? std::string() : mDataDirectory + "Objects/";
+  mView.ShowObjectsDirectory(mObjectsDirectory);
+  mObjectFiles.clear();
+  if (!mObjectsDirectory.empty()) mObjectFiles = ScanObjectFiles(mDataDirectory, mShowAll);
+  std::vector<std::string> names;
+  names.reserve(mObjectFiles.size());
+  for (const std::string& file : mObjectFiles) names.emplace_back(PathLeaf(file));
+  mView.ShowFileNames(names);
+  OnFileSelected(-1);
+}
+
+void CPixmoldDlg::SetContentDirectory(std::string_view path) {
+  mContentDirectory = WithTrailingSeparator(path);
+  mSpritesDirectory = mContentDirectory.empty() ? std::string() : mContentDirectory + "Sprites/";
+  mView.ShowSpritesDirectory(mSpritesDirectory);
+  mOmkFiles.clear();
+  if (!mSpritesDirectory.empty()) mOmkFiles = ScanMarkupFiles(mContentDirectory);
+}
+
+namespace {
+
+std::string FolderOfChoice(std::string_view chosen) {
+  if (CTGFileManager::Get().Files().Kind(std::string(chosen)) == EntryKind::kDirectory) return std::string(chosen);
+  return std::string(chosen.substr(0, chosen.size() - PathLeaf(chosen).size()));
+}
+
+}  // namespace
+
+void CPixmoldDlg::OnChooseContent(std::string_view chosen) {
+  if (!chosen.empty()) SetContentDirectory(FolderOfChoice(chosen));
+}
+
+void CPixmoldDlg::OnChooseData(std::string_view chosen) {
+  if (!chosen.empty()) SetDataDirectory(FolderOfChoice(chosen));
+}
+
+void CPixmoldDlg::OnShowAll(bool checked) {
+  mShowAll = checked;
+  SetDataDirectory(mDataDirectory);
+}
+
+void CPixmoldDlg::OnRefresh() { SetDataDirectory(mDataDirectory); }
+
+void CPixmoldDlg::OnRemember() {
+  if (!WriteSavedDirectories(SavedDirectoriesPath(mServices.environment), {mDataDirectory, mContentDirectory})) {
+    mView.ShowReport("There was an error saving the directories");
+  }
+}
+
+void CPixmoldDlg::OnFileSelected(int index) {
+  mSelectedFile = index >= 0 && index < static_cast<int>(mObjectFiles.size()) ? index : -1;
+  mObjectIds.clear();
+  std::vector<std::string> names;
+  if (mSelectedFile >= 0) {
+    ObjResFile file;
+    if (file.OpenFile(CTGString(mObjectFiles[static_cast<std::size_t>(mSelectedFile)])) == 0) {
+      for (const MasterObject& master : ListMasterObjects(file)) {
+        mObjectIds.push_back(master.id);
+        names.push_back(master.name);
+      }
+      file.CloseFile();
+    }
+  }
+  mView.ShowObjectNames(names, names.empty() ? -1 : 0);
+  OnObjectSelected(names.empty() ? -1 : 0);
+}
+
+void CPixmoldDlg::OnObjectSelected(int index) {
+  mSelectedObject = index >= 0 && index < static_cast<int>(mObjectIds.size()) ? index : -1;
+  mDrawGroupIds.clear();
+  mWallStyleIds.clear();
+  mView.ShowIds("");
+  mView.SetBuildButton(mBuildLabel, false);
+  if (mSelectedFile < 0 || mSelectedObject < 0) return;
+
+  ObjResFile file;
+  if (file.OpenFile(CTGString(mObjectFiles[static_cast<std::size_t>(mSelectedFile)])) != 0) return;
+  const pixmold::ObjectIds ids = CollectObjectIds(file, mObjectIds[static_cast<std::size_t>(mSelectedObject)]);
+  file.CloseFile();
+  if (!ids.found) return;
+  mDrawGroupIds = ids.drawGroupIds;
+  mWallStyleIds = ids.wallStyleIds;
+  mView.ShowIds(ids.text);
+  mBuildLabel = "Build " + ids.name;
+  mView.SetBuildButton(mBuildLabel, !mDrawGroupIds.empty());
+}
+
+void CPixmoldDlg::OnBuild() {
+  if (mSelectedFile < 0 || mSelectedFile >= static_cast<int>(mObjectFiles.size()) || mSelectedObject < 0 ||
+      mSelectedObject >= static_cast<int>(mObjectIds.size())) {
+    return;
+  }
+  SetContentDirectory(mContentDirectory);
+
+  XASSERT(!mArgs, "args already prepared");
+  XASSERT(!mErrFileStream, "already have a file");
+  if (mArgs || mErrFileStream || mBuilding) return;
+  mArgs = std::make_unique<BuildArgs>();
+  mErrFileStream = std::make_unique<ReportFileStream>(mReportPath);
+  if (!mErrFileStream->IsOpen()) mErrFileStream.reset();
+  mArgs->fReportStream = mErrFileStream.get();
+  std::ostream& report = mErrFileStream ? static_cast<std::ostream&>(*mErrFileStream) : std::cerr;
+  ++mRunNumber;
+  report << "Run #" << mRunNumber << " -- starting at " << Now() << "\n";
+
+  mArgs->fSyncMessage = &mSyncMessage;
+  mArgs->fSyncLock = &mSyncLock;
+  const std::string& objectFile = mObjectFiles[static_cast<std::size_t>(mSelectedFile)];
+  mArgs->fObjectFile = objectFile;
+  if (std::optional<MarkupLocation> markup = FindMarkupFor(mOmkFiles, PathLeaf(objectFile))) {
+    mArgs->fOmkFile = markup->omkFile;
+    mArgs->fTgaDirectory = markup->imageDirectory;
+  }
+  mArgs->fMakeSprites = 1;
+  mArgs->drawGroupIds = mDrawGroupIds;
+  mArgs->wallStyleIds = mWallStyleIds;
+  mBuilding = true;
+
+  report << "***\nArguments:\nObject file = " << mArgs->fObjectFile.View() << "\nOMK File=" << mArgs->fOmkFile.View()
+         << "\nTGA directory=" << mArgs->fTgaDirectory.View() << "\n***\n"
+         << std::flush;
+
+  {
+    std::lock_guard<std::mutex> guard(mSyncLock);
+    mSyncMessage.clear();
+  }
+  mWorker = StartBuildWorker(*mArgs, mBuildResult);
+
+  mView.EnableLists(false);
+  mView.SetBuildButton(mBuildLabel, false);
+  mSpinnerCounter = 0;
+  mView.ShowStatus(0, "Working...");
+  mView.ShowReport("");
+  mView.StartTimer(kTickMilliseconds);
+}
+
+void CPixmoldDlg::OnTick() {
+  if (!mArgs) return;
+  if (mArgs->fRunning == 0) {
+    mView.StopTimer();
+    mBuilding = false;
+    mView.EnableLists(true);
+    mView.SetBuildButton(mBuildLabel, true);
+    mView.ShowStatus(1, "");
+    mView.ShowStatus(2, "");
+    mView.ShowStatus(0, "Idle");
+    FinishRun();
+    OnObjectSelected(mSelectedObject);
+    return;
+  }
+  mView.ShowStatus(0, SpinnerText(mSpinnerCounter));
+  ++mSpinnerCounter;
+  const ProgressLines lines = FindProgressLines(SyncBuffer{&mSyncMessage, &mSyncLock}.TakeAll());
+  if (lines.generating) mView.ShowStatus(1, *lines.generating);
+  if (lines.rendering) mView.ShowStatus(2, *lines.rendering);
+}
+
+void CPixmoldDlg::FinishRun() {
+  if (mWorker.joinable()) mWorker.join();
+  mView.ShowReport("");
+  std::string fatalLine;
+  if (mErrFileStream) {
+    *mErrFileStream << "Run #" << mRunNumber << " -- ending at " << Now() << "\n";
+    mErrFileStream->Close();
+    mErrFileStream.reset();
+    ReadReport report = ReadReportFile(mReportPath);
+    if (!report.failure.empty()) {
+      mView.ShowReport(report.failure);
+    } else {
+      mView.ShowReport(report.text);
+      fatalLine = FatalLine(report.text);
+    }
+    if (report.opened) FlatFile().Delete(mReportPath);
+  }
+  if (fatalLine.empty() && mBuildResult != 0) fatalLine = "fatal error";
+  const std::string objectFile = mArgs->fObjectFile.Str();
+  mArgs.reset();
+  mView.BuildFinished(objectFile, fatalLine);
+}
+
+}  // namespace pixmold

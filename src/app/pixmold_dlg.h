@@ -1,0 +1,123 @@
+// The Pixmold dialog without its window: the start-up messages, the two
+// directory trees and their scans, the object files and their master
+// objects, the ids of the chosen object, and the build it starts on a worker
+// thread and polls every 250 ms until it ends. A view shows what this class
+// decides and forwards what the user does; nothing here knows a toolkit.
+//
+// The worker shares exactly two things with the dialog's thread: the message
+// text (under the lock handed to it in the request) and the running flag.
+// Everything else of the request is touched only after the flag drops and
+// the thread has been joined.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "app/dialog_settings.h"
+#include "app/dialog_view.h"
+#include "app/report_file_stream.h"
+#include "resfile/res_types.h"
+
+namespace pixmold {
+
+struct BuildArgs;
+
+struct DialogServices {
+  EnvironmentLookup environment = ProcessEnvironment;
+  // The run header's time, "%H:%M:%S, %A, %B %d, %Y" in local time.
+  std::function<std::string()> localTime;
+};
+
+class CPixmoldDlg {
+ public:
+  static constexpr int kTickMilliseconds = 250;
+
+  explicit CPixmoldDlg(DialogView& view, DialogServices services = {});
+  // Waits for a build still running: the request it uses lives here.
+  ~CPixmoldDlg();
+  CPixmoldDlg(const CPixmoldDlg&) = delete;
+  CPixmoldDlg& operator=(const CPixmoldDlg&) = delete;
+
+  // Finds the report file and the directories, scans both trees.
+  void OnInitDialog();
+
+  void SetDataDirectory(std::string_view path);
+  void SetContentDirectory(std::string_view path);
+  // A placeholder file picked in a chooser names its folder; a folder picked
+  // itself names itself.
+  void OnChooseContent(std::string_view chosen);
+  void OnChooseData(std::string_view chosen);
+  void OnShowAll(bool checked);
+  void OnRefresh();
+  void OnRemember();
+
+  void OnFileSelected(int index);
+  void OnObjectSelected(int index);
+  void OnBuild();
+  void OnTick();
+  // Closing while a build runs is refused.
+  bool CanClose() const { return !mBuilding; }
+
+  const std::string& DataDirectory() const { return mDataDirectory; }
+  const std::string& ContentDirectory() const { return mContentDirectory; }
+  const std::string& ObjectsDirectory() const { return mObjectsDirectory; }
+  const std::string& SpritesDirectory() const { return mSpritesDirectory; }
+  const std::vector<std::string>& ObjectFiles() const { return mObjectFiles; }
+  const std::vector<std::string>& OmkFiles() const { return mOmkFiles; }
+  const std::vector<ResID>& ObjectIds() const { return mObjectIds; }
+  const std::vector<std::int16_t>& DrawGroupIds() const { return mDrawGroupIds; }
+  const std::vector<std::int16_t>& WallStyleIds() const { return mWallStyleIds; }
+  const std::string& ReportPath() const { return mReportPath; }
+  const std::string& StartupMessages() const { return mStartupMessages; }
+  int SelectedFile() const { return mSelectedFile; }
+  int SelectedObject() const { return mSelectedObject; }
+  bool IsBuilding() const { return mBuilding; }
+  std::uint32_t RunNumber() const { return mRunNumber; }
+  // The request of the running build; null when idle.
+  const BuildArgs* Args() const { return mArgs.get(); }
+  std::string RememberLabel() const;
+  const std::string& BuildLabel() const { return mBuildLabel; }
+
+ private:
+  void FinishRun();
+  std::string Now() const;
+
+  DialogView& mView;
+  DialogServices mServices;
+
+  std::string mDataDirectory;
+  std::string mContentDirectory;
+  std::string mObjectsDirectory;
+  std::string mSpritesDirectory;
+  std::vector<std::string> mObjectFiles;
+  std::vector<std::string> mOmkFiles;
+  std::vector<ResID> mObjectIds;
+  std::vector<std::int16_t> mDrawGroupIds;
+  std::vector<std::int16_t> mWallStyleIds;
+  int mSelectedFile = -1;
+  int mSelectedObject = -1;
+  bool mShowAll = false;
+  std::string mBuildLabel = "Go";
+
+  std::string mSyncMessage;
+  std::mutex mSyncLock;
+  std::unique_ptr<BuildArgs> mArgs;
+  std::unique_ptr<ReportFileStream> mErrFileStream;
+  std::thread mWorker;
+  std::atomic<int> mBuildResult{0};
+
+  std::string mReportPath;
+  std::string mStartupMessages;
+  std::uint32_t mRunNumber = 0;
+  bool mBuilding = false;
+  std::uint32_t mSpinnerCounter = 0;
+};
+
+}  // namespace pixmold

@@ -1,0 +1,292 @@
+#include "app/pixmold_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "builder/build_args.h"
+#include "support/object_file_fixture.h"
+#include "support/temp_dir.h"
+
+namespace pixmold {
+namespace {
+
+using testing::ObjdFields;
+using testing::ObjdResource;
+
+// Records what the logic asks a window to show.
+class RecordingView final : public DialogView {
+ public:
+  void ShowSpritesDirectory(std::string_view directory) override { sprites = directory; }
+  void ShowObjectsDirectory(std::string_view directory) override { objects = directory; }
+  void ShowFileNames(const std::vector<std::string>& names) override { fileNames = names; }
+  void ShowObjectNames(const std::vector<std::string>& names, int selected) override {
+    objectNames = names;
+    selectedObject = selected;
+  }
+  void ShowIds(std::string_view text) override { ids = text; }
+  void SetBuildButton(std::string_view label, bool enabled) override {
+    buildLabel = label;
+    buildEnabled = enabled;
+  }
+  void EnableLists(bool enabled) override { listsEnabled = enabled; }
+  void ShowStatus(int line, std::string_view text) override { status[line] = text; }
+  void ShowReport(std::string_view text) override { report = text; }
+  void StartTimer(int milliseconds) override { timer = milliseconds; }
+  void StopTimer() override { timer = 0; }
+  void BuildFinished(const std::string& objectFile, std::string_view fatalLine) override {
+    finishedFile = objectFile;
+    finishedFatal = fatalLine;
+    ++finishedCount;
+  }
+
+  std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal;
+  std::vector<std::string> fileNames, objectNames;
+  int selectedObject = -2;
+  bool buildEnabled = false;
+  bool listsEnabled = true;
+  std::map<int, std::string> status;
+  int timer = 0;
+  int finishedCount = 0;
+};
+
+constexpr const char* kTime = "09:41:00, Sunday, December 06, 2026";
+
+// A data tree, a content tree and a temporary folder, with the environment
+// that names them.
+struct Trees {
+  testing::TempDir root;
+  std::map<std::string, std::string> environment{{"TEMP", root.File("tmp")},
+                                                 {"SCENDIR", root.File("data")},
+                                                 {"SPRITEDIR", root.File("content/Sprites")},
+                                                 {"XDG_CONFIG_HOME", root.File("config")}};
+
+  Trees() { std::filesystem::create_directories(root.File("tmp")); }
+
+  void AddObject(const std::string& relative, const std::vector<testing::StoredResource>& resources) {
+    const std::string base = root.File("data/Objects/" + relative);
+    std::filesystem::create_directories(std::filesystem::path(base).parent_path());
+    testing::WriteObjectFile(base + ".iff", resources);
+    testing::WriteObjectFile(base + ".spf", {});
+  }
+
+  DialogServices Services() {
+    return DialogServices{[this](const char* name) {
+                            auto found = environment.find(name);
+                            return found == environment.end() ? std::string() : found->second;
+                          },
+                          [] { return std::string(kTime); }};
+  }
+};
+
+std::vector<testing::StoredResource> ChairAndTable() {
+  return {
+      ObjdResource(128, "Chair", ObjdFields{.guid = 7, .firstDrawGroupId = 100, .drawGroupCount = 2}),
+      ObjdResource(129, "Table leg",
+                   ObjdFields{.firstDrawGroupId = 230,
+                              .drawGroupCount = 1,
+                              .multiTileGroup = 3,
+                              .multiTilePart = 1,
+                              .wallStyleId = 301}),
+      ObjdResource(130, "Table",
+                   ObjdFields{.guid = 9,
+                              .firstDrawGroupId = 200,
+                              .drawGroupCount = 1,
+                              .multiTileGroup = 3,
+                              .multiTilePart = -1,
+                              .catalogStringsId = 44}),
+      ObjdResource(131, "Rug", ObjdFields{.guid = 11}),
+  };
+}
+
+void WaitForBuild(CPixmoldDlg& dialog) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    dialog.OnTick();
+  }
+  ASSERT_FALSE(dialog.IsBuilding());
+}
+
+TEST(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
+  Trees trees;
+  trees.AddObject("seating/chairs", ChairAndTable());
+  trees.AddObject("Empty", {ObjdResource(140, "Leg only", ObjdFields{.multiTileGroup = 2, .multiTilePart = 0})});
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+
+  EXPECT_EQ(view.objects, trees.root.File("data") + "/Objects/");
+  EXPECT_EQ(view.sprites, trees.root.File("content") + "/Sprites/");
+  EXPECT_EQ(view.fileNames, (std::vector<std::string>{"Empty", "chairs"}));
+  EXPECT_EQ(view.status[0], "Idle");
+  EXPECT_FALSE(view.buildEnabled);
+  EXPECT_NE(view.report.find("Using variable SCENDIR for game data, "), std::string::npos);
+  EXPECT_EQ(dialog.ReportPath(), trees.root.File("tmp") + "/PixmoldReport.txt");
+
+  // A file with no master object leaves the objects list empty.
+  dialog.OnFileSelected(0);
+  EXPECT_TRUE(view.objectNames.empty());
+  EXPECT_EQ(view.selectedObject, -1);
+  EXPECT_FALSE(view.buildEnabled);
+
+  dialog.OnFileSelected(1);
+  EXPECT_EQ(view.objectNames, (std::vector<std::string>{"Chair", "Table", "Rug"}));
+  EXPECT_EQ(dialog.ObjectIds(), (std::vector<ResID>{128, 130, 131}));
+  EXPECT_EQ(view.selectedObject, 0);
+  EXPECT_EQ(view.ids, "res id : 128\r\nguid : 7\r\ncatalog id : 0\r\ndg 100\r\ndg 101\r\n");
+  EXPECT_EQ(view.buildLabel, "Build Chair");
+  EXPECT_TRUE(view.buildEnabled);
+
+  dialog.OnObjectSelected(1);
+  EXPECT_EQ(view.ids, "res id : 130\r\nguid : 9\r\ncatalog id : 44\r\ndg 200\r\ndg 230\r\nws 301\r\n");
+  EXPECT_EQ(dialog.DrawGroupIds(), (std::vector<std::int16_t>{200, 230}));
+  EXPECT_EQ(dialog.WallStyleIds(), (std::vector<std::int16_t>{301}));
+
+  // No draw groups: the ids text has no "dg" line and nothing can be built.
+  dialog.OnObjectSelected(2);
+  EXPECT_EQ(view.ids, "res id : 131\r\nguid : 11\r\ncatalog id : 0\r\n");
+  EXPECT_EQ(view.buildLabel, "Build Rug");
+  EXPECT_FALSE(view.buildEnabled);
+}
+
+TEST(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
+  Trees trees;
+  trees.AddObject("chair", ChairAndTable());
+  trees.AddObject("locked", ChairAndTable());
+  std::filesystem::permissions(trees.root.File("data/Objects/locked.spf"), std::filesystem::perms::owner_read);
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  EXPECT_EQ(view.fileNames, (std::vector<std::string>{"chair"}));
+  dialog.OnShowAll(true);
+  EXPECT_EQ(view.fileNames, (std::vector<std::string>{"chair", "locked"}));
+  trees.AddObject("Bench", ChairAndTable());
+  dialog.OnRefresh();
+  EXPECT_EQ(view.fileNames, (std::vector<std::string>{"Bench", "chair", "locked"}));
+  EXPECT_TRUE(view.objectNames.empty());
+
+  // A picked placeholder names its folder; a picked folder names itself.
+  trees.root.Write("elsewhere/Objects/sofa.spf", "");
+  dialog.OnChooseData(trees.root.Write("elsewhere/game.vrx", ""));
+  EXPECT_EQ(dialog.DataDirectory(), trees.root.File("elsewhere") + "/");
+  EXPECT_EQ(view.fileNames, (std::vector<std::string>{"sofa"}));
+  trees.root.Write("art/Sprites/x/sofa.omk", "");
+  dialog.OnChooseContent(trees.root.File("art"));
+  EXPECT_EQ(view.sprites, trees.root.File("art") + "/Sprites/");
+  EXPECT_EQ(dialog.OmkFiles(), (std::vector<std::string>{trees.root.File("art") + "/Sprites/x/sofa.omk"}));
+}
+
+TEST(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
+  Trees trees;
+  RecordingView view;
+  {
+    CPixmoldDlg dialog(view, trees.Services());
+    dialog.OnInitDialog();
+    EXPECT_EQ(dialog.RememberLabel(), "Remember in " + trees.root.File("config") + "/pixmold");
+    dialog.OnRemember();
+  }
+  trees.environment.erase("SCENDIR");
+  RecordingView next;
+  CPixmoldDlg again(next, trees.Services());
+  again.OnInitDialog();
+  EXPECT_NE(next.report.find("Using saved directories\r\nData directory: " + trees.root.File("data") + "/\r\n"),
+            std::string::npos)
+      << next.report;
+  EXPECT_EQ(again.DataDirectory(), trees.root.File("data") + "/");
+
+  trees.root.Write("blocked", "");
+  trees.environment["XDG_CONFIG_HOME"] = trees.root.File("blocked");
+  CPixmoldDlg blocked(next, trees.Services());
+  blocked.OnRemember();
+  EXPECT_EQ(next.report, "There was an error saving the directories");
+}
+
+TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
+  Trees trees;
+  trees.AddObject("seating/Chair", ChairAndTable());
+  // The match ignores case; the first in scan order wins.
+  trees.root.Write("content/Sprites/a/CHAIR.omk", "<target object=\"Chair\">\n<drawgroup id=100 name=\"Up\">\n");
+  trees.root.Write("content/Sprites/b/chair.omk", "");
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  dialog.OnFileSelected(0);
+  dialog.OnBuild();
+
+  ASSERT_NE(dialog.Args(), nullptr);
+  EXPECT_EQ(dialog.Args()->fOmkFile.View(), trees.root.File("content") + "/Sprites/a/CHAIR.omk");
+  EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), trees.root.File("content") + "/Sprites/a/");
+  EXPECT_EQ(dialog.Args()->drawGroupIds, (std::vector<std::int16_t>{100, 101}));
+  EXPECT_EQ(dialog.Args()->fMakeSprites, 1);
+  EXPECT_TRUE(dialog.IsBuilding());
+  EXPECT_FALSE(dialog.CanClose());
+  EXPECT_FALSE(view.listsEnabled);
+  EXPECT_FALSE(view.buildEnabled);
+  EXPECT_EQ(view.timer, CPixmoldDlg::kTickMilliseconds);
+  EXPECT_EQ(view.report, "");
+
+  WaitForBuild(dialog);
+  EXPECT_TRUE(dialog.CanClose());
+  EXPECT_EQ(dialog.Args(), nullptr);
+  EXPECT_EQ(view.timer, 0);
+  EXPECT_TRUE(view.listsEnabled);
+  EXPECT_TRUE(view.buildEnabled);
+  EXPECT_EQ(view.status[0], "Idle");
+  EXPECT_EQ(view.status[1], "");
+  const std::string objectFile = trees.root.File("data") + "/Objects/seating/Chair";
+  EXPECT_EQ(view.report.rfind(
+                "Run #1 -- starting at " + std::string(kTime) + "\n***\nArguments:\nObject file = " + objectFile +
+                    "\nOMK File=" + trees.root.File("content") +
+                    "/Sprites/a/CHAIR.omk\nTGA directory=" + trees.root.File("content") + "/Sprites/a/\n***\n",
+                0),
+            0u)
+      << view.report;
+  EXPECT_TRUE(view.report.ends_with("Run #1 -- ending at " + std::string(kTime) + "\n")) << view.report;
+  EXPECT_EQ(view.finishedFile, objectFile);
+  EXPECT_EQ(view.finishedFatal, "");
+  EXPECT_FALSE(std::filesystem::exists(dialog.ReportPath()));
+
+  // The next run counts on; a markup error ends it with the fatal line the
+  // view is given.
+  trees.root.Write("content/Sprites/a/CHAIR.omk", "<item sprite id=1>\n");
+  dialog.OnBuild();
+  WaitForBuild(dialog);
+  EXPECT_EQ(view.report.rfind("Run #2 -- starting at ", 0), 0u) << view.report;
+  EXPECT_EQ(view.finishedFatal, "fatal error: item tag received before drawgroup tag") << view.report;
+  EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos);
+  EXPECT_EQ(view.finishedCount, 2);
+}
+
+TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
+  Trees trees;
+  trees.AddObject("lamp", ChairAndTable());
+  trees.environment["TEMP"] = trees.root.File("no/such/folder");
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  EXPECT_NE(view.report.find("Error writing to temporary file"), std::string::npos);
+  dialog.OnFileSelected(0);
+  dialog.OnBuild();
+  ASSERT_NE(dialog.Args(), nullptr);
+  EXPECT_EQ(dialog.Args()->fOmkFile.View(), "");
+  EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), "");
+  EXPECT_EQ(dialog.Args()->fReportStream, nullptr);
+  WaitForBuild(dialog);
+  EXPECT_EQ(view.report, "");
+  EXPECT_EQ(dialog.Args(), nullptr);
+  EXPECT_EQ(view.finishedCount, 1);
+  EXPECT_EQ(view.finishedFatal, "");
+
+  // Nothing selected: the build button does nothing.
+  dialog.OnFileSelected(-1);
+  dialog.OnBuild();
+  EXPECT_EQ(dialog.Args(), nullptr);
+  EXPECT_EQ(dialog.RunNumber(), 1u);
+}
+
+}  // namespace
+}  // namespace pixmold
