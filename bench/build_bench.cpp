@@ -1,7 +1,8 @@
 // A whole build of a generated object: an object file with one definition
-// and a markup file with `n` sprites and `n` draw groups of four items each,
-// built end to end (open, markup pass, draw groups written, file closed) as
-// the dialog's build button runs it. And the markup pass alone, tags to specs.
+// and a markup file with `n` small sprites, one row each of one shared sheet,
+// and `n` draw groups of four items each, built end to end (open, markup
+// pass, sprites, draw groups written, file closed) as the dialog's build
+// button runs it. And the markup pass alone, tags to specs.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -15,16 +16,17 @@
 #include "markup/memory_scanner.h"
 #include "markup/tag_parser.h"
 #include "resfile/iff_res_file2.h"
+#include "sheet_files.h"
 
 namespace {
 
 using namespace pixmold;
 
 std::string Markup(int n) {
-  std::string text = "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>\n";
+  std::string text = "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n";
   for (int i = 0; i < n; ++i) {
     text += "<sprite id=" + std::to_string(1000 + i) + " name=\"part " + std::to_string(i) +
-            "\" tgafile=\"sheet" + std::to_string(i) + ".tga\" symmetry=bi-lateral>\n";
+            "\" tgafile=\"sheet.tga\" symmetry=bi-lateral>\n";
   }
   for (int i = 0; i < n; ++i) {
     text += "<drawgroup id=" + std::to_string(100 + i) + " name=\"view " + std::to_string(i) + "\">\n";
@@ -36,6 +38,13 @@ std::string Markup(int n) {
   return text;
 }
 
+// Every third pixel drawn, on a diagonal.
+struct Scatter {
+  bool Drawn(int x, int y) const { return (x | y) != 0 && (x + y) % 3 == 0; }
+  std::uint8_t Index(int x, int y) const { return Drawn(x, y) ? static_cast<std::uint8_t>(20 + x % 50) : 0; }
+  std::uint8_t Depth(int x, int y) const { return Drawn(x, y) ? static_cast<std::uint8_t>(60 + y % 100) : 255; }
+};
+
 class Workspace {
  public:
   explicit Workspace(int n) {
@@ -44,6 +53,7 @@ class Workspace {
     fObject = fDirectory + "/object.iff";
     fOmk = fDirectory + "/object.omk";
     std::ofstream(fOmk) << Markup(n);
+    bench::WriteSheetFiles(fDirectory + "/sheet", 112, 24 * n, Scatter{});
     IFFResFile2 file;
     file.CreateFile(CTGString(fObject));
     file.OpenFile(CTGString(fObject));

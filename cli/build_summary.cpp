@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <map>
 
-#include "json_string.h"
+#include "json_text.h"
+#include "res_target.h"
 
 namespace pixmold::cli {
 
@@ -27,31 +28,36 @@ ReportObserver BuildSummary::Observer() {
 
 void BuildSummary::Write(std::ostream& out, std::string_view objectFile, bool dryRun,
                          const std::vector<std::pair<ResType, ResID>>& written) const {
-  std::map<std::string, std::vector<ResID>> byType;
-  for (const auto& [type, id] : written) byType[ResTypeName(type)].push_back(id);
+  // Numeric order of the type codes is the order of their names.
+  std::map<ResType, std::vector<ResID>> byType;
+  for (const auto& [type, id] : written) byType[type].push_back(id);
 
-  out << "{\"object\":" << JsonString(objectFile) << ",\"ok\":" << (fFatal ? "false" : "true")
-      << ",\"dryRun\":" << (dryRun ? "true" : "false") << ",\"written\":{";
-  bool firstType = true;
+  Json summary = Json::object();
+  PutText(summary, "object", objectFile);
+  summary["ok"] = !fFatal.has_value();
+  summary["dryRun"] = dryRun;
+  Json writtenByType = Json::object();
   for (const auto& [type, ids] : byType) {
-    out << (firstType ? "" : ",") << JsonString(type) << ":[";
-    for (std::size_t i = 0; i < ids.size(); ++i) out << (i ? "," : "") << ids[i];
-    out << "]";
-    firstType = false;
+    // Keys must be text; a type is four bytes of any value, named as ls names it.
+    writtenByType[FormatType(type)] = ids;
   }
-  out << "},\"warnings\":[";
-  for (std::size_t i = 0; i < fWarnings.size(); ++i) {
-    const Problem& w = fWarnings[i];
-    out << (i ? "," : "") << "{\"text\":" << JsonString(w.text) << ",\"line\":";
-    if (w.line) {
-      out << *w.line;
-    } else {
-      out << "null";
-    }
-    if (w.fileWarning) out << ",\"file\":true";
-    out << "}";
+  summary["written"] = std::move(writtenByType);
+  Json warnings = Json::array();
+  for (const Problem& problem : fWarnings) {
+    Json warning = Json::object();
+    PutText(warning, "text", problem.text);
+    warning["line"] = problem.line ? Json(*problem.line) : Json(nullptr);
+    if (problem.fileWarning) warning["file"] = true;
+    warnings.push_back(std::move(warning));
   }
-  out << "],\"fatal\":" << (fFatal ? JsonString(*fFatal) : std::string("null")) << "}\n";
+  summary["warnings"] = std::move(warnings);
+  if (fFatal) {
+    PutText(summary, "fatal", *fFatal);
+  } else {
+    summary["fatal"] = nullptr;
+  }
+  if (fDrawGroupReport) PutText(summary, "drawGroupReport", *fDrawGroupReport);
+  out << JsonLine(summary);
 }
 
 }  // namespace pixmold::cli

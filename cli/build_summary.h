@@ -21,6 +21,12 @@ class BuildSummary {
   // The observer to put into the build request; it must not outlive this.
   ReportObserver Observer();
 
+  // The fatal error's message, once the build has reported one.
+  const std::optional<std::string>& Fatal() const { return fFatal; }
+  std::size_t WarningCount() const { return fWarnings.size(); }
+  // Goes into the summary as "drawGroupReport".
+  void SetDrawGroupReport(std::string text) { fDrawGroupReport = std::move(text); }
+
   // Writes the summary as one JSON object followed by a line end.
   void Write(std::ostream& out, std::string_view objectFile, bool dryRun,
              const std::vector<std::pair<ResType, ResID>>& written) const;
@@ -33,6 +39,7 @@ class BuildSummary {
   };
   std::vector<Problem> fWarnings;
   std::optional<std::string> fFatal;
+  std::optional<std::string> fDrawGroupReport;
 };
 
 }  // namespace pixmold::cli

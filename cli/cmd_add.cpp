@@ -2,6 +2,8 @@
 // that type, id and variant, with the bytes read from standard input, and
 // writes it to the file. In an object the usual rules place it: sprites,
 // draw groups, palettes and bitmaps in NAME.spf, all else in NAME.iff.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -11,11 +13,14 @@
 
 #include "command_registry.h"
 #include "res_target.h"
-#include "resource_address.h"
 #include "resfile/handle_owner.h"
+#include "resource_address.h"
 
 namespace pixmold::cli {
 namespace {
+
+// The longest name the containers keep (a longer one would be cut).
+constexpr std::size_t kMaxNameLength = 63;
 
 // Far above any resource of the pipeline; a larger input is a mistake.
 constexpr std::size_t kMaxInput = 256u << 20;
@@ -38,10 +43,18 @@ bool ReadInput(std::vector<std::uint8_t>& bytes) {
 int RunAdd(const AddOptions& options) {
   auto type = options.ParsedType("add");
   if (!type) return kExitUsage;
+  if (options.name.size() > kMaxNameLength) {
+    std::cerr << "pixmold add: --name: at most " << kMaxNameLength << " characters\n";
+    return kExitUsage;
+  }
+  // Waiting for typed bytes would look like a hang.
+  if (isatty(STDIN_FILENO) != 0) {
+    std::cerr << "pixmold add: reading the resource from standard input; pipe a file in\n";
+    return kExitUsage;
+  }
   std::vector<std::uint8_t> bytes;
   if (!ReadInput(bytes)) {
-    std::cerr << "pixmold add: cannot read standard input, or it holds more than " << (kMaxInput >> 20)
-              << " MiB\n";
+    std::cerr << "pixmold add: cannot read standard input, or it holds more than " << (kMaxInput >> 20) << " MiB\n";
     return kExitUsage;
   }
   int status = kExitOk;
@@ -89,15 +102,17 @@ RegisterCommand reg(42, [](CLI::App& app, int* status) {
   auto options = std::make_shared<AddOptions>();
   CLI::App* cmd = app.add_subcommand("add", "Add or replace a resource with the bytes on standard input");
   AddResourceAddressOptions(*cmd, *options, "A resource file or an object base name");
-  cmd->add_option("--name", options->name, "Resource name (at most 63 characters in the second container version)");
+  cmd->add_option("--name", options->name, "Resource name, at most 63 characters");
   cmd->add_flag("--create", options->create,
                 "Create FILE when it does not exist: a container when it ends in .iff or .spf,\n"
                 "otherwise an object (FILE.iff, FILE.spf and FILE.dir)");
   cmd->footer(
       "A resource of the same type, id and variant is replaced. In an object, SPR#, SPR2, DGRP, PALT\n"
       "and BMP_ resources go to NAME.spf and all others to NAME.iff; the NAME.dir directory is read only.\n"
-      "Exit status: 0 added, 1 the file refused it (the resource layer's error code and message on\n"
-      "standard error), 2 usage error, unreadable input, or no such file or object without --create.");
+      "Standard input must be a file or a pipe, not a terminal.\n"
+      "Exit status: 0 added, 1 the file cannot be opened or refused the resource (the path and the\n"
+      "system's reason, or the resource layer's error code and message, on standard error), 2 usage\n"
+      "error, unreadable input, or no such file or object without --create.");
   cmd->callback([options, status] { *status = RunAdd(*options); });
 });
 

@@ -1,6 +1,9 @@
 // pixmold build: runs one build request, as the dialog's build button does,
 // with every field of the request available as an option.
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,12 +16,15 @@
 #include "app/build_inputs.h"
 #include "base/report.h"
 #include "base/xassert.h"
+#include "build_lint.h"
+#include "build_summary.h"
 #include "builder/build_args.h"
 #include "builder/run_build.h"
-#include "build_summary.h"
 #include "command_registry.h"
 #include "dry_run_copy.h"
 #include "report_view.h"
+#include "res_target.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -38,6 +44,7 @@ struct BuildOptions {
   std::string cutawayImages;
   std::string floorImages;
   std::string thumbnails;
+  std::string historyExport;
   std::string report;
   bool sprites = true;
   std::optional<int> walls;
@@ -61,6 +68,7 @@ struct BuildOptions {
   bool catalogs = false;
   bool treeTables = false;
   bool bitmaps = false;
+  bool allPasses = false;
   bool dryRun = false;
   bool quiet = false;
   bool json = false;
@@ -117,7 +125,15 @@ void ResolveInputs(const BuildOptions& options, BuildArgs& args) {
       if (auto markup = FindMarkupFor(ScanMarkupFiles(options.content), PathStem(object))) {
         omk = markup->omkFile;
         images = markup->imageDirectory;
+      } else if (options.omk.empty()) {
+        throw UsageError{"no markup named " + std::string(PathStem(object)) + ".omk under " + options.content +
+                         "/Sprites/; name the markup file with --omk FILE"};
       }
+    } else if (options.omk.empty()) {
+      // Without markup the build would open the object and write nothing.
+      throw UsageError{"no markup for " + options.object +
+                       ": name the content tree with --content CONTENT (the markup is found under "
+                       "CONTENT/Sprites/) or the markup file with --omk FILE"};
     }
   } else {
     if (!options.content.empty()) throw UsageError{"--content needs --data"};
@@ -195,21 +211,33 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fNewObjectTemplate, options.newFrom, "template path");
   SetPath(args.fNewObjectName, options.newName, "new object name");
   args.fCopierOption = options.copierOption ? 1 : 0;
-  SetPath(args.fThumbnailDirectory, options.thumbnails, "thumbnail directory");
+  // Catalog and bmpfile pictures sit with the renders unless told otherwise.
+  SetPath(args.fThumbnailDirectory,
+          options.thumbnails.empty() ? std::string(args.fTgaDirectory.View())
+                                     : WithTrailingSeparator(options.thumbnails),
+          "thumbnail directory");
   FillArchitecture(options, args);
   args.fMakeSprites = options.sprites;
   args.fMakePaletteImages = options.paletteImages;
   args.fMakeSecondPaletteImages = options.secondPaletteImages;
-  args.fReadFamilyHistory = options.familyHistory;
-  args.fWriteSounds = options.sounds;
-  args.fWriteSlots = options.slots;
-  args.fWriteSpriteLists = options.sprLists;
-  args.fWriteAttributeStrings = options.attributeStrings;
-  args.fWriteSkillTables = options.skillTables;
-  args.fPrintDrawGroupReport = options.drawGroupReport;
-  args.fWriteCatalogs = options.catalogs;
-  args.fWriteTreeTables = options.treeTables;
-  args.fWriteBitmaps = options.bitmaps;
+  const bool all = options.allPasses;
+  args.fReadFamilyHistory = all || options.familyHistory || !options.historyExport.empty();
+  args.fWriteSounds = all || options.sounds;
+  args.fWriteSlots = all || options.slots;
+  args.fWriteSpriteLists = all || options.sprLists;
+  args.fWriteAttributeStrings = all || options.attributeStrings;
+  args.fWriteSkillTables = all || options.skillTables;
+  args.fPrintDrawGroupReport = all || options.drawGroupReport;
+  args.fWriteCatalogs = all || options.catalogs;
+  args.fWriteTreeTables = all || options.treeTables;
+  args.fWriteBitmaps = all || options.bitmaps;
+  if (args.fReadFamilyHistory) {
+    const std::string object(args.fObjectFile.View());
+    SetPath(args.fHistoryExport,
+            options.historyExport.empty() ? DirectoryOf(object) + std::string(PathStem(object)) + ".history.txt"
+                                          : options.historyExport,
+            "history export path");
+  }
   if (!options.drawGroups.empty()) args.drawGroupIds = ParseIdList(options.drawGroups, "--draw-groups");
   if (!options.wallStyles.empty()) args.wallStyleIds = ParseIdList(options.wallStyles, "--wall-styles");
 }
@@ -234,12 +262,49 @@ int RunOnWorker(BuildArgs& args) {
   return status;
 }
 
+// Why an object file (a path, or the base name of its parts) cannot be
+// opened, or "" when it is there and the reason lies elsewhere.
+std::string ObjectPathReason(const std::string& path) {
+  if (!ObjectFileExists(path)) return std::strerror(ENOENT);
+  return std::filesystem::exists(path) ? PathReason(path) : std::string();
+}
+
+// One line on standard error naming the path behind a fatal error that the
+// report states without one ("could not open object file").
+void ExplainFatal(const std::string& fatal, const BuildArgs& args, const std::string& objectFile,
+                  bool destinationExisted) {
+  std::string path;
+  std::string reason;
+  if (fatal == "could not open object file") {
+    path = objectFile;
+    reason = ObjectPathReason(objectFile);
+  } else if (fatal == "could not open attributes file") {
+    path = std::string(args.fOmkFile.View());
+    reason = PathReason(path);
+  } else if (fatal == "could not make new object") {
+    path = std::string(args.fNewObjectTemplate.View());
+    reason = ObjectPathReason(path);
+    if (reason.empty() && destinationExisted) {
+      path = objectFile;
+      reason =
+          "already exists (perhaps from an earlier run); --new-from makes a new object file, so "
+          "remove it or name another";
+    }
+  }
+  if (!reason.empty()) std::fprintf(stderr, "pixmold build: %s: %s\n", EscapeControls(path).c_str(), reason.c_str());
+}
+
+std::string Plural(std::size_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 int RunBuildCommand(const BuildOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
   BuildArgs args;
   try {
     FillRequest(options, args);
   } catch (const UsageError& error) {
-    std::fprintf(stderr, "pixmold build: %s\n", error.message.c_str());
+    std::fprintf(stderr, "pixmold build: %s\n", EscapeControls(error.message).c_str());
     return kExitUsage;
   }
 
@@ -247,12 +312,12 @@ int RunBuildCommand(const BuildOptions& options) {
   if (!options.report.empty()) {
     reportFile.open(options.report, std::ios::binary | std::ios::trunc);
     if (!reportFile) {
-      std::fprintf(stderr, "pixmold build: cannot write the report file %s\n", options.report.c_str());
+      std::fprintf(stderr, "pixmold build: %s: cannot write the report file\n", options.report.c_str());
       return kExitUsage;
     }
   }
   const bool terminal = ReportView::StandardErrorIsTerminal();
-  ReportView view(stderr, terminal && !options.quiet, options.quiet);
+  ReportView view(stderr, terminal && !options.quiet, options.quiet, terminal);
   std::ostream viewStream(&view);
   args.fReportStream = options.report.empty() ? &viewStream : static_cast<std::ostream*>(&reportFile);
   if (!options.report.empty()) {
@@ -263,8 +328,10 @@ int RunBuildCommand(const BuildOptions& options) {
   BuildSummary summary;
   args.fObserver = summary.Observer();
   args.fProgress = [&view](std::string_view stage, int done, int total) { view.Status(stage, done, total); };
+  const ReportTarget outsideBuild{args.fReportStream, nullptr, nullptr, args.fObserver};
 
   const std::string objectFile(args.fObjectFile.View());
+  const bool destinationExisted = !options.newFrom.empty() && ObjectFileExists(objectFile);
   std::optional<DryRunCopy> dryRun;
   if (options.dryRun) {
     dryRun.emplace(objectFile);
@@ -274,11 +341,35 @@ int RunBuildCommand(const BuildOptions& options) {
       return kExitFailed;
     }
     SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
+    // The history is still read and checked; only its export is a write.
+    args.fHistoryExport = std::string_view();
+    ScopedReportTarget report(outsideBuild);
+    LintRequest(args, LintOptions{options.images, !options.newName.empty(), options.copierOption});
   }
 
+  // With --json standard output holds the JSON alone, so the draw group
+  // report, which the build prints there, is caught and put into it.
+  std::ostringstream drawGroupReport;
+  std::streambuf* const standardOutput = options.json ? std::cout.rdbuf(drawGroupReport.rdbuf()) : nullptr;
   const int status = RunOnWorker(args);
+  if (standardOutput != nullptr) std::cout.rdbuf(standardOutput);
+  if (options.dryRun) {
+    ScopedReportTarget report(outsideBuild);
+    LintBuilt(args);
+  }
   view.Finish();
-  if (options.json) summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);
+  if (summary.Fatal()) ExplainFatal(*summary.Fatal(), args, objectFile, destinationExisted);
+  if (options.json) {
+    if (options.drawGroupReport) summary.SetDrawGroupReport(drawGroupReport.str());
+    summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);
+  }
+  if (status == kExitOk && terminal && !options.quiet) {
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    std::fprintf(stderr, "pixmold: %s %s: %s%s, %s, %.1f s\n", options.dryRun ? "checked" : "built",
+                 EscapeControls(objectFile).c_str(), Plural(args.fWritten.size(), "resource").c_str(),
+                 options.dryRun ? " would be written" : " written", Plural(summary.WarningCount(), "warning").c_str(),
+                 elapsed.count());
+  }
   return status;
 }
 
@@ -303,8 +394,10 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_option("--cutaway-images", options->cutawayImages,
                   "Sheet of the cutaway walls (with --walls: they become the variant walls)");
   cmd->add_option("--floor-images", options->floorImages, "Sheet of the floor and water passes, as --wall-images");
-  cmd->add_option("--thumbnails", options->thumbnails, "Thumbnail directory of the catalog pass");
-  cmd->add_flag("--sprites,!--no-sprites", options->sprites, "Render sprites and write draw groups (default on)");
+  cmd->add_option("--thumbnails", options->thumbnails,
+                  "Pictures of the catalog and bmpfile tags (default: the image directory)");
+  cmd->add_flag_callback(
+      "--no-sprites", [options] { options->sprites = false; }, "Skip the sprites and draw groups (written by default)");
   cmd->add_option("--walls", options->walls, "Walls with wall number N (>= 1) from the --wall-images sheet");
   cmd->add_flag("--variant", options->variant, "The variant flag of --walls and --wall-style");
   cmd->add_option("--wall-style", options->wallStyle,
@@ -324,7 +417,11 @@ void Setup(CLI::App& app, int* status) {
                 "Store the --wall-images sheet's palette as the thick walls' palettes (PALT 4096 and 5120)");
   cmd->add_flag("--second-palette-images", options->secondPaletteImages,
                 "Store the --floor-images sheet's palette as the palette of the --floors tile");
-  cmd->add_flag("--family-history", options->familyHistory, "Read the family history of the object file");
+  cmd->add_flag("--family-history", options->familyHistory,
+                "Read the family history of the object file and export it as tab-separated text");
+  cmd->add_option("--history-export", options->historyExport,
+                  "Where the family history goes (default: OBJECT's base name + .history.txt beside it);\n"
+                  "implies --family-history");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");
   cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
@@ -334,6 +431,8 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_flag("--catalogs", options->catalogs, "Write the catalog tags");
   cmd->add_flag("--tree-tables", options->treeTables, "Write the ttab tags");
   cmd->add_flag("--bitmaps", options->bitmaps, "Write the bmpfile tags");
+  cmd->add_flag("--all-passes", options->allPasses,
+                "Every pass after the draw groups (sounds to bitmaps) and the family history");
   cmd->add_option("--report", options->report, "Write the report to this file (default: standard error)");
   cmd->add_flag("--dry-run", options->dryRun, "Run every step against a copy of the object file; change nothing");
   cmd->add_flag("-q,--quiet", options->quiet, "Report only warnings and the fatal error");

@@ -8,8 +8,8 @@
 
 #include "command_registry.h"
 #include "res_target.h"
-#include "resource_address.h"
 #include "resfile/handle_owner.h"
+#include "resource_address.h"
 
 namespace pixmold::cli {
 namespace {
@@ -34,7 +34,7 @@ int RunCat(const ResourceAddress& options) {
   }
   file.ReleaseAndDispose(h);
   if (std::fflush(stdout) != 0 || status != kExitOk) {
-    std::cerr << "pixmold cat: cannot write to standard output\n";
+    // The error stays on standard output, where main reports it once.
     file.CloseFile();
     return kExitFailed;
   }

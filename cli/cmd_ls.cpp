@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "command_registry.h"
-#include "json_string.h"
+#include "json_text.h"
 #include "res_target.h"
 #include "resfile/mem_handle.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -55,6 +56,14 @@ ResErr Collect(iResFile& file, const std::string& label, std::vector<Row>& rows)
   return res_error::kNone;
 }
 
+// Control bytes as in FormatType, and the backslash doubled so that the
+// escaped form reads back unambiguously.
+std::string EscapeName(std::string_view name) {
+  std::string doubled;
+  for (char c : name) doubled += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return EscapeControls(doubled);
+}
+
 int RunLs(const LsOptions& options) {
   int status = kExitOk;
   auto target = OpenTarget("ls", options.file, false, &status);
@@ -68,21 +77,31 @@ int RunLs(const LsOptions& options) {
     }
   }
   if (options.json) {
-    std::cout << "{\"file\":" << JsonString(options.file) << ",\"resources\":[";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      const Row& r = rows[i];
-      std::cout << (i ? "," : "") << "\n{\"type\":" << JsonString(FormatType(r.type)) << ",\"id\":" << r.id
-                << ",\"variant\":" << r.variant << ",\"name\":" << JsonString(r.name) << ",\"size\":" << r.size
-                << ",\"component\":" << JsonString(r.component) << "}";
+    Json listing = Json::object();
+    PutText(listing, "file", options.file);
+    Json resources = Json::array();
+    for (const Row& r : rows) {
+      Json resource = Json::object();
+      resource["type"] = FormatType(r.type);
+      resource["id"] = r.id;
+      resource["variant"] = r.variant;
+      PutText(resource, "name", r.name);
+      resource["size"] = r.size;
+      PutText(resource, "component", r.component);
+      resources.push_back(std::move(resource));
     }
-    std::cout << (rows.empty() ? "]}\n" : "\n]}\n");
+    listing["resources"] = std::move(resources);
+    std::cout << JsonLine(listing);
   } else {
     for (const Row& r : rows) {
+      // Tabs and line ends in a name would break the columns.
       std::cout << FormatType(r.type) << '\t' << r.id << '\t' << r.variant << '\t' << r.size << '\t' << r.component
-                << '\t' << r.name << '\n';
+                << '\t' << EscapeName(r.name) << '\n';
     }
   }
-  std::cout.flush();
+  if (rows.empty() && target->kind == TargetKind::kLooseDirectory) {
+    std::cerr << "pixmold ls: " << EscapeControls(options.file) << " holds no resources (\"#ID#NAME.EXT\" files)\n";
+  }
   return CloseTarget("ls", *target);
 }
 
@@ -96,8 +115,11 @@ RegisterCommand reg(40, [](CLI::App& app, int* status) {
   cmd->add_flag("--json", options->json, "Write one JSON object: {\"file\":..., \"resources\":[...]}");
   cmd->footer(
       "Output: one line per resource, tab-separated: TYPE ID VARIANT SIZE COMPONENT NAME.\n"
-      "Types print as four characters, a byte outside printable ASCII as \\xHH. With --json each\n"
-      "resource is {\"type\",\"id\",\"variant\",\"name\",\"size\",\"component\"}.\n"
+      "Types print as four characters, a byte outside printable ASCII as \\xHH. In names a backslash\n"
+      "prints as \\\\ and a control byte as \\t, \\n, \\r or \\xHH. With --json each resource is\n"
+      "{\"type\",\"id\",\"variant\",\"name\",\"size\",\"component\"}; a name or path that is not UTF-8\n"
+      "shows U+FFFD for each stray byte and comes with its exact bytes in hexadecimal beside it\n"
+      "(\"nameBytes\", \"fileBytes\", \"componentBytes\").\n"
       "Exit status: 0 listed, 1 the file could not be opened or read (the resource layer's error\n"
       "code and message on standard error), 2 usage error or no such file or object.");
   cmd->callback([options, status] { *status = RunLs(*options); });

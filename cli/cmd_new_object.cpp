@@ -9,6 +9,8 @@
 #include "base/xassert.h"
 #include "command_registry.h"
 #include "records/stub_object.h"
+#include "res_target.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -20,6 +22,26 @@ struct NewObjectOptions {
   bool clearEntryPoints = false;
 };
 
+// The reason a copy failed, named by path where one is to blame.
+void ExplainFailure(const NewObjectOptions& options, ResErr err) {
+  std::string reason = PathReason(options.source);
+  if (!reason.empty()) {
+    std::cerr << "pixmold new-object: " << EscapeControls(options.source) << ": " << reason << "\n";
+    return;
+  }
+  if (ObjectFileExists(options.destination)) {
+    std::cerr << "pixmold new-object: " << EscapeControls(options.destination)
+              << ": already exists (perhaps from an earlier run); remove it or choose another name\n";
+    return;
+  }
+  reason = PathReason(options.destination, true);
+  if (!reason.empty()) {
+    std::cerr << "pixmold new-object: " << EscapeControls(options.destination) << ": " << reason << "\n";
+    return;
+  }
+  std::cerr << "pixmold new-object: could not make new object: " << ResErrText(err) << " (" << err << ")\n";
+}
+
 int RunNewObject(const NewObjectOptions& options) {
   StubObject copier;
   copier.SetClearEntryPoints(options.clearEntryPoints);
@@ -29,11 +51,11 @@ int RunNewObject(const NewObjectOptions& options) {
     ScopedWorkerThread worker;
     err = copier.Copy(options.source, options.destination);
   } catch (const Terminate& fatal) {
-    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
   if (err != res_error::kNone) {
-    std::cerr << "pixmold new-object: could not make new object: " << ResErrText(err) << " (" << err << ")\n";
+    ExplainFailure(options, err);
     return kExitFailed;
   }
   return kExitOk;
@@ -45,9 +67,12 @@ RegisterCommand reg(25, [](CLI::App& app, int* status) {
   cmd->add_option("template", options->source, "The template object file")->required();
   cmd->add_option("destination", options->destination, "The new object file (must not exist)")->required();
   cmd->add_option("--name", options->name, "Name of the new object's master definitions");
-  cmd->add_flag("--clear-entry-points", options->clearEntryPoints,
-                "Clear the entry points of the copied definitions");
-  cmd->footer("Exit status: 0 made, 1 the copy failed (the error names why).");
+  cmd->add_flag("--clear-entry-points", options->clearEntryPoints, "Clear the entry points of the copied definitions");
+  cmd->footer(
+      "Every resource is copied with its type, id, name and bytes; only each definition's GUID changes\n"
+      "(and, with the options, its name and entry points).\n"
+      "Exit status: 0 made, 1 the copy failed: the template cannot be read, the destination exists\n"
+      "or cannot be made (the path and the reason on standard error).");
   cmd->callback([options, status] { *status = RunNewObject(*options); });
 });
 

@@ -11,6 +11,7 @@
 #include "base/xassert.h"
 #include "command_registry.h"
 #include "res_target.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -35,25 +36,25 @@ int RunObjects(const std::string& path) {
   try {
     ScopedWorkerThread worker;
     bool first = true;
-    for (const MasterObject& master : ListMasterObjects(file)) {
+    const auto masters = ListMasterObjects(file);
+    if (masters.empty()) std::cerr << "pixmold objects: " << EscapeControls(path) << " holds no object definitions\n";
+    for (const MasterObject& master : masters) {
       const ObjectIds ids = CollectObjectIds(file, master.id);
       std::cout << (first ? "" : "\n") << master.name << "\n" << WithLineFeeds(ids.text);
       first = false;
     }
     file.CloseFile();
   } catch (const Terminate& fatal) {
-    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
-  std::cout.flush();
   return kExitOk;
 }
 
 RegisterCommand reg(20, [](CLI::App& app, int* status) {
   auto path = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
-  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")
-      ->required();
+  cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")->required();
   cmd->footer(
       "Output, per master object (a single-tile object or the master of a multi-tile group), a blank\n"
       "line between objects:\n"

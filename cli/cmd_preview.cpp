@@ -18,8 +18,8 @@
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_preview.h"
 #include "png_writer.h"
-#include "resfile/handle_owner.h"
 #include "res_target.h"
+#include "resfile/handle_owner.h"
 #include "resfile/res_file.h"
 
 namespace pixmold::cli {
@@ -99,7 +99,12 @@ int WriteFrames(iResFile& file, ResType type, const PreviewOptions& options) {
   }
   std::string which;
   const PreviewPalette palette = ChoosePalette(file, options, list, which);
-  if (!options.quiet) std::cerr << kName << "colours from " << which << "\n";
+  // A palette the user asked for by id and did not get is worth a word even
+  // when quiet: the images would look wrong without saying why.
+  const bool askedPaletteMissing = options.palette && which.rfind("PALT ", 0) != 0;
+  if (!options.quiet || askedPaletteMissing) {
+    std::cerr << kName << (askedPaletteMissing ? "warning: " : "") << "colours from " << which << "\n";
+  }
 
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
@@ -151,8 +156,7 @@ RegisterCommand reg(40, [](CLI::App& app, int* status) {
   cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
   cmd->add_option("type", options->type, "The list's type: SPR2 or SPR#")->required();
   cmd->add_option("id", options->id, "The list's resource id")->required()->check(CLI::Range(-32768, 32767));
-  cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")
-      ->required();
+  cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")->required();
   cmd->add_flag("--channels", options->channels, "Also write each frame's depth and alpha channels");
   cmd->add_option("--palette", options->palette, "Colour with this PALT id instead of the list's")
       ->check(CLI::Range(-32768, 32767));

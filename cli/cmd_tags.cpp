@@ -2,8 +2,11 @@
 // (through the file layer and the markup reader), in the attribute table's
 // dump format, so an artist can see what the build will see: folded case,
 // dropped quotes, merged values and the line of every entry.
+#include <unistd.h>
+
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "base/terminate.h"
@@ -12,6 +15,7 @@
 #include "markup/markup_file.h"
 #include "markup/tag_list.h"
 #include "resfile/flat_file.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -25,7 +29,9 @@ int RunTags(const TagsOptions& options) {
   FlatFile file;
   ResErr err = file.Open(options.file);
   if (err != res_error::kNone) {
-    std::cerr << "pixmold tags: cannot read " << options.file << ": " << ResErrText(err) << " (" << err << ")\n";
+    std::string reason = PathReason(options.file);
+    if (reason.empty()) reason = std::string(ResErrText(err));
+    std::cerr << "pixmold tags: " << EscapeControls(options.file) << ": " << reason << "\n";
     return kExitUsage;
   }
   TagList tags;
@@ -34,11 +40,18 @@ int RunTags(const TagsOptions& options) {
     ScopedWorkerThread worker;
     ReadMarkupFile(file, tags);
   } catch (const Terminate& fatal) {
-    std::cerr << "fatal error: " << fatal.Message() << "\n";
+    std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
-  tags.Dump(std::cout, options.lines);
-  std::cout.flush();
+  if (isatty(STDOUT_FILENO) == 0) {
+    tags.Dump(std::cout, options.lines);
+    return kExitOk;
+  }
+  // Markup may hold any byte; on a terminal an escape sequence would act
+  // instead of showing. Line ends stay: the listing is made of them.
+  std::ostringstream listing;
+  tags.Dump(listing, options.lines);
+  std::cout << EscapeControls(listing.str(), "\n\t");
   return kExitOk;
 }
 
@@ -52,7 +65,9 @@ RegisterCommand reg(30, [](CLI::App& app, int* status) {
       "an attribute prints as name=value, or name=\"value\" when the value holds a space, tab or line\n"
       "end, or the name alone when it has no value. Unquoted text arrives in lower case, quotes are\n"
       "removed. With --lines: \"12: name=value\" (the line the entry starts on).\n"
-      "Exit status: 0 listed, 1 the read hit an internal error, 2 the file cannot be read.");
+      "On a terminal, control bytes other than tab and line end print as \\xHH (\\r for a carriage return).\n"
+      "Exit status: 0 listed, 1 the read hit an internal error, 2 the file cannot be read (its path\n"
+      "and the system's reason on standard error).");
   cmd->callback([options, status] { *status = RunTags(*options); });
 });
 

@@ -2,11 +2,10 @@
 // command is one file and main.cpp never changes when one is added.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 namespace pixmold::cli {
 

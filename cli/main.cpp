@@ -1,8 +1,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
 
+#include "base/xassert.h"
 #include "command_registry.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 
@@ -11,6 +16,59 @@ std::vector<CommandEntry>& Commands() {
   return commands;
 }
 
+namespace {
+
+// Edit distance, to suggest the command a typo was meant to be.
+std::size_t Distance(const std::string& from, const std::string& to) {
+  std::vector<std::size_t> row(to.size() + 1);
+  for (std::size_t j = 0; j <= to.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= from.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= to.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (from[i - 1] == to[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[to.size()];
+}
+
+// The first argument that is not an option: the command the user named
+// (the program's own options take no values).
+std::size_t CommandIndex(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i].empty() || arguments[i][0] != '-') return i;
+  }
+  return arguments.size();
+}
+
+// Rejects a command name that is none of ours with a suggestion, before
+// the parser would call it an unexpected argument. Returns true to go on.
+bool KnownCommand(const CLI::App& app, const std::string& name) {
+  std::string closest;
+  std::size_t best = 3;  // further than two edits is no longer a typo
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    if (command->get_name() == name) return true;
+    const std::size_t distance = Distance(name, command->get_name());
+    if (distance < best) {
+      best = distance;
+      closest = command->get_name();
+    }
+  }
+  std::fprintf(stderr, "pixmold: unknown command '%s'", EscapeControls(name).c_str());
+  if (!closest.empty()) std::fprintf(stderr, " (did you mean '%s'?)", closest.c_str());
+  std::fprintf(stderr, "\nRun 'pixmold --help' for the list of commands.\n");
+  return false;
+}
+
+// Data that could not be written is a failure, whatever the command did.
+bool StandardOutputWritten() {
+  std::cout.flush();
+  return std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+}  // namespace
 }  // namespace pixmold::cli
 
 int main(int argc, char** argv) {
@@ -19,24 +77,52 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("pixmold ") + PIXMOLD_VERSION);
   app.require_subcommand(1);
   app.footer(
-      "Exit status: 0 success, 1 the operation failed (a build's fatal error, a resource-file error),\n"
-      "2 usage error or an input file that cannot be read.\n"
-      "Messages go to standard error; data goes to standard output.");
+      "Exit status: 0 success, 1 the operation failed (a build's fatal error, a resource-file error,\n"
+      "standard output that cannot be written), 2 usage error or an input file that cannot be read.\n"
+      "Messages go to standard error; data goes to standard output. 'pixmold help COMMAND' shows a\n"
+      "command's options.");
+  app.failure_message([](const CLI::App*, const CLI::Error& error) {
+    return "pixmold: " + std::string(error.what()) + "\nRun with --help for more information.\n";
+  });
+  // Outside a build an internal check is reported and the command goes on
+  // along its failure path; the user sees what failed, not our source tree.
+  pixmold::SetAssertSink([](const std::string& text) {
+    std::fprintf(stderr, "pixmold: %s\n", EscapeControls(WithoutSourceLocation(text)).c_str());
+  });
 
   int status = kExitOk;
   auto& commands = Commands();
   std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
   for (auto& command : commands) command.setup(app, &status);
 
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::size_t index = CommandIndex(arguments);
+  if (index < arguments.size() && arguments[index] == "help") {
+    // "pixmold help build" is "pixmold build --help"; "pixmold help" the list.
+    arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(index));
+    arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, arguments.size())), "--help");
+  } else if (index < arguments.size() && !KnownCommand(app, arguments[index])) {
+    return kExitUsage;
+  }
+
   try {
-    app.parse(argc, argv);
+    std::reverse(arguments.begin(), arguments.end());  // the parser takes them last first
+    app.parse(arguments);
   } catch (const CLI::ParseError& error) {
-    int code = app.exit(error);
+    const int code = app.exit(error);
+    if (!StandardOutputWritten()) {
+      std::fprintf(stderr, "pixmold: cannot write to standard output\n");
+      return kExitFailed;
+    }
     return code == 0 ? kExitOk : kExitUsage;
   } catch (const std::exception& error) {
     // A system failure outside any build (no temporary directory, memory):
     // one clear line instead of an abort.
     std::fprintf(stderr, "pixmold: %s\n", error.what());
+    return kExitFailed;
+  }
+  if (!StandardOutputWritten()) {
+    std::fprintf(stderr, "pixmold: cannot write to standard output\n");
     return kExitFailed;
   }
   return status;

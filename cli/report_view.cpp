@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "user_text.h"
+
 namespace pixmold::cli {
 namespace {
 
@@ -64,7 +66,8 @@ std::streamsize ReportView::xsputn(const char* text, std::streamsize count) {
   return count;
 }
 
-void ReportView::Line(const std::string& line) {
+void ReportView::Line(const std::string& text) {
+  const std::string line = fEscapeControls ? EscapeControls(text, "\t") : text;
   const bool keep = fKeepNext || IsProblem(line);
   fKeepNext = StartsWith(line, "file: ");
   if (fQuiet) {

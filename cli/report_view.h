@@ -16,7 +16,10 @@ namespace pixmold::cli {
 
 class ReportView : public std::streambuf {
  public:
-  ReportView(std::FILE* out, bool progress, bool quiet) : fOut(out), fProgress(progress), fQuiet(quiet) {}
+  // With escapeControls (on a terminal) a control byte from the markup is
+  // shown as \xHH instead of acting on the terminal.
+  ReportView(std::FILE* out, bool progress, bool quiet, bool escapeControls = false)
+      : fOut(out), fProgress(progress), fQuiet(quiet), fEscapeControls(escapeControls) {}
   ~ReportView() override;
 
   // Clears the status line and writes out a line cut short.
@@ -41,6 +44,7 @@ class ReportView : public std::streambuf {
   std::FILE* fOut;
   bool fProgress;
   bool fQuiet;
+  bool fEscapeControls;
   bool fStatusShown = false;
   bool fKeepNext = false;  // the warning line that follows a "file:" line
   std::string fPending;

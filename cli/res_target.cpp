@@ -11,6 +11,7 @@
 #include "resfile/iff_res_file2.h"
 #include "resfile/obj_res_file.h"
 #include "resfile/resolve_res_file.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -88,8 +89,7 @@ std::vector<std::pair<iResFile*, std::string>> ResTarget::Components() const {
   }
   auto& object = static_cast<ObjResFile&>(*file);
   for (int i = 0; i < object.CountFiles(); ++i) {
-    components.emplace_back(object.GetFile(i),
-                            FileNameOf(object.ComponentName(path, object.ComponentExtension(i))));
+    components.emplace_back(object.GetFile(i), FileNameOf(object.ComponentName(path, object.ComponentExtension(i))));
   }
   return components;
 }
@@ -139,10 +139,29 @@ std::optional<ResTarget> OpenTarget(std::string_view command, const std::string&
     }
   }
   if (err != res_error::kNone) {
-    *status = ReportResErr(command, "cannot open " + path, err);
+    // The layer's "open failed" hides the system's reason; name it.
+    std::string reason;
+    if (err == res_error::kOpenFailed) reason = PathReason(path);
+    if (err == res_error::kCannotCreate) reason = PathReason(path, true);
+    if (reason.empty()) {
+      *status = ReportResErr(command, "cannot open " + EscapeControls(path), err);
+    } else {
+      std::cerr << "pixmold " << command << ": " << EscapeControls(path) << ": " << reason << "\n";
+      *status = kExitFailed;
+    }
     return std::nullopt;
   }
   return target;
+}
+
+bool ObjectFileExists(const std::string& path) {
+  FileSystem& files = CTGFileManager::Get().Files();
+  if (files.Kind(path) != EntryKind::kMissing) return true;
+  ObjResFile names;
+  for (const char* extension : {".iff", ".spf", ".dir"}) {
+    if (files.Kind(names.ComponentName(path, extension)) != EntryKind::kMissing) return true;
+  }
+  return false;
 }
 
 int CloseTarget(std::string_view command, ResTarget& target) {

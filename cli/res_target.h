@@ -37,6 +37,10 @@ struct ResTarget {
 // and returns the exit status in *status.
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status);
 
+// True when the path, or any part of the object it names (NAME.iff,
+// NAME.spf, NAME.dir), exists.
+bool ObjectFileExists(const std::string& path);
+
 // Closes the target, writing what is pending; prints the failure.
 int CloseTarget(std::string_view command, ResTarget& target);
 

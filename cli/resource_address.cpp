@@ -8,7 +8,8 @@ namespace pixmold::cli {
 
 std::optional<ResType> ResourceAddress::ParsedType(std::string_view command) const {
   std::optional<ResType> parsed = ParseTypeArgument(type);
-  if (!parsed) std::cerr << "pixmold " << command << ": a type is four characters (\\xHH for any byte): " << type << "\n";
+  if (!parsed)
+    std::cerr << "pixmold " << command << ": a type is four characters (\\xHH for any byte): " << type << "\n";
   return parsed;
 }
 

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang lld libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcli11-dev libpng-dev
+  libcli11-dev libpng-dev nlohmann-json3-dev
   python3-numpy python3-pil
   qt6-base-dev xvfb xauth
 )

@@ -10,7 +10,10 @@ every zoom the markup asks for, and written where the build cuts it out:
   NAME_PART.bmp        8-bit; the palette indices the build takes as colours
   NAME_shadowalpha.tga the shadow's opacity (red channel, 0 = clear)
   NAME_rug.tga         24-bit: no depth, so the rug becomes an SPR# list
-  NAME.omk             sizes, sprites, a pair group, a headline, draw groups
+  NAME_thumb.bmp       the catalog thumbnail
+  NAME.omk             sizes, sprites, a pair group, a headline, draw groups,
+                       and the object's data: a catalog, a tree table, slots
+                       of every type, a skill table, attributes and sounds
 
 Sheet layout: one row per frame of a sprite; a row holds `columns` large
 cells, then as many medium ones, then small ones; a cell's reference point
@@ -26,7 +29,8 @@ mirror images of the views the first cannot mirror itself.
 Sizes and sheet counts are parameters, so the same script makes tiny test
 objects and large benchmark objects (--extra-sheets adds sheets of one
 four-view sprite each). With --pixmold it also writes the object file NAME.iff
-holding one object definition. Output is deterministic.
+holding one object definition, the tree table and menu texts the markup
+renames, and a family history to export. Output is deterministic.
 
 Run: /usr/bin/python3 tools/make_demo_object.py OUT_DIR [options]
 (needs Debian's python3-numpy and python3-pil).
@@ -480,16 +484,88 @@ class HeadlineSizes(Sizes):
 # ------------------------------------------------------------------ object
 
 
+GUID = 0x87654321
+TREE_TABLE_ID = 300
+
+
 def object_definition(first_draw_group, draw_group_count):
-    """216 bytes, version 138: the first draw group and their count, a fixed
-    GUID; every other word zero."""
+    """216 bytes, version 138: the first draw group and their count, the tree
+    table's id, a fixed GUID; every other word zero."""
     words = [0] * 108
     words[0] = 138
     words[3] = first_draw_group
     words[4] = draw_group_count
+    words[7] = TREE_TABLE_ID
     data = bytearray(struct.pack("<108H", *words))
-    data[28:32] = struct.pack("<I", 0x87654321)
+    data[28:32] = struct.pack("<I", GUID)
     return bytes(data)
+
+
+def object_data_tags(name):
+    """Markup for every data pass; markup reads a GUID as a signed number."""
+    guid = GUID - (1 << 32) if GUID >= 1 << 31 else GUID
+    return [
+        "",
+        f'<catalog guid={guid} thumbnail={name}_thumb.bmp cost=450 "room sort"="Dining Room" '
+        f'"function sort"="Surfaces" comfort=2 room=3 creativity=true>',
+        f'<bmpfile id=2001 filename={name}_thumb.bmp name="Catalog picture">',
+        f'<ttab guid={guid} name="Table Set Interactions">',
+        '<interaction index=0 name="Sit Down">',
+        '<interaction index=1 name="Eat Dinner">',
+        '<slots id=128 name="Table Set">',
+        '<slot type="contained object" name="Tabletop" alt=2.75 surface=true height=table "maximum size"=60>',
+        '<slot type=headline name="Headline" alt=5>',
+        '<slot type=handle name="Handle" x=0.5>',
+        '<slot type=routing name="Seat approach" y=-1 south southwest southeast min=0.5 max=1.5 gradient=3 '
+        '"opposite facing">',
+        '<"skill table">',
+        '<skill index=0 name="Cooking" type=a2o>',
+        '<skill index=0 name="Creativity" type=c2o>',
+        '<attributes id=200 name="Table Set Attributes">',
+        '<attribute index=0 label="Wear">',
+        '<attribute index=1 label="Polish">',
+        f'<sound id=128 name="{name}_scrape.wav">',
+        f'<sound id=129 name="{name}_clink.wav">',
+    ]
+
+
+def tree_table(trees):
+    """A version 8 tree table: one entry per behaviour tree, menu text i."""
+    data = struct.pack("<HH", len(trees), 8)
+    for index, tree in enumerate(trees):
+        data += struct.pack("<HHIIII", tree, 0, 0, 0, index, 3) + struct.pack("<f", 0.0)
+        data += struct.pack("<Ii", 50, -1)
+    return data
+
+
+def string_set(values):
+    """Layout -3 with English values and no comments."""
+    data = struct.pack("<HH", 0xFFFD, len(values))
+    for value in values:
+        data += b"\x01" + value.encode("latin-1") + b"\x00\x00"
+    return data
+
+
+def family_history(rows):
+    """A version 1 family history, unencoded: 30 columns per row."""
+    wide = set(range(8, 10)) | set(range(17, 25))
+    data = struct.pack("<IIIBI", 0, 1, 0x46414D68, 0, len(rows))
+    for row in rows:
+        for column, value in enumerate(row):
+            data += struct.pack("<i" if column in wide else "<h", value)
+    return data
+
+
+def write_object_data(args, base):
+    resources = [
+        ("TTAB", TREE_TABLE_ID, "Table Set Interactions", tree_table([4096, 4097])),
+        ("TTAs", TREE_TABLE_ID, "", string_set(["Sit", "Eat"])),
+        ("FAMh", 128, "", family_history([[1, 4, 1, 1, 1, 1, 2, 35, 12000, 40000] + [0] * 20,
+                                          [2, 2, 1, 1, 0, 0, 1, 20, 6000, 28000] + [0] * 20])),
+    ]
+    for res_type, res_id, res_name, data in resources:
+        subprocess.run([args.pixmold, "add", base, res_type, str(res_id), "--name", res_name], input=data,
+                       check=True)
 
 
 def build_object(args):
@@ -546,6 +622,8 @@ def build_object(args):
         for sprite_id, alt in items:
             offset_text = f' "direction offset"={offset}' if offset else ""
             lines.append(f"<item sprite id={sprite_id} alt={alt} x=0 y=0{offset_text}>")
+    lines += object_data_tags(name)
+    Image.new("P", (64, 64), 12).save(os.path.join(args.out_dir, f"{name}_thumb.bmp"))
     with open(os.path.join(args.out_dir, name + ".omk"), "w") as omk:
         omk.write("\n".join(lines) + "\n")
 
@@ -553,6 +631,7 @@ def build_object(args):
         first = draw_groups[0][0] if draw_groups else 0
         subprocess.run([args.pixmold, "add", "--create", os.path.join(args.out_dir, name), "OBJD", "128", "--name",
                         args.object_name], input=object_definition(first, len(draw_groups)), check=True)
+        write_object_data(args, os.path.join(args.out_dir, name))
     return sheets
 
 

@@ -42,6 +42,19 @@ void KeyFatal(AttribTable& tag, std::string_view key, std::string_view text) {
 
 void TagWarning(const AttribTable& tag, std::string_view text) { Warning(text, TagLine(tag)); }
 
+void KeyWarning(AttribTable& tag, std::string_view key, std::string_view text) {
+  const AttribEntry* entry = tag.FindEntry(key);
+  Warning(text, entry ? EntryLine(entry) : TagLine(tag));
+}
+
+bool ReadLenientInteger(AttribTable& tag, std::string_view key, std::int32_t& out) {
+  const AttribEntry* entry = tag.FindEntry(key);
+  std::int32_t value = 0;
+  if (entry == nullptr || !ScanInteger(entry->fValue, value)) return false;
+  out = value;
+  return true;
+}
+
 bool ReadInteger(AttribTable& tag, std::string_view key, std::int32_t& out) {
   const AttribEntry* entry = tag.FindEntry(key);
   if (entry == nullptr) return false;

@@ -32,6 +32,8 @@ std::optional<int> EntryLine(const AttribEntry* entry);
 [[noreturn]] void KeyFatal(AttribTable& tag, std::string_view key, std::string_view text);
 // Warns with the text located at the tag's line.
 void TagWarning(const AttribTable& tag, std::string_view text);
+// Warns with the text located at the line of the entry holding key.
+void KeyWarning(AttribTable& tag, std::string_view key, std::string_view text);
 
 // "%d" into 32 bits: "integer value expected for key \"%s\" in tag \"%s\"".
 bool ReadInteger(AttribTable& tag, std::string_view key, std::int32_t& out);
@@ -44,6 +46,10 @@ bool ReadFloat(AttribTable& tag, std::string_view key, float& out);
 // Exactly "true" (1) or "false" (0):
 // "boolean value for key \"%s\" in tag \"%s\" expected to be true or false".
 bool ReadBoolean(AttribTable& tag, std::string_view key, std::int16_t& out);
+
+// "%d" that forgives: a value that does not convert counts as absent, with
+// no message (older markup relied on that for optional numbers).
+bool ReadLenientInteger(AttribTable& tag, std::string_view key, std::int32_t& out);
 
 // The value of key as text; false when absent.
 bool ReadString(AttribTable& tag, std::string_view key, std::string& out);

@@ -101,8 +101,10 @@ struct BuildArgs {
   std::vector<std::int16_t> drawGroupIds;
   std::vector<std::int16_t> wallStyleIds;
 
-  // The family history read from the object file, as stored.
+  // The family history read from the object file, as stored, and where its
+  // tab-separated export goes (no export when empty).
   std::vector<std::uint8_t> fFamilyHistory;
+  PathBuffer fHistoryExport;
 
   // The resources the build wrote, in the order written.
   std::vector<std::pair<ResType, ResID>> fWritten;

@@ -59,7 +59,11 @@ void WritePalette(iResFile& file, std::int32_t paletteId) {
   MHandle palette = NewPaletteResourceHandle(GetGlobalPalette());
   if (palette == nullptr) FatalError("could not add palette to destfile");
   file.AddResource(palette, kPaletteResourceType, static_cast<ResID>(paletteId), CTGString(), false);
-  if (file.GetError() != 0) FatalError("could not add palette to destfile");
+  if (file.GetError() != 0) {
+    // Refused, so still ours.
+    DisposeHandle(palette);
+    FatalError("could not add palette to destfile");
+  }
   file.WriteResource(palette);
   if (file.GetError() != 0) FatalError("could not write palette to destfile");
   file.UpdateFile();

@@ -49,7 +49,11 @@ void WriteHeadlineSprites(Offscreen& colour, Offscreen& depth, iResFile& file, c
                                 kHeadlinePaletteId, false);
   if (list == nullptr) return;
   file.AddResource(list, kSprType, static_cast<ResID>(headline.Id()), CTGString(headline.Name()), false);
-  if (file.GetError() != 0) FatalError("could not add sprites to destfile");
+  if (file.GetError() != 0) {
+    // Refused, so still ours.
+    DisposeHandle(list);
+    FatalError("could not add sprites to destfile");
+  }
   file.WriteResource(list);
   if (file.GetError() != 0) FatalError("could not write sprites to destfile");
   file.UpdateFile();

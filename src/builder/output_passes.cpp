@@ -19,13 +19,6 @@ void NotGenerated(std::string_view what) {
 
 }  // namespace
 
-void WriteSounds(iResFile&, BuildContext&) { NotGenerated("sounds"); }
-void WriteSlots(iResFile&, BuildContext&) { NotGenerated("slots"); }
 void WriteSpriteLists(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("SPR# sprite lists"); }
-void WriteAttributeStrings(iResFile&, BuildContext&) { NotGenerated("attribute strings"); }
-void WriteSkillTables(iResFile&, BuildContext&) { NotGenerated("skill tables"); }
-void WriteCatalogs(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("catalogs"); }
-void WriteTreeTables(iResFile&, BuildContext&) { NotGenerated("tree tables"); }
-void WriteBitmaps(const BuildArgs&, iResFile&, BuildContext&) { NotGenerated("bitmaps"); }
 
 }  // namespace pixmold

@@ -10,6 +10,7 @@
 #include "builder/output_passes.h"
 #include "builder/tag_dispatch.h"
 #include "markup/markup_file.h"
+#include "records/family_history.h"
 #include "records/object_file.h"
 #include "records/stub_object.h"
 #include "resfile/flat_file.h"
@@ -19,7 +20,6 @@
 namespace pixmold {
 namespace {
 
-constexpr ResType kFamilyHistoryType = MakeResType("FAMh");
 constexpr ResType kSoundType = MakeResType("FWAV");
 
 void CheckWritable(iResFile& file) {
@@ -46,13 +46,18 @@ std::unique_ptr<iResFile> OpenObjectFile(const BuildArgs& args) {
 }
 
 void ReadFamilyHistory(BuildArgs& args, iResFile& file) {
-  MHandle history = file.GetIndResource(kFamilyHistoryType, 1, nullptr);
+  MHandle history = file.GetIndResource(FamilyHistory::kType, 1, nullptr);
   if (history == nullptr) FatalError("history resource not found");
   {
     HandleLock lock(history);
     args.fFamilyHistory.assign(lock.Data(), lock.Data() + lock.Size());
   }
+  FamilyHistory table;
+  const bool whole = table.FromHandle(history);
   file.ReleaseAndDispose(history);
+  // An export that cannot be written says nothing, as the dialog's did; the
+  // command line checks the file itself.
+  if (whole && !args.fHistoryExport.Empty()) table.Export(std::string(args.fHistoryExport.View()));
 }
 
 std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {

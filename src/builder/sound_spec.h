@@ -1,5 +1,6 @@
-// A "sound" tag: one sound file of the object. This build does not interpret
-// the tag yet and the sound pass writes nothing beyond clearing old sounds.
+// A "sound" tag: one sound file of the object. The sound pass replaces every
+// FWAV of the object file with one per tag, so sounds dropped from the markup
+// disappear from the object.
 #pragma once
 
 #include "builder/generic_spec.h"
@@ -8,7 +9,8 @@ namespace pixmold {
 
 class SoundSpec : public GenericSpec {
  public:
-  void Read(AttribTable& /*tag*/) {}
+  // id, name and language; the name is the sound file and must not be empty.
+  void Read(AttribTable& tag);
 };
 
 }  // namespace pixmold

@@ -38,6 +38,9 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
   runningPosition = static_cast<std::int32_t>(std::int64_t{runningPosition} + fFrames);
 
   fHeadline = headline;
+  // A bad layout value is reported as such even on a headline, which then
+  // refuses the layout keys it fixes itself.
+  ReadLayout(tag);
   if (headline) {
     RejectForHeadline(tag);
     fColumns = 1;
@@ -45,7 +48,6 @@ void SpriteSpec::Read(AttribTable& tag, std::int32_t& runningPosition, const Ren
     fReverse = 0;
     fSymmetry = SpriteSymmetry::kNone;
   }
-  ReadLayout(tag);
 }
 
 void SpriteSpec::ReadFileName(AttribTable& tag) {
@@ -62,7 +64,7 @@ void SpriteSpec::ReadFileName(AttribTable& tag) {
   const Source* source = nullptr;
   if (ReadString(tag, kTga.key, name) && !name.empty()) {
     source = &kTga;
-  } else if (ReadString(tag, kBmp.key, name)) {
+  } else if (ReadString(tag, kBmp.key, name) && !name.empty()) {
     source = &kBmp;
     fBmpOnly = 1;
   }

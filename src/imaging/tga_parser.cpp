@@ -204,10 +204,13 @@ ResErr TGAParser::ReadPixelData(std::span<const std::uint8_t>& data) {
   const std::uint64_t pixels = std::uint64_t{fWidth} * fHeight;
   const std::uint64_t available = size > static_cast<std::int32_t>(fPixelOffset) ? size - fPixelOffset : 0;
   const std::uint64_t wanted = fIsRLE ? std::min(available, pixels * (1 + bytesPerPixel)) : pixels * bytesPerPixel;
-  fPixelBuffer.resize(static_cast<std::size_t>(wanted));
-  err = fFile.Read(fPixelBuffer.data(), static_cast<std::int32_t>(wanted));
+  // Every byte is read over before it is used, so the buffer is not zeroed
+  // first: that would double the memory traffic of the largest read of a
+  // build.
+  fPixelBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(wanted));
+  err = fFile.Read(fPixelBuffer.get(), static_cast<std::int32_t>(wanted));
   if (err != 0) throw TgaReadError(err);
-  data = fPixelBuffer;
+  data = std::span<const std::uint8_t>(fPixelBuffer.get(), static_cast<std::size_t>(wanted));
   return 0;
 }
 
@@ -215,7 +218,7 @@ ResErr TGAParser::Close() {
   const ResErr err = fFromMemory ? 0 : fFile.Close();
   fMemory = {};
   fFromMemory = false;
-  fPixelBuffer = {};
+  fPixelBuffer.reset();
   fHasImage = false;
   return err;
 }
@@ -283,7 +286,7 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
   }
   if (colour) colour->Unlock();
   if (alpha) alpha->Unlock();
-  fPixelBuffer = {};
+  fPixelBuffer.reset();
   return 0;
 }
 

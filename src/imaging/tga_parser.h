@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string_view>
@@ -78,7 +79,7 @@ class TGAParser {
   FlatFile fFile;
   bool fFromMemory = false;
   std::span<const std::uint8_t> fMemory;  // the image, when opened from bytes
-  std::vector<std::uint8_t> fPixelBuffer;
+  std::unique_ptr<std::uint8_t[]> fPixelBuffer;
   bool fIsRLE = false;
   bool fHasImage = false;
   bool fIs24Bit = false;

@@ -3,12 +3,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <span>
 
 #include "base/xassert.h"
 #include "records/obj_definition.h"
 #include "records/obj_fn_table.h"
-#include "resfile/handle_owner.h"
 #include "records/object_file.h"
+#include "resfile/handle_owner.h"
 #include "resfile/string_set.h"
 
 namespace pixmold {
@@ -17,28 +18,57 @@ namespace {
 constexpr ResType kObjectDefinitionType = MakeResType("OBJD");
 constexpr ResType kStringListType = MakeResType("STR#");
 
+// A copy keeps the definition's version and size as the template has them:
+// bringing it to the current version here would change bytes the copier
+// has no business changing (an old 160-byte record would come out as a
+// 216-byte one), so the words are reached only where the record holds them.
+std::uint16_t WordAt(std::span<const std::uint8_t> bytes, int index) {
+  const auto offset = static_cast<std::size_t>(index) * 2;
+  if (offset + 2 > bytes.size()) return 0;
+  return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+void PutWord(std::span<std::uint8_t> bytes, int index, std::uint16_t value) {
+  const auto offset = static_cast<std::size_t>(index) * 2;
+  if (offset + 2 > bytes.size()) return;
+  bytes[offset] = static_cast<std::uint8_t>(value & 0xFF);
+  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+std::uint32_t LongAt(std::span<const std::uint8_t> bytes, int index) {
+  return static_cast<std::uint32_t>(WordAt(bytes, index)) |
+         (static_cast<std::uint32_t>(WordAt(bytes, index + 1)) << 16);
+}
+
+void PutLong(std::span<std::uint8_t> bytes, int index, std::uint32_t value) {
+  PutWord(bytes, index, static_cast<std::uint16_t>(value & 0xFFFF));
+  PutWord(bytes, index + 1, static_cast<std::uint16_t>(value >> 16));
+}
+
 // Gives a copied definition its fresh GUID, keeping the old one.
 void Regenerate(MHandle definition, bool clearEntryPoints) {
-  ObjDefinition::Normalise(definition);
   HandleLock lock(definition);
-  if (lock.Size() != ObjDefinition::kSize) return;
-  ObjDefinition def(lock.Bytes());
-  def.SetTemplateGuid(def.Guid());
-  def.SetGuid(StubObject::NewGuid());
-  if (clearEntryPoints) def.ClearEntryPoints();
+  const std::span<std::uint8_t> bytes = lock.Bytes();
+  PutLong(bytes, ObjDefinition::kTemplateGuidWord, LongAt(bytes, ObjDefinition::kGuidWord));
+  PutLong(bytes, ObjDefinition::kGuidWord, StubObject::NewGuid());
+  if (clearEntryPoints) {
+    for (int word : ObjDefinition::kEntryPointWords) PutWord(bytes, word, 0);
+  }
 }
 
 bool IsMasterDefinition(MHandle definition) {
   HandleLock lock(definition);
-  return lock.Size() == ObjDefinition::kSize && ObjDefinition(lock.Bytes()).IsMaster();
+  const auto group = static_cast<std::int16_t>(WordAt(lock.Bytes(), ObjDefinition::kMultiTileGroupWord));
+  const auto part = static_cast<std::int16_t>(WordAt(lock.Bytes(), ObjDefinition::kMultiTilePartWord));
+  return group == 0 || part == -1;
 }
 
 }  // namespace
 
 std::uint32_t StubObject::NewGuid() {
-  const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count();
+  const auto ticks =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
   const auto seconds = static_cast<std::uint32_t>(std::time(nullptr));
   return (static_cast<std::uint32_t>(ticks) << 16) ^ seconds ^ static_cast<std::uint32_t>(std::rand());
 }

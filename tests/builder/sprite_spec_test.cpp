@@ -50,10 +50,13 @@ struct CountCase {
 };
 
 TEST(SpriteSpec, SpritesPerZoomNeverExceedsColumns) {
-  const CountCase cases[] = {
-      {"", 4, 12}, {"symmetry=bi-lateral", 2, 6}, {"symmetry=radial", 1, 3}, {"symmetry=radial-flip frames=3", 1, 9},
-      {"symmetry=none columns=2", 2, 6}, {"symmetry=bi-lateral columns=1", 1, 3}, {"frames=2", 4, 24}
-  };
+  const CountCase cases[] = {{"", 4, 12},
+                             {"symmetry=bi-lateral", 2, 6},
+                             {"symmetry=radial", 1, 3},
+                             {"symmetry=radial-flip frames=3", 1, 9},
+                             {"symmetry=none columns=2", 2, 6},
+                             {"symmetry=bi-lateral columns=1", 1, 3},
+                             {"frames=2", 4, 24}};
   for (const auto& c : cases) {
     auto spec = ReadSprite(std::string("<sprite id=1 tgafile=a.tga ") + c.attributes + ">");
     EXPECT_EQ(spec->SpritesPerZoom(), c.perZoom) << c.attributes;
@@ -188,6 +191,9 @@ TEST(SpriteSpec, ReadErrorsAreLocated) {
       {"<headline id=1 shrink=top>", "line: 1 - headline tag not expecting shrink"},
       {"<headline id=1 reverse=false>", "line: 1 - headline tag not expecting reverse"},
       {"<headline id=1 symmetry=none>", "line: 1 - headline tag not expecting symmetry"},
+      // A bad layout value is named before the headline refuses its key.
+      {"<headline id=1 columns=2\n rotation=3>", "line: 2 - sprite rotation expected to be an even number"},
+      {"<headline id=1 columns=3 rotation=2>", "line: 1 - columns expected to be 1, 2, or 4"},
       {"<sprite id=1\n tgafile=\"" + std::string(251, 'a') + ".tga\">", "line: 2 - file name too long"},
   };
   for (const auto& c : cases) EXPECT_EQ(FatalOf([&] { ReadSprite(c.markup); }), c.message) << c.markup;
@@ -200,6 +206,10 @@ TEST(SpriteSpec, FileNames) {
   EXPECT_TRUE(bmp->BmpOnly());
   EXPECT_EQ(bmp->MaskName(), "m.bmp");
   EXPECT_EQ(ReadSprite("<sprite id=1 tgafile=\"" + std::string(250, 'a') + ".tga\">")->FileName().size(), 254u);
+  // An empty bmpfile is no file, as an empty tgafile is.
+  auto none = ReadSprite("<sprite id=1 tgafile=\"\" bmpfile=\"\">");
+  EXPECT_EQ(none->FileName(), "");
+  EXPECT_FALSE(none->BmpOnly());
   EXPECT_EQ(asserts.Count(), 0u);
 
   ReadSprite("<sprite id=1 tgafile=\"a.Tga\">");

@@ -18,14 +18,14 @@ TEST(TagDispatch, EveryTagKindIsFiledInItsListAndCareersAreIgnored) {
       "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>"
       "<sprite id=1 tgafile=a.tga><headline id=2 tgafile=h.tga>"
       "<\"wall style\" id=3 tgafile=w.tga><drawgroup id=4><item sprite id=1>"
-      "<catalog><bmpfile><ttab><interaction><slots><slot><attributes><attribute>"
-      "<\"skill table\"><skill><sound>");
+      "<bmpfile id=5 filename=a.bmp><slots id=6><slot><attributes id=7><attribute index=0 label=a>"
+      "<\"skill table\"><skill index=0 name=b type=a2o><sound id=8 name=c.wav>");
   EXPECT_EQ(report.Text(), "");
   const BuildContext& c = *context;
   EXPECT_EQ((std::vector<int>{c.sprites.Count(), c.headlines.Count(), c.wallStyles.Count(), c.drawGroups.Count(),
                               c.catalogs.Count(), c.bitmaps.Count(), c.treeTables.Count(), c.slots.Count(),
                               c.attrStrings.Count(), c.skillTables.Count(), c.sounds.Count(), c.targets.Count()}),
-            (std::vector<int>{2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}));
+            (std::vector<int>{2, 1, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0}));
   EXPECT_EQ(context->defaultSizes.width[0], 8);
 }
 
@@ -56,6 +56,14 @@ TEST(TagDispatch, NestingRulesAndSpecErrorsEndTheDispatch) {
       {"<sprite id=1\n reverse=yes>",
        "line: 2 - boolean value for key \"reverse\" in tag \"sprite\" expected to be true or false"},
       {"<\"wall style\" id=1>", "line: 1 - wall style tag requires tgafile attribute"},
+      // Every spec with an id reads it, whether or not its pass writes yet.
+      {"\n<bmpfile name=thumb>", "line: 2 - id required"},
+      {"<slots name=s>", "line: 1 - id required"},
+      {"<attributes>", "line: 1 - id required"},
+      {"<sound name=creak.wav>", "line: 1 - id required"},
+      {"<sound id=1\n language=x>", "line: 2 - integer value expected for key \"language\" in tag \"sound\""},
+      {"<sound id=1>", "line: 1 - name required for sounds"},
+      {"<sound id=1 name=\"\">", "line: 1 - name required for sounds"},
   };
   for (const auto& [markup, message] : cases) EXPECT_EQ(FatalOf([&] { Dispatch(markup); }), message) << markup;
 }
@@ -70,6 +78,15 @@ TEST(TagDispatch, UnknownTagsWarnAtTheirLineAndNamesCompareExactly) {
             "warning: line: 10 - unknown tag: wall\n"
             "warning: line: 11 - unknown tag: Sprite\n");
   EXPECT_EQ(context->sprites.Count(), 1);
+}
+
+TEST(TagDispatch, ASkillTableWarnsOfTheIdAndNameItIgnores) {
+  CapturedReport report;
+  auto context = Dispatch("<\"skill table\"\n id=4 name=skills>");
+  EXPECT_EQ(report.Text(),
+            "warning: line: 2 - ignored name skills for skill table\n"
+            "warning: line: 2 - ignored id 4 for skill table\n");
+  EXPECT_EQ(context->skillTables.Count(), 1);
 }
 
 }  // namespace

@@ -71,16 +71,21 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
 
   CliRun missing = cli.Run("build " + Quote(cli.dir.File("sofa.iff")) + " --json");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "fatal error: could not open object file\n\n");
+  EXPECT_EQ(missing.err, "fatal error: could not open object file\n\npixmold build: " + cli.dir.File("sofa.iff") +
+                             ": No such file or directory\n");
   EXPECT_NE(missing.out.find("\"ok\":false"), std::string::npos);
   EXPECT_NE(missing.out.find("\"fatal\":\"could not open object file\""), std::string::npos);
 
-  // Markup is 8-bit text: a byte above 0x7F reaches the JSON as its Latin-1
-  // character in UTF-8.
-  const std::string odd = cli.dir.Write("odd.omk", "<caf\xE9>");
+  // Markup is bytes: UTF-8 goes through as it is, a stray byte shows as
+  // U+FFFD with the exact bytes beside it.
+  const std::string odd = cli.dir.Write("odd.omk", "<caf\xE9><st\xC3\xBChl>");
   CliRun latin = cli.Run("build " + Quote(cli.object) + " --omk " + Quote(odd) + " --json -q");
   EXPECT_EQ(latin.status, 0);
-  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: caf\xC3\xA9\",\"line\":1}"), std::string::npos) << latin.out;
+  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: caf\xEF\xBF\xBD\",\"textBytes\":"
+                           "\"756e6b6e6f776e207461673a20636166e9\",\"line\":1}"),
+            std::string::npos)
+      << latin.out;
+  EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: st\xC3\xBChl\",\"line\":1}"), std::string::npos) << latin.out;
 }
 
 TEST(CliBuild, UsageErrorsExitTwo) {

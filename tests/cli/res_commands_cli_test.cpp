@@ -50,8 +50,8 @@ TEST(ResCli, LsCatAddAndRmSession) {
       {"cat $chair SPR2 128", "", 0, "=" + binary},
       {"add --create $art.spf BMP_ 300 --name 'thumb \"big\"'", "bmp", 0, ""},
       {"ls --json $art.spf", "", 0,
-       "={\"file\":\"$art.spf\",\"resources\":[\n{\"type\":\"BMP_\",\"id\":300,\"variant\":0,\"name\":\"thumb "
-       "\\\"big\\\"\",\"size\":3,\"component\":\"art.spf\"}\n]}\n"},
+       "={\"file\":\"$art.spf\",\"resources\":[{\"type\":\"BMP_\",\"id\":300,\"variant\":0,\"name\":\"thumb "
+       "\\\"big\\\"\",\"size\":3,\"component\":\"art.spf\"}]}\n"},
       // add replaces, rm removes.
       {"add --create $obj.iff OBJD 128", "first", 0, ""},
       {"add $obj.iff OBJD 128", "second", 0, ""},

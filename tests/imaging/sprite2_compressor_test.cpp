@@ -124,6 +124,22 @@ TEST(Sprite2Prepare, DepthCleanUpTiers) {
   }
 }
 
+// The clean-up tests stretches of a row before walking them: a stray pixel
+// at any column, across stretch boundaries and in a short last stretch, is
+// still found, and only it changes.
+TEST(Sprite2Prepare, DepthCleanUpFindsAStrayPixelAtEveryColumn) {
+  constexpr int kWidth = 200;
+  for (int stray = 1; stray < kWidth; ++stray) {
+    TestImage colour(kWidth, 2, 0), depth(kWidth, 2, 10);
+    colour.Set(stray, 1, 1);
+    depth.Set(stray, 1, 255);
+    depth.Set(stray == 1 ? 2 : 1, 0, 255);  // clear pixels at depth 255 stay so
+    EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView()), 0) << stray;
+    EXPECT_EQ(depth.Get(stray, 1), 10) << stray;
+    EXPECT_EQ(depth.Get(stray == 1 ? 2 : 1, 0), 255) << stray;
+  }
+}
+
 TEST(Sprite2Prepare, LonelyPixelIsReportedAndKeepsNoDepth) {
   TestImage colour = FromRows({{0, 0, 0}, {0, 1, 0}, {0, 0, 0}});
   TestImage depth = FromRows({{0, 0, 0}, {0, 255, 0}, {0, 0, 0}});

@@ -27,6 +27,12 @@ StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields
   put(15, static_cast<int>(fields.guid >> 16));
   put(41, fields.catalogStringsId);
   put(81, fields.wallStyleId);
+  put(7, fields.treeTableId);
+  put(18, fields.price);
+  put(37, fields.selfDepreciating);
+  put(39, fields.roomSort);
+  put(82, fields.ratingHunger);
+  put(89, fields.skillFlags);
   return StoredResource{MakeResType("OBJD"), id, std::move(name), 0, true, std::move(bytes)};
 }
 
@@ -96,7 +102,8 @@ ReadOnlyFiles::ReadOnlyFiles(std::string leaf)
 ReadOnlyFiles::~ReadOnlyFiles() { CTGFileManager::Get().SetFileSystem(*fPrevious); }
 
 FileHandle ReadOnlyFiles::Open(const std::string& path, OpenMode mode) {
-  const bool matches = path.size() >= fLeaf.size() && path.compare(path.size() - fLeaf.size(), fLeaf.size(), fLeaf) == 0;
+  const bool matches =
+      path.size() >= fLeaf.size() && path.compare(path.size() - fLeaf.size(), fLeaf.size(), fLeaf) == 0;
   if (matches && mode != OpenMode::kRead) return kNoFile;
   return FileSystemDecorator::Open(path, mode);
 }

@@ -11,8 +11,8 @@
 
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
-#include "resfile/iff_res_file2.h"
 #include "memory_res_file.h"
+#include "resfile/iff_res_file2.h"
 
 namespace pixmold::testing {
 
@@ -27,6 +27,12 @@ struct ObjdFields {
   std::int16_t multiTilePart = 0;
   std::int16_t wallStyleId = 0;
   std::uint16_t catalogStringsId = 0;
+  std::uint16_t treeTableId = 0;
+  std::int16_t price = 0;
+  std::uint16_t selfDepreciating = 0;
+  std::uint16_t roomSort = 0;
+  std::int16_t ratingHunger = 0;
+  std::uint16_t skillFlags = 0;
 };
 
 StoredResource ObjdResource(ResID id, std::string name, const ObjdFields& fields);

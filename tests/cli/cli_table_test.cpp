@@ -1,0 +1,220 @@
+// What a user meets first at the command line, as one session of commands:
+// each line is a command, the exit status it must give, and what standard
+// error (or the terminal) and standard output must show.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
+
+namespace pixmold {
+namespace {
+
+using testing::ObjdFields;
+using testing::ObjdResource;
+using testing::Quote;
+
+// Where the command's standard streams go.
+enum class Streams {
+  kFiles,       // standard output and error into files
+  kFullOutput,  // standard output into a device that is always full
+  kTerminal,    // a pseudo-terminal for all three; its screen is checked
+};
+
+// "$" in any text stands for the session's directory. An expected text is
+// a fragment that must appear, or, after "=", the whole of the stream.
+struct Case {
+  std::string args;
+  int status;
+  std::vector<std::string> err;
+  std::string out = {};
+  Streams streams = Streams::kFiles;
+  std::string input = {};
+};
+
+std::string Expand(std::string text, const std::string& dir) {
+  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + dir.size())) {
+    text.replace(at, 1, dir);
+  }
+  return text;
+}
+
+void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
+  if (!expected.empty() && expected[0] == '=') {
+    EXPECT_EQ(stream, expected.substr(1)) << what;
+  } else {
+    EXPECT_NE(stream.find(expected), std::string::npos) << what << " lacks \"" << expected << "\" in:\n" << stream;
+  }
+}
+
+testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
+  const std::string args = Expand(step.args, dir.Path().string() + "/");
+  if (step.streams == Streams::kFiles) return testing::RunCli(dir, args, step.input);
+  const std::string in = dir.Write("stdin.bin", step.input);
+  const std::string out = dir.File("stdout.bin");
+  const std::string err = dir.File("stderr.txt");
+  std::string command = Quote(PIXMOLD_CLI_PATH) + " " + args;
+  if (step.streams == Streams::kFullOutput) {
+    command = "TERM=dumb " + command + " <" + Quote(in) + " >/dev/full 2>" + Quote(err);
+  } else {
+    // script(1) runs the command on a pseudo-terminal and copies the
+    // screen to its own standard output.
+    command = "script -qec " + Quote("TERM=xterm COLUMNS=200 " + command) + " /dev/null <" + Quote(in) + " >" +
+              Quote(out) + " 2>" + Quote(err);
+  }
+  const int raw = std::system(command.c_str());
+  testing::CliRun result{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), {}, testing::Text(err)};
+  if (step.streams == Streams::kTerminal) {
+    for (char c : testing::Text(out)) {
+      if (c != '\r') result.err += c;  // the terminal's own line ends
+    }
+  }
+  return result;
+}
+
+// A one-frame SPR2 list naming no palette.
+const std::string kSprite2List(
+    "\xE8\x03\x00\x00\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x10\x00\x00\x00"
+    "\x02\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x06\x00\x02\xC0\x07\x09\x00\xA0",
+    40);
+
+const char kChairMarkup[] =
+    "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
+    "<sprite id=100 tgafile=\"chair.tga\">\n"
+    "<drawgroup id=100 name=\"Chair\"><item sprite id=100>\n"
+    "<drawgroup id=101 name=\"Chair 2\"><item sprite id=100>\n";
+
+TEST(CliTable, EveryCommandSaysWhatHappened) {
+  testing::TempDir dir;
+  testing::WriteObjectFile(dir.File("chair.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
+  dir.Write("chair.omk", kChairMarkup);
+  testing::WriteSheetImages(dir, "chair", 112, 24);
+  dir.Write("lint.omk", std::string(kChairMarkup) + "<drawgroup id=101 name=\"Again\">\n\n<sprite id=7\n");
+  dir.Write("headline.omk", "<headline id=1 columns=2\nrotation=3>");
+  dir.Write("control.omk", "<sprit\x1B[31m>");
+  dir.Write("sound.omk", "<sound name=\"creak\">");
+  std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
+  testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
+  testing::WriteObjectFile(dir.File("data/Objects/seating/chair.spf"), {});
+  std::filesystem::create_directories(dir.Path() / "empty");
+
+  const Case cases[] = {
+      // Commands the parser does not know, and help.
+      {"buld x",
+       2,
+       {"=pixmold: unknown command 'buld' (did you mean 'build'?)\n"
+        "Run 'pixmold --help' for the list of commands.\n"}},
+      {"help build", 0, {"="}, "--no-sprites "},
+      {"help", 0, {"="}, "new-object"},
+      {"build $chair.iff --bogus", 2, {"pixmold: The following argument was not expected: --bogus"}},
+      {"build --help", 0, {"="}, "  --no-sprites "},
+
+      // Builds that fail name the path and the system's reason beside the
+      // report's own line.
+      {"build $nosuch.iff", 1, {"fatal error: could not open object file", "pixmold build: $nosuch.iff: No such file"}},
+      {"build $chair.iff --omk $nosuch.omk",
+       1,
+       {"fatal error: could not open attributes file", "pixmold build: $nosuch.omk: No such file or directory"}},
+      {"build $chair.iff --omk $", 1, {"pixmold build: $: Is a directory"}},
+      {"build --data $data chair", 2, {"pixmold build: no markup for chair: name the content tree with --content"}},
+      {"build --data $data chair --content $empty", 2, {"no markup named chair.omk under $empty/Sprites/"}},
+      {"build $chair.iff --omk $headline.omk", 1, {"line: 2 - sprite rotation expected to be an even number"}},
+      {"build $chair.iff --omk $sound.omk", 1, {"=fatal error: line: 1 - id required\n\n"}},
+      {"tags $nosuch.omk", 2, {"=pixmold tags: $nosuch.omk: No such file or directory\n"}},
+      {"new-object $nosuch.iff $made.iff", 1, {"=pixmold new-object: $nosuch.iff: No such file or directory\n"}},
+      {"add --create $nodir/x.iff STR# 1", 1, {"=pixmold add: $nodir/x.iff: No such file or directory\n"}, "", {}, "x"},
+
+      // The lint: what a build accepts silently but a dry run points out,
+      // whether or not the build then fails.
+      {"build $chair.iff --omk $lint.omk --dry-run --draw-groups 100,105 --images $nodir --name Oak "
+       "--clear-entry-points",
+       1,
+       {"fatal error: BMP file $nodir/chair.bmp required.", "warning: --name has no effect without --new-from",
+        "warning: --clear-entry-points has no effect without --new-from", "warning: --images: no such directory",
+        "warning: line: 7 - the markup ends inside a tag",
+        "warning: draw group id 101 is used by 2 drawgroup tags; the last one written wins",
+        "warning: --draw-groups: no drawgroup tag has id 105"}},
+      {"build $chair.iff --dry-run --json -q", 0, {"="}, "\"dryRun\":true"},
+
+      // With --json standard output holds the JSON alone.
+      {"build $chair.iff --json --draw-group-report -q", 0, {}, "\"drawGroupReport\":\"DGroupNum\\tName"},
+
+      // A copy from a template is exact: old definitions keep their version
+      // and size, and a destination left from an earlier run is named.
+      {"new-object $old.iff $made.iff", 0, {"="}},
+      {"ls $made.iff", 0, {"="}, "OBJD\t128\t0\t160\tmade.iff\tOld\n"},
+      {"cat $made.iff OBJD 128", 0, {"="}, std::string("\x88\x00", 2)},
+      {"new-object $sized.iff $made137.iff", 0, {"="}},
+      {"ls $made137.iff", 0, {"="}, "OBJD\t128\t0\t216\tmade137.iff\tSized\n"},
+      {"new-object $old.iff $made.iff",
+       1,
+       {"=pixmold new-object: $made.iff: already exists (perhaps from an earlier "
+        "run); remove it or choose another name\n"}},
+      {"build $made.iff --new-from $old.iff -q",
+       1,
+       {"fatal error: could not make new object", "pixmold build: $made.iff: already exists"}},
+
+      // Names and paths: limits, escapes and UTF-8.
+      {"add $chair.iff STR# 1 --name " + std::string(64, 'n'), 2, {"=pixmold add: --name: at most 63 characters\n"}},
+      {"add --create '$St\xC3\xBChl 1.iff' STR# 1 --name 'St\xC3\xBChl'", 0, {"="}, "", {}, "s"},
+      {"add '$St\xC3\xBChl 1.iff' STR# 2 --name 'caf\xE9'", 0, {"="}, "", {}, "s"},
+      {"add '$St\xC3\xBChl 1.iff' STR# 3 --name 'tab\there\\'", 0, {"="}, "", {}, "s"},
+      {"ls --json '$St\xC3\xBChl 1.iff'",
+       0,
+       {"="},
+       "\"component\":\"St\xC3\xBChl 1.iff\"},{\"type\":\"STR#\",\"id\":2,\"variant\":0,\"name\":\"caf\xEF\xBF\xBD\","
+       "\"nameBytes\":\"636166e9\""},
+      {"ls '$St\xC3\xBChl 1.iff'", 0, {"="}, "STR#\t3\t0\t1\tSt\xC3\xBChl 1.iff\ttab\\there\\\\\n"},
+      {"ls $empty", 0, {"pixmold ls: $empty holds no resources"}},
+      {"objects $empty", 0, {"pixmold objects: $empty holds no object definitions"}},
+
+      // Data that cannot be written is an error.
+      {"ls $chair.iff", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
+      {"tags $chair.omk", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
+      {"cat $chair.iff OBJD 128", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
+      {"--help", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
+
+      // A preview in a palette that is not there says so even when quiet.
+      {"add --create $sprites.iff SPR2 1", 0, {"="}, "", {}, kSprite2List},
+      {"preview $sprites.iff SPR2 1 -o $png --palette 9 -q",
+       0,
+       {"=pixmold preview: warning: colours from a grey "
+        "ramp (no usable PALT 9)\n"}},
+
+      // On a terminal: markup bytes cannot drive it, add does not wait for
+      // typing, and a build ends with one line of totals.
+      {"tags $control.omk", 0, {"sprit\\x1B[31m"}, "", Streams::kTerminal},
+      {"build $chair.iff --omk $control.omk --no-sprites", 0, {"unknown tag: sprit\\x1B[31m"}, "", Streams::kTerminal},
+      {"add $chair.iff STR# 9",
+       2,
+       {"pixmold add: reading the resource from standard input; pipe a file in"},
+       "",
+       Streams::kTerminal},
+      {"build $chair.iff", 0, {"pixmold: built $chair.iff: 3 resources written, 0 warnings, "}, "", Streams::kTerminal},
+  };
+
+  testing::WriteObjectFile(dir.File("old.iff"), {ObjdResource(128, "Old", ObjdFields{.version = 136, .size = 160})});
+  testing::WriteObjectFile(dir.File("sized.iff"),
+                           {ObjdResource(128, "Sized", ObjdFields{.version = 137, .size = 216})});
+  for (const Case& step : cases) {
+    const std::string where = dir.Path().string() + "/";
+    const testing::CliRun result = RunStep(dir, step);
+    const std::string what = Expand(step.args, where);
+    EXPECT_EQ(result.status, step.status) << what << "\n" << result.err;
+    for (const std::string& fragment : step.err) ExpectShows(result.err, Expand(fragment, where), what + " (error)");
+    if (!step.out.empty()) ExpectShows(result.out, Expand(step.out, where), what + " (output)");
+    if (step.args.find("--json") != std::string::npos) {
+      // One JSON object on one line, and nothing else.
+      EXPECT_TRUE(result.out.starts_with("{") && result.out.ends_with("}\n")) << what << "\n" << result.out;
+      EXPECT_EQ(result.out.find('\n'), result.out.size() - 1) << what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pixmold

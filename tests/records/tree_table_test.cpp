@@ -1,0 +1,243 @@
+#include "records/tree_table.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/report.h"
+#include "resfile/recon_stream.h"
+#include "resfile/string_set.h"
+#include "support/assert_capture.h"
+#include "support/object_file_fixture.h"
+#include "support/record_bytes.h"
+
+namespace pixmold {
+namespace {
+
+using testing::RecordBytes;
+using testing::StoredResource;
+
+constexpr ResType kTTAs = MakeResType("TTAs");
+
+std::vector<MotiveAd> Ranges(std::vector<std::int16_t> ranges, std::size_t count = 16) {
+  std::vector<MotiveAd> ads(count);
+  for (std::size_t i = 0; i < ranges.size() && i < count; ++i) ads[i].adRange = ranges[i];
+  return ads;
+}
+
+struct VersionCase {
+  const char* name;
+  RecordBytes record;  // count 2, the version, then two entries
+  TreeTableEntry second;
+};
+
+TEST(TreeTableRecord, EveryStoredVersionReads) {
+  auto twice = [](std::uint16_t version, auto entry) {
+    RecordBytes r;
+    r.U16(2).U16(version);
+    entry(r);
+    entry(r);
+    return r;
+  };
+  const std::vector<VersionCase> cases = {
+      {"v0 ad index pairs; index past the ads ignored",
+       twice(0, [](RecordBytes& r) { r.U16(4097).U16(2).U16(1).U16(30).U16(16).U16(99); }),
+       {.actionTreeId = 4097, .ads = Ranges({0, 30}), .attenuationCode = 3, .stringIndex = 1}},
+      {"v1 adds the guard tree",
+       twice(1, [](RecordBytes& r) { r.U16(4097).U16(4098).U16(1).U16(0).U16(5); }),
+       {.guardTreeId = 4098, .actionTreeId = 4097, .ads = Ranges({5}), .stringIndex = 1}},
+      {"v2 attenuation value and an ignored word",
+       twice(2, [](RecordBytes& r) { r.U16(1).U16(2).U16(2).F32(0.5f).U16(0xFFFF).U16(7).U16(8); }),
+       {.guardTreeId = 2,
+        .actionTreeId = 1,
+        .ads = Ranges({7, 8}),
+        .attenuationCode = 0,
+        .attenuationValue = 0.5f,
+        .stringIndex = 1}},
+      {"v3 twenty values keep the first sixteen",
+       twice(3,
+             [](RecordBytes& r) {
+               r.U16(1).U16(2).U16(20).U16(0x80).F32(0.25f);
+               for (int i = 0; i < 20; ++i) r.U16(static_cast<std::uint32_t>(i + 1));
+             }),
+       {.guardTreeId = 2,
+        .actionTreeId = 1,
+        .ads = Ranges({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
+        .attenuationCode = 0,
+        .attenuationValue = 0.25f,
+        .flags = 0x80,
+        .stringIndex = 1}},
+      {"v4 stored string index and extraA",
+       twice(4, [](RecordBytes& r) { r.U16(1).U16(2).U16(1).U32(3).U32(9).F32(1).U32(77).U16(4); }),
+       {.guardTreeId = 2,
+        .actionTreeId = 1,
+        .ads = Ranges({4}),
+        .attenuationCode = 0,
+        .attenuationValue = 1,
+        .flags = 3,
+        .stringIndex = 9,
+        .extraA = 77}},
+      {"v5 adds extraB",
+       twice(5, [](RecordBytes& r) { r.U16(1).U16(2).U16(1).U32(3).U32(9).F32(1).U32(77).U32(78).U16(4); }),
+       {.guardTreeId = 2,
+        .actionTreeId = 1,
+        .ads = Ranges({4}),
+        .attenuationCode = 0,
+        .attenuationValue = 1,
+        .flags = 3,
+        .stringIndex = 9,
+        .extraA = 77,
+        .extraB = 78}},
+      {"v6 holds as many ads as stored",
+       twice(6,
+             [](RecordBytes& r) {
+               r.U16(1).U16(2).U32(2).U32(0x80).U32(4).U32(2).F32(0).U32(5).U32(6);
+               r.U16(10).U16(11).U16(12).U16(20).U16(21).U16(22);
+             }),
+       {.guardTreeId = 2,
+        .actionTreeId = 1,
+        .ads = {{.adModifier = 12, .adBase = 10, .adRange = 11}, {.adModifier = 22, .adBase = 20, .adRange = 21}},
+        .attenuationCode = 2,
+        .flags = 0x80,
+        .stringIndex = 4,
+        .extraA = 5,
+        .extraB = 6}},
+  };
+  for (const VersionCase& c : cases) {
+    TreeTable table(16);
+    ASSERT_TRUE(table.ReadBytes(c.record.bytes, false)) << c.name;
+    ASSERT_EQ(table.Entries().size(), 2u) << c.name;
+    EXPECT_EQ(table.Entries()[1], c.second) << c.name;
+    EXPECT_EQ(table.StoredVersion(), c.record.bytes[2]) << c.name;
+  }
+}
+
+TEST(TreeTableRecord, AttenuationCodes) {
+  TreeTableEntry entry;
+  entry.attenuationValue = 0.7f;
+  const std::vector<std::pair<std::uint32_t, float>> cases = {{0, 0.7f}, {1, 0.0f}, {2, 0.002f}, {3, 0.02f}, {4, 0.1f}};
+  for (auto [code, value] : cases) {
+    entry.attenuationCode = code;
+    EXPECT_EQ(entry.Attenuation(), value) << code;
+  }
+  testing::AssertCapture asserts;
+  entry.attenuationCode = 7;
+  EXPECT_EQ(entry.Attenuation(), 0.02f);
+  EXPECT_TRUE(asserts.Saw("bad attenuation"));
+}
+
+TEST(TreeTableRecord, AddFindRemove) {
+  TreeTable table(16);
+  ASSERT_TRUE(table.Add(1, 100));
+  ASSERT_TRUE(table.Add(2, 200));
+  testing::AssertCapture asserts;
+  EXPECT_FALSE(table.Add(1, 100));
+  EXPECT_TRUE(asserts.Saw("adding existent tree to table"));
+  ASSERT_EQ(table.Entries().size(), 2u);
+  EXPECT_EQ(table.Entries()[1].stringIndex, 1u);
+  EXPECT_EQ(table.Entries()[1].ads.size(), 16u);
+  EXPECT_EQ(table.FindByStringIndex(1), table.Find(2, 200));
+  EXPECT_TRUE(table.Remove(table.Find(1, 100)));
+  EXPECT_EQ(table.Find(1, 100), nullptr);
+  EXPECT_FALSE(table.Remove(nullptr));
+}
+
+TEST(TreeTableRecord, SaveWritesVersion9AndMenuTextsWithDebugMarks) {
+  // Comments already stored: a stale mark on a normal entry, none on a debug one.
+  StringSet stored;
+  stored.Init(nullptr, 0, kTTAs, false, 0);
+  for (const char* text : {"Sit", "Nap"}) stored.SetValue(stored.Count() + 1, text);
+  stored.SetComment(1, "!");
+  stored.SetComment(2, "old");
+  StoredResource strings{kTTAs, 300, "menus", 0, true, *stored.EncodeAllLanguages()};
+  testing::MemoryObjectFile object({strings});
+
+  TreeTable table(16);
+  for (std::uint16_t tree : {4096, 4097, 4098}) table.Add(0, tree);
+  table.Entries()[1].flags = TreeTableEntry::kDebugFlag;
+  table.Entries()[2].stringIndex = 5;
+  table.Entries()[0].menuText = "Sit Down";
+  table.Entries()[1].menuText = "Nap";
+  table.Entries()[2].menuText = "Leave";
+  ASSERT_EQ(table.Save(object.file, 300, "chair interactions"), 0);
+
+  const StoredResource* record = object.Find(TreeTable::kType, 300);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->name, "chair interactions");
+  EXPECT_EQ((std::vector<std::uint8_t>(record->bytes.begin(), record->bytes.begin() + 4)),
+            (std::vector<std::uint8_t>{3, 0, 9, 0}));
+
+  StringSet menus;
+  menus.Init(&object.file, 300, kTTAs, false, 0);
+  ASSERT_EQ(menus.Load(false, false), 0);
+  ASSERT_EQ(menus.Count(), 6);
+  const std::vector<std::string> values = {"Sit Down", "Nap", "", "", "", "Leave"};
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(menus.Value(i).value_or("-"), values[static_cast<std::size_t>(i - 1)]) << i;
+  EXPECT_EQ(menus.Comment(1).value_or("-"), " ");
+  EXPECT_EQ(menus.Comment(2).value_or("-"), "!old");
+
+  TreeTable back(16);
+  ASSERT_EQ(back.Load(object.file, 300), 0);
+  EXPECT_EQ(back.StoredVersion(), 9);
+  EXPECT_EQ(back.Entries(), table.Entries());
+}
+
+TEST(TreeTableRecord, MissingMenuTextsFallBackToTreeNamesThenIds) {
+  RecordBytes record;
+  record.U16(2).U16(8);
+  for (std::uint16_t tree : {4096, 4097}) {
+    record.U16(tree).U16(0).U32(0).U32(0).U32(tree - 4096u).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
+  }
+  StringSet empty;
+  empty.Init(nullptr, 0, kTTAs, false, 0);
+  empty.SetValue(1, "");
+  testing::MemoryObjectFile object({{TreeTable::kType, 300, "", 0, true, record.bytes},
+                                    {kTTAs, 300, "", 0, true, *empty.EncodeAllLanguages()},
+                                    {MakeResType("BHAV"), 4096, "Sit - main", 0, true, {0}}});
+  TreeTable table(16);
+  ASSERT_EQ(table.Load(object.file, 300), 0);
+  ASSERT_EQ(table.Entries().size(), 2u);
+  EXPECT_EQ(table.Entries()[0].menuText, "Sit - main");
+  EXPECT_EQ(table.Entries()[1].menuText, "?4097");
+  EXPECT_NE(table.Load(object.file, 301), 0);
+}
+
+TEST(TreeTableRecord, OldTableIsReportedAndStoredAgainAsVersion9) {
+  RecordBytes record;
+  record.U16(1).U16(3).U16(4096).U16(0).U16(1).U16(0).F32(0.5f).U16(40);
+  StringSet menus;
+  menus.Init(nullptr, 0, kTTAs, false, 0);
+  menus.SetValue(1, "Sit");
+  testing::MemoryObjectFile object(
+      {{TreeTable::kType, 300, "old", 0, true, record.bytes}, {kTTAs, 300, "", 0, true, *menus.EncodeAllLanguages()}});
+  std::ostringstream report;
+  ScopedReportTarget scope(ReportTarget{&report, nullptr, nullptr, nullptr});
+  TreeTable table(16);
+  ASSERT_EQ(table.Load(object.file, 300), 0);
+  EXPECT_EQ(report.str(), "warning: old tree table found\n");
+  const StoredResource* stored = object.Find(TreeTable::kType, 300);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->name, "old");
+  TreeTable again(16);
+  ASSERT_EQ(again.Load(object.file, 300), 0);
+  EXPECT_EQ(again.StoredVersion(), 9);
+  ASSERT_EQ(again.Entries().size(), 1u);
+  EXPECT_EQ(again.Entries()[0].menuText, "Sit");
+  EXPECT_EQ(again.Entries()[0].ads[0].adRange, 40);
+  EXPECT_EQ(again.Entries()[0].attenuationValue, 0.5f);
+}
+
+TEST(TreeTableRecord, SaveRefusesWhatItCannotStore) {
+  testing::MemoryObjectFile object;
+  TreeTable table(16);
+  testing::AssertCapture asserts;
+  EXPECT_EQ(table.Save(object.file, 0, ""), -1);
+  EXPECT_TRUE(asserts.Saw("no more defaults for tree tables"));
+  EXPECT_EQ(table.SaveAgain(""), -1);
+  EXPECT_TRUE(asserts.Saw("NULL file, not previously loaded."));
+}
+
+}  // namespace
+}  // namespace pixmold
