@@ -18,6 +18,7 @@ int RunCat(const ResourceAddress& options) {
   auto type = options.ParsedType("cat");
   if (!type) return kExitUsage;
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("cat", options.file, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;

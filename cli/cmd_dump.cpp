@@ -25,6 +25,7 @@ int RunDump(const DumpOptions& options) {
   auto type = options.address.ParsedType("dump");
   if (!type) return kExitUsage;
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("dump", options.address.file, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;

@@ -66,6 +66,7 @@ std::string EscapeName(std::string_view name) {
 
 int RunLs(const LsOptions& options) {
   int status = kExitOk;
+  OpenForReadingOnly();
   auto target = OpenTarget("ls", options.file, false, &status);
   if (!target) return status;
   std::vector<Row> rows;

@@ -30,6 +30,7 @@ int RunObjects(const std::string& path) {
   // Opened as ls opens it, so a container file, an object base name and a
   // damaged file meet the same rules and messages.
   int status = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("objects", path, false, &status);
   if (!target) return status;
   iResFile& file = *target->file;

@@ -143,6 +143,7 @@ int RunPreview(const PreviewOptions& options) {
     return kExitUsage;
   }
   int openStatus = kExitOk;
+  OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
   if (!target) return openStatus;
   const int status = WriteFrames(*target->file, *type, options);

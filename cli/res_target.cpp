@@ -7,6 +7,7 @@
 #include "base/ascii.h"
 #include "command_registry.h"
 #include "filelib/ctg_file_manager.h"
+#include "filelib/file_locks.h"
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "resfile/obj_res_file.h"
@@ -92,6 +93,12 @@ std::vector<std::pair<iResFile*, std::string>> ResTarget::Components() const {
     components.emplace_back(object.GetFile(i), FileNameOf(object.ComponentName(path, object.ComponentExtension(i))));
   }
   return components;
+}
+
+void OpenForReadingOnly() {
+  LockPolicy policy = CurrentLockPolicy();
+  policy.readOnly = true;
+  SetLockPolicy(policy);
 }
 
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status) {

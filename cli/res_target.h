@@ -33,6 +33,10 @@ struct ResTarget {
   bool HasVariants() const { return kind != TargetKind::kContainer1; }
 };
 
+// For commands that only read: every file opens for reading only, under a
+// shared lock that lets other readers in and keeps writers waiting.
+void OpenForReadingOnly();
+
 // Opens the target; on failure prints "pixmold CMD: ..." to standard error
 // and returns the exit status in *status.
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status);

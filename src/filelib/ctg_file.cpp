@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "filelib/ctg_file_manager.h"
+#include "filelib/file_locks.h"
 
 namespace pixmold {
 
@@ -19,7 +20,10 @@ CTGFile::CTGFile(Passkey, CTGFileManager& manager, CTGString name, std::string k
 
 CTGFile::~CTGFile() {
   // An archive's descriptor belongs to the manager and stays open.
-  if (!mbFAR && mhFile != kNoFile) mpCTGFileManager->Files().Close(mhFile);
+  if (!mbFAR && mhFile != kNoFile) {
+    ForgetOpenedFile(mhFile);
+    mpCTGFileManager->Files().Close(mhFile);
+  }
 }
 
 std::int64_t CTGFile::RawRead(std::int64_t offset, void* buffer, std::size_t count) {

@@ -8,6 +8,7 @@
 #include "base/ascii.h"
 #include "base/report.h"
 #include "filelib/far_format.h"
+#include "filelib/file_locks.h"
 #include "filelib/file_path.h"
 
 namespace pixmold {
@@ -55,11 +56,18 @@ std::unique_ptr<CTGFile> CTGFileManager::Open(std::string_view path, bool writab
       }
     }
   }
+  if (writable && CurrentLockPolicy().readOnly) return nullptr;
   FileSystem& files = Files();
   FileHandle handle = files.Open(ToSlashes(path), writable ? OpenMode::kReadWrite : OpenMode::kRead);
   if (handle == kNoFile) return nullptr;
+  if (!LockOpenedFile(files, handle, this, key, path, writable)) {
+    files.Close(handle);
+    return nullptr;
+  }
+  // Sized once the lock is held: a writer may have changed it meanwhile.
   std::int64_t size = files.Size(handle);
   if (size < 0) {
+    ForgetOpenedFile(handle);
     files.Close(handle);
     return nullptr;
   }
@@ -160,26 +168,40 @@ bool CTGFileManager::MapFARKey(const std::string& key, std::string_view archiveP
     FileWarning(archivePath, *error);
     return false;
   }
-  std::vector<FarEntry> entries;
-  bool valid;
-  {
-    // Until it is recorded below, the descriptor is this call's alone.
-    CTGFile whole(CTGFile::Passkey(), *this, CTGString(archivePath), key, CTGFile::Slice{handle, 0, size, true, false});
-    valid = ReadFarDirectory(whole, entries, *error);
-  }
-  std::lock_guard lock(mLock);
-  if (!valid || mFARHandles.count(key) != 0) {
+  // Reads are positioned, so the descriptor may be shared from the moment
+  // it is recorded while this call goes on reading the directory.
+  CTGFile whole(CTGFile::Passkey(), *this, CTGString(archivePath), key, CTGFile::Slice{handle, 0, size, true, false});
+  std::uint32_t count = 0;
+  if (!ReadFarHeader(whole, count, *error)) {
     files.Close(handle);
-    if (valid)
-      *error = "archive is mapped already";
-    else
-      FileWarning(archivePath, *error);
+    FileWarning(archivePath, *error);
     return false;
   }
-  mFARHandles.emplace(key, handle);
-  std::string directory = ParentKey(key);
-  for (const FarEntry& entry : entries) {
+  {
+    std::lock_guard lock(mLock);
+    if (mFARHandles.count(key) != 0) {
+      files.Close(handle);
+      *error = "archive is mapped already";
+      return false;
+    }
+    mFARHandles.emplace(key, handle);
+  }
+  // Each member is mapped as soon as its entry is read: damage further on
+  // ends the mapping but keeps what came before it, and the archive stays
+  // recorded, so it is not mapped a second time.
+  const std::string directory = ParentKey(key);
+  for (std::uint32_t index = 0; index < count; ++index) {
+    FarEntry entry;
+    std::string reason;
+    const FarEntryResult result = ReadFarEntry(whole, index, entry, reason);
+    if (result != FarEntryResult::kMember) {
+      FileWarning(archivePath, reason);
+      if (result == FarEntryResult::kSkipped) continue;
+      *error = reason;
+      return false;
+    }
     std::string memberKey = JoinKey(directory, entry.name);
+    std::lock_guard lock(mLock);
     if (mPathToDirMap.count(memberKey) != 0) continue;  // the first mapping of a path wins
     FileDesc desc;
     desc.mName = memberKey;

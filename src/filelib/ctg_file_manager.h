@@ -12,9 +12,10 @@
 // start to end, as do all changes to the map, so directory scans and member
 // reads may come from different threads.
 //
-// Archive bytes are untrusted: a bad header, count, name or member range is
-// reported (as a file warning naming the archive) and the archive maps
-// nothing at all, rather than half of itself.
+// Archive bytes are untrusted: a bad header or count is reported (as a file
+// warning naming the archive) and maps nothing; a member whose name or range
+// cannot be used is reported by name and passed over; an entry that cannot
+// be read ends the mapping there, keeping the members read before it.
 //
 // There is one process-wide manager (Get); tests and tools may make their own,
 // on any FileSystem. A manager must outlive the files it opened.
@@ -61,7 +62,9 @@ class CTGFileManager {
   bool Exists(std::string_view path);
 
   // Maps the members of one archive; false (with the reason in error) when
-  // the archive cannot be read, is malformed, or was mapped before.
+  // the archive cannot be read, is not one, was mapped before, or its
+  // directory could not be read to the end (the members read before the
+  // damage stay mapped).
   bool MapFAR(std::string_view archivePath, std::string* error = nullptr);
   // Registers the loose files of a directory tree and maps its archives.
   // Symbolic links to directories are not followed. False when the

@@ -22,9 +22,28 @@ std::string CleanMemberName(std::string_view name) {
   return clean;
 }
 
-bool ReadFarDirectory(CTGFile& file, std::vector<FarEntry>& entries, std::string& error) {
-  const std::int64_t archiveSize = file.Size();
-  entries.clear();
+namespace {
+
+// A member name as it can be shown in a message: bytes outside printable
+// ASCII are written as \xHH.
+std::string Printable(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      shown += static_cast<char>(c);
+    } else {
+      shown += "\\x";
+      shown += kHex[c >> 4];
+      shown += kHex[c & 0xF];
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+bool ReadFarHeader(CTGFile& file, std::uint32_t& count, std::string& error) {
   unsigned char magic[8];
   if (!file.Seek(0) || !file.ReadBytes(magic) || std::memcmp(magic, kFARMagic, sizeof magic) != 0) {
     error = "not an archive: it does not start with \"FAR!byQX\"";
@@ -40,7 +59,6 @@ bool ReadFarDirectory(CTGFile& file, std::vector<FarEntry>& entries, std::string
     error = "archive version " + std::to_string(version) + " is not supported (only 1)";
     return false;
   }
-  std::uint32_t count = 0;
   if (!file.Seek(directoryOffset) || !file.ReadU32LE(count)) {
     error = "archive directory offset " + std::to_string(directoryOffset) + " lies outside the archive";
     return false;
@@ -49,48 +67,42 @@ bool ReadFarDirectory(CTGFile& file, std::vector<FarEntry>& entries, std::string
     error = "archive entry count " + std::to_string(count) + " out of range (1 to 499999)";
     return false;
   }
-  // Each entry takes at least 16 bytes, so the archive's size bounds the
-  // count before anything is reserved for it.
-  std::int64_t room = archiveSize - static_cast<std::int64_t>(directoryOffset) - 4;
-  if (static_cast<std::int64_t>(count) * kFARMinEntrySize > room) {
-    error = "archive directory of " + std::to_string(count) + " entries does not fit in the archive";
-    return false;
-  }
-  entries.reserve(count);
-  std::string name;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t size = 0;
-    std::uint32_t secondSize = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t nameLength = 0;
-    if (!file.ReadU32LE(size) || !file.ReadU32LE(secondSize) || !file.ReadU32LE(offset) ||
-        !file.ReadU32LE(nameLength)) {
-      error = "archive directory cut short at entry " + std::to_string(i);
-      return false;
-    }
-    if (nameLength >= kFARMaxNameLength) {
-      error = "archive entry " + std::to_string(i) + " has a name of " + std::to_string(nameLength) +
-              " bytes (at most 2046)";
-      return false;
-    }
-    name.resize(nameLength);
-    if (!file.ReadBytes(std::span(reinterpret_cast<unsigned char*>(name.data()), name.size()))) {
-      error = "archive directory cut short in the name of entry " + std::to_string(i);
-      return false;
-    }
-    if (static_cast<std::int64_t>(offset) + static_cast<std::int64_t>(size) > archiveSize) {
-      error = "archive entry " + std::to_string(i) + " (" + std::to_string(size) + " bytes at " +
-              std::to_string(offset) + ") lies outside the archive of " + std::to_string(archiveSize) + " bytes";
-      return false;
-    }
-    std::string clean = CleanMemberName(name);
-    if (clean.empty()) {
-      error = "archive entry " + std::to_string(i) + " has an unusable member path";
-      return false;
-    }
-    entries.push_back(FarEntry{std::move(clean), offset, size});
-  }
   return true;
+}
+
+FarEntryResult ReadFarEntry(CTGFile& file, std::uint32_t index, FarEntry& entry, std::string& reason) {
+  const std::string which = "archive entry " + std::to_string(index);
+  std::uint32_t size = 0;
+  std::uint32_t secondSize = 0;
+  std::uint32_t offset = 0;
+  std::uint32_t nameLength = 0;
+  if (!file.ReadU32LE(size) || !file.ReadU32LE(secondSize) || !file.ReadU32LE(offset) || !file.ReadU32LE(nameLength)) {
+    reason = "archive directory cut short at entry " + std::to_string(index);
+    return FarEntryResult::kFailed;
+  }
+  if (nameLength >= kFARMaxNameLength) {
+    reason = which + " has a name of " + std::to_string(nameLength) + " bytes (at most 2046)";
+    return FarEntryResult::kFailed;
+  }
+  // Bounded by the check above, so the name never asks for much.
+  std::string name(nameLength, '\0');
+  if (!file.ReadBytes(std::span(reinterpret_cast<unsigned char*>(name.data()), name.size()))) {
+    reason = "archive directory cut short in the name of entry " + std::to_string(index);
+    return FarEntryResult::kFailed;
+  }
+  const std::string shown = which + " \"" + Printable(name) + "\"";
+  if (static_cast<std::int64_t>(offset) + static_cast<std::int64_t>(size) > file.Size()) {
+    reason = shown + " skipped: its " + std::to_string(size) + " bytes at " + std::to_string(offset) +
+             " lie outside the archive of " + std::to_string(file.Size()) + " bytes";
+    return FarEntryResult::kSkipped;
+  }
+  std::string clean = CleanMemberName(name);
+  if (clean.empty()) {
+    reason = shown + " skipped: not a relative path below the archive's directory";
+    return FarEntryResult::kSkipped;
+  }
+  entry = FarEntry{std::move(clean), offset, size};
+  return FarEntryResult::kMember;
 }
 
 }  // namespace pixmold

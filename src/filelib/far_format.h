@@ -9,10 +9,12 @@
 //                  name length (below 2047), then the name without a zero
 //
 // Member bytes may lie anywhere; only the directory says where. Every field
-// is untrusted: the directory must fit in the archive (which bounds the count
-// long before the limit), each member's bytes must lie inside the archive, and
-// a name must be a relative path that stays below the archive's directory,
-// since members are mapped, and extracted, under it.
+// is untrusted. The header decides whether the archive is one at all; then
+// entries are read one at a time, so that an archive cut short or damaged in
+// its directory still yields the members before the damage. A member whose
+// bytes leave the archive, or whose name is not a relative path that stays
+// below the archive's directory (members are mapped, and extracted, under
+// it), is passed over on its own: the entries after it are still good.
 #pragma once
 
 #include <cstdint>
@@ -37,9 +39,18 @@ struct FarEntry {
   std::uint32_t size = 0;
 };
 
-// Reads and checks the whole directory of the archive open in file. On
-// failure returns false with a readable reason, and entries is unspecified.
-bool ReadFarDirectory(CTGFile& file, std::vector<FarEntry>& entries, std::string& error);
+// Reads and checks the header and the entry count, leaving the file at the
+// first entry. On failure returns false with a readable reason.
+bool ReadFarHeader(CTGFile& file, std::uint32_t& count, std::string& error);
+
+enum class FarEntryResult {
+  kMember,   // entry holds a usable member
+  kSkipped,  // the entry was read but cannot be used (reason says why)
+  kFailed,   // the directory cannot be read further (reason says why)
+};
+// Reads entry number `index` at the file's position, leaving the file at the
+// next entry.
+FarEntryResult ReadFarEntry(CTGFile& file, std::uint32_t index, FarEntry& entry, std::string& reason);
 
 // A member name as a clean relative path ("\\" read as "/", "." and empty
 // segments dropped), or empty when it is empty, absolute, holds a zero byte

@@ -1,6 +1,7 @@
 #include "filelib/file_system.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#include "filelib/file_locks.h"
 
 namespace pixmold {
 namespace {
@@ -30,7 +33,7 @@ std::int64_t Transfer(std::size_t count, Step step) {
   return static_cast<std::int64_t>(done);
 }
 
-class PosixFiles final : public FileSystem {
+class PosixFiles final : public FileSystem, public FileLocking {
  public:
   FileHandle Open(const std::string& path, OpenMode mode) override {
     // Non-blocking only for the open itself: opening a FIFO must not wait for
@@ -103,6 +106,20 @@ class PosixFiles final : public FileSystem {
   }
 
   bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
+
+  // flock locks belong to the open file description, so two handles of one
+  // process conflict as two processes do, and closing one handle never
+  // drops another's lock (as fcntl record locks would).
+  LockResult Lock(FileHandle file, LockKind kind, bool wait) override {
+    const int operation = (kind == LockKind::kShared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB);
+    for (;;) {
+      if (::flock(file, operation) == 0) return LockResult::kLocked;
+      if (errno == EINTR) continue;
+      return errno == EWOULDBLOCK ? LockResult::kBusy : LockResult::kFailed;
+    }
+  }
+
+  void Unlock(FileHandle file) override { ::flock(file, LOCK_UN); }
 
   EntryKind Kind(const std::string& path) override {
     struct stat st;

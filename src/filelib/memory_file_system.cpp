@@ -55,13 +55,43 @@ FileHandle MemoryFileSystem::Open(const std::string& path, OpenMode mode) {
     it->second->clear();
   }
   FileHandle handle = fNextHandle++;
-  fOpen.emplace(handle, OpenFile{it->second, mode != OpenMode::kRead});
+  fOpen.emplace(handle, OpenFile{it->second, mode != OpenMode::kRead, std::nullopt});
   return handle;
 }
 
 void MemoryFileSystem::Close(FileHandle file) {
   std::lock_guard lock(fLock);
   fOpen.erase(file);
+  fLocksChanged.notify_all();
+}
+
+bool MemoryFileSystem::LockConflicts(FileHandle file, const OpenFile& open, LockKind kind) const {
+  for (const auto& [handle, other] : fOpen) {
+    if (handle == file || other.bytes != open.bytes || !other.lock) continue;
+    if (kind == LockKind::kExclusive || *other.lock == LockKind::kExclusive) return true;
+  }
+  return false;
+}
+
+LockResult MemoryFileSystem::Lock(FileHandle file, LockKind kind, bool wait) {
+  std::unique_lock lock(fLock);
+  for (;;) {
+    OpenFile* open = Find(file);
+    if (!open) return LockResult::kFailed;
+    if (!LockConflicts(file, *open, kind)) {
+      open->lock = kind;
+      fLocksChanged.notify_all();
+      return LockResult::kLocked;
+    }
+    if (!wait) return LockResult::kBusy;
+    fLocksChanged.wait(lock);
+  }
+}
+
+void MemoryFileSystem::Unlock(FileHandle file) {
+  std::lock_guard lock(fLock);
+  if (OpenFile* open = Find(file)) open->lock.reset();
+  fLocksChanged.notify_all();
 }
 
 std::int64_t MemoryFileSystem::ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) {

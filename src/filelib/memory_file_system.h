@@ -3,10 +3,11 @@
 // build a directory tree in a few lines. It behaves as the POSIX layer does
 // where callers can tell: paths are normalised like the manager's keys,
 // directories exist when made or when a file lies below them, a file is
-// created only inside an existing directory, and an open file keeps its bytes
-// after it is removed.
+// created only inside an existing directory, an open file keeps its bytes
+// after it is removed, and file locks are the handles' (file_locks.h).
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,11 +18,12 @@
 #include <string_view>
 #include <vector>
 
+#include "filelib/file_locks.h"
 #include "filelib/file_system.h"
 
 namespace pixmold {
 
-class MemoryFileSystem final : public FileSystem {
+class MemoryFileSystem final : public FileSystem, public FileLocking {
  public:
   // Puts a file, with any missing parent directories.
   void AddFile(std::string_view path, std::span<const unsigned char> bytes);
@@ -38,6 +40,8 @@ class MemoryFileSystem final : public FileSystem {
   bool Truncate(FileHandle file, std::int64_t size) override;
   bool Flush(FileHandle file) override;
   bool Sync(FileHandle file) override;
+  LockResult Lock(FileHandle file, LockKind kind, bool wait) override;
+  void Unlock(FileHandle file) override;
   bool Remove(const std::string& path) override;
   EntryKind Kind(const std::string& path) override;
   bool List(const std::string& directory, std::vector<DirEntry>& entries) override;
@@ -48,13 +52,18 @@ class MemoryFileSystem final : public FileSystem {
   struct OpenFile {
     Bytes bytes;
     bool writable = false;
+    std::optional<LockKind> lock;
   };
+  // Whether another handle on the same bytes holds a lock that keeps out
+  // one of this kind. Caller holds the lock.
+  bool LockConflicts(FileHandle file, const OpenFile& open, LockKind kind) const;
   // Caller holds the lock.
   bool IsDirectory(const std::string& key) const;
   void AddParents(const std::string& key);
   OpenFile* Find(FileHandle file);
 
   mutable std::mutex fLock;
+  std::condition_variable fLocksChanged;
   std::map<std::string, Bytes, std::less<>> fFiles;
   std::set<std::string, std::less<>> fDirectories{"/"};
   std::map<FileHandle, OpenFile> fOpen;

@@ -216,7 +216,7 @@ void Sprite2Compressor::PostProcess() {
   // line-level token found by the walk above.
   if (b.size() >= 6 && previousLineToken >= 0 &&
       (word(static_cast<std::size_t>(previousLineToken)) & sprite2::kCodeMask) == sprite2::kSL) {
-    Warning("Was not expecting a skip line before end-of-sprite");
+    Warning("Was not expecting a skip line before end-of-sprite...please contact Tamm");
     const std::size_t at = static_cast<std::size_t>(previousLineToken);
     b.erase(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at) + 2);
   }

@@ -69,26 +69,26 @@ ResErr IFFBlocks::ReadHeader(std::int32_t offset, IFFBlockHeader& header) {
 }
 
 ResErr IFFBlocks::WriteHeader(std::int32_t offset, const IFFBlockHeader& header) {
-  if (fBeforeHeaderWrite) {
-    if (ResErr err = fBeforeHeaderWrite()) return err;
-  }
+  if (ResErr err = BeforeChange()) return err;
   if (fHeaderSize == kIFFBlockHeaderSize1) return WriteAt(offset, EncodeBlockHeader1(header));
   return WriteAt(offset, EncodeBlockHeader2(header));
 }
 
 ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
+  // Whatever must be settled before the file changes goes first, so that
+  // the header read below is the one that will stay.
+  if (ResErr err = BeforeChange()) return err;
   IFFBlockHeader header;
   if (ResErr err = ReadHeader(offset, header)) return err;
   std::int32_t fileSize = 0;
   if (ResErr err = FileSize(fileSize)) return err;
   // A block whose header is not one of ours is left alone: marking it free
-  // would hand its garbage size to every later walk.
+  // would hand its garbage size to every later walk. A block still marked
+  // as being written (flagged free, but typed) is freed like a live one.
   if (!BlockFits(offset, header.size, fHeaderSize, fileSize)) return res_error::kShortRead;
-  if (header.IsFree() || header.type != expected) return res_error::kNone;
-  if (fBeforeHeaderWrite) {
-    if (ResErr err = fBeforeHeaderWrite()) return err;
-  }
-  // The free flag first: once it is on disk the block is free, whatever
+  if (header.type != expected || header.type == kFreeBlockType) return res_error::kNone;
+  // The free flag first: once it is on disk the block is at most a copy a
+  // walk keeps only when no live block has its type and id, whatever
   // happens to the type that follows.
   std::array<std::uint8_t, 2> flags{};
   StoreU16(flags, 0, static_cast<std::uint16_t>(header.flags | kInvalid), ByteOrder::kBig);
@@ -99,6 +99,8 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   AddFree(header.size);
   return res_error::kNone;
 }
+
+ResErr IFFBlocks::BeforeChange() { return fBeforeHeaderWrite ? fBeforeHeaderWrite() : res_error::kNone; }
 
 ResErr IFFBlocks::AppendFree(std::int32_t offset, std::int32_t size) {
   IFFBlockHeader header;
@@ -115,7 +117,7 @@ ResErr IFFBlocks::MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header
     IFFBlockHeader following;
     const auto at = static_cast<std::int32_t>(next);
     if (ReadHeader(at, following) != res_error::kNone) break;
-    if (!following.IsFree() || !BlockFits(at, following.size, fHeaderSize, fileSize)) break;
+    if (!following.IsFree() || following.IsPending() || !BlockFits(at, following.size, fHeaderSize, fileSize)) break;
     if (header.size - fHeaderSize + static_cast<std::int64_t>(following.size) > kIFFMaxDataSize) break;
     header.size += following.size;
     next += following.size;
@@ -126,14 +128,19 @@ ResErr IFFBlocks::MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header
 
 ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   if (dataSize < 0 || dataSize > kIFFMaxDataSize) return res_error::kShortWrite;
+  // With no free space anywhere, in a file known to end with a whole block,
+  // the walk could only end at the end of the file: a file that only grows
+  // never walks. Decided on the file as it was before this change began
+  // (whose first write may free an old map).
+  const bool append = (fFreeTotal <= 0 && fEndsClean) || (fMayReuse && !fMayReuse());
+  // A block the walk kept only because it was being written when a process
+  // died still looks free on disk until it is settled.
+  if (ResErr err = BeforeChange()) return err;
   const std::int32_t needed = dataSize + fHeaderSize;
   std::int32_t fileSize = 0;
   if (ResErr err = FileSize(fileSize)) return err;
-  // With no free space anywhere, in a file known to end with a whole block,
-  // the walk could only end at the end of the file: a file that only grows
-  // never walks.
   std::int32_t position = kIFFFileHeaderSize;
-  if ((fFreeTotal <= 0 && fEndsClean) || (fMayReuse && !fMayReuse())) {
+  if (append) {
     position = fileSize;
   } else if (fRoving > 0 && fRoving <= fileSize) {
     position = fRoving;
@@ -160,7 +167,9 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
       break;
     }
     fRoving = position;
-    if (header.IsFree()) {
+    // A pending block is a resource being written (a walk's are settled by
+    // now): never free space.
+    if (header.IsFree() && !header.IsPending()) {
       if (ResErr err = MergeFollowingFree(position, header, fileSize)) return err;
       if (header.size == needed) {
         fFreeTotal -= std::min(fFreeTotal, needed);
@@ -186,10 +195,13 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   return res_error::kNone;
 }
 
-ResErr IFFBlocks::CommitHeader(std::int32_t offset, const IFFBlockHeader& header) {
+ResErr IFFBlocks::WritePendingHeader(std::int32_t offset, const IFFBlockHeader& header) {
   IFFBlockHeader stillFree = header;
   stillFree.flags |= kInvalid;
-  if (ResErr err = WriteHeader(offset, stillFree)) return err;
+  return WriteHeader(offset, stillFree);
+}
+
+ResErr IFFBlocks::ClearPending(std::int32_t offset, const IFFBlockHeader& header) {
   if (header.IsFree()) return res_error::kNone;
   if (fHeaderSize == kIFFBlockHeaderSize1) {
     const IFFBlockBytes1 bytes = EncodeBlockHeader1(header);
@@ -197,6 +209,14 @@ ResErr IFFBlocks::CommitHeader(std::int32_t offset, const IFFBlockHeader& header
   }
   const IFFBlockBytes2 bytes = EncodeBlockHeader2(header);
   return WriteAt(offset, std::span(bytes).first<kHeadSize>());
+}
+
+ResErr IFFBlocks::CommitPending(std::int32_t offset, ResType expected) {
+  IFFBlockHeader header;
+  if (ResErr err = ReadHeader(offset, header)) return err;
+  if (!header.IsPending() || header.type != expected) return res_error::kNone;
+  header.flags = static_cast<std::uint16_t>(header.flags & ~kInvalid);
+  return ClearPending(offset, header);
 }
 
 IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
@@ -248,21 +268,25 @@ ResErr IFFBlocks::CopyData(std::int32_t from, std::int32_t to, std::int32_t coun
 ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header,
                             std::span<std::uint8_t> buffer) {
   if (ResErr err = CopyData(from + fHeaderSize, to + fHeaderSize, header.size - fHeaderSize, buffer)) return err;
-  if (ResErr err = CommitHeader(to, header)) {
-    Report("false", "critical error during defrag");
-    return err;
-  }
-  return res_error::kNone;
+  // The copy is whole but still marked while the original is freed: a walk
+  // never finds two live copies, and finds the marked one when the original
+  // is gone.
+  ResErr err = WritePendingHeader(to, header);
+  if (err == res_error::kNone) err = FreeBlock(from, header.type);
+  if (err == res_error::kNone) err = ClearPending(to, header);
+  if (err != res_error::kNone) Report("false", "critical error during defrag");
+  return err;
 }
 
 ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                              const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
                              std::size_t knownCount,
                              const std::function<void(std::int32_t from, std::int32_t to)>& moved) {
-  // Blocks are moved to the end of the file, so its end must be the end of
+  // Blocks are parked at the end of the file, so its end must be the end of
   // the last block: bytes a crash left there are cut first (a block placed
   // behind them would be lost to every later walk). And every block moved
   // must be one the index knows, or moving one could overwrite another.
+  if (ResErr err = BeforeChange()) return err;
   std::int32_t stoppedAt = 0;
   std::size_t live = 0;
   bool agrees = true;
@@ -319,30 +343,33 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
       position += size;
       continue;
     }
-    std::int32_t target = packed;
-    if (gap == size || gap >= size + fHeaderSize) {
-      // One free block over the whole gap, then the rest of the gap after
-      // the block's new place, so the walk stays whole through the copy.
-      if (ResErr err = AppendFree(packed, gap)) return err;
-      if (gap > size) {
-        if (ResErr err = AppendFree(packed + size, gap - size)) return err;
-      }
-      packed += size;
-    } else {
-      // The gap is too small to take the block without overwriting it:
-      // move it to the end; its old place widens the gap for the blocks
-      // after it, and it comes back down when the walk reaches it again.
+    std::int32_t from = position;
+    std::int32_t free = gap;
+    if (gap != size && gap < size + fHeaderSize) {
+      // The gap is too small to take the block without overwriting it: the
+      // block is parked at the end of the file, which frees its old place,
+      // and comes back from there into the widened gap, so every block keeps
+      // its place in the order.
       if (static_cast<std::int64_t>(fileSize) + size > kMaxFileSize) return res_error::kShortWrite;
-      target = fileSize;
-      if (ResErr err = AppendFree(target, size)) return err;
-      fileSize += size;
+      const std::int32_t parked = fileSize;
+      if (ResErr err = AppendFree(parked, size)) return err;
+      if (ResErr err = MoveBlock(position, parked, header, buffer)) return err;
+      from = parked;
+      free = gap + size;
     }
-    if (ResErr err = MoveBlock(position, target, header, buffer)) return err;
-    moved(position, target);
-    if (ResErr err = FreeBlock(position, header.type)) {
-      Report("false", "critical error during defrag");
-      return err;
+    // One free block over the whole gap, then the rest of the gap after the
+    // block's new place, so the walk stays whole through the copy.
+    if (ResErr err = AppendFree(packed, free)) return err;
+    if (free > size) {
+      if (ResErr err = AppendFree(packed + size, free - size)) return err;
     }
+    if (ResErr err = MoveBlock(from, packed, header, buffer)) return err;
+    if (from != position) {
+      // The parked copy, freed by the move, is cut away again.
+      if (ResErr err = fFile.SetSize(fileSize)) return err;
+    }
+    moved(position, packed);
+    packed += size;
     position += size;
   }
   if (ResErr err = fFile.SetSize(packed)) {

@@ -5,16 +5,22 @@
 //
 // Every write is ordered so that a process killed at any moment leaves a file
 // whose block walk is whole, and in which every resource is in its old or its
-// new state:
-//   - a block's bytes go into free space first and its header last, so the
-//     block becomes a resource when its free flag goes (CommitHeader);
+// new state, held by exactly one live block:
+//   - a block's bytes go into free space first and its header last, still
+//     flagged free ("pending": free, but carrying its real type); the block
+//     it replaces, if any, is freed next, and only then does the flag go;
+//   - a walk keeps a pending block as the resource when no live block has its
+//     type, id and variant (the replaced one was freed already), and treats
+//     it as free space otherwise; either way it is settled on disk before the
+//     file changes in any other way, so it cannot come back later;
 //   - a new block at the end of the file is announced by a free header before
 //     its bytes follow, so a cut-off append reads as a cut-off free block;
 //   - freeing sets the free flag before the type changes;
-//   - compaction never moves a block over its own old bytes: it copies a
-//     block down only into a gap at least as large, or else to the end of the
-//     file, and frees the old copy only once the new one is whole, so between
-//     those two writes the walk sees the same resource twice, never none.
+//   - compaction closes blocks up towards the start in their order, never
+//     copying a block over its own old bytes: one that a gap cannot take is
+//     parked at the end of the file first, and comes back into the gap its
+//     old place widened; every copy is a pending block until its original is
+//     freed.
 // Only an in-place rewrite of a resource with a new body of the same size can
 // leave that one resource half old, half new. One assumption remains: a
 // free block's size, changed in place when it is split or a block moves
@@ -46,7 +52,8 @@ class IFFBlocks {
 
   std::int32_t HeaderSize() const { return fHeaderSize; }
 
-  // Called before every block-header write; a non-zero result stops it.
+  // Called before every block-header write, and before free space is looked
+  // for or a block freed; a non-zero result stops it.
   void SetBeforeHeaderWrite(std::function<ResErr()> hook) { fBeforeHeaderWrite = std::move(hook); }
   // Asked before free space is reused: false makes new blocks go to the
   // end of the file (a file whose index came from a map that the blocks
@@ -74,20 +81,24 @@ class IFFBlocks {
   ResErr WriteHeader(std::int32_t offset, const IFFBlockHeader& header);
 
   // Marks the block at offset free and counts its size as free space. Only
-  // a whole live block of the expected type is freed: an index that a
-  // damaged map filled may point at another resource's block, which stays.
+  // a whole block of the expected type (live or pending) is freed: an index
+  // that a damaged map filled may point at another resource's block, which
+  // stays.
   ResErr FreeBlock(std::int32_t offset, ResType expected);
   // Finds or makes a free block of exactly dataSize + header bytes; its
   // offset goes to offset. Reuses (and splits) free blocks from the roving
   // position on, else appends.
   ResErr NewBlock(std::int32_t dataSize, std::int32_t& offset);
-  // Turns the free block at offset, already of the header's size and
-  // holding the data, into the resource: first the whole header still
-  // marked free, then its first twelve bytes without the mark. A process
-  // killed in the middle of a write can leave it cut at a page boundary;
-  // cut anywhere, the first write leaves a free block and the second one
-  // changes nothing but the type, id and flags, the flags last.
-  ResErr CommitHeader(std::int32_t offset, const IFFBlockHeader& header);
+  // Writes the whole header of the block at offset, which already holds its
+  // data, still flagged free: a walk reads it as free space as long as a
+  // live block has its type, id and variant.
+  ResErr WritePendingHeader(std::int32_t offset, const IFFBlockHeader& header);
+  // Makes the pending block written with this header live: its first twelve
+  // bytes without the free flag (cut anywhere, only the flags change last).
+  ResErr ClearPending(std::int32_t offset, const IFFBlockHeader& header);
+  // Makes the block at offset live when it is still a pending block of the
+  // type, as a walk found it.
+  ResErr CommitPending(std::int32_t offset, ResType expected);
 
   enum class WalkEnd { kEndOfFile, kBadHeader, kReadError };
   // Visits every block from offset 64 on, free ones included, until the end
@@ -96,8 +107,9 @@ class IFFBlocks {
   WalkEnd Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
                std::int32_t* stoppedAt = nullptr);
 
-  // Closes up the free space and cuts the file after the last block. Blocks
-  // for which dropped() is true count as free. moved(old, new) follows each
+  // Closes up the free space, keeping the blocks in their order, and cuts
+  // the file after the last block. Blocks for which dropped() is true count
+  // as free. moved(old, new) follows each
   // block that changes place. Afterwards the roving position is reset and the
   // free total is 0.
   // Blocks are moved only when the walk and the index agree: every live block
@@ -113,6 +125,7 @@ class IFFBlocks {
   void Report(std::string_view condition, std::string_view message);
 
  private:
+  ResErr BeforeChange();
   ResErr AppendFree(std::int32_t offset, std::int32_t size);
   ResErr MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize);
   ResErr CopyData(std::int32_t from, std::int32_t to, std::int32_t count, std::span<std::uint8_t> buffer);

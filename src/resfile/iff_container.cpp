@@ -13,8 +13,12 @@ constexpr ResErr kBadBlock = -1;  // a block that is not what the index says
 
 }  // namespace
 
-IFFContainer::IFFContainer(CTGFileManager& manager, std::int32_t blockHeaderSize, bool nameInReports)
-    : FlatFile(manager), fManager(manager), fBlocks(*this, blockHeaderSize, nameInReports) {}
+IFFContainer::IFFContainer(CTGFileManager& manager, Version version)
+    : FlatFile(manager),
+      fManager(manager),
+      fVersion(version),
+      fBlocks(*this, version == Version::kFirst ? kIFFBlockHeaderSize1 : kIFFBlockHeaderSize2,
+              version == Version::kSecond) {}
 
 IFFContainer::~IFFContainer() = default;
 
@@ -107,9 +111,7 @@ ResID IFFContainer::UniqueID(ResType type) {
     ids.reserve(entries->size());
     for (const auto& entry : *entries) ids.push_back(entry->id);
   }
-  const ResID id = UniqueIDAmong(ids);
-  if (id == 0) SetError(res_error::kNotFound);
-  return id;
+  return UniqueIDAmong(ids);
 }
 
 bool IFFContainer::IsResourceNative(MHandle h) {
@@ -125,14 +127,20 @@ bool IFFContainer::IsResourceNative(MHandle h) {
 ResErr IFFContainer::ReadBlock(std::int32_t offset, ResType type, std::int32_t limit, OwnedHandle& bytes) {
   IFFBlockHeader header;
   if (ResErr err = fBlocks.ReadHeader(offset, header)) return err;
-  if (header.type != type || header.IsFree()) {
+  const bool second = fVersion == Version::kSecond;
+  // A block flagged free but still typed is one a walk kept as the resource
+  // and has not settled yet (iff_blocks.h).
+  if (second && (header.type != type || header.type == kFreeBlockType)) {
     fBlocks.Report("header.fType == type", "got different type in header");
     return kBadBlock;
   }
   std::int32_t fileSize = 0;
   if (ResErr err = GetSize(fileSize)) return err;
   const std::int32_t headerSize = fBlocks.HeaderSize();
+  // The first version trusts the block it walked to; its size is still
+  // checked, quietly, since the handle is sized from it.
   if (!BlockFits(offset, header.size, headerSize, fileSize) || header.size > limit) {
+    if (!second) return res_error::kShortRead;
     fBlocks.Report("size>=0 && size<=0x40000000", "bad size");
     return kBadBlock;
   }
@@ -181,7 +189,12 @@ ResErr IFFContainer::DetachFromOtherEntry(MHandle h, const IFFEntry* keeper) {
   return res_error::kNone;
 }
 
-void IFFContainer::PrepareReplacement(IFFEntry& entry, MHandle keep) {
+ResErr IFFContainer::PrepareReplacement(IFFEntry& entry, MHandle keep) {
+  // A replacement a failed write left half done is finished first: the
+  // entry keeps track of one old block only.
+  if (entry.offset != -1) {
+    if (ResErr err = FinishReplacement(entry)) return err;
+  }
   if (entry.handle) {
     MHandle old = entry.handle;
     fIndex->SetHandle(entry, nullptr);
@@ -191,6 +204,7 @@ void IFFContainer::PrepareReplacement(IFFEntry& entry, MHandle keep) {
     entry.replacedOffset = entry.offset;
     entry.offset = -1;
   }
+  return res_error::kNone;
 }
 
 ResErr IFFContainer::FreeReplacedBlock(IFFEntry& entry) {
@@ -203,11 +217,22 @@ ResErr IFFContainer::FreeReplacedBlock(IFFEntry& entry) {
   return res_error::kNone;
 }
 
+ResErr IFFContainer::FinishReplacement(IFFEntry& entry) {
+  if (ResErr err = FreeReplacedBlock(entry)) return err;
+  if (!entry.pending) return res_error::kNone;
+  if (ResErr err = fBlocks.CommitPending(entry.offset, entry.type)) {
+    fBlocks.Report("false", "could not write header");
+    return err;
+  }
+  entry.pending = false;
+  return res_error::kNone;
+}
+
 ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
-  // A block a failed write left behind goes first, so that an entry never
-  // has more than one old block to free.
+  // A replacement a failed write left half done is finished first, so that
+  // an entry never has more than one old block to free.
   if (entry.offset != -1) {
-    if (ResErr err = FreeReplacedBlock(entry)) return err;
+    if (ResErr err = FinishReplacement(entry)) return err;
   }
   const std::int32_t dataSize = GetHandleSize(h);
   const std::int32_t headerSize = fBlocks.HeaderSize();
@@ -232,6 +257,11 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
       return err;
     }
   }
+  if (entry.flags & kInvalid) {
+    fBlocks.Report(fVersion == Version::kSecond ? "!(rc->fFlags&kInvalid)" : "!(rc->flags&kInvalid)",
+                   "writing invalid resource");
+    return kBadBlock;
+  }
   {
     HandleLock lock(h);
     if (dataSize > 0) {
@@ -246,18 +276,20 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
     }
   }
   const IFFBlockHeader header = MakeBlockHeader(entry, dataSize);
-  const ResErr written = target == entry.offset ? fBlocks.WriteHeader(target, header)
-                                                : fBlocks.CommitHeader(target, header);
+  const bool inPlace = target == entry.offset;
+  const ResErr written = inPlace ? fBlocks.WriteHeader(target, header) : fBlocks.WritePendingHeader(target, header);
   if (written != res_error::kNone) {
     fBlocks.Report("false", "could not write header");
     return written;
   }
-  // The new block holds the resource now; only then does the old one go.
+  // The new block holds the resource now; the old one goes while the new
+  // one is still marked, and only then is the new one made live.
   entry.offset = target;
+  entry.pending = !inPlace;
   entry.diskFlags = entry.flags;
   entry.blockLimit = dataSize + headerSize;
   if (oldBlock != -1) entry.replacedOffset = oldBlock;
-  return FreeReplacedBlock(entry);
+  return FinishReplacement(entry);
 }
 
 ResErr IFFContainer::WriteResource(MHandle h) {
@@ -275,6 +307,10 @@ ResErr IFFContainer::ReleaseResource(MHandle h) {
   if (entry->offset == -1) {
     if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
     if (ResErr err = WriteEntry(*entry, h)) return Fail(err);
+  } else if (entry->pending || entry->replacedOffset != -1) {
+    // Once released the bytes are read back from the block, which must be
+    // the live one by then.
+    if (ResErr err = FinishReplacement(*entry)) return Fail(err);
   }
   // The flags go back to what the block says, so the next load swizzles
   // again if the stored bytes need it.
@@ -291,6 +327,7 @@ ResErr IFFContainer::RemoveResource(MHandle h) {
   if (entry->offset != -1) {
     if (ResErr err = fBlocks.FreeBlock(entry->offset, entry->type)) return Fail(err);
     entry->offset = -1;
+    entry->pending = false;
   }
   if (ResErr err = FreeReplacedBlock(*entry)) return Fail(err);
   ForgetName(*entry);
@@ -305,13 +342,17 @@ ResErr IFFContainer::WritePending(IFFIndex& index) {
   std::vector<IFFEntry*> replaced;
   index.ForEach([&](IFFEntry& entry) {
     if (entry.offset == -1 && entry.handle) pending.push_back(&entry);
-    if (entry.offset != -1 && entry.replacedOffset != -1) replaced.push_back(&entry);
+    if (entry.offset != -1 && (entry.replacedOffset != -1 || entry.pending)) replaced.push_back(&entry);
   });
-  for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-    if (ResErr err = WriteEntry(**it, (*it)->handle)) return err;
+  // The first version writes its lists from the head (newest first), so a
+  // reopening walk, which puts each block it meets at the head, lists them
+  // oldest first; the second writes from the last entry back.
+  if (fVersion == Version::kSecond) std::reverse(pending.begin(), pending.end());
+  for (IFFEntry* entry : pending) {
+    if (ResErr err = WriteEntry(*entry, entry->handle)) return err;
   }
   for (IFFEntry* entry : replaced) {
-    if (ResErr err = FreeReplacedBlock(*entry)) return err;
+    if (ResErr err = FinishReplacement(*entry)) return err;
   }
   return res_error::kNone;
 }
@@ -343,12 +384,6 @@ void IFFContainer::CollectBlocks(const IFFIndex& index, std::unordered_map<std::
 }
 
 IFFEntry* IFFContainer::AddWalkedEntry(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header) {
-  IFFEntry probe;
-  probe.flags = header.flags;
-  if (index.Find(header.type, header.id, probe.Variant())) {
-    fShadowed.push_back({offset, header.type});
-    return nullptr;
-  }
   IFFEntry& entry = index.Emplace(header.type, header.id, header.flags);
   entry.diskFlags = header.flags;
   entry.offset = offset;
@@ -356,17 +391,55 @@ IFFEntry* IFFContainer::AddWalkedEntry(IFFIndex& index, std::int32_t offset, con
   return &entry;
 }
 
-ResErr IFFContainer::FreeShadowedBlocks() {
-  // Taken out first: freeing writes headers, which comes back here.
-  std::vector<std::pair<std::int32_t, ResType>> shadowed = std::move(fShadowed);
-  fShadowed.clear();
-  for (std::size_t i = 0; i < shadowed.size(); ++i) {
-    if (ResErr err = fBlocks.FreeBlock(shadowed[i].first, shadowed[i].second)) {
-      fShadowed.assign(shadowed.begin() + static_cast<std::ptrdiff_t>(i), shadowed.end());
+void IFFContainer::NoteWalkedPending(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header) {
+  fWalkedPending.push_back({&index, offset, header});
+}
+
+void IFFContainer::SettlePendingAfterWalk(const std::function<void(IFFEntry&, const IFFBlockHeader&)>& describe) {
+  std::vector<WalkedPending> found = std::move(fWalkedPending);
+  fWalkedPending.clear();
+  for (WalkedPending& block : found) {
+    IFFBlockHeader& header = block.header;
+    header.flags = static_cast<std::uint16_t>(header.flags & ~kInvalid);
+    const std::uint8_t variant = fVersion == Version::kSecond ? static_cast<std::uint8_t>(header.flags >> 8) : 0;
+    if (block.index->Find(header.type, header.id, variant)) {
+      // The live block it was to replace is still there: a copy to drop.
+      fToFree.push_back({block.offset, header.type});
+      continue;
+    }
+    describe(*AddWalkedEntry(*block.index, block.offset, header), header);
+    fToCommit.push_back({block.offset, header.type});
+  }
+}
+
+ResErr IFFContainer::SettleWalkedBlocks() {
+  // Taken out first: freeing comes back here.
+  std::vector<std::pair<std::int32_t, ResType>> toFree = std::move(fToFree);
+  std::vector<std::pair<std::int32_t, ResType>> toCommit = std::move(fToCommit);
+  fToFree.clear();
+  fToCommit.clear();
+  // Made live first: a resource this file holds only as a pending block
+  // must never be taken for free space by a change below.
+  for (std::size_t i = 0; i < toCommit.size(); ++i) {
+    if (ResErr err = fBlocks.CommitPending(toCommit[i].first, toCommit[i].second)) {
+      fToCommit.assign(toCommit.begin() + static_cast<std::ptrdiff_t>(i), toCommit.end());
+      fToFree = std::move(toFree);
+      return err;
+    }
+  }
+  for (std::size_t i = 0; i < toFree.size(); ++i) {
+    if (ResErr err = fBlocks.FreeBlock(toFree[i].first, toFree[i].second)) {
+      fToFree.assign(toFree.begin() + static_cast<std::ptrdiff_t>(i), toFree.end());
       return err;
     }
   }
   return res_error::kNone;
+}
+
+void IFFContainer::ForgetWalkedBlocks() {
+  fWalkedPending.clear();
+  fToFree.clear();
+  fToCommit.clear();
 }
 
 ResErr IFFContainer::SyncAndClose(ResErr err, bool wrote) {

@@ -56,7 +56,10 @@ class IFFContainer : public iResFile, public FlatFile {
   std::int32_t FreeBytes() const { return fBlocks.FreeTotal(); }
 
  protected:
-  IFFContainer(CTGFileManager& manager, std::int32_t blockHeaderSize, bool nameInReports);
+  // The second version adds the file's name to its reports and checks that
+  // a block it loads is a live block of the entry's type.
+  enum class Version { kFirst, kSecond };
+  IFFContainer(CTGFileManager& manager, Version version);
 
   // Sets the error state to 0 when a file is open and to -49 when not;
   // true when open.
@@ -87,11 +90,13 @@ class IFFContainer : public iResFile, public FlatFile {
   // Turns an existing entry into the slot for a replacement: its cached
   // handle is disposed of (unless it is `keep`) and its block is kept as the
   // replaced block until the new bytes are written.
-  void PrepareReplacement(IFFEntry& entry, MHandle keep);
+  ResErr PrepareReplacement(IFFEntry& entry, MHandle keep);
   // Frees the entry's replaced block, if any.
   ResErr FreeReplacedBlock(IFFEntry& entry);
-  // Writes every entry that lives only in memory (last to first), then
-  // frees replaced blocks a failed write left behind.
+  // Frees the replaced block and makes the entry's pending block live.
+  ResErr FinishReplacement(IFFEntry& entry);
+  // Writes every entry that lives only in memory, then frees replaced
+  // blocks a failed write left behind.
   ResErr WritePending(IFFIndex& index);
   // Disposes of every cached handle and forgets every entry.
   static void DiscardIndex(IFFIndex& index);
@@ -104,24 +109,37 @@ class IFFContainer : public iResFile, public FlatFile {
   // Makes the file's bytes durable and closes it; the first error wins.
   ResErr SyncAndClose(ResErr err, bool wrote);
 
-  // Adds an entry found by walking the blocks. A crash between writing a
-  // replacement and freeing the block it replaced leaves two blocks of one
-  // type, id and variant; the first one walked stands for the resource and
-  // the later ones are set aside, to be freed before the file changes in any
-  // other way (else a later change could bring a stale copy back).
-  // Returns the new entry, or null for a block set aside.
+  // Adds an entry for a live block found by walking. Every live block is a
+  // resource of its own, even when another has the same type, id and
+  // variant: a lookup finds the one enumeration shows first.
   IFFEntry* AddWalkedEntry(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header);
-  // Frees the blocks set aside; called before every block-header write.
-  ResErr FreeShadowedBlocks();
-  void ForgetShadowedBlocks() { fShadowed.clear(); }
+  // Notes a pending block found by walking, for the index given.
+  void NoteWalkedPending(IFFIndex& index, std::int32_t offset, const IFFBlockHeader& header);
+  // After the walk: a pending block whose type, id and variant no live
+  // block has is the resource (describe names its new entry); any other is
+  // a copy to free. Neither is written until SettleWalkedBlocks.
+  void SettlePendingAfterWalk(const std::function<void(IFFEntry&, const IFFBlockHeader&)>& describe);
+  // Makes the kept pending blocks live and frees the others; runs before
+  // anything else in the file changes.
+  ResErr SettleWalkedBlocks();
+  void ForgetWalkedBlocks();
 
  private:
   ResErr WriteEntry(IFFEntry& entry, MHandle h);
 
   CTGFileManager& fManager;
+  Version fVersion;
   IFFBlocks fBlocks;
   IFFIndex* fIndex = nullptr;
-  std::vector<std::pair<std::int32_t, ResType>> fShadowed;  // offset and type
+  struct WalkedPending {
+    IFFIndex* index;
+    std::int32_t offset;
+    IFFBlockHeader header;
+  };
+  std::vector<WalkedPending> fWalkedPending;
+  // Offset and type of the pending blocks to free, and to make live.
+  std::vector<std::pair<std::int32_t, ResType>> fToFree;
+  std::vector<std::pair<std::int32_t, ResType>> fToCommit;
 };
 
 }  // namespace pixmold

@@ -67,6 +67,8 @@ struct IFFBlockHeader {
   std::string name;             // second version
 
   bool IsFree() const { return (flags & kInvalid) != 0; }
+  // Flagged free but still typed: written, not yet made live (iff_blocks.h).
+  bool IsPending() const { return IsFree() && type != kFreeBlockType; }
 };
 
 using IFFBlockBytes1 = std::array<std::uint8_t, kIFFBlockHeaderSize1>;

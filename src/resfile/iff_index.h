@@ -34,6 +34,9 @@ struct IFFEntry {
   // A replaced resource's block stays live until the new bytes are on disk,
   // so a failure in between leaves the old resource rather than none.
   std::int32_t replacedOffset = -1;
+  // The block at offset is written but still flagged free, until the
+  // replaced block is freed.
+  bool pending = false;
   std::int32_t nameIndex = -1;  // first version: index into the name list
   CTGString name;               // second version: the name itself
   MHandle handle = nullptr;     // cached bytes, owned by the file

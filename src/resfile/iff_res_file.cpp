@@ -28,11 +28,11 @@ std::atomic<bool> IFFResFile::sCreatingNewFile{false};
 
 IFFResFile::IFFResFile() : IFFResFile(CTGFileManager::Get()) {}
 
-IFFResFile::IFFResFile(CTGFileManager& manager) : IFFContainer(manager, kIFFBlockHeaderSize1, false) {
+IFFResFile::IFFResFile(CTGFileManager& manager) : IFFContainer(manager, Version::kFirst) {
   SetActiveIndex(fNormal);
   Blocks().SetBeforeHeaderWrite([this]() -> ResErr {
     fWrote = true;
-    return FreeShadowedBlocks();
+    return SettleWalkedBlocks();
   });
   Blocks().SetKnowsBlockFrom(
       [this](std::int32_t offset) { return HasBlockFrom(fNormal, offset) || HasBlockFrom(fInternal, offset); });
@@ -124,7 +124,7 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
   if (fInternalMode) ExitInternalMode();
   DiscardIndex(fNormal);
   DiscardIndex(fInternal);
-  ForgetShadowedBlocks();
+  ForgetWalkedBlocks();
   Blocks().SetFreeTotal(0);
   Blocks().ResetRoving();
   fWrote = false;
@@ -135,6 +135,10 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
     Close();
     return Fail(err);
   }
+  if (fNameList) {
+    XASSERT_FAIL("!fNameList", "double open?");
+    fNameList.reset();
+  }
   fNameList = std::make_unique<IFFNameList>();
   LoadNames();
   return Fail(res_error::kNone);
@@ -142,14 +146,16 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
 
 void IFFResFile::WalkBlocks(ResErr& err) {
   const IFFBlocks::WalkEnd end = Blocks().Walk([this](std::int32_t offset, const IFFBlockHeader& header) {
-    if (header.IsFree()) {
+    IFFIndex& index = header.flags & kInternalFlag ? fInternal : fNormal;
+    if (header.IsPending()) {
+      NoteWalkedPending(index, offset, header);
+    } else if (header.IsFree()) {
       Blocks().AddFree(header.size);
-      return;
-    }
-    if (IFFEntry* entry = AddWalkedEntry(header.flags & kInternalFlag ? fInternal : fNormal, offset, header)) {
-      entry->nameIndex = header.nameIndex;
+    } else {
+      AddWalkedEntry(index, offset, header)->nameIndex = header.nameIndex;
     }
   });
+  SettlePendingAfterWalk([](IFFEntry& entry, const IFFBlockHeader& header) { entry.nameIndex = header.nameIndex; });
   err = end == IFFBlocks::WalkEnd::kReadError ? res_error::kShortRead : res_error::kNone;
   Blocks().SetEndsClean(end == IFFBlocks::WalkEnd::kEndOfFile);
 }
@@ -225,6 +231,9 @@ ResErr IFFResFile::CloseFile() {
   if (!BeginOperation()) return res_error::kNotOpen;
   const bool writable = FlatFile::IsWritable();
   ResErr err = writable ? UpdateFile() : res_error::kNone;
+  // Blocks a crash left pending are settled before the compaction walk,
+  // which takes every block flagged free for free space.
+  if (err == res_error::kNone && writable) err = SettleWalkedBlocks();
   if (fInternalMode) ExitInternalMode();
   std::unordered_map<std::int32_t, ResType> blocks;
   CollectBlocks(fNormal, blocks);
@@ -233,13 +242,12 @@ ResErr IFFResFile::CloseFile() {
   DiscardIndex(fInternal);
   if (err == res_error::kNone && writable && FreeBytes() >= kCompactionThreshold) {
     // The index is gone; the blocks it placed are what the walk must find.
-    err = Blocks().Defragment(
-        [](const IFFBlockHeader&) { return false; },
-        [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
-          auto it = blocks.find(offset);
-          return it != blocks.end() && it->second == header.type;
-        },
-        blocks.size(), [](std::int32_t, std::int32_t) {});
+    err = Blocks().Defragment([](const IFFBlockHeader&) { return false; },
+                              [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
+                                auto it = blocks.find(offset);
+                                return it != blocks.end() && it->second == header.type;
+                              },
+                              blocks.size(), [](std::int32_t, std::int32_t) {});
   }
   fNameList.reset();
   const bool wrote = fWrote;
@@ -254,7 +262,7 @@ ResErr IFFResFile::AddResource(MHandle h, ResType type, ResID id, const CTGStrin
   IFFEntry* entry = Index().Find(type, id);
   if (ResErr err = DetachFromOtherEntry(h, entry)) return Fail(err);
   if (entry) {
-    PrepareReplacement(*entry, h);
+    if (ResErr err = PrepareReplacement(*entry, h)) return Fail(err);
     ForgetName(*entry);
   } else {
     entry = &Index().Emplace(type, id, 0);
@@ -274,9 +282,9 @@ ResErr IFFResFile::AddResource(MHandle h, ResType type, ResID id, const CTGStrin
 ResErr IFFResFile::SetResInfo(MHandle h, ResID id, const CTGString& name, std::uint8_t variant) {
   if (!BeginOperation()) return res_error::kNotOpen;
   if (variant != 0) return Fail(res_error::kVariantUnsupported);
-  if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   IFFEntry* entry = Index().FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
+  if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   bool changed = id != entry->id;
   std::int32_t nameIndex = entry->nameIndex;
   if (!name.Empty() && nameIndex == -1) {
@@ -289,6 +297,8 @@ ResErr IFFResFile::SetResInfo(MHandle h, ResID id, const CTGString& name, std::u
     nameIndex = -1;
   }
   if (changed && entry->offset != -1) {
+    // A block a crash left pending is made live before its header is read.
+    if (ResErr err = SettleWalkedBlocks()) return Fail(err);
     IFFBlockHeader header;
     if (ResErr err = Blocks().ReadHeader(entry->offset, header)) return Fail(err);
     if (header.type != entry->type) {

@@ -21,19 +21,18 @@ constexpr ResErr kBadBlock = -1;
 
 IFFResFile2::IFFResFile2() : IFFResFile2(CTGFileManager::Get()) {}
 
-IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, kIFFBlockHeaderSize2, true) {
+IFFResFile2::IFFResFile2(CTGFileManager& manager) : IFFContainer(manager, Version::kSecond) {
   SetActiveIndex(fMap);
   Blocks().SetBeforeHeaderWrite([this]() -> ResErr {
     fDirty = true;
     if (fMapOffset != 0) {
       if (ResErr err = WriteFileHeader(*this, 0)) return err;
     }
-    return FreeShadowedBlocks();
+    return SettleWalkedBlocks();
   });
   Blocks().SetMayReuse([this] { return !fOpenedByMap || BlocksAgreeWithMap(); });
   Blocks().SetKnowsBlockFrom([this](std::int32_t offset) {
-    return HasBlockFrom(fMap, offset) ||
-           (fMapIsOurs && static_cast<std::int64_t>(fMapOffset) + fMapBlockSize > offset);
+    return HasBlockFrom(fMap, offset) || (fMapIsOurs && static_cast<std::int64_t>(fMapOffset) + fMapBlockSize > offset);
   });
 }
 
@@ -138,7 +137,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
     return Fail(err);
   }
   DiscardIndex(fMap);
-  ForgetShadowedBlocks();
+  ForgetWalkedBlocks();
   Blocks().SetFreeTotal(0);
   Blocks().ResetRoving();
   Blocks().SetEndsClean(false);
@@ -211,9 +210,8 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   std::int32_t listedEnd = fMapOffset + mapSize;
   if (last) {
     IFFBlockHeader header;
-    if (Blocks().ReadHeader(last->offset, header) != res_error::kNone || header.type != lastType ||
-        header.IsFree() || header.size > last->blockLimit ||
-        !BlockFits(last->offset, header.size, kIFFBlockHeaderSize2, fileSize)) {
+    if (Blocks().ReadHeader(last->offset, header) != res_error::kNone || header.type != lastType || header.IsFree() ||
+        header.size > last->blockLimit || !BlockFits(last->offset, header.size, kIFFBlockHeaderSize2, fileSize)) {
       Blocks().Report("false", "corrupt map found.");
       return false;
     }
@@ -239,13 +237,16 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
 
 void IFFResFile2::WalkBlocks(ResErr& err) {
   const IFFBlocks::WalkEnd end = Blocks().Walk([this](std::int32_t offset, const IFFBlockHeader& header) {
-    if (header.IsFree()) {
+    // A map whose writing was cut short is free space, as every old map is.
+    if (header.IsPending() && header.type != kResMapType) {
+      NoteWalkedPending(fMap, offset, header);
+    } else if (header.IsFree()) {
       Blocks().AddFree(header.size);
-      return;
+    } else if (header.type != kResMapType) {
+      AddWalkedEntry(fMap, offset, header)->name = header.name;
     }
-    if (header.type == kResMapType) return;
-    if (IFFEntry* entry = AddWalkedEntry(fMap, offset, header)) entry->name = header.name;
   });
+  SettlePendingAfterWalk([](IFFEntry& entry, const IFFBlockHeader& header) { entry.name = header.name; });
   err = res_error::kNone;
   if (end == IFFBlocks::WalkEnd::kReadError) err = res_error::kShortRead;
   if (end == IFFBlocks::WalkEnd::kBadHeader) Blocks().Report("false", "bad header found");
@@ -295,24 +296,23 @@ ResErr IFFResFile2::Compact() {
   fMap.ForEach([&byOffset](IFFEntry& entry) {
     if (entry.offset != -1) byOffset[entry.offset] = &entry;
   });
-  return Blocks().Defragment(
-      [](const IFFBlockHeader& header) { return header.type == kResMapType; },
-      [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
-        auto it = blocks.find(offset);
-        return it != blocks.end() && it->second == header.type;
-      },
-      blocks.size(),
-      [this, &byOffset](std::int32_t from, std::int32_t to) {
-        auto it = byOffset.find(from);
-        if (it == byOffset.end()) {
-          Blocks().Report("false", "UpdateOffset problem");
-          return;
-        }
-        IFFEntry* entry = it->second;
-        byOffset.erase(it);
-        entry->offset = to;
-        byOffset[to] = entry;
-      });
+  return Blocks().Defragment([](const IFFBlockHeader& header) { return header.type == kResMapType; },
+                             [&blocks](std::int32_t offset, const IFFBlockHeader& header) {
+                               auto it = blocks.find(offset);
+                               return it != blocks.end() && it->second == header.type;
+                             },
+                             blocks.size(),
+                             [this, &byOffset](std::int32_t from, std::int32_t to) {
+                               auto it = byOffset.find(from);
+                               if (it == byOffset.end()) {
+                                 Blocks().Report("false", "UpdateOffset problem");
+                                 return;
+                               }
+                               IFFEntry* entry = it->second;
+                               byOffset.erase(it);
+                               entry->offset = to;
+                               byOffset[to] = entry;
+                             });
 }
 
 bool IFFResFile2::BlocksAgreeWithMap() {
@@ -389,8 +389,8 @@ ResErr IFFResFile2::AddResource(MHandle h, ResType type, ResID id, const CTGStri
   return AddVariantResource(h, type, id, name, 0, native);
 }
 
-ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name,
-                                       std::uint8_t variant, bool native) {
+ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
+                                       bool native) {
   if (!BeginOperation()) return res_error::kNotOpen;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   if (!h) return Fail(res_error::kNotThisFile);
@@ -398,7 +398,7 @@ ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const 
   IFFEntry* entry = fMap.Find(type, id, variant);
   if (ResErr err = DetachFromOtherEntry(h, entry)) return Fail(err);
   if (entry) {
-    PrepareReplacement(*entry, h);
+    if (ResErr err = PrepareReplacement(*entry, h)) return Fail(err);
   } else {
     entry = &fMap.Emplace(type, id, static_cast<std::uint16_t>(variant << 8));
   }
@@ -474,12 +474,14 @@ void IFFResFile2::UniqueName(ResType type, CTGString& name) {
 
 ResErr IFFResFile2::SetResInfo(MHandle h, ResID id, const CTGString& name, std::uint8_t variant) {
   if (!BeginOperation()) return res_error::kNotOpen;
-  if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   IFFEntry* entry = fMap.FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
+  if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   CTGString fitted = FitName(name);
   const auto flags = static_cast<std::uint16_t>((entry->flags & 0x00FF) | (variant << 8));
   if (entry->offset != -1) {
+    // A block a crash left pending is made live before its header is read.
+    if (ResErr err = SettleWalkedBlocks()) return Fail(err);
     IFFBlockHeader header;
     if (ResErr err = Blocks().ReadHeader(entry->offset, header)) return Fail(err);
     if (header.type != entry->type) {

@@ -126,28 +126,16 @@ ResErr iResFile::OpenWithFlags(const CTGString& name, int flags) {
 }
 
 ResID iResFile::UniqueIDAmong(std::span<const ResID> ids) {
-  constexpr int kMaxID = std::numeric_limits<ResID>::max();
   int largest = kFirstUniqueID - 1;
   for (ResID id : ids) largest = std::max<int>(largest, id);
-  if (largest < kMaxID) return static_cast<ResID>(largest + 1);
-  std::vector<bool> used(kMaxID + 1, false);
-  for (ResID id : ids) {
-    if (id >= kFirstUniqueID) used[static_cast<std::size_t>(id)] = true;
-  }
-  for (int id = kFirstUniqueID; id <= kMaxID; ++id) {
-    if (!used[static_cast<std::size_t>(id)]) return static_cast<ResID>(id);
-  }
-  return 0;
+  // Ids are 16 bits: one past 32767 wraps below 129 and so becomes 129.
+  const auto next = static_cast<ResID>(static_cast<std::uint16_t>(largest + 1));
+  return next < kFirstUniqueID ? kFirstUniqueID : next;
 }
 
 void iResFile::UniqueNameAmong(CTGString& name, const std::function<bool(std::string_view)>& taken) {
-  if (!taken(name.View())) return;
-  CTGString candidate;
-  for (long number = 2;; ++number) {
-    candidate.Format("%s%ld", name.c_str(), number);
-    if (!taken(candidate.View())) break;
-  }
-  name = candidate;
+  const std::string base = name.Str();
+  for (long number = 0; taken(name.View()); ++number) name = CTGString(base + std::to_string(number));
 }
 
 }  // namespace pixmold

@@ -110,11 +110,10 @@ class iResFile {
 
  protected:
   // The UniqueID rule over the ids present: the largest plus one, at least
-  // 129. When 32767 is taken the lowest free id from 129 up is given, and 0
-  // when every one of them is taken.
+  // 129 (so 129 again once 32767 is taken).
   static ResID UniqueIDAmong(std::span<const ResID> ids);
   // The UniqueName rule: the name unchanged when free, otherwise the name
-  // with the lowest number from 2 up appended that no resource bears.
+  // with the lowest number from 0 up appended that no resource bears.
   static void UniqueNameAmong(CTGString& name, const std::function<bool(std::string_view)>& taken);
   // Sets and returns -49 when no file is open, 0 otherwise.
   ResErr CheckOpen();

@@ -41,10 +41,14 @@ bool Addressable(const RsrcEntry& entry) { return entry.id >= 0 && entry.id < 32
 // Maps a manager result to the layer's codes.
 ResErr MapResult(int result, ResErr notFound) {
   switch (result) {
-    case RsrcManager::kFound: return kNone;
-    case RsrcManager::kNotFound: return notFound;
-    case RsrcManager::kOutOfMemory: return kOutOfMemory;
-    default: return -1;
+    case RsrcManager::kFound:
+      return kNone;
+    case RsrcManager::kNotFound:
+      return notFound;
+    case RsrcManager::kOutOfMemory:
+      return kOutOfMemory;
+    default:
+      return -1;
   }
 }
 
@@ -212,6 +216,13 @@ bool ResolveResFile::HasResType(ResType type) {
 
 std::int32_t ResolveResFile::CountTypes() {
   if (!HasSite()) return 0;
+  // A directory of the site that went away since the open fails the count
+  // rather than passing for an empty one.
+  if (!fSite->IsValid(fManager.Files())) {
+    XASSERT_FAIL("!err", "get types failed");
+    SetError(-1);
+    return 0;
+  }
   std::vector<ResType> types;
   for (const RsrcEntry& entry : Listed()) {
     ResType type = TypeOfExtension(entry.type);

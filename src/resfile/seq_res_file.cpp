@@ -34,14 +34,15 @@ void SeqResFile::AddComponent(int kind, std::string_view extension) {
   fSpecs.push_back(Spec{kind, std::string(extension)});
 }
 
-std::string SeqResFile::ComponentName(std::string_view name, std::string_view extension) const {
+std::string SeqResFile::ComponentName(std::string_view name, std::string_view extension) {
+  // The extension is whatever follows the last dot of the last path
+  // segment; a dot that starts the segment names a hidden file, not an
+  // extension.
+  const std::size_t slash = name.find_last_of("/\\");
+  const std::size_t segment = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = name.rfind('.');
   std::string base(name);
-  for (const Spec& spec : fSpecs) {
-    if (!spec.extension.empty() && EndsWithIgnoringCase(base, spec.extension) && base.size() > spec.extension.size()) {
-      base.resize(base.size() - spec.extension.size());
-      break;
-    }
-  }
+  if (dot != std::string_view::npos && dot > segment) base.resize(dot);
   base.append(extension);
   return base;
 }
@@ -56,10 +57,14 @@ std::string SeqResFile::ComponentExtension(int index) const {
 
 std::unique_ptr<iResFile> SeqResFile::MakeComponent(int kind) {
   switch (kind) {
-    case kIFFKind: return std::make_unique<IFFResFile>();
-    case kIFF2Kind: return std::make_unique<IFFResFile2>();
-    case kResolveKind: return std::make_unique<ResolveResFile>();
-    default: return nullptr;
+    case kIFFKind:
+      return std::make_unique<IFFResFile>();
+    case kIFF2Kind:
+      return std::make_unique<IFFResFile2>();
+    case kResolveKind:
+      return std::make_unique<ResolveResFile>();
+    default:
+      return nullptr;
   }
 }
 

@@ -34,8 +34,9 @@ class SeqResFile : public ChainResFile {
 
   // Kinds 0 to 3; kind 0 ends the list and adds nothing.
   void AddComponent(int kind, std::string_view extension);
-  // The name of the component with that extension for a base name.
-  std::string ComponentName(std::string_view name, std::string_view extension) const;
+  // The name of the component with that extension for a base name: the
+  // name's own extension, if any, replaced by the component's.
+  static std::string ComponentName(std::string_view name, std::string_view extension);
   // The extension of the component at a chain index, or empty.
   std::string ComponentExtension(int index) const;
 

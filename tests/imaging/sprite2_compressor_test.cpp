@@ -39,9 +39,12 @@ TEST(Sprite2Compressor, ColourStreamsAndTheirPostProcessing) {
       {"trailing skip dropped",
        FromRows({{0, 7}, {0, 0}, {0, 0}, {0, 0}}),
        {0x08, 0, 0x01, 0x60, 0x01, 0xC0, 7, 0xB0, 0, 0xA0},
-       "warning: Was not expecting a skip line before end-of-sprite\n"},
+       "warning: Was not expecting a skip line before end-of-sprite...please contact Tamm\n"},
       // 8191 + 809 lines; the second kSL ends a frame of three tokens and goes.
-      {"very tall", tall, {0xFF, 0x9F, 0, 0xA0}, "warning: Was not expecting a skip line before end-of-sprite\n"},
+      {"very tall",
+       tall,
+       {0xFF, 0x9F, 0, 0xA0},
+       "warning: Was not expecting a skip line before end-of-sprite...please contact Tamm\n"},
       {"too wide for a token", wide, {}, "does not fit an SPR2 token"},
   };
   for (const auto& [name, colour, stream, reported] : cases) {

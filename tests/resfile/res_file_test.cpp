@@ -71,15 +71,15 @@ TEST(ResFile, UniqueIDAndNameRules) {
     if (id >= 129) full.push_back(static_cast<ResID>(id));
   }
   const std::pair<std::vector<ResID>, ResID> cases[] = {
-      {{}, 129},        {{200}, 201},   {{1, 127, 128}, 129}, {{129}, 130},    {{-5, 3}, 129}, {{300, 200, 128}, 301},
-      {{32766}, 32767}, {{32767}, 129}, {{32767, 129}, 130},  {crowded, 4000}, {full, 0},
+      {{}, 129},        {{200}, 201},   {{1, 127, 128}, 129}, {{129}, 130},   {{-5, 3}, 129}, {{300, 200, 128}, 301},
+      {{32766}, 32767}, {{32767}, 129}, {{32767, 129}, 129},  {crowded, 129}, {full, 129},
   };
   for (const auto& [ids, expected] : cases) EXPECT_EQ(UniqueIDFile::UniqueIDAmong(ids), expected) << ids.size();
 
-  std::vector<std::string> names = {"chair", "chair2", "lamp3"};
+  std::vector<std::string> names = {"chair", "chair0", "chair1", "chair2", "lamp3"};
   auto taken = [&names](std::string_view n) { return std::find(names.begin(), names.end(), n) != names.end(); };
-  const std::pair<const char*, const char*> renames[] = {
-      {"table", "table"}, {"chair", "chair3"}, {"lamp", "lamp"}, {"lamp3", "lamp32"}, {"", ""}};
+  const std::pair<const char*, const char*> renames[] = {{"table", "table"}, {"chair", "chair3"}, {"chair2", "chair20"},
+                                                         {"lamp", "lamp"},   {"lamp3", "lamp30"}, {"", ""}};
   for (const auto& [in, out] : renames) {
     CTGString name = in;
     UniqueIDFile::UniqueNameAmong(name, taken);

@@ -20,7 +20,7 @@ class ResolveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir.Write("obj.dir/#130#chair.SPR", "sprite");
-    dir.Write("obj.dir/#131#chair2.spr", "sprite2");
+    dir.Write("obj.dir/#131#chair0.spr", "sprite2");
     dir.Write("obj.dir/#200#thumb.BMP", "bmp");
     dir.Write("obj.dir/named.BMP", "no id");
     dir.Write("obj.dir/#40000#far.BMP", "out of range");
@@ -60,7 +60,7 @@ TEST_F(ResolveTest, ReadsAndListsLooseResources) {
   EXPECT_EQ(file.UniqueID(kSPR), 132);
   name = "chair";
   file.UniqueName(kSPR, name);
-  EXPECT_EQ(name, "chair3");
+  EXPECT_EQ(name, "chair1");
 }
 
 TEST_F(ResolveTest, SitePathsAreNormalised) {
@@ -90,6 +90,12 @@ TEST_F(ResolveTest, OpeningSuspendingAndWritingRules) {
   EXPECT_FALSE(file.IsOpen());
   ASSERT_EQ(file.ResumeFile(), 0);
   EXPECT_NE(file.GetResource(kSPR, 130, nullptr), nullptr);
+  std::filesystem::rename(Site(), dir.File("gone.dir"));
+  EXPECT_EQ(file.CountTypes(), 0);
+  EXPECT_EQ(file.GetError(), -1);
+  EXPECT_TRUE(capture.Saw("get types failed"));
+  std::filesystem::rename(dir.File("gone.dir"), Site());
+  EXPECT_EQ(file.CountTypes(), 3);
   EXPECT_EQ(file.CloseFile(), 0);
   EXPECT_EQ(file.ResumeFile(), -50);
   EXPECT_EQ(file.GetResource(kSPR, 130, nullptr), nullptr);

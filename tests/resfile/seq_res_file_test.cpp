@@ -51,11 +51,26 @@ class SeqTest : public ::testing::Test {
   MemoryComponents<SeqResFile> seq{disk};
 };
 
-TEST_F(SeqTest, ComponentNamesReplaceOnlyComponentExtensions) {
-  EXPECT_EQ(seq.ComponentName("chair", ".spf"), "chair.spf");
-  EXPECT_EQ(seq.ComponentName("objects/chair.iff", ".spf"), "objects/chair.spf");
-  EXPECT_EQ(seq.ComponentName("chair.IFF", ".spf"), "chair.spf");
-  EXPECT_EQ(seq.ComponentName("lamp.v2", ".iff"), "lamp.v2.iff");
+TEST(SeqResFileNames, TheNamesExtensionIsReplacedByTheComponents) {
+  struct Case {
+    const char* name;
+    const char* extension;
+    const char* component;
+  };
+  const Case cases[] = {
+      {"chair", ".spf", "chair.spf"},
+      {"objects/chair.iff", ".spf", "objects/chair.spf"},
+      {"chair.IFF", ".spf", "chair.spf"},
+      {"obj.dat", ".iff", "obj.iff"},
+      {"obj.dat", ".dir", "obj.dir"},
+      {"lamp.v2", ".iff", "lamp.iff"},
+      {"lamp.tar.gz", ".iff", "lamp.tar.iff"},
+      {"art.v2/lamp", ".iff", "art.v2/lamp.iff"},
+      {"art.v2\\lamp", ".spf", "art.v2\\lamp.spf"},
+      {"objects/.hidden", ".iff", "objects/.hidden.iff"},
+      {"chair.", ".iff", "chair.iff"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SeqResFile::ComponentName(c.name, c.extension), c.component) << c.name;
 }
 
 TEST_F(SeqTest, OpensWhicheverComponentsExistOrGivesTheLastError) {
