@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command_registry.h"
+#include "json_text.h"
 #include "record_dump.h"
 #include "res_target.h"
 #include "resfile/handle_owner.h"
@@ -53,10 +54,13 @@ int RunDump(const DumpOptions& options) {
     std::cerr << "pixmold dump: " << options.address.Describe(*type) << ": " << error << '\n';
     return kExitFailed;
   }
-  OrderedJson out{{"type", FormatType(*type)}, {"id", id}, {"name", name.Str()}, {"size", bytes.size()}};
+  OrderedJson out{{"type", FormatType(*type)}, {"id", id}};
+  PutText(out, "name", name.Str());
+  out["size"] = bytes.size();
   for (auto& [key, value] : record->items()) out[key] = value;
   if (options.json) {
-    // Names are 8-bit text: replace what is not UTF-8 rather than fail.
+    // The name is kept exactly by PutText; record strings that are not
+    // UTF-8 show U+FFFD rather than fail.
     std::cout << out.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   } else {
     PrintReadable(std::cout, out);

@@ -1,6 +1,7 @@
 // pixmold preview FILE TYPE ID -o DIR: decodes every frame of a stored SPR2
-// or SPR# sprite list into PNG files, so an artist can see what a build
-// wrote without the game. The file opens as the resource commands open
+// or SPR# sprite list into PNG files, or draws the views of a draw group
+// (preview_draw_group.h), so an artist can see what a build wrote without
+// the game. The file opens as the resource commands open
 // theirs: a container file, a directory of loose resources or an object.
 // Frames are coloured with the PALT the list names, else the PALT of the
 // list's own id, else a grey ramp; clear pixels are transparent. With
@@ -18,6 +19,7 @@
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_preview.h"
 #include "png_writer.h"
+#include "preview_draw_group.h"
 #include "res_target.h"
 #include "resfile/handle_owner.h"
 #include "resfile/res_file.h"
@@ -34,8 +36,12 @@ struct PreviewOptions {
   std::string outDir;
   bool channels = false;
   std::optional<int> palette;
+  std::optional<int> direction;
+  std::optional<int> zoom;
   bool quiet = false;
 };
+
+constexpr ResType kDrawGroupType = MakeResType("DGRP");
 
 // A copy of a resource's bytes, or nothing when the file has no such
 // resource. The handle goes back to the file at once.
@@ -138,29 +144,46 @@ int WriteFrames(iResFile& file, ResType type, const PreviewOptions& options) {
 int RunPreview(const PreviewOptions& options) {
   const char* kName = "pixmold preview: ";
   const auto type = ParseResType(options.type);
-  if (!type || (*type != kSprite2Type && *type != kSpriteType)) {
-    std::cerr << kName << "TYPE must be SPR2 or SPR#, not \"" << options.type << "\"\n";
+  if (!type || (*type != kSprite2Type && *type != kSpriteType && *type != kDrawGroupType)) {
+    std::cerr << kName << "TYPE must be SPR2, SPR# or DGRP, not \"" << options.type << "\"\n";
+    return kExitUsage;
+  }
+  const bool drawGroup = *type == kDrawGroupType;
+  if (drawGroup && options.palette) {
+    std::cerr << kName << "--palette applies to sprite lists; a draw group uses each list's own palette\n";
+    return kExitUsage;
+  }
+  if (!drawGroup && (options.direction || options.zoom)) {
+    std::cerr << kName << "--direction and --zoom apply to draw groups\n";
     return kExitUsage;
   }
   int openStatus = kExitOk;
   OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
   if (!target) return openStatus;
-  const int status = WriteFrames(*target->file, *type, options);
+  const int status = drawGroup ? WriteDrawGroupPreviews(
+                                     *target->file, {options.file, static_cast<ResID>(options.id), options.outDir,
+                                                     options.direction, options.zoom, options.channels, options.quiet})
+                               : WriteFrames(*target->file, *type, options);
   const int closeStatus = CloseTarget("preview", *target);
   return status != kExitOk ? status : closeStatus;
 }
 
 RegisterCommand reg(40, [](CLI::App& app, int* status) {
   auto options = std::make_shared<PreviewOptions>();
-  CLI::App* cmd = app.add_subcommand("preview", "Write the frames of a stored SPR2 or SPR# sprite list as PNG files");
+  CLI::App* cmd = app.add_subcommand(
+      "preview", "Write the frames of a stored SPR2 or SPR# sprite list, or the views of a draw group, as PNG files");
   cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
-  cmd->add_option("type", options->type, "The list's type: SPR2 or SPR#")->required();
-  cmd->add_option("id", options->id, "The list's resource id")->required()->check(CLI::Range(-32768, 32767));
+  cmd->add_option("type", options->type, "SPR2 or SPR# (a sprite list) or DGRP (a draw group)")->required();
+  cmd->add_option("id", options->id, "The resource id")->required()->check(CLI::Range(-32768, 32767));
   cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")->required();
-  cmd->add_flag("--channels", options->channels, "Also write each frame's depth and alpha channels");
+  cmd->add_flag("--channels", options->channels,
+                "Also write each frame's depth and alpha channels (a draw group: the composited depth)");
   cmd->add_option("--palette", options->palette, "Colour with this PALT id instead of the list's")
       ->check(CLI::Range(-32768, 32767));
+  cmd->add_option("--direction", options->direction, "DGRP: only this view direction (0..7)")->check(CLI::Range(0, 7));
+  cmd->add_option("--zoom", options->zoom, "DGRP: only this zoom (1 small, 2 medium, 3 large)")
+      ->check(CLI::Range(1, 3));
   cmd->add_flag("-q,--quiet", options->quiet, "Do not list the files written");
   cmd->footer(
       "Output: DIR/TYPE_ID_frameNNN.png for each frame (SPR2_100_frame003.png), in red, green, blue\n"
@@ -170,8 +193,21 @@ RegisterCommand reg(40, [](CLI::App& app, int* status) {
       "and frames that store alpha TYPE_ID_frameNNN_alpha.png (0 clear .. 255 opaque), both greyscale.\n"
       "An SPR# list of version 503 shows its colour frames, its second half being their depth.\n"
       "An empty frame is written as one transparent pixel. The paths written go to standard output.\n"
-      "Exit status: 0 written; 1 no such list, it cannot be decoded, the resource file is damaged or\n"
-      "a file cannot be written; 2 usage error or no such resource file or object.");
+      "\n"
+      "DGRP: each view is drawn as the game draws it: every item's frame (SPR2, else SPR#, with the\n"
+      "item's sprite id) at its screen offset from the object's reference point, mirrored when\n"
+      "flagged, in the draw group's order, nearer depth winning over farther (frames without depth\n"
+      "paint over), coloured by each list's PALT. One DIR/DGRP_ID_dD_zZ.png per view\n"
+      "(DGRP_100_d2_z3.png: direction 2, zoom 3), for every view, or those of --direction and\n"
+      "--zoom. Without either also DIR/DGRP_ID_contact.png, every view in one grid: a column per\n"
+      "direction (0, 1, ... 7, those the draw group has), a row per zoom (3 large at the top, then 2,\n"
+      "then 1), each view with its reference point at the same place in its cell, on mid grey.\n"
+      "With --channels also each view's depth (_depth.png, 255 = nothing) and the contact sheet's\n"
+      "(DGRP_ID_contact_depth.png). Items that cannot be drawn are named on standard error.\n"
+      "\n"
+      "Exit status: 0 written; 1 no such list, draw group or view, it cannot be decoded, the\n"
+      "resource file is damaged or a file cannot be written; 2 usage error or no such resource file\n"
+      "or object.");
   cmd->callback([options, status] { *status = RunPreview(*options); });
 });
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds pixmold and runs a build of the bundled
-# example: a fresh object file with one object definition, the example markup
-# checked with a dry run, then built into it, then listed.
+# The README's first command. Installs what is missing, builds pixmold,
+# generates a demo object (a small table set drawn from code: sheets, palette
+# images, markup and an object file with one object definition), checks it
+# with a dry run, builds it, and writes PNG previews of every draw group it
+# holds, each with a contact sheet of all its views.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,20 +12,16 @@ pixmold=./build/release/cli/pixmold
 demo=build/demo
 rm -rf "$demo" && mkdir -p "$demo"
 
-# A 216-byte object definition, current version 138: first draw group 100,
-# two draw groups, GUID 0x87654321; every other word zero.
-objd() {
-  printf '\x8a\x00'; head -c 4 /dev/zero
-  printf '\x64\x00\x02\x00'; head -c 18 /dev/zero
-  printf '\x21\x43\x65\x87'; head -c 184 /dev/zero
-}
-objd | "$pixmold" add --create "$demo/chair" OBJD 128 --name "Birchwood Side Chair"
-
+echo "== generating the demo object in $demo"
+/usr/bin/python3 tools/make_demo_object.py "$demo" --pixmold "$pixmold" >/dev/null
 echo "== pixmold build --dry-run (lint)"
-"$pixmold" build "$demo/chair.iff" --omk examples/chair.omk --dry-run --quiet
+"$pixmold" build "$demo/tableset.iff" --dry-run --quiet
 echo "== pixmold build"
-"$pixmold" build "$demo/chair.iff" --omk examples/chair.omk --json
-echo "== pixmold objects"
-"$pixmold" objects "$demo/chair"
-echo "== pixmold ls"
-"$pixmold" ls "$demo/chair"
+"$pixmold" build "$demo/tableset.iff" --json
+echo "== pixmold preview"
+for id in $("$pixmold" ls "$demo/tableset" | awk '$1 == "DGRP" { print $2 }'); do
+  "$pixmold" preview "$demo/tableset" DGRP "$id" -o "$demo/previews" --quiet
+done
+echo
+echo "Previews of every view are in $demo/previews; open the contact sheets first:"
+ls "$demo"/previews/*_contact.png

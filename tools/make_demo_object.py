@@ -245,7 +245,9 @@ def shadow_parts():
 
 
 def headline_parts():
-    return [Sphere((0.0, 0.0, 0.35), 0.2, "gold"), Cylinder((0.0, 0.0), 0.05, 0.0, 0.18, "gold")]
+    # The stem runs off the bottom of the cell: headline frames are trimmed
+    # at the top only, and a frame ending in empty rows is reported.
+    return [Sphere((0.0, 0.0, 0.35), 0.2, "gold"), Cylinder((0.0, 0.0), 0.05, -2.0, 0.18, "gold")]
 
 
 def blocks_parts(scale, seed):
@@ -337,12 +339,16 @@ class Sizes:
         self.height = [large_height, large_height // 2, large_height // 4]
         self.slop = [slop, slop // 2, slop // 4]
         self.border = [border] * 3
-        self.tile_width = [LARGE_TILE_WIDTH, LARGE_TILE_WIDTH / 2, LARGE_TILE_WIDTH / 4]
+        # A floor tile is 128 pixels across at the large zoom; cells too
+        # narrow for one (tiny test objects) get a smaller world instead of
+        # parts cut off at the cell's edge.
+        tile = min(LARGE_TILE_WIDTH, large_width - slop)
+        self.tile_width = [tile, tile / 2, tile / 4]
         tile_height = [32, 16, 8]
         self.x_origin = [w // 2 for w in self.width]
         self.y_origin = [h - t - s - border for h, t, s in zip(self.height, tile_height, self.slop)]
 
-    def reference(self, size):
+    def reference(self, size, width, height):
         return self.x_origin[size] + self.border[size], self.y_origin[size] - self.border[size]
 
     def tag(self):
@@ -400,16 +406,28 @@ class Sheet:
             sprite.position = row
             row += sprite.frames
         self.rows = row
-        self.width = max(s.columns * sum(sizes.width) for s in sprites)
-        self.height = self.rows * sizes.height[0]
+        cells = [c for sprite in sprites for frame in range(sprite.frames) for c in self.cells(sprite, frame)]
+        self.width = max(c[2] + c[4] for c in cells)
+        self.height = max(c[3] + c[5] for c in cells)
 
-    def cell_origin(self, sprite, size, column, frame):
-        x = column * self.sizes.width[size]
-        if size >= 1:
-            x += sprite.columns * self.sizes.width[0]
-        if size == 2:
-            x += sprite.columns * self.sizes.width[1]
-        return x, (sprite.position + frame) * self.sizes.height[0]
+    def cells(self, sprite, frame):
+        """(size, column, x, y, width, height) of each cell of one frame."""
+        if self.tag == "headline":
+            # Headlines have a layout of their own: a row every 98 pixels
+            # with cells at x 0, 66 and 100, each one pixel in.
+            y = (sprite.position + frame) * 98
+            return [(0, 0, 0, y, 66, 98), (1, 0, 66, y, 34, 50), (2, 0, 100, y, 17, 25)]
+        out = []
+        y = (sprite.position + frame) * self.sizes.height[0]
+        for size in range(3):
+            for column in range(sprite.columns):
+                x = column * self.sizes.width[size]
+                if size >= 1:
+                    x += sprite.columns * self.sizes.width[0]
+                if size == 2:
+                    x += sprite.columns * self.sizes.width[1]
+                out.append((size, column, x, y, self.sizes.width[size], self.sizes.height[size]))
+        return out
 
     def render(self):
         index = np.zeros((self.height, self.width), np.uint8)
@@ -418,21 +436,19 @@ class Sheet:
         for sprite in self.sprites:
             views = SLOT_VIEWS[sprite.symmetry][: sprite.columns]
             for frame in range(sprite.frames):
-                for size in range(3):
-                    w, h = self.sizes.width[size], self.sizes.height[size]
-                    ref_x, ref_y = self.sizes.reference(size)
-                    for column, (direction, mirrored) in enumerate(views):
-                        x, y = self.cell_origin(sprite, size, column, frame)
-                        ci, cd, co = render_cell(sprite.parts, w, h, ref_x, ref_y, self.sizes.tile_width[size],
-                                                 direction, 45.0 * frame, mirrored)
-                        # The border is trimmed off before compression: keep it clear.
-                        b = self.sizes.border[size]
-                        inner = np.zeros((h, w), bool)
-                        inner[b:h - b, b:w - b] = True
-                        ci[~inner], cd[~inner], co[~inner] = 0, EMPTY_DEPTH, 0.0
-                        index[y:y + h, x:x + w] = ci
-                        depth[y:y + h, x:x + w] = cd
-                        opacity[y:y + h, x:x + w] = co
+                for size, column, x, y, w, h in self.cells(sprite, frame):
+                    direction, mirrored = views[column]
+                    ref_x, ref_y = self.sizes.reference(size, w, h)
+                    ci, cd, co = render_cell(sprite.parts, w, h, ref_x, ref_y, self.sizes.tile_width[size], direction,
+                                             45.0 * frame, mirrored)
+                    # The border is trimmed off before compression: keep it clear.
+                    b = self.sizes.border[size]
+                    inner = np.zeros((h, w), bool)
+                    inner[b:h - b, b:w - b] = True
+                    ci[~inner], cd[~inner], co[~inner] = 0, EMPTY_DEPTH, 0.0
+                    index[y:y + h, x:x + w] = ci
+                    depth[y:y + h, x:x + w] = cd
+                    opacity[y:y + h, x:x + w] = co
         return index, depth, opacity
 
     def write(self, out_dir):
@@ -468,17 +484,14 @@ class Sheet:
 
 
 class HeadlineSizes(Sizes):
-    """The fixed headline cells: 64 x 96, 32 x 48, 16 x 24 with a border of 1
-    and no origin set, so the reference point is the cell's top-left."""
+    """Headline pictures: drawn at a tile width of 64, 32 and 16 pixels."""
 
     def __init__(self):
         super().__init__(64, 96, 0, 1)
-        self.x_origin = [0, 0, 0]
-        self.y_origin = [0, 0, 0]
 
-    def reference(self, size):
+    def reference(self, size, width, height):
         # Nothing places headlines relative to a tile: centre the picture.
-        return self.width[size] / 2, self.height[size] * 0.85
+        return width / 2, height * 0.85
 
 
 # ------------------------------------------------------------------ object
@@ -587,8 +600,8 @@ def build_object(args):
             Sheet(f"{name}_table", [table, vase], sizes),
             Sheet(f"{name}_books", [books], sizes),
             Sheet(f"{name}_chair", [chair, chair_mirror], sizes),
-            Sheet(f"{name}_headline", [Sprite(300, "Idea", headline_parts(), "none", 1)], HeadlineSizes(),
-                  tag="headline"),
+            Sheet(f"{name}_headline", [Sprite(300, "Idea", headline_parts(), "none", 1, palette_id=50)],
+                  HeadlineSizes(), tag="headline"),
         ]
         set_items = [(200, 0.0), (201, 0.0), (202, 0.0), (203, 0.5), (206, 0.5), (204, 0.0)]
         draw_groups += [

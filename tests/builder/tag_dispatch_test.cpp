@@ -80,14 +80,5 @@ TEST(TagDispatch, UnknownTagsWarnAtTheirLineAndNamesCompareExactly) {
   EXPECT_EQ(context->sprites.Count(), 1);
 }
 
-TEST(TagDispatch, ASkillTableWarnsOfTheIdAndNameItIgnores) {
-  CapturedReport report;
-  auto context = Dispatch("<\"skill table\"\n id=4 name=skills>");
-  EXPECT_EQ(report.Text(),
-            "warning: line: 2 - ignored name skills for skill table\n"
-            "warning: line: 2 - ignored id 4 for skill table\n");
-  EXPECT_EQ(context->skillTables.Count(), 1);
-}
-
 }  // namespace
 }  // namespace pixmold

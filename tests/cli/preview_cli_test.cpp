@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
 #include "cli_runner.h"
@@ -9,6 +10,7 @@
 #include "imaging/pal_wrap.h"
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_lists.h"
+#include "records/draw_group.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file2.h"
 
@@ -22,11 +24,12 @@ using Bytes = std::vector<std::uint8_t>;
 // alpha (its second row skipped). All fields are little-endian.
 Bytes Sprite2List(std::uint8_t paletteId) {
   const std::uint8_t p = paletteId, high = paletteId == 0xFF ? 0xFF : 0;
-  return {0xE8, 3, 0, 0, 2, 0, 0, 0, p, high, high, high, 20, 0, 0, 0, 44, 0, 0, 0,  // version, count, palette, offsets
-          2, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 2 x 1, colour
-          0x06, 0x00, 0x02, 0xC0, 7, 9, 0x00, 0xA0,
-          3, 0, 2, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // 3 x 2, colour, depth, alpha
-          0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x02, 0x00, 0x00, 0xA0};
+  return {0xE8, 3,    0,    0,    2,    0,    0,    0,    p,    high, high, high, 20, 0,    0,    0,    44,   0,
+          0,    0,  // version, count, palette, offsets
+          2,    0,    1,    0,    1,    0,    0,    0,    0,    0,    0,    0,    0,  0,    0,    0,  // 2 x 1, colour
+          0x06, 0x00, 0x02, 0xC0, 7,    9,    0x00, 0xA0, 3,    0,    2,    0,    7,  0,    0,    0,    0,    0,
+          0,    0,    0,    0,    0,    0,  // 3 x 2, colour, depth, alpha
+          0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40,   5,    0x01, 0x40, 50,   6,    16, 0xB0, 0x02, 0x00, 0x00, 0xA0};
 }
 
 MHandle HandleOf(const Bytes& bytes) {
@@ -83,6 +86,18 @@ class PreviewCli : public ::testing::Test {
     Add(file, HandleOf({1, 2, 3, 4, 5}), MakeResType("SPR2"), 101);
     Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 200);
     Add(file, HandleOf(EncodePaletteResource(GetGlobalPalette())), MakeResType("PALT"), 100);
+    // Three views: SPR2 100's 3 x 2 frame with its bottom-left corner on the
+    // reference point, the same mirrored to its left, and an item whose list
+    // does not exist.
+    DrawGroup group;
+    for (auto [direction, zoom, sprite, x, flags] :
+         {std::tuple{0, 3u, 100, 0, 0u}, std::tuple{2, 3u, 100, -3, 1u}, std::tuple{0, 1u, 102, 0, 0u}}) {
+      DrawGroupImage& image = group.AddImage();
+      image.directionMask = 1u << direction;
+      image.zoom = zoom;
+      image.items.push_back(DrawGroupItem{sprite, 1, x, 2, 0.0f, 0.0f, 0.0f, flags});
+    }
+    ASSERT_EQ(group.Save(file, 400), res_error::kNone);
     ASSERT_EQ(file.CloseFile(), res_error::kNone);
   }
 
@@ -118,11 +133,23 @@ TEST_F(PreviewCli, WritesOnePngPerFrameAndChannel) {
        {"SPR2_100_frame000.png 2x1 t6", "SPR2_100_frame001.png 3x2 t6", "SPR2_100_frame001_alpha.png 3x2 t0",
         "SPR2_100_frame001_depth.png 3x2 t0"},
        ""},
-      {"'SPR#' 200 -o OUT --channels", {"SPR#_200_frame000.png 5x4 t6", "SPR#_200_frame000_depth.png 5x4 t0"},
+      {"'SPR#' 200 -o OUT --channels",
+       {"SPR#_200_frame000.png 5x4 t6", "SPR#_200_frame000_depth.png 5x4 t0"},
        "colours from PALT 100"},
       {"SPR2 300 -o OUT", greyFrames, "colours from a grey ramp (no usable PALT 300)"},
       {"SPR2 300 -o OUT --palette 100", greyFrames, "colours from PALT 100"},
       {"SPR2 100 -o OUT --palette 5", twoFrames, "colours from a grey ramp (no usable PALT 5)"},
+      // Row 0 (zoom 3) cells reach 3 left and 3 right of the reference point
+      // and 2 below it, row 1 (zoom 1) holds a lone reference point: two
+      // columns of 6 + 8 padding, rows of 2 + 8 and 1 + 8, gaps of 4.
+      {"DGRP 400 -o OUT",
+       {"DGRP_400_contact.png 40x31 t6", "DGRP_400_d0_z1.png 1x1 t6", "DGRP_400_d0_z3.png 3x2 t6",
+        "DGRP_400_d2_z3.png 4x2 t6"},
+       "DGRP 400 direction 0 zoom 1: item 0: no SPR2 or SPR# 102"},
+      {"DGRP 400 -o OUT --direction 2 --channels",
+       {"DGRP_400_d2_z3.png 4x2 t6", "DGRP_400_d2_z3_depth.png 4x2 t0"},
+       ""},
+      {"DGRP 400 -o OUT --zoom 3 --quiet", {"DGRP_400_d0_z3.png 3x2 t6", "DGRP_400_d2_z3.png 4x2 t6"}, ""},
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(Out());
@@ -147,7 +174,12 @@ TEST_F(PreviewCli, FailuresAndUsageErrors) {
       {"SPR2 102 -o OUT", 1, "holds no SPR2 102"},
       {"'SPR#' 100 -o OUT", 1, "holds no SPR# 100"},
       {"SPR2 101 -o OUT", 1, "SPR2 101 cannot be decoded"},
-      {"PALT 100 -o OUT", 2, "TYPE must be SPR2 or SPR#"},
+      {"PALT 100 -o OUT", 2, "TYPE must be SPR2, SPR# or DGRP"},
+      {"DGRP 401 -o OUT", 1, "no DGRP 401"},
+      {"DGRP 400 -o OUT --direction 4 --zoom 3", 1, "DGRP 400 direction 4 zoom 3: the draw group has no view"},
+      {"DGRP 400 -o OUT --direction 5", 1, "DGRP 400 has no view to show"},
+      {"DGRP 400 -o OUT --palette 100", 2, "--palette applies to sprite lists"},
+      {"SPR2 100 -o OUT --zoom 1", 2, "--direction and --zoom apply to draw groups"},
       {"SPR2 40000 -o OUT", 2, ""},
       {"SPR2 100", 2, "--output"},
   };

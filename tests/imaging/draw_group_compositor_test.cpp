@@ -1,0 +1,285 @@
+#include "imaging/draw_group_compositor.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image_bytes.h"
+#include "imaging/contact_sheet.h"
+#include "imaging/sprite2_compressor.h"
+#include "support/object_file_fixture.h"
+
+namespace pixmold {
+namespace {
+
+using testing::Bytes;
+constexpr std::uint8_t kNone = 255;
+
+// A picture of width x height: colour indices and, per pixel, its depth
+// (255 leaves it clear) and, when given, its alpha.
+struct Picture {
+  int width = 1;
+  int height = 1;
+  Bytes colour;
+  Bytes depth;
+  Bytes alpha;
+};
+
+Bytes Sprite2Frame(const Picture& picture) {
+  const PixelView colour{picture.colour.data(), picture.width, picture.width, picture.height};
+  const PixelView depth{picture.depth.data(), picture.width, picture.width, picture.height};
+  const Rect rect = Rect::Make(0, 0, picture.width, picture.height);
+  Sprite2Compressor compressor;
+  OwnedHandle frame;
+  if (picture.alpha.empty()) {
+    frame = compressor.EncodeZP(colour, depth, rect, rect);
+  } else {
+    const PixelView alpha{picture.alpha.data(), picture.width, picture.width, picture.height};
+    frame = compressor.EncodeZPA(colour, depth, alpha, rect, rect, 5);
+  }
+  HandleLock lock(frame.Get());
+  return Bytes(lock.Data(), lock.Data() + lock.Size());
+}
+
+Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteId) {
+  Bytes list;
+  testing::Put(list, {{1000, 4}, {frames.size(), 4}, {std::uint32_t(paletteId), 4}});
+  std::size_t offset = 12 + 4 * frames.size();
+  for (const Bytes& frame : frames) {
+    testing::Put(list, {{offset, 4}});
+    offset += frame.size();
+  }
+  for (const Bytes& frame : frames) testing::Append(list, frame);
+  return list;
+}
+
+// An SPR# list of one frame, one row of literal pixels, stored big-endian as
+// the build stores them.
+Bytes SprListOfOneRow(const Bytes& pixels, std::int32_t paletteId) {
+  Bytes frame = {0, 0, 0, 0, 0, 1, 0, static_cast<std::uint8_t>(pixels.size()), 0, 0};
+  Bytes line = {4, 0, 3, static_cast<std::uint8_t>(pixels.size())};
+  testing::Append(line, pixels);
+  if (line.size() % 2 != 0) line.push_back(0);
+  line[1] = static_cast<std::uint8_t>(line.size());
+  testing::Append(frame, line);
+  testing::Append(frame, {5, 0});
+  Bytes list = {0, 0, 0x01, 0xF6, 0, 0, 0, 1};
+  for (int shift = 24; shift >= 0; shift -= 8) list.push_back(static_cast<std::uint8_t>(paletteId >> shift));
+  testing::Append(list, {0, 0, 0, 16});
+  testing::Append(list, frame);
+  return list;
+}
+
+// Palette 7: index i is (i, 2i, 3i) modulo 256.
+Bytes Palette7() {
+  Bytes palt;
+  testing::Put(palt, {{1, 4}, {256, 4}, {0, 4}, {0, 4}});
+  for (int i = 0; i < 256; ++i) testing::Append(palt, {std::uint8_t(i), std::uint8_t(2 * i), std::uint8_t(3 * i)});
+  return palt;
+}
+
+DrawGroupItem Item(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, bool mirrored = false) {
+  DrawGroupItem item;
+  item.spriteId = sprite;
+  item.frameIndex = frame;
+  item.offsetX = x;
+  item.offsetY = y;
+  item.flags = mirrored ? DrawGroupItem::kFlagMirrored : 0;
+  return item;
+}
+
+// An object file holding the lists, palette 7 and DGRP 100 whose direction
+// 0, zoom 3 view holds the items.
+struct Scene {
+  explicit Scene(std::vector<testing::StoredResource> resources, const std::vector<DrawGroupItem>& items)
+      : object(WithPalette(std::move(resources))) {
+    DrawGroup group;
+    DrawGroupImage& image = group.AddImage();
+    image.directionMask = 1;
+    image.zoom = 3;
+    image.items = items;
+    EXPECT_EQ(group.Save(object.file, 100), 0);
+  }
+  static std::vector<testing::StoredResource> WithPalette(std::vector<testing::StoredResource> resources) {
+    resources.push_back({MakeResType("PALT"), 7, "", 0, true, Palette7()});
+    return resources;
+  }
+  ComposedView View(std::string* error = nullptr) {
+    DrawGroupCompositor compositor(object.file);
+    EXPECT_EQ(compositor.Load(100), "");
+    ComposedView view;
+    const std::string problem = compositor.Compose(0, 3, view);
+    if (error)
+      *error = problem;
+    else
+      EXPECT_EQ(problem, "");
+    return view;
+  }
+  testing::MemoryObjectFile object;
+};
+
+testing::StoredResource Spr2(ResID id, const std::vector<Picture>& frames, std::int32_t paletteId = 7) {
+  std::vector<Bytes> encoded;
+  for (const Picture& picture : frames) encoded.push_back(Sprite2Frame(picture));
+  return {MakeResType("SPR2"), id, "", 0, true, Sprite2List(encoded, paletteId)};
+}
+
+std::array<int, 4> Rgba(const ComposedView& view, int x, int y) {
+  const std::size_t at =
+      4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(view.colour.width) + static_cast<std::size_t>(x));
+  const auto& p = view.colour.pixels;
+  return {p[at], p[at + 1], p[at + 2], p[at + 3]};
+}
+int Depth(const ComposedView& view, int x, int y) {
+  return view.depth
+      .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(view.depth.width) + static_cast<std::size_t>(x)];
+}
+std::array<int, 4> Colour7(int index) { return {index, (2 * index) % 256, (3 * index) % 256, 255}; }
+
+// A 2 x 2 frame: colours 10 11 / 12 13, depth 40.
+const Picture kSquare{2, 2, {10, 11, 12, 13}, {40, 40, 40, 40}, {}};
+
+TEST(DrawGroupCompositor, PlacesFramesLeftAtOffsetXAndBottomAtOffsetYMirroredWhenFlagged) {
+  struct Case {
+    std::int32_t x, y;
+    bool mirrored;
+    int width, height, referenceX, referenceY;
+    int topLeftX, topLeftY;  // where the frame's top-left pixel (colour 10) lands
+  };
+  const Case cases[] = {
+      {3, 5, false, 5, 5, 0, 0, 3, 3},    // right of and below the reference point
+      {-4, -1, false, 5, 4, 4, 3, 0, 0},  // left of and above it
+      {-4, 1, true, 5, 2, 4, 1, 1, 0},    // mirrored: colour 10 lands in the right column
+      {0, 2, true, 2, 2, 0, 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    Scene scene({Spr2(1, {kSquare})}, {Item(1, 0, c.x, c.y, c.mirrored)});
+    const ComposedView view = scene.View();
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + (c.mirrored ? " mirrored" : ""));
+    EXPECT_EQ(std::vector<int>({view.colour.width, view.colour.height, view.referenceX, view.referenceY}),
+              std::vector<int>({c.width, c.height, c.referenceX, c.referenceY}));
+    const int step = c.mirrored ? -1 : 1;
+    EXPECT_EQ(Rgba(view, c.topLeftX, c.topLeftY), Colour7(10));
+    EXPECT_EQ(Rgba(view, c.topLeftX + step, c.topLeftY), Colour7(11));
+    EXPECT_EQ(Rgba(view, c.topLeftX + step, c.topLeftY + 1), Colour7(13));
+    EXPECT_EQ(Depth(view, c.topLeftX, c.topLeftY + 1), 40);
+    EXPECT_EQ(view.itemsDrawn, 1);
+  }
+}
+
+TEST(DrawGroupCompositor, NearerDepthWinsTiesGoToTheLaterItemAndDepthlessFramesPaintOver) {
+  struct Case {
+    const char* name;
+    std::uint8_t firstDepth;
+    std::optional<std::uint8_t> secondDepth;  // none: an SPR# frame without depth
+    int colour, depth;
+  };
+  const Case cases[] = {
+      {"first nearer", 30, 90, 20, 30},
+      {"second nearer", 90, 30, 21, 30},
+      {"equal", 50, 50, 21, 50},
+      {"second has no depth", 10, std::nullopt, 21, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<testing::StoredResource> lists = {Spr2(1, {Picture{1, 1, {20}, {c.firstDepth}, {}}})};
+    if (c.secondDepth) {
+      lists.push_back(Spr2(2, {Picture{1, 1, {21}, {*c.secondDepth}, {}}}));
+    } else {
+      lists.push_back({MakeResType("SPR#"), 2, "", 0, false, SprListOfOneRow({21}, 7)});
+    }
+    Scene scene(lists, {Item(1, 0, 0, 1), Item(2, 0, 0, 1)});
+    const ComposedView view = scene.View();
+    EXPECT_EQ(Rgba(view, 0, 0), Colour7(c.colour));
+    EXPECT_EQ(Depth(view, 0, 0), c.depth);
+  }
+}
+
+TEST(DrawGroupCompositor, BlendsStoredAlphaOverWhatLiesBeneath) {
+  // Index 0 under a half-covering index 200: alpha 16 of 31.
+  Scene scene({Spr2(1, {Picture{1, 1, {0}, {90}, {}}}), Spr2(2, {Picture{1, 1, {200}, {10}, {128}}})},
+              {Item(1, 0, 0, 1), Item(2, 0, 0, 1)});
+  const ComposedView view = scene.View();
+  const int alpha = (16 * 255 + 15) / 31;
+  EXPECT_EQ(Rgba(view, 0, 0), (std::array<int, 4>{200 * alpha / 255, 144 * alpha / 255, 88 * alpha / 255, 255}));
+  EXPECT_EQ(Depth(view, 0, 0), 10);
+}
+
+TEST(DrawGroupCompositor, ItemsThatCannotBeDrawnAreSkippedWithANoteAndTheRestDrawn) {
+  Bytes broken = Sprite2List({Sprite2Frame(kSquare)}, 7);
+  broken.resize(broken.size() - 2);
+  Scene scene({Spr2(1, {kSquare}), Spr2(2, {kSquare}, -1), {MakeResType("SPR2"), 3, "", 0, true, broken}},
+              {Item(1, 0, 0, 2), Item(1, 4, 0, 2), Item(9, 0, 0, 2), Item(3, 0, 0, 2), Item(2, 0, 2, 2)});
+  const ComposedView view = scene.View();
+  EXPECT_EQ(view.itemsDrawn, 2);
+  ASSERT_EQ(view.notes.size(), 4u);
+  EXPECT_EQ(view.notes[0], "item 1: SPR2 1 has no frame 4 (it holds 1)");
+  EXPECT_EQ(view.notes[1], "item 2: no SPR2 or SPR# 9");
+  EXPECT_NE(view.notes[2].find("item 3: SPR2 3 cannot be decoded"), std::string::npos) << view.notes[2];
+  EXPECT_EQ(view.notes[3], "SPR2 2 shown in grey: no PALT -1");
+  EXPECT_EQ(Rgba(view, 0, 0), Colour7(10));
+  EXPECT_EQ(Rgba(view, 2, 0), (std::array<int, 4>{10, 10, 10, 255}));  // the grey ramp
+}
+
+TEST(DrawGroupCompositor, RefusesViewsItCannotShow) {
+  Scene scene({Spr2(1, {kSquare})}, {Item(1, 0, 0, 2), Item(1, 0, 30000, 2)});
+  std::string error;
+  scene.View(&error);
+  EXPECT_NE(error.find("would span 30002 x 2 pixels"), std::string::npos) << error;
+
+  DrawGroupCompositor compositor(scene.object.file);
+  ComposedView view;
+  EXPECT_EQ(compositor.Compose(0, 3, view), "no draw group loaded");
+  EXPECT_NE(compositor.Load(101).find("no DGRP 101"), std::string::npos);
+  ASSERT_EQ(compositor.Load(100), "");
+  EXPECT_TRUE(compositor.HasView(0, 3));
+  EXPECT_FALSE(compositor.HasView(2, 3));
+  EXPECT_EQ(compositor.Compose(2, 3, view), "the draw group has no view for direction 2 at zoom 3");
+  EXPECT_EQ(compositor.Compose(8, 3, view), "direction 8 is not 0..7");
+  EXPECT_EQ(compositor.Compose(0, 0, view), "zoom 0 is not 1..3");
+}
+
+TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
+  // Two views of one row, reaching different ways from their reference point;
+  // a third in the next row.
+  ComposedView tall, wide, below;
+  for (auto [view, width, height, refX, refY] :
+       {std::tuple{&tall, 1, 5, 0, 4}, std::tuple{&wide, 6, 1, 3, 0}, std::tuple{&below, 2, 2, 1, 1}}) {
+    view->colour = PreviewImage{width, height, 4, Bytes(4u * width * height, 0)};
+    view->depth = PreviewImage{width, height, 1, Bytes(1u * width * height, 255)};
+    view->referenceX = refX;
+    view->referenceY = refY;
+    // An opaque white reference pixel.
+    const std::size_t at = 4u * (refY * width + refX);
+    for (int c = 0; c < 4; ++c) view->colour.pixels[at + c] = 255;
+    view->depth.pixels[at / 4] = 7;
+  }
+  const std::vector<ContactSheetCell> cells = {{0, 0, &tall}, {0, 1, &wide}, {1, 0, &below}};
+  const PreviewImage sheet = MakeContactSheet(cells, ContactSheetChannel::kColour);
+  // Row 0 cells: left 3 + right 3 by up 4 + down 1, plus padding; row 1: 2 x 2.
+  const int gap = kContactSheetGap, pad = kContactSheetPadding;
+  const int cell0Width = 6 + 2 * pad, cell0Height = 5 + 2 * pad, cell1Height = 2 + 2 * pad;
+  EXPECT_EQ(sheet.width, gap + 2 * (cell0Width + gap));
+  EXPECT_EQ(sheet.height, gap + cell0Height + gap + cell1Height + gap);
+  auto white = [&](int x, int y) {
+    const std::size_t at = 4u * (static_cast<std::size_t>(y) * sheet.width + x);
+    return sheet.pixels[at] == 255 && sheet.pixels[at + 1] == 255 && sheet.pixels[at + 3] == 255;
+  };
+  const int refX = gap + pad + 3, refY = gap + pad + 4;
+  EXPECT_TRUE(white(refX, refY));
+  EXPECT_TRUE(white(refX + cell0Width + gap, refY));
+  EXPECT_TRUE(white(gap + pad + 1, refY + 1 + pad + gap + pad + 1));
+  EXPECT_EQ(std::count_if(sheet.pixels.begin(), sheet.pixels.end(), [](std::uint8_t b) { return b == 255; }),
+            3 * 4 + (sheet.width * sheet.height - 3));  // three white pixels; every alpha byte opaque
+
+  const PreviewImage depth = MakeContactSheet(cells, ContactSheetChannel::kDepth);
+  ASSERT_EQ(depth.channels, 1);
+  EXPECT_EQ(depth.pixels[static_cast<std::size_t>(refY) * depth.width + refX], 7);
+  EXPECT_EQ(depth.pixels[0], 0);  // a gap
+}
+
+}  // namespace
+}  // namespace pixmold
