@@ -11,6 +11,7 @@
 #include "imaging/bmp_parser.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
+#include "mute_asserts.h"
 
 namespace {
 
@@ -19,11 +20,7 @@ constexpr int kMaxFuzzPixels = 1 << 23;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    pixmold::SetAssertSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  pixmold::MuteAssertReports();
   const std::span<const std::uint8_t> bytes(data, size);
 
   pixmold::ByteCursor reader(bytes, pixmold::ByteOrder::kLittle);

@@ -11,6 +11,7 @@
 #include "base/xassert.h"
 #include "filelib/ctg_file_manager.h"
 #include "filelib/memory_file_system.h"
+#include "mute_asserts.h"
 #include "resfile/handle_owner.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
@@ -115,8 +116,7 @@ inline void CheckAdded(iResFile& file) {
 // resources, close, and the file must open again holding what was added.
 template <typename File>
 int OpenReadAndChange(const std::uint8_t* data, std::size_t size) {
-  static const AssertSink quiet = SetAssertSink([](const std::string&) {});
-  (void)quiet;
+  MuteAssertReports();
   const std::uint8_t options = size > 0 ? data[size - 1] : 0;
   MemoryFileSystem files;
   files.AddFile(kPath, std::span(data, size));

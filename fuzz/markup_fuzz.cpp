@@ -9,6 +9,7 @@
 #include "base/xassert.h"
 #include "markup/memory_scanner.h"
 #include "markup/tag_parser.h"
+#include "mute_asserts.h"
 
 namespace {
 
@@ -21,11 +22,7 @@ class NullBuffer : public std::streambuf {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool muted = [] {
-    pixmold::SetAssertSink([](const std::string&) {});
-    return true;
-  }();
-  (void)muted;
+  pixmold::MuteAssertReports();
 
   pixmold::MemoryScanner source(std::span<const std::uint8_t>(data, data == nullptr ? 0 : size));
   pixmold::TagList tags;

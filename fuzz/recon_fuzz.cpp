@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/xassert.h"
+#include "mute_asserts.h"
 #include "resfile/handle_owner.h"
 #include "resfile/recon_object.h"
 
@@ -86,14 +87,6 @@ struct FuzzRecord : ReconObject {
   }
 };
 
-void Silence() {
-  static bool done = false;
-  if (!done) {
-    SetAssertSink([](const std::string&) {});
-    done = true;
-  }
-}
-
 // Writes the record back and reads it again; the values must survive.
 void ExpectRoundTrip(FuzzRecord& record, std::uint32_t version) {
   OwnedHandle h(MakeReconHandle(record, version & ~kSwap));
@@ -106,7 +99,7 @@ void ExpectRoundTrip(FuzzRecord& record, std::uint32_t version) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Silence();
+  MuteAssertReports();
   if (size == 0) return 0;
   const std::uint32_t options = data[size - 1];
   std::span<const std::uint8_t> body(data, size - 1);

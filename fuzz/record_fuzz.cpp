@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/xassert.h"
+#include "mute_asserts.h"
 #include "records/family_history.h"
 #include "records/obj_definition.h"
 #include "records/obj_fn_table.h"
@@ -80,11 +81,7 @@ void Definition(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    pixmold::SetAssertSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  pixmold::MuteAssertReports();
   if (size == 0) return 0;
   std::span<const std::uint8_t> bytes(data + 1, size - 1);
   switch (data[0] % 5) {

@@ -7,14 +7,11 @@
 #include <span>
 
 #include "base/xassert.h"
+#include "mute_asserts.h"
 #include "resfile/string_set.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    pixmold::SetAssertSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  pixmold::MuteAssertReports();
   std::span<const std::uint8_t> bytes(data, size);
   std::uint8_t mode = 0;
   if (!bytes.empty()) {

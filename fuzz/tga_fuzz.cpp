@@ -12,6 +12,7 @@
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/tga_parser.h"
+#include "mute_asserts.h"
 
 namespace {
 
@@ -35,11 +36,7 @@ pixmold::PalWrap& FuzzPalette(bool systemColours) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    pixmold::SetAssertSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  pixmold::MuteAssertReports();
   const std::span<const std::uint8_t> bytes(data, size);
   const std::uint8_t options = size > 0 ? data[size - 1] : 0;
 

@@ -2,15 +2,19 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
@@ -116,6 +120,7 @@ void PixmoldWindow::BuildLayout() {
   mReport->setReadOnly(true);
   left->addWidget(mReport, 3);
   columns->addLayout(left, 3);
+  columns->addLayout(BuildPreviewPane(central), 2);
 
   mSpritesField->setObjectName("sprites");
   mObjectsField->setObjectName("objects");
@@ -133,7 +138,50 @@ void PixmoldWindow::BuildLayout() {
   mReport->setObjectName("report");
 
   setCentralWidget(central);
-  resize(1100, 720);
+  resize(1400, 760);
+}
+
+QLayout* PixmoldWindow::BuildPreviewPane(QWidget* parent) {
+  auto* pane = new QVBoxLayout;
+  pane->addWidget(new QLabel("Preview", parent));
+  auto* choices = new QHBoxLayout;
+  mPreviewGroup = new QComboBox(parent);
+  mPreviewDirection = new QComboBox(parent);
+  mPreviewZoom = new QComboBox(parent);
+  for (int direction = 0; direction < 8; ++direction) {
+    mPreviewDirection->addItem(QString("direction %1").arg(direction), direction);
+  }
+  mPreviewZoom->addItem("large", 3);
+  mPreviewZoom->addItem("medium", 2);
+  mPreviewZoom->addItem("small", 1);
+  choices->addWidget(mPreviewGroup);
+  choices->addWidget(mPreviewDirection);
+  choices->addWidget(mPreviewZoom);
+  pane->addLayout(choices);
+  mPreview = new QLabel(parent);
+  mPreview->setAlignment(Qt::AlignCenter);
+  mPreview->setMinimumSize(320, 320);
+  // Mid grey, so both dark and light sprites stand out from the empty parts.
+  mPreview->setStyleSheet("background-color: #808080;");
+  auto* scroll = new QScrollArea(parent);
+  scroll->setWidget(mPreview);
+  scroll->setWidgetResizable(true);
+  pane->addWidget(scroll, 1);
+  mPreviewCaption = new QLabel(parent);
+  mPreviewCaption->setWordWrap(true);
+  pane->addWidget(mPreviewCaption);
+
+  mPreviewGroup->setObjectName("previewGroup");
+  mPreviewDirection->setObjectName("previewDirection");
+  mPreviewZoom->setObjectName("previewZoom");
+  mPreview->setObjectName("preview");
+  mPreviewCaption->setObjectName("previewCaption");
+  return pane;
+}
+
+void PixmoldWindow::ForwardPreviewChoice() {
+  mLogic.OnPreviewChoice(mPreviewGroup->currentIndex(), mPreviewDirection->currentData().toInt(),
+                         mPreviewZoom->currentData().toInt());
 }
 
 void PixmoldWindow::BuildMenu() {
@@ -156,6 +204,9 @@ void PixmoldWindow::Connect() {
   connect(mRefresh, &QPushButton::clicked, this, [this] { mLogic.OnRefresh(); });
   connect(mFiles, &QListWidget::currentRowChanged, this, [this](int row) { mLogic.OnFileSelected(row); });
   connect(mObjects, &QListWidget::currentRowChanged, this, [this](int row) { mLogic.OnObjectSelected(row); });
+  for (QComboBox* choice : {mPreviewGroup, mPreviewDirection, mPreviewZoom}) {
+    connect(choice, &QComboBox::currentIndexChanged, this, [this] { ForwardPreviewChoice(); });
+  }
   connect(mBuild, &QPushButton::clicked, this, [this] {
     mFatal->hide();
     mLogic.OnBuild();
@@ -205,6 +256,27 @@ void PixmoldWindow::ShowReport(std::string_view text) {
 void PixmoldWindow::StartTimer(int milliseconds) { mTimer.start(milliseconds); }
 
 void PixmoldWindow::StopTimer() { mTimer.stop(); }
+
+void PixmoldWindow::ShowPreviewGroups(const std::vector<std::int16_t>& ids, int selected) {
+  const QSignalBlocker blocker(mPreviewGroup);
+  mPreviewGroup->clear();
+  for (std::int16_t id : ids) mPreviewGroup->addItem(QString("draw group %1").arg(id));
+  mPreviewGroup->setCurrentIndex(selected);
+}
+
+void PixmoldWindow::ShowPreview(const PreviewPicture& picture) {
+  const PreviewImage& image = picture.image;
+  QString caption = FromUtf8(picture.caption);
+  for (const std::string& note : picture.notes) caption += "\n" + FromUtf8(note);
+  mPreviewCaption->setText(caption);
+  if (image.width <= 0 || image.height <= 0 || image.channels != 4 ||
+      image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4) {
+    mPreview->setPixmap(QPixmap());
+    return;
+  }
+  const QImage view(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888);
+  mPreview->setPixmap(QPixmap::fromImage(view.copy()));
+}
 
 void PixmoldWindow::BuildFinished(const std::string&, std::string_view fatalLine) {
   mFatal->setText(FromUtf8(fatalLine));

@@ -15,6 +15,8 @@
 #include "app/pixmold_dlg.h"
 
 class QCheckBox;
+class QComboBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -52,6 +54,8 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   void ShowReport(std::string_view text) override;
   void StartTimer(int milliseconds) override;
   void StopTimer() override;
+  void ShowPreviewGroups(const std::vector<std::int16_t>& ids, int selected) override;
+  void ShowPreview(const PreviewPicture& picture) override;
   void BuildFinished(const std::string& objectFile, std::string_view fatalLine) override;
 
  Q_SIGNALS:
@@ -63,6 +67,8 @@ class PixmoldWindow : public QMainWindow, public DialogView {
 
  private:
   void BuildLayout();
+  QLayout* BuildPreviewPane(QWidget* parent);
+  void ForwardPreviewChoice();
   void BuildMenu();
   void Connect();
 
@@ -84,6 +90,11 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   QLabel* mStatus[3] = {};
   QLabel* mFatal = nullptr;
   QPlainTextEdit* mReport = nullptr;
+  QComboBox* mPreviewGroup = nullptr;
+  QComboBox* mPreviewDirection = nullptr;
+  QComboBox* mPreviewZoom = nullptr;
+  QLabel* mPreview = nullptr;
+  QLabel* mPreviewCaption = nullptr;
 };
 
 }  // namespace pixmold

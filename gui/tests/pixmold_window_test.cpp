@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -32,6 +34,7 @@ class PixmoldWindowTest : public QObject {
   void picksTreesAndListsObjects();
   void buildsOnTheWorkerAndShowsTheReport();
   void failedBuildShowsItsFatalLine();
+  void buildOfTheDemoObjectFillsThePreview();
   void remembersDirectoriesInTheConfigurationFolder();
   void aboutBoxIsInTheHelpMenu();
 
@@ -164,6 +167,43 @@ void PixmoldWindowTest::failedBuildShowsItsFatalLine() {
   QVERIFY(fatal->isVisible());
   QCOMPARE(fatal->text(), QString("fatal error: item tag received before drawgroup tag"));
   QVERIFY(Find<QPlainTextEdit>(*window, "report")->toPlainText().contains(fatal->text()));
+}
+
+void PixmoldWindowTest::buildOfTheDemoObjectFillsThePreview() {
+  if (!testing::DemoGeneratorCanRun()) QSKIP("the generator needs python3-numpy and python3-pil");
+  const std::string made = testing::MakeDemoObject(Path("data"), Path("content"));
+  QVERIFY2(made.empty(), made.c_str());
+  qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  qputenv("SPRITEDIR", QByteArray::fromStdString(Path("content/Sprites")));
+  auto window = OpenWindow();
+  Find<QListWidget>(*window, "files")->setCurrentRow(0);
+  auto* groups = Find<QComboBox>(*window, "previewGroup");
+  QCOMPARE(groups->count(), 3);
+  QCOMPARE(groups->itemText(0), QString("draw group 100"));
+  auto* preview = Find<QLabel>(*window, "preview");
+  QVERIFY(preview->pixmap().isNull());
+
+  QTest::mouseClick(Find<QPushButton>(*window, "build"), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Find<QLabel>(*window, "status0")->text(), QString("Idle"), 60000);
+  QVERIFY2(!Find<QLabel>(*window, "fatal")->isVisible(),
+           qPrintable(Find<QPlainTextEdit>(*window, "report")->toPlainText()));
+  QVERIFY(!preview->pixmap().isNull());
+  const QImage large = preview->pixmap().toImage();
+  QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, direction 0, zoom 3"));
+
+  // The zoom selector redraws at once, smaller.
+  Find<QComboBox>(*window, "previewZoom")->setCurrentIndex(2);
+  QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, direction 0, zoom 1"));
+  QVERIFY(preview->pixmap().width() < large.width());
+  Find<QComboBox>(*window, "previewZoom")->setCurrentIndex(0);
+  QCOMPARE(preview->pixmap().toImage(), large);
+
+  // A failed build shows its fatal line and keeps the picture.
+  WriteText("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
+  QTest::mouseClick(Find<QPushButton>(*window, "build"), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Find<QLabel>(*window, "status0")->text(), QString("Idle"), 60000);
+  QVERIFY(Find<QLabel>(*window, "fatal")->isVisible());
+  QCOMPARE(preview->pixmap().toImage(), large);
 }
 
 void PixmoldWindowTest::remembersDirectoriesInTheConfigurationFolder() {

@@ -4,9 +4,12 @@
 // and a toolkit can be swapped without touching a rule.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/draw_group_preview.h"
 
 namespace pixmold {
 
@@ -29,6 +32,9 @@ class DialogView {
   virtual void ShowReport(std::string_view text) = 0;
   virtual void StartTimer(int milliseconds) = 0;
   virtual void StopTimer() = 0;
+  // The draw groups the preview pane offers, and the one it shows.
+  virtual void ShowPreviewGroups(const std::vector<std::int16_t>& ids, int selected) = 0;
+  virtual void ShowPreview(const PreviewPicture& picture) = 0;
   // A build ended; `fatalLine` is empty when it ran to its end. The view
   // may redraw what depends on the object file.
   virtual void BuildFinished(const std::string& objectFile, std::string_view fatalLine) = 0;

@@ -10,6 +10,7 @@
 
 #include "app/build_inputs.h"
 #include "app/build_worker.h"
+#include "app/draw_group_preview.h"
 #include "app/object_ids.h"
 #include "app/status_lines.h"
 #include "base/ctg_string.h"
@@ -167,24 +168,50 @@ void CPixmoldDlg::OnFileSelected(int index) {
   OnObjectSelected(names.empty() ? -1 : 0);
 }
 
-void CPixmoldDlg::OnObjectSelected(int index) {
+void CPixmoldDlg::OnObjectSelected(int index) { SelectObject(index, true); }
+
+void CPixmoldDlg::SelectObject(int index, bool resetPreview) {
   mSelectedObject = index >= 0 && index < static_cast<int>(mObjectIds.size()) ? index : -1;
   mDrawGroupIds.clear();
   mWallStyleIds.clear();
   mView.ShowIds("");
   mView.SetBuildButton(mBuildLabel, false);
-  if (mSelectedFile < 0 || mSelectedObject < 0) return;
+  if (mSelectedFile >= 0 && mSelectedObject >= 0) {
+    ObjResFile file;
+    if (file.OpenFile(CTGString(mObjectFiles[static_cast<std::size_t>(mSelectedFile)])) == 0) {
+      const pixmold::ObjectIds ids = CollectObjectIds(file, mObjectIds[static_cast<std::size_t>(mSelectedObject)]);
+      file.CloseFile();
+      if (ids.found) {
+        mDrawGroupIds = ids.drawGroupIds;
+        mWallStyleIds = ids.wallStyleIds;
+        mView.ShowIds(ids.text);
+        mBuildLabel = "Build " + ids.name;
+        mView.SetBuildButton(mBuildLabel, !mDrawGroupIds.empty());
+      }
+    }
+  }
+  if (!resetPreview) return;
+  mPreviewGroup = 0;
+  mView.ShowPreviewGroups(mDrawGroupIds, mDrawGroupIds.empty() ? -1 : 0);
+  RefreshPreview();
+}
 
-  ObjResFile file;
-  if (file.OpenFile(CTGString(mObjectFiles[static_cast<std::size_t>(mSelectedFile)])) != 0) return;
-  const pixmold::ObjectIds ids = CollectObjectIds(file, mObjectIds[static_cast<std::size_t>(mSelectedObject)]);
-  file.CloseFile();
-  if (!ids.found) return;
-  mDrawGroupIds = ids.drawGroupIds;
-  mWallStyleIds = ids.wallStyleIds;
-  mView.ShowIds(ids.text);
-  mBuildLabel = "Build " + ids.name;
-  mView.SetBuildButton(mBuildLabel, !mDrawGroupIds.empty());
+void CPixmoldDlg::OnPreviewChoice(int drawGroupIndex, int direction, int zoom) {
+  mPreviewGroup = drawGroupIndex;
+  mPreviewDirection = direction;
+  mPreviewZoom = zoom;
+  RefreshPreview();
+}
+
+void CPixmoldDlg::RefreshPreview() {
+  if (mBuilding) return;
+  if (mSelectedFile < 0 || mPreviewGroup < 0 || mPreviewGroup >= static_cast<int>(mDrawGroupIds.size())) {
+    mView.ShowPreview(PreviewPicture{});
+    return;
+  }
+  mView.ShowPreview(ComposeDrawGroupPreview(mObjectFiles[static_cast<std::size_t>(mSelectedFile)],
+                                            mDrawGroupIds[static_cast<std::size_t>(mPreviewGroup)], mPreviewDirection,
+                                            mPreviewZoom));
 }
 
 void CPixmoldDlg::OnBuild() {
@@ -246,8 +273,14 @@ void CPixmoldDlg::OnTick() {
     mView.ShowStatus(1, "");
     mView.ShowStatus(2, "");
     mView.ShowStatus(0, "Idle");
-    FinishRun();
-    OnObjectSelected(mSelectedObject);
+    const bool built = FinishRun();
+    SelectObject(mSelectedObject, false);
+    if (built) {
+      // The build may have rewritten the object's draw group range.
+      if (mPreviewGroup >= static_cast<int>(mDrawGroupIds.size())) mPreviewGroup = 0;
+      mView.ShowPreviewGroups(mDrawGroupIds, mDrawGroupIds.empty() ? -1 : mPreviewGroup);
+      RefreshPreview();
+    }
     return;
   }
   mView.ShowStatus(0, SpinnerText(mSpinnerCounter));
@@ -257,7 +290,7 @@ void CPixmoldDlg::OnTick() {
   if (lines.rendering) mView.ShowStatus(2, *lines.rendering);
 }
 
-void CPixmoldDlg::FinishRun() {
+bool CPixmoldDlg::FinishRun() {
   if (mWorker.joinable()) mWorker.join();
   mView.ShowReport("");
   std::string fatalLine;
@@ -278,6 +311,7 @@ void CPixmoldDlg::FinishRun() {
   const std::string objectFile = mArgs->fObjectFile.Str();
   mArgs.reset();
   mView.BuildFinished(objectFile, fatalLine);
+  return fatalLine.empty();
 }
 
 }  // namespace pixmold

@@ -62,6 +62,9 @@ class CPixmoldDlg {
   void OnObjectSelected(int index);
   void OnBuild();
   void OnTick();
+  // The preview pane's choice: an index into DrawGroupIds(), a direction
+  // 0..7 and a zoom 1..3 (3 large).
+  void OnPreviewChoice(int drawGroupIndex, int direction, int zoom);
   // Closing while a build runs is refused.
   bool CanClose() const { return !mBuilding; }
 
@@ -86,7 +89,12 @@ class CPixmoldDlg {
   const std::string& BuildLabel() const { return mBuildLabel; }
 
  private:
-  void FinishRun();
+  // A failed build keeps the picture of the last good one, so the artist can
+  // compare; only a selection or a build that ran to its end redraws it.
+  void SelectObject(int index, bool resetPreview);
+  void RefreshPreview();
+  // True when the build ran to its end.
+  bool FinishRun();
   std::string Now() const;
 
   DialogView& mView;
@@ -118,6 +126,10 @@ class CPixmoldDlg {
   std::uint32_t mRunNumber = 0;
   bool mBuilding = false;
   std::uint32_t mSpinnerCounter = 0;
+
+  int mPreviewGroup = 0;
+  int mPreviewDirection = 0;
+  int mPreviewZoom = 3;
 };
 
 }  // namespace pixmold

@@ -59,13 +59,6 @@ std::vector<unsigned char> FarWriter::Build() const {
   return out;
 }
 
-bool FarWriter::Save(const std::string& path, FileSystem& files) const {
-  std::vector<unsigned char> bytes = Build();
-  FileHandle handle = files.Open(path, OpenMode::kCreate);
-  if (handle == kNoFile) return false;
-  bool ok = files.WriteAt(handle, 0, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
-  files.Close(handle);
-  return ok;
-}
+bool FarWriter::Save(const std::string& path, FileSystem& files) const { return WriteWholeFile(files, path, Build()); }
 
 }  // namespace pixmold

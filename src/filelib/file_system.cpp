@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +15,24 @@
 namespace pixmold {
 namespace {
 
+// Repeats a positioned transfer until count bytes have moved, the file ends
+// (a step moves nothing) or a step fails for a reason other than a signal.
+// What moved before a failure is reported as moved; -1 only when nothing did.
+template <typename Step>
+std::int64_t Transfer(std::size_t count, Step step) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t moved = step(done);
+    if (moved < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? static_cast<std::int64_t>(done) : -1;
+    }
+    if (moved == 0) break;
+    done += static_cast<std::size_t>(moved);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
 class PosixFiles final : public FileSystem, public FileLocking {
  public:
   FileHandle Open(const std::string& path, OpenMode mode) override {
@@ -21,15 +40,9 @@ class PosixFiles final : public FileSystem, public FileLocking {
     // a writer before we can see that it is no file.
     int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
-      case OpenMode::kRead:
-        flags |= O_RDONLY;
-        break;
-      case OpenMode::kReadWrite:
-        flags |= O_RDWR;
-        break;
-      case OpenMode::kCreate:
-        flags |= O_RDWR | O_CREAT | O_TRUNC;
-        break;
+      case OpenMode::kRead: flags |= O_RDONLY; break;
+      case OpenMode::kReadWrite: flags |= O_RDWR; break;
+      case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
     int fd;
     do {
@@ -53,33 +66,16 @@ class PosixFiles final : public FileSystem, public FileLocking {
   }
 
   std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override {
-    auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-      ssize_t n = ::pread(file, out + done, count - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return done > 0 ? static_cast<std::int64_t>(done) : -1;
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
+    return Transfer(count, [&](std::size_t done) {
+      return ::pread(file, static_cast<unsigned char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
+    });
   }
 
   std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
-    const auto* in = static_cast<const unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-      ssize_t n = ::pwrite(file, in + done, count - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return done > 0 ? static_cast<std::int64_t>(done) : -1;
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
+    return Transfer(count, [&](std::size_t done) {
+      return ::pwrite(file, static_cast<const unsigned char*>(buffer) + done, count - done,
+                      static_cast<off_t>(offset + done));
+    });
   }
 
   bool Seek(FileHandle file, std::int64_t offset) override { return file >= 0 && offset >= 0; }
@@ -109,6 +105,8 @@ class PosixFiles final : public FileSystem, public FileLocking {
     return rc == 0;
   }
 
+  bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
+
   // flock locks belong to the open file description, so two handles of one
   // process conflict as two processes do, and closing one handle never
   // drops another's lock (as fcntl record locks would).
@@ -122,8 +120,6 @@ class PosixFiles final : public FileSystem, public FileLocking {
   }
 
   void Unlock(FileHandle file) override { ::flock(file, LOCK_UN); }
-
-  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
   EntryKind Kind(const std::string& path) override {
     struct stat st;
@@ -170,6 +166,14 @@ class PosixFiles final : public FileSystem, public FileLocking {
 FileSystem& PosixFileSystem() {
   static PosixFiles files;
   return files;
+}
+
+bool WriteWholeFile(FileSystem& files, const std::string& path, std::span<const std::uint8_t> bytes) {
+  const FileHandle file = files.Open(path, OpenMode::kCreate);
+  if (file == kNoFile) return false;
+  const bool written = files.WriteAt(file, 0, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
+  files.Close(file);
+  return written;
 }
 
 }  // namespace pixmold

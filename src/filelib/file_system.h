@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,7 @@ class FileSystem {
   // Makes written bytes durable on the storage device.
   virtual bool Sync(FileHandle file) = 0;
 
+  // Removes a file, or a directory that is empty.
   virtual bool Remove(const std::string& path) = 0;
   // Symbolic links to directories read as kOther, so a walk never loops.
   virtual EntryKind Kind(const std::string& path) = 0;
@@ -102,5 +104,9 @@ class FileSystemDecorator : public FileSystem {
 
 // The operating system's files through POSIX calls. One process-wide object.
 FileSystem& PosixFileSystem();
+
+// Makes the file anew with exactly these bytes; false when it cannot be
+// created or not every byte was written.
+bool WriteWholeFile(FileSystem& files, const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace pixmold

@@ -144,8 +144,18 @@ bool MemoryFileSystem::Flush(FileHandle file) {
 bool MemoryFileSystem::Sync(FileHandle file) { return Flush(file); }
 
 bool MemoryFileSystem::Remove(const std::string& path) {
+  const std::string key = PathKey(path);
   std::lock_guard lock(fLock);
-  return fFiles.erase(PathKey(path)) != 0;
+  if (fFiles.erase(key) != 0) return true;
+  if (key == "/" || fDirectories.count(key) == 0) return false;
+  for (const auto& [file, bytes] : fFiles) {
+    if (ParentKey(file) == key) return false;
+  }
+  for (const std::string& dir : fDirectories) {
+    if (dir != key && ParentKey(dir) == key) return false;
+  }
+  fDirectories.erase(key);
+  return true;
 }
 
 EntryKind MemoryFileSystem::Kind(const std::string& path) {

@@ -1,23 +1,15 @@
 #include "imaging/offscreen.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "base/report.h"
 #include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
 #include "imaging/pal_wrap.h"
 
 namespace pixmold {
-
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-}  // namespace
 
 Offscreen::~Offscreen() { Dispose(); }
 
@@ -155,20 +147,23 @@ bool Offscreen::Dump(const std::string& path, const Rect* rect) const {
     XASSERT_FAIL("Exists()", "Dumping offscreen that doesn't exist");
     return false;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "w"));
-  if (!file) {
+  // An area outside the port still makes the (empty) file.
+  std::string text;
+  Rect area;
+  if (IntersectRect(rect ? *rect : fPortRect, fPortRect, area)) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) {
+        const std::uint8_t value = PixelAt(x, y);
+        text += {kHex[value >> 4], kHex[value & 15], ' '};
+      }
+      text += '\n';
+    }
+  }
+  const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  if (!WriteWholeFile(CTGFileManager::Get().Files(), path, bytes)) {
     XASSERT_FAIL("fp", "Could not open file!");
     return false;
-  }
-  Rect area;
-  if (!IntersectRect(rect ? *rect : fPortRect, fPortRect, area)) return true;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (int y = area.top; y < area.bottom; ++y) {
-    for (int x = area.left; x < area.right; ++x) {
-      const std::uint8_t value = PixelAt(x, y);
-      std::fprintf(file.get(), "%c%c ", kHex[value >> 4], kHex[value & 15]);
-    }
-    std::fputc('\n', file.get());
   }
   return true;
 }

@@ -1,8 +1,9 @@
 #include "imaging/sprite2_debug.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
 #include "imaging/sprite2_decoder.h"
 #include "imaging/sprite2_tokens.h"
 
@@ -77,10 +78,11 @@ void DebugDecodeSprite2(std::span<const std::uint8_t> frame, std::ostream& out) 
 }
 
 bool DebugDecode(std::span<const std::uint8_t> frame) {
-  std::ofstream file("debugdecode.txt");
-  if (!file) return false;
-  DebugDecodeSprite2(frame, file);
-  return static_cast<bool>(file);
+  std::ostringstream text;
+  DebugDecodeSprite2(frame, text);
+  const std::string decoded = text.str();
+  const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(decoded.data()), decoded.size());
+  return WriteWholeFile(CTGFileManager::Get().Files(), "debugdecode.txt", bytes);
 }
 
 }  // namespace pixmold

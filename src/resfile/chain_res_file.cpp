@@ -44,30 +44,29 @@ ChainResFile::Slot* ChainResFile::SlotOf(iResFile* file) {
 }
 
 void ChainResFile::ProhibitType(iResFile* file, ResType type) {
-  Slot* slot = SlotOf(file);
-  if (!slot) {
-    XASSERT_FAIL("slot", "file is not in the chain");
-    return;
-  }
-  if (!slot->types.empty() && slot->mode != kProhibiting) {
-    XASSERT_FAIL("types.empty() || mode == kProhibiting", "prohibiting type on exclusively typed Chain File");
-    return;
-  }
-  slot->mode = kProhibiting;
-  slot->types.push_back(type);
+  AddTypeRule(file, type, kProhibiting, "types.empty() || mode == kProhibiting",
+              "prohibiting type on exclusively typed Chain File");
 }
 
 void ChainResFile::ExclusiveType(iResFile* file, ResType type) {
+  AddTypeRule(file, type, kExclusive, "types.empty() || mode == kExclusive",
+              "adding exclusive type on prohibitive Chain File");
+}
+
+// A file's types are either all prohibited or all exclusive: a rule of the
+// other kind is refused.
+void ChainResFile::AddTypeRule(iResFile* file, ResType type, std::uint16_t mode, const char* condition,
+                               const char* refusal) {
   Slot* slot = SlotOf(file);
   if (!slot) {
     XASSERT_FAIL("slot", "file is not in the chain");
     return;
   }
-  if (!slot->types.empty() && slot->mode != kExclusive) {
-    XASSERT_FAIL("types.empty() || mode == kExclusive", "adding exclusive type on prohibitive Chain File");
+  if (!slot->types.empty() && slot->mode != mode) {
+    XASSERT_FAIL(condition, refusal);
     return;
   }
-  slot->mode = kExclusive;
+  slot->mode = mode;
   slot->types.push_back(type);
 }
 
@@ -395,8 +394,8 @@ ResErr ChainResFile::AddResource(MHandle h, ResType type, ResID id, const CTGStr
   return AddVariantResource(h, type, id, name, 0, native);
 }
 
-ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name,
-                                        std::uint8_t variant, bool native) {
+ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
+                                        bool native) {
   if (CheckOpen() != kNone) return GetError();
   SetError(kNone);
   // One resource of a type, id and variant in the whole chain: the old one

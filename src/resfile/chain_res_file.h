@@ -92,6 +92,7 @@ class ChainResFile : public iResFile {
   };
 
   Slot* SlotOf(iResFile* file);
+  void AddTypeRule(iResFile* file, ResType type, std::uint16_t mode, const char* condition, const char* refusal);
   // Runs a file-level operation on every component: the last non-zero
   // result, or 0.
   template <typename Op>

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -113,8 +112,7 @@ ResErr ResolveResFile::DeleteFile(const CTGString& name) {
   } else {
     // Only an empty directory goes: loose resources are never dropped
     // silently with it.
-    std::error_code ec;
-    if (!std::filesystem::remove(path, ec) || ec) err = kCannotDelete;
+    if (!fManager.Files().Files().Remove(path)) err = kCannotDelete;
   }
   SetError(err);
   return err;

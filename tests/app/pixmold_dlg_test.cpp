@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "builder/build_args.h"
+#include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/temp_dir.h"
 
@@ -42,6 +43,14 @@ class RecordingView final : public DialogView {
     finishedFatal = fatalLine;
     ++finishedCount;
   }
+  void ShowPreviewGroups(const std::vector<std::int16_t>& ids, int selected) override {
+    previewGroups = ids;
+    previewSelected = selected;
+  }
+  void ShowPreview(const PreviewPicture& shown) override {
+    picture = shown;
+    ++pictureCount;
+  }
 
   std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal;
   std::vector<std::string> fileNames, objectNames;
@@ -51,6 +60,10 @@ class RecordingView final : public DialogView {
   std::map<int, std::string> status;
   int timer = 0;
   int finishedCount = 0;
+  std::vector<std::int16_t> previewGroups;
+  int previewSelected = -2;
+  PreviewPicture picture;
+  int pictureCount = 0;
 };
 
 constexpr const char* kTime = "09:41:00, Sunday, December 06, 2026";
@@ -286,6 +299,91 @@ TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   dialog.OnBuild();
   EXPECT_EQ(dialog.Args(), nullptr);
   EXPECT_EQ(dialog.RunNumber(), 1u);
+}
+
+TEST(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
+  Trees trees;
+  trees.AddObject("chairs", ChairAndTable());
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  dialog.OnFileSelected(0);
+  struct Case {
+    int object;
+    std::vector<std::int16_t> groups;
+    int selected;
+  };
+  const Case cases[] = {
+      {0, {100, 101}, 0},  // Chair
+      {1, {200, 230}, 0},  // Table, with its leg's draw group
+      {2, {}, -1},         // Rug: nothing to offer
+      {0, {100, 101}, 0},
+  };
+  for (const Case& test : cases) {
+    const int before = view.pictureCount;
+    dialog.OnObjectSelected(test.object);
+    EXPECT_EQ(view.previewGroups, test.groups) << test.object;
+    EXPECT_EQ(view.previewSelected, test.selected) << test.object;
+    // Every selection redraws; these files hold no draw group, so nothing shows.
+    EXPECT_EQ(view.pictureCount, before + 1) << test.object;
+    EXPECT_EQ(view.picture.image.width, 0) << test.object;
+  }
+  // A choice outside the offered groups clears the picture instead of reading past them.
+  dialog.OnPreviewChoice(5, 0, 3);
+  EXPECT_EQ(view.picture.image.width, 0);
+  EXPECT_TRUE(view.picture.caption.empty());
+}
+
+int OpaquePixels(const PreviewImage& image) {
+  int opaque = 0;
+  for (std::size_t index = 3; index < image.pixels.size(); index += 4) opaque += image.pixels[index] != 0;
+  return opaque;
+}
+
+TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
+  if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "the generator needs python3-numpy and python3-pil";
+  Trees trees;
+  ASSERT_EQ(testing::MakeDemoObject(trees.root.File("data"), trees.root.File("content")), "");
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  ASSERT_EQ(view.fileNames, (std::vector<std::string>{"tableset"}));
+  dialog.OnFileSelected(0);
+  EXPECT_EQ(view.previewGroups, (std::vector<std::int16_t>{100, 101, 102}));
+  // Before the first build the object has no draw groups to draw.
+  EXPECT_EQ(view.picture.image.width, 0);
+  EXPECT_FALSE(view.picture.caption.empty());
+
+  dialog.OnBuild();
+  // Choices made while building wait for its end.
+  const int before = view.pictureCount;
+  dialog.OnPreviewChoice(0, 0, 3);
+  EXPECT_EQ(view.pictureCount, before);
+  WaitForBuild(dialog);
+  ASSERT_EQ(view.finishedFatal, "") << view.report;
+  EXPECT_EQ(view.pictureCount, before + 1);
+  EXPECT_EQ(view.picture.image.channels, 4);
+  EXPECT_GT(OpaquePixels(view.picture.image), 100) << view.picture.caption;
+  EXPECT_EQ(view.picture.caption, "draw group 100, direction 0, zoom 3");
+  const PreviewPicture large = view.picture;
+
+  // Another zoom and direction redraw at once; the small view is a quarter as wide.
+  dialog.OnPreviewChoice(1, 2, 1);
+  EXPECT_EQ(view.picture.caption, "draw group 101, direction 2, zoom 1");
+  EXPECT_GT(OpaquePixels(view.picture.image), 0);
+  EXPECT_LT(view.picture.image.width, large.image.width / 2);
+  dialog.OnPreviewChoice(0, 0, 3);
+  EXPECT_EQ(view.picture.image.pixels, large.image.pixels);
+
+  // A failed build leaves the last good picture in place.
+  trees.root.Write("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
+  const int beforeFailure = view.pictureCount;
+  dialog.OnBuild();
+  WaitForBuild(dialog);
+  EXPECT_FALSE(view.finishedFatal.empty());
+  EXPECT_EQ(view.pictureCount, beforeFailure);
+  EXPECT_EQ(view.picture.image.pixels, large.image.pixels);
+  EXPECT_EQ(view.previewGroups, (std::vector<std::int16_t>{100, 101, 102}));
 }
 
 }  // namespace

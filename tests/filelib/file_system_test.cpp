@@ -95,9 +95,15 @@ TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {
   EXPECT_FALSE(fs.List(At("sub/b.bin"), entries));
   EXPECT_FALSE(fs.List(At("none"), entries));
 
+  // A directory goes only once it is empty.
+  EXPECT_FALSE(fs.Remove(At("sub")));
   EXPECT_TRUE(fs.Remove(At("sub/b.bin")));
   EXPECT_FALSE(fs.Remove(At("sub/b.bin")));
   EXPECT_EQ(fs.Kind(At("sub/b.bin")), EntryKind::kMissing);
+  EXPECT_FALSE(fs.Remove(At("sub")));
+  EXPECT_TRUE(fs.Remove(At("sub/deeper")));
+  EXPECT_TRUE(fs.Remove(At("sub")));
+  EXPECT_EQ(fs.Kind(At("sub")), EntryKind::kMissing);
 }
 
 TEST_P(FileSystemTest, AnOpenFileOutlivesItsRemoval) {
