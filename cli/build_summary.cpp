@@ -11,17 +11,10 @@ namespace pixmold::cli {
 ReportObserver BuildSummary::Observer() {
   return [this](ReportKind kind, std::string_view text, std::optional<int> line) {
     switch (kind) {
-      case ReportKind::kWarning:
-        fWarnings.push_back({std::string(text), line, false});
-        break;
-      case ReportKind::kFileWarning:
-        fWarnings.push_back({std::string(text), std::nullopt, true});
-        break;
-      case ReportKind::kFatal:
-        fFatal = std::string(text);
-        break;
-      case ReportKind::kLine:
-        break;
+      case ReportKind::kWarning: fWarnings.push_back({std::string(text), line, false}); break;
+      case ReportKind::kFileWarning: fWarnings.push_back({std::string(text), std::nullopt, true}); break;
+      case ReportKind::kFatal: fFatal = std::string(text); break;
+      case ReportKind::kLine: break;
     }
   };
 }

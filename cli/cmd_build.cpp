@@ -212,10 +212,10 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fNewObjectName, options.newName, "new object name");
   args.fCopierOption = options.copierOption ? 1 : 0;
   // Catalog and bmpfile pictures sit with the renders unless told otherwise.
-  SetPath(args.fThumbnailDirectory,
-          options.thumbnails.empty() ? std::string(args.fTgaDirectory.View())
-                                     : WithTrailingSeparator(options.thumbnails),
-          "thumbnail directory");
+  SetPath(
+      args.fThumbnailDirectory,
+      options.thumbnails.empty() ? std::string(args.fTgaDirectory.View()) : WithTrailingSeparator(options.thumbnails),
+      "thumbnail directory");
   FillArchitecture(options, args);
   args.fMakeSprites = options.sprites;
   args.fMakePaletteImages = options.paletteImages;
@@ -387,7 +387,8 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_option("--wall-styles", options->wallStyles, "Generate only these wall styles, e.g. 300");
   cmd->add_option("--new-from", options->newFrom, "Make the object file anew from this template first");
   cmd->add_option("--name", options->newName, "Name of the new object (with --new-from)");
-  cmd->add_flag("--clear-entry-points", options->copierOption, "Clear the entry points of the new object's definitions (with --new-from)");
+  cmd->add_flag("--clear-entry-points", options->copierOption,
+                "Clear the entry points of the new object's definitions (with --new-from)");
   cmd->add_option(
       "--wall-images", options->wallImages,
       "Sheet of the wall passes: SHEET.tga (32-bit: depth in its alpha) with SHEET.bmp, its palette, beside it");

@@ -85,12 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::span<const std::uint8_t> bytes(data + 1, size - 1);
   switch (data[0] % 5) {
-    case 0:
-      TreeTable(bytes, false);
-      break;
-    case 1:
-      TreeTable(bytes, true);
-      break;
+    case 0: TreeTable(bytes, false); break;
+    case 1: TreeTable(bytes, true); break;
     case 2: {
       pixmold::SlotList slots, again;
       ReconRoundTrip(bytes, slots, again, pixmold::SlotList::kType, pixmold::SlotList::kVersion);
@@ -101,9 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ReconRoundTrip(bytes, history, again, pixmold::FamilyHistory::kType, pixmold::FamilyHistory::kVersion);
       break;
     }
-    default:
-      Definition(bytes);
-      break;
+    default: Definition(bytes); break;
   }
   return 0;
 }

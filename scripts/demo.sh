@@ -15,9 +15,9 @@ rm -rf "$demo" && mkdir -p "$demo"
 echo "== generating the demo object in $demo"
 /usr/bin/python3 tools/make_demo_object.py "$demo" --pixmold "$pixmold" >/dev/null
 echo "== pixmold build --dry-run (lint)"
-"$pixmold" build "$demo/tableset.iff" --dry-run --quiet
+"$pixmold" build "$demo/tableset.iff" --all-passes --dry-run --quiet
 echo "== pixmold build"
-"$pixmold" build "$demo/tableset.iff" --json
+"$pixmold" build "$demo/tableset.iff" --all-passes --json
 echo "== pixmold preview"
 for id in $("$pixmold" ls "$demo/tableset" | awk '$1 == "DGRP" { print $2 }'); do
   "$pixmold" preview "$demo/tableset" DGRP "$id" -o "$demo/previews" --quiet

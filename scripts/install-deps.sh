@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang lld libclang-rt-14-dev
+  clang lld libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev libpng-dev nlohmann-json3-dev
   python3-numpy python3-pil

@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=${JOBS:-$(nproc)}
 
+echo "== format check ==" >&2
+bash scripts/check_format.sh
+bash scripts/check_layers.sh
+
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 

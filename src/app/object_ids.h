@@ -30,8 +30,8 @@ struct MasterObject {
 std::vector<MasterObject> ListMasterObjects(iResFile& file);
 
 struct ObjectIds {
-  bool found = false;  // the file holds an OBJD with the id
-  std::string name;    // its resource name
+  bool found = false;                      // the file holds an OBJD with the id
+  std::string name;                        // its resource name
   std::vector<std::int16_t> drawGroupIds;  // ascending
   std::vector<std::int16_t> wallStyleIds;
   std::string text;

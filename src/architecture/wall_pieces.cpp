@@ -102,15 +102,10 @@ std::array<Rect, kThickWallPieceCount> ThickWallPieces(int scale) {
 
 Rect FloorCell(int scale) {
   switch (scale) {
-    case 1:
-      return Rect::Make(195, 1, 226, 17);
-    case 2:
-      return Rect::Make(130, 1, 193, 33);
-    case 3:
-      return Rect::Make(1, 1, 128, 65);
-    default:
-      XASSERT_FAIL("false", "bad scale!");
-      return {};
+    case 1: return Rect::Make(195, 1, 226, 17);
+    case 2: return Rect::Make(130, 1, 193, 33);
+    case 3: return Rect::Make(1, 1, 128, 65);
+    default: XASSERT_FAIL("false", "bad scale!"); return {};
   }
 }
 

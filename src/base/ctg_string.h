@@ -12,9 +12,9 @@ namespace pixmold {
 class CTGString {
  public:
   CTGString() = default;
-  CTGString(std::string_view text) : fText(text) {}  // NOLINT: converts like a string
+  CTGString(std::string_view text) : fText(text) {}         // NOLINT: converts like a string
   CTGString(const char* text) : fText(text ? text : "") {}  // NOLINT
-  CTGString(std::string text) : fText(std::move(text)) {}  // NOLINT
+  CTGString(std::string text) : fText(std::move(text)) {}   // NOLINT
 
   // Replaces the contents with the formatted text.
   CTGString& Format(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -19,7 +19,9 @@ class PString {
   explicit PString(std::string_view text) { Assign(text); }
 
   void Assign(std::string_view text);
-  std::string_view View() const { return std::string_view(reinterpret_cast<const char*>(fBytes.data() + 1), fBytes[0]); }
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char*>(fBytes.data() + 1), fBytes[0]);
+  }
   std::string Str() const { return std::string(View()); }
   std::size_t Length() const { return fBytes[0]; }
   // The stored form: length byte followed by the characters.

@@ -41,8 +41,8 @@ class ScopedWorkerThread {
 
 }  // namespace pixmold
 
-#define XASSERT(cond, msg)                                              \
-  do {                                                                  \
+#define XASSERT(cond, msg)                                                  \
+  do {                                                                      \
     if (!(cond)) ::pixmold::AssertFailed(#cond, (msg), __FILE__, __LINE__); \
   } while (0)
 

@@ -63,8 +63,7 @@ void DGRPSpec::ResolvePairGroup(const std::vector<const SpriteSpec*>& members) {
     case SpriteSymmetry::kRadialFlip:
       if (count != 4) FatalError("four sprites expected for radially symmetric pair group");
       break;
-    case SpriteSymmetry::kNone:
-      FatalError("illegal symmetry on a paired sprite");
+    case SpriteSymmetry::kNone: FatalError("illegal symmetry on a paired sprite");
   }
   for (const SpriteSpec* member : members) {
     if (member->HasDiagonals()) FatalError("pairing found for diagonal sprites");

@@ -14,8 +14,6 @@ void GenericSpec::ReadCommon(AttribTable& tag) {
   ReadInteger(tag, "language", fLanguage);
 }
 
-void GenericSpec::SetName(std::string_view name) {
-  fName = name.substr(0, NameBuffer::kCapacity - 1);
-}
+void GenericSpec::SetName(std::string_view name) { fName = name.substr(0, NameBuffer::kCapacity - 1); }
 
 }  // namespace pixmold

@@ -132,16 +132,10 @@ void SpriteSpec::ReadLayout(AttribTable& tag) {
 std::int32_t SpriteSpec::SpritesPerZoom() const {
   std::int32_t perZoom = 4;
   switch (fSymmetry) {
-    case SpriteSymmetry::kBiLateral:
-      perZoom = 2;
-      break;
+    case SpriteSymmetry::kBiLateral: perZoom = 2; break;
     case SpriteSymmetry::kRadial:
-    case SpriteSymmetry::kRadialFlip:
-      perZoom = 1;
-      break;
-    case SpriteSymmetry::kNone:
-      perZoom = 4;
-      break;
+    case SpriteSymmetry::kRadialFlip: perZoom = 1; break;
+    case SpriteSymmetry::kNone: perZoom = 4; break;
   }
   return perZoom < fColumns ? perZoom : fColumns;
 }
@@ -196,14 +190,9 @@ void SpriteSpec::FrameFor(int direction, int zoom, int frame, std::int32_t& inde
       slot = (direction == 0 || direction == 6) ? 0 : 1;
       mirrored = direction == 4 || direction == 6;
       break;
-    case SpriteSymmetry::kRadial:
-      break;
-    case SpriteSymmetry::kRadialFlip:
-      mirrored = (direction == 2 || direction == 6) && fPairing == 0;
-      break;
-    case SpriteSymmetry::kNone:
-      slot = direction / 2;
-      break;
+    case SpriteSymmetry::kRadial: break;
+    case SpriteSymmetry::kRadialFlip: mirrored = (direction == 2 || direction == 6) && fPairing == 0; break;
+    case SpriteSymmetry::kNone: slot = direction / 2; break;
   }
   index = slot + frame * SpritesPerFrame() + (3 - zoom) * SpritesPerZoom();
 }

@@ -13,9 +13,9 @@ void DebugAssertFailed(std::string_view condition, std::string_view file, int li
 
 }  // namespace pixmold
 
-#define DEBUG_ASSERT(cond)                                                    \
-  do {                                                                        \
-    if (!(cond)) ::pixmold::DebugAssertFailed(#cond, __FILE__, __LINE__);     \
+#define DEBUG_ASSERT(cond)                                                \
+  do {                                                                    \
+    if (!(cond)) ::pixmold::DebugAssertFailed(#cond, __FILE__, __LINE__); \
   } while (0)
 
 // For a failure reached by a code path: reports the given condition text.

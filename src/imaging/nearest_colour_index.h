@@ -51,7 +51,8 @@ class NearestColourIndex {
   std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const std::uint32_t cell = FineCellOf(red, green, blue);
     std::uint32_t answers = fFineCells[cell];
-    if (answers == kUnbuilt) [[unlikely]] answers = BuildFineCell(cell);
+    if (answers == kUnbuilt) [[unlikely]]
+      answers = BuildFineCell(cell);
     return fAnswers[answers + ((red & kFineMask) << (2 * kFineShift)) + ((green & kFineMask) << kFineShift) +
                     (blue & kFineMask)];
   }
@@ -103,11 +104,11 @@ class NearestColourIndex {
   std::size_t fStride = 0;
   std::vector<std::int32_t> fCoarseNear, fCoarseFar;
   std::vector<CoarseCell> fCoarseCells;
-  std::vector<Candidate> fCandidates;  // the coarse cells' lists, one after another
-  std::vector<std::uint32_t> fFineCells;  // where each fine cell's answers start
-  std::vector<std::uint8_t> fAnswers;  // kFineColours per built fine cell
+  std::vector<Candidate> fCandidates;                   // the coarse cells' lists, one after another
+  std::vector<std::uint32_t> fFineCells;                // where each fine cell's answers start
+  std::vector<std::uint8_t> fAnswers;                   // kFineColours per built fine cell
   std::vector<std::uint32_t> fBuiltCoarse, fBuiltFine;  // what Reset must clear
-  std::vector<Candidate> fNarrowed;  // scratch for the fine cell being built
+  std::vector<Candidate> fNarrowed;                     // scratch for the fine cell being built
 };
 
 }  // namespace pixmold

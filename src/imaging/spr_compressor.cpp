@@ -126,25 +126,15 @@ Compressor& SharedCompressor() {
 
 int GetStandardWidth(int pictureId) {
   switch (pictureId / 2000) {
-    case 5:
-      return 8;
-    case 6:
-      return 16;
-    case 7:
-      return 24;
-    case 8:
-      return 32;
-    case 9:
-      return 48;
-    case 10:
-      return 64;
-    case 11:
-      return 96;
-    case 12:
-      return 128;
-    default:
-      XASSERT_FAIL("false", "Unknown pictID in GetStandardWidth");
-      return 0;
+    case 5: return 8;
+    case 6: return 16;
+    case 7: return 24;
+    case 8: return 32;
+    case 9: return 48;
+    case 10: return 64;
+    case 11: return 96;
+    case 12: return 128;
+    default: XASSERT_FAIL("false", "Unknown pictID in GetStandardWidth"); return 0;
   }
 }
 

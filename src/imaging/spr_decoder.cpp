@@ -73,8 +73,7 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
         if (end - pos < size) return fail("pattern token cut off by the end of its line");
         if (!Fill(n, fS.patternColours[op - spr_op::kPattern1])) return fail("pattern runs past the right edge");
         break;
-      default:
-        return fail("unknown token inside a line");
+      default: return fail("unknown token inside a line");
     }
     pos += size;
     if (pos & 1) ++pos;

@@ -239,18 +239,10 @@ void FrameWriter::Write() {
         fOut[fLineBegin + 1] = 0;
         fOut[9] = fFeatures;
         return;
-      case Choice::kEndLine:
-        EndLine();
-        break;
-      case Choice::kClearLines:
-        ClearLines();
-        break;
-      case Choice::kClear:
-        Clear();
-        break;
-      case Choice::kDraw:
-        Literal(spr_op::kDraw, choice, 0);
-        break;
+      case Choice::kEndLine: EndLine(); break;
+      case Choice::kClearLines: ClearLines(); break;
+      case Choice::kClear: Clear(); break;
+      case Choice::kDraw: Literal(spr_op::kDraw, choice, 0); break;
       case Choice::kShade1:
         Literal(spr_op::kShade1, choice, fS.shade1Low);
         fFeatures |= spr_feature::kShading;
@@ -271,15 +263,9 @@ void FrameWriter::Write() {
         Repeat(spr_op::kRepeatShade2, static_cast<std::uint8_t>(fRaw[fX] - fS.shade2Low));
         fFeatures |= spr_feature::kShading;
         break;
-      case Choice::kPattern1:
-        Pattern(spr_op::kPattern1, spr_feature::kPattern1);
-        break;
-      case Choice::kPattern2:
-        Pattern(spr_op::kPattern2, spr_feature::kPattern2);
-        break;
-      case Choice::kPattern3:
-        Pattern(spr_op::kPattern3, spr_feature::kPattern3);
-        break;
+      case Choice::kPattern1: Pattern(spr_op::kPattern1, spr_feature::kPattern1); break;
+      case Choice::kPattern2: Pattern(spr_op::kPattern2, spr_feature::kPattern2); break;
+      case Choice::kPattern3: Pattern(spr_op::kPattern3, spr_feature::kPattern3); break;
     }
   }
 }

@@ -55,24 +55,16 @@ void DebugDecodeSprite2(std::span<const std::uint8_t> frame, std::ostream& out) 
         if (!linked) out << "[BAD TOKEN DATA!]\n";
         break;
       }
-      case sprite2::kClear:
-        out << "[kClear(" << token.data << ")] ";
-        break;
-      case sprite2::kSL:
-        out << "\n[kSL(" << token.data << ")] ";
-        break;
-      case sprite2::kEOS:
-        out << "[kEOS]\n\n";
-        return;
+      case sprite2::kClear: out << "[kClear(" << token.data << ")] "; break;
+      case sprite2::kSL: out << "\n[kSL(" << token.data << ")] "; break;
+      case sprite2::kEOS: out << "[kEOS]\n\n"; return;
       case sprite2::kRunP:
       case sprite2::kRunZP:
       case sprite2::kRunZPA:
         PrintRun(token, out);
         if (token.end & 1) XASSERT_FAIL("(int(streamPtr) & 1) == 0", "parity error");
         break;
-      default:
-        out << "[BAD TOKEN]\n";
-        return;
+      default: out << "[BAD TOKEN]\n"; return;
     }
   }
 }

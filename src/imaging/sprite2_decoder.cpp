@@ -92,8 +92,7 @@ SpriteDecodeStatus DecodeSprite2Frame(std::span<const std::uint8_t> frame, Decod
       return SpriteDecodeStatus::Fail(reader.Error().empty() ? "frame ends without kEOS" : reader.Error(), at);
     }
     switch (token.code) {
-      case sprite2::kEOS:
-        return {};
+      case sprite2::kEOS: return {};
       case sprite2::kSL:
         if (token.data > header.height - y) return SpriteDecodeStatus::Fail("skipped lines go past the bottom", at);
         y += token.data;
@@ -107,8 +106,7 @@ SpriteDecodeStatus DecodeSprite2Frame(std::span<const std::uint8_t> frame, Decod
         ++y;
         break;
       }
-      default:
-        return SpriteDecodeStatus::Fail("run or clear token outside a line", at);
+      default: return SpriteDecodeStatus::Fail("run or clear token outside a line", at);
     }
   }
 }

@@ -6,14 +6,10 @@ namespace pixmold {
 
 int Sprite2BytesPerPixel(std::uint16_t code) {
   switch (code) {
-    case sprite2::kRunP:
-      return 1;
-    case sprite2::kRunZP:
-      return 2;
-    case sprite2::kRunZPA:
-      return 3;
-    default:
-      return 0;
+    case sprite2::kRunP: return 1;
+    case sprite2::kRunZP: return 2;
+    case sprite2::kRunZPA: return 3;
+    default: return 0;
   }
 }
 

@@ -67,8 +67,9 @@ SpriteDecodeStatus DecodeSprList(std::span<const std::uint8_t> list, PreviewList
     for (std::size_t i = 0; i < half; ++i) {
       const DecodedSprite& depthFrame = decoded[half + i];
       if (depthFrame.width != decoded[i].width || depthFrame.height != decoded[i].height) {
-        return SpriteDecodeStatus::Fail("depth frame " + std::to_string(half + i) + " differs in size from its colour frame",
-                                        static_cast<std::size_t>(view.frames[half + i].data() - list.data()));
+        return SpriteDecodeStatus::Fail(
+            "depth frame " + std::to_string(half + i) + " differs in size from its colour frame",
+            static_cast<std::size_t>(view.frames[half + i].data() - list.data()));
       }
       out.frames[i].pixels = std::move(decoded[i]);
       TakeDepth(out.frames[i].pixels, depthFrame);
@@ -157,16 +158,13 @@ PreviewImage AlphaImage(const DecodedSprite& frame, int alphaBits) {
   const int full = (1 << alphaBits) - 1;
   for (std::size_t i = 0, n = frame.kind.size(); i < n; ++i) {
     switch (frame.kind[i]) {
-      case PixelKind::kClear:
-        break;
+      case PixelKind::kClear: break;
       case PixelKind::kAlpha: {
         const int stored = frame.alpha[i] > full ? full : frame.alpha[i];
         image.pixels[i] = static_cast<std::uint8_t>((stored * 255 + full / 2) / full);
         break;
       }
-      default:
-        image.pixels[i] = 255;
-        break;
+      default: image.pixels[i] = 255; break;
     }
   }
   return image;

@@ -64,12 +64,9 @@ void ParseTag(MarkupScanner& scanner, AttribTable& table) {
         state = ParseState::kName;
         newEntry = true;
         break;
-      case ParseState::kEquals:
-        state = ParseState::kValue;
-        break;
+      case ParseState::kEquals: state = ParseState::kValue; break;
       case ParseState::kName:
-      case ParseState::kValue:
-        break;
+      case ParseState::kValue: break;
     }
     if (newEntry) {
       if (AttribEntry* entry = WritableEntry(table)) entry->fLine = scanner.LineNumber();

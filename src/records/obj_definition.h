@@ -28,9 +28,9 @@ class ObjDefinition {
   static constexpr std::uint16_t kDefaultCatalogStringsId = 2000;
 
   // The word that fills function-table entry k.
-  static constexpr std::array<int, kEntryPointCount> kEntryPointWords = {
-      43, 5,  47, 52, 60, 21, 62, 50, 78, 44, 74, 48, 45, 53, 55,
-      17, 6,  12, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 59, 80};
+  static constexpr std::array<int, kEntryPointCount> kEntryPointWords = {43, 5,  47, 52, 60, 21, 62, 50, 78, 44,
+                                                                         74, 48, 45, 53, 55, 17, 6,  12, 24, 25,
+                                                                         26, 27, 28, 29, 30, 31, 32, 33, 59, 80};
 
   // Word numbers of the named fields.
   enum Word : int {

@@ -109,18 +109,10 @@ bool SlotList::LoadSplit(iResFile& file, ResID id, SplitSlots& out) {
   for (const SlotDescriptor& slot : list.slots) {
     ++position;
     switch (slot.type) {
-      case SlotDescriptor::kContainment:
-        out.containment.push_back({slot, position});
-        break;
-      case SlotDescriptor::kRouting:
-        out.routing.push_back({slot, position});
-        break;
-      case SlotDescriptor::kSprite:
-        out.sprites.push_back({slot, position});
-        break;
-      default:
-        XASSERT_FAIL("type is containment, routing or sprite", "Unexpected slot type found - may ignore");
-        break;
+      case SlotDescriptor::kContainment: out.containment.push_back({slot, position}); break;
+      case SlotDescriptor::kRouting: out.routing.push_back({slot, position}); break;
+      case SlotDescriptor::kSprite: out.sprites.push_back({slot, position}); break;
+      default: XASSERT_FAIL("type is containment, routing or sprite", "Unexpected slot type found - may ignore"); break;
     }
   }
   return true;

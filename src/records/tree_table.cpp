@@ -49,19 +49,12 @@ std::string MarkedComment(std::string_view comment, bool debug) {
 
 float TreeTableEntry::Attenuation() const {
   switch (attenuationCode) {
-    case 0:
-      return attenuationValue;
-    case 1:
-      return 0.0f;
-    case 2:
-      return 0.002f;
-    case 3:
-      return 0.02f;
-    case 4:
-      return 0.1f;
-    default:
-      XASSERT_FAIL("attenuationCode <= 4", "bad attenuation");
-      return 0.02f;
+    case 0: return attenuationValue;
+    case 1: return 0.0f;
+    case 2: return 0.002f;
+    case 3: return 0.02f;
+    case 4: return 0.1f;
+    default: XASSERT_FAIL("attenuationCode <= 4", "bad attenuation"); return 0.02f;
   }
 }
 

@@ -196,14 +196,9 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
   IFFResMapEntry* last = nullptr;
   ResType lastType = 0;
   switch (map.Check(fileSize, fMapOffset, mapSize, kIFFBlockHeaderSize2, last, lastType)) {
-    case IFFResMap::Verdict::kHoldsMap:
-      Blocks().Report("false", "got saved map wihtin map");
-      return false;
-    case IFFResMap::Verdict::kCorrupt:
-      Blocks().Report("false", "corrupt map found.");
-      return false;
-    case IFFResMap::Verdict::kGood:
-      break;
+    case IFFResMap::Verdict::kHoldsMap: Blocks().Report("false", "got saved map wihtin map"); return false;
+    case IFFResMap::Verdict::kCorrupt: Blocks().Report("false", "corrupt map found."); return false;
+    case IFFResMap::Verdict::kGood: break;
   }
   // The block the map lists last must still be whole: a file cut short
   // after its map was written loses the map.

@@ -219,8 +219,7 @@ std::int16_t SetHandleSize(MHandle h, std::uint32_t size) {
       if (overwritten) XASSERT_FAIL("false", kOverwriteMessage);
       XASSERT_FAIL("platMem", "Handle allocation failed");
       return kMemAllocErr;
-    case Outcome::kDone:
-      break;
+    case Outcome::kDone: break;
   }
   if (overwritten) XASSERT_FAIL("false", kOverwriteMessage);
   return 0;

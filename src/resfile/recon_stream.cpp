@@ -21,12 +21,9 @@ constexpr int kClasses32[4] = {6, 11, 21, 32};
 
 const int* ClassesFor(int width) {
   switch (width) {
-    case 8:
-      return kClasses8;
-    case 16:
-      return kClasses16;
-    default:
-      return kClasses32;
+    case 8: return kClasses8;
+    case 16: return kClasses16;
+    default: return kClasses32;
   }
 }
 

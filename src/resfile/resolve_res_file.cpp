@@ -41,14 +41,10 @@ bool Addressable(const RsrcEntry& entry) { return entry.id >= 0 && entry.id < 32
 // Maps a manager result to the layer's codes.
 ResErr MapResult(int result, ResErr notFound) {
   switch (result) {
-    case RsrcManager::kFound:
-      return kNone;
-    case RsrcManager::kNotFound:
-      return notFound;
-    case RsrcManager::kOutOfMemory:
-      return kOutOfMemory;
-    default:
-      return -1;
+    case RsrcManager::kFound: return kNone;
+    case RsrcManager::kNotFound: return notFound;
+    case RsrcManager::kOutOfMemory: return kOutOfMemory;
+    default: return -1;
   }
 }
 

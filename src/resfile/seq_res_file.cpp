@@ -57,14 +57,10 @@ std::string SeqResFile::ComponentExtension(int index) const {
 
 std::unique_ptr<iResFile> SeqResFile::MakeComponent(int kind) {
   switch (kind) {
-    case kIFFKind:
-      return std::make_unique<IFFResFile>();
-    case kIFF2Kind:
-      return std::make_unique<IFFResFile2>();
-    case kResolveKind:
-      return std::make_unique<ResolveResFile>();
-    default:
-      return nullptr;
+    case kIFFKind: return std::make_unique<IFFResFile>();
+    case kIFF2Kind: return std::make_unique<IFFResFile2>();
+    case kResolveKind: return std::make_unique<ResolveResFile>();
+    default: return nullptr;
   }
 }
 

@@ -23,9 +23,9 @@ std::string ReadAs(Reader reader, std::string_view markup, std::string_view key 
   float f = 7.5f;
   std::string text = "keep";
   const std::function<bool()> readers[] = {
-      [&] { return ReadInteger(*tag, key, i); }, [&] { return ReadShortInteger(*tag, key, s); },
+      [&] { return ReadInteger(*tag, key, i); },     [&] { return ReadShortInteger(*tag, key, s); },
       [&] { return ReadLongInteger(*tag, key, i); }, [&] { return ReadFloat(*tag, key, f); },
-      [&] { return ReadBoolean(*tag, key, s); }, [&] { return ReadString(*tag, key, text); },
+      [&] { return ReadBoolean(*tag, key, s); },     [&] { return ReadString(*tag, key, text); },
   };
   bool found = false;
   const std::string fatal = FatalOf([&] { found = readers[reader](); });
@@ -82,8 +82,8 @@ struct IntegerCase {
 
 TEST(AttribReaders, IntegersReadTheirLeadingNumber) {
   const IntegerCase cases[] = {
-      {"<t n=12>", "12", "12"},          {"<t n=12abc>", "12", "12"},        {"<t n=-5>", "-5", "-5"},
-      {"<t n=\" 42\">", "42", "42"},     {"<t n=70000>", "70000", "4464"},   {"<t n=-32769>", "-32769", "32767"},
+      {"<t n=12>", "12", "12"},       {"<t n=12abc>", "12", "12"},      {"<t n=-5>", "-5", "-5"},
+      {"<t n=\" 42\">", "42", "42"},  {"<t n=70000>", "70000", "4464"}, {"<t n=-32769>", "-32769", "32767"},
       {"<t n=4294967297>", "1", "1"},
   };
   for (const auto& c : cases) {

@@ -13,10 +13,10 @@
 
 #include "base/report.h"
 #include "base/terminate.h"
+#include "builder/attrib_readers.h"
 #include "builder/build_context.h"
 #include "builder/render_spec.h"
 #include "builder/sprite_spec.h"
-#include "builder/attrib_readers.h"
 #include "builder/tag_dispatch.h"
 #include "markup/memory_scanner.h"
 #include "markup/tag_list.h"

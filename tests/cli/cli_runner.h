@@ -34,8 +34,8 @@ inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_vi
   const std::string in = dir.Write("stdin.bin", input);
   const std::string out = dir.File("stdout.bin");
   const std::string err = dir.File("stderr.txt");
-  const std::string command = "TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" +
-                              Quote(out) + " 2>" + Quote(err);
+  const std::string command =
+      "TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
   return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out), Text(err)};
 }

@@ -34,8 +34,9 @@ TEST(TagsCli, UnreadableFileOrNoArgumentExitsTwo) {
 TEST(CliHelp, EveryCommandDocumentsItself) {
   testing::TempDir dir;
   const std::pair<const char*, const char*> cases[] = {
-      {"tags", "NN: "},        {"preview", "SPR2_100_frame003.png"}, {"ls", "Exit status"},
-      {"cat", "Exit status"},  {"add", "Exit status"},               {"rm", "Exit status"},
+      {"tags", "NN: "},       {"preview", "SPR2_100_frame003.png"},
+      {"ls", "Exit status"},  {"cat", "Exit status"},
+      {"add", "Exit status"}, {"rm", "Exit status"},
   };
   for (const auto& [command, text] : cases) {
     const testing::CliRun help = RunCli(dir, std::string(command) + " --help");

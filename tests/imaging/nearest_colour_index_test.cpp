@@ -24,12 +24,8 @@ std::array<PaletteEntry, 256> MakeColours(Shape shape, std::mt19937& rng) {
   for (auto& c : colours) {
     const auto v = static_cast<std::uint8_t>(byte());
     switch (shape) {
-      case Shape::kUniform:
-        c = {v, std::uint8_t(byte()), std::uint8_t(byte()), 0};
-        break;
-      case Shape::kClustered:
-        c = {near(cr), near(cg), near(cb), 0};
-        break;
+      case Shape::kUniform: c = {v, std::uint8_t(byte()), std::uint8_t(byte()), 0}; break;
+      case Shape::kClustered: c = {near(cr), near(cg), near(cb), 0}; break;
       case Shape::kDuplicates:
         c = {std::uint8_t(v & 0xE0), std::uint8_t((v & 0xE0) ^ 0x40), std::uint8_t(byte() & 0xC0), 0};
         break;

@@ -51,8 +51,13 @@ DrawGroup Sample() {
   DrawGroupImage& image = group.AddImage();
   image.directionMask = 1u << 4;
   image.zoom = 2;
-  image.InsertItem(DrawGroupItem{.spriteId = 300, .frameIndex = 5, .offsetX = -12, .offsetY = 34, .altitude = 1.5f,
-                                 .objectX = -2.25f, .objectY = 8.0f,
+  image.InsertItem(DrawGroupItem{.spriteId = 300,
+                                 .frameIndex = 5,
+                                 .offsetX = -12,
+                                 .offsetY = 34,
+                                 .altitude = 1.5f,
+                                 .objectX = -2.25f,
+                                 .objectY = 8.0f,
                                  .flags = DrawGroupItem::kFlagMirrored | DrawGroupItem::kFlagLuminous},
                    -1);
   return group;

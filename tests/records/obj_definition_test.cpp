@@ -20,8 +20,9 @@ TEST(ObjDefinition, NamedFieldsSitAtTheirByteOffsetsAndOthersAreOutOfRange) {
   def.SetSignedWord(ObjDefinition::kFirstDrawGroupIdWord, -2);
   def.SetWord(ObjDefinition::kCatalogStringsIdWord, 2001);
   def.SetSignedWord(ObjDefinition::kWallStyleIdWord, 300);
-  const std::pair<int, int> at[] = {{0, 138},    {28, 0x78},  {29, 0x56}, {30, 0x34}, {31, 0x12},       {140, 0xBE},
-                                    {143, 0xCA}, {6, 0xFE}, {7, 0xFF},  {82, 2001 & 0xFF}, {162, 300 & 0xFF}};
+  const std::pair<int, int> at[] = {{0, 138},   {28, 0x78},        {29, 0x56},       {30, 0x34},
+                                    {31, 0x12}, {140, 0xBE},       {143, 0xCA},      {6, 0xFE},
+                                    {7, 0xFF},  {82, 2001 & 0xFF}, {162, 300 & 0xFF}};
   for (const auto& [offset, value] : at) EXPECT_EQ(bytes[offset], value) << offset;
   EXPECT_EQ(def.Guid(), 0x12345678u);
   EXPECT_EQ(def.FirstDrawGroupId(), -2);
@@ -85,12 +86,16 @@ struct NormaliseCase {
 };
 
 TEST(ObjDefinitionNormalise, VersionsAndSizes) {
-  const NormaliseCase cases[] = {
-      {137, 160, true, 138, 160, ""}, {136, 216, true, 138, 216, ""}, {137, 100, true, 138, 100, ""},
-      {136, 101, true, 138, 100, ""}, {138, 216, false, 138, 216, ""}, {139, 216, false, 139, 216, "bad version"},
-      {137, 216, true, 138, 216, "correctly sized def found."}, {137, 230, true, 138, 216, "truncating defn."},
-      {138, 230, false, 138, 216, "truncating defn."}, {138, 200, false, 138, 200, "filling in defn with zeroes."}
-  };
+  const NormaliseCase cases[] = {{137, 160, true, 138, 160, ""},
+                                 {136, 216, true, 138, 216, ""},
+                                 {137, 100, true, 138, 100, ""},
+                                 {136, 101, true, 138, 100, ""},
+                                 {138, 216, false, 138, 216, ""},
+                                 {139, 216, false, 139, 216, "bad version"},
+                                 {137, 216, true, 138, 216, "correctly sized def found."},
+                                 {137, 230, true, 138, 216, "truncating defn."},
+                                 {138, 230, false, 138, 216, "truncating defn."},
+                                 {138, 200, false, 138, 200, "filling in defn with zeroes."}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.version) + "/" + std::to_string(c.size));
     testing::AssertCapture asserts;

@@ -49,8 +49,8 @@ TEST(ObjFnTable, StoredLayoutByteForByte) {
   ASSERT_EQ(table.Write(file, 128), 0);
   const testing::StoredResource* stored = object.Find(ObjFnTable::kType, 128);
   ASSERT_NE(stored, nullptr);
-  const std::vector<std::uint8_t> expected = {0,    0, 0, 0, 0,    0,    0,    0, 0x66, 0x4A, 0x42, 0x4F, 3, 0,
-                                              0,    0, 1, 0, 0x34, 0x12, 0,    0, 0,    0,    0,    0,    0xEF, 0xBE};
+  const std::vector<std::uint8_t> expected = {0, 0, 0, 0, 0,    0,    0, 0, 0x66, 0x4A, 0x42, 0x4F, 3,    0,
+                                              0, 0, 1, 0, 0x34, 0x12, 0, 0, 0,    0,    0,    0,    0xEF, 0xBE};
   EXPECT_EQ(stored->bytes, expected);
   EXPECT_EQ(stored->bytes.size(), 28u);
 

@@ -222,8 +222,7 @@ const DamageCase kDamageCases[] = {
     {"map offset past the end", [](Crafted& c) { PutBE32At(c.bytes, 60, 1u << 20); }, kCorrupt, false},
     {"map offset into a block's data", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64 + 76); }), kCorrupt, false},
     {"map offset to a resource block", MapThen([](Crafted& c) { PutBE32At(c.bytes, 60, 64); }), kCorrupt, false},
-    {"map offset to a free block",
-     MapThen([](Crafted& c) {
+    {"map offset to a free block", MapThen([](Crafted& c) {
        PutBE32At(c.bytes, 60, static_cast<std::uint32_t>(c.bytes.size()));
        AppendBlock2(c.bytes, kFreeBlockType, 0, kInvalid, "", {0, 0, 0});
      }),

@@ -83,8 +83,7 @@ inline void Apply(const Op& op, Snapshot& model) {
 template <typename File>
 bool Perform(File& file, const std::string& path, const Op& op) {
   switch (op.kind) {
-    case Op::kReopen:
-      return file.CloseFile() == res_error::kNone && file.OpenFile(path) == res_error::kNone;
+    case Op::kReopen: return file.CloseFile() == res_error::kNone && file.OpenFile(path) == res_error::kNone;
     case Op::kAdd:
     case Op::kReplace: {
       MHandle h = HandleOf(op.value.bytes);
