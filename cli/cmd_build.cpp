@@ -15,6 +15,7 @@
 
 #include "app/build_inputs.h"
 #include "base/report.h"
+#include "base/stop_request.h"
 #include "base/xassert.h"
 #include "build_lint.h"
 #include "build_summary.h"
@@ -24,6 +25,7 @@
 #include "dry_run_copy.h"
 #include "report_view.h"
 #include "res_target.h"
+#include "stop_signals.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
@@ -246,6 +248,7 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
 // invariant anywhere below ends the build with a fatal error.
 int RunOnWorker(BuildArgs& args) {
   int status = kExitFailed;
+  ScopedStopSignals stopSignals;
   std::thread worker([&] {
     ScopedWorkerThread workerScope;
     args.fRunning = 1;
@@ -259,7 +262,7 @@ int RunOnWorker(BuildArgs& args) {
     args.fRunning = 0;
   });
   worker.join();
-  return status;
+  return status == kExitFailed && StopRequested() ? kExitInterrupted : status;
 }
 
 // Why an object file (a path, or the base name of its parts) cannot be

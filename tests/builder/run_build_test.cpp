@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/stop_request.h"
 #include "base/xassert.h"
 #include "records/obj_definition.h"
 #include "support/object_file_fixture.h"
@@ -259,6 +260,41 @@ TEST(RunBuild, ProgressFollowsTheSteps) {
   EXPECT_EQ(build.Run(), 0);
   EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "sprites 1/1",
                                              "draw groups 1/2", "draw groups 2/2", "closing the object file"}));
+}
+
+// A stop requested during one step (as the command line's SIGINT handler
+// does) ends the build at the next resource boundary: what was written
+// stays, nothing more is written, and the file is closed whole.
+TEST(RunBuild, AStopRequestEndsTheBuildAtTheNextResource) {
+  struct StopCase {
+    const char* step;
+    const char* contents;
+  };
+  const StopCase cases[] = {
+      {"reading markup", "OBJD 128"},
+      {"sprites 1/1", "OBJD 128, SPR2 100"},
+      {"draw groups 1/2", "OBJD 128, SPR2 100, DGRP 100"},
+  };
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.step);
+    Build build;
+    build.args.fProgress = [&c](std::string_view stage, int done, int total) {
+      std::string step(stage);
+      if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
+      if (step == c.step) RequestStop();
+    };
+    const int status = build.Run();
+    const bool stopped = StopRequested();
+    ClearStopRequest();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(status, 1);
+    const std::string report = build.report.str();
+    EXPECT_TRUE(report.ends_with("fatal error: interrupted\n\n")) << report;
+    EXPECT_EQ(build.Contents(), c.contents);
+  }
+  // The request is the build's own business: a cleared one stops nothing.
+  Build after;
+  EXPECT_EQ(after.Run(), 0);
 }
 
 TEST(RunBuild, TheDrawGroupReportGoesToStandardOutput) {
