@@ -1,7 +1,8 @@
-// A build stopped by a signal, as a user's Ctrl-C or a batch system's
-// SIGTERM stops it: the command stops at a resource boundary, says why, exits
-// with 130, and leaves an object file whose every resource is as it was or
-// as a whole build writes it.
+// The command line on one object file under stress: a build stopped by a
+// signal, as a user's Ctrl-C or a batch system's SIGTERM stops it (it stops
+// at a resource boundary, says why, exits with 130 and leaves every resource
+// as it was or as a whole build writes it), and builds and adds run at once
+// on the same object, which must take turns and lose nothing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "cli_runner.h"
 #include "support/object_file_fixture.h"
@@ -47,15 +49,27 @@ void WriteObject(const testing::TempDir& dir, const std::string& object) {
   dir.Write("chair.omk", markup);
 }
 
-// Starts `pixmold build OBJECT` with its report in a file.
-pid_t StartBuild(const std::string& object, const std::string& report) {
+// Starts the command line with these arguments, standard input from a file
+// and standard error into one.
+pid_t Start(std::vector<std::string> args, const std::string& input, const std::string& errors) {
   const pid_t child = fork();
   if (child != 0) return child;
-  const int out = open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out < 0) _exit(99);
-  dup2(out, STDERR_FILENO);
-  execl(PIXMOLD_CLI_PATH, PIXMOLD_CLI_PATH, "build", object.c_str(), static_cast<char*>(nullptr));
+  const int in = open(input.c_str(), O_RDONLY);
+  const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (in < 0 || err < 0) _exit(99);
+  dup2(in, STDIN_FILENO);
+  dup2(err, STDERR_FILENO);
+  std::vector<char*> argv{const_cast<char*>(PIXMOLD_CLI_PATH)};
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  execv(PIXMOLD_CLI_PATH, argv.data());
   _exit(98);
+}
+
+int ExitStatus(pid_t child) {
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 bool WaitForText(const std::string& path, const std::string& text) {
@@ -89,7 +103,7 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     const std::string object = dir.File("chair.iff");
     WriteObject(dir, object);
     const std::string report = dir.File("report.txt");
-    const pid_t child = StartBuild(object, report);
+    const pid_t child = Start({"build", object}, "/dev/null", report);
     ASSERT_GT(child, 0);
     const bool reached = WaitForText(report, "Generating sprite " + std::to_string(c.stopAtSprite));
     // Stopped while the signal is sent, so that a fast build cannot finish
@@ -123,6 +137,60 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     IFFResFile2 reopened;
     ASSERT_EQ(reopened.OpenFile(object), res_error::kNone);
     EXPECT_TRUE(reopened.OpenedByMap());
+  }
+}
+
+}  // namespace
+}  // namespace pixmold
+
+namespace pixmold {
+namespace {
+
+// Two builds and two adds at once on one object, round after round: every
+// add survives, the builds' resources are whole, and the file's map lists
+// exactly the blocks a walk of the file finds.
+TEST(Stress, TwoBuildsAndTwoAddsAtOnceLoseNothing) {
+  constexpr int kRounds = 30;
+  constexpr ResType kSTR = MakeResType("STR#");
+  testing::TempDir dir;
+  const std::string object = dir.File("chair.iff");
+  testing::WriteObjectFile(object, {testing::ObjdResource(128, "Chair", {})});
+  dir.Write("chair.omk",
+            "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
+            "<sprite id=100 tgafile=\"chair.tga\">\n<drawgroup id=100><item sprite id=100>\n");
+  testing::WriteSheetImages(dir, "chair", 112, 24);
+  const std::string noInput = dir.Write("empty.bin", "");
+  std::map<ResID, std::string> added;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2; ++i) {
+      children.push_back(Start({"build", "-q", object}, noInput, dir.File("build" + std::to_string(i) + ".txt")));
+      const auto id = static_cast<ResID>(1000 + 2 * round + i);
+      const std::string bytes = "round " + std::to_string(round) + " add " + std::to_string(i);
+      const std::string input = dir.Write("add" + std::to_string(i) + ".bin", bytes);
+      children.push_back(
+          Start({"add", object, "STR#", std::to_string(id)}, input, dir.File("add" + std::to_string(i) + ".txt")));
+      added[id] = bytes;
+    }
+    for (std::size_t c = 0; c < children.size(); ++c) {
+      EXPECT_EQ(ExitStatus(children[c]), 0)
+          << (c % 2 ? "add: " : "build: ")
+          << testing::Text(dir.File((c % 2 ? "add" : "build") + std::to_string(c / 2) + ".txt"));
+    }
+    const Contents found = ContentsOf(object);
+    for (const auto& [id, bytes] : added) {
+      const auto it = found.find({kSTR, id});
+      ASSERT_NE(it, found.end()) << "lost STR# " << id;
+      EXPECT_EQ(std::string(it->second.begin(), it->second.end()), bytes);
+    }
+    EXPECT_TRUE(found.count({MakeResType("SPR2"), 100}) && found.count({MakeResType("DGRP"), 100}));
+    // What the map lists is what a walk of the blocks finds.
+    const std::string walked = dir.File("walked.iff");
+    std::filesystem::copy_file(object, walked, std::filesystem::copy_options::overwrite_existing);
+    ASSERT_EQ(IFFResFile2().ClearMap(CTGString(walked)), res_error::kNone);
+    EXPECT_EQ(ContentsOf(walked), found);
+    if (::testing::Test::HasFailure()) break;
   }
 }
 
