@@ -428,7 +428,7 @@ void Setup(CLI::App& app, int* status) {
                   "implies --family-history");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");
-  cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
+  cmd->add_flag("--spr-lists", options->sprLists, "Write each headline's SPR# sprite list from its sheet");
   cmd->add_flag("--attribute-strings", options->attributeStrings, "Write the attributes tags");
   cmd->add_flag("--skill-tables", options->skillTables, "Write the skill table tag");
   cmd->add_flag("--draw-group-report", options->drawGroupReport, "Print the draw group report on standard output");
