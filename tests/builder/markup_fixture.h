@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "base/report.h"
-#include "base/terminate.h"
 #include "builder/attrib_readers.h"
 #include "builder/build_context.h"
 #include "builder/render_spec.h"
@@ -21,6 +20,7 @@
 #include "markup/memory_scanner.h"
 #include "markup/tag_list.h"
 #include "markup/tag_parser.h"
+#include "support/assert_capture.h"
 
 namespace pixmold::testing {
 
@@ -52,17 +52,6 @@ struct CapturedReport {
   ScopedReportTarget scope{ReportTarget{&stream, nullptr, nullptr, nullptr}};
   std::string Text() const { return stream.str(); }
 };
-
-// The message of the fatal error the callable raises; "" when it returns.
-template <typename F>
-std::string FatalOf(F&& body) {
-  try {
-    body();
-  } catch (const Terminate& t) {
-    return t.Message();
-  }
-  return "";
-}
 
 // The sizes most tests draw with: 128 x 256 large cells.
 constexpr std::string_view kSizes = "<sizes lwidth=128 lheight=256 mwidth=64 mheight=128 swidth=32 sheight=64>";

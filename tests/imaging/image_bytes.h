@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "base/terminate.h"
 #include "imaging/offscreen.h"
+#include "support/assert_capture.h"
 #include "support/temp_dir.h"
 
 namespace pixmold::testing {
@@ -107,17 +107,6 @@ inline Bytes Tga(int width, int height, int bits, const std::function<std::uint3
 
 inline std::string WriteFile(const TempDir& dir, const std::string& name, const Bytes& bytes) {
   return dir.Write(name, std::span<const unsigned char>(bytes.data(), bytes.size()));
-}
-
-// The message of the fatal error that running f raises ("" when none).
-template <typename F>
-std::string FatalOf(F&& f) {
-  try {
-    f();
-  } catch (const Terminate& fatal) {
-    return fatal.Message();
-  }
-  return {};
 }
 
 inline std::string CorpusPath(const std::string& name) { return std::string(PIXMOLD_TEST_DATA) + "/images/" + name; }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/terminate.h"
 #include "base/xassert.h"
 
 namespace pixmold::testing {
@@ -27,5 +28,16 @@ class AssertCapture {
   std::vector<std::string> fReports;
   AssertSink fPrevious;
 };
+
+// The message of the fatal error the callable raises; "" when it returns.
+template <typename F>
+std::string FatalOf(F&& body) {
+  try {
+    body();
+  } catch (const Terminate& fatal) {
+    return fatal.Message();
+  }
+  return "";
+}
 
 }  // namespace pixmold::testing

@@ -86,6 +86,19 @@ const StoredResource* FindResource(const std::vector<StoredResource>& resources,
   return nullptr;
 }
 
+std::vector<std::string> ResourceKeys(const std::vector<StoredResource>& resources) {
+  std::vector<std::string> keys;
+  for (const StoredResource& resource : resources)
+    keys.push_back(ResTypeName(resource.type) + " " + std::to_string(resource.id));
+  return keys;
+}
+
+std::string ResourceList(const std::vector<StoredResource>& resources) {
+  std::string list;
+  for (const std::string& key : ResourceKeys(resources)) list += (list.empty() ? "" : ", ") + key;
+  return list;
+}
+
 ReadOnlyFiles::ReadOnlyFiles(std::string leaf)
     : FileSystemDecorator(CTGFileManager::Get().Files()), fLeaf(std::move(leaf)) {
   fPrevious = &CTGFileManager::Get().SetFileSystem(*this);

@@ -54,6 +54,11 @@ std::vector<StoredResource> ReadObjectFile(const std::string& path);
 
 const StoredResource* FindResource(const std::vector<StoredResource>& resources, ResType type, ResID id);
 
+// "TYPE id" of every resource, in the order given.
+std::vector<std::string> ResourceKeys(const std::vector<StoredResource>& resources);
+// The same keys joined by ", ": "OBJD 128, SPR2 100".
+std::string ResourceList(const std::vector<StoredResource>& resources);
+
 // While it lives, files whose path ends in `leaf` refuse to open for writing.
 class ReadOnlyFiles final : public FileSystemDecorator {
  public:
