@@ -97,15 +97,8 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
     EXPECT_EQ(std::filesystem::exists(base + "alpha.tga"), sprite->Name() == "Shadow");
     const Sheet& sheet = generated.sheets[file];
     EXPECT_EQ(sheet.depth, sprite->Name() != "Rug");
-    std::vector<Rect> cells;
-    for (std::int32_t i = 0; i < sprite->SpriteCount(); ++i) {
-      Rect cell;
-      CellOrigin origin;
-      CellRecord record;
-      sprite->CellRect(i, cell, origin, record);
-      cells.push_back(cell);
-    }
-    if (sprite->IsHeadline()) cells = HeadlineCells(*context.headlines.First());
+    const std::vector<Rect> cells =
+        sprite->IsHeadline() ? HeadlineCells(*context.headlines.First()) : testing::CellsOf(*sprite);
     for (const Rect& cell : cells) {
       const int border = sprite->Sizes().border[0];
       cutRects[file].push_back(
@@ -151,12 +144,9 @@ TEST(DemoGenerator, ARoundPartCentredOnTheObjectLandsOnTheReferencePointAtEveryZ
     if (sprite->Name() == "Shadow") shadow = sprite;
   ASSERT_NE(shadow, nullptr);
   const Sheet& sheet = generated.sheets[shadow->FileName()];
-  std::vector<Rect> cells, trimmed;
-  for (std::int32_t i = 0; i < shadow->SpriteCount(); ++i) {
-    Rect cell;
-    CellOrigin origin;
-    CellRecord record;
-    shadow->CellRect(i, cell, origin, record);
+  const std::vector<Rect> cells = testing::CellsOf(*shadow);
+  std::vector<Rect> trimmed;
+  for (const Rect& cell : cells) {
     Rect box = Rect::Make(cell.right, cell.bottom, cell.left, cell.top);
     for (int y = cell.top; y < cell.bottom; ++y) {
       for (int x = cell.left; x < cell.right; ++x) {
@@ -165,7 +155,6 @@ TEST(DemoGenerator, ARoundPartCentredOnTheObjectLandsOnTheReferencePointAtEveryZ
                          std::max<int>(box.bottom, y + 1));
       }
     }
-    cells.push_back(cell);
     trimmed.push_back(box);
   }
   shadow->SetTrimmedRects(cells, trimmed);

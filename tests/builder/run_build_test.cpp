@@ -57,15 +57,7 @@ struct Build {
 
   std::vector<StoredResource> Resources() const { return testing::ReadObjectFile(objectFile); }
   // The object file's resources as "TYPE id", in file order.
-  std::string Contents() const {
-    std::string text;
-    for (const StoredResource& r : Resources()) {
-      text += text.empty() ? "" : ", ";
-      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
-      text.append(1, ' ').append(std::to_string(r.id));
-    }
-    return text;
-  }
+  std::string Contents() const { return testing::ResourceList(Resources()); }
 
   testing::TempDir dir;
   std::string objectFile = dir.File("chair.iff");
@@ -240,13 +232,18 @@ TEST(RunBuild, TheSoundPassRemovesOldSounds) {
   EXPECT_EQ(build.report.str(), "");
 }
 
+// A progress report as "stage" or "stage done/total".
+std::string StepText(std::string_view stage, int done, int total) {
+  std::string step(stage);
+  if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
+  return step;
+}
+
 TEST(RunBuild, ProgressFollowsTheSteps) {
   Build build;
   std::vector<std::string> steps;
   build.args.fProgress = [&steps](std::string_view stage, int done, int total) {
-    std::string step(stage);
-    if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
-    steps.push_back(step);
+    steps.push_back(StepText(stage, done, total));
   };
   EXPECT_EQ(build.Run(), 0);
   EXPECT_EQ(steps, (std::vector<std::string>{"opening the object file", "reading markup", "sprites 1/1",
@@ -270,9 +267,7 @@ TEST(RunBuild, AStopRequestEndsTheBuildAtTheNextResource) {
     SCOPED_TRACE(c.step);
     Build build;
     build.args.fProgress = [&c](std::string_view stage, int done, int total) {
-      std::string step(stage);
-      if (total > 0) step.append(" ").append(std::to_string(done)).append("/").append(std::to_string(total));
-      if (step == c.step) RequestStop();
+      if (StepText(stage, done, total) == c.step) RequestStop();
     };
     const int status = build.Run();
     const bool stopped = StopRequested();

@@ -146,15 +146,7 @@ class SpriteBuild {
     return lines;
   }
   const StoredResource* Find(ResType type, ResID id) const { return testing::FindResource(fResources, type, id); }
-  std::string Contents() const {
-    std::string text;
-    for (const StoredResource& r : fResources) {
-      text += text.empty() ? "" : ", ";
-      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
-      text.append(1, ' ').append(std::to_string(r.id));
-    }
-    return text;
-  }
+  std::string Contents() const { return testing::ResourceList(fResources); }
 
   Expected At(const SpriteSpec& spec, Mode mode, int x, int y) const {
     const std::string base = spec.FileName().substr(0, spec.FileName().size() - 4);
