@@ -44,18 +44,6 @@ Bytes Sprite2Frame(const Picture& picture) {
   return Bytes(lock.Data(), lock.Data() + lock.Size());
 }
 
-Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteId) {
-  Bytes list;
-  testing::Put(list, {{1000, 4}, {frames.size(), 4}, {std::uint32_t(paletteId), 4}});
-  std::size_t offset = 12 + 4 * frames.size();
-  for (const Bytes& frame : frames) {
-    testing::Put(list, {{offset, 4}});
-    offset += frame.size();
-  }
-  for (const Bytes& frame : frames) testing::Append(list, frame);
-  return list;
-}
-
 // An SPR# list of one frame, one row of literal pixels, stored big-endian as
 // the build stores them.
 Bytes SprListOfOneRow(const Bytes& pixels, std::int32_t paletteId) {
@@ -124,7 +112,7 @@ struct Scene {
 testing::StoredResource Spr2(ResID id, const std::vector<Picture>& frames, std::int32_t paletteId = 7) {
   std::vector<Bytes> encoded;
   for (const Picture& picture : frames) encoded.push_back(Sprite2Frame(picture));
-  return {MakeResType("SPR2"), id, "", 0, true, Sprite2List(encoded, paletteId)};
+  return {MakeResType("SPR2"), id, "", 0, true, testing::Sprite2List(encoded, paletteId)};
 }
 
 std::array<int, 4> Rgba(const ComposedView& view, int x, int y) {
@@ -209,7 +197,7 @@ TEST(DrawGroupCompositor, BlendsStoredAlphaOverWhatLiesBeneath) {
 }
 
 TEST(DrawGroupCompositor, ItemsThatCannotBeDrawnAreSkippedWithANoteAndTheRestDrawn) {
-  Bytes broken = Sprite2List({Sprite2Frame(kSquare)}, 7);
+  Bytes broken = testing::Sprite2List({Sprite2Frame(kSquare)}, 7);
   broken.resize(broken.size() - 2);
   Scene scene({Spr2(1, {kSquare}), Spr2(2, {kSquare}, -1), {MakeResType("SPR2"), 3, "", 0, true, broken}},
               {Item(1, 0, 0, 2), Item(1, 4, 0, 2), Item(9, 0, 0, 2), Item(3, 0, 0, 2), Item(2, 0, 2, 2)});

@@ -105,6 +105,19 @@ inline Bytes Tga(int width, int height, int bits, const std::function<std::uint3
   return out;
 }
 
+// An SPR2 list (version 1000) of whole frames, its offset table worked out.
+inline Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteId) {
+  Bytes list;
+  Put(list, {{1000, 4}, {frames.size(), 4}, {std::uint32_t(paletteId), 4}});
+  std::size_t offset = 12 + 4 * frames.size();
+  for (const Bytes& frame : frames) {
+    Put(list, {{offset, 4}});
+    offset += frame.size();
+  }
+  for (const Bytes& frame : frames) Append(list, frame);
+  return list;
+}
+
 inline std::string WriteFile(const TempDir& dir, const std::string& name, const Bytes& bytes) {
   return dir.Write(name, std::span<const unsigned char>(bytes.data(), bytes.size()));
 }

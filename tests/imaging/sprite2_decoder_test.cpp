@@ -71,9 +71,7 @@ TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
 }
 
 TEST(Sprite2Decoder, ParsesLists) {
-  Bytes list = {0xE8, 0x03, 0, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0, 38, 0, 0, 0};
-  for (int i = 0; i < 2; ++i)
-    for (std::uint8_t b : Frame(1, 1, {0x00, 0xA0})) list.push_back(b);
+  const Bytes list = testing::Sprite2List({Frame(1, 1, {0x00, 0xA0}), Frame(1, 1, {0x00, 0xA0})}, -1);
   Sprite2ListView view;
   ASSERT_TRUE(ParseSprite2List(list, view).Ok());
   EXPECT_EQ(view.frames.size() * 100 + view.frames[1].size(), 218u);

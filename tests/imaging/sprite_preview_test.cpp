@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -17,35 +16,27 @@ namespace {
 using testing::Bytes;
 using Pixels = std::vector<std::uint8_t>;
 
-// An SPR2 list of frames made by hand (header fields width, height, flags,
-// palette, clear, origin), so the preview is checked against the format
-// rather than against our own encoder.
-Bytes Sprite2List(std::int32_t paletteId, const std::vector<std::pair<std::array<int, 3>, Bytes>>& frames) {
-  Bytes out;
-  const auto count = static_cast<std::uint32_t>(frames.size());
-  testing::Put(out, {{1000, 4}, {count, 4}, {static_cast<std::uint32_t>(paletteId), 4}});
-  std::uint32_t offset = 12 + 4 * count;
-  for (const auto& frame : frames) {
-    testing::Put(out, {{offset, 4}});
-    offset += 16 + static_cast<std::uint32_t>(frame.second.size());
-  }
-  for (const auto& [size, tokens] : frames) {
-    testing::Put(out, {{std::uint32_t(size[0]), 2}, {std::uint32_t(size[1]), 2}, {std::uint32_t(size[2]), 4}, {0, 8}});
-    testing::Append(out, tokens);
-  }
-  return out;
+// An SPR2 frame made by hand (width, height and flags; palette, clear and
+// origin 0), so the preview is checked against the format rather than
+// against our own encoder.
+Bytes HandFrame(std::uint32_t width, std::uint32_t height, std::uint32_t flags, const Bytes& tokens) {
+  Bytes frame;
+  testing::Put(frame, {{width, 2}, {height, 2}, {flags, 4}, {0, 8}});
+  testing::Append(frame, tokens);
+  return frame;
 }
 
 // 2 x 1, colour only: a run of two pixels, 7 and 9.
-const std::pair<std::array<int, 3>, Bytes> kColourFrame = {{2, 1, 1}, {0x06, 0, 0x02, 0xC0, 7, 9, 0x00, 0xA0}};
+const Bytes kColourFrame = HandFrame(2, 1, 1, {0x06, 0, 0x02, 0xC0, 7, 9, 0x00, 0xA0});
 // 3 x 1 with depth and alpha: one clear pixel, a (depth 40, colour 5) pair,
 // then a (depth 50, colour 6, alpha 16) triple and its pad byte.
-const std::pair<std::array<int, 3>, Bytes> kDepthAlphaFrame = {
-    {3, 1, 7}, {0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x00, 0xA0}};
+const Bytes kDepthAlphaFrame =
+    HandFrame(3, 1, 7, {0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40, 5, 0x01, 0x40, 50, 6, 16, 0xB0, 0x00, 0xA0});
 
 TEST(SpritePreview, ShowsAnSprite2ListsChannels) {
   PreviewList preview;
-  ASSERT_TRUE(DecodePreviewList(kSprite2Type, Sprite2List(77, {kColourFrame, kDepthAlphaFrame}), preview).Ok());
+  ASSERT_TRUE(
+      DecodePreviewList(kSprite2Type, testing::Sprite2List({kColourFrame, kDepthAlphaFrame}, 77), preview).Ok());
   EXPECT_EQ(preview.version * 1000 + preview.paletteId, 1000077);
   ASSERT_EQ(preview.frames.size(), 2u);
   EXPECT_FALSE(preview.frames[0].hasDepth || preview.frames[0].hasAlpha);
@@ -68,7 +59,7 @@ TEST(SpritePreview, ShowsAnSprite2ListsChannels) {
 }
 
 TEST(SpritePreview, RefusesBrokenListsWholly) {
-  const Bytes good = Sprite2List(-1, {kColourFrame, kDepthAlphaFrame});
+  const Bytes good = testing::Sprite2List({kColourFrame, kDepthAlphaFrame}, -1);
   // The last frame loses its kEOS; a list of another type.
   const std::pair<ResType, Bytes> cases[] = {{kSprite2Type, Bytes(good.begin(), good.end() - 3)},
                                              {MakeResType("PALT"), good}};
