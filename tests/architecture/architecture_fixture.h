@@ -13,7 +13,7 @@
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_decoder.h"
 #include "imaging/sprite2_decoder.h"
-#include "support/memory_res_file.h"
+#include "support/object_file_fixture.h"
 
 namespace pixmold::testing {
 
@@ -37,15 +37,7 @@ struct MemoryObject {
   }
   const StoredResource* Find(ResType type, ResID id) const { return disk.Find("object", type, id); }
   // "TYPE id" of every stored resource, in the order stored.
-  std::vector<std::string> Contents() const {
-    std::vector<std::string> out;
-    for (const StoredResource& r : disk.files.at("object")) {
-      std::string text;
-      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
-      out.push_back(text + " " + std::to_string(r.id));
-    }
-    return out;
-  }
+  std::vector<std::string> Contents() const { return ResourceKeys(disk.files.at("object")); }
   MemoryDisk disk;
   MemoryResFile file{disk};
 };
