@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Mutation check of the tests: applies a fixed list of small faults to src/
-# one at a time (a flipped comparison, a dropped bounds check, an off-by-one
-# size, a swapped byte order, a skipped write), rebuilds the release build,
+# and cli/ one at a time (a flipped comparison, a dropped bounds check, an
+# off-by-one size, a swapped byte order, a skipped write), rebuilds the release build,
 # runs the test program that owns the code, and restores the file. A fault is
 # caught when the build or a test fails. Prints one line per fault and the
 # total; exits 1 when a fault's text is no longer found (the list needs
@@ -11,14 +11,14 @@
 #   bash scripts/mutate.sh imaging    only faults whose test program is test_imaging
 #
 # Needs a configured release build (bash scripts/build.sh release) and a tree
-# whose src/ has no uncommitted changes: each file is restored from git.
+# whose src/ and cli/ have no uncommitted changes: each file is restored from git.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=build/release
 only=${1:-}
 [ -f "$build/build.ninja" ] || { echo "mutate: configure $build first (bash scripts/build.sh release)" >&2; exit 2; }
-if ! git diff --quiet -- src; then
-  echo "mutate: src/ has uncommitted changes; commit or stash them first" >&2
+if ! git diff --quiet -- src cli; then
+  echo "mutate: src/ or cli/ has uncommitted changes; commit or stash them first" >&2
   exit 2
 fi
 export CCACHE_DIR=${CCACHE_DIR:-/root/.ccache} CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=1
@@ -73,6 +73,8 @@ src/builder/attrib_readers.cpp|builder|if (entry->fValue == "true") {|if (entry-
 src/builder/tag_dispatch.cpp|builder|return state.*Current == nullptr;|return true;
 src/builder/run_build.cpp|builder|if (row.checkWritable) CheckWritable(*file);|
 src/builder/run_build.cpp|builder|if (!args.SelectsDrawGroup(group->Id())) continue;|
+cli/cmd_objects.cpp|cli|if (!target) return status;|if (!target) return kExitFailed;
+cli/cmd_new_object.cpp|cli|if (ObjectFileExists(options.destination)) {|if (false) {
 LIST
 
 caught=0

@@ -43,12 +43,7 @@ struct Architecture {
   // "TYPE id" of every resource of the object file, sorted: the container
   // keeps its own order.
   std::vector<std::string> Contents() const {
-    std::vector<std::string> out;
-    for (const auto& r : ReadObjectFile(object)) {
-      std::string text;
-      for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(r.type >> shift);
-      out.push_back(text + " " + std::to_string(r.id));
-    }
+    std::vector<std::string> out = testing::ResourceKeys(ReadObjectFile(object));
     std::sort(out.begin(), out.end());
     return out;
   }

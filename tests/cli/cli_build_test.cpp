@@ -167,7 +167,6 @@ TEST(CliObjects, ListsMastersWithTheirIds) {
   CliRun junk = cli.Run("objects " + Quote(cli.dir.Write("junk.iff", "not a resource file")));
   EXPECT_EQ(junk.status, 1);
   EXPECT_NE(junk.err.find("pixmold objects: cannot open"), std::string::npos) << junk.err;
-  EXPECT_EQ(cli.Run("objects " + Quote(cli.dir.File("none"))).status, 2);
 }
 
 TEST(CliNewObject, CopiesATemplateWithAFreshGuid) {
@@ -181,7 +180,6 @@ TEST(CliNewObject, CopiesATemplateWithAFreshGuid) {
   ASSERT_EQ(resources.size(), 1u);
   EXPECT_EQ(resources[0].name, "Made");
   EXPECT_EQ(ObjDefinition(resources[0].bytes).TemplateGuid(), 77u);
-  EXPECT_EQ(cli.Run("new-object " + Quote(source) + " " + Quote(made)).status, 1);
 }
 
 }  // namespace

@@ -64,9 +64,7 @@ struct DataBuild {
   std::vector<std::string> Contents() const {
     std::vector<std::string> rows;
     for (const StoredResource& r : testing::ReadObjectFile(object)) {
-      std::string row;
-      for (int shift = 24; shift >= 0; shift -= 8) row += static_cast<char>(r.type >> shift);
-      rows.push_back(row + " " + std::to_string(r.id) + " " + r.name);
+      rows.push_back(ResTypeName(r.type) + " " + std::to_string(r.id) + " " + r.name);
     }
     std::sort(rows.begin(), rows.end());
     return rows;
