@@ -59,7 +59,7 @@ src/resfile/iff_blocks.cpp|resfile|StoreU16(flags, 0, static_cast<std::uint16_t>
 src/resfile/recon_stream.cpp|resfile|return LoadU32(std::span<const std::uint8_t>(fIn + at, 4), 0, fSwap ? ByteOrder::kBig : ByteOrder::kLittle);|return LoadU32(std::span<const std::uint8_t>(fIn + at, 4), 0, ByteOrder::kLittle);
 src/resfile/recon_stream.cpp|resfile|if (fMarkAt >= 0) Store32(fMarkAt, static_cast<std::uint32_t>(fPosition));|
 src/resfile/flat_file.cpp|resfile|if (file->Size() > kMaxFileSize) {|if (file->Size() > kMaxFileSize * 0 + 8) {
-src/filelib/far_format.cpp|filelib|if (static_cast<std::int64_t>(count) * kFARMinEntrySize > room) {|if (false) {
+src/filelib/far_format.cpp|filelib|if (static_cast<std::int64_t>(offset) + static_cast<std::int64_t>(size) > file.Size()) {|if (false) {
 src/filelib/far_format.cpp|filelib|if (count == 0 \|\| count >= kFARMaxEntries) {|if (count >= kFARMaxEntries) {
 src/filelib/far_format.cpp|filelib|if (segment == "..") return {};|
 src/filelib/memory_file_system.cpp|filelib|    if (ParentKey(file) == key) return false;\n|
