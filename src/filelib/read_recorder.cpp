@@ -18,10 +18,23 @@ FileHandle ReadRecorder::Open(const std::string& path, OpenMode mode) {
   std::lock_guard lock(fLock);
   if (mode == OpenMode::kCreate) {
     fCreated.insert(path);
-  } else if (!fCreated.contains(path) && fListed.insert(path).second) {
-    fRead.push_back(path);
+  } else if (!fCreated.contains(path)) {
+    Note(path);
   }
   return file;
+}
+
+bool ReadRecorder::List(const std::string& directory, std::vector<DirEntry>& entries) {
+  if (!Inner().List(directory, entries)) return false;
+  std::string path = directory;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  std::lock_guard lock(fLock);
+  Note(path);
+  return true;
+}
+
+void ReadRecorder::Note(const std::string& path) {
+  if (fListed.insert(path).second) fRead.push_back(path);
 }
 
 std::vector<std::string> ReadRecorder::FilesRead() const {

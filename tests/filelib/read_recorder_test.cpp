@@ -60,7 +60,11 @@ TEST(ReadRecorder, SeesFilesTheManagerOpens) {
   std::unique_ptr<CTGFile> file = manager.Open("/t/sheet.tga", false);
   ASSERT_NE(file, nullptr);
   manager.Close(std::move(file));
-  EXPECT_EQ(recorder.FilesRead(), std::vector<std::string>{"/t/sheet.tga"});
+  std::vector<DirEntry> entries;
+  EXPECT_TRUE(manager.Files().List("/t/", entries));
+  EXPECT_FALSE(manager.Files().List("/none", entries));
+  EXPECT_EQ(recorder.FilesRead(), (std::vector<std::string>{"/t/sheet.tga", "/t"}))
+      << "a listed folder is read too, so that a file appearing in it rebuilds";
 }
 
 }  // namespace
