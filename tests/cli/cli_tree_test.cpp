@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -150,6 +151,25 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
   EXPECT_NE(StampTimes()[gained], after[gained]);
+}
+
+TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
+  fs::remove(SheetPath(fRoot, 0));
+  const CliRun run = All("-j1");
+  EXPECT_EQ(run.status, 1);
+  int built = -1;
+  int upToDate = -1;
+  int failed = -1;
+  int notStarted = 0;
+  const std::size_t summary = run.out.find("pixmold all: ");
+  ASSERT_NE(summary, std::string::npos) << run.out;
+  const int fields = std::sscanf(run.out.c_str() + summary, "pixmold all: %d built, %d up to date, %d failed, %d not",
+                                 &built, &upToDate, &failed, &notStarted);
+  ASSERT_GE(fields, 3) << run.out;
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(upToDate, 0);
+  EXPECT_EQ(built + notStarted, kObjects - 1) << run.out;
+  EXPECT_GT(notStarted, 0) << "ninja stops at the first failure without -k\n" << run.out;
 }
 
 TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
