@@ -45,7 +45,6 @@ TEST_P(BmpCorpus, MatchesTheIndependentDecoderPixelForPixel) {
   parser.GetSize(width, height);
   ASSERT_EQ(width * 1000 + height, dump.width * 1000 + dump.height);
   // The colour table as red, green, blue, 0; entries past the count are 0.
-  // The colour table as red, green, blue, 0; entries past the count are 0.
   std::vector<std::vector<int>> table, want = dump.colours;
   for (const PaletteEntry& c : parser.GetColours()) table.push_back({c.red, c.green, c.blue, c.flags});
   for (auto& c : want) c.push_back(0);
@@ -80,6 +79,9 @@ TEST(BMPParser, RejectedFilesAreReported) {
   BMPParser parser;
   EXPECT_EQ(parser.OpenBytes(Bytes{'B', 'M', 0, 0}), 1);
   EXPECT_TRUE(capture.Saw("couldn't read BMP header"));
+  // One colour over the limit, the table there in full.
+  EXPECT_EQ(parser.OpenBytes(BmpFile({.clrUsed = 257, .paletteEntries = 257}, {0, 0, 0, 0})), 1);
+  EXPECT_TRUE(capture.Saw("(FALSE) too many colors"));
 }
 
 TEST(BMPParser, OtherDepthsAreReportedAndNotRead) {

@@ -249,6 +249,10 @@ TEST(SprList, MergeRefusesMismatchesAndChangesNothing) {
   EXPECT_EQ(MergeDepthList(resized.Get(), colourList.Get()), spr_error::kDepthSizeMismatch);
   EXPECT_EQ(Contents(colourList), colourBefore);
   EXPECT_EQ(Contents(shorter), shorterBefore);
+  // A count that claims more offsets than the list holds.
+  HandleLock(shorter.Get()).Data()[4] = 200;
+  EXPECT_EQ(AppendList(colourList.Get(), shorter.Get()), kMemBadHandleErr);
+  EXPECT_EQ(Contents(colourList), colourBefore);
 }
 
 TEST(SprList, OutOfMemoryAtEveryAllocationLeaksNothing) {

@@ -62,6 +62,7 @@ TEST(SprDecoder, RejectsMalformedFramesAndEveryTruncation) {
       {"pixels cut off", Frame(1, 8, {4, 4, 3, 5, 5, 0}), "cut off by the end of their line"},
       {"pixels past the right edge", Frame(1, 1, {4, 6, 3, 2, 1, 1, 5, 0}), "right edge"},
       {"repeat cut off", Frame(1, 4, {4, 4, 2, 2, 5, 0}), "cut off"},
+      {"repeat one past the right edge", Frame(1, 2, {4, 6, 2, 3, 7, 0, 5, 0}), "repeat runs past the right edge"},
       {"unknown token in a line", Frame(1, 1, {4, 4, 6, 1, 5, 0}), "unknown token inside a line"},
       {"odd line length", Frame(1, 1, {4, 5, 3, 1, 7, 5, 0}), "do not end where"},
       {"token cut by its line", Frame(1, 2, {4, 5, 1, 1, 0, 5, 0}), "cut off by the end of its line"},
