@@ -15,6 +15,7 @@
 
 #include "app/build_inputs.h"
 #include "base/report.h"
+#include "base/stop_request.h"
 #include "base/xassert.h"
 #include "build_lint.h"
 #include "build_summary.h"
@@ -24,6 +25,7 @@
 #include "dry_run_copy.h"
 #include "report_view.h"
 #include "res_target.h"
+#include "stop_signals.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
@@ -246,6 +248,7 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
 // invariant anywhere below ends the build with a fatal error.
 int RunOnWorker(BuildArgs& args) {
   int status = kExitFailed;
+  ScopedStopSignals stopSignals;
   std::thread worker([&] {
     ScopedWorkerThread workerScope;
     args.fRunning = 1;
@@ -259,7 +262,7 @@ int RunOnWorker(BuildArgs& args) {
     args.fRunning = 0;
   });
   worker.join();
-  return status;
+  return status == kExitFailed && StopRequested() ? kExitInterrupted : status;
 }
 
 // Why an object file (a path, or the base name of its parts) cannot be
@@ -425,7 +428,7 @@ void Setup(CLI::App& app, int* status) {
                   "implies --family-history");
   cmd->add_flag("--sounds", options->sounds, "Replace the sounds with the markup's sound tags");
   cmd->add_flag("--slots", options->slots, "Write the slots tags");
-  cmd->add_flag("--spr-lists", options->sprLists, "Write SPR# sprite lists");
+  cmd->add_flag("--spr-lists", options->sprLists, "Write each headline's SPR# sprite list from its sheet");
   cmd->add_flag("--attribute-strings", options->attributeStrings, "Write the attributes tags");
   cmd->add_flag("--skill-tables", options->skillTables, "Write the skill table tag");
   cmd->add_flag("--draw-group-report", options->drawGroupReport, "Print the draw group report on standard output");

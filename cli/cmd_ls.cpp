@@ -12,6 +12,7 @@
 #include "json_text.h"
 #include "res_target.h"
 #include "resfile/mem_handle.h"
+#include "resfile/res_walk.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
@@ -33,27 +34,11 @@ struct Row {
 
 // The resources of one component; false (with the error) when it fails.
 ResErr Collect(iResFile& file, const std::string& label, std::vector<Row>& rows) {
-  std::int32_t types = file.CountTypes();
-  if (file.GetError() != res_error::kNone) return file.GetError();
-  for (std::int32_t t = 1; t <= types; ++t) {
-    ResType type = file.GetIndType(t);
-    if (file.GetError() != res_error::kNone) return file.GetError();
-    std::int32_t count = file.CountResources(type);
-    for (std::int32_t i = 1; i <= count; ++i) {
-      MHandle h = file.GetIndResource(type, i, nullptr);
-      if (!h) return file.GetError() != res_error::kNone ? file.GetError() : res_error::kNotFound;
-      Row row{type, 0, 0, GetHandleSize(h), label, {}};
-      file.GetResID(h, row.id);
-      row.variant = file.GetResVariant(h);
-      CTGString name;
-      file.GetResName(h, name);
-      row.name = name.Str();
-      rows.push_back(std::move(row));
-      file.ReleaseAndDispose(h);
-      if (file.GetError() != res_error::kNone) return file.GetError();
-    }
-  }
-  return res_error::kNone;
+  return ForEachResource(file, UnreadableResource::kStop, [&](const WalkedResource& resource) {
+    rows.push_back(
+        Row{resource.type, resource.id, resource.variant, GetHandleSize(resource.handle), label, resource.name.Str()});
+    return res_error::kNone;
+  });
 }
 
 // Control bytes as in FormatType, and the backslash doubled so that the

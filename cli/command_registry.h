@@ -11,8 +11,9 @@ namespace pixmold::cli {
 
 // Exit statuses shared by every command (listed in --help).
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the operation ran and failed
-inline constexpr int kExitUsage = 2;   // bad arguments or unreadable input files
+inline constexpr int kExitFailed = 1;         // the operation ran and failed
+inline constexpr int kExitUsage = 2;          // bad arguments or unreadable input files
+inline constexpr int kExitInterrupted = 130;  // a build stopped by SIGINT or SIGTERM, as shells count it
 
 // A setup function adds its subcommand to the app and sets its callback; the
 // callback stores the exit status in *status.

@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
       ->trigger_on_parse();
   app.footer(
       "Exit status: 0 success, 1 the operation failed (a build's fatal error, a resource-file error,\n"
-      "standard output that cannot be written), 2 usage error or an input file that cannot be read.\n"
+      "standard output that cannot be written), 2 usage error or an input file that cannot be read,\n"
+      "130 a build stopped by SIGINT or SIGTERM (at a resource boundary: the object file stays whole).\n"
       "Messages go to standard error; data goes to standard output. 'pixmold help COMMAND' shows a\n"
       "command's options.");
   app.failure_message([](const CLI::App*, const CLI::Error& error) {

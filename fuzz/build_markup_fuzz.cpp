@@ -132,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     DispatchTags(*args.fContext, tags);
     GenerateSprites(args, file, *args.fContext);
+    WriteSpriteLists(args, file, *args.fContext);
     for (DGRPSpec* group : args.fContext->drawGroups) group->Save(file);
   } catch (const Terminate&) {
     // A fatal error ends the build, as it ends a build.

@@ -15,6 +15,7 @@
 #include "resfile/handle_owner.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
+#include "resfile/res_walk.h"
 
 namespace pixmold::fuzz {
 
@@ -27,27 +28,19 @@ inline constexpr ResType kAddedType = MakeResType("FUZZ");
 inline void ReadEverything(iResFile& file) {
   const std::int32_t types = file.CountTypes();
   if (types < 0) std::abort();
+  ForEachResource(file, UnreadableResource::kSkip, [&file](const WalkedResource& resource) {
+    if (file.GetResType(resource.handle) != resource.type) std::abort();
+    if (MHandle again = file.GetResource(resource.type, resource.id, nullptr)) file.ReleaseAndDispose(again);
+    if (!resource.name.Empty()) {
+      if (MHandle named = file.GetNamedResource(resource.type, resource.name, nullptr)) file.ReleaseAndDispose(named);
+      CTGString name = resource.name;
+      file.UniqueName(resource.type, name);
+    }
+    return res_error::kNone;
+  });
   for (std::int32_t t = 1; t <= types; ++t) {
     const ResType type = file.GetIndType(t);
     if (file.GetError() == res_error::kTypeIndexRange) std::abort();
-    const std::int32_t count = file.CountResources(type);
-    for (std::int32_t i = 1; i <= count; ++i) {
-      MHandle h = file.GetIndResource(type, i, nullptr);
-      if (!h) continue;
-      ResID id = 0;
-      file.GetResID(h, id);
-      CTGString name;
-      file.GetResName(h, name);
-      file.GetResVariant(h);
-      file.IsResourceNative(h);
-      if (file.GetResType(h) != type) std::abort();
-      file.ReleaseAndDispose(h);
-      if (MHandle again = file.GetResource(type, id, nullptr)) file.ReleaseAndDispose(again);
-      if (!name.Empty()) {
-        if (MHandle named = file.GetNamedResource(type, name, nullptr)) file.ReleaseAndDispose(named);
-        file.UniqueName(type, name);
-      }
-    }
     file.UniqueID(type);
   }
 }

@@ -18,6 +18,8 @@ echo "== pixmold build --dry-run (lint)"
 "$pixmold" build "$demo/tableset.iff" --all-passes --dry-run --quiet
 echo "== pixmold build"
 "$pixmold" build "$demo/tableset.iff" --all-passes --json
+echo "== pixmold dump (the headline's SPR# list)"
+"$pixmold" dump "$demo/tableset" 'SPR#' 300
 echo "== pixmold preview"
 for id in $("$pixmold" ls "$demo/tableset" | awk '$1 == "DGRP" { print $2 }'); do
   "$pixmold" preview "$demo/tableset" DGRP "$id" -o "$demo/previews" --quiet

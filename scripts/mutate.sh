@@ -41,13 +41,13 @@ src/imaging/pal_wrap.cpp|imaging|      reader.Skip(1);\n|
 src/imaging/palette_resource.cpp|imaging|StoreU32(out, 4, 256, ByteOrder::kLittle);|StoreU32(out, 4, 256, ByteOrder::kBig);
 src/imaging/palette_resource.cpp|imaging|if (reader.Failed()) return std::nullopt;|
 src/imaging/spr_list.cpp|imaging|return Count(list) <= (list.size() - kSprListHeaderSize) / 4;|return true;
-src/imaging/spr_decoder.cpp|imaging|if (n > fOut.width - fX) return false;|if (n > fOut.width - fX + 1) return false;
+src/imaging/spr_decoder.cpp|imaging|if (n > fOut.width - fColumn) return false;|if (n > fOut.width - fColumn + 1) return false;
 src/imaging/spr_decoder.cpp|imaging|if (offset < tableEnd \|\| offset >= list.size()) {|if (offset >= list.size()) {
 src/imaging/spr_decoder.cpp|imaging|if (pos & 1) ++pos;|
-src/imaging/spr_decoder.cpp|imaging|value = static_cast<std::uint8_t>(value + fS.shade1Low);|value = static_cast<std::uint8_t>(value + fS.shade2Low);
+src/imaging/spr_decoder.cpp|imaging|value = static_cast<std::uint8_t>(value + fSettings.shade1Low);|value = static_cast<std::uint8_t>(value + fSettings.shade2Low);
 src/imaging/sprite2_compressor.cpp|imaging|StoreU16(frame, 10, clearColour, ByteOrder::kLittle);|StoreU16(frame, 10, clearColour, ByteOrder::kBig);
 src/imaging/sprite2_compressor.cpp|imaging|static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top)|static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top + 1)
-src/imaging/spr_frame_encoder.cpp|imaging|StoreU16(fOut, 4, static_cast<std::uint16_t>(fB.Height()), ByteOrder::kLittle);|StoreU16(fOut, 4, static_cast<std::uint16_t>(fB.Width()), ByteOrder::kLittle);
+src/imaging/spr_frame_encoder.cpp|imaging|StoreU16(fOut, 4, static_cast<std::uint16_t>(fBounds.Height()), ByteOrder::kLittle);|StoreU16(fOut, 4, static_cast<std::uint16_t>(fBounds.Width()), ByteOrder::kLittle);
 src/resfile/string_set_layouts.cpp|resfile|if (entry.language != previous) index = 1;|
 src/resfile/string_set_layouts.cpp|resfile|out[at++] = static_cast<std::uint8_t>(language + 1);|out[at++] = static_cast<std::uint8_t>(language);
 src/resfile/string_set_layouts.cpp|resfile|if (cursor.Failed() \|\| count > 0x7FFF) return res_error::kShortRead;|if (cursor.Failed()) return res_error::kShortRead;

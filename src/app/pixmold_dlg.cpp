@@ -75,13 +75,29 @@ ReadReport ReadReportFile(const std::string& path) {
 
 }  // namespace
 
-CPixmoldDlg::CPixmoldDlg(DialogView& view, DialogServices services) : mView(view), mServices(std::move(services)) {
+CPixmoldDlg::CPixmoldDlg(DialogView& view, DialogServices services)
+    : mView(view), mServices(std::move(services)), mOutsideLockPolicy(CurrentLockPolicy()) {
   if (!mServices.environment) mServices.environment = ProcessEnvironment;
   if (!mServices.localTime) mServices.localTime = FormatLocalTime;
+  // The dialog's builds take the command line's locks, so that an artist's
+  // build and a script's add on one object take turns instead of losing
+  // one of them; the wait shows on the status line.
+  LockPolicy policy;
+  policy.enabled = true;
+  policy.inUse = [this](std::string_view path) {
+    std::lock_guard<std::mutex> guard(mWaitingLock);
+    mWaitingFor = "Waiting for " + std::string(path.substr(path.find_last_of('/') + 1)) + ", in use by another process";
+  };
+  policy.acquired = [this](std::string_view) {
+    std::lock_guard<std::mutex> guard(mWaitingLock);
+    mWaitingFor.clear();
+  };
+  SetLockPolicy(std::move(policy));
 }
 
 CPixmoldDlg::~CPixmoldDlg() {
   if (mWorker.joinable()) mWorker.join();
+  SetLockPolicy(std::move(mOutsideLockPolicy));
 }
 
 std::string CPixmoldDlg::Now() const { return mServices.localTime(); }
@@ -266,6 +282,10 @@ void CPixmoldDlg::OnBuild() {
 void CPixmoldDlg::OnTick() {
   if (!mArgs) return;
   if (mArgs->fRunning == 0) {
+    {
+      std::lock_guard<std::mutex> guard(mWaitingLock);
+      mWaitingFor.clear();
+    }
     mView.StopTimer();
     mBuilding = false;
     mView.EnableLists(true);
@@ -283,7 +303,12 @@ void CPixmoldDlg::OnTick() {
     }
     return;
   }
-  mView.ShowStatus(0, SpinnerText(mSpinnerCounter));
+  std::string waiting;
+  {
+    std::lock_guard<std::mutex> guard(mWaitingLock);
+    waiting = mWaitingFor;
+  }
+  mView.ShowStatus(0, waiting.empty() ? SpinnerText(mSpinnerCounter) : std::string_view(waiting));
   ++mSpinnerCounter;
   const ProgressLines lines = FindProgressLines(SyncBuffer{&mSyncMessage, &mSyncLock}.TakeAll());
   if (lines.generating) mView.ShowStatus(1, *lines.generating);

@@ -23,6 +23,7 @@
 #include "app/dialog_settings.h"
 #include "app/dialog_view.h"
 #include "app/report_file_stream.h"
+#include "filelib/file_locks.h"
 #include "resfile/res_types.h"
 
 namespace pixmold {
@@ -116,6 +117,11 @@ class CPixmoldDlg {
 
   std::string mSyncMessage;
   std::mutex mSyncLock;
+  // Set by the worker while it waits for a file another process has open
+  // (a script's add, a second build), shown instead of the spinner.
+  std::string mWaitingFor;
+  std::mutex mWaitingLock;
+  LockPolicy mOutsideLockPolicy;
   std::unique_ptr<BuildArgs> mArgs;
   std::unique_ptr<ReportFileStream> mErrFileStream;
   std::thread mWorker;

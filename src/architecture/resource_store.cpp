@@ -1,6 +1,7 @@
 #include "architecture/resource_store.h"
 
 #include "architecture/wall_error.h"
+#include "base/stop_request.h"
 #include "base/xassert.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/palette_resource.h"
@@ -10,8 +11,10 @@ namespace {
 
 StoredResources* gStoreLog = nullptr;
 
+// Every stored resource is a boundary where an interrupted build may stop.
 void Logged(ResType type, ResID id) {
   if (gStoreLog != nullptr) gStoreLog->emplace_back(type, id);
+  StopHereIfRequested();
 }
 
 struct StoreMessages {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/report.h"
+#include "base/stop_request.h"
 #include "base/string_buffer.h"
 #include "builder/build_context.h"
 #include "resfile/res_types.h"
@@ -38,9 +39,12 @@ struct BuildArgs {
   // Sees every report line as data (the command line's summary).
   ReportObserver fObserver;
   // Told what the build is doing and how far it is ("draw groups", 3, 12);
-  // total 0 when the stage has no count. Not part of the report.
+  // total 0 when the stage has no count. Not part of the report. Progress
+  // is told between resources, so it is also where an interrupted build
+  // stops.
   std::function<void(std::string_view stage, int done, int total)> fProgress;
   void Progress(std::string_view stage, int done = 0, int total = 0) const {
+    StopHereIfRequested();
     if (fProgress) fProgress(stage, done, total);
   }
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "builder/generic_spec.h"
 
@@ -18,9 +20,20 @@ class HeadlineSpec : public GenericSpec {
   std::int32_t Position() const { return fPosition; }
   std::int32_t Frames() const { return fFrames; }
 
+  // The sheet the headline's list is cut from: the file its tag names, as
+  // the sprite half of the tag read it ("tgafile", else "bmpfile").
+  void SetSheet(std::string fileName, bool bmpOnly) {
+    fSheetName = std::move(fileName);
+    fBmpOnly = bmpOnly;
+  }
+  const std::string& SheetName() const { return fSheetName; }
+  bool BmpOnly() const { return fBmpOnly; }
+
  private:
   std::int32_t fPosition = 0;
   std::int32_t fFrames = 1;
+  std::string fSheetName;
+  bool fBmpOnly = false;
 };
 
 }  // namespace pixmold

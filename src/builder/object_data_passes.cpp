@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/report.h"
+#include "base/stop_request.h"
 #include "builder/output_passes.h"
 #include "builder/picture_resource.h"
 #include "records/slots.h"
@@ -18,8 +19,10 @@ namespace {
 constexpr ResType kStringType = MakeResType("STR#");
 constexpr ResType kDefinitionType = MakeResType("OBJD");
 
+// Called after each resource, where an interrupted build may stop.
 void NoteWritten(ResType type, std::int32_t id) {
   if (BuildArgs* args = CurrentBuildArgs()) args->fWritten.emplace_back(type, static_cast<ResID>(id));
+  StopHereIfRequested();
 }
 
 std::string FileNameOf(iResFile& file) {

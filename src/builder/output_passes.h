@@ -33,6 +33,7 @@ void MakePaletteImages(BuildArgs& args, iResFile& file, int which);
 // The passes that run after the wall styles, each over its list of specs.
 void WriteSounds(iResFile& file, BuildContext& context);
 void WriteSlots(iResFile& file, BuildContext& context);
+// Each headline's SPR# list, from its sheet in the TGA directory.
 void WriteSpriteLists(const BuildArgs& args, iResFile& file, BuildContext& context);
 void WriteAttributeStrings(iResFile& file, BuildContext& context);
 void WriteSkillTables(iResFile& file, BuildContext& context);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/report.h"
+#include "base/stop_request.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
 #include "builder/output_passes.h"
@@ -207,6 +208,7 @@ void RunPasses(BuildArgs& args) {
   BuildRun run{args, *file, nullptr};
   for (const PassRow& row : kPasses) {
     if (!row.switchedOn(args) || (row.needsMarkup && run.tags == nullptr)) continue;
+    StopHereIfRequested();
     if (row.beforeCheck) row.beforeCheck(run);
     if (row.checkWritable) CheckWritable(*file);
     row.pass(run);

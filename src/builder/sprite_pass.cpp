@@ -9,7 +9,6 @@
 #include "base/report.h"
 #include "builder/apply_mask.h"
 #include "builder/compress_sprite.h"
-#include "builder/headline_sprites.h"
 #include "builder/output_passes.h"
 #include "builder/sheet_files.h"
 #include "imaging/offscreen.h"
@@ -26,13 +25,6 @@ bool UsedBySelectedDrawGroup(const BuildArgs& args, const BuildContext& context,
     if (args.SelectsDrawGroup(group->Id()) && group->FindUse(&sprite) != nullptr) return true;
   }
   return false;
-}
-
-const HeadlineSpec* HeadlineFor(const BuildContext& context, const SpriteSpec& sprite) {
-  for (const HeadlineSpec* headline : context.headlines) {
-    if (headline->Id() == sprite.Id()) return headline;
-  }
-  return nullptr;
 }
 
 class SpritePass {
@@ -87,11 +79,6 @@ class SpritePass {
       CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
     } else {
       CompressSprite(fFile, fColour, fDepth, sprite);
-    }
-    if (sprite.IsHeadline()) {
-      if (const HeadlineSpec* headline = HeadlineFor(fContext, sprite)) {
-        WriteHeadlineSprites(fColour, fDepth, fFile, *headline);
-      }
     }
     for (DGRPSpec* group : fContext.drawGroups) group->SetOffsets(sprite);
     fRenderedSheet = sprite.FileName();

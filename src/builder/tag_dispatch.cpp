@@ -77,11 +77,12 @@ bool HasNoParentYet(const BuildContext&, const DispatchState& state) {
 
 bool HasTreeTable(const BuildContext& context, const DispatchState&) { return !context.treeTables.Empty(); }
 
-void ReadSprite(BuildContext& context, DispatchState& state, AttribTable& tag, const RenderSpec& sizes, bool headline) {
+SpriteSpec* ReadSprite(BuildContext& context, DispatchState& state, AttribTable& tag, const RenderSpec& sizes,
+                       bool headline) {
   const SpriteSpec* latest = context.sprites.Last();
   auto sprite = std::make_unique<SpriteSpec>();
   sprite->Read(tag, state.spritePosition, sizes, latest ? &latest->FileName() : nullptr, headline);
-  context.sprites.Add(std::move(sprite));
+  return context.sprites.Add(std::move(sprite));
 }
 
 void ReadPlainSprite(BuildContext& context, DispatchState& state, AttribTable& tag) {
@@ -94,8 +95,9 @@ void ReadHeadline(BuildContext& context, DispatchState& state, AttribTable& tag)
   auto headline = std::make_unique<HeadlineSpec>();
   headline->Read(tag, state.headlinePosition);
   state.headlinePosition = static_cast<std::int32_t>(std::int64_t{headline->Position()} + headline->Frames());
-  context.headlines.Add(std::move(headline));
-  ReadSprite(context, state, tag, context.headlineSizes, true);
+  HeadlineSpec* added = context.headlines.Add(std::move(headline));
+  const SpriteSpec* sprite = ReadSprite(context, state, tag, context.headlineSizes, true);
+  if (added != nullptr && sprite != nullptr) added->SetSheet(sprite->FileName(), sprite->BmpOnly());
 }
 
 void ReadSizes(BuildContext& context, DispatchState&, AttribTable& tag) { context.defaultSizes.ReadSizes(tag); }

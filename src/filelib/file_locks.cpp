@@ -62,6 +62,7 @@ bool LockOpenedFile(FileSystem& files, FileHandle file, const void* owner, std::
   if (result == LockResult::kBusy) {
     if (policy.inUse) policy.inUse(path);
     if (policy.wait) result = locking->Lock(file, kind, true);
+    if (result == LockResult::kLocked && policy.acquired) policy.acquired(path);
   }
   if (result == LockResult::kLocked) return true;
   ForgetOpenedFile(file);

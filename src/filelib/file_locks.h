@@ -47,6 +47,8 @@ struct LockPolicy {
   // Told the path each time an open finds the file in use, before it waits
   // (or fails).
   std::function<void(std::string_view path)> inUse;
+  // Told the path when a file waited for is ours at last.
+  std::function<void(std::string_view path)> acquired;
 };
 
 // The process-wide policy every file manager follows.

@@ -12,7 +12,7 @@ void RsrcPkt::Clear() {
   mSize = 0;
 }
 
-bool RsrcPkt::SetStream(std::unique_ptr<std::ifstream> stream) {
+bool RsrcPkt::SetStream(std::unique_ptr<std::istream> stream) {
   Clear();
   if (!stream) return false;
   stream->seekg(0, std::ios::end);
@@ -40,7 +40,7 @@ bool RsrcPkt::SetFile(std::unique_ptr<CTGFile> file) {
   return true;
 }
 
-std::ifstream* RsrcPkt::GetStream() {
+std::istream* RsrcPkt::GetStream() {
   DEBUG_ASSERT(mStreamType == kCPPStream);
   DEBUG_ASSERT(mStream != 0);
   return mStreamType == kCPPStream ? mStream.get() : nullptr;

@@ -1,11 +1,11 @@
 // A found loose resource: its type, id, name and size, and an open stream on
-// its bytes. The stream is either a standard file stream or a file of the
+// its bytes. The stream is either a standard stream (one the caller opened) or a file of the
 // file library (which can also be an archive member); the packet owns it and
 // closes it when it is given another or dies.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,13 +28,13 @@ class RsrcPkt {
 
   // Each releases a stream held before. The size becomes the stream's
   // length; false (and no stream) when it does not fit 32 bits.
-  bool SetStream(std::unique_ptr<std::ifstream> stream);
+  bool SetStream(std::unique_ptr<std::istream> stream);
   bool SetFile(std::unique_ptr<CTGFile> file);
   void Clear();
 
   // The stream of the asked kind; null (reported) when the packet holds the
   // other kind or none.
-  std::ifstream* GetStream();
+  std::istream* GetStream();
   CTGFile* GetFile();
   StreamKind Kind() const { return mStreamType; }
   bool Empty() const { return !mStream && !mFile; }
@@ -50,7 +50,7 @@ class RsrcPkt {
 
  private:
   StreamKind mStreamType = kCPPStream;
-  std::unique_ptr<std::ifstream> mStream;
+  std::unique_ptr<std::istream> mStream;
   std::unique_ptr<CTGFile> mFile;
 };
 

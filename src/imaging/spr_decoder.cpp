@@ -9,28 +9,28 @@ namespace {
 class LineDecoder {
  public:
   LineDecoder(std::span<const std::uint8_t> frame, const SprSettings& settings, DecodedSprite& out, int y)
-      : fFrame(frame), fS(settings), fOut(out), fY(y) {}
+      : fFrame(frame), fSettings(settings), fOut(out), fRowIndex(y) {}
 
   // Decodes the tokens in [begin, end) of the frame.
   SpriteDecodeStatus Decode(std::size_t begin, std::size_t end);
 
  private:
   bool Fill(int n, std::uint8_t colour) {
-    if (n > fOut.width - fX) return false;
+    if (n > fOut.width - fColumn) return false;
     for (int i = 0; i < n; ++i) Put(colour);
     return true;
   }
   void Put(std::uint8_t colour) {
-    const std::size_t k = fOut.Index(fX++, fY);
+    const std::size_t k = fOut.Index(fColumn++, fRowIndex);
     fOut.colour[k] = colour;
     fOut.kind[k] = PixelKind::kColour;
   }
 
   std::span<const std::uint8_t> fFrame;
-  const SprSettings& fS;
+  const SprSettings& fSettings;
   DecodedSprite& fOut;
-  int fY;
-  int fX = 0;
+  int fRowIndex;
+  int fColumn = 0;
 };
 
 SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
@@ -42,8 +42,8 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
     std::size_t size = 2;
     switch (op) {
       case spr_op::kClear:
-        if (n > fOut.width - fX) return fail("clear count runs past the right edge");
-        fX += n;
+        if (n > fOut.width - fColumn) return fail("clear count runs past the right edge");
+        fColumn += n;
         break;
       case spr_op::kRepeat:
       case spr_op::kRepeatShade1:
@@ -51,8 +51,8 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
         size = 4;
         if (end - pos < size) return fail("repeat token cut off by the end of its line");
         std::uint8_t value = fFrame[pos + 2];
-        if (op == spr_op::kRepeatShade1) value = static_cast<std::uint8_t>(value + fS.shade1Low);
-        if (op == spr_op::kRepeatShade2) value = static_cast<std::uint8_t>(value + fS.shade2Low);
+        if (op == spr_op::kRepeatShade1) value = static_cast<std::uint8_t>(value + fSettings.shade1Low);
+        if (op == spr_op::kRepeatShade2) value = static_cast<std::uint8_t>(value + fSettings.shade2Low);
         if (!Fill(n, value)) return fail("repeat runs past the right edge");
         break;
       }
@@ -61,8 +61,10 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
       case spr_op::kShade2: {
         size = 2 + static_cast<std::size_t>(n);
         if (end - pos < size) return fail("pixels cut off by the end of their line");
-        if (n > fOut.width - fX) return fail("pixels run past the right edge");
-        const std::uint8_t low = op == spr_op::kShade1 ? fS.shade1Low : op == spr_op::kShade2 ? fS.shade2Low : 0;
+        if (n > fOut.width - fColumn) return fail("pixels run past the right edge");
+        const std::uint8_t low = op == spr_op::kShade1   ? fSettings.shade1Low
+                                 : op == spr_op::kShade2 ? fSettings.shade2Low
+                                                         : 0;
         for (int i = 0; i < n; ++i) Put(static_cast<std::uint8_t>(fFrame[pos + 2 + i] + low));
         break;
       }
@@ -71,7 +73,7 @@ SpriteDecodeStatus LineDecoder::Decode(std::size_t pos, std::size_t end) {
       case spr_op::kPattern3:
         size = 4;
         if (end - pos < size) return fail("pattern token cut off by the end of its line");
-        if (!Fill(n, fS.patternColours[op - spr_op::kPattern1])) return fail("pattern runs past the right edge");
+        if (!Fill(n, fSettings.patternColours[op - spr_op::kPattern1])) return fail("pattern runs past the right edge");
         break;
       default: return fail("unknown token inside a line");
     }

@@ -28,13 +28,13 @@ class FrameWriter {
  public:
   FrameWriter(PixelView image, const Rect& bounds, const SprSettings& settings, ColourSuppressor& suppressor,
               std::vector<std::uint8_t>& out)
-      : fImage(image), fB(bounds), fS(settings), fSup(suppressor), fOut(out) {}
+      : fImage(image), fBounds(bounds), fSettings(settings), fSuppressor(suppressor), fOut(out) {}
 
   void Write();
 
  private:
   void BeginRow();
-  std::uint8_t Mapped(int x) const { return fMapped[x - fB.left]; }
+  std::uint8_t Mapped(int x) const { return fMapped[x - fBounds.left]; }
   int RunAt(int x);
   bool LineIsClear(int y);
   Choice Next();
@@ -57,14 +57,14 @@ class FrameWriter {
   void Pattern(std::uint8_t op, std::uint8_t feature);
 
   const PixelView fImage;
-  const Rect fB;
-  const SprSettings& fS;
-  ColourSuppressor& fSup;
+  const Rect fBounds;
+  const SprSettings& fSettings;
+  ColourSuppressor& fSuppressor;
   std::vector<std::uint8_t>& fOut;
 
   std::size_t fLineBegin = 0;
-  int fX = 0;
-  int fY = 0;
+  int fColumn = 0;
+  int fRowIndex = 0;
   std::uint8_t fFeatures = 0;
   const std::uint8_t* fRaw = nullptr;
   const std::uint8_t* fMapped = nullptr;
@@ -75,14 +75,14 @@ class FrameWriter {
 
 void FrameWriter::BeginRow() {
   fRunStart = fRunEnd = -1;
-  if (fY >= fB.bottom) return;
-  fRaw = fImage.Row(fY);
-  if (!fSup.Active()) {
-    fMapped = fRaw + fB.left;
+  if (fRowIndex >= fBounds.bottom) return;
+  fRaw = fImage.Row(fRowIndex);
+  if (!fSuppressor.Active()) {
+    fMapped = fRaw + fBounds.left;
     return;
   }
-  fMappedRow.resize(static_cast<std::size_t>(fB.Width()));
-  for (int x = fB.left; x < fB.right; ++x) fMappedRow[x - fB.left] = fSup.Map(fRaw[x]);
+  fMappedRow.resize(static_cast<std::size_t>(fBounds.Width()));
+  for (int x = fBounds.left; x < fBounds.right; ++x) fMappedRow[x - fBounds.left] = fSuppressor.Map(fRaw[x]);
   fMapped = fMappedRow.data();
 }
 
@@ -92,7 +92,7 @@ int FrameWriter::RunAt(int x) {
   if (x >= fRunStart && x < fRunEnd) return fRunEnd - x;
   const std::uint8_t c = Mapped(x);
   int end = x + 1;
-  while (end < fB.right && Mapped(end) == c) ++end;
+  while (end < fBounds.right && Mapped(end) == c) ++end;
   fRunStart = x;
   fRunEnd = end;
   return end - x;
@@ -102,47 +102,47 @@ int FrameWriter::RunAt(int x) {
 // token whose run reaches the right edge.
 bool FrameWriter::LineIsClear(int y) {
   const std::uint8_t* raw = fImage.Row(y);
-  if (raw[fB.left] != fS.clearColour) return false;
-  const std::uint8_t clear = fSup.Map(fS.clearColour);
-  for (int x = fB.left; x < fB.right; ++x) {
-    if (fSup.Map(raw[x]) != clear) return false;
+  if (raw[fBounds.left] != fSettings.clearColour) return false;
+  const std::uint8_t clear = fSuppressor.Map(fSettings.clearColour);
+  for (int x = fBounds.left; x < fBounds.right; ++x) {
+    if (fSuppressor.Map(raw[x]) != clear) return false;
   }
   return true;
 }
 
 Choice FrameWriter::Next() {
-  if (fY >= fB.bottom) {
-    if (fY > fB.bottom) {
+  if (fRowIndex >= fBounds.bottom) {
+    if (fRowIndex > fBounds.bottom) {
       XASSERT_FAIL("state->ycount<=state->bounds.bottom",
                    "Somehow compressor state->read past bottom line of state->bounds");
     }
     return Choice::kEnd;
   }
-  if (fX >= fB.right) return Choice::kEndLine;
-  const std::uint8_t p = fRaw[fX];
-  const bool repeats = fS.On(spr_flags::kRepeats);
-  if (fS.On(spr_flags::kClearColour) && p == fS.clearColour) {
-    if (fX + RunAt(fX) < fB.right) return Choice::kClear;
-    return fX == fB.left ? Choice::kClearLines : Choice::kEndLine;
+  if (fColumn >= fBounds.right) return Choice::kEndLine;
+  const std::uint8_t p = fRaw[fColumn];
+  const bool repeats = fSettings.On(spr_flags::kRepeats);
+  if (fSettings.On(spr_flags::kClearColour) && p == fSettings.clearColour) {
+    if (fColumn + RunAt(fColumn) < fBounds.right) return Choice::kClear;
+    return fColumn == fBounds.left ? Choice::kClearLines : Choice::kEndLine;
   }
-  if (fS.On(spr_flags::kShading1) && p >= fS.shade1Low && p <= fS.shade1High) {
-    return repeats && RunAt(fX) >= fS.repeatThreshold ? Choice::kRepeatShade1 : Choice::kShade1;
+  if (fSettings.On(spr_flags::kShading1) && p >= fSettings.shade1Low && p <= fSettings.shade1High) {
+    return repeats && RunAt(fColumn) >= fSettings.repeatThreshold ? Choice::kRepeatShade1 : Choice::kShade1;
   }
-  if (fS.On(spr_flags::kShading2) && p >= fS.shade2Low && p <= fS.shade2High) {
-    return repeats && RunAt(fX) >= fS.repeatThreshold ? Choice::kRepeatShade2 : Choice::kShade2;
+  if (fSettings.On(spr_flags::kShading2) && p >= fSettings.shade2Low && p <= fSettings.shade2High) {
+    return repeats && RunAt(fColumn) >= fSettings.repeatThreshold ? Choice::kRepeatShade2 : Choice::kShade2;
   }
-  if (fS.On(spr_flags::kPatterns)) {
-    if (p == fS.patternColours[2]) return Choice::kPattern3;
-    if (p == fS.patternColours[1]) return Choice::kPattern2;
-    if (p == fS.patternColours[0]) return Choice::kPattern1;
+  if (fSettings.On(spr_flags::kPatterns)) {
+    if (p == fSettings.patternColours[2]) return Choice::kPattern3;
+    if (p == fSettings.patternColours[1]) return Choice::kPattern2;
+    if (p == fSettings.patternColours[0]) return Choice::kPattern1;
   }
-  return repeats && RunAt(fX) >= fS.repeatThreshold ? Choice::kRepeat : Choice::kDraw;
+  return repeats && RunAt(fColumn) >= fSettings.repeatThreshold ? Choice::kRepeat : Choice::kDraw;
 }
 
 void FrameWriter::NextRow(int rows) {
   ReserveLineHeader();
-  fX = fB.left;
-  fY += rows;
+  fColumn = fBounds.left;
+  fRowIndex += rows;
   BeginRow();
 }
 
@@ -172,12 +172,12 @@ void FrameWriter::EndLine() {
 }
 
 void FrameWriter::ClearLines() {
-  if (fX != fB.left) {
+  if (fColumn != fBounds.left) {
     XASSERT_FAIL("state->xcount==state->bounds.left", "shouldn't be here if counter is not at beginning of line");
   }
   CheckHeaderAlignment();
   int count = 0;
-  while (fY + count < fB.bottom && count < kMaxRunCount && LineIsClear(fY + count)) ++count;
+  while (fRowIndex + count < fBounds.bottom && count < kMaxRunCount && LineIsClear(fRowIndex + count)) ++count;
   if (count == 0) {
     XASSERT_FAIL("count", "no clear lines found");
     count = 1;  // the current line was chosen as clear; never stay on it
@@ -188,10 +188,10 @@ void FrameWriter::ClearLines() {
 }
 
 void FrameWriter::Clear() {
-  const int n = std::min(RunAt(fX), kMaxRunCount);
+  const int n = std::min(RunAt(fColumn), kMaxRunCount);
   fOut.push_back(spr_op::kClear);
   fOut.push_back(static_cast<std::uint8_t>(n));
-  fX += n;
+  fColumn += n;
 }
 
 // Draw and shading tokens: one byte per pixel for as long as the choice
@@ -202,8 +202,8 @@ void FrameWriter::Literal(std::uint8_t op, Choice choice, std::uint8_t low) {
   fOut.push_back(0);
   int count = 0;
   do {
-    fOut.push_back(choice == Choice::kDraw ? Mapped(fX) : static_cast<std::uint8_t>(fRaw[fX] - low));
-    ++fX;
+    fOut.push_back(choice == Choice::kDraw ? Mapped(fColumn) : static_cast<std::uint8_t>(fRaw[fColumn] - low));
+    ++fColumn;
     ++count;
   } while (count < kMaxDrawCount && Next() == choice);
   fOut[at + 1] = static_cast<std::uint8_t>(count);
@@ -211,24 +211,24 @@ void FrameWriter::Literal(std::uint8_t op, Choice choice, std::uint8_t low) {
 }
 
 void FrameWriter::Repeat(std::uint8_t op, std::uint8_t value) {
-  const int n = std::min(RunAt(fX), kMaxRunCount);
+  const int n = std::min(RunAt(fColumn), kMaxRunCount);
   fOut.insert(fOut.end(), {op, static_cast<std::uint8_t>(n), value, value});
-  fX += n;
+  fColumn += n;
 }
 
 void FrameWriter::Pattern(std::uint8_t op, std::uint8_t feature) {
-  const int n = std::min(RunAt(fX), kMaxRunCount);
-  fOut.insert(fOut.end(), {op, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(fY - fB.top),
-                           static_cast<std::uint8_t>(fX - fB.left)});
-  fX += n;
+  const int n = std::min(RunAt(fColumn), kMaxRunCount);
+  fOut.insert(fOut.end(), {op, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(fRowIndex - fBounds.top),
+                           static_cast<std::uint8_t>(fColumn - fBounds.left)});
+  fColumn += n;
   fFeatures |= feature | spr_feature::kAnyPattern;
 }
 
 void FrameWriter::Write() {
   fOut.assign(kSprFrameHeaderSize, 0);
-  StoreU16(fOut, 4, static_cast<std::uint16_t>(fB.Height()), ByteOrder::kLittle);
-  StoreU16(fOut, 6, static_cast<std::uint16_t>(fB.Width()), ByteOrder::kLittle);
-  fY = fB.top;
+  StoreU16(fOut, 4, static_cast<std::uint16_t>(fBounds.Height()), ByteOrder::kLittle);
+  StoreU16(fOut, 6, static_cast<std::uint16_t>(fBounds.Width()), ByteOrder::kLittle);
+  fRowIndex = fBounds.top;
   NextRow(0);
   for (;;) {
     const Choice choice = Next();
@@ -244,23 +244,23 @@ void FrameWriter::Write() {
       case Choice::kClear: Clear(); break;
       case Choice::kDraw: Literal(spr_op::kDraw, choice, 0); break;
       case Choice::kShade1:
-        Literal(spr_op::kShade1, choice, fS.shade1Low);
+        Literal(spr_op::kShade1, choice, fSettings.shade1Low);
         fFeatures |= spr_feature::kShading;
         break;
       case Choice::kShade2:
-        Literal(spr_op::kShade2, choice, fS.shade2Low);
+        Literal(spr_op::kShade2, choice, fSettings.shade2Low);
         fFeatures |= spr_feature::kShading;
         break;
       case Choice::kRepeat:
-        Repeat(spr_op::kRepeat, Mapped(fX));
+        Repeat(spr_op::kRepeat, Mapped(fColumn));
         fFeatures |= spr_feature::kRepeat;
         break;
       case Choice::kRepeatShade1:
-        Repeat(spr_op::kRepeatShade1, static_cast<std::uint8_t>(fRaw[fX] - fS.shade1Low));
+        Repeat(spr_op::kRepeatShade1, static_cast<std::uint8_t>(fRaw[fColumn] - fSettings.shade1Low));
         fFeatures |= spr_feature::kShading;
         break;
       case Choice::kRepeatShade2:
-        Repeat(spr_op::kRepeatShade2, static_cast<std::uint8_t>(fRaw[fX] - fS.shade2Low));
+        Repeat(spr_op::kRepeatShade2, static_cast<std::uint8_t>(fRaw[fColumn] - fSettings.shade2Low));
         fFeatures |= spr_feature::kShading;
         break;
       case Choice::kPattern1: Pattern(spr_op::kPattern1, spr_feature::kPattern1); break;

@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <span>
+#include <utility>
 
 #include "base/xassert.h"
 #include "records/obj_definition.h"
 #include "records/obj_fn_table.h"
 #include "records/object_file.h"
 #include "resfile/handle_owner.h"
+#include "resfile/res_walk.h"
 #include "resfile/string_set.h"
 
 namespace pixmold {
@@ -83,31 +85,23 @@ ResErr StubObject::Copy(std::string_view templatePath, std::string_view destinat
   err = destination->OpenFile(CTGString(destinationPath));
   if (err != 0) return err;
 
-  const std::int32_t types = source->CountTypes();
-  for (std::int32_t t = 1; t <= types; ++t) {
-    const ResType type = source->GetIndType(t);
-    const std::int32_t count = source->CountResources(type);
-    for (std::int32_t i = 1; i <= count; ++i) {
-      err = CopyResource(*source, *destination, type, i);
-      if (err != 0) return err;
-    }
-  }
+  err = ForEachResource(*source, UnreadableResource::kVisit,
+                        [&](WalkedResource& resource) { return CopyResource(*source, *destination, resource); });
+  if (err != 0) return err;
   return destination->CloseFile();
 }
 
-ResErr StubObject::CopyResource(iResFile& source, iResFile& destination, ResType type, std::int32_t index) {
-  MHandle handle = source.GetIndResource(type, index, nullptr);
-  if (handle == nullptr) {
+ResErr StubObject::CopyResource(iResFile& source, iResFile& destination, WalkedResource& resource) {
+  if (resource.handle == nullptr) {
     XASSERT(source.GetError() != 0, "no error returned");
     return source.GetError();
   }
-  ResID id = 0;
-  source.GetResID(handle, id);
-  CTGString name;
-  source.GetResName(handle, name);
-  const bool native = source.IsResourceNative(handle);
-  source.ReleaseResource(handle);
-  OwnedHandle owned(handle);
+  const ResType type = resource.type;
+  const ResID id = resource.id;
+  CTGString name = resource.name;
+  const bool native = resource.native;
+  source.ReleaseResource(resource.handle);
+  OwnedHandle owned(std::exchange(resource.handle, nullptr));
 
   if (type == kTextListType) {
     StringSet stored;

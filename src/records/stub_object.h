@@ -17,6 +17,7 @@
 namespace pixmold {
 
 class iResFile;
+struct WalkedResource;
 
 class StubObject {
  public:
@@ -40,7 +41,7 @@ class StubObject {
   static std::uint32_t NewGuid();
 
  private:
-  ResErr CopyResource(iResFile& source, iResFile& destination, ResType type, std::int32_t index);
+  ResErr CopyResource(iResFile& source, iResFile& destination, WalkedResource& resource);
 
   bool fClearEntryPoints = false;
   std::string fNewName;

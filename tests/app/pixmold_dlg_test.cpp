@@ -1,6 +1,9 @@
 #include "app/pixmold_dlg.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -272,6 +275,34 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   EXPECT_EQ(view.finishedFatal, "fatal error: item tag received before drawgroup tag") << view.report;
   EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos);
   EXPECT_EQ(view.finishedCount, 2);
+}
+
+// Another process (a script's add) has the object file: the build waits for
+// it, says so on the status line, and goes on once the file is free.
+TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
+  Trees trees;
+  trees.AddObject("lamp", ChairAndTable());
+  RecordingView view;
+  CPixmoldDlg dialog(view, trees.Services());
+  dialog.OnInitDialog();
+  dialog.OnFileSelected(0);
+  const int holder = open(trees.root.File("data/Objects/lamp.iff").c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  dialog.OnBuild();
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (view.status[0] != "Waiting for lamp.iff, in use by another process" &&
+         std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    dialog.OnTick();
+  }
+  EXPECT_EQ(view.status[0], "Waiting for lamp.iff, in use by another process");
+  EXPECT_TRUE(dialog.IsBuilding());
+  close(holder);
+  WaitForBuild(dialog);
+  EXPECT_EQ(view.finishedCount, 1);
+  EXPECT_EQ(view.finishedFatal, "");
+  EXPECT_EQ(view.status[0], "Idle");
 }
 
 TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {

@@ -472,25 +472,24 @@ TEST(SpritePass, EdgeCases) {
   }
 }
 
-// A headline's sheet gives both its sprite, cut by the headline sizes, and
-// the headline list: three cells per frame at a fixed pitch, trimmed at the
-// top only, on the headline palette.
-TEST(SpritePass, AHeadlineWritesItsSpriteAndItsHeadlineList) {
-  SpriteBuild build;
-  build.AddSheet("sign", {.seed = 11, .width = 116, .height = 98});
-  ASSERT_EQ(build.Run("<headline id=500 name=\"Sign\" tgafile=sign.tga>"), 0) << build.Report();
-  build.CheckSprite(build.Spec(500), Mode::kDepth);
-  const StoredResource* stored = build.Find(kSPR, 500);
-  ASSERT_NE(stored, nullptr);
+// A headline's list: three cells per frame at a fixed pitch of 98 rows,
+// trimmed at the top only, on the headline palette. Checks every colour
+// frame of the stored list against the sheet; returns the list's version.
+int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& base, int position, int frames) {
+  const StoredResource* stored = build.Find(kSPR, id);
+  EXPECT_NE(stored, nullptr) << id;
+  if (stored == nullptr) return 0;
   SprListView list;
-  ASSERT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
-  EXPECT_EQ(list.version, 503);
+  EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
   EXPECT_EQ(list.paletteId, 50);
-  ASSERT_EQ(list.frames.size(), 6u);
-  const Sheet& sheet = build.SheetNamed("sign");
+  const std::size_t colourFrames = 3 * static_cast<std::size_t>(frames);
+  EXPECT_EQ(list.frames.size(), list.version == 503 ? 2 * colourFrames : colourFrames) << id;
+  if (list.frames.size() < colourFrames) return list.version;
+  const Sheet& sheet = build.SheetNamed(base);
   const Rect cells[] = {Rect::Make(1, 1, 65, 97), Rect::Make(67, 1, 99, 49), Rect::Make(101, 1, 116, 24)};
-  for (int i = 0; i < 3; ++i) {
-    Rect rect = cells[i];
+  for (std::size_t i = 0; i < colourFrames; ++i) {
+    Rect rect = cells[i % 3];
+    rect.Offset(0, (position + static_cast<int>(i / 3)) * 98);
     while (rect.top < rect.bottom) {
       bool drawn = false;
       for (int x = rect.left; x < rect.right; ++x) drawn = drawn || sheet.Index(x, rect.top) != kClearIndex;
@@ -498,9 +497,10 @@ TEST(SpritePass, AHeadlineWritesItsSpriteAndItsHeadlineList) {
       ++rect.top;
     }
     DecodedSprite frame;
-    ASSERT_TRUE(DecodeSprFrame(list.frames[static_cast<std::size_t>(i)], ByteOrder::kBig, frame).Ok());
-    ASSERT_EQ(frame.width, rect.Width()) << i;
-    ASSERT_EQ(frame.height, rect.Height()) << i;
+    EXPECT_TRUE(DecodeSprFrame(list.frames[i], ByteOrder::kBig, frame).Ok());
+    EXPECT_EQ(frame.width, rect.Width()) << id << " frame " << i;
+    EXPECT_EQ(frame.height, rect.Height()) << id << " frame " << i;
+    if (frame.width != rect.Width() || frame.height != rect.Height()) continue;
     int wrong = 0;
     for (int y = 0; y < frame.height; ++y) {
       for (int x = 0; x < frame.width; ++x) {
@@ -508,7 +508,98 @@ TEST(SpritePass, AHeadlineWritesItsSpriteAndItsHeadlineList) {
         wrong += (frame.Drawn(x, y) ? frame.colour[frame.Index(x, y)] : kClearIndex) == want ? 0 : 1;
       }
     }
-    EXPECT_EQ(wrong, 0) << i;
+    EXPECT_EQ(wrong, 0) << id << " frame " << i;
+  }
+  return list.version;
+}
+
+// The sprite pass cuts a headline's sheet by the headline sizes like any
+// sprite; only the SPR# list pass writes the headline lists, newest tag
+// first, loading a sheet the headlines share once.
+TEST(SpritePass, HeadlineListsAreWrittenByTheSpriteListPass) {
+  SpriteBuild build;
+  build.AddSheet("sign", {.seed = 11, .width = 116, .height = 3 * 98});
+  const std::string markup =
+      "<headline id=500 name=\"Sign\" tgafile=sign.tga>\n<headline id=501 name=\"Sign 2\" tgafile=sign.tga frames=2>";
+  ASSERT_EQ(build.Run(markup), 0) << build.Report();
+  build.CheckSprite(build.Spec(500), Mode::kDepth);
+  EXPECT_EQ(build.Contents(), "OBJD 128, SPR2 500, SPR2 501");
+
+  build.fArgs.fMakeSprites = 0;
+  build.fArgs.fWriteSpriteLists = 1;
+  build.fArgs.fWritten.clear();
+  build.fReport.str("");
+  ASSERT_EQ(build.Run(markup), 0) << build.Report();
+  EXPECT_EQ(CheckHeadlineList(build, 500, "sign", 0, 1), 503);
+  EXPECT_EQ(CheckHeadlineList(build, 501, "sign", 1, 2), 503);
+  EXPECT_EQ(build.Find(kSPR, 501)->name, "Sign 2");
+  const std::vector<std::pair<ResType, ResID>> written = {{kSPR, 501}, {kSPR, 500}};
+  EXPECT_EQ(build.fArgs.fWritten, written);
+  EXPECT_EQ(build.ReportLines("Rendering file"), (std::vector<std::string>{"Rendering file sign.tga..."}));
+  EXPECT_EQ(build.ReportLines("Generating sprite list"),
+            (std::vector<std::string>{"Generating sprite list 501, Sign 2...", "Generating sprite list 500, Sign..."}));
+}
+
+struct SpriteListCase {
+  const char* name;
+  void (*setUp)(SpriteBuild&);
+  const char* markup;
+  bool readOnly;
+  // The report's fatal line, with the image directory written as "DIR/";
+  // empty when the build succeeds.
+  std::string fatal;
+  int version;  // of the list written for id 1 when the build succeeds
+};
+
+TEST(SpritePass, SpriteListPassEdgeCases) {
+  const SpriteListCase cases[] = {
+      {"a 24-bit sheet gives colour frames only",
+       [](SpriteBuild& b) { b.AddSheet("h", {.seed = 12, .width = 116, .height = 98}, false); },
+       "<headline id=1 tgafile=h.tga>", false, "", 502},
+      {"a bmpfile headline reads its picture alone",
+       [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.seed = 13, .width = 116, .height = 98}); },
+       "<headline id=1 bmpfile=h.bmp>", false, "", 502},
+      {"a missing sheet is named", [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.width = 116, .height = 98}); },
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.tga", 0},
+      {"a missing palette image is named",
+       [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}, true, "h.tga", "other.bmp"); },
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0},
+      {"a headline naming no file", [](SpriteBuild&) {}, "<headline id=1>", false,
+       "fatal error: cant make walls without tga", 0},
+      {"frames past the sheet's end", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
+       "<headline id=1 tgafile=h.tga frames=2>", false,
+       "fatal error: tga file too small for some sprite position...did you export all frames?", 0},
+      {"a read-only object file", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
+       "<headline id=1 tgafile=h.tga>", true,
+       "fatal error: object file not writable...did you check it out of SourceSafe?", 0},
+  };
+  for (const SpriteListCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SpriteBuild build;
+    build.fArgs.fMakeSprites = 0;
+    build.fArgs.fWriteSpriteLists = 1;
+    c.setUp(build);
+    int status = 0;
+    if (c.readOnly) {
+      testing::ReadOnlyFiles readOnly("chair.iff");
+      status = build.Run(c.markup);
+    } else {
+      status = build.Run(c.markup);
+    }
+    std::vector<std::string> fatal = build.ReportLines("fatal");
+    for (std::string& line : fatal) {
+      if (const std::size_t at = line.find(build.Directory()); at != std::string::npos)
+        line.replace(at, build.Directory().size(), "DIR/");
+    }
+    if (!c.fatal.empty()) {
+      EXPECT_EQ(status, 1);
+      EXPECT_EQ(fatal, std::vector<std::string>{c.fatal});
+      EXPECT_EQ(build.Contents(), "OBJD 128");
+      continue;
+    }
+    EXPECT_EQ(status, 0) << build.Report();
+    EXPECT_EQ(build.Contents(), "OBJD 128, SPR# 1");
+    EXPECT_EQ(CheckHeadlineList(build, 1, "h", 0, 1), c.version);
   }
 }
 

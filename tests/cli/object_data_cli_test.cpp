@@ -11,6 +11,7 @@
 #include "records/obj_definition.h"
 #include "records/tree_table.h"
 #include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
 
 namespace pixmold {
 namespace {
@@ -30,7 +31,8 @@ constexpr const char* kMarkup =
     "<slot type=routing name=front south min=0.5 \"opposite facing\">\n"
     "<\"skill table\"><skill index=0 name=Comfort type=a2o>\n"
     "<attributes id=300 name=stats><attribute index=1 label=Softness>\n"
-    "<sound id=10 name=creak.wav><sound id=11 name=sit.wav>\n";
+    "<sound id=10 name=creak.wav><sound id=11 name=sit.wav>\n"
+    "<headline id=500 name=Sign tgafile=sign.tga>\n";
 
 struct DataBuild {
   DataBuild() {
@@ -50,6 +52,8 @@ struct DataBuild {
     testing::WriteObjectFile(object, resources);
     dir.Write("chair.omk", kMarkup);
     dir.Write("pictures/thumb.bmp", "BM-thumb");
+    // One headline frame: a large, a medium and a small cell.
+    testing::WriteSheetImages(dir, "sign", 116, 98);
   }
   CliRun Run(const std::string& args) const { return testing::RunCli(dir, args); }
   CliRun BuildAll() const {
@@ -76,14 +80,12 @@ TEST(CliObjectData, AllPassesWriteExactlyTheDataResources) {
   DataBuild build;
   CliRun result = build.BuildAll();
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err,
-            "warning: SPR# sprite lists not written: this version of pixmold does not generate them yet\n"
-            "warning: Interaction \"Rock\", #1 not found in OMK, marking menu text as debug\n");
+  EXPECT_EQ(result.err, "warning: Interaction \"Rock\", #1 not found in OMK, marking menu text as debug\n");
   EXPECT_EQ(result.out, "DGroupNum\tName\tDescription\n");
   EXPECT_EQ(build.Contents(),
             (std::vector<std::string>{"BMP_ 2000 thumb.bmp", "BMP_ 400 thumb.bmp", "FAMh 1 ", "FWAV 10 ", "FWAV 11 ",
-                                      "OBJD 128 Chair", "SLOT 200 ", "STR# 129 a2o", "STR# 257 chair labels",
-                                      "STR# 300 stats", "TTAB 300 chair menu", "TTAs 300 "}));
+                                      "OBJD 128 Chair", "SLOT 200 ", "SPR# 500 sign", "STR# 129 a2o",
+                                      "STR# 257 chair labels", "STR# 300 stats", "TTAB 300 chair menu", "TTAs 300 "}));
   const auto resources = testing::ReadObjectFile(build.object);
   const StoredResource* sound = testing::FindResource(resources, MakeResType("FWAV"), 11);
   ASSERT_NE(sound, nullptr);
@@ -135,6 +137,8 @@ TEST(CliObjectData, DumpShowsEachRecordReadablyAndAsJson) {
       {"FWAV 10", "fileName: creak.wav\n"},
       {"FAMh 1", "    Lot#: 12\n"},
       {"BMP_ 400 --variant 1", "no reader"},
+      {"SPR# 500", "version: 503\npaletteId: 50\n"},
+      {"SPR# 500", "  #2:\n    width: 15\n    height: 23\n    depth: true\n"},
   };
   for (const auto& [address, line] : readable) {
     CliRun result = build.Run("dump " + file + " " + address);

@@ -20,6 +20,7 @@
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
 #include "resfile/res_types.h"
+#include "resfile/res_walk.h"
 #include "support/temp_dir.h"
 
 namespace pixmold::testing {
@@ -81,22 +82,10 @@ using Snapshot = std::map<ResKey, ResValue>;
 // cannot be read is left out.
 inline Snapshot TakeSnapshot(iResFile& file) {
   Snapshot snapshot;
-  const std::int32_t types = file.CountTypes();
-  for (std::int32_t t = 1; t <= types; ++t) {
-    const ResType type = file.GetIndType(t);
-    const std::int32_t count = file.CountResources(type);
-    for (std::int32_t i = 1; i <= count; ++i) {
-      MHandle h = file.GetIndResource(type, i, nullptr);
-      if (!h) continue;
-      ResID id = 0;
-      file.GetResID(h, id);
-      CTGString name;
-      file.GetResName(h, name);
-      const std::uint8_t variant = file.GetResVariant(h);
-      snapshot[{type, id, variant}] = {name.Str(), BytesOf(h)};
-      file.ReleaseAndDispose(h);
-    }
-  }
+  ForEachResource(file, UnreadableResource::kSkip, [&snapshot](const WalkedResource& resource) {
+    snapshot[{resource.type, resource.id, resource.variant}] = {resource.name.Str(), BytesOf(resource.handle)};
+    return res_error::kNone;
+  });
   return snapshot;
 }
 

@@ -7,6 +7,7 @@
 
 #include "records/object_file.h"
 #include "resfile/handle_owner.h"
+#include "resfile/res_walk.h"
 
 namespace pixmold::testing {
 
@@ -64,25 +65,16 @@ std::vector<StoredResource> ReadObjectFile(const std::string& path) {
   std::unique_ptr<StdResFile> object = NewObjectFile();
   iResFile& file = *object;
   if (file.OpenFile(CTGString(path)) != 0) return resources;
-  for (std::int32_t t = 1; t <= file.CountTypes(); ++t) {
-    const ResType type = file.GetIndType(t);
-    for (std::int32_t i = 1; i <= file.CountResources(type); ++i) {
-      MHandle handle = file.GetIndResource(type, i, nullptr);
-      if (handle == nullptr) continue;
-      StoredResource resource;
-      resource.type = type;
-      file.GetResID(handle, resource.id);
-      CTGString name;
-      file.GetResName(handle, name);
-      resource.name = name.Str();
-      {
-        HandleLock lock(handle);
-        resource.bytes.assign(lock.Data(), lock.Data() + lock.Size());
-      }
-      file.ReleaseAndDispose(handle);
-      resources.push_back(std::move(resource));
-    }
-  }
+  ForEachResource(file, UnreadableResource::kSkip, [&resources](const WalkedResource& walked) {
+    StoredResource resource;
+    resource.type = walked.type;
+    resource.id = walked.id;
+    resource.name = walked.name.Str();
+    HandleLock lock(walked.handle);
+    resource.bytes.assign(lock.Data(), lock.Data() + lock.Size());
+    resources.push_back(std::move(resource));
+    return res_error::kNone;
+  });
   file.CloseFile();
   return resources;
 }

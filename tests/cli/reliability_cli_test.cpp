@@ -1,0 +1,198 @@
+// The command line on one object file under stress: a build stopped by a
+// signal, as a user's Ctrl-C or a batch system's SIGTERM stops it (it stops
+// at a resource boundary, says why, exits with 130 and leaves every resource
+// as it was or as a whole build writes it), and builds and adds run at once
+// on the same object, which must take turns and lose nothing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "cli_runner.h"
+#include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
+
+namespace pixmold {
+namespace {
+
+using testing::Quote;
+using testing::StoredResource;
+
+constexpr int kSprites = 60;
+
+using Contents = std::map<std::pair<ResType, ResID>, std::vector<std::uint8_t>>;
+
+Contents ContentsOf(const std::string& object) {
+  Contents contents;
+  for (const StoredResource& r : testing::ReadObjectFile(object)) contents[{r.type, r.id}] = r.bytes;
+  return contents;
+}
+
+// An object whose build takes long enough to be caught in the middle: many
+// sprites, each from its own sheet and in its own draw group.
+void WriteObject(const testing::TempDir& dir, const std::string& object) {
+  testing::WriteObjectFile(object, {testing::ObjdResource(128, "Chair", {})});
+  std::string markup = "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n";
+  for (int i = 0; i < kSprites; ++i) {
+    const std::string id = std::to_string(100 + i);
+    markup += "<sprite id=" + id + " tgafile=\"chair" + id + ".tga\">\n<drawgroup id=" + id + "><item sprite id=" + id +
+              ">\n";
+    testing::WriteSheetImages(dir, "chair" + id, 112, 24);
+  }
+  dir.Write("chair.omk", markup);
+}
+
+// Starts the command line with these arguments, standard input from a file
+// and standard error into one.
+pid_t Start(std::vector<std::string> args, const std::string& input, const std::string& errors) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  const int in = open(input.c_str(), O_RDONLY);
+  const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (in < 0 || err < 0) _exit(99);
+  dup2(in, STDIN_FILENO);
+  dup2(err, STDERR_FILENO);
+  std::vector<char*> argv{const_cast<char*>(PIXMOLD_CLI_PATH)};
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  execv(PIXMOLD_CLI_PATH, argv.data());
+  _exit(98);
+}
+
+int ExitStatus(pid_t child) {
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool WaitForText(const std::string& path, const std::string& text) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < giveUp) {
+    if (testing::Text(path).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return false;
+}
+
+TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) {
+  // What a whole build writes, to hold the stopped builds against.
+  testing::TempDir whole;
+  const std::string wholeObject = whole.File("chair.iff");
+  WriteObject(whole, wholeObject);
+  const Contents before = ContentsOf(wholeObject);
+  const testing::CliRun built = testing::RunCli(whole, "build -q " + Quote(wholeObject));
+  ASSERT_EQ(built.status, 0) << built.err;
+  const Contents after = ContentsOf(wholeObject);
+  ASSERT_EQ(after.size(), before.size() + 2 * kSprites);
+
+  struct SignalCase {
+    int signal;
+    int stopAtSprite;  // the signal arrives while this sprite is generated
+  };
+  const SignalCase cases[] = {{SIGINT, 100}, {SIGTERM, 103}, {SIGINT, 130}};
+  for (const SignalCase& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal) + std::string(" at sprite ") + std::to_string(c.stopAtSprite));
+    testing::TempDir dir;
+    const std::string object = dir.File("chair.iff");
+    WriteObject(dir, object);
+    const std::string report = dir.File("report.txt");
+    const pid_t child = Start({"build", object}, "/dev/null", report);
+    ASSERT_GT(child, 0);
+    const bool reached = WaitForText(report, "Generating sprite " + std::to_string(c.stopAtSprite));
+    // Stopped while the signal is sent, so that a fast build cannot finish
+    // between the line and the signal.
+    kill(child, SIGSTOP);
+    kill(child, c.signal);
+    kill(child, SIGCONT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(reached) << testing::Text(report);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string text = testing::Text(report);
+    EXPECT_TRUE(text.ends_with("fatal error: interrupted\n\n")) << text;
+
+    const Contents found = ContentsOf(object);
+    int newer = 0;
+    for (const auto& [key, bytes] : found) {
+      const auto old = before.find(key);
+      const auto built = after.find(key);
+      const bool asBefore = old != before.end() && old->second == bytes;
+      const bool asBuilt = built != after.end() && built->second == bytes;
+      EXPECT_TRUE(asBefore || asBuilt) << "resource " << key.second;
+      newer += !asBefore;
+    }
+    for (const auto& [key, bytes] : before) EXPECT_TRUE(found.count(key)) << "lost resource " << key.second;
+    // Stopped in the middle: some of the work done, not all of it.
+    EXPECT_GT(newer, 0);
+    EXPECT_LT(found.size(), after.size());
+    // Closed with its map, as a finished build closes it.
+    IFFResFile2 reopened;
+    ASSERT_EQ(reopened.OpenFile(object), res_error::kNone);
+    EXPECT_TRUE(reopened.OpenedByMap());
+  }
+}
+
+}  // namespace
+}  // namespace pixmold
+
+namespace pixmold {
+namespace {
+
+// Two builds and two adds at once on one object, round after round: every
+// add survives, the builds' resources are whole, and the file's map lists
+// exactly the blocks a walk of the file finds.
+TEST(Stress, TwoBuildsAndTwoAddsAtOnceLoseNothing) {
+  constexpr int kRounds = 30;
+  constexpr ResType kSTR = MakeResType("STR#");
+  testing::TempDir dir;
+  const std::string object = dir.File("chair.iff");
+  testing::WriteObjectFile(object, {testing::ObjdResource(128, "Chair", {})});
+  dir.Write("chair.omk",
+            "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
+            "<sprite id=100 tgafile=\"chair.tga\">\n<drawgroup id=100><item sprite id=100>\n");
+  testing::WriteSheetImages(dir, "chair", 112, 24);
+  const std::string noInput = dir.Write("empty.bin", "");
+  std::map<ResID, std::string> added;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2; ++i) {
+      children.push_back(Start({"build", "-q", object}, noInput, dir.File("build" + std::to_string(i) + ".txt")));
+      const auto id = static_cast<ResID>(1000 + 2 * round + i);
+      const std::string bytes = "round " + std::to_string(round) + " add " + std::to_string(i);
+      const std::string input = dir.Write("add" + std::to_string(i) + ".bin", bytes);
+      children.push_back(
+          Start({"add", object, "STR#", std::to_string(id)}, input, dir.File("add" + std::to_string(i) + ".txt")));
+      added[id] = bytes;
+    }
+    for (std::size_t c = 0; c < children.size(); ++c) {
+      EXPECT_EQ(ExitStatus(children[c]), 0)
+          << (c % 2 ? "add: " : "build: ")
+          << testing::Text(dir.File((c % 2 ? "add" : "build") + std::to_string(c / 2) + ".txt"));
+    }
+    const Contents found = ContentsOf(object);
+    for (const auto& [id, bytes] : added) {
+      const auto it = found.find({kSTR, id});
+      ASSERT_NE(it, found.end()) << "lost STR# " << id;
+      EXPECT_EQ(std::string(it->second.begin(), it->second.end()), bytes);
+    }
+    EXPECT_TRUE(found.count({MakeResType("SPR2"), 100}) && found.count({MakeResType("DGRP"), 100}));
+    // What the map lists is what a walk of the blocks finds.
+    const std::string walked = dir.File("walked.iff");
+    std::filesystem::copy_file(object, walked, std::filesystem::copy_options::overwrite_existing);
+    ASSERT_EQ(IFFResFile2().ClearMap(CTGString(walked)), res_error::kNone);
+    EXPECT_EQ(ContentsOf(walked), found);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+}  // namespace
+}  // namespace pixmold
