@@ -2,18 +2,21 @@
 // with every field of the request available as an option.
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/build_inputs.h"
+#include "app/depfile.h"
 #include "base/report.h"
 #include "base/stop_request.h"
 #include "base/xassert.h"
@@ -23,6 +26,8 @@
 #include "builder/run_build.h"
 #include "command_registry.h"
 #include "dry_run_copy.h"
+#include "filelib/file_system.h"
+#include "filelib/read_recorder.h"
 #include "report_view.h"
 #include "res_target.h"
 #include "stop_signals.h"
@@ -48,6 +53,8 @@ struct BuildOptions {
   std::string thumbnails;
   std::string historyExport;
   std::string report;
+  std::string depfile;
+  std::string stamp;
   bool sprites = true;
   std::optional<int> walls;
   bool variant = false;
@@ -297,6 +304,37 @@ void ExplainFatal(const std::string& fatal, const BuildArgs& args, const std::st
   if (!reason.empty()) std::fprintf(stderr, "pixmold build: %s: %s\n", EscapeControls(path).c_str(), reason.c_str());
 }
 
+// After a successful build: the depfile naming what it read, then the stamp,
+// whose new time tells a build tool the object is up to date. The stamp comes
+// last so that a depfile that could not be written leaves the object to be
+// built again. False (with the message printed) when either is not written.
+bool WriteBuildRecord(const BuildOptions& options, const std::string& objectFile,
+                      const std::vector<std::string>& filesRead) {
+  FileSystem& files = PosixFileSystem();
+  if (!options.depfile.empty()) {
+    std::string badPath;
+    const std::optional<std::string> text =
+        FormatDepfile(options.stamp.empty() ? objectFile : options.stamp, filesRead, &badPath);
+    if (!text) {
+      std::fprintf(stderr, "pixmold build: %s: a depfile cannot name a path with a line break\n",
+                   EscapeControls(badPath).c_str());
+      return false;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text->data());
+    if (!WriteWholeFile(files, options.depfile, std::span(bytes, text->size()))) {
+      std::fprintf(stderr, "pixmold build: %s: cannot write the depfile: %s\n", EscapeControls(options.depfile).c_str(),
+                   std::strerror(errno));
+      return false;
+    }
+  }
+  if (!options.stamp.empty() && !WriteWholeFile(files, options.stamp, {})) {
+    std::fprintf(stderr, "pixmold build: %s: cannot write the stamp: %s\n", EscapeControls(options.stamp).c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
 std::string Plural(std::size_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
@@ -308,6 +346,11 @@ int RunBuildCommand(const BuildOptions& options) {
     FillRequest(options, args);
   } catch (const UsageError& error) {
     std::fprintf(stderr, "pixmold build: %s\n", EscapeControls(error.message).c_str());
+    return kExitUsage;
+  }
+
+  if (options.dryRun && (!options.depfile.empty() || !options.stamp.empty())) {
+    std::fprintf(stderr, "pixmold build: --depfile and --stamp record a build; a dry run changes nothing\n");
     return kExitUsage;
   }
 
@@ -354,8 +397,13 @@ int RunBuildCommand(const BuildOptions& options) {
   // report, which the build prints there, is caught and put into it.
   std::ostringstream drawGroupReport;
   std::streambuf* const standardOutput = options.json ? std::cout.rdbuf(drawGroupReport.rdbuf()) : nullptr;
-  const int status = RunOnWorker(args);
+  std::optional<ReadRecorder> recorder;
+  if (!options.depfile.empty()) recorder.emplace();
+  int status = RunOnWorker(args);
+  const std::vector<std::string> filesRead = recorder ? recorder->FilesRead() : std::vector<std::string>();
+  recorder.reset();
   if (standardOutput != nullptr) std::cout.rdbuf(standardOutput);
+  if (status == kExitOk && !WriteBuildRecord(options, objectFile, filesRead)) status = kExitFailed;
   if (options.dryRun) {
     ScopedReportTarget report(outsideBuild);
     LintBuilt(args);
@@ -438,6 +486,10 @@ void Setup(CLI::App& app, int* status) {
   cmd->add_flag("--all-passes", options->allPasses,
                 "Every pass after the draw groups (sounds to bitmaps) and the family history");
   cmd->add_option("--report", options->report, "Write the report to this file (default: standard error)");
+  cmd->add_option("--depfile", options->depfile,
+                  "After a successful build, write the files it read as a Makefile-style depfile (for ninja or make)");
+  cmd->add_option("--stamp", options->stamp,
+                  "After a successful build, make this file anew; it is the depfile's target (default: OBJECT)");
   cmd->add_flag("--dry-run", options->dryRun, "Run every step against a copy of the object file; change nothing");
   cmd->add_flag("-q,--quiet", options->quiet, "Report only warnings and the fatal error");
   cmd->add_flag("--json", options->json, "Print a JSON summary on standard output at the end");

@@ -27,19 +27,33 @@ std::string WithTrailingSeparator(std::string_view directory) {
 
 namespace {
 
-void CollectWithExtension(FileSystem& files, const std::string& directory, std::string_view extension,
-                          bool includeReadOnly, std::vector<std::string>& found) {
+// Walks a directory tree depth first, in listing order. Links to
+// directories list as kOther, so the walk cannot loop.
+template <typename OnDirectory, typename OnFile>
+void WalkTree(FileSystem& files, const std::string& directory, const OnDirectory& onDirectory, const OnFile& onFile) {
   std::vector<DirEntry> entries;
   if (!files.List(directory, entries)) return;
+  onDirectory(directory);
   for (const DirEntry& entry : entries) {
     const std::string path = directory + "/" + entry.name;
-    // Links to directories list as kOther, so the walk cannot loop.
     if (entry.kind == EntryKind::kDirectory) {
-      CollectWithExtension(files, path, extension, includeReadOnly, found);
-    } else if (entry.kind == EntryKind::kFile && entry.name.size() > extension.size() &&
-               EndsWithIgnoringCase(entry.name, extension) && (includeReadOnly || !entry.readOnly)) {
-      found.push_back(path);
+      WalkTree(files, path, onDirectory, onFile);
+    } else if (entry.kind == EntryKind::kFile) {
+      onFile(path, entry);
     }
+  }
+}
+
+std::string WithoutTrailingSeparators(std::string_view directory) {
+  std::string root(directory);
+  while (root.size() > 1 && (root.back() == '/' || root.back() == '\\')) root.pop_back();
+  return root;
+}
+
+void SortIgnoringCase(std::vector<std::string>& paths) {
+  if (paths.size() > 1) {
+    std::sort(paths.begin(), paths.end(),
+              [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
   }
 }
 
@@ -47,14 +61,25 @@ void CollectWithExtension(FileSystem& files, const std::string& directory, std::
 
 std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension,
                                           bool includeReadOnly) {
-  std::string root(directory);
-  while (root.size() > 1 && (root.back() == '/' || root.back() == '\\')) root.pop_back();
   std::vector<std::string> found;
-  CollectWithExtension(CTGFileManager::Get().Files(), root, extension, includeReadOnly, found);
-  if (found.size() > 1) {
-    std::sort(found.begin(), found.end(),
-              [](const std::string& a, const std::string& b) { return CompareIgnoringCase(a, b) < 0; });
-  }
+  WalkTree(
+      CTGFileManager::Get().Files(), WithoutTrailingSeparators(directory), [](const std::string&) {},
+      [&](const std::string& path, const DirEntry& entry) {
+        if (entry.name.size() > extension.size() && EndsWithIgnoringCase(entry.name, extension) &&
+            (includeReadOnly || !entry.readOnly)) {
+          found.push_back(path);
+        }
+      });
+  SortIgnoringCase(found);
+  return found;
+}
+
+std::vector<std::string> ScanDirectories(std::string_view directory) {
+  std::vector<std::string> found;
+  WalkTree(
+      CTGFileManager::Get().Files(), WithoutTrailingSeparators(directory),
+      [&](const std::string& path) { found.push_back(path); }, [](const std::string&, const DirEntry&) {});
+  SortIgnoringCase(found);
   return found;
 }
 

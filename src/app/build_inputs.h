@@ -28,6 +28,11 @@ std::string WithTrailingSeparator(std::string_view directory);
 std::vector<std::string> ScanForExtension(std::string_view directory, std::string_view extension,
                                           bool includeReadOnly = true);
 
+// The directory and every directory under it (links to directories left
+// out), sorted ignoring case; empty when unreadable. A tree gains or loses a
+// file only by changing one of their modification times.
+std::vector<std::string> ScanDirectories(std::string_view directory);
+
 // The object files of a data tree, each as its path without extension.
 std::vector<std::string> ScanObjectFiles(std::string_view dataDirectory, bool includeReadOnly = true);
 // The markup files of a content tree.

@@ -1,0 +1,116 @@
+#include "tree_outcome.h"
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "json_text.h"
+#include "user_text.h"
+
+namespace pixmold::cli {
+namespace {
+
+constexpr std::string_view kBuildPrefix = "build ";
+constexpr const char* kStateNames[] = {"built", "upToDate", "failed", "notStarted"};
+
+std::array<std::size_t, 4> Counts(const std::vector<ObjectOutcome>& outcomes) {
+  std::array<std::size_t, 4> counts = {0, 0, 0, 0};
+  for (const ObjectOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.state)];
+  return counts;
+}
+
+std::optional<std::filesystem::file_time_type> TimeOf(const std::string& path) {
+  std::error_code error;
+  const auto time = std::filesystem::last_write_time(path, error);
+  if (error) return std::nullopt;
+  return time;
+}
+
+bool Moved(const std::optional<std::filesystem::file_time_type>& before,
+           const std::optional<std::filesystem::file_time_type>& after) {
+  return after && (!before || *after != *before);
+}
+
+std::string FatalLine(const std::string& report) {
+  std::ifstream in(report, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.starts_with("fatal error:")) return line;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::set<std::string> KeysToBuild(const std::string& dryRunOutput) {
+  std::set<std::string> keys;
+  std::istringstream lines(dryRunOutput);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.starts_with(kBuildPrefix)) keys.insert(line.substr(kBuildPrefix.size()));
+  }
+  return keys;
+}
+
+BuildFileTimes TimesOf(const std::string& planFile, const std::string& key) {
+  return BuildFileTimes{TimeOf(StampPath(planFile, key)), TimeOf(ReportPath(planFile, key))};
+}
+
+std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, const std::string& planFile,
+                                    const std::map<std::string, BuildFileTimes>& before) {
+  std::vector<ObjectOutcome> outcomes;
+  for (const PlannedObject& object : objects) {
+    ObjectOutcome outcome{object.key, ObjectState::kUpToDate, {}, ReportPath(planFile, object.key)};
+    const auto planned = before.find(object.key);
+    if (planned != before.end()) {
+      const BuildFileTimes after = TimesOf(planFile, object.key);
+      if (Moved(planned->second.stamp, after.stamp)) {
+        outcome.state = ObjectState::kBuilt;
+      } else if (Moved(planned->second.report, after.report)) {
+        outcome.state = ObjectState::kFailed;
+        outcome.fatal = FatalLine(outcome.report);
+      } else {
+        outcome.state = ObjectState::kNotStarted;
+      }
+    }
+    outcomes.push_back(std::move(outcome));
+  }
+  return outcomes;
+}
+
+void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
+  const std::array<std::size_t, 4> counts = Counts(outcomes);
+  out << "pixmold all: " << counts[static_cast<int>(ObjectState::kBuilt)] << " built, "
+      << counts[static_cast<int>(ObjectState::kUpToDate)] << " up to date, "
+      << counts[static_cast<int>(ObjectState::kFailed)] << " failed";
+  if (const std::size_t notStarted = counts[static_cast<int>(ObjectState::kNotStarted)]; notStarted > 0) {
+    out << ", " << notStarted << " not started (-k goes on past a failure)";
+  }
+  out << "\n";
+  for (const ObjectOutcome& outcome : outcomes) {
+    if (outcome.state != ObjectState::kFailed) continue;
+    out << "failed: " << EscapeControls(outcome.key) << ": "
+        << (outcome.fatal.empty() ? std::string("no fatal error in its report (see ninja's output above)")
+                                  : EscapeControls(outcome.fatal))
+        << "\n  report: " << EscapeControls(outcome.report) << "\n";
+  }
+}
+
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
+  const std::array<std::size_t, 4> counts = Counts(outcomes);
+  Json summary = Json::object();
+  for (int state = 0; state < 4; ++state) summary[kStateNames[state]] = counts[state];
+  Json objects = Json::array();
+  for (const ObjectOutcome& outcome : outcomes) {
+    Json entry = Json::object();
+    PutText(entry, "object", outcome.key);
+    entry["state"] = kStateNames[static_cast<int>(outcome.state)];
+    if (outcome.state == ObjectState::kFailed) PutText(entry, "fatal", outcome.fatal);
+    PutText(entry, "report", outcome.report);
+    objects.push_back(std::move(entry));
+  }
+  summary["objects"] = std::move(objects);
+  out << JsonLine(summary);
+}
+
+}  // namespace pixmold::cli

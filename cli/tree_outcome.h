@@ -1,0 +1,51 @@
+// What one `pixmold all` run did to each object, told apart by the files
+// each build leaves: ninja's dry run names the objects it means to build;
+// of those, one whose stamp moved was built, one whose report was written
+// but whose stamp did not move failed, and one with neither was never
+// started (ninja stopped at a failure without -k). The rest were up to date.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/ninja_plan.h"
+
+namespace pixmold::cli {
+
+enum class ObjectState { kBuilt, kUpToDate, kFailed, kNotStarted };
+
+struct ObjectOutcome {
+  std::string key;
+  ObjectState state = ObjectState::kUpToDate;
+  std::string fatal;   // the report's "fatal error:" line, for a failed build
+  std::string report;  // its report file
+};
+
+// The keys of the objects a dry run of ninja lists ("build KEY" lines, with
+// an empty status prefix).
+std::set<std::string> KeysToBuild(const std::string& dryRunOutput);
+
+// The times of one object's stamp and report, none for a missing file.
+struct BuildFileTimes {
+  std::optional<std::filesystem::file_time_type> stamp;
+  std::optional<std::filesystem::file_time_type> report;
+};
+BuildFileTimes TimesOf(const std::string& planFile, const std::string& key);
+
+// `before` holds the times of the objects to build (by key), taken before
+// ninja ran; an object without an entry was up to date.
+std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, const std::string& planFile,
+                                    const std::map<std::string, BuildFileTimes>& before);
+
+// The summary: counts, then each failed object with its fatal line and report.
+void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
+// The same as one line of JSON: the counts, then every object with its state
+// (and, for a failure, its fatal line) and report.
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
+
+}  // namespace pixmold::cli

@@ -1,0 +1,106 @@
+#include "tree_plan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+#include "command_registry.h"
+#include "filelib/file_system.h"
+#include "user_text.h"
+
+namespace pixmold::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Options the plan sets on every edge itself, or that would make every
+// build write to one shared file.
+constexpr std::string_view kPlannedOptions[] = {"--omk",           "--images",   "--data",   "--content",
+                                                "--depfile",       "--stamp",    "--report", "--json",
+                                                "--dry-run",       "--new-from", "--name",   "--clear-entry-points",
+                                                "--history-export"};
+
+std::string Absolute(const std::string& path) {
+  std::error_code error;
+  std::string absolute = fs::absolute(path, error).lexically_normal().string();
+  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  return absolute;
+}
+
+std::string ThisProgram() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string("pixmold") : self.string();
+}
+
+bool IsDirectory(const std::string& path) { return PosixFileSystem().Kind(path) == EntryKind::kDirectory; }
+
+std::string ReadText(const std::string& path) {
+  FileSystem& files = PosixFileSystem();
+  const FileHandle file = files.Open(path, OpenMode::kRead);
+  if (file == kNoFile) return {};
+  std::string text(static_cast<std::size_t>(std::max<std::int64_t>(files.Size(file), 0)), '\0');
+  const std::int64_t read = files.ReadAt(file, 0, text.data(), text.size());
+  files.Close(file);
+  text.resize(static_cast<std::size_t>(std::max<std::int64_t>(read, 0)));
+  return text;
+}
+
+}  // namespace
+
+std::string CachePlanFile(const std::string& dataDirectory) {
+  return Absolute(dataDirectory) + "/.pixmold/build.ninja";
+}
+
+std::optional<WrittenPlan> WriteTreePlan(const TreePlanRequest& request, int* status) {
+  const auto fail = [&](int code, const std::string& message) {
+    std::fprintf(stderr, "pixmold %s: %s\n", request.command.c_str(), EscapeControls(message).c_str());
+    *status = code;
+    return std::nullopt;
+  };
+  for (const std::string& option : request.buildOptions) {
+    const std::string_view name = std::string_view(option).substr(0, option.find('='));
+    for (std::string_view planned : kPlannedOptions) {
+      if (name == planned) return fail(kExitUsage, option + ": the plan sets this for every object itself");
+    }
+  }
+  WrittenPlan plan;
+  plan.settings.program = ThisProgram();
+  plan.settings.dataDirectory = Absolute(request.dataDirectory);
+  plan.settings.contentDirectory = Absolute(request.contentDirectory);
+  plan.settings.planFile = Absolute(request.planFile);
+  plan.settings.buildOptions = request.buildOptions;
+  if (!IsDirectory(plan.settings.dataDirectory + "/Objects")) {
+    return fail(kExitUsage, request.dataDirectory + "/Objects/: no such folder (the object files live there)");
+  }
+  if (!IsDirectory(plan.settings.contentDirectory + "/Sprites")) {
+    return fail(kExitUsage, request.contentDirectory + "/Sprites/: no such folder (the markup lives there)");
+  }
+
+  plan.tree = FindTreeObjects(plan.settings.dataDirectory, plan.settings.contentDirectory);
+  for (const std::string& object : plan.tree.withoutMarkup) {
+    std::fprintf(stderr, "pixmold %s: %s: no markup of that name under %s/Sprites/; left out\n",
+                 request.command.c_str(), EscapeControls(object).c_str(),
+                 EscapeControls(request.contentDirectory).c_str());
+  }
+  std::string error;
+  const std::optional<std::string> text = FormatNinjaPlan(plan.tree, plan.settings, &error);
+  if (!text) return fail(kExitUsage, error);
+
+  const std::string& planFile = plan.settings.planFile;
+  if (ReadText(planFile) != *text) {
+    FileSystem& files = PosixFileSystem();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text->data());
+    if (!files.MakeDirectories(fs::path(planFile).parent_path().string()) ||
+        !WriteWholeFile(files, planFile, std::span(bytes, text->size()))) {
+      return fail(kExitFailed, planFile + ": cannot write the plan: " + PathReason(planFile, true));
+    }
+    plan.changed = true;
+  }
+  return plan;
+}
+
+}  // namespace pixmold::cli

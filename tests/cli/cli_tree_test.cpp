@@ -1,0 +1,260 @@
+// Whole trees through ninja, as a pipeline engineer runs them: a generated
+// tree of small objects built, re-run, touched and broken, each object
+// compared with the same object built alone.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "support/object_file_fixture.h"
+#include "support/sheet_images.h"
+
+namespace pixmold {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::ObjdFields;
+using testing::ObjdResource;
+using testing::Quote;
+using testing::Text;
+
+constexpr int kObjects = 20;
+
+// The last name has a space and a "$", and so has its sheet, so the
+// depfile's escaping is read back by ninja itself.
+std::string ObjectName(int index) {
+  return index == kObjects - 1 ? std::string("big $1 table") : "obj" + std::to_string(100 + index).substr(1);
+}
+std::string SheetName(int index) { return index == kObjects - 1 ? "sheet $x 1" : "sheet"; }
+
+// One object as the artist's trees hold it: DATA/Objects/NAME.iff and .spf,
+// CONTENT/Sprites/NAME/NAME.omk with one sheet beside it.
+void WriteObject(const testing::TempDir& root, const std::string& data, const std::string& content, int index) {
+  const std::string name = ObjectName(index);
+  const std::string base = root.File(data + "/Objects/" + name);
+  fs::create_directories(fs::path(base).parent_path());
+  testing::WriteObjectFile(base + ".iff", {ObjdResource(128, name, ObjdFields{.guid = 7u + index})});
+  testing::WriteObjectFile(base + ".spf", {});
+  root.Write(content + "/Sprites/" + name + "/" + name + ".omk",
+             "<sizes lwidth=16 lheight=8 mwidth=8 mheight=4 swidth=4 sheight=2>\n"
+             "<sprite id=100 tgafile=\"" +
+                 SheetName(index) + ".tga\">\n<drawgroup id=100 name=\"View\"><item sprite id=100>\n");
+  testing::WriteSheetImages(root, content + "/Sprites/" + name + "/" + SheetName(index), 112, 8);
+}
+
+std::string SheetPath(const testing::TempDir& root, int index) {
+  return root.File("content/Sprites/" + ObjectName(index) + "/" + SheetName(index) + ".tga");
+}
+
+bool NinjaInstalled() { return std::system("ninja --version >/dev/null 2>&1") == 0; }
+
+class CliTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!NinjaInstalled()) GTEST_SKIP() << "ninja is not installed";
+    for (int index = 0; index < kObjects; ++index) {
+      WriteObject(fRoot, "data", "content", index);
+      WriteObject(fRoot, "alone", "alone", index);
+    }
+  }
+
+  CliRun All(const std::string& options = "-j2") const {
+    return testing::RunCli(fRoot, "all --data " + Quote(fRoot.File("data")) + " --content " +
+                                      Quote(fRoot.File("content")) + " " + options);
+  }
+  std::string Plan() const { return fRoot.File("data/.pixmold/build.ninja"); }
+  std::string Stamp(int index) const { return fRoot.File("data/.pixmold/objects/" + ObjectName(index) + ".stamp"); }
+  std::string NinjaDryRun() const {
+    const std::string out = fRoot.File("dry.txt");
+    const std::string command = "ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
+    return std::system(command.c_str()) == 0 ? Text(out) : "ninja failed: " + Text(out);
+  }
+  std::vector<fs::file_time_type> StampTimes() const {
+    std::vector<fs::file_time_type> times;
+    for (int index = 0; index < kObjects; ++index) times.push_back(fs::last_write_time(Stamp(index)));
+    return times;
+  }
+
+  testing::TempDir fRoot;
+};
+
+TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
+  // A missing sheet fails its object alone; -k builds the others.
+  const int broken = 7;
+  const std::vector<unsigned char> sheet = testing::ReadAll(SheetPath(fRoot, broken));
+  fs::remove(SheetPath(fRoot, broken));
+  CliRun run = All("-j2 -k");
+  EXPECT_EQ(run.status, 1) << run.err;
+  const std::string report = fRoot.File("data/.pixmold/objects/obj07.report.txt");
+  EXPECT_NE(run.out.find("pixmold all: 19 built, 0 up to date, 1 failed\n"
+                         "failed: obj07: fatal error: could not open tga file : " +
+                         SheetPath(fRoot, broken)),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  report: " + report + "\n"), std::string::npos) << run.out;
+  EXPECT_NE(Text(report).find("fatal error:"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Stamp(broken)));
+  EXPECT_NE(
+      testing::FindResource(testing::ReadObjectFile(fRoot.File("data/Objects/obj07.iff")), MakeResType("OBJD"), 128),
+      nullptr)
+      << "a failed build leaves its object file readable";
+
+  // Put back, it is tried again, and it alone.
+  fRoot.Write("content/Sprites/obj07/sheet.tga", sheet);
+  run = All();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+
+  // Nothing left to do, for ninja itself and for a re-run.
+  EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos) << NinjaDryRun();
+  run = All();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("pixmold all: 0 built, 20 up to date, 0 failed\n"), std::string::npos) << run.out;
+
+  // Each object is byte for byte what a build of it alone makes.
+  for (int index = 0; index < kObjects; ++index) {
+    const std::string name = ObjectName(index);
+    const std::string alone = fRoot.File("alone/Objects/" + name);
+    const std::string content = fRoot.File("alone/Sprites/" + name + "/");
+    CliRun single = testing::RunCli(fRoot, "build " + Quote(alone) + " --omk " + Quote(content + name + ".omk"));
+    ASSERT_EQ(single.status, 0) << single.err;
+    for (const char* part : {".iff", ".spf"}) {
+      EXPECT_EQ(testing::ReadAll(fRoot.File("data/Objects/" + name + part)), testing::ReadAll(alone + part))
+          << name << part;
+    }
+  }
+
+  // A touched sheet, whose path ninja read back from an escaped depfile,
+  // rebuilds its object and no other.
+  const int touched = kObjects - 1;
+  const std::vector<fs::file_time_type> before = StampTimes();
+  fs::last_write_time(SheetPath(fRoot, touched), fs::file_time_type::clock::now());
+  run = All();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  const std::vector<fs::file_time_type> after = StampTimes();
+  for (int index = 0; index < kObjects; ++index) {
+    EXPECT_EQ(after[index] != before[index], index == touched) << ObjectName(index);
+  }
+
+  // An optional image that was not there is no file the build opened, but
+  // the build looked for it in its folder: one appearing rebuilds the object.
+  const int gained = 5;
+  fRoot.Write("content/Sprites/" + ObjectName(gained) + "/sheetalpha.tga", testing::ReadAll(SheetPath(fRoot, gained)));
+  run = All();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  EXPECT_NE(StampTimes()[gained], after[gained]);
+}
+
+TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
+  fs::remove(SheetPath(fRoot, 0));
+  const CliRun run = All("-j1");
+  EXPECT_EQ(run.status, 1);
+  int built = -1;
+  int upToDate = -1;
+  int failed = -1;
+  int notStarted = 0;
+  const std::size_t summary = run.out.find("pixmold all: ");
+  ASSERT_NE(summary, std::string::npos) << run.out;
+  const int fields = std::sscanf(run.out.c_str() + summary, "pixmold all: %d built, %d up to date, %d failed, %d not",
+                                 &built, &upToDate, &failed, &notStarted);
+  ASSERT_GE(fields, 3) << run.out;
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(upToDate, 0);
+  EXPECT_EQ(built + notStarted, kObjects - 1) << run.out;
+  EXPECT_GT(notStarted, 0) << "ninja stops at the first failure without -k\n" << run.out;
+}
+
+TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
+  CliRun run = All();
+  ASSERT_EQ(run.status, 0) << run.err;
+  WriteObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
+  const std::string dry = NinjaDryRun();
+  EXPECT_NE(dry.find("plan"), std::string::npos) << dry;
+  run = All("--json");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
+  EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
+            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"notStarted\":0,")
+      << "standard output holds the JSON alone";
+  EXPECT_NE(run.out.find("{\"object\":\"obj20\",\"state\":\"built\",\"report\":\"" + report + "\"}"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("build obj20"), std::string::npos) << "ninja's status goes to standard error";
+  EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos);
+}
+
+TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
+  testing::TempDir root;
+  WriteObject(root, "a b$c", "a b$c", kObjects - 1);
+  const std::string name = ObjectName(kObjects - 1);
+  const std::string object = root.File("a b$c/Objects/" + name);
+  const std::string images = root.File("a b$c/Sprites/" + name + "/");
+  const std::string depfile = root.File("out/build.d");
+  const std::string stamp = root.File("out/my stamp");
+  fs::create_directories(root.File("out"));
+  const std::string args = "build " + Quote(object) + " --omk " + Quote(images + name + ".omk") + " --depfile " +
+                           Quote(depfile) + " --stamp " + Quote(stamp);
+
+  CliRun run = testing::RunCli(root, args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto escaped = [](std::string path) {
+    std::string out;
+    for (char c : path) out += c == ' ' ? std::string("\\ ") : c == '$' ? std::string("$$") : std::string(1, c);
+    return out;
+  };
+  std::string expected = escaped(stamp) + ":";
+  for (const std::string& path :
+       {object + ".iff", object + ".spf", images + name + ".omk", images.substr(0, images.size() - 1),
+        images + "sheet $x 1.bmp", images + "sheet $x 1.tga"}) {
+    expected += " \\\n  " + escaped(path);
+  }
+  EXPECT_EQ(Text(depfile), expected + "\n");
+  EXPECT_TRUE(fs::exists(stamp));
+
+  // A failed build writes neither, so a build tool tries it again.
+  fs::remove(depfile);
+  fs::remove(stamp);
+  fs::remove(images + "sheet $x 1.tga");
+  run = testing::RunCli(root, args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(fs::exists(depfile));
+  EXPECT_FALSE(fs::exists(stamp));
+}
+
+TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
+  testing::TempDir root;
+  WriteObject(root, "data", "content", 0);
+  const std::string trees = " --data " + Quote(root.File("data")) + " --content " + Quote(root.File("content"));
+  const std::string plan = " -o " + Quote(root.File("plan/build.ninja"));
+  struct Case {
+    std::string args;
+    const char* message;
+  } cases[] = {
+      {"plan" + trees + plan + " --omk x.omk", "--omk: the plan sets this for every object itself"},
+      {"plan" + trees + plan + " --report=r.txt", "--report=r.txt: the plan sets this for every object itself"},
+      {"all" + trees + " --dry-run", "--dry-run: the plan sets this for every object itself"},
+      {"plan --data " + Quote(root.File("none")) + " --content " + Quote(root.File("content")) + plan,
+       "/Objects/: no such folder"},
+      {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
+       "/Sprites/: no such folder"},
+      {"all" + trees + " -j 0", "-j"},
+      {"build " + Quote(root.File("data/Objects/obj00")) + " --dry-run --depfile d", "a dry run changes nothing"},
+  };
+  for (const Case& test : cases) {
+    const CliRun run = testing::RunCli(root, test.args);
+    EXPECT_EQ(run.status, 2) << test.args << "\n" << run.err;
+    EXPECT_NE(run.err.find(test.message), std::string::npos) << test.args << "\n" << run.err;
+  }
+  EXPECT_FALSE(fs::exists(root.File("plan/build.ninja")));
+  EXPECT_FALSE(fs::exists(root.File("data/.pixmold")));
+}
+
+}  // namespace
+}  // namespace pixmold
