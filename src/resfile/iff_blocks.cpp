@@ -15,7 +15,22 @@ constexpr std::int32_t kMoveBufferSize = 51200;
 constexpr std::int32_t kFlagsOffset = 10;
 // Type, size, id and flags: the part of a block header both versions share.
 constexpr std::size_t kHeadSize = 12;
+constexpr std::int32_t kTypeSize = 4;
 constexpr std::int64_t kMaxFileSize = std::numeric_limits<std::int32_t>::max();
+
+bool TypeCutByAWrite(std::int32_t offset, const IFFBlockHeader& header) {
+  // Blocks flagged free whose type a page boundary splits, with the free
+  // type's bytes on one side of it: a freeing cut after the flag (the free
+  // type before the boundary), or a block written by a version that wrote
+  // its whole header at once, cut before its type was whole (the free type
+  // after it). This writer puts no block there, so a block being written
+  // that looks like this is one of those two.
+  const std::int32_t cut = BytesBeforeCut(offset, kTypeSize);
+  if (cut == 0 || !header.IsPending()) return false;
+  const int after = 8 * (kTypeSize - cut);
+  const std::uint32_t lowBytes = (1u << after) - 1;
+  return (header.type >> after) == (kFreeBlockType >> after) || (header.type & lowBytes) == (kFreeBlockType & lowBytes);
+}
 
 }  // namespace
 
@@ -65,6 +80,7 @@ ResErr IFFBlocks::ReadHeader(std::int32_t offset, IFFBlockHeader& header) {
     if (ResErr err = ReadAt(offset, bytes)) return err;
     header = DecodeBlockHeader2(bytes);
   }
+  if (TypeCutByAWrite(offset, header)) header.type = kFreeBlockType;
   return res_error::kNone;
 }
 
@@ -93,9 +109,15 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   std::array<std::uint8_t, 2> flags{};
   StoreU16(flags, 0, static_cast<std::uint16_t>(header.flags | kInvalid), ByteOrder::kBig);
   if (ResErr err = WriteAt(offset + kFlagsOffset, flags)) return err;
-  std::array<std::uint8_t, 4> type{};
+  // The type in page order, so that a cut inside it always leaves the shape
+  // ReadHeader takes for free space.
+  std::array<std::uint8_t, kTypeSize> type{};
   StoreU32(type, 0, kFreeBlockType, ByteOrder::kBig);
-  if (ResErr err = WriteAt(offset, type)) return err;
+  const auto cut = static_cast<std::size_t>(BytesBeforeCut(offset, kTypeSize));
+  if (cut > 0) {
+    if (ResErr err = WriteAt(offset, std::span(type).first(cut))) return err;
+  }
+  if (ResErr err = WriteAt(offset + static_cast<std::int32_t>(cut), std::span(type).subspan(cut))) return err;
   AddFree(header.size);
   return res_error::kNone;
 }
@@ -110,7 +132,19 @@ ResErr IFFBlocks::AppendFree(std::int32_t offset, std::int32_t size) {
   return WriteHeader(offset, header);
 }
 
+ResErr IFFBlocks::AppendFreeTail(std::int32_t offset, std::int32_t size) {
+  // A free block whose header could be cut in place is never split or grown
+  // (NewBlock), so a remainder that would start there gets a header-sized
+  // block of its own first when it has room, and the rest stays usable.
+  if (!HeaderChangesWhole(offset) && size >= 2 * fHeaderSize) {
+    if (ResErr err = AppendFree(offset + fHeaderSize, size - fHeaderSize)) return err;
+    return AppendFree(offset, fHeaderSize);
+  }
+  return AppendFree(offset, size);
+}
+
 ResErr IFFBlocks::MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize) {
+  if (!HeaderChangesWhole(offset)) return res_error::kNone;
   bool merged = false;
   std::int64_t next = static_cast<std::int64_t>(offset) + header.size;
   while (next < fileSize) {
@@ -168,8 +202,12 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
     }
     fRoving = position;
     // A pending block is a resource being written (a walk's are settled by
-    // now): never free space.
-    if (header.IsFree() && !header.IsPending()) {
+    // now): never free space. A free block whose type or size a cut write
+    // could leave half old, half new is used only by the free block before
+    // it growing over it: a size cut in half would send every later walk
+    // into stale bytes that may still hold the header of a resource long
+    // gone, and a type cut in half would read as a resource nobody wrote.
+    if (header.IsFree() && !header.IsPending() && HeaderChangesWhole(position)) {
       if (ResErr err = MergeFollowingFree(position, header, fileSize)) return err;
       if (header.size == needed) {
         fFreeTotal -= std::min(fFreeTotal, needed);
@@ -178,7 +216,7 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
       }
       if (header.size >= needed + fHeaderSize) {
         // The rest gets its header before this block shrinks onto it.
-        if (ResErr err = AppendFree(position + needed, header.size - needed)) return err;
+        if (ResErr err = AppendFreeTail(position + needed, header.size - needed)) return err;
         if (ResErr err = AppendFree(position, needed)) return err;
         fFreeTotal -= std::min(fFreeTotal, needed);
         offset = position;
@@ -188,17 +226,43 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
     position += header.size;
   }
 
-  if (static_cast<std::int64_t>(position) + needed > kMaxFileSize) return res_error::kShortWrite;
+  if (ResErr err = AppendAt(position, needed)) return err;
   fRoving = position;
-  if (ResErr err = AppendFree(position, needed)) return err;
   offset = position;
   return res_error::kNone;
 }
 
+ResErr IFFBlocks::AppendAt(std::int32_t& position, std::int32_t size) {
+  const std::int32_t padding = HeaderChangesWhole(position) ? 0 : fHeaderSize;
+  if (static_cast<std::int64_t>(position) + padding + size > kMaxFileSize) return res_error::kShortWrite;
+  if (padding > 0) {
+    // A block is never written where its type could be cut: a header-sized
+    // free block moves it past the page boundary.
+    if (ResErr err = AppendFree(position, padding)) return err;
+    AddFree(padding);
+    position += padding;
+  }
+  return AppendFree(position, size);
+}
+
 ResErr IFFBlocks::WritePendingHeader(std::int32_t offset, const IFFBlockHeader& header) {
+  if (!HeaderChangesWhole(offset)) {
+    Report("HeaderChangesWhole(offset)", "block header across a page boundary");
+    return res_error::kShortWrite;
+  }
+  if (ResErr err = BeforeChange()) return err;
   IFFBlockHeader stillFree = header;
   stillFree.flags |= kInvalid;
-  return WriteHeader(offset, stillFree);
+  // Everything after the type first: until the type lands the block is
+  // plain free space, so a write cut inside the name or id never shows as
+  // a resource with half its header. The type lies within one page and
+  // lands whole.
+  auto write = [&](std::span<const std::uint8_t> bytes) -> ResErr {
+    if (ResErr err = WriteAt(offset + kTypeSize, bytes.subspan(kTypeSize))) return err;
+    return WriteAt(offset, bytes.first(kTypeSize));
+  };
+  if (fHeaderSize == kIFFBlockHeaderSize1) return write(EncodeBlockHeader1(stillFree));
+  return write(EncodeBlockHeader2(stillFree));
 }
 
 ResErr IFFBlocks::ClearPending(std::int32_t offset, const IFFBlockHeader& header) {
@@ -318,10 +382,12 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
 
   std::int32_t fileSize = 0;
   if (ResErr err = FileSize(fileSize)) return err;
-  // Everything before `packed` is live blocks closed up; [packed, position)
-  // is free space, tiled by free headers at every moment.
+  // Everything before `packed` is live blocks closed up, except free blocks
+  // whose header may not change in place (left, counted in `stuck`);
+  // [packed, position) is free space, tiled by free headers at every moment.
   std::int32_t packed = kIFFFileHeaderSize;
   std::int32_t position = kIFFFileHeaderSize;
+  std::int32_t stuck = 0;
   while (position < fileSize) {
     IFFBlockHeader header;
     if (ResErr err = ReadHeader(position, header)) {
@@ -335,12 +401,30 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     const std::int32_t size = header.size;
     const std::int32_t gap = position - packed;
     if (header.IsFree() || dropped(header)) {
+      // A dropped block is freed the safe way before free headers go over
+      // it: a header written over a live one and cut would leave it live.
+      if (!header.IsFree()) {
+        if (ResErr err = FreeBlock(position, header.type)) return err;
+      }
       position += size;
       continue;
     }
     if (gap == 0) {
       packed += size;
       position += size;
+      continue;
+    }
+    if (!HeaderChangesWhole(packed)) {
+      // The free block there keeps its header, which a cut could tear; the
+      // blocks close up from the next one on.
+      IFFBlockHeader left;
+      if (ResErr err = ReadHeader(packed, left)) return err;
+      if (!left.IsFree() || !BlockFits(packed, left.size, fHeaderSize, position)) {
+        Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+        return res_error::kShortRead;
+      }
+      stuck += left.size;
+      packed += left.size;
       continue;
     }
     std::int32_t from = position;
@@ -350,18 +434,19 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
       // block is parked at the end of the file, which frees its old place,
       // and comes back from there into the widened gap, so every block keeps
       // its place in the order.
-      if (static_cast<std::int64_t>(fileSize) + size > kMaxFileSize) return res_error::kShortWrite;
-      const std::int32_t parked = fileSize;
-      if (ResErr err = AppendFree(parked, size)) return err;
+      std::int32_t parked = fileSize;
+      if (ResErr err = AppendAt(parked, size)) return err;
       if (ResErr err = MoveBlock(position, parked, header, buffer)) return err;
       from = parked;
       free = gap + size;
     }
-    // One free block over the whole gap, then the rest of the gap after the
-    // block's new place, so the walk stays whole through the copy.
+    // One free block over the whole gap; then the rest of the gap gets its
+    // own header, and only then does the first shrink to the block's size,
+    // so the walk stays whole, and the copy goes into a block of its size.
     if (ResErr err = AppendFree(packed, free)) return err;
     if (free > size) {
-      if (ResErr err = AppendFree(packed + size, free - size)) return err;
+      if (ResErr err = AppendFreeTail(packed + size, free - size)) return err;
+      if (ResErr err = AppendFree(packed, size)) return err;
     }
     if (ResErr err = MoveBlock(from, packed, header, buffer)) return err;
     if (from != position) {
@@ -377,7 +462,7 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     return err;
   }
   fRoving = -1;
-  fFreeTotal = 0;
+  fFreeTotal = stuck;
   fEndsClean = true;
   return res_error::kNone;
 }

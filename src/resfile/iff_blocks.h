@@ -22,9 +22,19 @@
 //     old place widened; every copy is a pending block until its original is
 //     freed.
 // Only an in-place rewrite of a resource with a new body of the same size can
-// leave that one resource half old, half new. One assumption remains: a
-// free block's size, changed in place when it is split or a block moves
-// into it, is not cut inside its four bytes by a page boundary.
+// leave that one resource half old, half new.
+//
+// A killed process may also leave its last write cut at a page boundary
+// (iff_format.h), so no field whose change matters is written across one:
+//   - a block being written gets everything after its type first, and its
+//     type, which lands whole, last: until then it is plain free space;
+//   - a type or size is never changed in place where a page boundary cuts
+//     it: no block is written there (an append is moved past the boundary
+//     by a header-sized free block), and a free block there is neither
+//     split nor grown, only taken over by the free block before it;
+//   - a freeing cut inside the type (the free flag is already set) leaves
+//     the free type's bytes before the boundary, which ReadHeader takes for
+//     free space.
 //
 // Header bytes are untrusted: a block counts only when its header passes
 // BlockFits; the walk always advances by a block's size, at least a header.
@@ -90,8 +100,9 @@ class IFFBlocks {
   // position on, else appends.
   ResErr NewBlock(std::int32_t dataSize, std::int32_t& offset);
   // Writes the whole header of the block at offset, which already holds its
-  // data, still flagged free: a walk reads it as free space as long as a
-  // live block has its type, id and variant.
+  // data and is a free block of the header's size, still flagged free: a
+  // walk reads it as free space as long as a live block has its type, id
+  // and variant.
   ResErr WritePendingHeader(std::int32_t offset, const IFFBlockHeader& header);
   // Makes the pending block written with this header live: its first twelve
   // bytes without the free flag (cut anywhere, only the flags change last).
@@ -127,6 +138,12 @@ class IFFBlocks {
  private:
   ResErr BeforeChange();
   ResErr AppendFree(std::int32_t offset, std::int32_t size);
+  // Free headers over [offset, offset + size), inside a free block or at
+  // the end of the file, leaving the part after offset usable.
+  ResErr AppendFreeTail(std::int32_t offset, std::int32_t size);
+  // A free block of size at the end of the file (position), moved past a
+  // page boundary that would cut its header; position is where it went.
+  ResErr AppendAt(std::int32_t& position, std::int32_t size);
   ResErr MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize);
   ResErr CopyData(std::int32_t from, std::int32_t to, std::int32_t count, std::span<std::uint8_t> buffer);
   ResErr MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header, std::span<std::uint8_t> buffer);

@@ -81,6 +81,25 @@ IFFBlockBytes2 EncodeBlockHeader2(const IFFBlockHeader& header);
 // The name ends at the first zero byte, and never runs past 63 characters.
 IFFBlockHeader DecodeBlockHeader2(const IFFBlockBytes2& bytes);
 
+// A killed process can leave its last write cut, but only at a page
+// boundary: the kernel copies a write page by page and stops between pages,
+// never inside one. Every page size in use is a multiple of 4096, so these
+// are all the places a cut can fall.
+inline constexpr std::int64_t kIFFPageSize = 4096;
+
+// How many bytes of a field of `width` bytes at `offset` lie before a page
+// boundary inside it: where a cut write of it would stop; 0 when the field
+// lies within one page and lands whole or not at all.
+constexpr std::int32_t BytesBeforeCut(std::int64_t offset, std::int32_t width) {
+  const std::int64_t before = kIFFPageSize - offset % kIFFPageSize;
+  return before < width ? static_cast<std::int32_t>(before) : 0;
+}
+
+// Whether a block header may be written at `offset` by rewriting its type
+// or size in place: only when both lie within one page, so that neither can
+// land half old, half new.
+constexpr bool HeaderChangesWhole(std::int64_t offset) { return BytesBeforeCut(offset, 8) == 0; }
+
 // Whether a block whose header says `size` can start at `offset` in a file of
 // `fileSize` bytes: at least a header, at most a header and the largest data
 // size, wholly inside the file.

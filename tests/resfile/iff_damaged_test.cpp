@@ -3,6 +3,7 @@
 // makes the reader crash, loop or read out of bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -433,6 +434,94 @@ TEST_F(IFFCraftedTest, TypeZeroIsAType) {
   EXPECT_EQ(file.GetIndType(1), 0u);
   EXPECT_EQ(file.GetError(), res_error::kNone);
   EXPECT_EQ(file.CountResources(0), 1);
+}
+
+// A version 2.5 file without a map whose next block starts at `start`
+// (past 64 + 2 * 76): a live STR# 1 fills the space before it.
+Bytes FileUpTo(std::size_t start) {
+  Bytes bytes = testing::Header2('5', 0);
+  AppendBlock2(bytes, kSTR, 1, kNativeFlag, "", Bytes(start - 64 - 76, 1));
+  return bytes;
+}
+
+// Blocks flagged free whose type a page boundary splits: a walk takes the
+// ones a cut write can leave for free space, and nothing else.
+TEST_F(IFFCraftedTest, TypeSplitByAPageBoundaryIsReadExactly) {
+  struct Case {
+    const char* what;
+    std::size_t start;
+    const char* type;
+    std::uint16_t flags;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"freeing cut after one byte", 4095, "XTR#", kInvalid, false},
+      {"freeing cut after two bytes", 4094, "XXR#", kInvalid, false},
+      {"freeing cut after three bytes", 4093, "XXX#", kInvalid, false},
+      {"header written at once, cut after one byte", 4095, "SXXX", kInvalid, false},
+      {"header written at once, cut after two bytes", 4094, "STXX", kInvalid, false},
+      {"header written at once, cut after three bytes", 4093, "STRX", kInvalid, false},
+      {"a block being written, whole", 4094, "DGRP", kInvalid, true},
+      {"free bytes away from the boundary", 4094, "SXR#", kInvalid, true},
+      {"no boundary inside the type", 4092, "XXR#", kInvalid, true},
+      {"a live block is never taken for free", 4094, "XXR#", 0, true},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes = FileUpTo(c.start);
+    const ResType type = BE32At(Bytes(c.type, c.type + 4), 0);
+    AppendBlock2(bytes, type, 7, static_cast<std::uint16_t>(c.flags | kNativeFlag), "seven", Bytes(30, 7));
+    AppendBlock2(bytes, kSTR, 2, kNativeFlag, "", Bytes(20, 2));
+    Open(bytes, false);
+    std::vector<ResKey> expected = {{kSTR, 1, 0}, {kSTR, 2, 0}};
+    if (c.kept) expected.push_back({type, 7, 0});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Keys(TakeSnapshot(file)), expected) << c.what;
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+}
+
+// Where a page boundary would split a header's type or size, no block is
+// written and no free block shrinks or grows: an append moves past it, and
+// a free block there stays as it is.
+TEST_F(IFFCraftedTest, NoHeaderChangesWhereAPageBoundarySplitsIt) {
+  struct Case {
+    const char* what;
+    std::size_t start;
+    bool freeBlockThere;
+  };
+  const Case cases[] = {
+      {"append just before the type is split", 4092, false}, {"append with its size split", 4090, false},
+      {"append with its type split", 4094, false},           {"append on the boundary", 4096, false},
+      {"free block with its size split", 4089, true},        {"free block with its type split", 4093, true},
+      {"free block with nothing split", 4088, true},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes = FileUpTo(c.start);
+    if (c.freeBlockThere) {
+      AppendBlock2(bytes, kFreeBlockType, 0, kInvalid, "", Bytes(900, 0));
+      AppendBlock2(bytes, kSTR, 2, kNativeFlag, "", Bytes(20, 2));
+    }
+    Open(bytes, false);
+    Add(kSPR2, 9, Bytes(100, 9));
+    Add(kSPR2, 10, Bytes(1000, 10));
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    const Bytes written = FileBytes(path);
+    for (const auto& block : RawBlocks(written, 76)) {
+      if (block.type == kFreeBlockType) continue;
+      EXPECT_TRUE(HeaderChangesWhole(static_cast<std::int64_t>(block.offset)))
+          << c.what << ": block at " << block.offset;
+    }
+    if (c.freeBlockThere) {
+      const bool untouched = HeaderChangesWhole(static_cast<std::int64_t>(c.start)) ||
+                             std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(c.start),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(c.start + 76),
+                                        written.begin() + static_cast<std::ptrdiff_t>(c.start));
+      EXPECT_TRUE(untouched) << c.what;
+    }
+    Snapshot found = ByWalk();
+    EXPECT_EQ(found.count({kSPR2, 9, 0}) + found.count({kSPR2, 10, 0}) + found.count({kSTR, 1, 0}), 3u) << c.what;
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
 }
 
 }  // namespace
