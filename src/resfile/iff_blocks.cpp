@@ -1,6 +1,7 @@
 #include "resfile/iff_blocks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "base/byte_cursor.h"
@@ -40,9 +41,14 @@ IFFBlocks::IFFBlocks(FlatFile& file, std::int32_t headerSize, bool nameInReports
 void IFFBlocks::Report(std::string_view condition, std::string_view message) {
   std::string text(message);
   CTGString name;
-  if (fNameInReports && fFile.GetName(name) == res_error::kNone) {
+  const bool named = fNameInReports && fFile.GetName(name) == res_error::kNone;
+  // A write the system refused says why: a full disk is the user's to fix.
+  const int failure = fFile.WriteFailure();
+  if (named || failure != 0) {
     text += " (";
     text += name.View();
+    if (named && failure != 0) text += ": ";
+    if (failure != 0) text += std::strerror(failure);
     text += ")";
   }
   XASSERT_FAIL(condition, text);
