@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "json_text.h"
 #include "res_target.h"
@@ -19,11 +20,20 @@ ReportObserver BuildSummary::Observer() {
   };
 }
 
+std::vector<std::pair<ResType, ResID>> BuildSummary::Distinct(const std::vector<std::pair<ResType, ResID>>& written) {
+  std::set<std::pair<ResType, ResID>> seen;
+  std::vector<std::pair<ResType, ResID>> distinct;
+  for (const auto& resource : written) {
+    if (seen.insert(resource).second) distinct.push_back(resource);
+  }
+  return distinct;
+}
+
 void BuildSummary::Write(std::ostream& out, std::string_view objectFile, bool dryRun,
                          const std::vector<std::pair<ResType, ResID>>& written) const {
   // Numeric order of the type codes is the order of their names.
   std::map<ResType, std::vector<ResID>> byType;
-  for (const auto& [type, id] : written) byType[type].push_back(id);
+  for (const auto& [type, id] : Distinct(written)) byType[type].push_back(id);
 
   Json summary = Json::object();
   PutText(summary, "object", objectFile);

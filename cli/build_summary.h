@@ -27,6 +27,10 @@ class BuildSummary {
   // Goes into the summary as "drawGroupReport".
   void SetDrawGroupReport(std::string text) { fDrawGroupReport = std::move(text); }
 
+  // Each resource once, where it was first written: a palette shared by
+  // several sprites is written again with each of them.
+  static std::vector<std::pair<ResType, ResID>> Distinct(const std::vector<std::pair<ResType, ResID>>& written);
+
   // Writes the summary as one JSON object followed by a line end.
   void Write(std::ostream& out, std::string_view objectFile, bool dryRun,
              const std::vector<std::pair<ResType, ResID>>& written) const;

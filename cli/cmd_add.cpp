@@ -81,21 +81,14 @@ int RunAdd(const AddOptions& options) {
   // Variant 0 goes through AddResource, which every file takes with a name.
   ResErr err = variant == 0 ? file.AddResource(handle.Get(), *type, id, name, true)
                             : file.AddVariantResource(handle.Get(), *type, id, name, variant, true);
-  if (err != res_error::kNone) {
-    file.CloseFile();
-    return ReportResErr("add", what, err);
-  }
+  if (err != res_error::kNone) return CloseTarget("add", *target, what, err);
   MHandle h = handle.Release();
   err = file.WriteResource(h);
   if (err == res_error::kNone) {
     file.ReleaseAndDispose(h);
     err = file.GetError();
   }
-  if (err != res_error::kNone) {
-    file.CloseFile();
-    return ReportResErr("add", what, err);
-  }
-  return CloseTarget("add", *target);
+  return CloseTarget("add", *target, what, err);
 }
 
 RegisterCommand reg(42, [](CLI::App& app, int* status) {

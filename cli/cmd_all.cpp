@@ -23,6 +23,7 @@ struct AllOptions {
   TreePlanRequest plan;
   std::optional<int> jobs;
   bool keepGoing = false;
+  bool json = false;
 };
 
 constexpr const char* kNinja = "ninja";
@@ -32,9 +33,10 @@ constexpr const char* kNinja = "ninja";
 // not make the plan anew, and while its re-plan edge is pending it lists
 // nothing else, so that edge (a folder of a tree changed) runs first.
 std::optional<std::set<std::string>> DryRun(const std::string& planFile) {
-  ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, true);
+  ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
   // An empty status prefix leaves each line the edge's description alone.
-  if (run.started && run.status == 0) run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, true);
+  if (run.started && run.status == 0)
+    run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
   if (!run.started) {
     std::fprintf(stderr, "pixmold all: cannot run %s: %s (Debian package ninja-build)\n", kNinja, run.error.c_str());
     return std::nullopt;
@@ -62,16 +64,21 @@ int RunAll(AllOptions& options) {
   std::vector<std::string> arguments = {kNinja, "-f", planFile};
   if (options.jobs) arguments.insert(arguments.end(), {"-j", std::to_string(*options.jobs)});
   if (options.keepGoing) arguments.insert(arguments.end(), {"-k", "0"});
-  // ninja's status line goes to standard output; ours is the summary alone.
+  // ninja's status line goes to standard output, unless that is kept for
+  // the JSON alone.
   std::fflush(stdout);
-  const ProcessRun run = RunProcess(arguments, {}, false);
+  const ProcessRun run = RunProcess(arguments, {}, options.json ? ChildOutput::kToError : ChildOutput::kInherit);
   if (!run.started) {
     std::fprintf(stderr, "pixmold all: cannot run %s: %s\n", kNinja, run.error.c_str());
     return kExitFailed;
   }
 
   const std::vector<ObjectOutcome> outcomes = Outcomes(plan->tree.objects, planFile, before);
-  WriteSummary(std::cout, outcomes);
+  if (options.json) {
+    WriteJsonSummary(std::cout, outcomes);
+  } else {
+    WriteSummary(std::cout, outcomes);
+  }
   bool anyFailed = run.status != 0;
   for (const ObjectOutcome& outcome : outcomes) anyFailed = anyFailed || outcome.state == ObjectState::kFailed;
   return anyFailed ? kExitFailed : kExitOk;
@@ -89,6 +96,8 @@ RegisterCommand reg(13, [](CLI::App& app, int* status) {
   cmd->add_option("-j,--jobs", options->jobs, "Builds run at once (default: ninja's, from the number of cores)")
       ->check(CLI::PositiveNumber);
   cmd->add_flag("-k,--keep-going", options->keepGoing, "Go on building the other objects after one fails");
+  cmd->add_flag("--json", options->json,
+                "Print the summary as one line of JSON on standard output (ninja's output goes to standard error)");
   cmd->allow_extras();
   cmd->fallthrough(false);
   cmd->footer(

@@ -417,7 +417,8 @@ int RunBuildCommand(const BuildOptions& options) {
   if (status == kExitOk && terminal && !options.quiet) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
     std::fprintf(stderr, "pixmold: %s %s: %s%s, %s, %.1f s\n", options.dryRun ? "checked" : "built",
-                 EscapeControls(objectFile).c_str(), Plural(args.fWritten.size(), "resource").c_str(),
+                 EscapeControls(objectFile).c_str(),
+                 Plural(BuildSummary::Distinct(args.fWritten).size(), "resource").c_str(),
                  options.dryRun ? " would be written" : " written", Plural(summary.WarningCount(), "warning").c_str(),
                  elapsed.count());
   }

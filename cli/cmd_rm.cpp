@@ -20,12 +20,7 @@ int RunRm(const ResourceAddress& options) {
   iResFile& file = *target->file;
   std::string what = options.Describe(*type);
   MHandle h = GetExactResource(file, *type, static_cast<ResID>(options.id), static_cast<std::uint8_t>(options.variant));
-  ResErr err = h ? file.RemoveResource(h) : file.GetError();
-  if (err != res_error::kNone) {
-    file.CloseFile();
-    return ReportResErr("rm", what, err);
-  }
-  return CloseTarget("rm", *target);
+  return CloseTarget("rm", *target, what, h ? file.RemoveResource(h) : file.GetError());
 }
 
 RegisterCommand reg(43, [](CLI::App& app, int* status) {

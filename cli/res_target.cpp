@@ -177,4 +177,10 @@ int CloseTarget(std::string_view command, ResTarget& target) {
   return kExitOk;
 }
 
+int CloseTarget(std::string_view command, ResTarget& target, std::string_view what, ResErr err) {
+  if (err == res_error::kNone) return CloseTarget(command, target);
+  target.file->CloseFile();
+  return ReportResErr(command, what, err);
+}
+
 }  // namespace pixmold::cli

@@ -47,6 +47,9 @@ bool ObjectFileExists(const std::string& path);
 
 // Closes the target, writing what is pending; prints the failure.
 int CloseTarget(std::string_view command, ResTarget& target);
+// The end of a command's change: with the change's error the file is closed
+// as it stands and the error printed for `what`; without, as above.
+int CloseTarget(std::string_view command, ResTarget& target, std::string_view what, ResErr err);
 
 // Prints "pixmold CMD: WHAT: <text> (<code>)" and returns kExitFailed.
 int ReportResErr(std::string_view command, std::string_view what, ResErr err);

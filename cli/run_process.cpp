@@ -38,8 +38,9 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& added
 }  // namespace
 
 ProcessRun RunProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                      bool captureOutput) {
+                      ChildOutput output) {
   ProcessRun run;
+  const bool captureOutput = output == ChildOutput::kCapture;
   std::vector<std::string> argumentWords = arguments;
   std::vector<std::string> environmentWords = MergedEnvironment(environment);
   std::vector<char*> argv = Pointers(argumentWords);
@@ -55,6 +56,8 @@ ProcessRun RunProcess(const std::vector<std::string>& arguments, const std::vect
       return run;
     }
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  } else if (output == ChildOutput::kToError) {
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
   }
   pid_t child = 0;
   const int spawned = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());

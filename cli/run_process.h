@@ -15,9 +15,15 @@ struct ProcessRun {
   std::string error;
 };
 
+enum class ChildOutput {
+  kInherit,  // the child's standard output is ours
+  kCapture,  // kept in ProcessRun::output
+  kToError,  // sent to our standard error, keeping our standard output for data
+};
+
 // arguments[0] is looked up on PATH; environment entries ("NAME=value") are
 // added to ours.
 ProcessRun RunProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                      bool captureOutput);
+                      ChildOutput output);
 
 }  // namespace pixmold::cli

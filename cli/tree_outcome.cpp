@@ -1,14 +1,23 @@
 #include "tree_outcome.h"
 
+#include <array>
 #include <fstream>
 #include <sstream>
 
+#include "json_text.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
 
 constexpr std::string_view kBuildPrefix = "build ";
+constexpr const char* kStateNames[] = {"built", "upToDate", "failed", "notStarted"};
+
+std::array<std::size_t, 4> Counts(const std::vector<ObjectOutcome>& outcomes) {
+  std::array<std::size_t, 4> counts = {0, 0, 0, 0};
+  for (const ObjectOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.state)];
+  return counts;
+}
 
 std::optional<std::filesystem::file_time_type> TimeOf(const std::string& path) {
   std::error_code error;
@@ -70,8 +79,7 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
 }
 
 void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
-  std::size_t counts[4] = {0, 0, 0, 0};
-  for (const ObjectOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.state)];
+  const std::array<std::size_t, 4> counts = Counts(outcomes);
   out << "pixmold all: " << counts[static_cast<int>(ObjectState::kBuilt)] << " built, "
       << counts[static_cast<int>(ObjectState::kUpToDate)] << " up to date, "
       << counts[static_cast<int>(ObjectState::kFailed)] << " failed";
@@ -86,6 +94,23 @@ void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes)
                                   : EscapeControls(outcome.fatal))
         << "\n  report: " << EscapeControls(outcome.report) << "\n";
   }
+}
+
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
+  const std::array<std::size_t, 4> counts = Counts(outcomes);
+  Json summary = Json::object();
+  for (int state = 0; state < 4; ++state) summary[kStateNames[state]] = counts[state];
+  Json objects = Json::array();
+  for (const ObjectOutcome& outcome : outcomes) {
+    Json entry = Json::object();
+    PutText(entry, "object", outcome.key);
+    entry["state"] = kStateNames[static_cast<int>(outcome.state)];
+    if (outcome.state == ObjectState::kFailed) PutText(entry, "fatal", outcome.fatal);
+    PutText(entry, "report", outcome.report);
+    objects.push_back(std::move(entry));
+  }
+  summary["objects"] = std::move(objects);
+  out << JsonLine(summary);
 }
 
 }  // namespace pixmold::cli

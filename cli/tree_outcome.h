@@ -44,5 +44,8 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
 
 // The summary: counts, then each failed object with its fatal line and report.
 void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
+// The same as one line of JSON: the counts, then every object with its state
+// (and, for a failure, its fatal line) and report.
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
 
 }  // namespace pixmold::cli

@@ -86,6 +86,15 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
             std::string::npos)
       << latin.out;
   EXPECT_NE(latin.out.find("{\"text\":\"unknown tag: st\xC3\xBChl\",\"line\":1}"), std::string::npos) << latin.out;
+
+  // A palette two sprites share is written with each, and listed once.
+  testing::WriteSheetImages(cli.dir, "chair2", 112, 24);
+  const std::string shared = cli.dir.Write(
+      "shared.omk",
+      "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
+      "<sprite id=100 tgafile=\"chair.tga\" paletteid=9>\n<sprite id=101 tgafile=\"chair2.tga\" paletteid=9>\n");
+  CliRun palettes = cli.Run("build " + Quote(cli.object) + " --omk " + Quote(shared) + " --json -q");
+  EXPECT_NE(palettes.out.find("\"written\":{\"PALT\":[9],\"SPR2\":[100,101]}"), std::string::npos) << palettes.out;
 }
 
 TEST(CliBuild, UsageErrorsExitTwo) {

@@ -178,9 +178,15 @@ TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
   WriteObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
   const std::string dry = NinjaDryRun();
   EXPECT_NE(dry.find("plan"), std::string::npos) << dry;
-  run = All();
+  run = All("--json");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 20 up to date, 0 failed\n"), std::string::npos) << run.out;
+  const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
+  EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
+            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"notStarted\":0,")
+      << "standard output holds the JSON alone";
+  EXPECT_NE(run.out.find("{\"object\":\"obj20\",\"state\":\"built\",\"report\":\"" + report + "\"}"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("build obj20"), std::string::npos) << "ninja's status goes to standard error";
   EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos);
 }
 
