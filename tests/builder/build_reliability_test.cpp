@@ -25,6 +25,7 @@
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
 #include "resfile/iff_res_file2.h"
+#include "support/assert_capture.h"
 #include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/temp_dir.h"
@@ -193,6 +194,8 @@ TEST_F(BuildReliability, KilledAtAnyWriteLeavesEveryResourceOldOrNew) {
   int kills = 0;
   int partlyBuilt = 0;
   for (std::int64_t point : Points(120)) {
+    // Reports of the damage a kill leaves, found by the next open, go nowhere.
+    testing::AssertCapture quiet;
     const std::string when = "killed at write " + std::to_string(point) + " of " + std::to_string(writes);
     build.Restore();
     const pid_t child = fork();
@@ -224,6 +227,7 @@ TEST_F(BuildReliability, KilledAtAnyWriteLeavesEveryResourceOldOrNew) {
 TEST_F(BuildReliability, FullDiskEndsTheBuildWithAFatalErrorAndLosesNothing) {
   int sweeps = 0;
   for (std::int64_t point : Points(60)) {
+    testing::AssertCapture quiet;
     const std::string when = "disk full from write " + std::to_string(point) + " of " + std::to_string(writes);
     build.Restore();
     std::ostringstream report;
