@@ -5,7 +5,6 @@
 
 #include "architecture/architecture_ids.h"
 #include "architecture/resource_store.h"
-#include "architecture/sprite2_list_builder.h"
 #include "architecture/wall_error.h"
 #include "architecture/wall_pieces.h"
 #include "base/xassert.h"
@@ -13,6 +12,7 @@
 #include "imaging/pixel_view.h"
 #include "imaging/spr_compressor.h"
 #include "imaging/sprite2_compressor.h"
+#include "imaging/sprite2_list_builder.h"
 #include "imaging/sprite_list_settings.h"
 
 namespace pixmold {
@@ -28,6 +28,18 @@ ResID TileId(int tile, int scale, bool shadow, bool pool) {
   return FloorId(tile, scale);
 }
 
+// A list that cannot be made or grown ends the pass as every other store
+// failure of the walls and floors does.
+Sprite2ListBuilder NewSpriteList(int frameCount, ResID paletteId) {
+  Sprite2ListBuilder list(frameCount, paletteId);
+  if (!list.Ok()) throw WallError("could not make spritelist", MemError());
+  return list;
+}
+
+void AppendFrame(Sprite2ListBuilder& list, int index, MHandle frame) {
+  if (const int err = list.Append(index, frame)) throw WallError("could not make spritelist", err);
+}
+
 }  // namespace
 
 OwnedHandle MakeFloorSprite(const Offscreen& colour, int scale, ResID paletteId) {
@@ -40,11 +52,11 @@ OwnedHandle MakeFloorSprite(const Offscreen& colour, int scale, ResID paletteId)
   // An empty cell is encoded at the cell's corner: a 0 x 0 frame at origin 0, 0.
   if (trimmed[0].IsEmpty()) trimmed[0] = Rect::Make(cell.left, cell.top, cell.left, cell.top);
 
-  Sprite2ListBuilder list(1, paletteId);
+  Sprite2ListBuilder list = NewSpriteList(1, paletteId);
   Sprite2Compressor encoder;
   OwnedHandle frame = encoder.EncodeP(view, cell, trimmed[0]);
   if (!frame) return {};
-  list.Append(0, frame.Get());
+  AppendFrame(list, 0, frame.Get());
   return list.Finish();
 }
 
@@ -85,14 +97,14 @@ void MakeWater(const Offscreen& colour, Offscreen* depth, iResFile& file, int wa
   }
 
   const ResID id = WaterId(water);
-  Sprite2ListBuilder list(kZoomCount, id);
+  Sprite2ListBuilder list = NewSpriteList(kZoomCount, id);
   Sprite2Compressor encoder;
   int index = 0;
   for (int scale = kZoomCount; scale >= 1; --scale) {
     const Rect cell = FloorCell(scale);
     OwnedHandle frame = encoder.EncodeZP(colourView, depthView, cell, cell);
     if (!frame) throw WallError("could not make spritelist", 0);
-    list.Append(index++, frame.Get());
+    AppendFrame(list, index++, frame.Get());
   }
   WriteWaterSprites(file, list.Finish(), id);
   WriteWaterPalette(file, id);

@@ -12,16 +12,13 @@
 #include "imaging/palette_resource.h"
 #include "imaging/pixel_view.h"
 #include "imaging/sprite2_compressor.h"
+#include "imaging/sprite2_list_builder.h"
 #include "imaging/sprite_lists.h"
 #include "resfile/handle_owner.h"
 #include "resfile/res_file.h"
 
 namespace pixmold {
 namespace {
-
-constexpr std::int32_t kSprite2Version = 1000;
-constexpr std::size_t kSprite2HeaderSize = 12;
-constexpr std::size_t kFramePaletteIdOffset = 8;
 
 struct Cells {
   std::vector<Rect> rects;
@@ -41,10 +38,6 @@ Cells CellsOf(const SpriteSpec& spec) {
     spec.CellRect(i, cells.rects[at], origin, cells.records[at]);
   }
   return cells;
-}
-
-void PutLE32(std::uint8_t* at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 void AddSpriteList(iResFile& file, OwnedHandle list, ResType type, const SpriteSpec& spec) {
@@ -81,38 +74,16 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
   TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true);
 
   const std::size_t count = cells.rects.size();
-  OwnedHandle list = OwnedHandle::New(static_cast<std::uint32_t>(kSprite2HeaderSize + 4 * count));
-  XASSERT(list.Get() != nullptr, "HAlloc failed!");
-  {
-    HandleLock lock(list.Get());
-    std::uint8_t* header = lock.Data();
-    XASSERT(header != nullptr, "HLock failed!");
-    PutLE32(header, kSprite2Version);
-    PutLE32(header + 4, static_cast<std::uint32_t>(count));
-    PutLE32(header + 8, static_cast<std::uint32_t>(spec.PaletteId()));
-  }
+  Sprite2ListBuilder list(static_cast<int>(count), static_cast<ResID>(spec.PaletteId()));
+  if (!list.Ok()) FatalError("could not allocate memory!");
   for (std::size_t i = 0; i < count; ++i) {
     const CellRecord& record = cells.records[i];
     ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
     OwnedHandle frame = encode(cells.rects[i], trimmed[i]);
-    if (!frame) FatalError("could not allocate memory!");
-    const std::uint32_t oldSize = static_cast<std::uint32_t>(GetHandleSize(list.Get()));
-    const std::uint32_t frameSize = static_cast<std::uint32_t>(GetHandleSize(frame.Get()));
-    const std::uint32_t newSize = oldSize + frameSize;
-    XASSERT((oldSize & 1) == 0, "old size should always be even");
-    XASSERT((newSize & 1) == 0, "new size should always be even");
-    const std::int16_t err = SetHandleSize(list.Get(), newSize);
-    XASSERT(err == 0, "HSetSize failed!");
-    HandleLock listLock(list.Get());
-    HandleLock frameLock(frame.Get());
-    PutLE32(listLock.Data() + kSprite2HeaderSize + 4 * i, oldSize);
-    BlockMove(frameLock.Data(), listLock.Data() + oldSize, frameSize);
-    const auto paletteId = static_cast<std::uint16_t>(spec.PaletteId());
-    listLock.Data()[oldSize + kFramePaletteIdOffset] = static_cast<std::uint8_t>(paletteId & 0xFF);
-    listLock.Data()[oldSize + kFramePaletteIdOffset + 1] = static_cast<std::uint8_t>(paletteId >> 8);
+    if (!frame || list.Append(static_cast<int>(i), frame.Get(), true) != 0) FatalError("could not allocate memory!");
   }
-  AddSpriteList(file, std::move(list), kSpr2Type, spec);
+  AddSpriteList(file, list.Finish(), kSpr2Type, spec);
   spec.SetTrimmedRects(cells.rects, trimmed);
 }
 

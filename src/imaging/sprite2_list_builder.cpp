@@ -1,8 +1,7 @@
-#include "architecture/sprite2_list_builder.h"
+#include "imaging/sprite2_list_builder.h"
 
 #include <algorithm>
 
-#include "architecture/wall_error.h"
 #include "base/byte_cursor.h"
 #include "base/xassert.h"
 #include "imaging/sprite2_decoder.h"
@@ -11,13 +10,16 @@ namespace pixmold {
 namespace {
 
 constexpr std::uint32_t kHeaderSize = 12;
+constexpr std::size_t kFramePaletteIdOffset = 8;
 
 }  // namespace
 
 Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
-    : fList(OwnedHandle::New(kHeaderSize + 4 * static_cast<std::uint32_t>(frameCount))), fFrameCount(frameCount) {
+    : fList(OwnedHandle::New(kHeaderSize + 4 * static_cast<std::uint32_t>(frameCount))),
+      fFrameCount(frameCount),
+      fPaletteId(paletteId) {
   XASSERT(fList, "HAlloc failed!");
-  if (!fList) throw WallError("could not make spritelist", MemError());
+  if (!fList) return;
   HandleLock lock(fList.Get());
   XASSERT(lock.Data() != nullptr, "HLock failed!");
   std::fill(lock.Bytes().begin(), lock.Bytes().end(), std::uint8_t{0});
@@ -26,7 +28,7 @@ Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
   StoreU32(lock.Bytes(), 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)), ByteOrder::kLittle);
 }
 
-void Sprite2ListBuilder::Append(int index, MHandle frame) {
+int Sprite2ListBuilder::Append(int index, MHandle frame, bool stampPalette) {
   XASSERT(index >= 0 && index < fFrameCount, "frame index out of range");
   const auto oldSize = static_cast<std::uint32_t>(GetHandleSize(fList.Get()));
   const auto frameSize = static_cast<std::uint32_t>(GetHandleSize(frame));
@@ -37,11 +39,15 @@ void Sprite2ListBuilder::Append(int index, MHandle frame) {
   XASSERT((newSize & 1) == 0, "new size should always be even");
   const int err = SetHandleSize(fList.Get(), newSize);
   XASSERT(err == 0, "HSetSize failed!");
-  if (err != 0) throw WallError("could not make spritelist", err);
+  if (err != 0) return err;
   HandleLock list(fList.Get());
   HandleLock source(frame);
   std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
   StoreU32(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize, ByteOrder::kLittle);
+  if (stampPalette && frameSize >= kFramePaletteIdOffset + 2) {
+    StoreU16(list.Bytes(), oldSize + kFramePaletteIdOffset, static_cast<std::uint16_t>(fPaletteId), ByteOrder::kLittle);
+  }
+  return 0;
 }
 
 }  // namespace pixmold

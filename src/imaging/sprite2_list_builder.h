@@ -13,17 +13,21 @@ namespace pixmold {
 
 class Sprite2ListBuilder {
  public:
-  // Raises WallError when memory runs out.
+  // The header and offset table need memory: check Ok().
   Sprite2ListBuilder(int frameCount, ResID paletteId);
 
+  bool Ok() const { return static_cast<bool>(fList); }
   // Copies the frame to the end of the list as frame `index`; the caller
-  // keeps the frame.
-  void Append(int index, MHandle frame);
+  // keeps the frame. With stampPalette the copy's own palette id is the
+  // list's, so a frame read on its own knows its colours. 0, or the memory
+  // error that left the list as it was.
+  int Append(int index, MHandle frame, bool stampPalette = false);
   OwnedHandle Finish() { return std::move(fList); }
 
  private:
   OwnedHandle fList;
   int fFrameCount;
+  ResID fPaletteId;
 };
 
 }  // namespace pixmold
