@@ -405,6 +405,16 @@ ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const
     if (ReleaseResource(h) != kNone) return GetError();
     old = FindExact(type, id, variant);
   }
+  // When the old one lives where the new one goes, that file replaces it,
+  // keeping the old bytes on disk until the new ones are written: removed
+  // first, the resource would be missing from the file until then, and a
+  // build killed in between would lose it.
+  const int target = GetTargetFileIndex(type);
+  if (old && target < CountFiles() && OwnerOf(old) == GetFile(target)) {
+    ResErr err = GetFile(target)->AddVariantResource(h, type, id, name, variant, native);
+    SetError(err);
+    return err;
+  }
   if (old) {
     if (RemoveResource(old) != kNone) return GetError();
   }

@@ -1,5 +1,6 @@
 #include "resfile/flat_file.h"
 
+#include <cerrno>
 #include <limits>
 
 #include "base/xassert.h"
@@ -67,7 +68,10 @@ ResErr FlatFile::Write(const void* buffer, std::int32_t count) {
   if (count < 0) return res_error::kShortWrite;
   if (count == 0) return res_error::kNone;
   if (fFile->Tell() + count > kMaxFileSize) return res_error::kShortWrite;
+  errno = 0;
   std::int64_t n = fFile->Write(buffer, static_cast<std::size_t>(count));
+  // A write that stops short without a reason ran out of room.
+  fWriteFailure = n == count ? 0 : errno != 0 ? errno : ENOSPC;
   return n == count ? res_error::kNone : res_error::kShortWrite;
 }
 
@@ -100,7 +104,10 @@ ResErr FlatFile::GetSize(std::int32_t& size) const {
 
 ResErr FlatFile::SetSize(std::int32_t size) {
   if (!fFile) return res_error::kNotOpen;
-  return fFile->SetSize(size) ? res_error::kNone : res_error::kOpenFailed;
+  errno = 0;
+  if (fFile->SetSize(size)) return res_error::kNone;
+  fWriteFailure = errno != 0 ? errno : EIO;
+  return res_error::kOpenFailed;
 }
 
 ResErr FlatFile::Flush() {
@@ -110,7 +117,10 @@ ResErr FlatFile::Flush() {
 
 ResErr FlatFile::Sync() {
   if (!fFile) return res_error::kNotOpen;
-  return fFile->Sync() ? res_error::kNone : res_error::kOpenFailed;
+  errno = 0;
+  if (fFile->Sync()) return res_error::kNone;
+  fWriteFailure = errno != 0 ? errno : EIO;
+  return res_error::kOpenFailed;
 }
 
 ResErr FlatFile::GetName(CTGString& name) const {

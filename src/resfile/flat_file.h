@@ -54,6 +54,9 @@ class FlatFile {
   // Makes the written bytes durable on disk (fsync); -50 on failure.
   ResErr Sync();
   ResErr GetName(CTGString& name) const;
+  // The system's reason (an errno value) for the last write, truncation or
+  // sync that failed, until a write succeeds; 0 when none did.
+  int WriteFailure() const { return fWriteFailure; }
   bool ValidFile() const { return fFile != nullptr; }
   bool IsWritable() const { return fWritable; }
 
@@ -66,6 +69,7 @@ class FlatFile {
   CTGFileManager* fManager;
   std::unique_ptr<CTGFile> fFile;
   bool fWritable = false;
+  int fWriteFailure = 0;
 };
 
 }  // namespace pixmold

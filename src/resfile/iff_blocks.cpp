@@ -1,6 +1,7 @@
 #include "resfile/iff_blocks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "base/byte_cursor.h"
@@ -21,10 +22,11 @@ constexpr std::int64_t kMaxFileSize = std::numeric_limits<std::int32_t>::max();
 bool TypeCutByAWrite(std::int32_t offset, const IFFBlockHeader& header) {
   // Blocks flagged free whose type a page boundary splits, with the free
   // type's bytes on one side of it: a freeing cut after the flag (the free
-  // type before the boundary), or a block written by a version that wrote
-  // its whole header at once, cut before its type was whole (the free type
-  // after it). This writer puts no block there, so a block being written
-  // that looks like this is one of those two.
+  // type before the boundary), or a block whose whole header went out in
+  // one write, as files written before blocks kept away from these places
+  // have them, cut before its type was whole (the free type after it). No
+  // block is written there any more, so a block being written that looks
+  // like this is one of those two.
   const std::int32_t cut = BytesBeforeCut(offset, kTypeSize);
   if (cut == 0 || !header.IsPending()) return false;
   const int after = 8 * (kTypeSize - cut);
@@ -40,9 +42,14 @@ IFFBlocks::IFFBlocks(FlatFile& file, std::int32_t headerSize, bool nameInReports
 void IFFBlocks::Report(std::string_view condition, std::string_view message) {
   std::string text(message);
   CTGString name;
-  if (fNameInReports && fFile.GetName(name) == res_error::kNone) {
+  const bool named = fNameInReports && fFile.GetName(name) == res_error::kNone;
+  // A write the system refused says why: a full disk is the user's to fix.
+  const int failure = fFile.WriteFailure();
+  if (named || failure != 0) {
     text += " (";
     text += name.View();
+    if (named && failure != 0) text += ": ";
+    if (failure != 0) text += std::strerror(failure);
     text += ")";
   }
   XASSERT_FAIL(condition, text);

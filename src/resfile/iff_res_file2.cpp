@@ -357,9 +357,18 @@ ResErr IFFResFile2::WriteMap() {
     Blocks().Report("false", "got bad map offset");
     return kBadBlock;
   }
-  // Everything the map lists is on disk before the header points to it.
-  if (ResErr err = Sync()) return err;
-  return WriteFileHeader(*this, entry->offset);
+  // Everything the map lists is on disk before the header points to it. A
+  // failure here is the last chance to tell a build that its file is not
+  // what it wrote (the file still opens, by walking its blocks).
+  if (ResErr err = Sync()) {
+    Blocks().Report("!err", "could not sync file");
+    return err;
+  }
+  if (ResErr err = WriteFileHeader(*this, entry->offset)) {
+    Blocks().Report("!err", "could not write map offset");
+    return err;
+  }
+  return res_error::kNone;
 }
 
 ResErr IFFResFile2::CloseFile() {

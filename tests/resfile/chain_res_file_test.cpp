@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "iff_test_util.h"
+#include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
 
@@ -180,6 +181,49 @@ TEST_F(ChainTest, FileOperationsRunOnEveryComponent) {
   EXPECT_EQ(chain.CloseFile(), -46);
   EXPECT_FALSE(a.IsOpen());
   EXPECT_EQ(chain.CreateFile("x"), -50);
+}
+
+// A replacement in the component that holds the resource keeps the old
+// bytes on disk until the new ones are written, so a process killed in
+// between leaves the old resource; one that must move to another component
+// still moves.
+TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
+  TempDir dir;
+  const std::string first = dir.File("first.iff");
+  const std::string second = dir.File("second.iff");
+  for (const std::string& path : {first, second}) {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), 0);
+    ASSERT_EQ(file.OpenFile(path), 0);
+    MHandle h = HandleOf(path == first ? "old strings" : "old sprite");
+    ASSERT_EQ(file.AddResource(h, path == first ? kSTR : kSPR2, 1, "", true), 0);
+    ASSERT_EQ(file.CloseFile(), 0);
+  }
+  IFFResFile2 a;
+  IFFResFile2 b;
+  ASSERT_EQ(a.OpenFile(first), 0);
+  ASSERT_EQ(b.OpenFile(second), 0);
+  ChainResFile chain;
+  chain.AddFile(&a);
+  chain.AddFile(&b);
+  // Sprites go to the first component: the one in the second moves.
+  chain.ProhibitType(&b, kSPR2);
+  auto onDisk = [](const std::string& path, ResType type) {
+    IFFResFile2 reader;
+    EXPECT_EQ(reader.OpenFile(path), 0);
+    MHandle h = reader.GetResource(type, 1, nullptr);
+    return h ? TextOf(h) : std::string("<absent>");
+  };
+  MHandle strings = HandleOf("new strings");
+  ASSERT_EQ(chain.AddResource(strings, kSTR, 1, "", true), 0);
+  EXPECT_EQ(onDisk(first, kSTR), "old strings");
+  ASSERT_EQ(chain.WriteResource(strings), 0);
+  EXPECT_EQ(onDisk(first, kSTR), "new strings");
+  MHandle sprite = HandleOf("new sprite");
+  ASSERT_EQ(chain.AddResource(sprite, kSPR2, 1, "", true), 0);
+  ASSERT_EQ(chain.WriteResource(sprite), 0);
+  EXPECT_EQ(onDisk(first, kSPR2), "new sprite");
+  EXPECT_EQ(onDisk(second, kSPR2), "<absent>");
 }
 
 }  // namespace
