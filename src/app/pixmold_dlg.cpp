@@ -82,11 +82,19 @@ CPixmoldDlg::CPixmoldDlg(DialogView& view, DialogServices services)
   // The dialog's builds take the command line's locks, so that an artist's
   // build and a script's add on one object take turns instead of losing
   // one of them; the wait shows on the status line.
+  // Only the build waits: the window's own reads of a file in use fail at
+  // once and say so, rather than freeze the window for a whole build.
   LockPolicy policy;
   policy.enabled = true;
+  policy.mayWait = [] { return IsWorkerThread(); };
   policy.inUse = [this](std::string_view path) {
+    const std::string name(path.substr(path.find_last_of('/') + 1));
+    if (!IsWorkerThread()) {
+      mBusyFile = name;
+      return;
+    }
     std::lock_guard<std::mutex> guard(mWaitingLock);
-    mWaitingFor = "Waiting for " + std::string(path.substr(path.find_last_of('/') + 1)) + ", in use by another process";
+    mWaitingFor = "Waiting for " + name + ", in use by another process";
   };
   policy.acquired = [this](std::string_view) {
     std::lock_guard<std::mutex> guard(mWaitingLock);
@@ -172,12 +180,18 @@ void CPixmoldDlg::OnFileSelected(int index) {
   std::vector<std::string> names;
   if (mSelectedFile >= 0) {
     ObjResFile file;
+    mBusyFile.clear();
     if (file.OpenFile(CTGString(mObjectFiles[static_cast<std::size_t>(mSelectedFile)])) == 0) {
       for (const MasterObject& master : ListMasterObjects(file)) {
         mObjectIds.push_back(master.id);
         names.push_back(master.name);
       }
       file.CloseFile();
+    }
+    // A part in use is left out of the open file, so what is listed may
+    // be short: the artist is told either way.
+    if (!mBusyFile.empty()) {
+      mView.ShowReport(mBusyFile + " is in use by another process; select it again once that is done.");
     }
   }
   mView.ShowObjectNames(names, names.empty() ? -1 : 0);

@@ -121,6 +121,8 @@ class CPixmoldDlg {
   // (a script's add, a second build), shown instead of the spinner.
   std::string mWaitingFor;
   std::mutex mWaitingLock;
+  // The file the window's own read found in use (window thread only).
+  std::string mBusyFile;
   LockPolicy mOutsideLockPolicy;
   std::unique_ptr<BuildArgs> mArgs;
   std::unique_ptr<ReportFileStream> mErrFileStream;

@@ -61,7 +61,7 @@ bool LockOpenedFile(FileSystem& files, FileHandle file, const void* owner, std::
   LockResult result = locking->Lock(file, kind, false);
   if (result == LockResult::kBusy) {
     if (policy.inUse) policy.inUse(path);
-    if (policy.wait) result = locking->Lock(file, kind, true);
+    if (policy.wait && (!policy.mayWait || policy.mayWait())) result = locking->Lock(file, kind, true);
     if (result == LockResult::kLocked && policy.acquired) policy.acquired(path);
   }
   if (result == LockResult::kLocked) return true;

@@ -42,7 +42,10 @@ FileLocking* LockingOf(FileSystem& files);
 
 struct LockPolicy {
   bool enabled = false;
-  bool wait = true;       // else a file in use fails to open at once
+  bool wait = true;  // else a file in use fails to open at once
+  // Asked before waiting, when set: a thread that must not block (a
+  // window's own thread) fails at once instead.
+  std::function<bool()> mayWait;
   bool readOnly = false;  // writable opens are refused (commands that only read)
   // Told the path each time an open finds the file in use, before it waits
   // (or fails).

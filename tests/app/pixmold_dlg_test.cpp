@@ -303,6 +303,17 @@ TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
   EXPECT_EQ(view.finishedCount, 1);
   EXPECT_EQ(view.finishedFatal, "");
   EXPECT_EQ(view.status[0], "Idle");
+
+  // The window's own read does not wait: it says so and lists nothing.
+  const std::vector<std::string> names = view.objectNames;
+  const int again = open(trees.root.File("data/Objects/lamp.iff").c_str(), O_RDWR);
+  ASSERT_EQ(flock(again, LOCK_EX), 0);
+  dialog.OnFileSelected(0);
+  EXPECT_TRUE(view.objectNames.empty());
+  EXPECT_EQ(view.report, "lamp.iff is in use by another process; select it again once that is done.");
+  close(again);
+  dialog.OnFileSelected(0);
+  EXPECT_EQ(view.objectNames, names);
 }
 
 TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
