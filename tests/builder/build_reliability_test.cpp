@@ -26,6 +26,7 @@
 #include "filelib/file_system.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
+#include "support/build_on_worker.h"
 #include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/temp_dir.h"
@@ -102,15 +103,7 @@ class DemoBuild {
     args.fMakeSprites = 1;
     args.fWriteSlots = args.fWriteSpriteLists = args.fWriteAttributeStrings = args.fWriteSkillTables = 1;
     args.fWriteCatalogs = args.fWriteTreeTables = args.fWriteBitmaps = 1;
-    int status = -1;
-    std::thread worker([&] {
-      ScopedWorkerThread scope;
-      args.fRunning = 1;
-      status = RunBuild(args);
-      args.fRunning = 0;
-    });
-    worker.join();
-    return status;
+    return testing::RunBuildOnWorker(args);
   }
 
   Contents Read() const {

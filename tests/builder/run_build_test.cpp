@@ -9,6 +9,7 @@
 #include "base/stop_request.h"
 #include "base/xassert.h"
 #include "records/obj_definition.h"
+#include "support/build_on_worker.h"
 #include "support/object_file_fixture.h"
 #include "support/sheet_images.h"
 #include "support/temp_dir.h"
@@ -43,17 +44,7 @@ struct Build {
   }
 
   // Runs the request on a worker thread, as the dialog does.
-  int Run() {
-    int status = -1;
-    std::thread worker([&] {
-      ScopedWorkerThread scope;
-      args.fRunning = 1;
-      status = RunBuild(args);
-      args.fRunning = 0;
-    });
-    worker.join();
-    return status;
-  }
+  int Run() { return testing::RunBuildOnWorker(args); }
 
   std::vector<StoredResource> Resources() const { return testing::ReadObjectFile(objectFile); }
   // The object file's resources as "TYPE id", in file order.

@@ -20,6 +20,7 @@
 #include "imaging/sprite2_decoder.h"
 #include "records/draw_group.h"
 #include "resfile/recon_stream.h"
+#include "support/build_on_worker.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -126,12 +127,7 @@ class SpriteBuild {
 
   int Run(const std::string& markup) {
     fArgs.fOmkFile = fDir.Write("chair.omk", kSizes + markup);
-    int status = -1;
-    std::thread worker([&] {
-      ScopedWorkerThread scope;
-      status = RunBuild(fArgs);
-    });
-    worker.join();
+    const int status = testing::RunBuildOnWorker(fArgs);
     fResources = testing::ReadObjectFile(fObjectFile);
     return status;
   }
