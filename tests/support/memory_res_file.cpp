@@ -7,13 +7,19 @@ namespace pixmold::testing {
 
 using namespace res_error;
 
+namespace {
+
+auto Is(ResType type, ResID id) {
+  return [type, id](const StoredResource& r) { return r.type == type && r.id == id; };
+}
+
+}  // namespace
+
 const StoredResource* MemoryDisk::Find(const std::string& file, ResType type, ResID id) const {
   auto it = files.find(file);
   if (it == files.end()) return nullptr;
-  for (const auto& r : it->second) {
-    if (r.type == type && r.id == id) return &r;
-  }
-  return nullptr;
+  auto found = std::find_if(it->second.begin(), it->second.end(), Is(type, id));
+  return found == it->second.end() ? nullptr : &*found;
 }
 
 MemoryResFile::~MemoryResFile() {
@@ -33,23 +39,25 @@ bool MemoryResFile::Failing(Op op) {
   return true;
 }
 
+ResErr MemoryResFile::Succeed() {
+  SetError(kNone);
+  return kNone;
+}
+
 ResErr MemoryResFile::CreateFile(const CTGString& name) {
   fCalls.push_back("create " + name.Str());
   if (Failing(Op::kCreate)) return GetError();
   if (IsOpen()) return Fail(kAlreadyOpen);
   if (fDisk.files.count(name.Str())) return Fail(kCreateExists);
   fDisk.files[name.Str()];
-  SetError(kNone);
-  return kNone;
+  return Succeed();
 }
 
 ResErr MemoryResFile::DeleteFile(const CTGString& name) {
   fCalls.push_back("delete " + name.Str());
   if (Failing(Op::kDelete)) return GetError();
   if (IsOpen()) return Fail(kAlreadyOpen);
-  if (fDisk.files.erase(name.Str()) == 0) return Fail(kDeleteMissing);
-  SetError(kNone);
-  return kNone;
+  return fDisk.files.erase(name.Str()) == 0 ? Fail(kDeleteMissing) : Succeed();
 }
 
 ResErr MemoryResFile::OpenFile(const CTGString& name) {
@@ -61,37 +69,19 @@ ResErr MemoryResFile::OpenFile(const CTGString& name) {
   fEntries.clear();
   for (const auto& r : it->second) fEntries.push_back(Entry{r, nullptr, false});
   fName = name.Str();
-  SetError(kNone);
-  return kNone;
-}
-
-ResErr MemoryResFile::SuspendFile() {
-  if (CheckOpen() != kNone) return GetError();
-  std::string name = *fName;
-  if (CloseFile() != kNone) return GetError();
-  fSuspended = name;
-  return kNone;
-}
-
-ResErr MemoryResFile::ResumeFile() {
-  if (!fSuspended) return Fail(kOpenFailed);
-  std::string name = *fSuspended;
-  fSuspended.reset();
-  return OpenFile(name);
+  return Succeed();
 }
 
 ResErr MemoryResFile::CloseFile() {
   fCalls.push_back("close");
-  if (CheckOpen() != kNone) return GetError();
-  if (Failing(Op::kClose)) return GetError();
+  if (CheckOpen() != kNone || Failing(Op::kClose)) return GetError();
   UpdateFile();
   for (auto& e : fEntries) {
     if (e.handle) DisposeHandle(e.handle);
   }
   fEntries.clear();
   fName.reset();
-  SetError(kNone);
-  return kNone;
+  return Succeed();
 }
 
 ResErr MemoryResFile::UpdateFile() {
@@ -117,28 +107,27 @@ std::vector<MemoryResFile::Entry*> MemoryResFile::OfType(ResType type) {
   return found;
 }
 
-std::int32_t MemoryResFile::CountTypes() {
-  if (CheckOpen() != kNone) return 0;
+std::vector<ResType> MemoryResFile::Types() const {
   std::vector<ResType> types;
   for (const auto& e : fEntries) {
     if (std::find(types.begin(), types.end(), e.resource.type) == types.end()) types.push_back(e.resource.type);
   }
-  return static_cast<std::int32_t>(types.size());
+  return types;
+}
+
+std::int32_t MemoryResFile::CountTypes() {
+  return CheckOpen() != kNone ? 0 : static_cast<std::int32_t>(Types().size());
 }
 
 ResType MemoryResFile::GetIndType(std::int32_t index) {
   if (CheckOpen() != kNone) return 0;
-  std::vector<ResType> types;
-  for (const auto& e : fEntries) {
-    if (std::find(types.begin(), types.end(), e.resource.type) == types.end()) types.push_back(e.resource.type);
-  }
+  const std::vector<ResType> types = Types();
   if (index < 1 || static_cast<std::size_t>(index) > types.size()) return Fail(kTypeIndexRange, 0);
   return types[static_cast<std::size_t>(index) - 1];
 }
 
 std::int32_t MemoryResFile::CountResources(ResType type) {
-  if (CheckOpen() != kNone) return 0;
-  return static_cast<std::int32_t>(OfType(type).size());
+  return CheckOpen() != kNone ? 0 : static_cast<std::int32_t>(OfType(type).size());
 }
 
 MHandle MemoryResFile::Load(Entry* entry, ResSwizzler swizzler) {
@@ -179,10 +168,8 @@ MHandle MemoryResFile::GetIndResource(ResType type, std::int32_t index, ResSwizz
 }
 
 MemoryResFile::Entry* MemoryResFile::FindHandle(MHandle h) {
-  for (auto& e : fEntries) {
-    if (h != nullptr && e.handle == h) return &e;
-  }
-  return nullptr;
+  auto it = std::find_if(fEntries.begin(), fEntries.end(), [h](const Entry& e) { return h && e.handle == h; });
+  return it == fEntries.end() ? nullptr : &*it;
 }
 
 void MemoryResFile::GetResName(MHandle h, CTGString& name) {
@@ -196,8 +183,7 @@ void MemoryResFile::GetResName(MHandle h, CTGString& name) {
 ResType MemoryResFile::GetResType(MHandle h) {
   if (CheckOpen() != kNone) return 0;
   Entry* e = FindHandle(h);
-  if (e == nullptr) return Fail(kNotFound, 0);
-  return e->resource.type;
+  return e ? e->resource.type : Fail(kNotFound, ResType{0});
 }
 
 ResID MemoryResFile::GetResID(MHandle h, ResID& id) {
@@ -225,8 +211,7 @@ ResID MemoryResFile::UniqueID(ResType type) {
 }
 
 ResErr MemoryResFile::ReleaseResource(MHandle h) {
-  if (CheckOpen() != kNone) return GetError();
-  if (Failing(Op::kRelease)) return GetError();
+  if (CheckOpen() != kNone || Failing(Op::kRelease)) return GetError();
   Entry* e = FindHandle(h);
   if (e == nullptr) return Fail(kNotThisFile);
   if (e->dirty) Store(*e);
@@ -237,39 +222,28 @@ ResErr MemoryResFile::ReleaseResource(MHandle h) {
 bool MemoryResFile::IsResourceNative(MHandle h) {
   if (CheckOpen() != kNone) return true;
   Entry* e = FindHandle(h);
-  if (e == nullptr) return Fail(kNotThisFile, true);
-  return e->resource.native;
+  return e ? e->resource.native : Fail(kNotThisFile, true);
 }
 
 ResErr MemoryResFile::AddResource(MHandle h, ResType type, ResID id, const CTGString& name, bool native) {
-  if (CheckOpen() != kNone) return GetError();
-  if (Failing(Op::kAdd)) return GetError();
-  for (auto it = fEntries.begin(); it != fEntries.end(); ++it) {
-    if (it->resource.type == type && it->resource.id == id) {
-      if (it->handle && it->handle != h) DisposeHandle(it->handle);
-      fEntries.erase(it);
-      break;
-    }
+  if (CheckOpen() != kNone || Failing(Op::kAdd)) return GetError();
+  auto old = std::find_if(fEntries.begin(), fEntries.end(), [&](const Entry& e) { return Is(type, id)(e.resource); });
+  if (old != fEntries.end()) {
+    if (old->handle && old->handle != h) DisposeHandle(old->handle);
+    fEntries.erase(old);
   }
-  Entry e;
-  e.resource = StoredResource{type, id, name.Str(), 0, native, {}};
-  e.handle = h;
-  e.dirty = true;
-  fEntries.push_back(std::move(e));
+  fEntries.push_back(Entry{StoredResource{type, id, name.Str(), 0, native, {}}, h, true});
   return kNone;
 }
 
 void MemoryResFile::Store(Entry& entry) {
   if (entry.handle) {
-    std::int32_t size = GetHandleSize(entry.handle);
     const std::uint8_t* p = HLock(entry.handle);
-    entry.resource.bytes.assign(p, p + size);
+    entry.resource.bytes.assign(p, p + GetHandleSize(entry.handle));
     HUnlock(entry.handle);
   }
   auto& stored = fDisk.files[*fName];
-  auto it = std::find_if(stored.begin(), stored.end(), [&entry](const StoredResource& r) {
-    return r.type == entry.resource.type && r.id == entry.resource.id;
-  });
+  auto it = std::find_if(stored.begin(), stored.end(), Is(entry.resource.type, entry.resource.id));
   if (it == stored.end()) {
     stored.push_back(entry.resource);
   } else {
@@ -279,8 +253,7 @@ void MemoryResFile::Store(Entry& entry) {
 }
 
 ResErr MemoryResFile::WriteResource(MHandle h) {
-  if (CheckOpen() != kNone) return GetError();
-  if (Failing(Op::kWrite)) return GetError();
+  if (CheckOpen() != kNone || Failing(Op::kWrite)) return GetError();
   Entry* e = FindHandle(h);
   if (e == nullptr) return Fail(kNotThisFile);
   Store(*e);
@@ -288,13 +261,10 @@ ResErr MemoryResFile::WriteResource(MHandle h) {
 }
 
 ResErr MemoryResFile::RemoveResource(MHandle h) {
-  if (CheckOpen() != kNone) return GetError();
-  if (Failing(Op::kRemove)) return GetError();
+  if (CheckOpen() != kNone || Failing(Op::kRemove)) return GetError();
   auto it = std::find_if(fEntries.begin(), fEntries.end(), [h](const Entry& e) { return h && e.handle == h; });
   if (it == fEntries.end()) return Fail(kNotThisFile);
-  auto& stored = fDisk.files[*fName];
-  std::erase_if(stored,
-                [&it](const StoredResource& r) { return r.type == it->resource.type && r.id == it->resource.id; });
+  std::erase_if(fDisk.files[*fName], Is(it->resource.type, it->resource.id));
   DisposeHandle(h);
   fEntries.erase(it);
   return kNone;
@@ -304,11 +274,7 @@ ResErr MemoryResFile::SetResInfo(MHandle h, ResID id, const CTGString& name, std
   if (CheckOpen() != kNone) return GetError();
   Entry* e = FindHandle(h);
   if (e == nullptr) return Fail(kNotThisFile);
-  bool stored = fDisk.Find(*fName, e->resource.type, e->resource.id) != nullptr;
-  if (stored) {
-    std::erase_if(fDisk.files[*fName],
-                  [e](const StoredResource& r) { return r.type == e->resource.type && r.id == e->resource.id; });
-  }
+  const bool stored = std::erase_if(fDisk.files[*fName], Is(e->resource.type, e->resource.id)) > 0;
   e->resource.id = id;
   e->resource.name = name.Str();
   e->resource.variant = variant;

@@ -49,8 +49,9 @@ class MemoryResFile : public iResFile {
   ResErr CreateFile(const CTGString& name) override;
   ResErr DeleteFile(const CTGString& name) override;
   ResErr OpenFile(const CTGString& name) override;
-  ResErr SuspendFile() override;
-  ResErr ResumeFile() override;
+  // Nothing suspends a memory file.
+  ResErr SuspendFile() override { return Fail(res_error::kUnsupported); }
+  ResErr ResumeFile() override { return Fail(res_error::kUnsupported); }
   ResErr CloseFile() override;
   ResErr UpdateFile() override;
   bool IsWritable() override { return fName.has_value(); }
@@ -82,6 +83,7 @@ class MemoryResFile : public iResFile {
   };
 
   bool Failing(Op op);
+  ResErr Succeed();
   ResErr Fail(ResErr err) {
     SetError(err);
     return err;
@@ -95,10 +97,10 @@ class MemoryResFile : public iResFile {
   MHandle Load(Entry* entry, ResSwizzler swizzler);
   void Store(Entry& entry);
   std::vector<Entry*> OfType(ResType type);
+  std::vector<ResType> Types() const;
 
   MemoryDisk& fDisk;
   std::optional<std::string> fName;
-  std::optional<std::string> fSuspended;
   std::list<Entry> fEntries;
   std::map<Op, ResErr> fFailures;
   std::vector<std::string> fCalls;
