@@ -30,15 +30,48 @@ Snapshot BlocksBefore(const Bytes& file, std::size_t end, std::size_t header = 7
   for (const auto& block : RawBlocks(file, header)) {
     if (block.offset + block.size > end) break;
     if ((block.flags & kInvalid) || block.type == kResMapType || block.type == kNameListType) continue;
-    const auto id = static_cast<ResID>((file[block.offset + 8] << 8) | file[block.offset + 9]);
     const auto* nameField = reinterpret_cast<const char*>(&file[block.offset + 12]);
     std::string name = header == 76 ? std::string(nameField, strnlen(nameField, 63)) : "";
-    ResKey key{block.type, id, static_cast<std::uint8_t>(block.flags >> 8)};
+    ResKey key{block.type, block.id, static_cast<std::uint8_t>(block.flags >> 8)};
     if (snapshot.count(key)) continue;  // the first block of a key is the one found
     snapshot[key] = ResValue{name, Bytes(file.begin() + static_cast<std::ptrdiff_t>(block.offset + header),
                                          file.begin() + static_cast<std::ptrdiff_t>(block.offset + block.size))};
   }
   return snapshot;
+}
+
+// A resource map's bytes as a Recon record (12-byte header, then
+// little-endian fields; strings end with a zero byte and an even length),
+// built by hand so that tests can damage any field.
+struct MapEntrySpec {
+  std::uint32_t offset;
+  ResID id;
+  std::uint16_t flags;
+  std::string name;
+};
+struct MapTypeSpec {
+  ResType type;
+  std::vector<MapEntrySpec> entries;
+  std::int64_t countOverride = -1;  // a count that lies, when not -1
+};
+
+Bytes MapRecord(std::int32_t freeTotal, const std::vector<MapTypeSpec>& types, std::int64_t typeCountOverride = -1) {
+  Bytes bytes(8, 0);
+  AppendLE(bytes, MakeResType("rsmp"), 4);
+  AppendLE(bytes, static_cast<std::uint32_t>(freeTotal), 4);
+  AppendLE(bytes, static_cast<std::uint32_t>(typeCountOverride >= 0 ? typeCountOverride : types.size()), 4);
+  for (const auto& type : types) {
+    AppendLE(bytes, type.type, 4);
+    AppendLE(bytes, static_cast<std::uint32_t>(type.countOverride >= 0 ? type.countOverride : type.entries.size()), 4);
+    for (const auto& entry : type.entries) {
+      AppendLE(bytes, entry.offset, 4);
+      AppendLE(bytes, static_cast<std::uint16_t>(entry.id), 2);
+      AppendLE(bytes, entry.flags, 2);
+      bytes.insert(bytes.end(), entry.name.begin(), entry.name.end());
+      bytes.resize(bytes.size() + 2 - entry.name.size() % 2, 0);
+    }
+  }
+  return bytes;
 }
 
 class IFFDamagedTest : public ::testing::Test {
@@ -87,7 +120,7 @@ TEST_F(IFFDamagedTest, EveryCutShowsTheWholeBlocksBeforeIt) {
   // first-version file.
   for (int kind : {0, 1, 2}) {
     const bool first = kind == 2;
-    const Bytes full = FileBytes(first ? FirstVersionFile() : MappedFile(kind == 1));
+    const Bytes full = ReadAll(first ? FirstVersionFile() : MappedFile(kind == 1));
     const std::size_t header = first ? 16 : 76;
     // The map serves as long as every block it lists is whole; free blocks
     // after them may go.
@@ -314,7 +347,7 @@ TEST_F(IFFCraftedTest, BlockLargerThanTheMapAllowsIsNotRead) {
 }
 
 TEST_F(IFFCraftedTest, CutOffAppendIsReusedByTheNextWrite) {
-  Bytes bytes = FileBytes(MappedFile(false));
+  Bytes bytes = ReadAll(MappedFile(false));
   PutBE32At(bytes, 60, 0);
   // A free header announcing a block whose bytes never arrived.
   const std::size_t tail = bytes.size();
@@ -505,7 +538,7 @@ TEST_F(IFFCraftedTest, NoHeaderChangesWhereAPageBoundarySplitsIt) {
     Add(kSPR2, 9, Bytes(100, 9));
     Add(kSPR2, 10, Bytes(1000, 10));
     ASSERT_EQ(file.CloseFile(), res_error::kNone);
-    const Bytes written = FileBytes(path);
+    const Bytes written = ReadAll(path);
     for (const auto& block : RawBlocks(written, 76)) {
       if (block.type == kFreeBlockType) continue;
       EXPECT_TRUE(HeaderChangesWhole(static_cast<std::int64_t>(block.offset)))

@@ -92,7 +92,7 @@ class IFFFaultTest : public ::testing::Test {
 TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
   const std::string path = dir.File("crash.iff");
   const Snapshot base = MakeBase(path, 7, 24, 2000);
-  const Bytes baseBytes = FileBytes(path);
+  const Bytes baseBytes = ReadAll(path);
   // A script long enough to replace, remove, reopen (map) and compact.
   std::vector<Op> script;
   {
@@ -177,7 +177,7 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
         }
         ASSERT_EQ(file.CloseFile(), res_error::kNone);
       }
-      compacted += testing::FreeBlockCount(FileBytes(path), 76) == 0;
+      compacted += testing::FreeBlockCount(ReadAll(path), 76) == 0;
       bool byMap = false;
       EXPECT_EQ(Open(path, &byMap), recovered) << "recovery after crash at write " << n;
       EXPECT_TRUE(byMap);
@@ -344,26 +344,22 @@ std::vector<Op> RemoveLarge(const Snapshot& model) {
   return steps;
 }
 
+// The first resource of more than ten bytes, replaced or rewritten with new
+// bytes of its size or half of it.
+std::function<Op(const Snapshot&)> Changed(Op::Kind kind, bool half, std::uint32_t seed) {
+  return [=](const Snapshot& model) {
+    Op op = FirstWith(model, kind, [](const ResValue& v) { return v.bytes.size() > 10; });
+    op.value = {half ? "replaced" : op.value.name,
+                Pattern(half ? op.value.bytes.size() / 2 : op.value.bytes.size(), seed)};
+    return op;
+  };
+}
+
 const FaultCase kFaultCases[] = {
     {"add", Added},
-    {"replace with another size",
-     [](const Snapshot& model) {
-       Op op = FirstWith(model, Op::kReplace, [](const ResValue& v) { return v.bytes.size() > 10; });
-       op.value = {"replaced", Pattern(op.value.bytes.size() / 2, 77)};
-       return op;
-     }},
-    {"replace with the same size",
-     [](const Snapshot& model) {
-       Op op = FirstWith(model, Op::kReplace, [](const ResValue&) { return true; });
-       op.value.bytes = Pattern(op.value.bytes.size(), 78);
-       return op;
-     }},
-    {"rewrite in place",
-     [](const Snapshot& model) {
-       Op op = FirstWith(model, Op::kInPlace, [](const ResValue& v) { return !v.bytes.empty(); });
-       op.value.bytes = Pattern(op.value.bytes.size(), 79);
-       return op;
-     }},
+    {"replace with another size", Changed(Op::kReplace, true, 77)},
+    {"replace with the same size", Changed(Op::kReplace, false, 78)},
+    {"rewrite in place", Changed(Op::kInPlace, false, 79)},
     {"remove",
      [](const Snapshot& model) { return FirstWith(model, Op::kRemove, [](const ResValue&) { return true; }); }},
     {"close and reopen", Reopen,
@@ -425,10 +421,10 @@ class IFFFaultCaseTest : public IFFFaultTest, public ::testing::WithParamInterfa
 TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
   const std::string second = dir.File("faults2.iff");
   const Snapshot secondBase = MakeBase(second, 11, 16, 3000);
-  RunFaultCase<IFFResFile2>(GetParam(), second, FileBytes(second), secondBase);
+  RunFaultCase<IFFResFile2>(GetParam(), second, ReadAll(second), secondBase);
   const std::string first = dir.File("faults1.iff");
   const Snapshot firstBase = MakeBase<IFFResFile>(first, 12, 16, 3000);
-  RunFaultCase<IFFResFile>(GetParam(), first, FileBytes(first), firstBase);
+  RunFaultCase<IFFResFile>(GetParam(), first, ReadAll(first), firstBase);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName<FaultCase>);

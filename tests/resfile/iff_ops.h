@@ -85,23 +85,20 @@ bool Perform(File& file, const std::string& path, const Op& op) {
   switch (op.kind) {
     case Op::kReopen: return file.CloseFile() == res_error::kNone && file.OpenFile(path) == res_error::kNone;
     case Op::kAdd:
-    case Op::kReplace: {
-      MHandle h = HandleOf(op.value.bytes);
-      const ResErr added =
-          op.key.variant == 0
-              ? file.AddResource(h, op.key.type, op.key.id, CTGString(op.value.name), true)
-              : file.AddVariantResource(h, op.key.type, op.key.id, CTGString(op.value.name), op.key.variant, true);
-      if (added != res_error::kNone) return false;
-      if (file.WriteResource(h)) return false;
-      file.ReleaseAndDispose(h);
-      return file.GetError() == res_error::kNone;
-    }
+    case Op::kReplace:
     case Op::kInPlace: {
-      MHandle h = file.GetVariantResource(op.key.type, op.key.id, op.key.variant, nullptr);
-      if (!h || static_cast<std::size_t>(GetHandleSize(h)) != op.value.bytes.size()) return false;
-      {
-        HandleLock lock(h);
-        std::copy(op.value.bytes.begin(), op.value.bytes.end(), lock.Data());
+      MHandle h = nullptr;
+      if (op.kind == Op::kInPlace) {
+        h = file.GetVariantResource(op.key.type, op.key.id, op.key.variant, nullptr);
+        if (!h || static_cast<std::size_t>(GetHandleSize(h)) != op.value.bytes.size()) return false;
+        std::copy(op.value.bytes.begin(), op.value.bytes.end(), HandleLock(h).Data());
+      } else {
+        h = HandleOf(op.value.bytes);
+        const CTGString name(op.value.name);
+        const ResErr added = op.key.variant == 0
+                                 ? file.AddResource(h, op.key.type, op.key.id, name, true)
+                                 : file.AddVariantResource(h, op.key.type, op.key.id, name, op.key.variant, true);
+        if (added != res_error::kNone) return false;
       }
       if (file.WriteResource(h)) return false;
       file.ReleaseAndDispose(h);

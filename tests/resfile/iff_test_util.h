@@ -6,16 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <compare>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "base/byte_cursor.h"
 #include "resfile/handle_owner.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_file.h"
@@ -29,8 +29,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 inline MHandle HandleOf(const Bytes& bytes) {
   MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
-  HandleLock lock(h);
-  std::copy(bytes.begin(), bytes.end(), lock.Data());
+  std::copy(bytes.begin(), bytes.end(), HandleLock(h).Data());
   return h;
 }
 
@@ -62,18 +61,13 @@ struct ResKey {
   ResType type;
   ResID id;
   std::uint8_t variant;
-  friend bool operator<(const ResKey& a, const ResKey& b) {
-    return std::tie(a.type, a.id, a.variant) < std::tie(b.type, b.id, b.variant);
-  }
-  friend bool operator==(const ResKey& a, const ResKey& b) {
-    return std::tie(a.type, a.id, a.variant) == std::tie(b.type, b.id, b.variant);
-  }
+  auto operator<=>(const ResKey&) const = default;
 };
 
 struct ResValue {
   std::string name;
   Bytes bytes;
-  friend bool operator==(const ResValue& a, const ResValue& b) { return a.name == b.name && a.bytes == b.bytes; }
+  bool operator==(const ResValue&) const = default;
 };
 
 using Snapshot = std::map<ResKey, ResValue>;
@@ -89,33 +83,28 @@ inline Snapshot TakeSnapshot(iResFile& file) {
   return snapshot;
 }
 
-inline Bytes FileBytes(const std::string& path) { return ReadAll(path); }
-
-inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+// The error a failed lookup leaves in the file; 1 when it found something.
+template <typename T>
+ResErr Miss(iResFile& file, T found) {
+  return found ? 1 : file.GetError();
 }
 
-inline std::uint32_t BE32At(const Bytes& bytes, std::size_t offset) {
-  return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) |
-         (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
-         (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 8) | bytes.at(offset + 3);
+inline void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+inline std::uint32_t BE32At(const Bytes& bytes, std::size_t offset) { return LoadU32(bytes, offset, ByteOrder::kBig); }
 inline void PutBE32At(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-  bytes.at(offset) = static_cast<std::uint8_t>(value >> 24);
-  bytes.at(offset + 1) = static_cast<std::uint8_t>(value >> 16);
-  bytes.at(offset + 2) = static_cast<std::uint8_t>(value >> 8);
-  bytes.at(offset + 3) = static_cast<std::uint8_t>(value);
+  StoreU32(bytes, offset, value, ByteOrder::kBig);
 }
-
-}  // namespace pixmold::testing
-
-namespace pixmold::testing {
 
 // Raw file building, independent of the code under test.
 inline void AppendBE(Bytes& bytes, std::uint32_t value, int width) {
   for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+inline void AppendLE(Bytes& bytes, std::uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 inline Bytes Header1() {
@@ -130,94 +119,49 @@ inline Bytes Header2(char minor, std::uint32_t mapOffset) {
   return bytes;
 }
 
-// A first-version block: 16-byte header and data.
-inline void AppendBlock1(Bytes& file, ResType type, ResID id, std::uint16_t flags, std::int32_t nameIndex,
-                         const Bytes& data) {
+// A block: type, size, id, flags, then the version's own header field (the
+// first version's name index, the second's 64-byte name), then the data.
+inline void AppendBlock(Bytes& file, ResType type, ResID id, std::uint16_t flags, const Bytes& field,
+                        const Bytes& data) {
   AppendBE(file, type, 4);
-  AppendBE(file, static_cast<std::uint32_t>(data.size() + 16), 4);
+  AppendBE(file, static_cast<std::uint32_t>(12 + field.size() + data.size()), 4);
   AppendBE(file, static_cast<std::uint16_t>(id), 2);
   AppendBE(file, flags, 2);
-  AppendBE(file, static_cast<std::uint32_t>(nameIndex), 4);
-  file.insert(file.end(), data.begin(), data.end());
-}
-
-// A second-version block: 76-byte header with the name, and data.
-inline void AppendBlock2(Bytes& file, ResType type, ResID id, std::uint16_t flags, std::string_view name,
-                         const Bytes& data) {
-  AppendBE(file, type, 4);
-  AppendBE(file, static_cast<std::uint32_t>(data.size() + 76), 4);
-  AppendBE(file, static_cast<std::uint16_t>(id), 2);
-  AppendBE(file, flags, 2);
-  Bytes field(64, 0);
-  std::copy(name.begin(), name.end(), field.begin());
   file.insert(file.end(), field.begin(), field.end());
   file.insert(file.end(), data.begin(), data.end());
 }
+inline void AppendBlock1(Bytes& file, ResType type, ResID id, std::uint16_t flags, std::int32_t nameIndex,
+                         const Bytes& data) {
+  Bytes field;
+  AppendBE(field, static_cast<std::uint32_t>(nameIndex), 4);
+  AppendBlock(file, type, id, flags, field, data);
+}
+inline void AppendBlock2(Bytes& file, ResType type, ResID id, std::uint16_t flags, std::string_view name,
+                         const Bytes& data) {
+  Bytes field(64, 0);
+  std::copy(name.begin(), name.end(), field.begin());
+  AppendBlock(file, type, id, flags, field, data);
+}
 
-// Offsets and types of the blocks of a file, walked from offset 64.
+// The blocks of a file, walked from offset 64.
 struct RawBlock {
   std::size_t offset;
   std::uint32_t type;
   std::uint32_t size;
   std::uint16_t flags;
+  ResID id;
 };
 
 inline std::vector<RawBlock> RawBlocks(const Bytes& file, std::size_t headerSize) {
   std::vector<RawBlock> blocks;
   for (std::size_t at = 64; at + headerSize <= file.size();) {
-    RawBlock block{at, BE32At(file, at), BE32At(file, at + 4),
-                   static_cast<std::uint16_t>((file[at + 10] << 8) | file[at + 11])};
+    RawBlock block{at, BE32At(file, at), BE32At(file, at + 4), LoadU16(file, at + 10, ByteOrder::kBig),
+                   static_cast<ResID>(LoadU16(file, at + 8, ByteOrder::kBig))};
     if (block.size < headerSize || at + block.size > file.size()) break;
     blocks.push_back(block);
     at += block.size;
   }
   return blocks;
-}
-
-}  // namespace pixmold::testing
-
-namespace pixmold::testing {
-
-// A resource map's bytes as a Recon record (12-byte header, then
-// little-endian fields; strings end with a zero byte and an even length),
-// built by hand so that tests can damage any field.
-struct MapEntrySpec {
-  std::uint32_t offset;
-  ResID id;
-  std::uint16_t flags;
-  std::string name;
-};
-struct MapTypeSpec {
-  ResType type;
-  std::vector<MapEntrySpec> entries;
-  std::int64_t countOverride = -1;  // a count that lies, when not -1
-};
-
-inline void AppendLE(Bytes& bytes, std::uint32_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-inline Bytes MapRecord(std::int32_t freeTotal, const std::vector<MapTypeSpec>& types,
-                       std::int64_t typeCountOverride = -1) {
-  Bytes bytes;
-  AppendLE(bytes, 0, 4);
-  AppendLE(bytes, 0, 4);
-  AppendLE(bytes, MakeResType("rsmp"), 4);
-  AppendLE(bytes, static_cast<std::uint32_t>(freeTotal), 4);
-  AppendLE(bytes, static_cast<std::uint32_t>(typeCountOverride >= 0 ? typeCountOverride : types.size()), 4);
-  for (const auto& type : types) {
-    AppendLE(bytes, type.type, 4);
-    AppendLE(bytes, static_cast<std::uint32_t>(type.countOverride >= 0 ? type.countOverride : type.entries.size()), 4);
-    for (const auto& entry : type.entries) {
-      AppendLE(bytes, entry.offset, 4);
-      AppendLE(bytes, static_cast<std::uint16_t>(entry.id), 2);
-      AppendLE(bytes, entry.flags, 2);
-      bytes.insert(bytes.end(), entry.name.begin(), entry.name.end());
-      bytes.push_back(0);
-      if ((entry.name.size() + 1) % 2) bytes.push_back(0);
-    }
-  }
-  return bytes;
 }
 
 inline std::size_t FreeBlockCount(const Bytes& file, std::size_t headerSize) {
@@ -233,8 +177,8 @@ class MemoryScratchDir {
  public:
   MemoryScratchDir() {
     std::error_code ec;
-    std::filesystem::path root = "/dev/shm";
-    if (!std::filesystem::is_directory(root, ec)) root = std::filesystem::temp_directory_path();
+    const std::filesystem::path root =
+        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
     std::string pattern = (root / "pixmold-iff-XXXXXX").string();
     if (mkdtemp(pattern.data())) fPath = pattern;
   }
@@ -244,17 +188,11 @@ class MemoryScratchDir {
   }
   MemoryScratchDir(const MemoryScratchDir&) = delete;
   MemoryScratchDir& operator=(const MemoryScratchDir&) = delete;
-
-  bool Valid() const { return !fPath.empty(); }
   std::string File(std::string_view name) const { return (fPath / name).string(); }
 
  private:
   std::filesystem::path fPath;
 };
-
-}  // namespace pixmold::testing
-
-namespace pixmold::testing {
 
 // A test name made of a case's description.
 template <typename Case>
@@ -264,14 +202,22 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
   return name;
 }
 
-// A container file created in a scratch directory and kept open in `file`.
+// A container file created in a scratch directory and kept open in `file`;
+// File may be the abstract container, made by the derived fixture.
 template <typename File>
 class OpenContainerTest : public ::testing::Test {
  protected:
-  std::string NewFile() {
-    EXPECT_EQ(File().CreateFile(path), res_error::kNone);
+  explicit OpenContainerTest(std::unique_ptr<File> made) : owned(std::move(made)) {}
+  OpenContainerTest() : owned(std::make_unique<File>()) {}
+
+  void NewFile() {
+    EXPECT_EQ(file.CreateFile(path), res_error::kNone);
     EXPECT_EQ(file.OpenFile(path), res_error::kNone);
-    return path;
+  }
+  // Writes the bytes as the file and opens it.
+  ResErr OpenBytes(const Bytes& bytes) {
+    WriteFileBytes(path, bytes);
+    return file.OpenFile(path);
   }
   // Closes and opens again; a second-version file without its map, when
   // asked, and opened by its map otherwise.
@@ -301,10 +247,24 @@ class OpenContainerTest : public ::testing::Test {
     if (h) file.ReleaseAndDispose(h);
     return text;
   }
+  template <typename T>
+  ResErr Miss(T found) {
+    return testing::Miss(file, found);
+  }
+  ResID IdOf(MHandle h) {
+    ResID id = 0;
+    return file.GetResID(h, id);
+  }
+  std::string NameOf(MHandle h) {
+    CTGString name("?");
+    file.GetResName(h, name);
+    return name.Str();
+  }
 
   TempDir dir;
   std::string path = dir.File("object.iff");
-  File file;
+  std::unique_ptr<File> owned;
+  File& file = *owned;
 };
 
 }  // namespace pixmold::testing
