@@ -2,65 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "resfile/anim_table.h"
+#include "string_set_bytes.h"
 #include "support/assert_capture.h"
 
 namespace pixmold {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void PutU16(Bytes& out, std::uint16_t value) {
-  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PutCString(Bytes& out, std::string_view text) {
-  out.insert(out.end(), text.begin(), text.end());
-  out.push_back(0);
-}
-
-Bytes PascalList(const std::vector<std::string>& strings) {
-  Bytes out;
-  PutU16(out, static_cast<std::uint16_t>(strings.size()));
-  for (const auto& s : strings) {
-    out.push_back(static_cast<std::uint8_t>(s.size()));
-    out.insert(out.end(), s.begin(), s.end());
-  }
-  return out;
-}
-
-Bytes CountedList(const std::vector<std::pair<std::string, std::string>>& entries, bool withComments) {
-  Bytes out;
-  PutU16(out, withComments ? 0xFFFE : 0xFFFF);
-  PutU16(out, static_cast<std::uint16_t>(entries.size()));
-  for (const auto& [value, comment] : entries) {
-    PutCString(out, value);
-    if (withComments) PutCString(out, comment);
-  }
-  return out;
-}
-
-struct Stored {
-  int number;  // language + 1, as written
-  std::string value;
-  std::string comment;
-};
-
-Bytes MultiLanguage(const std::vector<Stored>& entries) {
-  Bytes out;
-  PutU16(out, 0xFFFD);
-  PutU16(out, static_cast<std::uint16_t>(entries.size()));
-  for (const auto& e : entries) {
-    out.push_back(static_cast<std::uint8_t>(e.number));
-    PutCString(out, e.value);
-    PutCString(out, e.comment);
-  }
-  return out;
-}
+using namespace testing;
 
 Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
@@ -284,45 +238,54 @@ std::vector<int> StoredLanguages(const Bytes& bytes) {
   return languages;
 }
 
-TEST(StringSetMerge, NewLanguageIsStoredBesideEnglishOnly) {
-  StringSet edited = SetIn(2);
-  edited.SetValue(1, "silla");
-  edited.SetValue(2, "mesa");
-  Bytes bytes = MergedBytes(edited, PascalList({"chair", "table"}));
-  EXPECT_EQ(StoredLanguages(bytes), (std::vector<int>{0, 2}));
-  StringSet back = Reloaded(bytes);
-  EXPECT_EQ(Values(back, 0), (Strings{"chair", "table"}));
-  EXPECT_EQ(Values(back, 2), (Strings{"silla", "mesa"}));
-}
-
-TEST(StringSetMerge, EditingEnglishKeepsOtherTranslations) {
-  const Bytes stored = MultiLanguage({{1, "chair", "c"}, {1, "table", ""}, {6, "stoel", ""}, {6, "tafel", ""}});
-  StringSet edited = SetIn(0);
-  edited.SetValue(1, "armchair");
-  edited.SetValue(2, "table");
-  edited.SetValue(3, "lamp");
-  Bytes bytes = MergedBytes(edited, stored);
-  EXPECT_EQ(StoredLanguages(bytes), (std::vector<int>{0, 5}));
-  StringSet back = Reloaded(bytes);
-  EXPECT_EQ(Values(back, 0), (Strings{"armchair", "table", "lamp"}));
-  // The translation keeps its strings and is padded with English.
-  EXPECT_EQ(Values(back, 5), (Strings{"stoel", "tafel", "lamp"}));
-  EXPECT_EQ(Values(back, 1), (Strings{"armchair", "table", "lamp"}));
-}
-
-TEST(StringSetMerge, TranslationsShareTheEnglishCommentAndMayBeLonger) {
-  testing::AssertCapture capture;
-  StringSet edited = SetIn(2);
-  edited.SetValue(1, "sillon");
-  edited.SetComment(1, "mine");
-  for (int i = 2; i <= 3; ++i) edited.SetValue(i, "t" + std::to_string(i));
-  StringSet back =
-      Reloaded(MergedBytes(edited, MultiLanguage({{1, "chair", "seat"}, {3, "silla", "other"}, {2, "uno", ""}})));
-  EXPECT_EQ(Values(back, 2), (Strings{"sillon", "t2", "t3"}));
-  EXPECT_EQ(back.Comment(1, 2), "seat");
-  EXPECT_EQ(back.Comment(1, 0), "seat");
-  EXPECT_EQ(Values(back, 1), (Strings{"uno"})) << "other translations are kept";
-  EXPECT_EQ(capture.Count(), 0u) << "a translation longer than English is not reported";
+// A translation keeps its strings and is padded with English; comments
+// belong to English and every translation shares them; a translation longer
+// than English is no error.
+TEST(StringSetMerge, KeepsEveryTranslationAndSharesTheEnglishComments) {
+  struct Case {
+    int language;
+    Strings edited;
+    Bytes stored;
+    std::vector<int> languages;     // stored after the merge
+    std::map<int, Strings> values;  // read back, by language
+    const char* comment;            // of the first entry in every language, when not null
+  };
+  const Strings edited = {"armchair", "table", "lamp"};
+  const Case cases[] = {
+      {2,
+       {"silla", "mesa"},
+       PascalList({"chair", "table"}),
+       {0, 2},
+       {{0, {"chair", "table"}}, {2, {"silla", "mesa"}}},
+       nullptr},
+      {0,
+       edited,
+       MultiLanguage({{1, "chair", "c"}, {1, "table", ""}, {6, "stoel", ""}, {6, "tafel", ""}}),
+       {0, 5},
+       {{0, edited}, {5, {"stoel", "tafel", "lamp"}}, {1, edited}},
+       "mine"},
+      {2,
+       {"sillon", "t2", "t3"},
+       MultiLanguage({{1, "chair", "seat"}, {3, "silla", "other"}, {2, "uno", ""}}),
+       {0, 1, 2},
+       {{2, {"sillon", "t2", "t3"}}, {1, {"uno"}}},
+       "seat"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edited[0]);
+    testing::AssertCapture capture;
+    StringSet set = SetIn(c.language);
+    for (std::size_t i = 0; i < c.edited.size(); ++i) set.SetValue(static_cast<int>(i) + 1, c.edited[i]);
+    set.SetComment(1, "mine");
+    const Bytes bytes = MergedBytes(set, c.stored);
+    EXPECT_EQ(StoredLanguages(bytes), c.languages);
+    StringSet back = Reloaded(bytes);
+    for (const auto& [language, values] : c.values) EXPECT_EQ(Values(back, language), values) << language;
+    if (c.comment) {
+      for (int language : {c.language, 0}) EXPECT_EQ(back.Comment(1, language), c.comment) << language;
+    }
+    EXPECT_EQ(capture.Count(), 0u);
+  }
 }
 
 TEST(StringSetEdit, IndexCommentAndLanguageRules) {
