@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/terminate.h"
@@ -49,9 +50,8 @@ TEST_F(MemHandleTest, NewHandleFillsGuardsAndUserBytes) {
   EXPECT_EQ(h->index, empty->index + 1);
   std::uint8_t* p = HLock(h);
   EXPECT_EQ(p, h->block + 512);
-  EXPECT_TRUE(AllBytesAre(p - 512, 512, kGuardByte));
-  EXPECT_TRUE(AllBytesAre(p, 100, kFillByte));
-  EXPECT_TRUE(AllBytesAre(p + 100, 512, kGuardByte));
+  EXPECT_TRUE(AllBytesAre(p - 512, 512, kGuardByte) && AllBytesAre(p, 100, kFillByte) &&
+              AllBytesAre(p + 100, 512, kGuardByte));
   DisposeHandle(h);  // a locked handle may go
   DisposeHandle(empty);
   EXPECT_EQ(MemError(), 0);
@@ -114,14 +114,13 @@ TEST_F(MemHandleTest, ResizingKeepsTheFirstBytesAndMovesTheGuard) {
   ASSERT_EQ(SetHandleSize(h, 2000), 0);
   EXPECT_EQ(h->blockSize, 2000u + 1024u);
   p = HLock(h);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(p[i], i + 1);
+  EXPECT_EQ(std::vector<std::uint8_t>(p, p + 10), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(AllBytesAre(p + 10, 512, kGuardByte)) << "the old guard stays in place";
-  EXPECT_TRUE(AllBytesAre(p + 522, 2000 - 522, kFillByte));
-  EXPECT_TRUE(AllBytesAre(p + 2000, 512, kGuardByte));
+  EXPECT_TRUE(AllBytesAre(p + 522, 2000 - 522, kFillByte) && AllBytesAre(p + 2000, 512, kGuardByte));
   HUnlock(h);
   ASSERT_EQ(SetHandleSize(h, 5), 0);
   p = HLock(h);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(p[i], i + 1);
+  EXPECT_EQ(std::vector<std::uint8_t>(p, p + 5), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
   EXPECT_TRUE(AllBytesAre(p + 5, 512, kGuardByte));
   HUnlock(h);
   ASSERT_EQ(SetHandleSize(h, 0), 0);
@@ -139,11 +138,8 @@ TEST_F(MemHandleTest, DeadStaleAndForeignHandlesTouchNothing) {
   EXPECT_TRUE(capture.Saw("(false) bad MHandle free"));
   EXPECT_EQ(HLock(h), nullptr);
   HUnlock(h);
-  EXPECT_EQ(GetHandleSize(h), 0);
-  EXPECT_EQ(SetHandleSize(h, 4), kMemBadHandleErr);
-  EXPECT_FALSE(IsHandleLocked(h));
-  EXPECT_FALSE(BoundsCheck(h));
-  EXPECT_FALSE(CheckHandle(h));
+  EXPECT_EQ((std::tuple{GetHandleSize(h), SetHandleSize(h, 4), IsHandleLocked(h), BoundsCheck(h), CheckHandle(h)}),
+            std::tuple(0, kMemBadHandleErr, false, false, false));
   EXPECT_EQ(capture.Count(), 8u);
   for (std::size_t i = 1; i < capture.Count(); ++i)
     EXPECT_TRUE(capture.Reports()[i].find("handle not a member") != std::string::npos) << capture.Reports()[i];

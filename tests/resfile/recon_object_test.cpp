@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "iff_test_util.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
@@ -71,10 +73,9 @@ TEST_F(ReconObjectTest, HandleStartsWithTheHeaderInLittleEndianOrder) {
   OwnedHandle h(MakeReconHandle(sample, 0x0102));
   ASSERT_TRUE(h);
   Bytes bytes = BytesOf(h.Get());
-  Bytes header(bytes.begin(), bytes.begin() + 12);
-  EXPECT_EQ(header, (Bytes{0, 0, 0, 0, 0x02, 0x01, 0, 0, 'L', 'P', 'M', 'S'}));
-  Bytes start(bytes.begin() + 12, bytes.begin() + 12 + 14);
-  EXPECT_EQ(start, (Bytes{0xD4, 0xC3, 0xB2, 0xA1, 0xFE, 0xFF, 0x2C, 0x01, 'c', 'h', 'a', 'i', 'r', 0}));
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 12), (Bytes{0, 0, 0, 0, 0x02, 0x01, 0, 0, 'L', 'P', 'M', 'S'}));
+  EXPECT_EQ(Bytes(bytes.begin() + 12, bytes.begin() + 26),
+            (Bytes{0xD4, 0xC3, 0xB2, 0xA1, 0xFE, 0xFF, 0x2C, 0x01, 'c', 'h', 'a', 'i', 'r', 0}));
   // word 4 + pair 4 + "chair" 6 + count 4 + two slots of 6 each + "seat" 6 + "" 2
   EXPECT_EQ(bytes.size(), 12u + 4 + 4 + 6 + 4 + 6 + 6 + 6 + 2);
 }
@@ -123,9 +124,8 @@ TEST_F(ReconObjectTest, ShortHandlesAndShortRecords) {
   OwnedHandle shortRecord(HandleOf({0, 0, 0, 0, 1, 0, 0, 0, 'L', 'P', 'M', 'S', 1, 2, 3, 4, 5, 6}));
   EXPECT_FALSE(ReadReconHandle(sample, shortRecord.Get(), nullptr));
   EXPECT_TRUE(capture.Saw("(fPosition + numelems*2 <= fSize) overflow"));
-  EXPECT_EQ(sample.word, 0x04030201u);
-  EXPECT_EQ(sample.pair[0], 0) << "a read that does not fit yields zero";
-  EXPECT_TRUE(sample.slots.empty());
+  EXPECT_EQ(std::tuple(sample.word, sample.pair[0], sample.slots.size()), std::tuple(0x04030201u, 0, 0u))
+      << "a read that does not fit yields zero";
   EXPECT_EQ(capture.Count(), 1u);
 }
 
@@ -191,9 +191,8 @@ TEST_F(ReconResourceTest, WriteThenReadThroughTheFile) {
   ASSERT_EQ(WriteReconResource(sample, 2, file, 200), res_error::kNone);
   const StoredResource* stored = disk.Find("obj.iff", kSampleType, 200);
   ASSERT_NE(stored, nullptr);
-  EXPECT_TRUE(stored->native);
-  EXPECT_EQ(stored->name, "");
-  EXPECT_EQ(Bytes(stored->bytes.begin(), stored->bytes.begin() + 4), (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(std::tuple(stored->native, stored->name, Bytes(stored->bytes.begin(), stored->bytes.begin() + 4)),
+            std::tuple(true, "", Bytes{0, 0, 0, 0}));
   EXPECT_EQ(file.CachedHandles(), 0u);
 
   Sample back;
@@ -217,12 +216,9 @@ TEST_F(ReconResourceTest, ResourceFromAMachineOfTheOtherByteOrder) {
   std::uint32_t version = 0;
   ASSERT_EQ(ReadReconResource(back, file, 300, &version), res_error::kNone);
   EXPECT_EQ(version, 2u);
-  EXPECT_EQ(back.word, 0xA1B2C3D4u);
-  EXPECT_EQ(back.pair[0], -2);
-  EXPECT_EQ(back.pair[1], 300);
-  EXPECT_EQ(back.name, "chair");
-  ASSERT_EQ(back.slots.size(), 1u);
-  EXPECT_EQ(back.slots[0], (Slot{3, -70000, "ok"}));
+  Sample expected = MakeSample();
+  expected.slots = {Slot{3, -70000, "ok"}};
+  EXPECT_TRUE(back == expected);
 }
 
 TEST_F(ReconResourceTest, FailuresGiveTheFileErrorAndLeakNothing) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "iff_test_util.h"
 #include "resfile/string_hooks.h"
@@ -24,8 +25,7 @@ TEST(ResFileList, ObjectsAreListedNewestFirstWhileTheyLive) {
   auto b = std::make_unique<MemoryResFile>(disk);
   auto all = iResFile::AllResFiles();
   ASSERT_EQ(all.size(), before + 2);
-  EXPECT_EQ(all[0], b.get());
-  EXPECT_EQ(all[1], a.get());
+  EXPECT_EQ(std::vector<iResFile*>(all.begin(), all.begin() + 2), (std::vector<iResFile*>{b.get(), a.get()}));
   a.reset();
   all = iResFile::AllResFiles();
   EXPECT_EQ(all.size(), before + 1);
@@ -147,48 +147,34 @@ class OpenFileTest : public ::testing::Test {
 TEST_F(OpenFileTest, FilesWithoutVariantsOrAttributes) {
   MHandle h = file.GetVariantResource(kBMP, 130, 0, nullptr);
   ASSERT_NE(h, nullptr);
-  EXPECT_EQ(file.GetVariantResource(kBMP, 130, 1, nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), kVariantUnsupported);
-  EXPECT_EQ(file.GetResVariant(h), 0);
-  EXPECT_EQ(file.GetError(), kNone);
   HandleRecord unknown{};
-  EXPECT_EQ(file.GetResVariant(&unknown), 0);
-  EXPECT_EQ(file.GetError(), kNotFound);
-  EXPECT_EQ(file.SetResID(&unknown, 150), kNotThisFile);
   std::uint16_t attrs = 3;
-  file.GetResAttrs(h, attrs);
-  EXPECT_EQ(attrs, 0);
-  EXPECT_EQ(file.GetError(), kAttrsUnsupported);
-  EXPECT_EQ(file.UnsupportedOperation(h), kUnsupported);
-
-  // SetResID keeps the name; a file without variants stores variant 0.
+  EXPECT_EQ(
+      std::vector<ResErr>({Miss(file, file.GetVariantResource(kBMP, 130, 1, nullptr)),
+                           Miss(file, file.GetResVariant(h)), Miss(file, file.GetResVariant(&unknown)),
+                           file.SetResID(&unknown, 150), (file.GetResAttrs(h, attrs), Miss(file, attrs)),
+                           file.UnsupportedOperation(h)}),
+      std::vector<ResErr>({kVariantUnsupported, kNone, kNotFound, kNotThisFile, kAttrsUnsupported, kUnsupported}));
+  // SetResID keeps the name; AddVariantResource drops name and variant; a
+  // file without variants stores variant 0.
   ASSERT_EQ(file.SetResID(h, 140), kNone);
-  const StoredResource* stored = disk.Find("f", kBMP, 140);
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->name, "pic");
-  EXPECT_EQ(stored->variant, 0);
-  // AddVariantResource drops name and variant.
   MHandle added = testing::HandleOf("xyz");
   ASSERT_EQ(file.AddVariantResource(added, kSTR, 131, "label", 3, true), kNone);
   ASSERT_EQ(file.WriteResource(added), kNone);
-  stored = disk.Find("f", kSTR, 131);
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->name, "");
-  EXPECT_EQ(stored->variant, 0);
-  EXPECT_EQ(stored->bytes, (std::vector<std::uint8_t>{'x', 'y', 'z'}));
+  const StoredResource* moved = disk.Find("f", kBMP, 140);
+  const StoredResource* stored = disk.Find("f", kSTR, 131);
+  ASSERT_TRUE(moved && stored);
+  EXPECT_EQ(std::tuple(moved->name, moved->variant, stored->name, stored->variant, stored->bytes),
+            std::tuple("pic", 0, "", 0, std::vector<std::uint8_t>{'x', 'y', 'z'}));
 }
 
 TEST_F(OpenFileTest, ReleaseAndDisposeKeepsAHandleItCouldNotRelease) {
   MHandle h = file.GetResource(kBMP, 130, nullptr);
   file.FailNext(Op::kRelease, kShortWrite);
   file.ReleaseAndDispose(h);
-  EXPECT_EQ(file.GetError(), kShortWrite);
-  EXPECT_TRUE(IsMember(h));
-  EXPECT_EQ(file.CachedHandles(), 1u);
+  EXPECT_EQ(std::tuple(file.GetError(), IsMember(h), file.CachedHandles()), std::tuple(kShortWrite, true, 1u));
   file.ReleaseAndDispose(h);
-  EXPECT_EQ(file.GetError(), kNone);
-  EXPECT_FALSE(IsMember(h));
-  EXPECT_EQ(file.CachedHandles(), 0u);
+  EXPECT_EQ(std::tuple(file.GetError(), IsMember(h), file.CachedHandles()), std::tuple(kNone, false, 0u));
 }
 
 TEST_F(OpenFileTest, GetIndStringPicksTheIndexFromTheLoadedSet) {

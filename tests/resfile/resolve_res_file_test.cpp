@@ -14,6 +14,7 @@ constexpr ResType kSPR2 = MakeResType("SPR2");
 constexpr ResType kBMP = MakeResType("BMP_");
 constexpr ResType kSTR = MakeResType("STR#");
 
+using testing::Miss;
 using testing::TextOf;
 
 class ResolveTest : public ::testing::Test {
@@ -45,10 +46,8 @@ TEST_F(ResolveTest, ReadsAndListsLooseResources) {
   // A file name keeps three characters of the type: SPR2 finds the same file.
   EXPECT_EQ(TextOf(file.GetResource(kSPR2, 131, nullptr)), "sprite2");
   EXPECT_EQ(TextOf(file.GetNamedResource(kBMP, "thumb", nullptr)), "bmp");
-  EXPECT_EQ(file.GetResource(kSPR, 999, nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), -98);
-  EXPECT_EQ(file.GetNamedResource(kSPR, "nothing", nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), -99);
+  EXPECT_EQ(Miss(file, file.GetResource(kSPR, 999, nullptr)), -98);
+  EXPECT_EQ(Miss(file, file.GetNamedResource(kSPR, "nothing", nullptr)), -99);
   // Only files with an id in range are listed.
   std::vector<std::string> types;
   for (int i = 1; i <= file.CountTypes(); ++i) types.push_back(ResTypeName(file.GetIndType(i)));
@@ -83,23 +82,21 @@ TEST_F(ResolveTest, OpeningSuspendingAndWritingRules) {
   OwnedHandle h(NewHandle(1));
   EXPECT_EQ(file.AddResource(h.Get(), kSPR, 1, "", true), -45);
   MHandle found = file.GetResource(kSPR, 130, nullptr);
-  EXPECT_EQ(file.WriteResource(found), -45);
-  EXPECT_EQ(file.RemoveResource(found), -45);
-  EXPECT_EQ(file.SetResInfo(found, 5, "x", 0), -45);
+  EXPECT_EQ(
+      std::vector<ResErr>({file.WriteResource(found), file.RemoveResource(found), file.SetResInfo(found, 5, "x", 0)}),
+      std::vector<ResErr>(3, -45));
   ASSERT_EQ(file.SuspendFile(), 0);
   EXPECT_FALSE(file.IsOpen());
   ASSERT_EQ(file.ResumeFile(), 0);
   EXPECT_NE(file.GetResource(kSPR, 130, nullptr), nullptr);
   std::filesystem::rename(Site(), dir.File("gone.dir"));
-  EXPECT_EQ(file.CountTypes(), 0);
-  EXPECT_EQ(file.GetError(), -1);
+  EXPECT_EQ(Miss(file, file.CountTypes()), -1);
   EXPECT_TRUE(capture.Saw("get types failed"));
   std::filesystem::rename(dir.File("gone.dir"), Site());
   EXPECT_EQ(file.CountTypes(), 3);
   EXPECT_EQ(file.CloseFile(), 0);
   EXPECT_EQ(file.ResumeFile(), -50);
-  EXPECT_EQ(file.GetResource(kSPR, 130, nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), -49);
+  EXPECT_EQ(Miss(file, file.GetResource(kSPR, 130, nullptr)), -49);
   EXPECT_TRUE(capture.Saw("no resolve site to thunk to"));
 }
 
@@ -108,8 +105,7 @@ TEST_F(ResolveTest, ReleasedHandlesBelongToTheCaller) {
   MHandle h = file.GetResource(kBMP, 200, nullptr);
   ASSERT_EQ(file.ReleaseResource(h), 0);
   OwnedHandle owned(h);
-  EXPECT_EQ(file.GetResType(h), 0u);
-  EXPECT_EQ(file.GetError(), -98);
+  EXPECT_EQ(Miss(file, file.GetResType(h)), -98);
   EXPECT_EQ(file.ReleaseResource(h), -99);
   testing::AssertCapture capture;
   CTGString name;
