@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "filelib/ctg_file_manager.h"
 #include "iff_test_util.h"
 #include "support/assert_capture.h"
@@ -52,11 +54,10 @@ TEST_F(ResolveTest, ReadsAndListsLooseResources) {
   std::vector<std::string> types;
   for (int i = 1; i <= file.CountTypes(); ++i) types.push_back(ResTypeName(file.GetIndType(i)));
   EXPECT_EQ(types, (std::vector<std::string>{"SPR#", "BMP_", "XYZ_"}));
-  EXPECT_EQ(file.CountResources(kSPR), 2);
-  EXPECT_EQ(file.CountResources(kBMP), 1);
-  EXPECT_EQ(TextOf(file.GetIndResource(kSPR, 2, nullptr)), "sprite2");
-  EXPECT_EQ(file.GetIndResource(kSPR, 3, nullptr), nullptr);
-  EXPECT_EQ(file.UniqueID(kSPR), 132);
+  EXPECT_EQ(
+      (std::tuple{file.CountResources(kSPR), file.CountResources(kBMP), TextOf(file.GetIndResource(kSPR, 2, nullptr)),
+                  file.GetIndResource(kSPR, 3, nullptr), file.UniqueID(kSPR)}),
+      std::tuple(2, 1, "sprite2", nullptr, 132));
   name = "chair";
   file.UniqueName(kSPR, name);
   EXPECT_EQ(name, "chair1");
@@ -117,14 +118,10 @@ TEST_F(ResolveTest, ReleasedHandlesBelongToTheCaller) {
 
 TEST_F(ResolveTest, CreateAndDeleteTheDirectory) {
   std::string fresh = dir.File("new.dir");
-  EXPECT_EQ(file.CreateFile(fresh), 0);
-  EXPECT_TRUE(std::filesystem::is_directory(fresh));
-  EXPECT_EQ(file.CreateFile(fresh), -43);
-  EXPECT_EQ(file.DeleteFile(fresh), 0);
-  EXPECT_FALSE(std::filesystem::exists(fresh));
-  EXPECT_EQ(file.DeleteFile(fresh), -40);
-  EXPECT_EQ(file.DeleteFile(Site()), -39);
-  EXPECT_TRUE(std::filesystem::exists(Site()));
+  EXPECT_EQ((std::vector<int>{file.CreateFile(fresh), std::filesystem::is_directory(fresh), file.CreateFile(fresh),
+                              file.DeleteFile(fresh), std::filesystem::exists(fresh), file.DeleteFile(fresh),
+                              file.DeleteFile(Site()), std::filesystem::exists(Site())}),
+            (std::vector<int>{0, true, -43, 0, false, -40, -39, true}));
 }
 
 TEST_F(ResolveTest, NegativeIdIsReportedOutOfRange) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "resfile/handle_owner.h"
 #include "resfile/std_res_file.h"
@@ -79,11 +80,9 @@ TEST_F(SeqTest, OpensWhicheverComponentsExistOrGivesTheLastError) {
   EXPECT_EQ(MemoryComponents<SeqResFile>(disk).OpenFile("chair"), -250) << "no components at all";
   disk.files["chair.iff"];
   ASSERT_EQ(seq.OpenFile("chair"), 0);
-  EXPECT_EQ(seq.CountFiles(), 1);
-  EXPECT_EQ(seq.ComponentExtension(0), ".iff");
-  EXPECT_EQ(seq.OpenFile("chair"), -47);
-  EXPECT_EQ(seq.CloseFile(), 0);
-  EXPECT_EQ(seq.CountFiles(), 0);
+  EXPECT_EQ((std::tuple{seq.CountFiles(), seq.ComponentExtension(0), seq.OpenFile("chair"), seq.CloseFile(),
+                        seq.CountFiles()}),
+            std::tuple(1, ".iff", -47, 0, 0));
 }
 
 TEST_F(SeqTest, CreatesEveryComponentAndReportsAPartialGroup) {
