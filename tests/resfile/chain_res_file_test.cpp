@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
@@ -64,12 +65,10 @@ TEST_F(ChainTest, NinthFileIsRefusedAndRemovalCloses) {
   testing::AssertCapture capture;
   for (auto& file : files) chain.AddFile(file.get());
   EXPECT_TRUE(capture.Saw("not enough room for files"));
-  EXPECT_EQ(chain.CountFiles(), 8);
-  EXPECT_EQ(chain.GetFile(8), nullptr);
+  EXPECT_EQ(std::tuple(chain.CountFiles(), chain.GetFile(8)), std::tuple(8, nullptr));
   chain.RemoveFile(files[2].get());
-  EXPECT_EQ(chain.CountFiles(), 7);
-  EXPECT_EQ(chain.GetFile(2), files[3].get());
-  EXPECT_EQ(chain.GetFile(6), files[7].get());
+  EXPECT_EQ(std::tuple(chain.CountFiles(), chain.GetFile(2), chain.GetFile(6)),
+            std::tuple(7, files[3].get(), files[7].get()));
 }
 
 TEST_F(ChainTest, RuleModesCannotBeMixed) {
@@ -99,20 +98,15 @@ TEST_F(ChainTest, ReadsTakeTheFirstComponentThatHasTheResource) {
   EXPECT_EQ(TextOf(chain.GetResource(kSTR, 1, nullptr)), "from a");
   MHandle second = chain.GetResource(kSTR, 2, nullptr);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(chain.OwnerOf(second), &b);
   CTGString name;
   chain.GetResName(second, name);
-  EXPECT_EQ(name, "second");
-  EXPECT_EQ(chain.GetNamedResource(kSTR, "second", nullptr), second);
-  // Counts and indexes span the components.
-  EXPECT_EQ(chain.CountTypes(), 2);
-  EXPECT_EQ(chain.GetIndType(2), kDGRP);
-  EXPECT_EQ(chain.CountResources(kSTR), 4);
-  EXPECT_EQ(TextOf(chain.GetIndResource(kSTR, 4, nullptr)), "only b");
-  EXPECT_EQ(chain.UniqueID(kSTR), 301);
-  name = "second";
+  EXPECT_EQ(std::tuple(chain.OwnerOf(second), name.Str(), chain.GetNamedResource(kSTR, "second", nullptr)),
+            std::tuple(&b, "second", second));
+  // Counts and indexes span the components; unique names count from 0, as the containers do.
   chain.UniqueName(kSTR, name);
-  EXPECT_EQ(name, "second1") << "counting from 0, as the containers do";
+  EXPECT_EQ((std::tuple{chain.CountTypes(), chain.GetIndType(2), chain.CountResources(kSTR),
+                        TextOf(chain.GetIndResource(kSTR, 4, nullptr)), chain.UniqueID(kSTR), name.Str()}),
+            std::tuple(2, kDGRP, 4, "only b", 301, "second1"));
   // Each miss has its code.
   OwnedHandle stranger(HandleOf("x"));
   EXPECT_EQ(
@@ -130,11 +124,9 @@ TEST_F(ChainTest, AdditionsFollowTheTypeRulesAndReplaceWhereverTheResourceIs) {
   Open({&a, &b});
   chain.ProhibitType(&a, kSPR2);
   chain.ExclusiveType(&b, kSPR2);
-  EXPECT_EQ(chain.GetTargetFileIndex(kSPR2), 1);
-  EXPECT_EQ(chain.GetTargetFileIndex(kSTR), 0);
-  EXPECT_EQ(Add(kSPR2, 128, "sprite"), &b);
-  EXPECT_EQ(Add(kSTR, 128, "strings"), &a);
-  EXPECT_EQ(Add(kSTR, 9, "new"), &a);
+  EXPECT_EQ((std::tuple{chain.GetTargetFileIndex(kSPR2), chain.GetTargetFileIndex(kSTR), Add(kSPR2, 128, "sprite"),
+                        Add(kSTR, 128, "strings"), Add(kSTR, 9, "new")}),
+            (std::tuple<int, int, iResFile*, iResFile*, iResFile*>(1, 0, &b, &a, &a)));
   // Re-adding a handle the chain gave out replaces it.
   MHandle h = chain.GetResource(kSTR, 4, nullptr);
   HandleLock(h).Data()[0] = 'X';
@@ -169,9 +161,7 @@ TEST_F(ChainTest, RefusedAdditionsSayWhy) {
 TEST_F(ChainTest, FileOperationsRunOnEveryComponent) {
   Open({&a, &b});
   b.FailNext(MemoryResFile::Op::kClose, -46);
-  EXPECT_EQ(chain.CloseFile(), -46);
-  EXPECT_FALSE(a.IsOpen());
-  EXPECT_EQ(chain.CreateFile("x"), -50);
+  EXPECT_EQ((std::tuple{chain.CloseFile(), a.IsOpen(), chain.CreateFile("x")}), std::tuple(-46, false, -50));
 }
 
 // A replacement in the component that holds the resource keeps the old
@@ -213,8 +203,7 @@ TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
   MHandle sprite = HandleOf("new sprite");
   ASSERT_EQ(chain.AddResource(sprite, kSPR2, 1, "", true), 0);
   ASSERT_EQ(chain.WriteResource(sprite), 0);
-  EXPECT_EQ(onDisk(first, kSPR2), "new sprite");
-  EXPECT_EQ(onDisk(second, kSPR2), "<absent>");
+  EXPECT_EQ(onDisk(first, kSPR2) + "," + onDisk(second, kSPR2), "new sprite,<absent>");
 }
 
 }  // namespace

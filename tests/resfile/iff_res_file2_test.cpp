@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "filelib/ctg_file_manager.h"
 #include "filelib/io_faults.h"
 #include "iff_test_util.h"
@@ -26,9 +28,8 @@ TEST_F(IFF2Test, Version20FileIsWalkedAndGetsAMapAtClose) {
   Put(kSTR, 2, {9});
   Reopen();
   Bytes after = ReadAll(path);
-  EXPECT_EQ(after[11], '5');
-  EXPECT_EQ(BE32At(after, BE32At(after, 60)), kResMapType);
-  EXPECT_EQ(Get(kSTR, 1) + Get(kSTR, 2), std::string("\7\10\11"));
+  EXPECT_EQ(std::tuple(after[11], BE32At(after, BE32At(after, 60)), Get(kSTR, 1) + Get(kSTR, 2)),
+            std::tuple('5', kResMapType, "\7\10\11"));
 }
 
 TEST_F(IFF2Test, VariantsShareTypeAndId) {
@@ -37,12 +38,10 @@ TEST_F(IFF2Test, VariantsShareTypeAndId) {
   Put(kSPR2, 5, {1}, "first", 1);
   EXPECT_EQ(file.CountResources(kSPR2), 2) << "variants count too";
   Reopen();
-  EXPECT_EQ(Get(kSPR2, 5), std::string("\0", 1));
-  EXPECT_EQ(Get(kSPR2, 5, 1), "\1");
-  EXPECT_EQ(Get(kSPR2, 5, 2), std::string("\0", 1)) << "a missing variant falls back to variant 0";
+  // A missing variant falls back to variant 0; names find variant 0 only.
+  EXPECT_EQ(Get(kSPR2, 5) + Get(kSPR2, 5, 1) + Get(kSPR2, 5, 2), std::string("\0\1\0", 3));
   MHandle h = file.GetVariantResource(kSPR2, 5, 1, nullptr);
-  EXPECT_EQ(file.GetResVariant(h), 1);
-  EXPECT_EQ(file.GetNamedResource(kSPR2, "first", nullptr), nullptr) << "names find variant 0 only";
+  EXPECT_EQ(std::tuple(file.GetResVariant(h), file.GetNamedResource(kSPR2, "first", nullptr)), std::tuple(1, nullptr));
   ASSERT_EQ(file.SetResInfo(h, 6, "moved", 3), res_error::kNone);
   EXPECT_EQ(file.GetVariantResource(kSPR2, 6, 3, nullptr), h);
   Reopen(true);
@@ -98,14 +97,13 @@ TEST_F(IFF2Test, FailedWritesGiveTheFlatFileCodes) {
   AssertCapture reports;
   MHandle h = HandleOf(Bytes{1, 2});
   ASSERT_EQ(faulty.AddResource(h, kSTR, 1, "", true), res_error::kNone);
-  faults.FailNth(IoOp::kWrite, 1);
-  EXPECT_EQ(faulty.WriteResource(h), res_error::kShortWrite);
-  faults.FailNth(IoOp::kSeek, 1);
-  EXPECT_EQ(faulty.WriteResource(h), res_error::kShortRead);
-  EXPECT_TRUE(reports.Saw("could not make new header"));
-  faults.FailNth(IoOp::kFlush, 1);
-  EXPECT_EQ(faulty.UpdateFile(), res_error::kOpenFailed);
-  EXPECT_TRUE(reports.Saw("could not flush file"));
+  std::vector<ResErr> codes;
+  for (IoOp op : {IoOp::kWrite, IoOp::kSeek, IoOp::kFlush}) {
+    faults.FailNth(op, 1);
+    codes.push_back(op == IoOp::kFlush ? faulty.UpdateFile() : faulty.WriteResource(h));
+  }
+  EXPECT_EQ(codes, (std::vector<ResErr>{res_error::kShortWrite, res_error::kShortRead, res_error::kOpenFailed}));
+  EXPECT_TRUE(reports.Saw("could not make new header") && reports.Saw("could not flush file"));
   EXPECT_EQ(faulty.CloseFile(), res_error::kNone);
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   EXPECT_EQ(Get(kSTR, 1), std::string("\1\2"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
@@ -57,16 +58,15 @@ TEST_F(IFF1Test, RewriteOfTheSameSizeStaysInPlaceAndAnotherSizeFreesTheOldBlock)
   HandleLock(h).Data()[0] ^= 0xFF;
   ASSERT_EQ(file.WriteResource(h), res_error::kNone);
   Bytes bytes = ReadAll(path);
-  EXPECT_EQ(BlockOf(bytes, kSPR, 1), first);
-  EXPECT_EQ(bytes[static_cast<std::size_t>(first) + 16], Pattern(100, 1)[0] ^ 0xFF);
-  EXPECT_EQ(file.FreeBytes(), 0);
+  EXPECT_EQ(std::tuple(BlockOf(bytes, kSPR, 1), bytes[static_cast<std::size_t>(first) + 16], file.FreeBytes()),
+            std::tuple(first, Pattern(100, 1)[0] ^ 0xFF, 0));
   ASSERT_EQ(SetHandleSize(h, 150), 0);
   ASSERT_EQ(file.WriteResource(h), res_error::kNone);
   bytes = ReadAll(path);
   EXPECT_GT(BlockOf(bytes, kSPR, 1), first);
-  EXPECT_EQ(BE32At(bytes, static_cast<std::size_t>(first)), MakeResType("XXXX"));
-  EXPECT_TRUE(bytes[static_cast<std::size_t>(first) + 11] & kInvalid);
-  EXPECT_EQ(file.FreeBytes(), 116);
+  EXPECT_EQ(std::tuple(BE32At(bytes, static_cast<std::size_t>(first)),
+                       bytes[static_cast<std::size_t>(first) + 11] & kInvalid, file.FreeBytes()),
+            std::tuple(MakeResType("XXXX"), kInvalid, 116));
 }
 
 struct ReuseCase {
@@ -115,8 +115,7 @@ TEST_F(IFF1Test, OlderNameListIsReadAndRewrittenInTheCurrentForm) {
   AppendBlock1(bytes, kSPR, 11, kNativeFlag, 3, {2});
   AssertCapture reports;
   ASSERT_EQ(OpenBytes(bytes), res_error::kNone);
-  EXPECT_EQ(Get(kSPR, 10), "\1");
-  EXPECT_EQ(IdOf(file.GetNamedResource(kSPR, "door", nullptr)), 11);
+  EXPECT_EQ(std::tuple(Get(kSPR, 10), IdOf(file.GetNamedResource(kSPR, "door", nullptr))), std::tuple("\1", 11));
   Put(kSPR, 12, {3}, "new");
   Reopen();
   EXPECT_EQ(reports.Count(), 0u);
