@@ -366,28 +366,24 @@ TEST_F(IFFCraftedTest, FirstVersionJunkNameListAndBadBlocks) {
   hugeCount[15] = 0x7F;
   const Bytes cases[] = {Pattern(64, 5), Bytes{1, 2, 3}, hugeCount, Bytes{},
                          Bytes{0, 0, 0, 0, 0, 0, 0, 0, 'E', 'M', 'A', 'N', 1, 0, 0, 0, 1, 0, 0, 0, 'a', 'b', 'c'}};
-  for (const Bytes& names : cases) {
+  // One more round with an empty list, in which a block whose size is zero
+  // ends the walk instead of repeating it forever.
+  for (std::size_t round = 0; round <= std::size(cases); ++round) {
+    const bool zeroSize = round == std::size(cases);
+    const Bytes names = zeroSize ? Bytes{} : cases[round];
     Bytes bytes = testing::Header1();
     AppendBlock1(bytes, kNAME, 1, kInternalFlag | kNativeFlag, -1, names);
     AppendBlock1(bytes, kSTR, 1, kNativeFlag, 1, {1});
     AppendBlock1(bytes, kSTR, 2, kNativeFlag, -1, {2});
+    if (zeroSize) PutBE32At(bytes, 64 + 16 + 17 + 4, 0);
     WriteFileBytes(path, bytes);
     IFFResFile first;
-    ASSERT_EQ(first.OpenFile(path), res_error::kNone) << names.size();
-    EXPECT_EQ(first.CountResources(kSTR), 2);
+    ASSERT_EQ(first.OpenFile(path), res_error::kNone) << round;
+    EXPECT_EQ(first.CountResources(kSTR), zeroSize ? 1 : 2);
     CTGString name;
     first.GetResName(first.GetResource(kSTR, 1, nullptr), name);
     EXPECT_EQ(first.CloseFile(), res_error::kNone);
   }
-  // A block whose size is zero ends the walk instead of repeating it forever.
-  Bytes bytes = testing::Header1();
-  AppendBlock1(bytes, kSTR, 1, kNativeFlag, -1, {1});
-  AppendBlock1(bytes, kSTR, 2, kNativeFlag, -1, {2});
-  PutBE32At(bytes, 64 + 17 + 4, 0);
-  WriteFileBytes(path, bytes);
-  IFFResFile first;
-  ASSERT_EQ(first.OpenFile(path), res_error::kNone);
-  EXPECT_EQ(first.CountResources(kSTR), 1);
 }
 
 TEST_F(IFFCraftedTest, MapThatMislabelsABlockNeverFreesIt) {
