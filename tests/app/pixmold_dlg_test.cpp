@@ -118,21 +118,34 @@ std::vector<testing::StoredResource> ChairAndTable() {
   };
 }
 
-void WaitForBuild(CPixmoldDlg& dialog) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    dialog.OnTick();
+// The trees, a view that records what it is asked to show, and the dialog
+// over them.
+class PixmoldDlg : public ::testing::Test {
+ protected:
+  // Adds the object file, opens the dialog on the trees and selects the file.
+  void OpenOn(const std::string& object) {
+    trees.AddObject(object, ChairAndTable());
+    dialog.OnInitDialog();
+    dialog.OnFileSelected(0);
   }
-  ASSERT_FALSE(dialog.IsBuilding());
-}
 
-TEST(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
+  void WaitForBuild() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      dialog.OnTick();
+    }
+    ASSERT_FALSE(dialog.IsBuilding());
+  }
+
   Trees trees;
+  RecordingView view;
+  CPixmoldDlg dialog{view, trees.Services()};
+};
+
+TEST_F(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
   trees.AddObject("seating/chairs", ChairAndTable());
   trees.AddObject("Empty", {ObjdResource(140, "Leg only", ObjdFields{.multiTileGroup = 2, .multiTilePart = 0})});
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
 
   EXPECT_EQ(view.objects, trees.root.File("data") + "/Objects/");
@@ -158,24 +171,19 @@ TEST(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
   EXPECT_TRUE(view.buildEnabled);
 
   dialog.OnObjectSelected(1);
-  EXPECT_EQ(view.ids, "res id : 130\r\nguid : 9\r\ncatalog id : 44\r\ndg 200\r\ndg 230\r\nws 301\r\n");
   EXPECT_EQ(dialog.DrawGroupIds(), (std::vector<std::int16_t>{200, 230}));
   EXPECT_EQ(dialog.WallStyleIds(), (std::vector<std::int16_t>{301}));
 
-  // No draw groups: the ids text has no "dg" line and nothing can be built.
+  // No draw groups: nothing can be built.
   dialog.OnObjectSelected(2);
-  EXPECT_EQ(view.ids, "res id : 131\r\nguid : 11\r\ncatalog id : 0\r\n");
   EXPECT_EQ(view.buildLabel, "Build Rug");
   EXPECT_FALSE(view.buildEnabled);
 }
 
-TEST(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
-  Trees trees;
+TEST_F(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
   trees.AddObject("chair", ChairAndTable());
   trees.AddObject("locked", ChairAndTable());
   std::filesystem::permissions(trees.root.File("data/Objects/locked.spf"), std::filesystem::perms::owner_read);
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
   EXPECT_EQ(view.fileNames, (std::vector<std::string>{"chair"}));
   dialog.OnShowAll(true);
@@ -196,15 +204,10 @@ TEST(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
   EXPECT_EQ(dialog.OmkFiles(), (std::vector<std::string>{trees.root.File("art") + "/Sprites/x/sofa.omk"}));
 }
 
-TEST(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
-  Trees trees;
-  RecordingView view;
-  {
-    CPixmoldDlg dialog(view, trees.Services());
-    dialog.OnInitDialog();
-    EXPECT_EQ(dialog.RememberLabel(), "Remember in " + trees.root.File("config") + "/pixmold");
-    dialog.OnRemember();
-  }
+TEST_F(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
+  dialog.OnInitDialog();
+  EXPECT_EQ(dialog.RememberLabel(), "Remember in " + trees.root.File("config") + "/pixmold");
+  dialog.OnRemember();
   trees.environment.erase("SCENDIR");
   RecordingView next;
   CPixmoldDlg again(next, trees.Services());
@@ -221,16 +224,11 @@ TEST(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
   EXPECT_EQ(next.report, "There was an error saving the directories");
 }
 
-TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
-  Trees trees;
-  trees.AddObject("seating/Chair", ChairAndTable());
+TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   // The match ignores case; the first in scan order wins.
   trees.root.Write("content/Sprites/a/CHAIR.omk", "<target object=\"Chair\">\n<drawgroup id=100 name=\"Up\">\n");
   trees.root.Write("content/Sprites/b/chair.omk", "");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+  OpenOn("seating/Chair");
   dialog.OnBuild();
 
   ASSERT_NE(dialog.Args(), nullptr);
@@ -245,7 +243,7 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   EXPECT_EQ(view.timer, CPixmoldDlg::kTickMilliseconds);
   EXPECT_EQ(view.report, "");
 
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_TRUE(dialog.CanClose());
   EXPECT_EQ(dialog.Args(), nullptr);
   EXPECT_EQ(view.timer, 0);
@@ -270,7 +268,7 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   // view is given.
   trees.root.Write("content/Sprites/a/CHAIR.omk", "<item sprite id=1>\n");
   dialog.OnBuild();
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.report.rfind("Run #2 -- starting at ", 0), 0u) << view.report;
   EXPECT_EQ(view.finishedFatal, "fatal error: item tag received before drawgroup tag") << view.report;
   EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos);
@@ -279,13 +277,8 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
 
 // Another process (a script's add) has the object file: the build waits for
 // it, says so on the status line, and goes on once the file is free.
-TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
-  Trees trees;
-  trees.AddObject("lamp", ChairAndTable());
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+TEST_F(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
+  OpenOn("lamp");
   const int holder = open(trees.root.File("data/Objects/lamp.iff").c_str(), O_RDWR);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
@@ -299,7 +292,7 @@ TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
   EXPECT_EQ(view.status[0], "Waiting for lamp.iff, in use by another process");
   EXPECT_TRUE(dialog.IsBuilding());
   close(holder);
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.finishedCount, 1);
   EXPECT_EQ(view.finishedFatal, "");
   EXPECT_EQ(view.status[0], "Idle");
@@ -316,21 +309,16 @@ TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
   EXPECT_EQ(view.objectNames, names);
 }
 
-TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
-  Trees trees;
-  trees.AddObject("lamp", ChairAndTable());
+TEST_F(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   trees.environment["TEMP"] = trees.root.File("no/such/folder");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
+  OpenOn("lamp");
   EXPECT_NE(view.report.find("Error writing to temporary file"), std::string::npos);
-  dialog.OnFileSelected(0);
   dialog.OnBuild();
   ASSERT_NE(dialog.Args(), nullptr);
   EXPECT_EQ(dialog.Args()->fOmkFile.View(), "");
   EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), "");
   EXPECT_EQ(dialog.Args()->fReportStream, nullptr);
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.report, "");
   EXPECT_EQ(dialog.Args(), nullptr);
   EXPECT_EQ(view.finishedCount, 1);
@@ -343,13 +331,8 @@ TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   EXPECT_EQ(dialog.RunNumber(), 1u);
 }
 
-TEST(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
-  Trees trees;
-  trees.AddObject("chairs", ChairAndTable());
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+TEST_F(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
+  OpenOn("chairs");
   struct Case {
     int object;
     std::vector<std::int16_t> groups;
@@ -382,12 +365,9 @@ int OpaquePixels(const PreviewImage& image) {
   return opaque;
 }
 
-TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
+TEST_F(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "the generator needs python3-numpy and python3-pil";
-  Trees trees;
   ASSERT_EQ(testing::MakeDemoObject(trees.root.File("data"), trees.root.File("content")), "");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
   ASSERT_EQ(view.fileNames, (std::vector<std::string>{"tableset"}));
   dialog.OnFileSelected(0);
@@ -401,7 +381,7 @@ TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   const int before = view.pictureCount;
   dialog.OnPreviewChoice(0, 0, 3);
   EXPECT_EQ(view.pictureCount, before);
-  WaitForBuild(dialog);
+  WaitForBuild();
   ASSERT_EQ(view.finishedFatal, "") << view.report;
   EXPECT_EQ(view.pictureCount, before + 1);
   EXPECT_EQ(view.picture.image.channels, 4);
@@ -421,7 +401,7 @@ TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   trees.root.Write("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
   const int beforeFailure = view.pictureCount;
   dialog.OnBuild();
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_FALSE(view.finishedFatal.empty());
   EXPECT_EQ(view.pictureCount, beforeFailure);
   EXPECT_EQ(view.picture.image.pixels, large.image.pixels);
