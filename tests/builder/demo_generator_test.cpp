@@ -17,6 +17,7 @@
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
 #include "markup_fixture.h"
+#include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/temp_dir.h"
 
@@ -25,11 +26,6 @@ namespace {
 
 const std::string kPython = "/usr/bin/python3";
 const std::string kGenerator = std::string(PIXMOLD_TEST_DATA) + "/../../tools/make_demo_object.py";
-
-bool GeneratorCanRun() {
-  const std::string probe = kPython + " -c 'import numpy, PIL' >/dev/null 2>&1";
-  return std::system(probe.c_str()) == 0;
-}
 
 // The depth channel of a 32-bit sheet; none for a 24-bit one.
 struct Sheet {
@@ -79,7 +75,7 @@ struct Generated {
 };
 
 TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
-  if (!GeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
+  if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
   Generated generated;
   generated.Make("--lwidth 64 --lheight 80 --extra-sheets 1 --extra-frames 2");
   BuildContext& context = *generated.context;
@@ -114,29 +110,25 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
     SCOPED_TRACE(file);
     int right = 0, bottom = 0;
     std::vector<bool> inCell(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
+    const auto cellAt = [&](int x, int y) { return inCell[static_cast<std::size_t>(y * sheet.width + x)]; };
     for (const Rect& rect : cutRects[file]) {
       right = std::max<int>(right, rect.right);
       bottom = std::max<int>(bottom, rect.bottom);
       for (int y = rect.top; y < std::min<int>(rect.bottom, sheet.height); ++y)
-        for (int x = rect.left; x < std::min<int>(rect.right, sheet.width); ++x)
-          inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)] =
-              true;
+        for (int x = rect.left; x < std::min<int>(rect.right, sheet.width); ++x) cellAt(x, y) = true;
     }
     EXPECT_EQ(sheet.width, right);
     EXPECT_EQ(sheet.height, bottom);
     if (!sheet.depth) continue;
     long outside = 0;
     for (int y = 0; y < sheet.height; ++y)
-      for (int x = 0; x < sheet.width; ++x)
-        outside +=
-            sheet.At(x, y) < 255 &&
-            !inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)];
+      for (int x = 0; x < sheet.width; ++x) outside += sheet.At(x, y) < 255 && !cellAt(x, y);
     EXPECT_EQ(outside, 0) << "pixels drawn outside every cell";
   }
 }
 
 TEST(DemoGenerator, ARoundPartCentredOnTheObjectLandsOnTheReferencePointAtEveryZoom) {
-  if (!GeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
+  if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
   Generated generated;
   generated.Make("--lwidth 136 --lheight 96");
   SpriteSpec* shadow = nullptr;
