@@ -138,6 +138,13 @@ class PixmoldDlg : public ::testing::Test {
     ASSERT_FALSE(dialog.IsBuilding());
   }
 
+  // What the window shows of a build, in one line.
+  std::string State() {
+    return std::string(dialog.IsBuilding() ? "building" : "idle") + (dialog.CanClose() ? ", can close" : "") +
+           (view.listsEnabled ? ", lists" : "") + (view.buildEnabled ? ", build" : "") + ", timer " +
+           std::to_string(view.timer) + ", status " + view.status[0] + "|" + view.status[1];
+  }
+
   Trees trees;
   RecordingView view;
   CPixmoldDlg dialog{view, trees.Services()};
@@ -236,21 +243,12 @@ TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), trees.root.File("content") + "/Sprites/a/");
   EXPECT_EQ(dialog.Args()->drawGroupIds, (std::vector<std::int16_t>{100, 101}));
   EXPECT_EQ(dialog.Args()->fMakeSprites, 1);
-  EXPECT_TRUE(dialog.IsBuilding());
-  EXPECT_FALSE(dialog.CanClose());
-  EXPECT_FALSE(view.listsEnabled);
-  EXPECT_FALSE(view.buildEnabled);
-  EXPECT_EQ(view.timer, CPixmoldDlg::kTickMilliseconds);
+  EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) + ", status Working...|");
   EXPECT_EQ(view.report, "");
 
   WaitForBuild();
-  EXPECT_TRUE(dialog.CanClose());
   EXPECT_EQ(dialog.Args(), nullptr);
-  EXPECT_EQ(view.timer, 0);
-  EXPECT_TRUE(view.listsEnabled);
-  EXPECT_TRUE(view.buildEnabled);
-  EXPECT_EQ(view.status[0], "Idle");
-  EXPECT_EQ(view.status[1], "");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
   const std::string objectFile = trees.root.File("data") + "/Objects/seating/Chair";
   EXPECT_EQ(view.report.rfind(
                 "Run #1 -- starting at " + std::string(kTime) + "\n***\nArguments:\nObject file = " + objectFile +
@@ -289,13 +287,13 @@ TEST_F(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     dialog.OnTick();
   }
-  EXPECT_EQ(view.status[0], "Waiting for lamp.iff, in use by another process");
-  EXPECT_TRUE(dialog.IsBuilding());
+  EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) +
+                         ", status Waiting for lamp.iff, in use by another process|");
   close(holder);
   WaitForBuild();
   EXPECT_EQ(view.finishedCount, 1);
   EXPECT_EQ(view.finishedFatal, "");
-  EXPECT_EQ(view.status[0], "Idle");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
 
   // The window's own read does not wait: it says so and lists nothing.
   const std::vector<std::string> names = view.objectNames;
