@@ -75,6 +75,12 @@ class CliTree : public ::testing::Test {
     const std::string command = "ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
     return std::system(command.c_str()) == 0 ? Text(out) : "ninja failed: " + Text(out);
   }
+  // Runs the tree and checks it ends well with the summary line given.
+  void ExpectAll(const std::string& summary) const {
+    const CliRun run = All();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("pixmold all: " + summary + "\n"), std::string::npos) << run.out;
+  }
   std::vector<fs::file_time_type> StampTimes() const {
     std::vector<fs::file_time_type> times;
     for (int index = 0; index < kObjects; ++index) times.push_back(fs::last_write_time(Stamp(index)));
@@ -107,15 +113,11 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
 
   // Put back, it is tried again, and it alone.
   fRoot.Write("content/Sprites/obj07/sheet.tga", sheet);
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
 
   // Nothing left to do, for ninja itself and for a re-run.
   EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos) << NinjaDryRun();
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 0 built, 20 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("0 built, 20 up to date, 0 failed");
 
   // Each object is byte for byte what a build of it alone makes.
   for (int index = 0; index < kObjects; ++index) {
@@ -135,9 +137,7 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   const int touched = kObjects - 1;
   const std::vector<fs::file_time_type> before = StampTimes();
   fs::last_write_time(SheetPath(fRoot, touched), fs::file_time_type::clock::now());
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
   const std::vector<fs::file_time_type> after = StampTimes();
   for (int index = 0; index < kObjects; ++index) {
     EXPECT_EQ(after[index] != before[index], index == touched) << ObjectName(index);
@@ -147,9 +147,7 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   // the build looked for it in its folder: one appearing rebuilds the object.
   const int gained = 5;
   fRoot.Write("content/Sprites/" + ObjectName(gained) + "/sheetalpha.tga", testing::ReadAll(SheetPath(fRoot, gained)));
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
   EXPECT_NE(StampTimes()[gained], after[gained]);
 }
 
@@ -173,12 +171,11 @@ TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
 }
 
 TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
-  CliRun run = All();
-  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectAll("20 built, 0 up to date, 0 failed");
   WriteObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
   const std::string dry = NinjaDryRun();
   EXPECT_NE(dry.find("plan"), std::string::npos) << dry;
-  run = All("--json");
+  const CliRun run = All("--json");
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
   EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
