@@ -105,7 +105,8 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
       << run.out;
   EXPECT_NE(run.out.find("  report: " + report + "\n"), std::string::npos) << run.out;
   EXPECT_NE(Text(report).find("fatal error:"), std::string::npos);
-  EXPECT_FALSE(fs::exists(Stamp(broken)));
+  // A failed build writes neither stamp nor depfile, so ninja tries it again.
+  EXPECT_FALSE(fs::exists(Stamp(broken)) || fs::exists(Stamp(broken) + ".d"));
   EXPECT_NE(
       testing::FindResource(testing::ReadObjectFile(fRoot.File("data/Objects/obj07.iff")), MakeResType("OBJD"), 128),
       nullptr)
@@ -199,7 +200,7 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   const std::string args = "build " + Quote(object) + " --omk " + Quote(images + name + ".omk") + " --depfile " +
                            Quote(depfile) + " --stamp " + Quote(stamp);
 
-  CliRun run = testing::RunCli(root, args);
+  const CliRun run = testing::RunCli(root, args);
   ASSERT_EQ(run.status, 0) << run.err;
   const auto escaped = [](std::string path) {
     std::string out;
@@ -214,15 +215,6 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   }
   EXPECT_EQ(Text(depfile), expected + "\n");
   EXPECT_TRUE(fs::exists(stamp));
-
-  // A failed build writes neither, so a build tool tries it again.
-  fs::remove(depfile);
-  fs::remove(stamp);
-  fs::remove(images + "sheet $x 1.tga");
-  run = testing::RunCli(root, args);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_FALSE(fs::exists(depfile));
-  EXPECT_FALSE(fs::exists(stamp));
 }
 
 TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
