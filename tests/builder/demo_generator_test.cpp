@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -13,7 +12,6 @@
 #include "builder/build_args.h"
 #include "builder/build_context.h"
 #include "builder/headline_sprites.h"
-#include "cli/cli_runner.h"
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
 #include "markup_fixture.h"
@@ -23,9 +21,6 @@
 
 namespace pixmold {
 namespace {
-
-const std::string kPython = "/usr/bin/python3";
-const std::string kGenerator = std::string(PIXMOLD_TEST_DATA) + "/../../tools/make_demo_object.py";
 
 // The depth channel of a 32-bit sheet; none for a 24-bit one.
 struct Sheet {
@@ -57,10 +52,8 @@ struct Generated {
   std::map<std::string, Sheet> sheets;
 
   void Make(const std::string& arguments) {
-    const std::string command = kPython + " " + testing::Quote(kGenerator) + " " + testing::Quote(dir.Path().string()) +
-                                " " + arguments + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const auto bytes = testing::ReadAll(dir.Path() / "tableset.omk");
+    ASSERT_EQ(testing::MakeDemoObject(dir.File("data"), dir.File("content"), "tableset", arguments), "");
+    const auto bytes = testing::ReadAll(Folder() + "tableset.omk");
     // The data tags warn about what only the real object file holds (its
     // tree table); any fault in the sprite and draw group tags is fatal.
     testing::CapturedReport report;
@@ -69,9 +62,10 @@ struct Generated {
     tags = testing::ReadMarkup(std::string(bytes.begin(), bytes.end()));
     DispatchTags(*context, *tags);
     for (SpriteSpec* sprite : context->sprites) {
-      if (!sheets.contains(sprite->FileName())) ReadSheet(dir.File(sprite->FileName()), sheets[sprite->FileName()]);
+      if (!sheets.contains(sprite->FileName())) ReadSheet(Folder() + sprite->FileName(), sheets[sprite->FileName()]);
     }
   }
+  std::string Folder() const { return dir.File("content/Sprites/tableset/"); }
 };
 
 TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
@@ -88,7 +82,7 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
   for (SpriteSpec* sprite : context.sprites) {
     const std::string& file = sprite->FileName();
     SCOPED_TRACE(file + " sprite " + std::to_string(sprite->Id()));
-    const std::string base = generated.dir.File(file.substr(0, file.size() - 4));
+    const std::string base = generated.Folder() + file.substr(0, file.size() - 4);
     EXPECT_TRUE(std::filesystem::exists(base + ".bmp"));
     EXPECT_EQ(std::filesystem::exists(base + "alpha.tga"), sprite->Name() == "Shadow");
     const Sheet& sheet = generated.sheets[file];
