@@ -245,6 +245,12 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
       {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
        "/Sprites/: no such folder"},
       {"all" + trees + " -j 0", "-j"},
+      // Refused once by the plan, not by every object's build.
+      {"plan" + trees + plan + " --walls 0", "every build: --walls 0 is out of range (1..2040)"},
+      {"all" + trees + " --all-passes --no-such-pass",
+       "every build: The following argument was not expected: --no-such-pass"},
+      {"plan" + trees + plan + " --draw-groups 1,x", "every build: --draw-groups: \"x\" is not a resource id"},
+      {"all" + trees + " --shadow --floors 2 --pool", "every build: --shadow cannot be combined with --pool"},
       {"build " + Quote(root.File("data/Objects/obj00")) + " --dry-run --depfile d", "a dry run changes nothing"},
   };
   for (const Case& test : cases) {
