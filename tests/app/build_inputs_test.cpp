@@ -21,26 +21,21 @@ TEST(BuildInputs, PathPieces) {
 
 TEST(BuildInputs, FindsObjectsAndMarkupAsTheDialogDoes) {
   testing::TempDir data;
-  data.Write("Objects/chairs/Chair.spf", "x");
-  data.Write("Objects/chairs/Chair.iff", "x");
-  data.Write("Objects/lamp.SPF", "x");
-  data.Write("Objects/notes.txt", "x");
+  for (const char* file : {"Objects/chairs/Chair.spf", "Objects/chairs/Chair.iff", "Objects/lamp.SPF", "Objects/a.txt"})
+    data.Write(file, "x");
   testing::TempDir content;
-  content.Write("Sprites/b/chair.OMK", "x");
-  content.Write("Sprites/a/lamp.omk", "x");
-  content.Write("Sprites/c/table.omk", "x");
+  for (const char* file : {"Sprites/b/chair.OMK", "Sprites/a/lamp.omk", "Sprites/c/table.omk"})
+    content.Write(file, "x");
 
   const std::string dataDir = data.Path().string();
-  std::vector<std::string> objects = ScanObjectFiles(dataDir);
-  ASSERT_EQ(objects.size(), 2u);
-  EXPECT_EQ(objects[0], dataDir + "/Objects/chairs/Chair");
-  EXPECT_EQ(objects[1], dataDir + "/Objects/lamp");
+  EXPECT_EQ(ScanObjectFiles(dataDir),
+            (std::vector<std::string>{dataDir + "/Objects/chairs/Chair", dataDir + "/Objects/lamp"}));
   EXPECT_EQ(FindObjectFile(dataDir, "chair"), dataDir + "/Objects/chairs/Chair");
   EXPECT_EQ(FindObjectFile(dataDir, "sofa"), std::nullopt);
 
-  std::vector<std::string> markup = ScanMarkupFiles(content.Path().string());
+  const std::vector<std::string> markup = ScanMarkupFiles(content.Path().string());
   ASSERT_EQ(markup.size(), 3u);
-  auto found = FindMarkupFor(markup, "Chair");
+  const std::optional<MarkupLocation> found = FindMarkupFor(markup, "Chair");
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(found->omkFile, content.Path().string() + "/Sprites/b/chair.OMK");
   EXPECT_EQ(found->imageDirectory, content.Path().string() + "/Sprites/b/");

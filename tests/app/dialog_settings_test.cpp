@@ -4,6 +4,8 @@
 
 #include <map>
 #include <optional>
+#include <sstream>
+#include <string>
 
 #include "support/temp_dir.h"
 
@@ -17,99 +19,55 @@ std::string Replace(std::string text, std::string_view from, std::string_view to
   return text;
 }
 
+// In the texts "{tmp}" stands for a writable folder, "{using}" for the line
+// naming the report file in it and "{none}" for the lines of two unset
+// variables.
 struct StartupCase {
-  const char* name;
-  std::map<std::string, std::string> environment;  // "{tmp}" stands for a writable folder
-  std::optional<std::string> savedFile;
-  const char* messages;
-  const char* data;
-  const char* content;
+  const char* environment;  // NAME=VALUE words
+  const char* savedFile;    // none when empty
+  const char* expected;     // the messages, the data directory and the content directory, joined by "|"
 };
 
 TEST(DialogSettings, StartupMessagesForEveryVariableAndSavedFile) {
   const StartupCase cases[] = {
-      {"nothing set",
-       {},
-       std::nullopt,
+      {"", "",
        "Could not find system temporary directory, using C: instead\r\nUsing temporary file /tmp/PixmoldReport.txt\r\n"
-       "No SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"TEMP first",
-       {{"TEMP", "{tmp}"}, {"TMP", "/nowhere"}},
-       std::nullopt,
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nNo SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"TMP when TEMP is empty",
-       {{"TEMP", ""}, {"TMP", "{tmp}/"}},
-       std::nullopt,
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nNo SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"TMPDIR last",
-       {{"TMPDIR", "{tmp}"}},
-       std::nullopt,
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nNo SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"unwritable temporary folder",
-       {{"TEMP", "{tmp}/missing"}},
-       std::nullopt,
-       "Error writing to temporary file, the full report text will not be available.\r\n"
-       "No SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"both variables",
-       {{"TEMP", "{tmp}"}, {"SPRITEDIR", "/art/Sprites/"}, {"SCENDIR", "/game/data"}},
-       std::nullopt,
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nUsing variable SPRITEDIR for content, /art/\r\n"
-       "Using variable SCENDIR for game data, /game/data\r\n",
-       "/game/data",
-       "/art/"},
-      {"SPRITEDIR not naming a sprites folder",
-       {{"TEMP", "{tmp}"}, {"SPRITEDIR", "/art/Sprites/x"}},
-       std::nullopt,
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nNo SPRITEDIR variable.No SCENDIR variable.",
-       "",
-       ""},
-      {"saved file wins over variables",
-       {{"TEMP", "{tmp}"}, {"SPRITEDIR", "/art/Sprites"}, {"SCENDIR", "/game"}},
-       "/saved/data\n/saved/content\n",
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nUsing saved directories\r\nData directory: /saved/data\r\n"
-       "Content directory: /saved/content\r\n",
-       "/saved/data",
-       "/saved/content"},
-      {"saved file of one word is no file",
-       {{"TEMP", "{tmp}"}, {"SCENDIR", "/game"}},
-       "/only/one\n",
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nNo SPRITEDIR variable.Using variable SCENDIR for game data, "
-       "/game\r\n",
-       "/game",
-       ""},
-      {"saved words split on any white space",
-       {{"TEMP", "{tmp}"}},
-       "  /d\t\t/c  extra\n",
-       "Using temporary file {tmp}/PixmoldReport.txt\r\nUsing saved directories\r\nData directory: /d\r\n"
-       "Content directory: /c\r\n",
-       "/d",
-       "/c"},
+       "{none}||"},
+      {"TEMP={tmp} TMP=/nowhere", "", "{using}{none}||"},
+      {"TEMP= TMP={tmp}/", "", "{using}{none}||"},
+      {"TMPDIR={tmp}", "", "{using}{none}||"},
+      {"TEMP={tmp}/missing", "",
+       "Error writing to temporary file, the full report text will not be available.\r\n{none}||"},
+      {"TEMP={tmp} SPRITEDIR=/art/Sprites/ SCENDIR=/game/data", "",
+       "{using}Using variable SPRITEDIR for content, /art/\r\nUsing variable SCENDIR for game data, /game/data\r\n"
+       "|/game/data|/art/"},
+      // The saved file wins over the variables; one word is no saved file.
+      {"TEMP={tmp} SPRITEDIR=/art/Sprites SCENDIR=/game", "/saved/data\n/saved/content\n",
+       "{using}Using saved directories\r\nData directory: /saved/data\r\nContent directory: /saved/content\r\n"
+       "|/saved/data|/saved/content"},
+      {"TEMP={tmp} SCENDIR=/game", "/only/one\n",
+       "{using}No SPRITEDIR variable.Using variable SCENDIR for game data, /game\r\n|/game|"},
+      {"TEMP={tmp}", "  /d\t\t/c  extra\n",
+       "{using}Using saved directories\r\nData directory: /d\r\nContent directory: /c\r\n|/d|/c"},
   };
   for (const StartupCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.environment);
     testing::TempDir temp;
-    const std::string tmp = temp.Path().string();
-    std::map<std::string, std::string> environment;
-    for (const auto& [name, value] : c.environment) environment[name] = Replace(value, "{tmp}", tmp);
-    environment["XDG_CONFIG_HOME"] = tmp + "/config";
-    if (c.savedFile) temp.Write("config/pixmold/Pixmold.dirs", *c.savedFile);
+    const auto expand = [tmp = temp.Path().string()](std::string text) {
+      text = Replace(Replace(text, "{using}", "Using temporary file {tmp}/PixmoldReport.txt\r\n"), "{none}",
+                     "No SPRITEDIR variable.No SCENDIR variable.");
+      return Replace(text, "{tmp}", tmp);
+    };
+    std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", expand("{tmp}/config")}};
+    std::istringstream words(c.environment);
+    for (std::string word; words >> word;)
+      environment[word.substr(0, word.find('='))] = expand(word.substr(word.find('=') + 1));
+    if (*c.savedFile) temp.Write("config/pixmold/Pixmold.dirs", c.savedFile);
     const StartupSettings settings = ReadStartupSettings([&](const char* name) {
       auto found = environment.find(name);
       return found == environment.end() ? std::string() : found->second;
     });
-    EXPECT_EQ(settings.messages, Replace(c.messages, "{tmp}", tmp));
-    EXPECT_EQ(settings.dataDirectory, c.data);
-    EXPECT_EQ(settings.contentDirectory, c.content);
+    EXPECT_EQ(settings.messages + "|" + settings.dataDirectory + "|" + settings.contentDirectory, expand(c.expected));
   }
 }
 
@@ -140,9 +98,8 @@ TEST(DialogSettings, SavedDirectoriesLiveInTheConfigurationFolder) {
   EXPECT_EQ(SavedDirectoriesPlace(home), "~/.config/pixmold");
 
   ASSERT_TRUE(WriteSavedDirectories(SavedDirectoriesPath(xdg), {"/data/", "/content/"}));
-  EXPECT_EQ(testing::ReadAll(tmp + "/cfg/pixmold/Pixmold.dirs"),
-            (std::vector<unsigned char>{'/', 'd', 'a', 't', 'a', '/', '\n', '/', 'c', 'o', 'n', 't', 'e', 'n', 't', '/',
-                                        '\n'}));
+  const auto saved = testing::ReadAll(tmp + "/cfg/pixmold/Pixmold.dirs");
+  EXPECT_EQ(std::string(saved.begin(), saved.end()), "/data/\n/content/\n");
   std::optional<SavedDirectories> back = ReadSavedDirectories(SavedDirectoriesPath(xdg));
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(back->dataDirectory, "/data/");

@@ -118,21 +118,41 @@ std::vector<testing::StoredResource> ChairAndTable() {
   };
 }
 
-void WaitForBuild(CPixmoldDlg& dialog) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    dialog.OnTick();
+// The trees, a view that records what it is asked to show, and the dialog
+// over them.
+class PixmoldDlg : public ::testing::Test {
+ protected:
+  // Adds the object file, opens the dialog on the trees and selects the file.
+  void OpenOn(const std::string& object) {
+    trees.AddObject(object, ChairAndTable());
+    dialog.OnInitDialog();
+    dialog.OnFileSelected(0);
   }
-  ASSERT_FALSE(dialog.IsBuilding());
-}
 
-TEST(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
+  void WaitForBuild() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      dialog.OnTick();
+    }
+    ASSERT_FALSE(dialog.IsBuilding());
+  }
+
+  // What the window shows of a build, in one line.
+  std::string State() {
+    return std::string(dialog.IsBuilding() ? "building" : "idle") + (dialog.CanClose() ? ", can close" : "") +
+           (view.listsEnabled ? ", lists" : "") + (view.buildEnabled ? ", build" : "") + ", timer " +
+           std::to_string(view.timer) + ", status " + view.status[0] + "|" + view.status[1];
+  }
+
   Trees trees;
+  RecordingView view;
+  CPixmoldDlg dialog{view, trees.Services()};
+};
+
+TEST_F(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
   trees.AddObject("seating/chairs", ChairAndTable());
   trees.AddObject("Empty", {ObjdResource(140, "Leg only", ObjdFields{.multiTileGroup = 2, .multiTilePart = 0})});
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
 
   EXPECT_EQ(view.objects, trees.root.File("data") + "/Objects/");
@@ -158,24 +178,19 @@ TEST(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
   EXPECT_TRUE(view.buildEnabled);
 
   dialog.OnObjectSelected(1);
-  EXPECT_EQ(view.ids, "res id : 130\r\nguid : 9\r\ncatalog id : 44\r\ndg 200\r\ndg 230\r\nws 301\r\n");
   EXPECT_EQ(dialog.DrawGroupIds(), (std::vector<std::int16_t>{200, 230}));
   EXPECT_EQ(dialog.WallStyleIds(), (std::vector<std::int16_t>{301}));
 
-  // No draw groups: the ids text has no "dg" line and nothing can be built.
+  // No draw groups: nothing can be built.
   dialog.OnObjectSelected(2);
-  EXPECT_EQ(view.ids, "res id : 131\r\nguid : 11\r\ncatalog id : 0\r\n");
   EXPECT_EQ(view.buildLabel, "Build Rug");
   EXPECT_FALSE(view.buildEnabled);
 }
 
-TEST(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
-  Trees trees;
+TEST_F(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
   trees.AddObject("chair", ChairAndTable());
   trees.AddObject("locked", ChairAndTable());
   std::filesystem::permissions(trees.root.File("data/Objects/locked.spf"), std::filesystem::perms::owner_read);
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
   EXPECT_EQ(view.fileNames, (std::vector<std::string>{"chair"}));
   dialog.OnShowAll(true);
@@ -196,15 +211,10 @@ TEST(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
   EXPECT_EQ(dialog.OmkFiles(), (std::vector<std::string>{trees.root.File("art") + "/Sprites/x/sofa.omk"}));
 }
 
-TEST(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
-  Trees trees;
-  RecordingView view;
-  {
-    CPixmoldDlg dialog(view, trees.Services());
-    dialog.OnInitDialog();
-    EXPECT_EQ(dialog.RememberLabel(), "Remember in " + trees.root.File("config") + "/pixmold");
-    dialog.OnRemember();
-  }
+TEST_F(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
+  dialog.OnInitDialog();
+  EXPECT_EQ(dialog.RememberLabel(), "Remember in " + trees.root.File("config") + "/pixmold");
+  dialog.OnRemember();
   trees.environment.erase("SCENDIR");
   RecordingView next;
   CPixmoldDlg again(next, trees.Services());
@@ -221,16 +231,11 @@ TEST(PixmoldDlg, RememberSavesBothDirectoriesForTheNextStart) {
   EXPECT_EQ(next.report, "There was an error saving the directories");
 }
 
-TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
-  Trees trees;
-  trees.AddObject("seating/Chair", ChairAndTable());
+TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   // The match ignores case; the first in scan order wins.
   trees.root.Write("content/Sprites/a/CHAIR.omk", "<target object=\"Chair\">\n<drawgroup id=100 name=\"Up\">\n");
   trees.root.Write("content/Sprites/b/chair.omk", "");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+  OpenOn("seating/Chair");
   dialog.OnBuild();
 
   ASSERT_NE(dialog.Args(), nullptr);
@@ -238,21 +243,12 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), trees.root.File("content") + "/Sprites/a/");
   EXPECT_EQ(dialog.Args()->drawGroupIds, (std::vector<std::int16_t>{100, 101}));
   EXPECT_EQ(dialog.Args()->fMakeSprites, 1);
-  EXPECT_TRUE(dialog.IsBuilding());
-  EXPECT_FALSE(dialog.CanClose());
-  EXPECT_FALSE(view.listsEnabled);
-  EXPECT_FALSE(view.buildEnabled);
-  EXPECT_EQ(view.timer, CPixmoldDlg::kTickMilliseconds);
+  EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) + ", status Working...|");
   EXPECT_EQ(view.report, "");
 
-  WaitForBuild(dialog);
-  EXPECT_TRUE(dialog.CanClose());
+  WaitForBuild();
   EXPECT_EQ(dialog.Args(), nullptr);
-  EXPECT_EQ(view.timer, 0);
-  EXPECT_TRUE(view.listsEnabled);
-  EXPECT_TRUE(view.buildEnabled);
-  EXPECT_EQ(view.status[0], "Idle");
-  EXPECT_EQ(view.status[1], "");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
   const std::string objectFile = trees.root.File("data") + "/Objects/seating/Chair";
   EXPECT_EQ(view.report.rfind(
                 "Run #1 -- starting at " + std::string(kTime) + "\n***\nArguments:\nObject file = " + objectFile +
@@ -270,7 +266,7 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   // view is given.
   trees.root.Write("content/Sprites/a/CHAIR.omk", "<item sprite id=1>\n");
   dialog.OnBuild();
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.report.rfind("Run #2 -- starting at ", 0), 0u) << view.report;
   EXPECT_EQ(view.finishedFatal, "fatal error: item tag received before drawgroup tag") << view.report;
   EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos);
@@ -279,13 +275,8 @@ TEST(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
 
 // Another process (a script's add) has the object file: the build waits for
 // it, says so on the status line, and goes on once the file is free.
-TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
-  Trees trees;
-  trees.AddObject("lamp", ChairAndTable());
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+TEST_F(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
+  OpenOn("lamp");
   const int holder = open(trees.root.File("data/Objects/lamp.iff").c_str(), O_RDWR);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
@@ -296,13 +287,13 @@ TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     dialog.OnTick();
   }
-  EXPECT_EQ(view.status[0], "Waiting for lamp.iff, in use by another process");
-  EXPECT_TRUE(dialog.IsBuilding());
+  EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) +
+                         ", status Waiting for lamp.iff, in use by another process|");
   close(holder);
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.finishedCount, 1);
   EXPECT_EQ(view.finishedFatal, "");
-  EXPECT_EQ(view.status[0], "Idle");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
 
   // The window's own read does not wait: it says so and lists nothing.
   const std::vector<std::string> names = view.objectNames;
@@ -316,21 +307,16 @@ TEST(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
   EXPECT_EQ(view.objectNames, names);
 }
 
-TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
-  Trees trees;
-  trees.AddObject("lamp", ChairAndTable());
+TEST_F(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   trees.environment["TEMP"] = trees.root.File("no/such/folder");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
+  OpenOn("lamp");
   EXPECT_NE(view.report.find("Error writing to temporary file"), std::string::npos);
-  dialog.OnFileSelected(0);
   dialog.OnBuild();
   ASSERT_NE(dialog.Args(), nullptr);
   EXPECT_EQ(dialog.Args()->fOmkFile.View(), "");
   EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), "");
   EXPECT_EQ(dialog.Args()->fReportStream, nullptr);
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_EQ(view.report, "");
   EXPECT_EQ(dialog.Args(), nullptr);
   EXPECT_EQ(view.finishedCount, 1);
@@ -343,13 +329,8 @@ TEST(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   EXPECT_EQ(dialog.RunNumber(), 1u);
 }
 
-TEST(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
-  Trees trees;
-  trees.AddObject("chairs", ChairAndTable());
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
-  dialog.OnInitDialog();
-  dialog.OnFileSelected(0);
+TEST_F(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
+  OpenOn("chairs");
   struct Case {
     int object;
     std::vector<std::int16_t> groups;
@@ -382,12 +363,9 @@ int OpaquePixels(const PreviewImage& image) {
   return opaque;
 }
 
-TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
+TEST_F(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "the generator needs python3-numpy and python3-pil";
-  Trees trees;
   ASSERT_EQ(testing::MakeDemoObject(trees.root.File("data"), trees.root.File("content")), "");
-  RecordingView view;
-  CPixmoldDlg dialog(view, trees.Services());
   dialog.OnInitDialog();
   ASSERT_EQ(view.fileNames, (std::vector<std::string>{"tableset"}));
   dialog.OnFileSelected(0);
@@ -401,7 +379,7 @@ TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   const int before = view.pictureCount;
   dialog.OnPreviewChoice(0, 0, 3);
   EXPECT_EQ(view.pictureCount, before);
-  WaitForBuild(dialog);
+  WaitForBuild();
   ASSERT_EQ(view.finishedFatal, "") << view.report;
   EXPECT_EQ(view.pictureCount, before + 1);
   EXPECT_EQ(view.picture.image.channels, 4);
@@ -421,7 +399,7 @@ TEST(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   trees.root.Write("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
   const int beforeFailure = view.pictureCount;
   dialog.OnBuild();
-  WaitForBuild(dialog);
+  WaitForBuild();
   EXPECT_FALSE(view.finishedFatal.empty());
   EXPECT_EQ(view.pictureCount, beforeFailure);
   EXPECT_EQ(view.picture.image.pixels, large.image.pixels);

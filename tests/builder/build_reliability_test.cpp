@@ -29,14 +29,13 @@
 #include "support/build_on_worker.h"
 #include "support/demo_object.h"
 #include "support/object_file_fixture.h"
+#include "support/old_or_new.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
 constexpr std::int64_t kPage = 4096;
-
-using Contents = std::map<std::pair<ResType, ResID>, testing::StoredResource>;
 
 // Writes through the process-wide manager are counted; the killAt-th one
 // kills the process (after landing up to its first page boundary, when cut),
@@ -106,43 +105,12 @@ class DemoBuild {
     return testing::RunBuildOnWorker(args);
   }
 
-  Contents Read() const {
-    Contents contents;
-    for (testing::StoredResource& r : testing::ReadObjectFile(Object())) {
-      contents[{r.type, r.id}] = std::move(r);
-    }
-    return contents;
-  }
+  testing::ObjectContents Read() const { return testing::ContentsOf(Object()); }
 
  private:
   testing::TempDir fRoot;
   std::map<std::string, std::vector<std::uint8_t>> fPristine;
 };
-
-std::string Name(const std::pair<ResType, ResID>& key) {
-  std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(key.first >> shift);
-  return text + " " + std::to_string(key.second);
-}
-
-// Every resource found is as before or as built, and none of either is
-// missing unless the other state lacks it too; how many are as built.
-int ExpectOldOrNew(const Contents& found, const Contents& before, const Contents& after, const std::string& when) {
-  auto same = [](const Contents& contents, const auto& key, const testing::StoredResource& r) {
-    const auto it = contents.find(key);
-    return it != contents.end() && it->second.bytes == r.bytes && it->second.name == r.name;
-  };
-  int built = 0;
-  for (const auto& [key, resource] : found) {
-    const bool asBefore = same(before, key, resource);
-    EXPECT_TRUE(asBefore || same(after, key, resource)) << when << ": " << Name(key) << " is neither old nor new";
-    built += !asBefore;
-  }
-  for (const auto& [key, resource] : before) {
-    EXPECT_TRUE(found.count(key) || !after.count(key)) << when << ": lost " << Name(key);
-  }
-  return built;
-}
 
 // Both parts open, through their maps or by walking their blocks.
 void ExpectPartsOpen(const DemoBuild& build, const std::string& when) {
@@ -178,8 +146,8 @@ class BuildReliability : public ::testing::Test {
   }
 
   DemoBuild build;
-  Contents before;
-  Contents after;
+  testing::ObjectContents before;
+  testing::ObjectContents after;
   std::int64_t writes = 0;
 };
 
@@ -207,7 +175,7 @@ TEST_F(BuildReliability, KilledAtAnyWriteLeavesEveryResourceOldOrNew) {
     ASSERT_TRUE(killed || (WIFEXITED(status) && point > writes - 8)) << when << ": the build ended by itself";
     kills += killed;
     ExpectPartsOpen(build, when);
-    const int built = ExpectOldOrNew(build.Read(), before, after, when);
+    const int built = testing::ExpectOldOrNew(build.Read(), before, after, when);
     partlyBuilt += built > 0 && built < static_cast<int>(after.size());
     if (HasFailure()) return;
   }
@@ -241,7 +209,7 @@ TEST_F(BuildReliability, FullDiskEndsTheBuildWithAFatalErrorAndLosesNothing) {
         << when << ": " << line;
     EXPECT_NE(line.find(std::strerror(ENOSPC)), std::string::npos) << when << ": " << line;
     ExpectPartsOpen(build, when);
-    ExpectOldOrNew(build.Read(), before, after, when);
+    testing::ExpectOldOrNew(build.Read(), before, after, when);
     if (HasFailure()) return;
   }
   RecordProperty("full_disk_points", sweeps);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -13,23 +12,15 @@
 #include "builder/build_args.h"
 #include "builder/build_context.h"
 #include "builder/headline_sprites.h"
-#include "cli/cli_runner.h"
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
 #include "markup_fixture.h"
+#include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
-
-const std::string kPython = "/usr/bin/python3";
-const std::string kGenerator = std::string(PIXMOLD_TEST_DATA) + "/../../tools/make_demo_object.py";
-
-bool GeneratorCanRun() {
-  const std::string probe = kPython + " -c 'import numpy, PIL' >/dev/null 2>&1";
-  return std::system(probe.c_str()) == 0;
-}
 
 // The depth channel of a 32-bit sheet; none for a 24-bit one.
 struct Sheet {
@@ -61,10 +52,8 @@ struct Generated {
   std::map<std::string, Sheet> sheets;
 
   void Make(const std::string& arguments) {
-    const std::string command = kPython + " " + testing::Quote(kGenerator) + " " + testing::Quote(dir.Path().string()) +
-                                " " + arguments + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const auto bytes = testing::ReadAll(dir.Path() / "tableset.omk");
+    ASSERT_EQ(testing::MakeDemoObject(dir.File("data"), dir.File("content"), "tableset", arguments), "");
+    const auto bytes = testing::ReadAll(Folder() + "tableset.omk");
     // The data tags warn about what only the real object file holds (its
     // tree table); any fault in the sprite and draw group tags is fatal.
     testing::CapturedReport report;
@@ -73,13 +62,14 @@ struct Generated {
     tags = testing::ReadMarkup(std::string(bytes.begin(), bytes.end()));
     DispatchTags(*context, *tags);
     for (SpriteSpec* sprite : context->sprites) {
-      if (!sheets.contains(sprite->FileName())) ReadSheet(dir.File(sprite->FileName()), sheets[sprite->FileName()]);
+      if (!sheets.contains(sprite->FileName())) ReadSheet(Folder() + sprite->FileName(), sheets[sprite->FileName()]);
     }
   }
+  std::string Folder() const { return dir.File("content/Sprites/tableset/"); }
 };
 
 TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
-  if (!GeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
+  if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
   Generated generated;
   generated.Make("--lwidth 64 --lheight 80 --extra-sheets 1 --extra-frames 2");
   BuildContext& context = *generated.context;
@@ -92,7 +82,7 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
   for (SpriteSpec* sprite : context.sprites) {
     const std::string& file = sprite->FileName();
     SCOPED_TRACE(file + " sprite " + std::to_string(sprite->Id()));
-    const std::string base = generated.dir.File(file.substr(0, file.size() - 4));
+    const std::string base = generated.Folder() + file.substr(0, file.size() - 4);
     EXPECT_TRUE(std::filesystem::exists(base + ".bmp"));
     EXPECT_EQ(std::filesystem::exists(base + "alpha.tga"), sprite->Name() == "Shadow");
     const Sheet& sheet = generated.sheets[file];
@@ -114,29 +104,25 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
     SCOPED_TRACE(file);
     int right = 0, bottom = 0;
     std::vector<bool> inCell(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
+    const auto cellAt = [&](int x, int y) { return inCell[static_cast<std::size_t>(y * sheet.width + x)]; };
     for (const Rect& rect : cutRects[file]) {
       right = std::max<int>(right, rect.right);
       bottom = std::max<int>(bottom, rect.bottom);
       for (int y = rect.top; y < std::min<int>(rect.bottom, sheet.height); ++y)
-        for (int x = rect.left; x < std::min<int>(rect.right, sheet.width); ++x)
-          inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)] =
-              true;
+        for (int x = rect.left; x < std::min<int>(rect.right, sheet.width); ++x) cellAt(x, y) = true;
     }
     EXPECT_EQ(sheet.width, right);
     EXPECT_EQ(sheet.height, bottom);
     if (!sheet.depth) continue;
     long outside = 0;
     for (int y = 0; y < sheet.height; ++y)
-      for (int x = 0; x < sheet.width; ++x)
-        outside +=
-            sheet.At(x, y) < 255 &&
-            !inCell[static_cast<std::size_t>(y) * static_cast<std::size_t>(sheet.width) + static_cast<std::size_t>(x)];
+      for (int x = 0; x < sheet.width; ++x) outside += sheet.At(x, y) < 255 && !cellAt(x, y);
     EXPECT_EQ(outside, 0) << "pixels drawn outside every cell";
   }
 }
 
 TEST(DemoGenerator, ARoundPartCentredOnTheObjectLandsOnTheReferencePointAtEveryZoom) {
-  if (!GeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
+  if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "needs /usr/bin/python3 with numpy and PIL";
   Generated generated;
   generated.Make("--lwidth 136 --lheight 96");
   SpriteSpec* shadow = nullptr;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 #include "markup_fixture.h"
 
@@ -58,9 +59,8 @@ TEST(DGRPSpec, EveryItemIsPlacedInTwelveViews) {
       "<item sprite id=10 alt=1.5 x=3 y=-0.75 luminous=true>\n");
   ASSERT_EQ(context->drawGroups.Count(), 1);
   const DGRPSpec& group = *context->drawGroups.First();
-  EXPECT_EQ(group.Id(), 100);
-  EXPECT_EQ(group.Name(), "Chair");
-  EXPECT_EQ(group.Group().images.size(), 12u);
+  EXPECT_EQ(std::tuple(group.Id(), std::string(group.Name()), group.Group().images.size()),
+            std::tuple(100, std::string("Chair"), std::size_t{12}));
   EXPECT_EQ(Views(group, 3), "10/0l - 10/1l - 10/2l - 10/3l -");
   EXPECT_EQ(Views(group, 2), "10/4l - 10/5l - 10/6l - 10/7l -");
   EXPECT_EQ(Views(group, 1), "10/8l - 10/9l - 10/10l - 10/11l -");
@@ -173,14 +173,12 @@ TEST(DGRPSpec, SetOffsetsCopiesEachViewsScreenOffset) {
   const DGRPSpec& group = *context->drawGroups.First();
   for (int zoom = 1; zoom <= 3; ++zoom) {
     for (int d = 0; d < 8; d += 2) {
-      const ScreenPoint expected = sprite.ScreenOffset(d, zoom, 0);
-      EXPECT_EQ(ItemIn(group, d, zoom, 0).offsetX, expected.x);
-      EXPECT_EQ(ItemIn(group, d, zoom, 0).offsetY, expected.y);
+      const DrawGroupItem& item = ItemIn(group, d, zoom, 0);
+      EXPECT_EQ((ScreenPoint{item.offsetX, item.offsetY}), sprite.ScreenOffset(d, zoom, 0));
       EXPECT_EQ(ItemIn(group, d, zoom, 1).offsetX, 0);
     }
   }
-  EXPECT_EQ(ItemIn(group, 0, 3).offsetX, -64 + 4);
-  EXPECT_EQ(ItemIn(group, 0, 3).offsetY, 32 - 8);
+  EXPECT_EQ((ScreenPoint{ItemIn(group, 0, 3).offsetX, ItemIn(group, 0, 3).offsetY}), (ScreenPoint{-64 + 4, 32 - 8}));
 }
 
 TEST(DGRPSpec, ReportNumbersRunsOfConsecutiveIds) {

@@ -247,16 +247,13 @@ TEST(CatalogSpec, SaveAddsPicturesAndWritesTheDefinition) {
   // picture is missing, so the later tag's thumbnail stays.
   EXPECT_EQ(report.Text(), "warning: could not open bmpfile\nwarning: " + dir.File("missing.bmp") + "\n");
   const StoredResource* thumb = object.Find(kBMP, 2100);
-  ASSERT_NE(thumb, nullptr);
-  EXPECT_EQ(std::string(thumb->bytes.begin(), thumb->bytes.end()), "BMthumb");
-  EXPECT_EQ(thumb->name, "thumb.bmp");
-  ASSERT_NE(object.Find(kBMP, 2101), nullptr);
+  ASSERT_TRUE(thumb != nullptr && object.Find(kBMP, 2101) != nullptr);
+  EXPECT_EQ(thumb->name + " " + std::string(thumb->bytes.begin(), thumb->bytes.end()), "thumb.bmp BMthumb");
   std::vector<std::uint8_t> definition = object.Find(kOBJD, 128)->bytes;
   const ObjDefinition saved(definition);
-  EXPECT_EQ(saved.Word(ObjDefinition::kPriceWord), 10);
-  EXPECT_EQ(saved.Word(ObjDefinition::kRatingHungerWord), 0);
-  EXPECT_EQ(saved.Word(ObjDefinition::kPopupIdWord), 0);
-  EXPECT_EQ(saved.CatalogStringsId(), 2100);
+  EXPECT_EQ((std::vector<int>{saved.Word(ObjDefinition::kPriceWord), saved.Word(ObjDefinition::kRatingHungerWord),
+                              saved.Word(ObjDefinition::kPopupIdWord), saved.CatalogStringsId()}),
+            (std::vector<int>{10, 0, 0, 2100}));
 }
 
 TEST(PictureResource, PathsAndTags) {
@@ -273,9 +270,8 @@ TEST(PictureResource, PathsAndTags) {
   BuildArgs args;
   args.fTgaDirectory = dir.Path().string();
   WriteBitmaps(args, object.file, *context);
-  const StoredResource* picture = object.Find(kBMP, 5);
-  ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(picture->name, "a.bmp");
+  ASSERT_NE(object.Find(kBMP, 5), nullptr);
+  EXPECT_EQ(object.Find(kBMP, 5)->name, "a.bmp");
 }
 
 TEST(TreeTableSpec, RenamesMentionedInteractionsAndMarksTheRestDebug) {

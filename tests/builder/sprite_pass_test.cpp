@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -133,11 +134,15 @@ class SpriteBuild {
   }
 
   std::string Report() const { return fReport.str(); }
+  // The report's lines that start with the prefix, the image directory
+  // written as "DIR/".
   std::vector<std::string> ReportLines(const std::string& prefix) const {
     std::vector<std::string> lines;
     std::istringstream in(fReport.str());
     for (std::string line; std::getline(in, line);) {
-      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+      for (std::size_t at; (at = line.find(Directory())) != std::string::npos;)
+        line.replace(at, Directory().size(), "DIR/");
+      if (line.starts_with(prefix)) lines.push_back(line);
     }
     return lines;
   }
@@ -368,8 +373,7 @@ struct EdgeCase {
   void (*setUp)(SpriteBuild&);
   const char* markup;
   int status;
-  // Report lines starting "Rendering file" or "warning" or "fatal", with
-  // the image directory written as "DIR/".
+  // Report lines starting "Rendering file" or "warning" or "fatal".
   std::vector<std::string> lines;
   // Sprite ids whose frames are checked, with the mode they were made in.
   std::vector<std::pair<std::int32_t, Mode>> sprites;
@@ -442,12 +446,7 @@ TEST(SpritePass, EdgeCases) {
     EXPECT_EQ(build.Run(c.markup), c.status) << build.Report();
     std::vector<std::string> lines;
     for (const char* prefix : {"Rendering file", "warning", "fatal"}) {
-      for (std::string line : build.ReportLines(prefix)) {
-        for (std::size_t at; (at = line.find(build.Directory())) != std::string::npos;) {
-          line.replace(at, build.Directory().size(), "DIR/");
-        }
-        lines.push_back(line);
-      }
+      for (const std::string& line : build.ReportLines(prefix)) lines.push_back(line);
     }
     std::vector<std::string> expected = c.lines;
     std::sort(lines.begin(), lines.end());
@@ -533,8 +532,7 @@ struct SpriteListCase {
   void (*setUp)(SpriteBuild&);
   const char* markup;
   bool readOnly;
-  // The report's fatal line, with the image directory written as "DIR/";
-  // empty when the build succeeds.
+  // The report's fatal line; empty when the build succeeds.
   std::string fatal;
   int version;  // of the list written for id 1 when the build succeeds
 };
@@ -567,21 +565,13 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
     build.fArgs.fMakeSprites = 0;
     build.fArgs.fWriteSpriteLists = 1;
     c.setUp(build);
-    int status = 0;
-    if (c.readOnly) {
-      testing::ReadOnlyFiles readOnly("chair.iff");
-      status = build.Run(c.markup);
-    } else {
-      status = build.Run(c.markup);
-    }
-    std::vector<std::string> fatal = build.ReportLines("fatal");
-    for (std::string& line : fatal) {
-      if (const std::size_t at = line.find(build.Directory()); at != std::string::npos)
-        line.replace(at, build.Directory().size(), "DIR/");
-    }
+    std::optional<testing::ReadOnlyFiles> readOnly;
+    if (c.readOnly) readOnly.emplace("chair.iff");
+    const int status = build.Run(c.markup);
+    readOnly.reset();
     if (!c.fatal.empty()) {
       EXPECT_EQ(status, 1);
-      EXPECT_EQ(fatal, std::vector<std::string>{c.fatal});
+      EXPECT_EQ(build.ReportLines("fatal"), std::vector<std::string>{c.fatal});
       EXPECT_EQ(build.Contents(), "OBJD 128");
       continue;
     }

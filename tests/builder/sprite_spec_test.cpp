@@ -92,15 +92,10 @@ TEST(SpriteSpec, CellRectangles) {
                            c.sizes.empty() ? RenderSpec() : ReadSizes(c.sizes));
     EXPECT_EQ(CellText(*spec, c.index), c.expected) << c.attributes << " #" << c.index;
   }
-}
-
-TEST(SpriteSpec, HeadlinesUseOneColumnOf62By94Cells) {
-  RenderSpec sizes;
-  sizes.ResetHeadlineSizes();
-  auto spec = ReadSprite("<headline id=1 tgafile=h.tga>", sizes);
-  EXPECT_EQ(spec->Columns(), 1);
-  EXPECT_EQ(spec->ShrinkSides(), 1);
-  EXPECT_EQ(CellText(*spec, 0), "1,1,63,95 @0,96 r0 c0 large");
+  // A headline is one column of 62 x 94 cells.
+  RenderSpec headline;
+  headline.ResetHeadlineSizes();
+  EXPECT_EQ(CellText(*ReadSprite("<headline id=1 tgafile=h.tga>", headline), 0), "1,1,63,95 @0,96 r0 c0 large");
 }
 
 TEST(SpriteSpec, RunningPositionFollowsTheSheet) {

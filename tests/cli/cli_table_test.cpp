@@ -102,6 +102,21 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.spf"), {});
   std::filesystem::create_directories(dir.Path() / "empty");
+  dir.Write("content/Sprites/chairs/chair.omk",
+            "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>"
+            "<sprite id=1 tgafile=a.tga><drawgroup id=300><item sprite id=1>");
+  testing::WriteSheetImages(dir, "content/Sprites/chairs/a", 56, 8);
+  dir.Write("junk.iff", "not a resource file");
+  testing::WriteObjectFile(
+      dir.File("things.iff"),
+      {ObjdResource(
+           128, "Chair",
+           {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9, .catalogStringsId = 2000}),
+       ObjdResource(129, "Part",
+                    {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = 1}),
+       ObjdResource(
+           130, "Table",
+           {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = -1})});
 
   const Case cases[] = {
       // Commands the parser does not know, and help.
@@ -113,6 +128,22 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"help", 0, {"="}, "new-object"},
       {"build $chair.iff --bogus", 2, {"pixmold: The following argument was not expected: --bogus"}},
       {"build --help", 0, {"="}, "  --no-sprites "},
+      {"build", 2, {}},
+      {"build $chair.iff --draw-groups 40000", 2, {}},
+      {"build $chair.iff --draw-groups 100,x", 2, {"--draw-groups: \"x\" is not a resource id"}},
+      {"build $chair.iff --walls 1 --wall-style 3", 2, {}},
+      {"build " + std::string(300, 'a'), 2, {}},
+      {"build $chair.iff --report $no/such/dir/report.txt", 2, {}},
+      {"build --data $ sofa", 2, {}},
+      {"objects $none.iff", 2, {}},
+      {"objects $junk.iff", 1, {"pixmold objects: cannot open"}},
+
+      // The master objects, each with its ids, one blank line between them.
+      {"objects $things.iff",
+       0,
+       {"="},
+       "=Chair\nres id : 128\nguid : 5\ncatalog id : 2000\ndg 100\ndg 101\nws 9\n"
+       "\nTable\nres id : 130\nguid : 6\ncatalog id : 0\ndg 200\ndg 210\n"},
 
       // Builds that fail name the path and the system's reason beside the
       // report's own line.
@@ -123,6 +154,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $chair.iff --omk $", 1, {"pixmold build: $: Is a directory"}},
       {"build --data $data chair", 2, {"pixmold build: no markup for chair: name the content tree with --content"}},
       {"build --data $data chair --content $empty", 2, {"no markup named chair.omk under $empty/Sprites/"}},
+      {"build --data $data --content $content chair -q", 0, {"="}},
+      {"ls $data/Objects/seating/chair", 0, {}, "DGRP\t300\t0\t"},
       {"build $chair.iff --omk $headline.omk", 1, {"line: 2 - sprite rotation expected to be an even number"}},
       {"build $chair.iff --omk $sound.omk", 1, {"=fatal error: line: 1 - id required\n\n"}},
       {"tags $nosuch.omk", 2, {"=pixmold tags: $nosuch.omk: No such file or directory\n"}},
@@ -139,7 +172,11 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
         "warning: line: 7 - the markup ends inside a tag",
         "warning: draw group id 101 is used by 2 drawgroup tags; the last one written wins",
         "warning: --draw-groups: no drawgroup tag has id 105"}},
-      {"build $chair.iff --dry-run --json -q", 0, {"="}, "\"dryRun\":true"},
+      {"build $chair.iff --dry-run --json -q",
+       0,
+       {"="},
+       "\"dryRun\":true,\"written\":{\"DGRP\":[100,101],\"SPR2\":[100]}"},
+      {"ls $chair.iff", 0, {}, "=OBJD\t128\t0\t216\tchair.iff\tChair\n"},
 
       // With --json standard output holds the JSON alone.
       {"build $chair.iff --json --draw-group-report -q", 0, {}, "\"drawGroupReport\":\"DGroupNum\\tName"},
@@ -149,6 +186,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"new-object $old.iff $made.iff", 0, {"="}},
       {"ls $made.iff", 0, {"="}, "OBJD\t128\t0\t160\tmade.iff\tOld\n"},
       {"cat $made.iff OBJD 128", 0, {"="}, std::string("\x88\x00", 2)},
+      {"new-object $old.iff $named.iff --name Made", 0, {"="}},
+      {"ls $named.iff", 0, {"="}, "=OBJD\t128\t0\t160\tnamed.iff\tMade\n"},
       {"new-object $sized.iff $made137.iff", 0, {"="}},
       {"ls $made137.iff", 0, {"="}, "OBJD\t128\t0\t216\tmade137.iff\tSized\n"},
       {"new-object $old.iff $made.iff",

@@ -1,13 +1,19 @@
 // Whole trees through ninja, as a pipeline engineer runs them: a generated
 // tree of small objects built, re-run, touched and broken, each object
 // compared with the same object built alone.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_runner.h"
@@ -75,6 +81,12 @@ class CliTree : public ::testing::Test {
     const std::string command = "ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
     return std::system(command.c_str()) == 0 ? Text(out) : "ninja failed: " + Text(out);
   }
+  // Runs the tree and checks it ends well with the summary line given.
+  void ExpectAll(const std::string& summary) const {
+    const CliRun run = All();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("pixmold all: " + summary + "\n"), std::string::npos) << run.out;
+  }
   std::vector<fs::file_time_type> StampTimes() const {
     std::vector<fs::file_time_type> times;
     for (int index = 0; index < kObjects; ++index) times.push_back(fs::last_write_time(Stamp(index)));
@@ -99,7 +111,8 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
       << run.out;
   EXPECT_NE(run.out.find("  report: " + report + "\n"), std::string::npos) << run.out;
   EXPECT_NE(Text(report).find("fatal error:"), std::string::npos);
-  EXPECT_FALSE(fs::exists(Stamp(broken)));
+  // A failed build writes neither stamp nor depfile, so ninja tries it again.
+  EXPECT_FALSE(fs::exists(Stamp(broken)) || fs::exists(Stamp(broken) + ".d"));
   EXPECT_NE(
       testing::FindResource(testing::ReadObjectFile(fRoot.File("data/Objects/obj07.iff")), MakeResType("OBJD"), 128),
       nullptr)
@@ -107,15 +120,11 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
 
   // Put back, it is tried again, and it alone.
   fRoot.Write("content/Sprites/obj07/sheet.tga", sheet);
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
 
   // Nothing left to do, for ninja itself and for a re-run.
   EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos) << NinjaDryRun();
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 0 built, 20 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("0 built, 20 up to date, 0 failed");
 
   // Each object is byte for byte what a build of it alone makes.
   for (int index = 0; index < kObjects; ++index) {
@@ -135,9 +144,7 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   const int touched = kObjects - 1;
   const std::vector<fs::file_time_type> before = StampTimes();
   fs::last_write_time(SheetPath(fRoot, touched), fs::file_time_type::clock::now());
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
   const std::vector<fs::file_time_type> after = StampTimes();
   for (int index = 0; index < kObjects; ++index) {
     EXPECT_EQ(after[index] != before[index], index == touched) << ObjectName(index);
@@ -147,9 +154,7 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   // the build looked for it in its folder: one appearing rebuilds the object.
   const int gained = 5;
   fRoot.Write("content/Sprites/" + ObjectName(gained) + "/sheetalpha.tga", testing::ReadAll(SheetPath(fRoot, gained)));
-  run = All();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("pixmold all: 1 built, 19 up to date, 0 failed\n"), std::string::npos) << run.out;
+  ExpectAll("1 built, 19 up to date, 0 failed");
   EXPECT_NE(StampTimes()[gained], after[gained]);
 }
 
@@ -173,21 +178,95 @@ TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
 }
 
 TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
-  CliRun run = All();
-  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectAll("20 built, 0 up to date, 0 failed");
   WriteObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
   const std::string dry = NinjaDryRun();
   EXPECT_NE(dry.find("plan"), std::string::npos) << dry;
-  run = All("--json");
+  const CliRun run = All("--json");
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
   EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
-            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"notStarted\":0,")
+            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"interrupted\":0,\"notStarted\":0,\"stopped\":false,")
       << "standard output holds the JSON alone";
   EXPECT_NE(run.out.find("{\"object\":\"obj20\",\"state\":\"built\",\"report\":\"" + report + "\"}"), std::string::npos)
       << run.out;
   EXPECT_NE(run.err.find("build obj20"), std::string::npos) << "ninja's status goes to standard error";
   EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos);
+}
+
+// Ctrl-C in a terminal signals the whole job, `pixmold all` and ninja; a
+// SIGTERM from a job runner may reach `pixmold all` alone.
+TEST_F(CliTree, InterruptedRunSaysWhatItDidAndTheNextRunDoesTheRest) {
+  const struct {
+    int signal;
+    bool wholeGroup;
+  } cases[] = {{SIGINT, true}, {SIGTERM, false}};
+  const std::string objects = fRoot.File("data/.pixmold/objects");
+  // ninja removes the stamp of a build it had not yet seen finish when the
+  // signal came; the third stamp means two builds were done and seen.
+  const auto stamps = [&] {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(objects, error)) count += entry.path().extension() == ".stamp";
+    return count;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    std::error_code error;
+    fs::remove_all(objects, error);  // every object is built again
+    const std::string out = fRoot.File("all.out");
+    const std::string err = fRoot.File("all.err");
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      const int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int errFile = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (outFile < 0 || errFile < 0) _exit(99);
+      dup2(outFile, STDOUT_FILENO);
+      dup2(errFile, STDERR_FILENO);
+      const std::string data = fRoot.File("data");
+      const std::string content = fRoot.File("content");
+      execl(PIXMOLD_CLI_PATH, PIXMOLD_CLI_PATH, "all", "--data", data.c_str(), "--content", content.c_str(), "-j1",
+            static_cast<char*>(nullptr));
+      _exit(98);
+    }
+    ASSERT_GT(child, 0);
+    setpgid(child, child);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (stamps() < 3 && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(c.wholeGroup ? -child : child, c.signal);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 130) << Text(err);
+    EXPECT_NE(Text(err).find("pixmold all: interrupted; the next run builds what was not built"), std::string::npos)
+        << Text(err);
+    const std::string all = Text(out);
+    const std::string summary = all.substr(std::min(all.find("pixmold all: "), all.size()));
+    int built = -1;
+    int caught = 0;
+    int notStarted = 0;
+    // The build ninja was running when the signal came is interrupted, not
+    // failed: it stopped at a resource boundary or had just finished.
+    const int fields =
+        std::sscanf(summary.c_str(), "pixmold all: %d built, 0 up to date, 0 failed, %d interrupted, %d not", &built,
+                    &caught, &notStarted);
+    ASSERT_GE(fields, 1) << summary;
+    if (fields == 2) std::swap(caught, notStarted);  // no build was running
+    EXPECT_GE(built, 2) << summary;
+    EXPECT_LE(caught, 1) << "-j1 runs one build at a time\n" << summary;
+    EXPECT_EQ(built + caught + notStarted, kObjects) << summary;
+    EXPECT_NE(summary.find(" not started (interrupted)\n"), std::string::npos) << summary;
+
+    const CliRun rest = All();
+    EXPECT_EQ(rest.status, 0) << rest.err;
+    EXPECT_NE(rest.out.find("pixmold all: " + std::to_string(kObjects - built) + " built, " + std::to_string(built) +
+                            " up to date, 0 failed\n"),
+              std::string::npos)
+        << summary << rest.out;
+  }
 }
 
 TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
@@ -202,7 +281,7 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   const std::string args = "build " + Quote(object) + " --omk " + Quote(images + name + ".omk") + " --depfile " +
                            Quote(depfile) + " --stamp " + Quote(stamp);
 
-  CliRun run = testing::RunCli(root, args);
+  const CliRun run = testing::RunCli(root, args);
   ASSERT_EQ(run.status, 0) << run.err;
   const auto escaped = [](std::string path) {
     std::string out;
@@ -217,15 +296,6 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   }
   EXPECT_EQ(Text(depfile), expected + "\n");
   EXPECT_TRUE(fs::exists(stamp));
-
-  // A failed build writes neither, so a build tool tries it again.
-  fs::remove(depfile);
-  fs::remove(stamp);
-  fs::remove(images + "sheet $x 1.tga");
-  run = testing::RunCli(root, args);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_FALSE(fs::exists(depfile));
-  EXPECT_FALSE(fs::exists(stamp));
 }
 
 TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
@@ -245,6 +315,12 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
       {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
        "/Sprites/: no such folder"},
       {"all" + trees + " -j 0", "-j"},
+      // Refused once by the plan, not by every object's build.
+      {"plan" + trees + plan + " --walls 0", "every build: --walls 0 is out of range (1..2040)"},
+      {"all" + trees + " --all-passes --no-such-pass",
+       "every build: The following argument was not expected: --no-such-pass"},
+      {"plan" + trees + plan + " --draw-groups 1,x", "every build: --draw-groups: \"x\" is not a resource id"},
+      {"all" + trees + " --shadow --floors 2 --pool", "every build: --shadow cannot be combined with --pool"},
       {"build " + Quote(root.File("data/Objects/obj00")) + " --dry-run --depfile d", "a dry run changes nothing"},
   };
   for (const Case& test : cases) {

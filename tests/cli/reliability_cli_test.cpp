@@ -17,23 +17,18 @@
 
 #include "cli_runner.h"
 #include "support/object_file_fixture.h"
+#include "support/old_or_new.h"
 #include "support/sheet_images.h"
 
 namespace pixmold {
 namespace {
 
 using testing::Quote;
-using testing::StoredResource;
 
 constexpr int kSprites = 60;
 
-using Contents = std::map<std::pair<ResType, ResID>, std::vector<std::uint8_t>>;
-
-Contents ContentsOf(const std::string& object) {
-  Contents contents;
-  for (const StoredResource& r : testing::ReadObjectFile(object)) contents[{r.type, r.id}] = r.bytes;
-  return contents;
-}
+using testing::ContentsOf;
+using testing::ObjectContents;
 
 // An object whose build takes long enough to be caught in the middle: many
 // sprites, each from its own sheet and in its own draw group.
@@ -86,10 +81,10 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
   testing::TempDir whole;
   const std::string wholeObject = whole.File("chair.iff");
   WriteObject(whole, wholeObject);
-  const Contents before = ContentsOf(wholeObject);
+  const ObjectContents before = ContentsOf(wholeObject);
   const testing::CliRun built = testing::RunCli(whole, "build -q " + Quote(wholeObject));
   ASSERT_EQ(built.status, 0) << built.err;
-  const Contents after = ContentsOf(wholeObject);
+  const ObjectContents after = ContentsOf(wholeObject);
   ASSERT_EQ(after.size(), before.size() + 2 * kSprites);
 
   struct SignalCase {
@@ -119,19 +114,9 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     const std::string text = testing::Text(report);
     EXPECT_TRUE(text.ends_with("fatal error: interrupted\n\n")) << text;
 
-    const Contents found = ContentsOf(object);
-    int newer = 0;
-    for (const auto& [key, bytes] : found) {
-      const auto old = before.find(key);
-      const auto built = after.find(key);
-      const bool asBefore = old != before.end() && old->second == bytes;
-      const bool asBuilt = built != after.end() && built->second == bytes;
-      EXPECT_TRUE(asBefore || asBuilt) << "resource " << key.second;
-      newer += !asBefore;
-    }
-    for (const auto& [key, bytes] : before) EXPECT_TRUE(found.count(key)) << "lost resource " << key.second;
+    const ObjectContents found = ContentsOf(object);
     // Stopped in the middle: some of the work done, not all of it.
-    EXPECT_GT(newer, 0);
+    EXPECT_GT(testing::ExpectOldOrNew(found, before, after, "stopped"), 0);
     EXPECT_LT(found.size(), after.size());
     // Closed with its map, as a finished build closes it.
     IFFResFile2 reopened;
@@ -178,11 +163,11 @@ TEST(Stress, TwoBuildsAndTwoAddsAtOnceLoseNothing) {
           << (c % 2 ? "add: " : "build: ")
           << testing::Text(dir.File((c % 2 ? "add" : "build") + std::to_string(c / 2) + ".txt"));
     }
-    const Contents found = ContentsOf(object);
+    const ObjectContents found = ContentsOf(object);
     for (const auto& [id, bytes] : added) {
       const auto it = found.find({kSTR, id});
       ASSERT_NE(it, found.end()) << "lost STR# " << id;
-      EXPECT_EQ(std::string(it->second.begin(), it->second.end()), bytes);
+      EXPECT_EQ(std::string(it->second.second.begin(), it->second.second.end()), bytes);
     }
     EXPECT_TRUE(found.count({MakeResType("SPR2"), 100}) && found.count({MakeResType("DGRP"), 100}));
     // What the map lists is what a walk of the blocks finds.

@@ -25,17 +25,16 @@ bool DemoGeneratorCanRun() {
 }
 
 std::string MakeDemoObject(const std::string& dataDirectory, const std::string& contentDirectory,
-                           const std::string& name) {
+                           const std::string& name, const std::string& arguments) {
   namespace fs = std::filesystem;
   const fs::path sprites = fs::path(contentDirectory) / "Sprites" / name;
   const fs::path objects = fs::path(dataDirectory) / "Objects";
   std::error_code error;
   fs::create_directories(sprites, error);
   fs::create_directories(objects, error);
-  // Small cells keep the generator and the build to a second or two.
   const std::string command = kPython + " " + Quoted(PIXMOLD_DEMO_GENERATOR) + " " + Quoted(sprites.string()) +
-                              " --name " + Quoted(name) + " --lwidth 64 --lheight 80 --pixmold " +
-                              Quoted(PIXMOLD_CLI_PATH) + " >/dev/null";
+                              " --name " + Quoted(name) + " " + arguments + " --pixmold " + Quoted(PIXMOLD_CLI_PATH) +
+                              " >/dev/null";
   if (std::system(command.c_str()) != 0) return "generator failed: " + command;
   for (const char* extension : {".iff", ".spf"}) {
     const fs::path made = sprites / (name + extension);
