@@ -21,10 +21,11 @@ constexpr ResType kSPR = MakeResType("SPR#");
 constexpr std::uint8_t kClear = 200;
 constexpr std::uint8_t kMaskClear = 255;
 
-// Each 384-row band starts with 30 clear rows, so the wall images' tops have
-// something to trim; clear speckles put clear runs inside every frame.
+// Each 384-row band starts with 30 clear rows and ends with 8, so the wall
+// images' tops have something to trim and the large ones' feet something
+// to keep; clear speckles put clear runs inside every frame.
 std::uint8_t Colour(int x, int y, std::uint8_t clear) {
-  if (y % 384 < 30 || (x * 31 + y * 17) % 13 == 0) return clear;
+  if (y % 384 < 30 || y % 384 >= 376 || (x * 31 + y * 17) % 13 == 0) return clear;
   return static_cast<std::uint8_t>(20 + (x * 7 + y * 3) % 150);
 }
 std::uint8_t Depth(int x, int y) {
