@@ -84,8 +84,8 @@ void ExpectList(const testing::MemoryObject& object, const Expected& expected, c
     EXPECT_TRUE(!trimmed || piece.top > expected.pieces[i].top);
     const bool mask = expected.kind == Kind::kMask;
     const std::uint8_t clear = mask || expected.kind == Kind::kDepth ? 255 : kClear;
-    testing::ExpectFrameShows(list.frames[i], piece, *expected.sheet, clear, mask ? 0 : -1);
-    if (withDepth) testing::ExpectFrameShows(list.frames[count + i], piece, sheets.depth, 255);
+    testing::ExpectFrameShows(list.frames[i], piece, testing::SheetPixels(*expected.sheet, clear, mask ? 0 : -1));
+    if (withDepth) testing::ExpectFrameShows(list.frames[count + i], piece, testing::SheetPixels(sheets.depth, 255));
   }
 }
 
