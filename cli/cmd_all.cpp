@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/stop_request.h"
 #include "command_registry.h"
 #include "run_process.h"
+#include "stop_signals.h"
 #include "tree_outcome.h"
 #include "tree_plan.h"
 #include "user_text.h"
@@ -50,6 +52,10 @@ std::optional<std::set<std::string>> DryRun(const std::string& planFile) {
 }
 
 int RunAll(AllOptions& options) {
+  // Ctrl-C reaches ninja and us alike: ninja stops its builds at a resource
+  // boundary, and we stay to say what was done. A SIGTERM sent to us alone
+  // is passed on to ninja.
+  ScopedStopSignals stopSignals;
   int status = kExitOk;
   options.plan.planFile = CachePlanFile(options.plan.dataDirectory);
   const std::optional<WrittenPlan> plan = WriteTreePlan(options.plan, &status);
@@ -58,6 +64,10 @@ int RunAll(AllOptions& options) {
 
   const std::optional<std::set<std::string>> toBuild = DryRun(planFile);
   if (!toBuild) return kExitFailed;
+  if (StopRequested()) {
+    std::fprintf(stderr, "pixmold all: interrupted before any build started\n");
+    return kExitInterrupted;
+  }
   std::map<std::string, BuildFileTimes> before;
   for (const std::string& key : *toBuild) before[key] = TimesOf(planFile, key);
 
@@ -73,11 +83,16 @@ int RunAll(AllOptions& options) {
     return kExitFailed;
   }
 
-  const std::vector<ObjectOutcome> outcomes = Outcomes(plan->tree.objects, planFile, before);
+  const bool interrupted = StopRequested();
+  const std::vector<ObjectOutcome> outcomes = Outcomes(plan->tree.objects, planFile, before, interrupted);
   if (options.json) {
-    WriteJsonSummary(std::cout, outcomes);
+    WriteJsonSummary(std::cout, outcomes, interrupted);
   } else {
-    WriteSummary(std::cout, outcomes);
+    WriteSummary(std::cout, outcomes, interrupted);
+  }
+  if (interrupted) {
+    std::fprintf(stderr, "pixmold all: interrupted; the next run builds what was not built\n");
+    return kExitInterrupted;
   }
   bool anyFailed = run.status != 0;
   for (const ObjectOutcome& outcome : outcomes) anyFailed = anyFailed || outcome.state == ObjectState::kFailed;
@@ -107,8 +122,9 @@ RegisterCommand reg(13, [](CLI::App& app, int* status) {
       "Every other option is an option of 'pixmold build' and is given to every object's build.\n"
       "Each build's report is kept in DATA/.pixmold/objects/. The summary on standard output counts\n"
       "the objects built, up to date and failed, and names each failure with its fatal error and report.\n"
+      "Ctrl-C (SIGINT) or SIGTERM stops the builds at a resource boundary, then the summary is printed.\n"
       "Exit status: 0 every object built or up to date, 1 an object failed or ninja could not run,\n"
-      "2 usage error or a tree without its folder.");
+      "2 usage error or a tree without its folder, 130 interrupted.");
   cmd->callback([options, status, cmd] {
     options->plan.buildOptions = cmd->remaining();
     *status = RunAll(*options);

@@ -38,7 +38,7 @@ RegisterCommand reg(12, [](CLI::App& app, int* status) {
   cmd->footer(
       "Objects are found as the dialog finds them: object files under DATA/Objects/, each with the\n"
       "markup of its base name (ignoring case) under CONTENT/Sprites/ and the images beside it.\n"
-      "Every other option is an option of 'pixmold build' and is given to every object's build,\n"
+      "Every other option is an option of 'pixmold build', checked once and given to every object's build,\n"
       "e.g. 'pixmold plan --data D --content C -o build.ninja --all-passes'.\n"
       "Run the plan with 'ninja -f FILE': each build writes a depfile of the files it read and a\n"
       "stamp (in the plan's folder) when it succeeds, so ninja rebuilds exactly the objects whose\n"

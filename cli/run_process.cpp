@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "stop_signals.h"
+
 extern char** environ;
 
 namespace pixmold::cli {
@@ -69,6 +71,7 @@ ProcessRun RunProcess(const std::vector<std::string>& arguments, const std::vect
     return run;
   }
   run.started = true;
+  ForwardStopSignalsTo(child);
   if (captureOutput) {
     char buffer[4096];
     for (;;) {
@@ -82,6 +85,7 @@ ProcessRun RunProcess(const std::vector<std::string>& arguments, const std::vect
   int raw = 0;
   while (::waitpid(child, &raw, 0) < 0 && errno == EINTR) {
   }
+  ForwardStopSignalsTo(0);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   return run;
 }

@@ -1,13 +1,24 @@
 #include "stop_signals.h"
 
+#include <atomic>
+
 #include "base/stop_request.h"
 
 namespace pixmold::cli {
 namespace {
 
-void OnStopSignal(int) { RequestStop(); }
+std::atomic<pid_t> gForwardTo{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "read in a signal handler");
+
+void OnStopSignal(int signal) {
+  RequestStop();
+  const pid_t child = gForwardTo.load();
+  if (child > 0) ::kill(child, signal);
+}
 
 }  // namespace
+
+void ForwardStopSignalsTo(pid_t child) noexcept { gForwardTo.store(child); }
 
 ScopedStopSignals::ScopedStopSignals() {
   ClearStopRequest();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/types.h>
 
 namespace pixmold::cli {
 
@@ -19,5 +20,10 @@ class ScopedStopSignals {
   struct sigaction fOldInterrupt {};
   struct sigaction fOldTerminate {};
 };
+
+// While a child runs (ninja, under `pixmold all`), the stop signals go on to
+// it too, so a SIGTERM sent to us alone stops the builds it runs; 0 ends the
+// forwarding. Without ScopedStopSignals in place nothing is forwarded.
+void ForwardStopSignalsTo(pid_t child) noexcept;
 
 }  // namespace pixmold::cli

@@ -11,10 +11,11 @@ namespace pixmold::cli {
 namespace {
 
 constexpr std::string_view kBuildPrefix = "build ";
-constexpr const char* kStateNames[] = {"built", "upToDate", "failed", "notStarted"};
+constexpr const char* kStateNames[] = {"built", "upToDate", "failed", "interrupted", "notStarted"};
+constexpr std::size_t kStates = std::size(kStateNames);
 
-std::array<std::size_t, 4> Counts(const std::vector<ObjectOutcome>& outcomes) {
-  std::array<std::size_t, 4> counts = {0, 0, 0, 0};
+std::array<std::size_t, kStates> Counts(const std::vector<ObjectOutcome>& outcomes) {
+  std::array<std::size_t, kStates> counts{};
   for (const ObjectOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.state)];
   return counts;
 }
@@ -57,7 +58,7 @@ BuildFileTimes TimesOf(const std::string& planFile, const std::string& key) {
 }
 
 std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, const std::string& planFile,
-                                    const std::map<std::string, BuildFileTimes>& before) {
+                                    const std::map<std::string, BuildFileTimes>& before, bool stopped) {
   std::vector<ObjectOutcome> outcomes;
   for (const PlannedObject& object : objects) {
     ObjectOutcome outcome{object.key, ObjectState::kUpToDate, {}, ReportPath(planFile, object.key)};
@@ -67,8 +68,11 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
       if (Moved(planned->second.stamp, after.stamp)) {
         outcome.state = ObjectState::kBuilt;
       } else if (Moved(planned->second.report, after.report)) {
-        outcome.state = ObjectState::kFailed;
         outcome.fatal = FatalLine(outcome.report);
+        // A build the stop caught either ended at a resource boundary or
+        // finished just as ninja gave up on it and removed its stamp.
+        const bool caught = stopped && (outcome.fatal.empty() || outcome.fatal == "fatal error: interrupted");
+        outcome.state = caught ? ObjectState::kInterrupted : ObjectState::kFailed;
       } else {
         outcome.state = ObjectState::kNotStarted;
       }
@@ -78,13 +82,16 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
   return outcomes;
 }
 
-void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
-  const std::array<std::size_t, 4> counts = Counts(outcomes);
+void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped) {
+  const auto counts = Counts(outcomes);
   out << "pixmold all: " << counts[static_cast<int>(ObjectState::kBuilt)] << " built, "
       << counts[static_cast<int>(ObjectState::kUpToDate)] << " up to date, "
       << counts[static_cast<int>(ObjectState::kFailed)] << " failed";
+  if (const std::size_t caught = counts[static_cast<int>(ObjectState::kInterrupted)]; caught > 0) {
+    out << ", " << caught << " interrupted";
+  }
   if (const std::size_t notStarted = counts[static_cast<int>(ObjectState::kNotStarted)]; notStarted > 0) {
-    out << ", " << notStarted << " not started (-k goes on past a failure)";
+    out << ", " << notStarted << (stopped ? " not started (interrupted)" : " not started (-k goes on past a failure)");
   }
   out << "\n";
   for (const ObjectOutcome& outcome : outcomes) {
@@ -96,10 +103,10 @@ void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes)
   }
 }
 
-void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes) {
-  const std::array<std::size_t, 4> counts = Counts(outcomes);
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped) {
+  const auto counts = Counts(outcomes);
   Json summary = Json::object();
-  for (int state = 0; state < 4; ++state) summary[kStateNames[state]] = counts[state];
+  for (std::size_t state = 0; state < kStates; ++state) summary[kStateNames[state]] = counts[state];
   Json objects = Json::array();
   for (const ObjectOutcome& outcome : outcomes) {
     Json entry = Json::object();
@@ -109,6 +116,7 @@ void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outco
     PutText(entry, "report", outcome.report);
     objects.push_back(std::move(entry));
   }
+  summary["stopped"] = stopped;
   summary["objects"] = std::move(objects);
   out << JsonLine(summary);
 }

@@ -2,7 +2,8 @@
 // each build leaves: ninja's dry run names the objects it means to build;
 // of those, one whose stamp moved was built, one whose report was written
 // but whose stamp did not move failed, and one with neither was never
-// started (ninja stopped at a failure without -k). The rest were up to date.
+// started (ninja stopped at a failure without -k, or the run was stopped by
+// a signal). The rest were up to date.
 #pragma once
 
 #include <filesystem>
@@ -17,7 +18,7 @@
 
 namespace pixmold::cli {
 
-enum class ObjectState { kBuilt, kUpToDate, kFailed, kNotStarted };
+enum class ObjectState { kBuilt, kUpToDate, kFailed, kInterrupted, kNotStarted };
 
 struct ObjectOutcome {
   std::string key;
@@ -38,14 +39,17 @@ struct BuildFileTimes {
 BuildFileTimes TimesOf(const std::string& planFile, const std::string& key);
 
 // `before` holds the times of the objects to build (by key), taken before
-// ninja ran; an object without an entry was up to date.
+// ninja ran; an object without an entry was up to date. `stopped`: the run
+// was stopped by a signal, so a build cut short is interrupted, not failed.
 std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, const std::string& planFile,
-                                    const std::map<std::string, BuildFileTimes>& before);
+                                    const std::map<std::string, BuildFileTimes>& before, bool stopped);
 
 // The summary: counts, then each failed object with its fatal line and report.
-void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
+// `stopped`: the run was stopped by a signal, which is why objects were not
+// started.
+void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped);
 // The same as one line of JSON: the counts, then every object with its state
 // (and, for a failure, its fatal line) and report.
-void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes);
+void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped);
 
 }  // namespace pixmold::cli

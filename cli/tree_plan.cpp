@@ -7,6 +7,7 @@
 #include <span>
 #include <string_view>
 
+#include "build_options.h"
 #include "command_registry.h"
 #include "filelib/file_system.h"
 #include "user_text.h"
@@ -66,6 +67,9 @@ std::optional<WrittenPlan> WriteTreePlan(const TreePlanRequest& request, int* st
     for (std::string_view planned : kPlannedOptions) {
       if (name == planned) return fail(kExitUsage, option + ": the plan sets this for every object itself");
     }
+  }
+  if (const std::optional<std::string> problem = CheckBuildOptions(request.buildOptions)) {
+    return fail(kExitUsage, "an option for every build: " + *problem);
   }
   WrittenPlan plan;
   plan.settings.program = ThisProgram();

@@ -1,13 +1,19 @@
 // Whole trees through ninja, as a pipeline engineer runs them: a generated
 // tree of small objects built, re-run, touched and broken, each object
 // compared with the same object built alone.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_runner.h"
@@ -182,12 +188,87 @@ TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
   EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
-            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"notStarted\":0,")
+            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"interrupted\":0,\"notStarted\":0,\"stopped\":false,")
       << "standard output holds the JSON alone";
   EXPECT_NE(run.out.find("{\"object\":\"obj20\",\"state\":\"built\",\"report\":\"" + report + "\"}"), std::string::npos)
       << run.out;
   EXPECT_NE(run.err.find("build obj20"), std::string::npos) << "ninja's status goes to standard error";
   EXPECT_NE(NinjaDryRun().find("ninja: no work to do."), std::string::npos);
+}
+
+// Ctrl-C in a terminal signals the whole job, `pixmold all` and ninja; a
+// SIGTERM from a job runner may reach `pixmold all` alone.
+TEST_F(CliTree, InterruptedRunSaysWhatItDidAndTheNextRunDoesTheRest) {
+  const struct {
+    int signal;
+    bool wholeGroup;
+  } cases[] = {{SIGINT, true}, {SIGTERM, false}};
+  const std::string objects = fRoot.File("data/.pixmold/objects");
+  // ninja removes the stamp of a build it had not yet seen finish when the
+  // signal came; the third stamp means two builds were done and seen.
+  const auto stamps = [&] {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(objects, error)) count += entry.path().extension() == ".stamp";
+    return count;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    std::error_code error;
+    fs::remove_all(objects, error);  // every object is built again
+    const std::string out = fRoot.File("all.out");
+    const std::string err = fRoot.File("all.err");
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      const int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int errFile = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (outFile < 0 || errFile < 0) _exit(99);
+      dup2(outFile, STDOUT_FILENO);
+      dup2(errFile, STDERR_FILENO);
+      const std::string data = fRoot.File("data");
+      const std::string content = fRoot.File("content");
+      execl(PIXMOLD_CLI_PATH, PIXMOLD_CLI_PATH, "all", "--data", data.c_str(), "--content", content.c_str(), "-j1",
+            static_cast<char*>(nullptr));
+      _exit(98);
+    }
+    ASSERT_GT(child, 0);
+    setpgid(child, child);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (stamps() < 3 && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(c.wholeGroup ? -child : child, c.signal);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 130) << Text(err);
+    EXPECT_NE(Text(err).find("pixmold all: interrupted; the next run builds what was not built"), std::string::npos)
+        << Text(err);
+    const std::string all = Text(out);
+    const std::string summary = all.substr(std::min(all.find("pixmold all: "), all.size()));
+    int built = -1;
+    int caught = 0;
+    int notStarted = 0;
+    // The build ninja was running when the signal came is interrupted, not
+    // failed: it stopped at a resource boundary or had just finished.
+    const int fields =
+        std::sscanf(summary.c_str(), "pixmold all: %d built, 0 up to date, 0 failed, %d interrupted, %d not", &built,
+                    &caught, &notStarted);
+    ASSERT_GE(fields, 1) << summary;
+    if (fields == 2) std::swap(caught, notStarted);  // no build was running
+    EXPECT_GE(built, 2) << summary;
+    EXPECT_LE(caught, 1) << "-j1 runs one build at a time\n" << summary;
+    EXPECT_EQ(built + caught + notStarted, kObjects) << summary;
+    EXPECT_NE(summary.find(" not started (interrupted)\n"), std::string::npos) << summary;
+
+    const CliRun rest = All();
+    EXPECT_EQ(rest.status, 0) << rest.err;
+    EXPECT_NE(rest.out.find("pixmold all: " + std::to_string(kObjects - built) + " built, " + std::to_string(built) +
+                            " up to date, 0 failed\n"),
+              std::string::npos)
+        << summary << rest.out;
+  }
 }
 
 TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
@@ -245,6 +326,12 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
       {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
        "/Sprites/: no such folder"},
       {"all" + trees + " -j 0", "-j"},
+      // Refused once by the plan, not by every object's build.
+      {"plan" + trees + plan + " --walls 0", "every build: --walls 0 is out of range (1..2040)"},
+      {"all" + trees + " --all-passes --no-such-pass",
+       "every build: The following argument was not expected: --no-such-pass"},
+      {"plan" + trees + plan + " --draw-groups 1,x", "every build: --draw-groups: \"x\" is not a resource id"},
+      {"all" + trees + " --shadow --floors 2 --pool", "every build: --shadow cannot be combined with --pool"},
       {"build " + Quote(root.File("data/Objects/obj00")) + " --dry-run --depfile d", "a dry run changes nothing"},
   };
   for (const Case& test : cases) {
