@@ -21,10 +21,11 @@ constexpr ResType kSPR = MakeResType("SPR#");
 constexpr std::uint8_t kClear = 200;
 constexpr std::uint8_t kMaskClear = 255;
 
-// Each 384-row band starts with 30 clear rows, so the wall images' tops have
-// something to trim; clear speckles put clear runs inside every frame.
+// Each 384-row band starts with 30 clear rows and ends with 8, so the wall
+// images' tops have something to trim and the large ones' feet something
+// to keep; clear speckles put clear runs inside every frame.
 std::uint8_t Colour(int x, int y, std::uint8_t clear) {
-  if (y % 384 < 30 || (x * 31 + y * 17) % 13 == 0) return clear;
+  if (y % 384 < 30 || y % 384 >= 376 || (x * 31 + y * 17) % 13 == 0) return clear;
   return static_cast<std::uint8_t>(20 + (x * 7 + y * 3) % 150);
 }
 std::uint8_t Depth(int x, int y) {
@@ -83,8 +84,8 @@ void ExpectList(const testing::MemoryObject& object, const Expected& expected, c
     EXPECT_TRUE(!trimmed || piece.top > expected.pieces[i].top);
     const bool mask = expected.kind == Kind::kMask;
     const std::uint8_t clear = mask || expected.kind == Kind::kDepth ? 255 : kClear;
-    testing::ExpectFrameShows(list.frames[i], piece, *expected.sheet, clear, mask ? 0 : -1);
-    if (withDepth) testing::ExpectFrameShows(list.frames[count + i], piece, sheets.depth, 255);
+    testing::ExpectFrameShows(list.frames[i], piece, testing::SheetPixels(*expected.sheet, clear, mask ? 0 : -1));
+    if (withDepth) testing::ExpectFrameShows(list.frames[count + i], piece, testing::SheetPixels(sheets.depth, 255));
   }
 }
 

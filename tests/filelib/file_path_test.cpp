@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
 
 namespace pixmold {
 namespace {
@@ -39,16 +41,19 @@ TEST(PathKey, RelativePathsHangBelowTheWorkingDirectory) {
 }
 
 TEST(PathKey, ParentsJoinsAndRelatives) {
-  EXPECT_EQ(ParentKey("/a/b/c"), "/a/b");
-  EXPECT_EQ(ParentKey("/a"), "/");
-  EXPECT_EQ(ParentKey("/"), "");
-  EXPECT_EQ(ParentKey(""), "");
-  EXPECT_EQ(JoinKey("/a", "b\\c.iff"), "/a/b/c.iff");
-  EXPECT_EQ(JoinKey("/", "b"), "/b");
-  EXPECT_EQ(RelativeTo("/a/b/c", "/a"), "b/c");
-  EXPECT_EQ(RelativeTo("/a/b/c", "/"), "a/b/c");
-  EXPECT_EQ(RelativeTo("/ab/c", "/a"), "");
-  EXPECT_EQ(RelativeTo("/a", "/a"), "");
+  const std::pair<std::string, std::string> cases[] = {
+      {ParentKey("/a/b/c"), "/a/b"},
+      {ParentKey("/a"), "/"},
+      {ParentKey("/"), ""},
+      {ParentKey(""), ""},
+      {JoinKey("/a", "b\\c.iff"), "/a/b/c.iff"},
+      {JoinKey("/", "b"), "/b"},
+      {std::string(RelativeTo("/a/b/c", "/a")), "b/c"},
+      {std::string(RelativeTo("/a/b/c", "/")), "a/b/c"},
+      {std::string(RelativeTo("/ab/c", "/a")), ""},
+      {std::string(RelativeTo("/a", "/a")), ""},
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 }
 
 }  // namespace

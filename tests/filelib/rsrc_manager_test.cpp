@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -79,79 +81,68 @@ class RsrcManagerTest : public ::testing::Test {
   std::string Dir(const char* name) const { return dir.File(name) + "/"; }
 };
 
-TEST_F(RsrcManagerTest, FindsByIdByNameAndByBoth) {
-  dir.Write("a/#130#chair.SPR", "sprite");
-  dir.Write("a/lamp.SPR", "lamp");
-  RsrcSite site(dir.File("a"));
-  RsrcPkt byId;
-  ASSERT_EQ(manager.FindByID(&byId, site, kSPR, 130), RsrcManager::kFound);
-  EXPECT_EQ(byId.mName, "chair");
-  EXPECT_EQ(byId.mType, kSPR);
-  EXPECT_EQ(byId.mSize, 6u);
-  EXPECT_EQ(Text(byId), "sprite");
-  RsrcPkt byName;
-  ASSERT_EQ(manager.FindByName(&byName, site, kSPR, "chair"), RsrcManager::kFound);
-  EXPECT_EQ(byName.mID, 130);
-  RsrcPkt both;
-  EXPECT_EQ(manager.LookInDirectory(&both, kSPR, Dir("a"), "chair", 130), RsrcManager::kFound);
-  RsrcPkt noId;
-  ASSERT_EQ(manager.FindByName(&noId, site, kSPR, "lamp"), RsrcManager::kFound);
-  EXPECT_EQ(noId.mID, RsrcDescriptor::kNoID);
-  EXPECT_EQ(Text(noId), "lamp");
-  RsrcPkt missing;
-  EXPECT_EQ(manager.FindByID(&missing, site, kSPR, 131), RsrcManager::kNotFound);
-  EXPECT_EQ(manager.FindByID(&missing, site, kBMP, 130), RsrcManager::kNotFound);
-  EXPECT_EQ(manager.FindByName(&missing, site, kSPR, "sofa"), RsrcManager::kNotFound);
-  EXPECT_TRUE(missing.Empty());
+// "name id type text" of what was found (a zero byte of the type shown as
+// "."), or "" when nothing was.
+std::string Found(int result, RsrcPkt& pkt) {
+  if (result != RsrcManager::kFound) return result == RsrcManager::kNotFound && pkt.Empty() ? "" : "error";
+  std::string type;
+  for (int shift = 24; shift >= 0; shift -= 8) type += static_cast<char>(pkt.mType >> shift);
+  std::replace(type.begin(), type.end(), '\0', '.');
+  return pkt.mName + " " + std::to_string(pkt.mID) + " " + type + " " + Text(pkt);
 }
 
-TEST_F(RsrcManagerTest, EarlierDirectoryWins) {
-  dir.Write("a/#5#x.BMP", "from a");
-  dir.Write("b/#5#x.BMP", "from b");
-  dir.Write("b/#6#y.BMP", "only b");
-  RsrcSite site(dir.File("a") + ";" + dir.File("b"));
-  RsrcPkt pkt;
-  ASSERT_EQ(manager.FindByID(&pkt, site, kBMP, 5), RsrcManager::kFound);
-  EXPECT_EQ(Text(pkt), "from a");
-  RsrcPkt second;
-  ASSERT_EQ(manager.FindByID(&second, site, kBMP, 6), RsrcManager::kFound);
-  EXPECT_EQ(Text(second), "only b");
-  auto listed = manager.List(site);
-  ASSERT_EQ(listed.size(), 2u);
-  EXPECT_EQ(listed[0].fileName, "#5#x.BMP");
-  EXPECT_EQ(listed[1].fileName, "#6#y.BMP");
-}
-
-TEST_F(RsrcManagerTest, SearchIgnoresCaseTakesTheFirstNameAndAnyType) {
-  dir.Write("a/#7#Zeta.spr", "z");
-  dir.Write("a/#7#alpha.spr", "a");
-  dir.Write("a/#9#pic.TGA", "t");
-  RsrcPkt pkt;
-  ASSERT_EQ(manager.LookInDirectory(&pkt, kSPR, Dir("a"), std::nullopt, 7), RsrcManager::kFound);
-  EXPECT_EQ(pkt.mName, "alpha");
-  RsrcPkt named;
-  ASSERT_EQ(manager.LookInDirectory(&named, kSPR, Dir("a"), "ZETA", RsrcDescriptor::kNoID), RsrcManager::kFound);
-  EXPECT_EQ(named.mID, 7);
-  RsrcPkt any;
-  ASSERT_EQ(manager.LookInDirectory(&any, RsrcDescriptor::kAnyType, Dir("a"), std::nullopt, 9), RsrcManager::kFound);
-  EXPECT_EQ(any.mType, 0x54474100u) << "the type comes from the file";
-}
-
-TEST_F(RsrcManagerTest, MajorTypesTryTheirMinorTypesInOrder) {
-  dir.Write("a/#1#one.TGA", "tga");
-  dir.Write("a/#2#two.BMP", "bmp2");
-  dir.Write("a/#2#two.TGA", "tga2");
+// Lookups by id, by name or (with both) in the first directory only, over
+// loose files of two directories and an archive's members.
+TEST_F(RsrcManagerTest, FindsTheFirstMatchInSiteOrder) {
+  const std::pair<const char*, const char*> loose[] = {
+      {"a/#130#chair.SPR", "sprite"}, {"a/lamp.SPR", "lamp"},   {"a/#5#x.BMP", "from a"}, {"b/#5#x.BMP", "from b"},
+      {"b/#6#y.BMP", "only b"},       {"a/#7#Zeta.spr", "z"},   {"a/#7#alpha.spr", "a"},  {"a/#9#pic.TGA", "t"},
+      {"a/#1#one.TGA", "tga"},        {"a/#2#two.BMP", "bmp2"}, {"a/#2#two.TGA", "tga2"}};
+  for (const auto& [path, text] : loose) dir.Write(path, text);
+  FarWriter far;
+  ASSERT_TRUE(far.Add("sprites/#40#rug.SPR", "packed"));
+  ASSERT_TRUE(far.Save(dir.File("art.far")));
+  ASSERT_TRUE(files.MapFAR(dir.File("art.far")));
   manager.AddMajorType(kPIC);
   manager.AddMinorType(kPIC, kBMP);
   manager.AddMinorType(kPIC, kTGA);
-  RsrcSite site(dir.File("a"));
-  RsrcPkt one;
-  ASSERT_EQ(manager.FindByID(&one, site, kPIC, 1), RsrcManager::kFound);
-  EXPECT_EQ(one.mType, kTGA);
-  RsrcPkt two;
-  ASSERT_EQ(manager.FindByID(&two, site, kPIC, 2), RsrcManager::kFound);
-  EXPECT_EQ(two.mType, kBMP);
-  EXPECT_EQ(Text(two), "bmp2");
+  const RsrcSite site(dir.File("a") + ";" + dir.File("b") + ";" + dir.File("sprites"));
+  EXPECT_TRUE(site.IsValid(files));
+  const struct {
+    const char* what;
+    RsrcType type;
+    std::optional<std::string_view> name;
+    std::int32_t id;
+    const char* found;
+  } cases[] = {
+      {"by id", kSPR, std::nullopt, 130, "chair 130 SPR# sprite"},
+      {"by name", kSPR, "chair", RsrcDescriptor::kNoID, "chair 130 SPR# sprite"},
+      {"by both", kSPR, "chair", 130, "chair 130 SPR# sprite"},
+      {"a name without an id", kSPR, "lamp", RsrcDescriptor::kNoID, "lamp -2147483648 SPR# lamp"},
+      {"no such id", kSPR, std::nullopt, 131, ""},
+      {"no such type", kBMP, std::nullopt, 130, ""},
+      {"no such name", kSPR, "sofa", RsrcDescriptor::kNoID, ""},
+      {"the earlier directory wins", kBMP, std::nullopt, 5, "x 5 BMP_ from a"},
+      {"a later directory", kBMP, std::nullopt, 6, "y 6 BMP_ only b"},
+      {"the first name for an id", kSPR, std::nullopt, 7, "alpha 7 SPR# a"},
+      {"names ignore case", kSPR, "ZETA", RsrcDescriptor::kNoID, "Zeta 7 SPR# z"},
+      {"any type takes the file's", RsrcDescriptor::kAnyType, std::nullopt, 9, "pic 9 TGA. t"},
+      {"a major type tries its minor types", kPIC, std::nullopt, 1, "one 1 TGA_ tga"},
+      {"the minor types in order", kPIC, std::nullopt, 2, "two 2 BMP_ bmp2"},
+      {"an archive member", kSPR, std::nullopt, 40, "rug 40 SPR# packed"},
+  };
+  for (const auto& c : cases) {
+    RsrcPkt pkt;
+    const int result = !c.name                         ? manager.FindByID(&pkt, site, c.type, c.id)
+                       : c.id == RsrcDescriptor::kNoID ? manager.FindByName(&pkt, site, c.type, *c.name)
+                                                       : manager.LookInDirectory(&pkt, c.type, Dir("a"), c.name, c.id);
+    EXPECT_EQ(Found(result, pkt), c.found) << c.what;
+  }
+  // A listing takes each file name once, from the first directory holding it.
+  const auto listed = manager.List(site);
+  EXPECT_EQ(listed.size(), 11u);
+  EXPECT_EQ(std::count_if(listed.begin(), listed.end(), [](const RsrcEntry& e) { return e.fileName == "#5#x.BMP"; }),
+            1);
 
   testing::AssertCapture capture;
   manager.AddMinorType(kBMP, kPIC);
@@ -172,20 +163,6 @@ TEST_F(RsrcManagerTest, MisuseIsReportedAsAnError) {
   ASSERT_EQ(manager.LookInDirectory(&pkt, kSPR, Dir("a"), std::nullopt, 1), RsrcManager::kFound);
   EXPECT_EQ(manager.LookInDirectory(&pkt, kSPR, Dir("a"), std::nullopt, 1), RsrcManager::kError);
   EXPECT_TRUE(capture.Saw("(mStream == 0) && (mFile == 0)"));
-}
-
-TEST_F(RsrcManagerTest, FindsArchiveMembers) {
-  FarWriter far;
-  ASSERT_TRUE(far.Add("sprites/#40#rug.SPR", "packed"));
-  ASSERT_TRUE(far.Save(dir.File("art.far")));
-  ASSERT_TRUE(files.MapFAR(dir.File("art.far")));
-  RsrcSite site(dir.File("sprites"));
-  EXPECT_TRUE(site.IsValid(files));
-  RsrcPkt pkt;
-  ASSERT_EQ(manager.FindByID(&pkt, site, kSPR, 40), RsrcManager::kFound);
-  EXPECT_EQ(pkt.Kind(), RsrcPkt::kCTGFile);
-  EXPECT_EQ(pkt.mName, "rug");
-  EXPECT_EQ(Text(pkt), "packed");
 }
 
 TEST(RsrcPkt, StreamKindsAreExclusive) {

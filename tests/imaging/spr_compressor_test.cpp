@@ -139,8 +139,10 @@ TEST(SprCompressor, ColourSuppression) {
   palette.SetFromColours(colours, true);
   SprSettings s = With({0x31, 0, 8, 1, 2, 3, 2, 6, 7, 11, 10, 245});
   // Index 3 has the reserved colour 3, found again at 100; the clear pixel
-  // keeps its own index even though its colour maps elsewhere.
-  EXPECT_EQ(Compress(FromRows({{0, 3, 3}}), s, &palette), Frame(1, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 5, 0}));
+  // keeps its own index even though its colour maps elsewhere, and a line
+  // of it is still a clear line, however many follow.
+  EXPECT_EQ(Compress(FromRows({{0, 3, 3}, {0, 0, 0}, {0, 0, 0}}), s, &palette),
+            Frame(3, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 9, 2, 5, 0}));
   // A single allowed index takes every colour but the clear one.
   s = With({0x31, 0, 3, 1, 2, 3, 2, 6, 7, 11, 50, 50});
   EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), Frame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));

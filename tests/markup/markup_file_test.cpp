@@ -31,33 +31,28 @@ std::string ReadAsFile(std::string_view text, int seek = 0, int failRead = 0) {
   return out.str();
 }
 
+// The file layer reads ahead in blocks: a text that fills the first block
+// but two bytes puts the second tag across the block boundary.
+const std::string kTwoBlocks = std::string("<a x=1>") + std::string(CTGFile::kCacheSize - 9, ' ') + "<b y=2>";
+
 TEST(MarkupFile, ReadsTagsWithLinesForEveryLineEnd) {
   const struct {
     const char* what;
     std::string text;
+    int seek, failRead;
     const char* dump;
   } cases[] = {
-      {"empty file", "", ""},
-      {"no tag", "only text\n", ""},
-      {"LF", "<a>\n<b\nx=1>", "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
-      {"CR", "<a>\r<b\rx=1>", "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
-      {"CR LF", "<a>\r\n<b\r\nx=1>", "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
-      {"zero byte ends the file", std::string("<a>\n<b x=1\0 y=2>\n<c>", 20), "<\n1: a\n>\n<\n2: b\n2: x=1\n>\n"},
-      {"tag open at the end", "<sprite id=4 name=\"Seat", "<\n1: sprite\n1: id=4\n1: name=Seat\n>\n"},
+      {"empty file", "", 0, 0, ""},
+      {"no tag", "only text\n", 0, 0, ""},
+      {"LF", "<a>\n<b\nx=1>", 0, 0, "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
+      {"CR", "<a>\r<b\rx=1>", 0, 0, "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
+      {"CR LF", "<a>\r\n<b\r\nx=1>", 0, 0, "<\n1: a\n>\n<\n2: b\n3: x=1\n>\n"},
+      {"zero byte ends the file", std::string("<a>\n<b x=1\0 y=2>\n<c>", 20), 0, 0, "<\n1: a\n>\n<\n2: b\n2: x=1\n>\n"},
+      {"tag open at the end", "<sprite id=4 name=\"Seat", 0, 0, "<\n1: sprite\n1: id=4\n1: name=Seat\n>\n"},
+      {"read from the start wherever the file stands", "<first><second>", 7, 0, "<\n1: first\n>\n<\n1: second\n>\n"},
+      {"a failed read ends the text without failing", kTwoBlocks, 0, 2, "<\n1: a\n1: x=1\n>\n<\n1: b\n>\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ReadAsFile(c.text), c.dump) << c.what;
-}
-
-TEST(MarkupFile, ReadsFromTheStartWhateverThePosition) {
-  EXPECT_EQ(ReadAsFile("<first><second>", 7), "<\n1: first\n>\n<\n1: second\n>\n");
-}
-
-TEST(MarkupFile, ReadErrorEndsTheTextWithoutFailing) {
-  // The file layer reads ahead in blocks; the second block's read fails, so
-  // the text ends in the middle of the second tag.
-  std::string text = "<a x=1>";
-  text.resize(CTGFile::kCacheSize - 2, ' ');
-  EXPECT_EQ(ReadAsFile(text + "<b y=2>", 0, 2), "<\n1: a\n1: x=1\n>\n<\n1: b\n>\n");
+  for (const auto& c : cases) EXPECT_EQ(ReadAsFile(c.text, c.seek, c.failRead), c.dump) << c.what;
 }
 
 }  // namespace

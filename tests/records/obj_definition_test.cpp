@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "resfile/handle_owner.h"
+#include "base/byte_cursor.h"
 #include "support/assert_capture.h"
+#include "support/handle_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -54,7 +55,6 @@ TEST(ObjDefinition, ClearEntryPointsTouchesOnlyTheThirtyWords) {
   ObjDefinition def(bytes);
   def.ClearEntryPoints();
   const auto& entries = ObjDefinition::kEntryPointWords;
-  EXPECT_EQ(std::size(entries), 30u);
   for (int w = 0; w < ObjDefinition::kWordCount; ++w) {
     EXPECT_EQ(def.Word(w), std::find(std::begin(entries), std::end(entries), w) != std::end(entries) ? 0 : 0xABAB) << w;
   }
@@ -63,17 +63,10 @@ TEST(ObjDefinition, ClearEntryPointsTouchesOnlyTheThirtyWords) {
 // A definition handle of the given version and size whose bytes after the
 // version word count up from 1.
 OwnedHandle MakeDefinition(std::uint16_t version, std::uint32_t size) {
-  OwnedHandle handle = OwnedHandle::New(size);
-  HandleLock lock(handle.Get());
-  for (std::uint32_t i = 2; i < size; ++i) lock.Data()[i] = static_cast<std::uint8_t>(i + 1);
-  lock.Data()[0] = static_cast<std::uint8_t>(version & 0xFF);
-  lock.Data()[1] = static_cast<std::uint8_t>(version >> 8);
-  return handle;
-}
-
-std::vector<std::uint8_t> BytesOf(const OwnedHandle& handle) {
-  HandleLock lock(handle.Get());
-  return std::vector<std::uint8_t>(lock.Data(), lock.Data() + lock.Size());
+  std::vector<std::uint8_t> bytes(size);
+  for (std::uint32_t i = 2; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i + 1);
+  StoreU16(bytes, 0, version, ByteOrder::kLittle);
+  return testing::HandleOf(bytes);
 }
 
 struct NormaliseCase {
@@ -101,7 +94,7 @@ TEST(ObjDefinitionNormalise, VersionsAndSizes) {
     testing::AssertCapture asserts;
     OwnedHandle handle = MakeDefinition(c.version, c.size);
     EXPECT_EQ(ObjDefinition::Normalise(handle.Get()), c.converted);
-    std::vector<std::uint8_t> bytes = BytesOf(handle);
+    std::vector<std::uint8_t> bytes = testing::Contents(handle);
     ASSERT_EQ(bytes.size(), ObjDefinition::kSize);
     EXPECT_EQ(ObjDefinition(bytes).Version(), c.resultVersion);
     for (std::size_t i = 2; i < bytes.size(); ++i) {
@@ -116,7 +109,7 @@ TEST(ObjDefinitionNormalise, EmptyHandleBecomesAZeroRecord) {
   testing::AssertCapture asserts;
   OwnedHandle handle = OwnedHandle::New(0);
   EXPECT_FALSE(ObjDefinition::Normalise(handle.Get()));
-  EXPECT_EQ(BytesOf(handle), std::vector<std::uint8_t>(ObjDefinition::kSize, 0));
+  EXPECT_EQ(testing::Contents(handle), std::vector<std::uint8_t>(ObjDefinition::kSize, 0));
   EXPECT_TRUE(asserts.Saw("bad version"));
   EXPECT_TRUE(asserts.Saw("filling in defn with zeroes."));
 }

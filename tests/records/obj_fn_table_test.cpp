@@ -32,11 +32,9 @@ TEST(ObjFnTable, FilledFromTheEntryPointWords) {
   ObjFnTable table;
   table.FillFromDefinition(def);
   ASSERT_EQ(table.Size(), 30);
-  EXPECT_EQ(table.FirstId(0), 1043);
-  EXPECT_EQ(table.FirstId(1), 1005);
-  EXPECT_EQ(table.FirstId(15), 1017);
-  EXPECT_EQ(table.FirstId(29), 1080);
-  EXPECT_EQ(table.SecondId(29), 0);
+  EXPECT_EQ(
+      (std::vector<int>{table.FirstId(0), table.FirstId(1), table.FirstId(15), table.FirstId(29), table.SecondId(29)}),
+      (std::vector<int>{1043, 1005, 1017, 1080, 0}));
 }
 
 TEST(ObjFnTable, StoredLayoutByteForByte) {
@@ -52,14 +50,11 @@ TEST(ObjFnTable, StoredLayoutByteForByte) {
   const std::vector<std::uint8_t> expected = {0, 0, 0, 0, 0,    0,    0, 0, 0x66, 0x4A, 0x42, 0x4F, 3,    0,
                                               0, 0, 1, 0, 0x34, 0x12, 0, 0, 0,    0,    0,    0,    0xEF, 0xBE};
   EXPECT_EQ(stored->bytes, expected);
-  EXPECT_EQ(stored->bytes.size(), 28u);
 
   ObjFnTable back;
   ASSERT_EQ(back.Read(file, 128), 0);
-  EXPECT_EQ(back.Size(), 3);
-  EXPECT_EQ(back.FirstId(0), 0x1234);
-  EXPECT_EQ(back.SecondId(0), 1);
-  EXPECT_EQ(back.FirstId(2), 0xBEEF);
+  EXPECT_EQ((std::vector<int>{back.Size(), back.FirstId(0), back.SecondId(0), back.FirstId(2)}),
+            (std::vector<int>{3, 0x1234, 1, 0xBEEF}));
   EXPECT_NE(back.Read(file, 129), 0);
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "resfile/handle_owner.h"
 #include "resfile/string_set.h"
 #include "support/assert_capture.h"
+#include "support/handle_bytes.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
 
@@ -17,13 +17,8 @@ namespace {
 using testing::RecordBytes;
 
 SlotList Read(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
-  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(bytes.size()));
-  {
-    HandleLock lock(handle.Get());
-    std::copy(bytes.begin(), bytes.end(), lock.Data());
-  }
   SlotList list;
-  EXPECT_TRUE(list.FromHandle(handle.Get(), version));
+  EXPECT_TRUE(list.FromHandle(testing::HandleOf(bytes).Get(), version));
   return list;
 }
 

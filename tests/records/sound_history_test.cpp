@@ -5,7 +5,7 @@
 
 #include "records/family_history.h"
 #include "records/sound_info.h"
-#include "resfile/handle_owner.h"
+#include "support/handle_bytes.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
@@ -26,20 +26,14 @@ TEST(SoundInfo, StoresTheNameWithItsTerminatorAndNothingElse) {
 
   SoundInfo back;
   ASSERT_TRUE(back.Load(object.file, 130));
-  EXPECT_EQ(back.id, 130);
-  EXPECT_EQ(back.fileName, "chime");
+  EXPECT_EQ(std::to_string(back.id) + " " + back.fileName, "130 chime");
   EXPECT_FALSE(back.Load(object.file, 131));
   EXPECT_EQ(SoundInfo::NameFromBytes(std::vector<std::uint8_t>{'a', 'b'}), "ab");
 }
 
 FamilyHistory Read(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
-  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(bytes.size()));
-  {
-    HandleLock lock(handle.Get());
-    std::copy(bytes.begin(), bytes.end(), lock.Data());
-  }
   FamilyHistory history;
-  EXPECT_TRUE(history.FromHandle(handle.Get(), version));
+  EXPECT_TRUE(history.FromHandle(testing::HandleOf(bytes).Get(), version));
   return history;
 }
 

@@ -21,96 +21,73 @@ using testing::StoredResource;
 
 constexpr ResType kTTAs = MakeResType("TTAs");
 
-std::vector<MotiveAd> Ranges(std::vector<std::int16_t> ranges, std::size_t count = 16) {
-  std::vector<MotiveAd> ads(count);
-  for (std::size_t i = 0; i < ranges.size() && i < count; ++i) ads[i].adRange = ranges[i];
-  return ads;
+// "guard action | N ads: ... | code value flags string extraA extraB": each ad
+// as its range, or range/base/modifier when those are set, up to the last
+// one set.
+std::string Summary(const TreeTableEntry& entry) {
+  std::ostringstream out;
+  out << entry.guardTreeId << " " << entry.actionTreeId << " | " << entry.ads.size() << " ads:";
+  std::size_t used = entry.ads.size();
+  while (used > 0 && entry.ads[used - 1] == MotiveAd{}) --used;
+  for (std::size_t i = 0; i < used; ++i) {
+    const MotiveAd& ad = entry.ads[i];
+    out << " " << ad.adRange;
+    if (ad.adBase != 0 || ad.adModifier != 0) out << "/" << ad.adBase << "/" << ad.adModifier;
+  }
+  out << " | " << entry.attenuationCode << " " << entry.attenuationValue << " " << entry.flags << " "
+      << entry.stringIndex << " " << entry.extraA << " " << entry.extraB;
+  return out.str();
 }
 
-struct VersionCase {
-  const char* name;
-  RecordBytes record;  // count 2, the version, then two entries
-  TreeTableEntry second;
-};
-
 TEST(TreeTableRecord, EveryStoredVersionReads) {
+  // Count 2, the version, then the entry twice.
   auto twice = [](std::uint16_t version, auto entry) {
     RecordBytes r;
     r.U16(2).U16(version);
     entry(r);
     entry(r);
-    return r;
+    return r.bytes;
   };
-  const std::vector<VersionCase> cases = {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> record;
+    const char* second;
+  } cases[] = {
       {"v0 ad index pairs; index past the ads ignored",
        twice(0, [](RecordBytes& r) { r.U16(4097).U16(2).U16(1).U16(30).U16(16).U16(99); }),
-       {.actionTreeId = 4097, .ads = Ranges({0, 30}), .attenuationCode = 3, .stringIndex = 1}},
-      {"v1 adds the guard tree",
-       twice(1, [](RecordBytes& r) { r.U16(4097).U16(4098).U16(1).U16(0).U16(5); }),
-       {.guardTreeId = 4098, .actionTreeId = 4097, .ads = Ranges({5}), .stringIndex = 1}},
+       "0 4097 | 16 ads: 0 30 | 3 0 0 1 50 4294967295"},
+      {"v1 adds the guard tree", twice(1, [](RecordBytes& r) { r.U16(4097).U16(4098).U16(1).U16(0).U16(5); }),
+       "4098 4097 | 16 ads: 5 | 3 0 0 1 50 4294967295"},
       {"v2 attenuation value and an ignored word",
        twice(2, [](RecordBytes& r) { r.U16(1).U16(2).U16(2).F32(0.5f).U16(0xFFFF).U16(7).U16(8); }),
-       {.guardTreeId = 2,
-        .actionTreeId = 1,
-        .ads = Ranges({7, 8}),
-        .attenuationCode = 0,
-        .attenuationValue = 0.5f,
-        .stringIndex = 1}},
+       "2 1 | 16 ads: 7 8 | 0 0.5 0 1 50 4294967295"},
       {"v3 twenty values keep the first sixteen",
        twice(3,
              [](RecordBytes& r) {
                r.U16(1).U16(2).U16(20).U16(0x80).F32(0.25f);
                for (int i = 0; i < 20; ++i) r.U16(static_cast<std::uint32_t>(i + 1));
              }),
-       {.guardTreeId = 2,
-        .actionTreeId = 1,
-        .ads = Ranges({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
-        .attenuationCode = 0,
-        .attenuationValue = 0.25f,
-        .flags = 0x80,
-        .stringIndex = 1}},
+       "2 1 | 16 ads: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 | 0 0.25 128 1 50 4294967295"},
       {"v4 stored string index and extraA",
        twice(4, [](RecordBytes& r) { r.U16(1).U16(2).U16(1).U32(3).U32(9).F32(1).U32(77).U16(4); }),
-       {.guardTreeId = 2,
-        .actionTreeId = 1,
-        .ads = Ranges({4}),
-        .attenuationCode = 0,
-        .attenuationValue = 1,
-        .flags = 3,
-        .stringIndex = 9,
-        .extraA = 77}},
+       "2 1 | 16 ads: 4 | 0 1 3 9 77 4294967295"},
       {"v5 adds extraB",
        twice(5, [](RecordBytes& r) { r.U16(1).U16(2).U16(1).U32(3).U32(9).F32(1).U32(77).U32(78).U16(4); }),
-       {.guardTreeId = 2,
-        .actionTreeId = 1,
-        .ads = Ranges({4}),
-        .attenuationCode = 0,
-        .attenuationValue = 1,
-        .flags = 3,
-        .stringIndex = 9,
-        .extraA = 77,
-        .extraB = 78}},
+       "2 1 | 16 ads: 4 | 0 1 3 9 77 78"},
       {"v6 holds as many ads as stored",
        twice(6,
              [](RecordBytes& r) {
                r.U16(1).U16(2).U32(2).U32(0x80).U32(4).U32(2).F32(0).U32(5).U32(6);
                r.U16(10).U16(11).U16(12).U16(20).U16(21).U16(22);
              }),
-       {.guardTreeId = 2,
-        .actionTreeId = 1,
-        .ads = {{.adModifier = 12, .adBase = 10, .adRange = 11}, {.adModifier = 22, .adBase = 20, .adRange = 21}},
-        .attenuationCode = 2,
-        .flags = 0x80,
-        .stringIndex = 4,
-        .extraA = 5,
-        .extraB = 6}},
+       "2 1 | 2 ads: 11/10/12 21/20/22 | 2 0 128 4 5 6"},
   };
-  for (const VersionCase& c : cases) {
+  for (const auto& c : cases) {
     TreeTable table(16);
-    ASSERT_TRUE(table.ReadBytes(c.record.bytes, false)) << c.name;
+    ASSERT_TRUE(table.ReadBytes(c.record, false)) << c.name;
     ASSERT_EQ(table.Entries().size(), 2u) << c.name;
-    EXPECT_EQ(table.Entries()[1], c.second) << c.name;
-    EXPECT_EQ(table.StoredVersion(), c.record.bytes[2]) << c.name;
+    EXPECT_EQ(Summary(table.Entries()[1]), c.second) << c.name;
+    EXPECT_EQ(table.StoredVersion(), c.record[2]) << c.name;
   }
 }
 
@@ -225,8 +202,7 @@ TEST(TreeTableRecord, OldTableIsReportedAndStoredAgainAsVersion9) {
   EXPECT_EQ(again.StoredVersion(), 9);
   ASSERT_EQ(again.Entries().size(), 1u);
   EXPECT_EQ(again.Entries()[0].menuText, "Sit");
-  EXPECT_EQ(again.Entries()[0].ads[0].adRange, 40);
-  EXPECT_EQ(again.Entries()[0].attenuationValue, 0.5f);
+  EXPECT_EQ(Summary(again.Entries()[0]), "0 4096 | 16 ads: 40 | 0 0.5 0 0 50 4294967295");
 }
 
 TEST(TreeTableRecord, SaveRefusesWhatItCannotStore) {
