@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/xassert.h"
@@ -22,6 +23,7 @@
 #include "records/draw_group.h"
 #include "resfile/recon_stream.h"
 #include "support/build_on_worker.h"
+#include "support/decoded_lists.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -209,42 +211,28 @@ class SpriteBuild {
     const StoredResource* stored = Find(mode == Mode::kColourOnly ? kSPR : kSPR2, static_cast<ResID>(spec.Id()));
     EXPECT_NE(stored, nullptr) << spec.Id();
     if (stored == nullptr) return frames;
-    std::vector<std::span<const std::uint8_t>> spans;
-    if (mode == Mode::kColourOnly) {
-      SprListView list;
-      EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
-      EXPECT_EQ(list.version, 502);
-      EXPECT_EQ(list.paletteId, spec.PaletteId());
-      spans = list.frames;
-    } else {
-      Sprite2ListView list;
-      EXPECT_TRUE(ParseSprite2List(stored->bytes, list).Ok());
-      EXPECT_EQ(list.version, 1000);
-      EXPECT_EQ(list.paletteId, spec.PaletteId());
-      spans = list.frames;
-    }
-    EXPECT_EQ(spans.size(), static_cast<std::size_t>(spec.SpriteCount()));
-    for (std::size_t i = 0; i < spans.size(); ++i) {
+    const testing::DecodedList list = testing::DecodeList(stored->bytes, mode != Mode::kColourOnly, ByteOrder::kBig);
+    EXPECT_EQ(list.version, mode == Mode::kColourOnly ? 502 : 1000);
+    EXPECT_EQ(list.paletteId, spec.PaletteId());
+    EXPECT_EQ(list.frames.size(), static_cast<std::size_t>(spec.SpriteCount()));
+    for (std::size_t i = 0; i < list.frames.size(); ++i) {
+      SCOPED_TRACE("frame " + std::to_string(i));
       Rect cell;
       CellOrigin origin;
       CellRecord record;
       spec.CellRect(static_cast<std::int32_t>(i), cell, origin, record);
       const Rect box = Trimmed(spec, mode, cell);
-      Frame frame{{}, cell, box};
-      if (mode == Mode::kColourOnly) {
-        EXPECT_TRUE(DecodeSprFrame(spans[i], ByteOrder::kBig, frame.pixels).Ok());
-      } else {
-        Sprite2FrameHeader header;
-        EXPECT_TRUE(DecodeSprite2Frame(spans[i], frame.pixels, &header).Ok());
-        EXPECT_EQ(header.flags, mode == Mode::kAlpha ? 7u : 3u);
-        EXPECT_EQ(header.paletteId, spec.PaletteId());
-        EXPECT_EQ(header.clearColour, kClearIndex);
+      Frame frame{list.frames[i], cell, box};
+      if (mode != Mode::kColourOnly) {
+        const Sprite2FrameHeader& header = list.headers[i];
         const bool empty = box.IsEmpty();
-        EXPECT_EQ(header.originX, empty ? 0 : box.left - cell.left) << spec.Id() << " frame " << i;
-        EXPECT_EQ(header.originY, empty ? 0 : box.top - cell.top) << spec.Id() << " frame " << i;
+        EXPECT_EQ(std::tuple(header.flags, header.paletteId, header.clearColour),
+                  std::tuple(mode == Mode::kAlpha ? 7u : 3u, static_cast<std::int16_t>(spec.PaletteId()),
+                             std::uint16_t{kClearIndex}));
+        EXPECT_EQ(ScreenPoint(header.originX, header.originY),
+                  empty ? ScreenPoint() : ScreenPoint(box.left - cell.left, box.top - cell.top));
       }
-      EXPECT_EQ(frame.pixels.width, box.Width()) << spec.Id() << " frame " << i;
-      EXPECT_EQ(frame.pixels.height, box.Height()) << spec.Id() << " frame " << i;
+      EXPECT_EQ(std::pair(frame.pixels.width, frame.pixels.height), std::pair(box.Width(), box.Height()));
       if (frame.pixels.width != box.Width() || frame.pixels.height != box.Height()) continue;
       int wrong = 0;
       for (int y = 0; y < box.Height(); ++y) {
@@ -258,7 +246,7 @@ class SpriteBuild {
           wrong += same ? 0 : 1;
         }
       }
-      EXPECT_EQ(wrong, 0) << spec.Id() << " frame " << i;
+      EXPECT_EQ(wrong, 0);
       frames.push_back(std::move(frame));
     }
     return frames;
@@ -471,8 +459,7 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
   const StoredResource* stored = build.Find(kSPR, id);
   EXPECT_NE(stored, nullptr) << id;
   if (stored == nullptr) return 0;
-  SprListView list;
-  EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
+  const testing::DecodedList list = testing::DecodeList(stored->bytes, false, ByteOrder::kBig);
   EXPECT_EQ(list.paletteId, 50);
   const std::size_t colourFrames = 3 * static_cast<std::size_t>(frames);
   EXPECT_EQ(list.frames.size(), list.version == 503 ? 2 * colourFrames : colourFrames) << id;
@@ -480,6 +467,7 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
   const Sheet& sheet = build.SheetNamed(base);
   const Rect cells[] = {Rect::Make(1, 1, 65, 97), Rect::Make(67, 1, 99, 49), Rect::Make(101, 1, 116, 24)};
   for (std::size_t i = 0; i < colourFrames; ++i) {
+    SCOPED_TRACE(std::to_string(id) + " frame " + std::to_string(i));
     Rect rect = cells[i % 3];
     rect.Offset(0, (position + static_cast<int>(i / 3)) * 98);
     while (rect.top < rect.bottom) {
@@ -488,19 +476,9 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
       if (drawn) break;
       ++rect.top;
     }
-    DecodedSprite frame;
-    EXPECT_TRUE(DecodeSprFrame(list.frames[i], ByteOrder::kBig, frame).Ok());
-    EXPECT_EQ(frame.width, rect.Width()) << id << " frame " << i;
-    EXPECT_EQ(frame.height, rect.Height()) << id << " frame " << i;
-    if (frame.width != rect.Width() || frame.height != rect.Height()) continue;
-    int wrong = 0;
-    for (int y = 0; y < frame.height; ++y) {
-      for (int x = 0; x < frame.width; ++x) {
-        const std::uint8_t want = sheet.Index(rect.left + x, rect.top + y);
-        wrong += (frame.Drawn(x, y) ? frame.colour[frame.Index(x, y)] : kClearIndex) == want ? 0 : 1;
-      }
-    }
-    EXPECT_EQ(wrong, 0) << id << " frame " << i;
+    testing::ExpectFrameShows(list.frames[i], rect, [&sheet](int x, int y) {
+      return sheet.Index(x, y) == kClearIndex ? -1 : int{sheet.Index(x, y)};
+    });
   }
   return list.version;
 }
