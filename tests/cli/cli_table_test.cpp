@@ -97,6 +97,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("lint.omk", std::string(kChairMarkup) + "<drawgroup id=101 name=\"Again\">\n\n<sprite id=7\n");
   dir.Write("headline.omk", "<headline id=1 columns=2\nrotation=3>");
   dir.Write("control.omk", "<sprit\x1B[31m>");
+  dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
+  dir.Write("empty.omk", "");
   dir.Write("sound.omk", "<sound name=\"creak\">");
   std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
@@ -128,6 +130,21 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"help", 0, {"="}, "new-object"},
       {"build $chair.iff --bogus", 2, {"pixmold: The following argument was not expected: --bogus"}},
       {"build --help", 0, {"="}, "  --no-sprites "},
+      {"tags --help", 0, {"="}, "NN: "},
+      {"preview --help", 0, {"="}, "SPR2_100_frame003.png"},
+      {"ls --help", 0, {"="}, "Exit status"},
+      {"cat --help", 0, {"="}, "Exit status"},
+      {"add --help", 0, {"="}, "Exit status"},
+      {"rm --help", 0, {"="}, "Exit status"},
+
+      // The tags of a markup file, one key or value a line, optionally with its line number.
+      {"tags $dump.omk", 0, {"="}, "=<\nsprite\nid=3\nname=\"Seat A\"\n>\n<\nitem\nsprite\nx=15\n>\n"},
+      {"tags --lines $dump.omk",
+       0,
+       {"="},
+       "=<\n1: sprite\n1: id=3\n1: name=\"Seat A\"\n>\n<\n2: item\n2: sprite\n3: x=15\n>\n"},
+      {"tags $empty.omk", 0, {"="}, "="},
+      {"tags", 2, {}},
       {"build", 2, {}},
       {"build $chair.iff --draw-groups 40000", 2, {}},
       {"build $chair.iff --draw-groups 100,x", 2, {"--draw-groups: \"x\" is not a resource id"}},
