@@ -36,20 +36,6 @@ std::vector<std::string> Values(const StringSet& set) {
   return values;
 }
 
-// A build in progress over an object file, so specs find their targets as
-// they do inside the driver.
-struct RunningBuild {
-  explicit RunningBuild(iResFile* file) { args.fContext = std::make_unique<BuildContext>(file); }
-  void Dispatch(std::string_view markup) {
-    tags = testing::ReadMarkup(markup);
-    DispatchTags(*args.fContext, *tags);
-  }
-  BuildContext& Context() { return *args.fContext; }
-  BuildArgs args;
-  ScopedCurrentBuildArgs current{args};
-  std::unique_ptr<TagList> tags;
-};
-
 struct SlotCase {
   const char* markup;
   SlotDescriptor expected;
@@ -203,14 +189,14 @@ TEST(CatalogSpec, ValuesDefaultFromTheDefinitionExceptRatingsAndSkills) {
   for (const auto& [attributes, words, warnings] : cases) {
     SCOPED_TRACE(attributes);
     testing::MemoryObjectFile object({ObjdResource(128, "Chair", chair)});
-    RunningBuild build(&object.file);
+    testing::RunningBuild build(&object.file);
     CapturedReport report;
     build.Dispatch(std::string("<catalog ") + attributes + ">");
     EXPECT_EQ(report.Text(), warnings);
     EXPECT_EQ(CatalogWords(build.Context().catalogs.First()->Values()), words);
   }
   testing::MemoryObjectFile object({ObjdResource(128, "Chair", chair)});
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   EXPECT_EQ(FatalOf([&] { build.Dispatch("<catalog bmpfile=t.bmp \"popup bmpfile\"=p.bmp>"); }),
             "line: 1 - popup id required for catalog with popup bmp file");
   EXPECT_EQ(FatalOf([&] { build.Dispatch("<catalog popup=p.bmp>"); }),
@@ -222,7 +208,7 @@ TEST(CatalogSpec, SaveAddsPicturesAndWritesTheDefinition) {
   dir.Write("thumb.bmp", "BMthumb");
   dir.Write("pop.bmp", "BMpop");
   testing::MemoryObjectFile object({ObjdResource(128, "Chair", ObjdFields{.price = 10, .ratingHunger = 4})});
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   build.args.fTgaDirectory = dir.Path().string();
   build.Dispatch(
       "<catalog bmpfile=missing.bmp id=2100>"
@@ -274,7 +260,7 @@ TEST(TreeTableSpec, RenamesMentionedInteractionsAndMarksTheRestDebug) {
   comments.SetComment(1, "!!");
   ASSERT_EQ(comments.Save(), 0);
 
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   CapturedReport report;
   build.Dispatch(
       "<ttab guid=7 name=ignored><interaction index=2 name=x>"
@@ -296,7 +282,7 @@ TEST(TreeTableSpec, RenamesMentionedInteractionsAndMarksTheRestDebug) {
   EXPECT_EQ(menus.Comment(3).value_or("-"), "!");
 
   testing::MemoryObjectFile bare({ObjdResource(128, "Chair", ObjdFields{.guid = 7})});
-  RunningBuild without(&bare.file);
+  testing::RunningBuild without(&bare.file);
   CapturedReport missing;
   without.Dispatch("<ttab guid=7>");
   EXPECT_EQ(missing.Text(), "warning: Could not load existing tree table\n");
