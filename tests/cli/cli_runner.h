@@ -32,6 +32,15 @@ inline std::string Text(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// The text with every "$" standing for the directory (with a slash after it).
+inline std::string Expand(std::string text, const TempDir& dir) {
+  const std::string path = dir.Path().string() + "/";
+  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + path.size())) {
+    text.replace(at, 1, path);
+  }
+  return text;
+}
+
 // `args` is already shell-quoted; `input` becomes the standard input.
 inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_view input = {}) {
   const std::string in = dir.Write("stdin.bin", input);

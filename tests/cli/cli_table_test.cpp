@@ -36,13 +36,6 @@ struct Case {
   std::string input = {};
 };
 
-std::string Expand(std::string text, const std::string& dir) {
-  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + dir.size())) {
-    text.replace(at, 1, dir);
-  }
-  return text;
-}
-
 void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
   if (!expected.empty() && expected[0] == '=') {
     EXPECT_EQ(stream, expected.substr(1)) << what;
@@ -52,7 +45,7 @@ void ExpectShows(const std::string& stream, const std::string& expected, const s
 }
 
 testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
-  const std::string args = Expand(step.args, dir.Path().string() + "/");
+  const std::string args = testing::Expand(step.args, dir);
   if (step.streams == Streams::kFiles) return testing::RunCli(dir, args, step.input);
   const std::string in = dir.Write("stdin.bin", step.input);
   const std::string out = dir.File("stdout.bin");
@@ -258,12 +251,12 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::WriteObjectFile(dir.File("sized.iff"),
                            {ObjdResource(128, "Sized", ObjdFields{.version = 137, .size = 216})});
   for (const Case& step : cases) {
-    const std::string where = dir.Path().string() + "/";
     const testing::CliRun result = RunStep(dir, step);
-    const std::string what = Expand(step.args, where);
+    const std::string what = testing::Expand(step.args, dir);
     EXPECT_EQ(result.status, step.status) << what << "\n" << result.err;
-    for (const std::string& fragment : step.err) ExpectShows(result.err, Expand(fragment, where), what + " (error)");
-    if (!step.out.empty()) ExpectShows(result.out, Expand(step.out, where), what + " (output)");
+    for (const std::string& fragment : step.err)
+      ExpectShows(result.err, testing::Expand(fragment, dir), what + " (error)");
+    if (!step.out.empty()) ExpectShows(result.out, testing::Expand(step.out, dir), what + " (output)");
     if (step.args.find("--json") != std::string::npos) {
       // One JSON object on one line, and nothing else.
       EXPECT_TRUE(result.out.starts_with("{") && result.out.ends_with("}\n")) << what << "\n" << result.out;
