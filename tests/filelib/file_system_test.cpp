@@ -35,7 +35,7 @@ class FileSystemTest : public ::testing::TestWithParam<bool> {
   std::unique_ptr<MemoryFileSystem> fMemory;
 };
 
-TEST_P(FileSystemTest, CreateWriteReadTruncate) {
+TEST_P(FileSystemTest, CreateWriteReadTruncateRemove) {
   FileSystem& fs = *fFiles;
   EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
   EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kReadWrite), kNoFile);
@@ -65,7 +65,12 @@ TEST_P(FileSystemTest, CreateWriteReadTruncate) {
 
   h = fs.Open(At("a.bin"), OpenMode::kCreate);
   EXPECT_EQ(fs.Size(h), 0);
+  // An open file outlives its removal.
+  EXPECT_EQ(fs.WriteAt(h, 0, "abc", 3), 3);
+  EXPECT_TRUE(fs.Remove(At("a.bin")));
+  EXPECT_EQ(fs.ReadAt(h, 0, buffer, 3), 3);
   fs.Close(h);
+  EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
 }
 
 TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {
@@ -102,18 +107,6 @@ TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {
   EXPECT_TRUE(fs.Remove(At("sub/deeper")));
   EXPECT_TRUE(fs.Remove(At("sub")));
   EXPECT_EQ(fs.Kind(At("sub")), EntryKind::kMissing);
-}
-
-TEST_P(FileSystemTest, AnOpenFileOutlivesItsRemoval) {
-  FileSystem& fs = *fFiles;
-  FileHandle h = fs.Open(At("a.bin"), OpenMode::kCreate);
-  ASSERT_NE(h, kNoFile);
-  EXPECT_EQ(fs.WriteAt(h, 0, "abc", 3), 3);
-  EXPECT_TRUE(fs.Remove(At("a.bin")));
-  char buffer[3];
-  EXPECT_EQ(fs.ReadAt(h, 0, buffer, 3), 3);
-  fs.Close(h);
-  EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLayers, FileSystemTest, ::testing::Values(true, false),

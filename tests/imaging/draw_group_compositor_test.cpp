@@ -9,7 +9,9 @@
 
 #include "image_bytes.h"
 #include "imaging/contact_sheet.h"
+#include "imaging/spr_list.h"
 #include "imaging/sprite2_compressor.h"
+#include "support/handle_bytes.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -40,24 +42,15 @@ Bytes Sprite2Frame(const Picture& picture) {
     const PixelView alpha{picture.alpha.data(), picture.width, picture.width, picture.height};
     frame = compressor.EncodeZPA(colour, depth, alpha, rect, rect, 5);
   }
-  HandleLock lock(frame.Get());
-  return Bytes(lock.Data(), lock.Data() + lock.Size());
+  return testing::Contents(frame);
 }
 
-// An SPR# list of one frame, one row of literal pixels, stored big-endian as
-// the build stores them.
-Bytes SprListOfOneRow(const Bytes& pixels, std::int32_t paletteId) {
-  Bytes frame = {0, 0, 0, 0, 0, 1, 0, static_cast<std::uint8_t>(pixels.size()), 0, 0};
-  Bytes line = {4, 0, 3, static_cast<std::uint8_t>(pixels.size())};
-  testing::Append(line, pixels);
-  if (line.size() % 2 != 0) line.push_back(0);
-  line[1] = static_cast<std::uint8_t>(line.size());
-  testing::Append(frame, line);
-  testing::Append(frame, {5, 0});
-  Bytes list = {0, 0, 0x01, 0xF6, 0, 0, 0, 1};
-  for (int shift = 24; shift >= 0; shift -= 8) list.push_back(static_cast<std::uint8_t>(paletteId >> shift));
-  testing::Append(list, {0, 0, 0, 16});
-  testing::Append(list, frame);
+// An SPR# list of one 1 x 1 frame of colour 21, stored big-endian as the
+// build stores them.
+Bytes SprListOfOnePixel(std::int32_t paletteId) {
+  Bytes list =
+      testing::SpriteList(kSprColourVersion, {testing::SprFrame(1, 1, 0, {4, 6, 3, 1, 21, 0, 5, 0})}, paletteId);
+  EXPECT_TRUE(SwapSprListByteOrder(list, ByteOrder::kLittle));
   return list;
 }
 
@@ -70,13 +63,11 @@ Bytes Palette7() {
 }
 
 DrawGroupItem Item(std::int32_t sprite, std::int32_t frame, std::int32_t x, std::int32_t y, bool mirrored = false) {
-  DrawGroupItem item;
-  item.spriteId = sprite;
-  item.frameIndex = frame;
-  item.offsetX = x;
-  item.offsetY = y;
-  item.flags = mirrored ? DrawGroupItem::kFlagMirrored : 0;
-  return item;
+  return {.spriteId = sprite,
+          .frameIndex = frame,
+          .offsetX = x,
+          .offsetY = y,
+          .flags = mirrored ? DrawGroupItem::kFlagMirrored : 0u};
 }
 
 // An object file holding the lists, palette 7 and DGRP 100 whose direction
@@ -158,42 +149,37 @@ TEST(DrawGroupCompositor, PlacesFramesLeftAtOffsetXAndBottomAtOffsetYMirroredWhe
   }
 }
 
-TEST(DrawGroupCompositor, NearerDepthWinsTiesGoToTheLaterItemAndDepthlessFramesPaintOver) {
-  struct Case {
+// Two 1 x 1 frames in one place: the nearer depth wins, a tie goes to the
+// later item, a frame without depth paints over, and stored alpha blends.
+TEST(DrawGroupCompositor, NearerDepthWinsTiesGoToTheLaterItemDepthlessFramesPaintOverAndAlphaBlends) {
+  const int half = (16 * 255 + 15) / 31;  // alpha 128 is stored as 16 of 31
+  const struct {
     const char* name;
-    std::uint8_t firstDepth;
-    std::optional<std::uint8_t> secondDepth;  // none: an SPR# frame without depth
-    int colour, depth;
+    Picture first;
+    std::optional<Picture> second;  // none: an SPR# frame of colour 21 without depth
+    std::array<int, 4> colour;
+    int depth;
+  } cases[] = {
+      {"first nearer", {1, 1, {20}, {30}, {}}, Picture{1, 1, {21}, {90}, {}}, Colour7(20), 30},
+      {"second nearer", {1, 1, {20}, {90}, {}}, Picture{1, 1, {21}, {30}, {}}, Colour7(21), 30},
+      {"equal", {1, 1, {20}, {50}, {}}, Picture{1, 1, {21}, {50}, {}}, Colour7(21), 50},
+      {"second has no depth", {1, 1, {20}, {10}, {}}, std::nullopt, Colour7(21), 10},
+      {"index 200 half over index 0",
+       {1, 1, {0}, {90}, {}},
+       Picture{1, 1, {200}, {10}, {128}},
+       {200 * half / 255, 144 * half / 255, 88 * half / 255, 255},
+       10},
   };
-  const Case cases[] = {
-      {"first nearer", 30, 90, 20, 30},
-      {"second nearer", 90, 30, 21, 30},
-      {"equal", 50, 50, 21, 50},
-      {"second has no depth", 10, std::nullopt, 21, 10},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<testing::StoredResource> lists = {Spr2(1, {Picture{1, 1, {20}, {c.firstDepth}, {}}})};
-    if (c.secondDepth) {
-      lists.push_back(Spr2(2, {Picture{1, 1, {21}, {*c.secondDepth}, {}}}));
-    } else {
-      lists.push_back({MakeResType("SPR#"), 2, "", 0, false, SprListOfOneRow({21}, 7)});
-    }
-    Scene scene(lists, {Item(1, 0, 0, 1), Item(2, 0, 0, 1)});
+    Scene scene({Spr2(1, {c.first}),
+                 c.second ? Spr2(2, {*c.second})
+                          : testing::StoredResource{MakeResType("SPR#"), 2, "", 0, false, SprListOfOnePixel(7)}},
+                {Item(1, 0, 0, 1), Item(2, 0, 0, 1)});
     const ComposedView view = scene.View();
-    EXPECT_EQ(Rgba(view, 0, 0), Colour7(c.colour));
+    EXPECT_EQ(Rgba(view, 0, 0), c.colour);
     EXPECT_EQ(Depth(view, 0, 0), c.depth);
   }
-}
-
-TEST(DrawGroupCompositor, BlendsStoredAlphaOverWhatLiesBeneath) {
-  // Index 0 under a half-covering index 200: alpha 16 of 31.
-  Scene scene({Spr2(1, {Picture{1, 1, {0}, {90}, {}}}), Spr2(2, {Picture{1, 1, {200}, {10}, {128}}})},
-              {Item(1, 0, 0, 1), Item(2, 0, 0, 1)});
-  const ComposedView view = scene.View();
-  const int alpha = (16 * 255 + 15) / 31;
-  EXPECT_EQ(Rgba(view, 0, 0), (std::array<int, 4>{200 * alpha / 255, 144 * alpha / 255, 88 * alpha / 255, 255}));
-  EXPECT_EQ(Depth(view, 0, 0), 10);
 }
 
 TEST(DrawGroupCompositor, ItemsThatCannotBeDrawnAreSkippedWithANoteAndTheRestDrawn) {

@@ -14,6 +14,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/offscreen.h"
@@ -105,10 +106,24 @@ inline Bytes Tga(int width, int height, int bits, const std::function<std::uint3
   return out;
 }
 
-// An SPR2 list (version 1000) of whole frames, its offset table worked out.
-inline Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteId) {
+// An SPR# frame: a zero word, height and width, a zero byte and the
+// features (the 10-byte header), then the tokens.
+inline Bytes SprFrame(int height, int width, std::uint8_t features, const Bytes& tokens, bool bigEndian = false) {
+  Bytes frame;
+  Put(frame, {{0, 4}, {std::uint32_t(height), 2}, {std::uint32_t(width), 2}, {0, 1}, {features, 1}});
+  if (bigEndian) {
+    std::swap(frame[4], frame[5]);
+    std::swap(frame[6], frame[7]);
+  }
+  Append(frame, tokens);
+  return frame;
+}
+
+// A sprite list of whole frames, its offset table worked out: SPR2 lists
+// (version 1000) and SPR# lists from version 502 share the layout.
+inline Bytes SpriteList(std::uint32_t version, const std::vector<Bytes>& frames, std::int32_t paletteId) {
   Bytes list;
-  Put(list, {{1000, 4}, {frames.size(), 4}, {std::uint32_t(paletteId), 4}});
+  Put(list, {{version, 4}, {frames.size(), 4}, {std::uint32_t(paletteId), 4}});
   std::size_t offset = 12 + 4 * frames.size();
   for (const Bytes& frame : frames) {
     Put(list, {{offset, 4}});
@@ -116,6 +131,9 @@ inline Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteI
   }
   for (const Bytes& frame : frames) Append(list, frame);
   return list;
+}
+inline Bytes Sprite2List(const std::vector<Bytes>& frames, std::int32_t paletteId) {
+  return SpriteList(1000, frames, paletteId);
 }
 
 inline std::string WriteFile(const TempDir& dir, const std::string& name, const Bytes& bytes) {

@@ -18,16 +18,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testing::Contents;
 using testing::FromRows;
+using testing::SprFrame;
 using testing::TestImage;
-
-// A frame: the 10-byte header (height and width little-endian, then the
-// features) and the body.
-Bytes Frame(int height, int width, std::uint8_t features, const Bytes& body) {
-  Bytes f;
-  testing::Put(f, {{0, 4}, {std::uint32_t(height), 2}, {std::uint32_t(width), 2}, {0, 1}, {features, 1}});
-  testing::Append(f, body);
-  return f;
-}
 
 Bytes Compress(const TestImage& image, const SprSettings& settings, const PalWrap* palette = nullptr) {
   Compressor c;
@@ -44,20 +36,20 @@ SprSettings With(std::array<std::uint8_t, 12> bytes) { return SprSettings::FromB
 TEST(SprCompressor, FramesByteForByte) {
   const SprSettings plain;  // flags 0x31, clear 0, threshold 8, no suppression (0..255)
   const std::tuple<const char*, TestImage, SprSettings, Bytes> cases[] = {
-      {"every pixel clear", FromRows({{0, 0, 0}, {0, 0, 0}}), plain, Frame(2, 3, 0, {9, 2, 5, 0})},
+      {"every pixel clear", FromRows({{0, 0, 0}, {0, 0, 0}}), plain, SprFrame(2, 3, 0, {9, 2, 5, 0})},
       {"seven equal pixels draw", FromRows({{5, 5, 5, 5, 5, 5, 5, 9}}), plain,
-       Frame(1, 8, 0, {4, 12, 3, 8, 5, 5, 5, 5, 5, 5, 5, 9, 5, 0})},
+       SprFrame(1, 8, 0, {4, 12, 3, 8, 5, 5, 5, 5, 5, 5, 5, 9, 5, 0})},
       {"eight equal pixels repeat", FromRows({{5, 5, 5, 5, 5, 5, 5, 5, 9}}), plain,
-       Frame(1, 9, 0x10, {4, 10, 2, 8, 5, 5, 3, 1, 9, 0, 5, 0})},
-      {"clear tail is not stored", FromRows({{0, 7, 0, 0}}), plain, Frame(1, 4, 0, {4, 8, 1, 1, 3, 1, 7, 0, 5, 0})},
+       SprFrame(1, 9, 0x10, {4, 10, 2, 8, 5, 5, 3, 1, 9, 0, 5, 0})},
+      {"clear tail is not stored", FromRows({{0, 7, 0, 0}}), plain, SprFrame(1, 4, 0, {4, 8, 1, 1, 3, 1, 7, 0, 5, 0})},
       {"shading ranges", FromRows({{0, 3, 4, 8, 8, 8, 20}}), With({0x17, 0, 3, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
-       Frame(1, 7, 0x08, {4, 16, 1, 1, 7, 2, 1, 2, 14, 3, 1, 1, 3, 1, 20, 0, 5, 0})},
+       SprFrame(1, 7, 0x08, {4, 16, 1, 1, 7, 2, 1, 2, 14, 3, 1, 1, 3, 1, 20, 0, 5, 0})},
       {"pattern colours", FromRows({{0, 1, 2}, {0, 3, 3}}), With({0x09, 0, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
-       Frame(2, 3, 0x27, {4, 12, 1, 1, 10, 1, 0, 1, 11, 1, 0, 2, 4, 8, 1, 1, 12, 2, 1, 1, 5, 0})},
+       SprFrame(2, 3, 0x27, {4, 12, 1, 1, 10, 1, 0, 1, 11, 1, 0, 2, 4, 8, 1, 1, 12, 2, 1, 1, 5, 0})},
       {"no clear colour", FromRows({{0, 0, 1}}), With({0x10, 0, 2, 1, 2, 3, 2, 6, 7, 11, 0, 255}),
-       Frame(1, 3, 0x10, {4, 10, 2, 2, 0, 0, 3, 1, 1, 0, 5, 0})},
+       SprFrame(1, 3, 0x10, {4, 10, 2, 2, 0, 0, 3, 1, 1, 0, 5, 0})},
       {"clear lines between drawn lines", FromRows({{0, 4}, {0, 0}, {0, 0}, {4, 0}}), plain,
-       Frame(4, 2, 0, {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
+       SprFrame(4, 2, 0, {4, 8, 1, 1, 3, 1, 4, 0, 9, 2, 4, 6, 3, 1, 4, 0, 5, 0})},
   };
   for (const auto& [name, image, settings, frame] : cases) EXPECT_EQ(Compress(image, settings), frame) << name;
 }
@@ -87,11 +79,11 @@ TEST(SprCompressor, EmptyOutsideAndRefusedFrames) {
   Compressor c;
   OwnedHandle frame;
   ASSERT_EQ(c.CompressFrame(image.View(), Rect{}, frame, nullptr), 0);
-  EXPECT_EQ(Contents(frame), Frame(0, 0, 0, {5, 0}));
+  EXPECT_EQ(Contents(frame), SprFrame(0, 0, 0, {5, 0}));
   EXPECT_EQ(asserts.Count(), 0u);
   // A rectangle reaching outside is cut to the image, and reported.
   ASSERT_EQ(c.CompressFrame(image.View(), Rect::Make(1, 1, 5, 5), frame, nullptr), 0);
-  EXPECT_EQ(Contents(frame), Frame(1, 1, 0, {4, 6, 3, 1, 1, 0, 5, 0}));
+  EXPECT_EQ(Contents(frame), SprFrame(1, 1, 0, {4, 6, 3, 1, 1, 0, 5, 0}));
   EXPECT_TRUE(asserts.Saw("(false) this is suspicious"));
   // Conflicting settings make neither frames nor lists.
   c.SetSettings(SprSettings::FromBytes({0x03, 6, 8, 1, 2, 3, 2, 6, 7, 11, 0, 255}));
@@ -142,10 +134,10 @@ TEST(SprCompressor, ColourSuppression) {
   // keeps its own index even though its colour maps elsewhere, and a line
   // of it is still a clear line, however many follow.
   EXPECT_EQ(Compress(FromRows({{0, 3, 3}, {0, 0, 0}, {0, 0, 0}}), s, &palette),
-            Frame(3, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 9, 2, 5, 0}));
+            SprFrame(3, 3, 0, {4, 8, 1, 1, 3, 2, 100, 100, 9, 2, 5, 0}));
   // A single allowed index takes every colour but the clear one.
   s = With({0x31, 0, 3, 1, 2, 3, 2, 6, 7, 11, 50, 50});
-  EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), Frame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
+  EXPECT_EQ(Compress(FromRows({{0, 7, 50, 9}}), s), SprFrame(1, 4, 0x10, {4, 8, 1, 1, 2, 3, 50, 50, 5, 0}));
 }
 
 TEST(SprCompressor, TrimRects) {
@@ -182,18 +174,9 @@ OwnedHandle List(const TestImage& image, std::span<const Rect> rects, std::int32
   return list;
 }
 
-// The list's header fields, offsets and frames.
-void ExpectList(const Bytes& list, std::uint32_t version, const std::vector<Bytes>& frames) {
-  EXPECT_EQ(LoadU32(list, 0, ByteOrder::kLittle), version);
-  EXPECT_EQ(LoadU32(list, 4, ByteOrder::kLittle), frames.size());
-  EXPECT_EQ(LoadU32(list, 8, ByteOrder::kLittle), 7u);
-  std::size_t at = 12 + 4 * frames.size();
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    EXPECT_EQ(LoadU32(list, 12 + 4 * i, ByteOrder::kLittle), at) << i;
-    EXPECT_EQ(Bytes(list.begin() + at, list.begin() + std::min(list.size(), at + frames[i].size())), frames[i]) << i;
-    at += frames[i].size();
-  }
-  EXPECT_EQ(at, list.size());
+// A native list of the frames, for palette 7.
+Bytes ListOf(std::uint32_t version, const std::vector<Bytes>& frames) {
+  return testing::SpriteList(version, frames, 7);
 }
 
 // Growing and cutting are what sprite generation uses to fit cells to art.
@@ -228,17 +211,17 @@ TEST(SprList, CompressAppendAndMerge) {
   TestImage depth(4, 4, 255);
   depth.Set(0, 0, 10);
   const Bytes f0 = Frame(kQuarters, kCells[0]), f1 = Frame(kQuarters, kCells[1]), f2 = Frame(kQuarters, kCells[2]);
-  ExpectList(Contents(List(kQuarters, kCells)), 502, {f0, f1, f2});
+  EXPECT_EQ(Contents(List(kQuarters, kCells)), ListOf(502, {f0, f1, f2}));
   OwnedHandle a = List(kQuarters, std::span(kCells).first(2));
   OwnedHandle b = List(kQuarters, std::span(kCells).subspan(1));
   ASSERT_EQ(AppendList(a.Get(), b.Get()), 0);
-  ExpectList(Contents(a), 502, {f0, f1, f1, f2});
-  ExpectList(Contents(b), 502, {f1, f2});
+  EXPECT_EQ(Contents(a), ListOf(502, {f0, f1, f1, f2}));
+  EXPECT_EQ(Contents(b), ListOf(502, {f1, f2}));
   // A depth list of the same rectangles goes behind the colour list.
   OwnedHandle colourList = List(kQuarters, kCells);
   ASSERT_EQ(MergeDepthList(List(depth, kCells, kSprColourDepthVersion).Get(), colourList.Get()), 0);
-  ExpectList(Contents(colourList), 503,
-             {f0, f1, f2, Frame(depth, kCells[0]), Frame(depth, kCells[1]), Frame(depth, kCells[2])});
+  EXPECT_EQ(Contents(colourList),
+            ListOf(503, {f0, f1, f2, Frame(depth, kCells[0]), Frame(depth, kCells[1]), Frame(depth, kCells[2])}));
 }
 
 TEST(SprList, MergeRefusesMismatchesAndChangesNothing) {

@@ -5,10 +5,12 @@
 #include <functional>
 #include <tuple>
 
+#include "image_bytes.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/spr_compressor.h"
 #include "imaging/spr_list.h"
 #include "sprite_test_images.h"
+#include "support/decoded_lists.h"
 
 namespace pixmold {
 namespace {
@@ -16,14 +18,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Frame(int height, int width, const Bytes& body, ByteOrder order = ByteOrder::kLittle) {
-  const auto h = static_cast<std::uint16_t>(height), w = static_cast<std::uint16_t>(width);
-  Bytes f = {0, 0, 0, 0, std::uint8_t(h), std::uint8_t(h >> 8), std::uint8_t(w), std::uint8_t(w >> 8), 0, 0x3F};
-  if (order == ByteOrder::kBig) {
-    std::swap(f[4], f[5]);
-    std::swap(f[6], f[7]);
-  }
-  for (std::uint8_t b : body) f.push_back(b);
-  return f;
+  return testing::SprFrame(height, width, 0x3F, body, order == ByteOrder::kBig);
 }
 
 // Every token: line 0 clear, repeat, draw, shade 1 draw, shade 2 repeat,
@@ -113,22 +108,6 @@ using testing::TestImage;
 // The colour a source pixel should come back as, or -1 for clear.
 using Expectation = std::function<int(std::uint8_t)>;
 
-void ExpectFrame(std::span<const std::uint8_t> frame, ByteOrder order, const SprSettings& settings,
-                 const TestImage& image, const Rect& rect, const Expectation& expect) {
-  DecodedSprite out;
-  const auto status = DecodeSprFrame(frame, order, out, settings);
-  ASSERT_TRUE(status.Ok()) << status.error << " at " << status.offset;
-  ASSERT_EQ(out.width * 10000 + out.height, rect.Width() * 10000 + rect.Height());
-  int mismatches = 0;
-  for (int y = 0; y < out.height; ++y) {
-    for (int x = 0; x < out.width; ++x) {
-      const int want = expect(image.Get(rect.left + x, rect.top + y));
-      const int got = out.Drawn(x, y) ? out.colour[out.Index(x, y)] : -1;
-      if (got != want && ++mismatches <= 5) ADD_FAILURE() << "pixel " << rect.left + x << "," << rect.top + y;
-    }
-  }
-}
-
 // Compresses the rectangles as one list, stores it big-endian, and decodes
 // every frame of both the native and the stored list.
 void ExpectList(const TestImage& image, std::span<const Rect> rects, const SprSettings& settings,
@@ -147,7 +126,10 @@ void ExpectList(const TestImage& image, std::span<const Rect> rects, const SprSe
     ASSERT_EQ(view.frames.size(), rects.size());
     for (std::size_t i = 0; i < rects.size(); ++i) {
       SCOPED_TRACE(::testing::Message() << "frame " << i << (order == ByteOrder::kBig ? " stored" : " native"));
-      ExpectFrame(view.frames[i], order, settings, image, rects[i], expect);
+      DecodedSprite out;
+      const auto status = DecodeSprFrame(view.frames[i], order, out, settings);
+      ASSERT_TRUE(status.Ok()) << status.error << " at " << status.offset;
+      testing::ExpectFrameShows(out, rects[i], [&](int x, int y) { return expect(image.Get(x, y)); });
     }
   }
 }
@@ -196,26 +178,6 @@ TEST(SprRoundTrip, SuppressedColoursComeBackAsTheirReplacements) {
   for (int x = 0; x < 64; x += 3) image.Set(x, 5, 60);
   const Rect rects[] = {image.Whole(), Rect::Make(5, 3, 40, 30)};
   ExpectList(image, rects, s, &palette, replacement);
-}
-
-TEST(SprRoundTrip, TrimmedCellsOfARenderedSheet) {
-  testing::RenderedSheet sheet(128, 96, 200, 3);
-  const std::vector<Rect> cells = {Rect::Make(0, 0, 64, 48), Rect::Make(64, 0, 128, 48), Rect::Make(0, 48, 64, 96),
-                                   Rect::Make(64, 48, 128, 96), Rect::Make(100, 0, 128, 10)};
-  Compressor c;
-  SprSettings colourSettings;
-  colourSettings.clearColour = 200;
-  c.SetSettings(colourSettings);
-  std::vector<Rect> trimmed = cells;
-  c.TrimRects(sheet.colour.View(), trimmed, spr_side::kAll, true);
-  EXPECT_EQ(trimmed[4], Rect{});  // an all-clear cell
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    // What trimming dropped was clear.
-    for (int y = cells[i].top; y < cells[i].bottom; ++y)
-      for (int x = cells[i].left; x < cells[i].right; ++x)
-        ASSERT_TRUE(trimmed[i].Contains(x, y) || sheet.colour.Get(x, y) == 200) << x << "," << y;
-  }
-  ExpectList(sheet.colour, trimmed, colourSettings, nullptr, [&](std::uint8_t p) { return p == 200 ? -1 : p; });
 }
 
 }  // namespace

@@ -10,16 +10,17 @@
 #include "image_bytes.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
-#include "imaging/spr_decoder.h"
 #include "imaging/spr_list.h"
 #include "imaging/sprite_list_settings.h"
 #include "imaging/sprite_sheet.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
+#include "support/decoded_lists.h"
 
 namespace pixmold {
 namespace {
 
+using testing::DecodedList;
 using testing::FatalOf;
 using testing::Tga;
 using testing::WriteFile;
@@ -42,38 +43,8 @@ std::uint32_t SheetRender(int x, int y) {
 const std::vector<Rect> kCells = {Rect::Make(0, 0, 8, 8), Rect::Make(8, 0, 16, 8)};
 const std::vector<Rect> kTrimmedCells = {Rect::Make(2, 3, 5, 5), Rect::Make(9, 1, 13, 6)};
 
-struct DecodedList {
-  ByteOrder order = ByteOrder::kLittle;
-  SprListView view;
-  std::vector<DecodedSprite> frames;
-};
-
-// Decodes a list the way a reader of the object file would.
-DecodedList Decode(const OwnedHandle& list) {
-  DecodedList out;
-  HandleLock lock(list.Get());
-  const auto order = GuessSprListOrder(lock.Bytes());
-  EXPECT_TRUE(order.has_value());
-  out.order = order.value_or(ByteOrder::kLittle);
-  EXPECT_TRUE(ParseSprList(lock.Bytes(), out.order, out.view).Ok());
-  for (const auto& frame : out.view.frames) {
-    out.frames.emplace_back();
-    EXPECT_TRUE(DecodeSprFrame(frame, out.order, out.frames.back()).Ok());
-  }
-  return out;
-}
-
-// Every pixel of the frame against the sheet's pixels in rect: drawn where
-// the sheet is not clear, with the sheet's value.
-void ExpectFrameShows(const DecodedSprite& frame, const Rect& rect, const Offscreen& sheet, std::uint8_t clear) {
-  ASSERT_EQ(frame.width * 1000 + frame.height, rect.Width() * 1000 + rect.Height());
-  for (int y = 0; y < frame.height; ++y) {
-    for (int x = 0; x < frame.width; ++x) {
-      const std::uint8_t expected = sheet.PixelAt(rect.left + x, rect.top + y);
-      EXPECT_EQ(frame.Drawn(x, y) ? frame.colour[frame.Index(x, y)] : clear, expected) << x << "," << y;
-    }
-  }
-}
+// A list as a reader of the object file decodes it.
+testing::DecodedList Decode(const OwnedHandle& list) { return testing::DecodeList(testing::Contents(list), false); }
 
 class SpriteListsTest : public ::testing::Test {
  protected:
@@ -106,11 +77,12 @@ TEST_F(SpriteListsTest, A32BitSheetAddsTheDepthFramesAfterTheColourFrames) {
     EXPECT_EQ(trimmed, kTrimmedCells);
     const DecodedList decoded = Decode(list);
     EXPECT_EQ(decoded.order, ByteOrder::kBig);
-    EXPECT_EQ(decoded.view.version, bits == 32 ? kSprColourDepthVersion : kSprColourVersion);
-    EXPECT_EQ(decoded.view.paletteId, 7);
+    EXPECT_EQ(decoded.version, bits == 32 ? kSprColourDepthVersion : kSprColourVersion);
+    EXPECT_EQ(decoded.paletteId, 7);
     ASSERT_EQ(decoded.frames.size(), bits == 32 ? 4u : 2u);
     for (std::size_t i = 0; i < decoded.frames.size(); ++i)
-      ExpectFrameShows(decoded.frames[i], kTrimmedCells[i % 2], i < 2 ? fColour : fDepth, i < 2 ? kBackground : 255);
+      testing::ExpectFrameShows(decoded.frames[i], kTrimmedCells[i % 2],
+                                testing::SheetPixels(i < 2 ? fColour : fDepth, i < 2 ? kBackground : 255));
   }
 }
 
@@ -162,14 +134,14 @@ TEST_F(SpriteListsTest, WallListsKeepTheCompressorsOrderAndFailuresAreFatal) {
   for (int i = 0; i < kWallPieceCount; ++i) pieces[i] = kTrimmedCells[i % 2];
   const DecodedList colour = Decode(OwnedHandle(MakeWallList(fColour, pieces, 5120)));
   EXPECT_EQ(colour.order, ByteOrder::kLittle);
-  EXPECT_EQ(colour.view.version * 10000 + colour.view.paletteId, kSprColourVersion * 10000 + 5120);
+  EXPECT_EQ(colour.version * 10000 + colour.paletteId, kSprColourVersion * 10000 + 5120);
   ASSERT_EQ(colour.frames.size(), 46u);
-  ExpectFrameShows(colour.frames[45], kTrimmedCells[1], fColour, kBackground);
+  testing::ExpectFrameShows(colour.frames[45], kTrimmedCells[1], testing::SheetPixels(fColour, kBackground));
   const DecodedList depth = Decode(OwnedHandle(MakeWallDepthList(fDepth, pieces)));
   EXPECT_EQ(depth.order, ByteOrder::kLittle);
-  EXPECT_EQ(depth.view.version * 10000 + depth.view.paletteId, kSprWallDepthVersion * 10000 - 1);
+  EXPECT_EQ(depth.version * 10000 + depth.paletteId, kSprWallDepthVersion * 10000 - 1);
   ASSERT_EQ(depth.frames.size(), 46u);
-  ExpectFrameShows(depth.frames[0], kTrimmedCells[0], fDepth, 255);
+  testing::ExpectFrameShows(depth.frames[0], kTrimmedCells[0], testing::SheetPixels(fDepth, 255));
 
   testing::AssertCapture reports;
   const int previous = FailHandleAllocationAfter(3);

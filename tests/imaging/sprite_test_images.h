@@ -11,7 +11,7 @@
 #include "base/report.h"
 #include "imaging/pixel_view.h"
 #include "imaging/rect.h"
-#include "resfile/handle_owner.h"
+#include "support/handle_bytes.h"
 
 namespace pixmold::testing {
 
@@ -95,13 +95,6 @@ inline void FillRandom(TestImage& image, std::mt19937& rng, int modulo = 256) {
 inline Rect RandomRect(std::mt19937& rng, int w, int h) {
   const int l = static_cast<int>(rng() % w), t = static_cast<int>(rng() % h);
   return Rect::Make(l, t, l + 1 + static_cast<int>(rng() % (w - l)), t + 1 + static_cast<int>(rng() % (h - t)));
-}
-
-// The bytes a handle holds (none for a null handle).
-inline std::vector<std::uint8_t> Contents(const OwnedHandle& handle) {
-  if (!handle) return {};
-  HandleLock lock(handle.Get());
-  return {lock.Data(), lock.Data() + lock.Size()};
 }
 
 // Catches the build report's lines while it lives.
