@@ -138,11 +138,19 @@ class PixmoldDlg : public ::testing::Test {
     ASSERT_FALSE(dialog.IsBuilding());
   }
 
+  // The objects list, its selection and the build button, in one line.
+  std::string Selection() const {
+    std::string text;
+    for (const std::string& name : view.objectNames) text += name + ",";
+    return text + " #" + std::to_string(view.selectedObject) + ", " + view.buildLabel +
+           (view.buildEnabled ? " on" : " off");
+  }
   // What the window shows of a build, in one line.
   std::string State() {
     return std::string(dialog.IsBuilding() ? "building" : "idle") + (dialog.CanClose() ? ", can close" : "") +
            (view.listsEnabled ? ", lists" : "") + (view.buildEnabled ? ", build" : "") + ", timer " +
-           std::to_string(view.timer) + ", status " + view.status[0] + "|" + view.status[1];
+           std::to_string(view.timer) + ", status " + view.status[0] + "|" + view.status[1] + ", " +
+           std::to_string(view.finishedCount) + " finished" + view.finishedFatal;
   }
 
   Trees trees;
@@ -155,36 +163,26 @@ TEST_F(PixmoldDlg, OpensOnTheTreesAndListsMasterObjects) {
   trees.AddObject("Empty", {ObjdResource(140, "Leg only", ObjdFields{.multiTileGroup = 2, .multiTilePart = 0})});
   dialog.OnInitDialog();
 
-  EXPECT_EQ(view.objects, trees.root.File("data") + "/Objects/");
-  EXPECT_EQ(view.sprites, trees.root.File("content") + "/Sprites/");
+  const std::string root = trees.root.Path().string();
+  EXPECT_EQ(view.objects + " " + view.sprites + " " + dialog.ReportPath(),
+            root + "/data/Objects/ " + root + "/content/Sprites/ " + root + "/tmp/PixmoldReport.txt");
   EXPECT_EQ(view.fileNames, (std::vector<std::string>{"Empty", "chairs"}));
   EXPECT_EQ(view.status[0], "Idle");
-  EXPECT_FALSE(view.buildEnabled);
   EXPECT_NE(view.report.find("Using variable SCENDIR for game data, "), std::string::npos);
-  EXPECT_EQ(dialog.ReportPath(), trees.root.File("tmp") + "/PixmoldReport.txt");
 
   // A file with no master object leaves the objects list empty.
   dialog.OnFileSelected(0);
-  EXPECT_TRUE(view.objectNames.empty());
-  EXPECT_EQ(view.selectedObject, -1);
-  EXPECT_FALSE(view.buildEnabled);
-
+  EXPECT_EQ(Selection(), " #-1, Go off");
   dialog.OnFileSelected(1);
-  EXPECT_EQ(view.objectNames, (std::vector<std::string>{"Chair", "Table", "Rug"}));
+  EXPECT_EQ(Selection(), "Chair,Table,Rug, #0, Build Chair on");
   EXPECT_EQ(dialog.ObjectIds(), (std::vector<ResID>{128, 130, 131}));
-  EXPECT_EQ(view.selectedObject, 0);
   EXPECT_EQ(view.ids, "res id : 128\r\nguid : 7\r\ncatalog id : 0\r\ndg 100\r\ndg 101\r\n");
-  EXPECT_EQ(view.buildLabel, "Build Chair");
-  EXPECT_TRUE(view.buildEnabled);
-
   dialog.OnObjectSelected(1);
   EXPECT_EQ(dialog.DrawGroupIds(), (std::vector<std::int16_t>{200, 230}));
   EXPECT_EQ(dialog.WallStyleIds(), (std::vector<std::int16_t>{301}));
-
   // No draw groups: nothing can be built.
   dialog.OnObjectSelected(2);
-  EXPECT_EQ(view.buildLabel, "Build Rug");
-  EXPECT_FALSE(view.buildEnabled);
+  EXPECT_EQ(Selection(), "Chair,Table,Rug, #0, Build Rug off");
 }
 
 TEST_F(PixmoldDlg, ShowAllAndRefreshRescanTheObjects) {
@@ -243,12 +241,13 @@ TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), trees.root.File("content") + "/Sprites/a/");
   EXPECT_EQ(dialog.Args()->drawGroupIds, (std::vector<std::int16_t>{100, 101}));
   EXPECT_EQ(dialog.Args()->fMakeSprites, 1);
-  EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) + ", status Working...|");
+  EXPECT_EQ(State(),
+            "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) + ", status Working...|, 0 finished");
   EXPECT_EQ(view.report, "");
 
   WaitForBuild();
   EXPECT_EQ(dialog.Args(), nullptr);
-  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|, 1 finished");
   const std::string objectFile = trees.root.File("data") + "/Objects/seating/Chair";
   EXPECT_EQ(view.report.rfind(
                 "Run #1 -- starting at " + std::string(kTime) + "\n***\nArguments:\nObject file = " + objectFile +
@@ -259,7 +258,6 @@ TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
       << view.report;
   EXPECT_TRUE(view.report.ends_with("Run #1 -- ending at " + std::string(kTime) + "\n")) << view.report;
   EXPECT_EQ(view.finishedFile, objectFile);
-  EXPECT_EQ(view.finishedFatal, "");
   EXPECT_FALSE(std::filesystem::exists(dialog.ReportPath()));
 
   // The next run counts on; a markup error ends it with the fatal line the
@@ -268,9 +266,10 @@ TEST_F(PixmoldDlg, BuildRunsOnTheWorkerAndShowsTheReport) {
   dialog.OnBuild();
   WaitForBuild();
   EXPECT_EQ(view.report.rfind("Run #2 -- starting at ", 0), 0u) << view.report;
-  EXPECT_EQ(view.finishedFatal, "fatal error: item tag received before drawgroup tag") << view.report;
-  EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos);
-  EXPECT_EQ(view.finishedCount, 2);
+  EXPECT_EQ(State(),
+            "idle, can close, lists, build, timer 0, status Idle|, 2 finished"
+            "fatal error: item tag received before drawgroup tag");
+  EXPECT_NE(view.report.find(view.finishedFatal), std::string::npos) << view.report;
 }
 
 // Another process (a script's add) has the object file: the build waits for
@@ -288,12 +287,10 @@ TEST_F(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
     dialog.OnTick();
   }
   EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) +
-                         ", status Waiting for lamp.iff, in use by another process|");
+                         ", status Waiting for lamp.iff, in use by another process|, 0 finished");
   close(holder);
   WaitForBuild();
-  EXPECT_EQ(view.finishedCount, 1);
-  EXPECT_EQ(view.finishedFatal, "");
-  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|");
+  EXPECT_EQ(State(), "idle, can close, lists, build, timer 0, status Idle|, 1 finished");
 
   // The window's own read does not wait: it says so and lists nothing.
   const std::vector<std::string> names = view.objectNames;
@@ -313,14 +310,11 @@ TEST_F(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   EXPECT_NE(view.report.find("Error writing to temporary file"), std::string::npos);
   dialog.OnBuild();
   ASSERT_NE(dialog.Args(), nullptr);
-  EXPECT_EQ(dialog.Args()->fOmkFile.View(), "");
-  EXPECT_EQ(dialog.Args()->fTgaDirectory.View(), "");
+  EXPECT_EQ(std::string(dialog.Args()->fOmkFile.View()) + "|" + std::string(dialog.Args()->fTgaDirectory.View()), "|");
   EXPECT_EQ(dialog.Args()->fReportStream, nullptr);
   WaitForBuild();
-  EXPECT_EQ(view.report, "");
+  EXPECT_EQ(view.report + "|" + State(), "|idle, can close, lists, build, timer 0, status Idle|, 1 finished");
   EXPECT_EQ(dialog.Args(), nullptr);
-  EXPECT_EQ(view.finishedCount, 1);
-  EXPECT_EQ(view.finishedFatal, "");
 
   // Nothing selected: the build button does nothing.
   dialog.OnFileSelected(-1);

@@ -9,8 +9,6 @@
 #include <map>
 #include <string>
 
-#include "builder/build_args.h"
-#include "builder/build_context.h"
 #include "builder/headline_sprites.h"
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
@@ -45,10 +43,8 @@ struct Generated {
   // The generator's object definition: its markup names it by GUID too.
   testing::MemoryObjectFile object{{testing::ObjdResource(128, "Demo Table Set", {.guid = 0x87654321})}};
   // The markup is read as inside a build, where data tags find their object.
-  BuildArgs args;
-  ScopedCurrentBuildArgs current{args};
-  std::unique_ptr<TagList> tags;
-  BuildContext* context = nullptr;
+  testing::RunningBuild build{&object.file};
+  BuildContext* context = &build.Context();
   std::map<std::string, Sheet> sheets;
 
   void Make(const std::string& arguments) {
@@ -57,10 +53,7 @@ struct Generated {
     // The data tags warn about what only the real object file holds (its
     // tree table); any fault in the sprite and draw group tags is fatal.
     testing::CapturedReport report;
-    args.fContext = std::make_unique<BuildContext>(&object.file);
-    context = args.fContext.get();
-    tags = testing::ReadMarkup(std::string(bytes.begin(), bytes.end()));
-    DispatchTags(*context, *tags);
+    build.Dispatch(std::string(bytes.begin(), bytes.end()));
     for (SpriteSpec* sprite : context->sprites) {
       if (!sheets.contains(sprite->FileName())) ReadSheet(Folder() + sprite->FileName(), sheets[sprite->FileName()]);
     }

@@ -1,6 +1,7 @@
 // Helpers for the build tests: markup text read into tags as a file would
-// be, a captured report, a check that a statement ends the build with an
-// exact message, and sprite specs read from one tag.
+// be, a build in progress to read it in, a captured report, a check that a
+// statement ends the build with an exact message, and sprite specs read
+// from one tag.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "base/report.h"
 #include "builder/attrib_readers.h"
+#include "builder/build_args.h"
 #include "builder/build_context.h"
 #include "builder/render_spec.h"
 #include "builder/sprite_spec.h"
@@ -46,6 +48,20 @@ inline std::unique_ptr<BuildContext> Dispatch(std::string_view markup, iResFile*
   DispatchTags(*context, *tags);
   return context;
 }
+
+// A build in progress over an object file, so specs find their targets as
+// they do inside the driver.
+struct RunningBuild {
+  explicit RunningBuild(iResFile* file) { args.fContext = std::make_unique<BuildContext>(file); }
+  void Dispatch(std::string_view markup) {
+    tags = ReadMarkup(markup);
+    DispatchTags(*args.fContext, *tags);
+  }
+  BuildContext& Context() { return *args.fContext; }
+  BuildArgs args;
+  ScopedCurrentBuildArgs current{args};
+  std::unique_ptr<TagList> tags;
+};
 
 struct CapturedReport {
   std::ostringstream stream;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "builder/build_args.h"
@@ -34,20 +35,6 @@ std::vector<std::string> Values(const StringSet& set) {
   for (int i = 1; i <= set.Count(); ++i) values.emplace_back(set.Value(i).value_or("-"));
   return values;
 }
-
-// A build in progress over an object file, so specs find their targets as
-// they do inside the driver.
-struct RunningBuild {
-  explicit RunningBuild(iResFile* file) { args.fContext = std::make_unique<BuildContext>(file); }
-  void Dispatch(std::string_view markup) {
-    tags = testing::ReadMarkup(markup);
-    DispatchTags(*args.fContext, *tags);
-  }
-  BuildContext& Context() { return *args.fContext; }
-  BuildArgs args;
-  ScopedCurrentBuildArgs current{args};
-  std::unique_ptr<TagList> tags;
-};
 
 struct SlotCase {
   const char* markup;
@@ -167,11 +154,18 @@ TEST(StringTags, SavingMergesIntoOtherLanguages) {
   EXPECT_EQ(back.Name(), "stats");
 }
 
-struct CatalogCase {
-  const char* attributes;
-  std::vector<std::pair<int, int>> words;  // (word, expected value)
-  const char* report;
-};
+// The catalog words a tag sets, in one line: catalog strings id, price, self
+// depreciating, room sort, function sort, hunger and fun ratings, skill
+// flags and popup id.
+std::string CatalogWords(const ObjDefinition& values) {
+  using D = ObjDefinition;
+  std::string words;
+  for (int word : std::initializer_list<int>{D::kCatalogStringsIdWord, D::kPriceWord, D::kSelfDepreciatingWord,
+                                             D::kRoomSortWord, D::kFunctionSortWord, D::kRatingHungerWord,
+                                             D::kRatingHungerWord + 5, D::kSkillFlagsWord, D::kPopupIdWord})
+    words.append(words.empty() ? "" : " ").append(std::to_string(values.Word(word)));
+  return words;
+}
 
 TEST(CatalogSpec, ValuesDefaultFromTheDefinitionExceptRatingsAndSkills) {
   const ObjdFields chair{.guid = 42,
@@ -181,50 +175,28 @@ TEST(CatalogSpec, ValuesDefaultFromTheDefinitionExceptRatingsAndSkills) {
                          .roomSort = 8,
                          .ratingHunger = 5,
                          .skillFlags = 0xFF};
-  using D = ObjDefinition;
-  const std::vector<CatalogCase> cases = {
-      {"bmpfile=t.bmp",
-       {{D::kCatalogStringsIdWord, 2000},
-        {D::kPriceWord, 250},
-        {D::kSelfDepreciatingWord, 1},
-        {D::kRoomSortWord, 8},
-        {D::kRatingHungerWord, 0},
-        {D::kSkillFlagsWord, 0},
-        {D::kPopupIdWord, 0}},
-       ""},
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"bmpfile=t.bmp", "2000 250 1 8 0 0 0 0 0", ""},
       {"thumbnail=t.bmp id=x cost=99 \"standard depreciation\"=1 \"room sort\"=\"\" \"function sort\"=\"Lighting\" "
        "hunger=3 fun=-2 cook=true study=true \"popup id\"=7",
-       {{D::kCatalogStringsIdWord, 2000},
-        {D::kPriceWord, 99},
-        {D::kSelfDepreciatingWord, 0},
-        {D::kRoomSortWord, 0},
-        {D::kFunctionSortWord, 128},
-        {D::kRatingHungerWord, 3},
-        {D::kRatingHungerWord + 5, 0xFFFE},
-        {D::kSkillFlagsWord, 65},
-        {D::kPopupIdWord, 0}},
-       ""},
+       "2000 99 0 0 128 3 65534 65 0", ""},
       {"bmpfile=t.bmp id=3000 \"standard depreciation\"=0 \"room sort\"=kitchen \"function sort\"=\"Seat\" "
        "\"popup bmpfile\"=p.bmp \"popup id\"=12",
-       {{D::kCatalogStringsIdWord, 3000},
-        {D::kSelfDepreciatingWord, 1},
-        {D::kRoomSortWord, 0},
-        {D::kFunctionSortWord, 0},
-        {D::kPopupIdWord, 12}},
+       "3000 250 1 0 0 0 0 0 12",
        "warning: line: 1 - no valid room sort value\nwarning: line: 1 - no valid function sort value\n"},
-      {"guid=42 bmpfile=t.bmp \"room sort\"=\"Dining Room\"", {{D::kRoomSortWord, 32}}, ""},
+      {"guid=42 bmpfile=t.bmp \"room sort\"=\"Dining Room\"", "2000 250 1 32 0 0 0 0 0", ""},
   };
-  for (const CatalogCase& c : cases) {
+  for (const auto& [attributes, words, warnings] : cases) {
+    SCOPED_TRACE(attributes);
     testing::MemoryObjectFile object({ObjdResource(128, "Chair", chair)});
-    RunningBuild build(&object.file);
+    testing::RunningBuild build(&object.file);
     CapturedReport report;
-    build.Dispatch(std::string("<catalog ") + c.attributes + ">");
-    EXPECT_EQ(report.Text(), c.report) << c.attributes;
-    ObjDefinition values = build.Context().catalogs.First()->Values();
-    for (auto [word, value] : c.words) EXPECT_EQ(values.Word(word), value) << c.attributes << " word " << word;
+    build.Dispatch(std::string("<catalog ") + attributes + ">");
+    EXPECT_EQ(report.Text(), warnings);
+    EXPECT_EQ(CatalogWords(build.Context().catalogs.First()->Values()), words);
   }
   testing::MemoryObjectFile object({ObjdResource(128, "Chair", chair)});
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   EXPECT_EQ(FatalOf([&] { build.Dispatch("<catalog bmpfile=t.bmp \"popup bmpfile\"=p.bmp>"); }),
             "line: 1 - popup id required for catalog with popup bmp file");
   EXPECT_EQ(FatalOf([&] { build.Dispatch("<catalog popup=p.bmp>"); }),
@@ -236,7 +208,7 @@ TEST(CatalogSpec, SaveAddsPicturesAndWritesTheDefinition) {
   dir.Write("thumb.bmp", "BMthumb");
   dir.Write("pop.bmp", "BMpop");
   testing::MemoryObjectFile object({ObjdResource(128, "Chair", ObjdFields{.price = 10, .ratingHunger = 4})});
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   build.args.fTgaDirectory = dir.Path().string();
   build.Dispatch(
       "<catalog bmpfile=missing.bmp id=2100>"
@@ -288,7 +260,7 @@ TEST(TreeTableSpec, RenamesMentionedInteractionsAndMarksTheRestDebug) {
   comments.SetComment(1, "!!");
   ASSERT_EQ(comments.Save(), 0);
 
-  RunningBuild build(&object.file);
+  testing::RunningBuild build(&object.file);
   CapturedReport report;
   build.Dispatch(
       "<ttab guid=7 name=ignored><interaction index=2 name=x>"
@@ -310,7 +282,7 @@ TEST(TreeTableSpec, RenamesMentionedInteractionsAndMarksTheRestDebug) {
   EXPECT_EQ(menus.Comment(3).value_or("-"), "!");
 
   testing::MemoryObjectFile bare({ObjdResource(128, "Chair", ObjdFields{.guid = 7})});
-  RunningBuild without(&bare.file);
+  testing::RunningBuild without(&bare.file);
   CapturedReport missing;
   without.Dispatch("<ttab guid=7>");
   EXPECT_EQ(missing.Text(), "warning: Could not load existing tree table\n");

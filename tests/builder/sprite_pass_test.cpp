@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/xassert.h"
@@ -22,6 +23,7 @@
 #include "records/draw_group.h"
 #include "resfile/recon_stream.h"
 #include "support/build_on_worker.h"
+#include "support/decoded_lists.h"
 #include "support/object_file_fixture.h"
 
 namespace pixmold {
@@ -98,6 +100,7 @@ class SpriteBuild {
   void AddSheet(const std::string& base, const Sheet& sheet, bool depth = true, const std::string& tgaName = "",
                 const std::string& bmpName = "") {
     fSheets[base] = sheet;
+    if (!depth) fFlat.insert(base);
     const int height = sheet.Height();
     fDir.Write(tgaName.empty() ? base + ".tga" : tgaName,
                AsChars(Tga(sheet.width, height, depth ? 32 : 24,
@@ -186,6 +189,14 @@ class SpriteBuild {
     return box;
   }
 
+  // The mode a spec's sprite is made in: colour only from a palette image
+  // alone or a 24-bit sheet, with alpha when an alpha image lies beside it.
+  Mode ModeOf(const SpriteSpec& spec) const {
+    const std::string base = spec.FileName().substr(0, spec.FileName().size() - 4);
+    if (spec.BmpOnly() || fFlat.contains(base)) return Mode::kColourOnly;
+    return fAlpha.contains(base) ? Mode::kAlpha : Mode::kDepth;
+  }
+
   // A cell with nothing drawn trims to the all-zero rectangle, whose frame
   // is empty with origin 0.
   struct Frame {
@@ -194,47 +205,34 @@ class SpriteBuild {
   };
   // Decodes every frame of the spec's list and checks it against its cell;
   // returns the frames for the draw group checks.
-  std::vector<Frame> CheckSprite(const SpriteSpec& spec, Mode mode) const {
+  std::vector<Frame> CheckSprite(const SpriteSpec& spec) const {
+    const Mode mode = ModeOf(spec);
     std::vector<Frame> frames;
     const StoredResource* stored = Find(mode == Mode::kColourOnly ? kSPR : kSPR2, static_cast<ResID>(spec.Id()));
     EXPECT_NE(stored, nullptr) << spec.Id();
     if (stored == nullptr) return frames;
-    std::vector<std::span<const std::uint8_t>> spans;
-    if (mode == Mode::kColourOnly) {
-      SprListView list;
-      EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
-      EXPECT_EQ(list.version, 502);
-      EXPECT_EQ(list.paletteId, spec.PaletteId());
-      spans = list.frames;
-    } else {
-      Sprite2ListView list;
-      EXPECT_TRUE(ParseSprite2List(stored->bytes, list).Ok());
-      EXPECT_EQ(list.version, 1000);
-      EXPECT_EQ(list.paletteId, spec.PaletteId());
-      spans = list.frames;
-    }
-    EXPECT_EQ(spans.size(), static_cast<std::size_t>(spec.SpriteCount()));
-    for (std::size_t i = 0; i < spans.size(); ++i) {
+    const testing::DecodedList list = testing::DecodeList(stored->bytes, mode != Mode::kColourOnly, ByteOrder::kBig);
+    EXPECT_EQ(list.version, mode == Mode::kColourOnly ? 502 : 1000);
+    EXPECT_EQ(list.paletteId, spec.PaletteId());
+    EXPECT_EQ(list.frames.size(), static_cast<std::size_t>(spec.SpriteCount()));
+    for (std::size_t i = 0; i < list.frames.size(); ++i) {
+      SCOPED_TRACE("frame " + std::to_string(i));
       Rect cell;
       CellOrigin origin;
       CellRecord record;
       spec.CellRect(static_cast<std::int32_t>(i), cell, origin, record);
       const Rect box = Trimmed(spec, mode, cell);
-      Frame frame{{}, cell, box};
-      if (mode == Mode::kColourOnly) {
-        EXPECT_TRUE(DecodeSprFrame(spans[i], ByteOrder::kBig, frame.pixels).Ok());
-      } else {
-        Sprite2FrameHeader header;
-        EXPECT_TRUE(DecodeSprite2Frame(spans[i], frame.pixels, &header).Ok());
-        EXPECT_EQ(header.flags, mode == Mode::kAlpha ? 7u : 3u);
-        EXPECT_EQ(header.paletteId, spec.PaletteId());
-        EXPECT_EQ(header.clearColour, kClearIndex);
+      Frame frame{list.frames[i], cell, box};
+      if (mode != Mode::kColourOnly) {
+        const Sprite2FrameHeader& header = list.headers[i];
         const bool empty = box.IsEmpty();
-        EXPECT_EQ(header.originX, empty ? 0 : box.left - cell.left) << spec.Id() << " frame " << i;
-        EXPECT_EQ(header.originY, empty ? 0 : box.top - cell.top) << spec.Id() << " frame " << i;
+        EXPECT_EQ(std::tuple(header.flags, header.paletteId, header.clearColour),
+                  std::tuple(mode == Mode::kAlpha ? 7u : 3u, static_cast<std::int16_t>(spec.PaletteId()),
+                             std::uint16_t{kClearIndex}));
+        EXPECT_EQ(ScreenPoint(header.originX, header.originY),
+                  empty ? ScreenPoint() : ScreenPoint(box.left - cell.left, box.top - cell.top));
       }
-      EXPECT_EQ(frame.pixels.width, box.Width()) << spec.Id() << " frame " << i;
-      EXPECT_EQ(frame.pixels.height, box.Height()) << spec.Id() << " frame " << i;
+      EXPECT_EQ(std::pair(frame.pixels.width, frame.pixels.height), std::pair(box.Width(), box.Height()));
       if (frame.pixels.width != box.Width() || frame.pixels.height != box.Height()) continue;
       int wrong = 0;
       for (int y = 0; y < box.Height(); ++y) {
@@ -248,16 +246,27 @@ class SpriteBuild {
           wrong += same ? 0 : 1;
         }
       }
-      EXPECT_EQ(wrong, 0) << spec.Id() << " frame " << i;
+      EXPECT_EQ(wrong, 0);
       frames.push_back(std::move(frame));
     }
     return frames;
   }
 
+  using Sprites = std::map<std::int32_t, std::pair<const SpriteSpec*, std::vector<Frame>>>;
+  // Checks every spec's sprite; returns the frames by sprite id for the draw
+  // group checks.
+  Sprites CheckSprites() const {
+    Sprites sprites;
+    for (const SpriteSpec* spec : fArgs.fContext->sprites) {
+      SCOPED_TRACE(spec->Id());
+      sprites[spec->Id()] = {spec, CheckSprite(*spec)};
+    }
+    return sprites;
+  }
+
   // Every item of the draw group placed where its frame's trimmed box puts
   // it relative to the object's reference point.
-  void CheckDrawGroup(ResID id,
-                      const std::map<std::int32_t, std::pair<const SpriteSpec*, std::vector<Frame>>>& sprites) {
+  void CheckDrawGroup(ResID id, const Sprites& sprites) {
     const StoredResource* stored = Find(kDGRP, id);
     ASSERT_NE(stored, nullptr) << id;
     DrawGroup group;
@@ -309,6 +318,7 @@ class SpriteBuild {
 
   std::map<std::string, Sheet> fSheets;
   std::set<std::string> fAlpha;
+  std::set<std::string> fFlat;
   std::map<std::string, MaskInfo> fMasks;
 };
 
@@ -331,14 +341,7 @@ TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
             0)
       << build.Report();
 
-  std::map<std::int32_t, std::pair<const SpriteSpec*, std::vector<SpriteBuild::Frame>>> sprites;
-  const std::pair<std::int32_t, Mode> kinds[] = {
-      {100, Mode::kDepth}, {101, Mode::kDepth}, {102, Mode::kAlpha}, {103, Mode::kColourOnly}};
-  for (const auto& [id, mode] : kinds) {
-    SCOPED_TRACE(id);
-    const SpriteSpec& spec = build.Spec(id);
-    sprites[id] = {&spec, build.CheckSprite(spec, mode)};
-  }
+  const SpriteBuild::Sprites sprites = build.CheckSprites();
   build.CheckDrawGroup(200, sprites);
   build.CheckDrawGroup(201, sprites);
 
@@ -375,8 +378,6 @@ struct EdgeCase {
   int status;
   // Report lines starting "Rendering file" or "warning" or "fatal".
   std::vector<std::string> lines;
-  // Sprite ids whose frames are checked, with the mode they were made in.
-  std::vector<std::pair<std::int32_t, Mode>> sprites;
 };
 
 TEST(SpritePass, EdgeCases) {
@@ -389,20 +390,17 @@ TEST(SpritePass, EdgeCases) {
        "<sprite id=1 tgafile=a.tga><sprite id=2 tgafile=a.tga><sprite id=3 tgafile=b.tga>"
        "<sprite id=4 tgafile=a.tga position=2>",
        0,
-       {"Rendering file a.tga...", "Rendering file b.tga...", "Rendering file a.tga..."},
-       {{1, Mode::kDepth}, {2, Mode::kDepth}, {3, Mode::kDepth}, {4, Mode::kDepth}}},
+       {"Rendering file a.tga...", "Rendering file b.tga...", "Rendering file a.tga..."}},
       {"a missing palette image names its full path",
        [](SpriteBuild& b) { b.AddSheet("a", {}, true, "a.tga", "other.bmp"); },
        "<sprite id=1 tgafile=a.tga>",
        1,
-       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette."},
-       {}},
+       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette."}},
       {"a bmpfile spec takes its colours from the palette image alone",
        [](SpriteBuild& b) { b.AddPaletteImage("pic.bmp", {.seed = 6}); },
        "<sprite id=1 bmpfile=pic.bmp>",
        0,
-       {"Rendering file pic.bmp..."},
-       {{1, Mode::kColourOnly}}},
+       {"Rendering file pic.bmp..."}},
       {"a mask clears the sheet where it shows its background",
        [](SpriteBuild& b) {
          b.AddSheet("a", {.seed = 7, .rows = 2});
@@ -410,8 +408,7 @@ TEST(SpritePass, EdgeCases) {
        },
        "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
        0,
-       {"Rendering file a.tga..."},
-       {{1, Mode::kDepth}}},
+       {"Rendering file a.tga..."}},
       {"a mask below the sheet's end is refused",
        [](SpriteBuild& b) {
          b.AddSheet("a", {.seed = 7, .rows = 2});
@@ -419,16 +416,14 @@ TEST(SpritePass, EdgeCases) {
        },
        "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
        1,
-       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small"},
-       {}},
+       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small"}},
       {"names differing in letter case are found, with a warning",
        [](SpriteBuild& b) { b.AddSheet("chair", {.seed = 8}, true, "Chair.TGA", "CHAIR.BMP"); },
        "<sprite id=1 tgafile=chair.tga>",
        0,
        {"warning: no file DIR/chair.bmp, using DIR/CHAIR.BMP whose name differs only in letter case",
         "Rendering file chair.tga...",
-        "warning: no file DIR/chair.tga, using DIR/Chair.TGA whose name differs only in letter case"},
-       {{1, Mode::kDepth}}},
+        "warning: no file DIR/chair.tga, using DIR/Chair.TGA whose name differs only in letter case"}},
       {"two names differing only in letter case are ambiguous",
        [](SpriteBuild& b) {
          b.AddSheet("chair", {.seed = 8}, true, "chair.tga", "Chair.bmp");
@@ -436,8 +431,7 @@ TEST(SpritePass, EdgeCases) {
        },
        "<sprite id=1 tgafile=chair.tga>",
        1,
-       {"fatal error: several files match DIR/chair.bmp ignoring letter case: DIR/CHAIR.bmp DIR/Chair.bmp"},
-       {}},
+       {"fatal error: several files match DIR/chair.bmp ignoring letter case: DIR/CHAIR.bmp DIR/Chair.bmp"}},
   };
   for (const EdgeCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -452,10 +446,9 @@ TEST(SpritePass, EdgeCases) {
     std::sort(lines.begin(), lines.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(lines, expected);
-    for (const auto& [id, mode] : c.sprites) build.CheckSprite(build.Spec(id), mode);
-    if (c.status != 0) {
-      EXPECT_EQ(build.Contents(), "OBJD 128");
-    }
+    // A sprite made is made whole; a failed build writes nothing.
+    if (c.status == 0) build.CheckSprites();
+    EXPECT_TRUE(c.status == 0 || build.Contents() == "OBJD 128") << build.Contents();
   }
 }
 
@@ -466,8 +459,7 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
   const StoredResource* stored = build.Find(kSPR, id);
   EXPECT_NE(stored, nullptr) << id;
   if (stored == nullptr) return 0;
-  SprListView list;
-  EXPECT_TRUE(ParseSprList(stored->bytes, ByteOrder::kBig, list).Ok());
+  const testing::DecodedList list = testing::DecodeList(stored->bytes, false, ByteOrder::kBig);
   EXPECT_EQ(list.paletteId, 50);
   const std::size_t colourFrames = 3 * static_cast<std::size_t>(frames);
   EXPECT_EQ(list.frames.size(), list.version == 503 ? 2 * colourFrames : colourFrames) << id;
@@ -475,6 +467,7 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
   const Sheet& sheet = build.SheetNamed(base);
   const Rect cells[] = {Rect::Make(1, 1, 65, 97), Rect::Make(67, 1, 99, 49), Rect::Make(101, 1, 116, 24)};
   for (std::size_t i = 0; i < colourFrames; ++i) {
+    SCOPED_TRACE(std::to_string(id) + " frame " + std::to_string(i));
     Rect rect = cells[i % 3];
     rect.Offset(0, (position + static_cast<int>(i / 3)) * 98);
     while (rect.top < rect.bottom) {
@@ -483,19 +476,9 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
       if (drawn) break;
       ++rect.top;
     }
-    DecodedSprite frame;
-    EXPECT_TRUE(DecodeSprFrame(list.frames[i], ByteOrder::kBig, frame).Ok());
-    EXPECT_EQ(frame.width, rect.Width()) << id << " frame " << i;
-    EXPECT_EQ(frame.height, rect.Height()) << id << " frame " << i;
-    if (frame.width != rect.Width() || frame.height != rect.Height()) continue;
-    int wrong = 0;
-    for (int y = 0; y < frame.height; ++y) {
-      for (int x = 0; x < frame.width; ++x) {
-        const std::uint8_t want = sheet.Index(rect.left + x, rect.top + y);
-        wrong += (frame.Drawn(x, y) ? frame.colour[frame.Index(x, y)] : kClearIndex) == want ? 0 : 1;
-      }
-    }
-    EXPECT_EQ(wrong, 0) << id << " frame " << i;
+    testing::ExpectFrameShows(list.frames[i], rect, [&sheet](int x, int y) {
+      return sheet.Index(x, y) == kClearIndex ? -1 : int{sheet.Index(x, y)};
+    });
   }
   return list.version;
 }
@@ -509,7 +492,7 @@ TEST(SpritePass, HeadlineListsAreWrittenByTheSpriteListPass) {
   const std::string markup =
       "<headline id=500 name=\"Sign\" tgafile=sign.tga>\n<headline id=501 name=\"Sign 2\" tgafile=sign.tga frames=2>";
   ASSERT_EQ(build.Run(markup), 0) << build.Report();
-  build.CheckSprite(build.Spec(500), Mode::kDepth);
+  build.CheckSprite(build.Spec(500));
   EXPECT_EQ(build.Contents(), "OBJD 128, SPR2 500, SPR2 501");
 
   build.fArgs.fMakeSprites = 0;

@@ -2,11 +2,14 @@
 // streams, so the tests see exactly what a user or a script sees.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -29,6 +32,15 @@ inline std::string Text(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// The text with every "$" standing for the directory (with a slash after it).
+inline std::string Expand(std::string text, const TempDir& dir) {
+  const std::string path = dir.Path().string() + "/";
+  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + path.size())) {
+    text.replace(at, 1, path);
+  }
+  return text;
+}
+
 // `args` is already shell-quoted; `input` becomes the standard input.
 inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_view input = {}) {
   const std::string in = dir.Write("stdin.bin", input);
@@ -38,6 +50,28 @@ inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_vi
       "TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
   return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out), Text(err)};
+}
+
+// Starts the command line in the background, its standard streams from and
+// into the files named ("" leaves one as it is), in a process group of its
+// own when asked, as a shell starts a job.
+inline pid_t StartCli(std::vector<std::string> args, const std::string& input, const std::string& output,
+                      const std::string& errors, bool ownGroup = false) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  if (ownGroup) setpgid(0, 0);
+  const auto redirect = [](const std::string& path, int flags, int stream) {
+    const int file = path.empty() ? stream : open(path.c_str(), flags, 0644);
+    if (file < 0 || dup2(file, stream) < 0) _exit(99);
+  };
+  redirect(input, O_RDONLY, STDIN_FILENO);
+  redirect(output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
+  redirect(errors, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
+  std::vector<char*> argv{const_cast<char*>(PIXMOLD_CLI_PATH)};
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  execv(PIXMOLD_CLI_PATH, argv.data());
+  _exit(98);
 }
 
 }  // namespace pixmold::testing

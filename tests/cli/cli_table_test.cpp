@@ -36,13 +36,6 @@ struct Case {
   std::string input = {};
 };
 
-std::string Expand(std::string text, const std::string& dir) {
-  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + dir.size())) {
-    text.replace(at, 1, dir);
-  }
-  return text;
-}
-
 void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
   if (!expected.empty() && expected[0] == '=') {
     EXPECT_EQ(stream, expected.substr(1)) << what;
@@ -52,7 +45,7 @@ void ExpectShows(const std::string& stream, const std::string& expected, const s
 }
 
 testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
-  const std::string args = Expand(step.args, dir.Path().string() + "/");
+  const std::string args = testing::Expand(step.args, dir);
   if (step.streams == Streams::kFiles) return testing::RunCli(dir, args, step.input);
   const std::string in = dir.Write("stdin.bin", step.input);
   const std::string out = dir.File("stdout.bin");
@@ -97,6 +90,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("lint.omk", std::string(kChairMarkup) + "<drawgroup id=101 name=\"Again\">\n\n<sprite id=7\n");
   dir.Write("headline.omk", "<headline id=1 columns=2\nrotation=3>");
   dir.Write("control.omk", "<sprit\x1B[31m>");
+  dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
+  dir.Write("empty.omk", "");
   dir.Write("sound.omk", "<sound name=\"creak\">");
   std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
@@ -128,6 +123,21 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"help", 0, {"="}, "new-object"},
       {"build $chair.iff --bogus", 2, {"pixmold: The following argument was not expected: --bogus"}},
       {"build --help", 0, {"="}, "  --no-sprites "},
+      {"tags --help", 0, {"="}, "NN: "},
+      {"preview --help", 0, {"="}, "SPR2_100_frame003.png"},
+      {"ls --help", 0, {"="}, "Exit status"},
+      {"cat --help", 0, {"="}, "Exit status"},
+      {"add --help", 0, {"="}, "Exit status"},
+      {"rm --help", 0, {"="}, "Exit status"},
+
+      // The tags of a markup file, one key or value a line, optionally with its line number.
+      {"tags $dump.omk", 0, {"="}, "=<\nsprite\nid=3\nname=\"Seat A\"\n>\n<\nitem\nsprite\nx=15\n>\n"},
+      {"tags --lines $dump.omk",
+       0,
+       {"="},
+       "=<\n1: sprite\n1: id=3\n1: name=\"Seat A\"\n>\n<\n2: item\n2: sprite\n3: x=15\n>\n"},
+      {"tags $empty.omk", 0, {"="}, "="},
+      {"tags", 2, {}},
       {"build", 2, {}},
       {"build $chair.iff --draw-groups 40000", 2, {}},
       {"build $chair.iff --draw-groups 100,x", 2, {"--draw-groups: \"x\" is not a resource id"}},
@@ -241,12 +251,12 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::WriteObjectFile(dir.File("sized.iff"),
                            {ObjdResource(128, "Sized", ObjdFields{.version = 137, .size = 216})});
   for (const Case& step : cases) {
-    const std::string where = dir.Path().string() + "/";
     const testing::CliRun result = RunStep(dir, step);
-    const std::string what = Expand(step.args, where);
+    const std::string what = testing::Expand(step.args, dir);
     EXPECT_EQ(result.status, step.status) << what << "\n" << result.err;
-    for (const std::string& fragment : step.err) ExpectShows(result.err, Expand(fragment, where), what + " (error)");
-    if (!step.out.empty()) ExpectShows(result.out, Expand(step.out, where), what + " (output)");
+    for (const std::string& fragment : step.err)
+      ExpectShows(result.err, testing::Expand(fragment, dir), what + " (error)");
+    if (!step.out.empty()) ExpectShows(result.out, testing::Expand(step.out, dir), what + " (output)");
     if (step.args.find("--json") != std::string::npos) {
       // One JSON object on one line, and nothing else.
       EXPECT_TRUE(result.out.starts_with("{") && result.out.ends_with("}\n")) << what << "\n" << result.out;

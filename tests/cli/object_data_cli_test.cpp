@@ -115,6 +115,17 @@ TEST(CliObjectData, AllPassesWriteExactlyTheDataResourcesAndDumpReadsThem) {
   EXPECT_EQ(build.Run("dump " + file + " SLOT 201").status, 1);
   EXPECT_EQ(build.Run("dump " + file + " BMP_ 400 --variant 1").status, 1);
   EXPECT_EQ(build.Run("dump " + file + " SLO 200").status, 2);
+
+  // The history alone, exported where asked; an object without one fails.
+  const std::string exported = build.dir.File("out.txt");
+  CliRun alone = build.Run("build " + file + " --no-sprites --history-export " + Quote(exported));
+  EXPECT_EQ(alone.status, 0) << alone.err;
+  const std::string text = testing::Text(exported);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+  testing::WriteObjectFile(build.object, {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
+  alone = build.Run("build " + file + " --no-sprites --family-history");
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, "fatal error: history resource not found\n\n");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "records/draw_group.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file2.h"
+#include "support/handle_bytes.h"
 
 namespace pixmold {
 namespace {
@@ -30,13 +31,6 @@ Bytes Sprite2List(std::uint8_t paletteId) {
           0x06, 0x00, 0x02, 0xC0, 7,    9,    0x00, 0xA0, 3,    0,    2,    0,    7,  0,    0,    0,    0,    0,
           0,    0,    0,    0,    0,    0,  // 3 x 2, colour, depth, alpha
           0x0E, 0x00, 0x01, 0x60, 0x01, 0x20, 40,   5,    0x01, 0x40, 50,   6,    16, 0xB0, 0x02, 0x00, 0x00, 0xA0};
-}
-
-MHandle HandleOf(const Bytes& bytes) {
-  MHandle h = NewHandle(static_cast<std::uint32_t>(bytes.size()));
-  HandleLock lock(h);
-  std::copy(bytes.begin(), bytes.end(), lock.Data());
-  return h;
 }
 
 // An SPR# list of version 503 with one 5 x 4 frame, made from offscreens.
@@ -81,11 +75,11 @@ class PreviewCli : public ::testing::Test {
   void SetUp() override {
     IFFResFile2 file;
     ASSERT_EQ(file.OpenWithFlags(CTGString(fFile), iResFile::kOpenCreate), res_error::kNone);
-    Add(file, HandleOf(Sprite2List(100)), MakeResType("SPR2"), 100);
-    Add(file, HandleOf(Sprite2List(0xFF)), MakeResType("SPR2"), 300);
-    Add(file, HandleOf({1, 2, 3, 4, 5}), MakeResType("SPR2"), 101);
+    Add(file, testing::HandleOf(Sprite2List(100)).Release(), MakeResType("SPR2"), 100);
+    Add(file, testing::HandleOf(Sprite2List(0xFF)).Release(), MakeResType("SPR2"), 300);
+    Add(file, testing::HandleOf(Bytes{1, 2, 3, 4, 5}).Release(), MakeResType("SPR2"), 101);
     Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 200);
-    Add(file, HandleOf(EncodePaletteResource(GetGlobalPalette())), MakeResType("PALT"), 100);
+    Add(file, testing::HandleOf(EncodePaletteResource(GetGlobalPalette())).Release(), MakeResType("PALT"), 100);
     // Three views: SPR2 100's 3 x 2 frame with its bottom-left corner on the
     // reference point, the same mirrored to its left, and an item whose list
     // does not exist.

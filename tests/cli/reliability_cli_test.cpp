@@ -3,7 +3,6 @@
 // at a resource boundary, says why, exits with 130 and leaves every resource
 // as it was or as a whole build writes it), and builds and adds run at once
 // on the same object, which must take turns and lose nothing.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -44,23 +43,6 @@ void WriteObject(const testing::TempDir& dir, const std::string& object) {
   dir.Write("chair.omk", markup);
 }
 
-// Starts the command line with these arguments, standard input from a file
-// and standard error into one.
-pid_t Start(std::vector<std::string> args, const std::string& input, const std::string& errors) {
-  const pid_t child = fork();
-  if (child != 0) return child;
-  const int in = open(input.c_str(), O_RDONLY);
-  const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || err < 0) _exit(99);
-  dup2(in, STDIN_FILENO);
-  dup2(err, STDERR_FILENO);
-  std::vector<char*> argv{const_cast<char*>(PIXMOLD_CLI_PATH)};
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  execv(PIXMOLD_CLI_PATH, argv.data());
-  _exit(98);
-}
-
 int ExitStatus(pid_t child) {
   int status = 0;
   if (waitpid(child, &status, 0) != child) return -1;
@@ -98,7 +80,7 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     const std::string object = dir.File("chair.iff");
     WriteObject(dir, object);
     const std::string report = dir.File("report.txt");
-    const pid_t child = Start({"build", object}, "/dev/null", report);
+    const pid_t child = testing::StartCli({"build", object}, "/dev/null", "", report);
     ASSERT_GT(child, 0);
     const bool reached = WaitForText(report, "Generating sprite " + std::to_string(c.stopAtSprite));
     // Stopped while the signal is sent, so that a fast build cannot finish
@@ -150,12 +132,13 @@ TEST(Stress, TwoBuildsAndTwoAddsAtOnceLoseNothing) {
     SCOPED_TRACE("round " + std::to_string(round));
     std::vector<pid_t> children;
     for (int i = 0; i < 2; ++i) {
-      children.push_back(Start({"build", "-q", object}, noInput, dir.File("build" + std::to_string(i) + ".txt")));
+      children.push_back(
+          testing::StartCli({"build", "-q", object}, noInput, "", dir.File("build" + std::to_string(i) + ".txt")));
       const auto id = static_cast<ResID>(1000 + 2 * round + i);
       const std::string bytes = "round " + std::to_string(round) + " add " + std::to_string(i);
       const std::string input = dir.Write("add" + std::to_string(i) + ".bin", bytes);
-      children.push_back(
-          Start({"add", object, "STR#", std::to_string(id)}, input, dir.File("add" + std::to_string(i) + ".txt")));
+      children.push_back(testing::StartCli({"add", object, "STR#", std::to_string(id)}, input, "",
+                                           dir.File("add" + std::to_string(i) + ".txt")));
       added[id] = bytes;
     }
     for (std::size_t c = 0; c < children.size(); ++c) {

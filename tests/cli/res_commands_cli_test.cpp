@@ -102,15 +102,9 @@ TEST(ResCli, LsCatAddAndRmSession) {
       {"ls $missing", "", 2, "no resource file or object named"},
       {"add $missing.iff STR# 1", "", 2, "--create makes one"},
   };
-  auto expand = [&](std::string text) {
-    for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1)) {
-      text.replace(at, 1, dir.Path().string() + "/");
-    }
-    return text;
-  };
   for (const Step& step : steps) {
-    const CliRun run = testing::RunCli(dir, expand(step.args), step.input);
-    const std::string expected = expand(step.expected);
+    const CliRun run = testing::RunCli(dir, testing::Expand(step.args, dir), step.input);
+    const std::string expected = testing::Expand(step.expected, dir);
     EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.err;
     EXPECT_TRUE(expected.starts_with('=') ? "=" + run.out == expected
                                           : (run.out + run.err).find(expected) != std::string::npos)

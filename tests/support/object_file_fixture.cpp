@@ -8,6 +8,7 @@
 #include "records/object_file.h"
 #include "resfile/handle_owner.h"
 #include "resfile/res_walk.h"
+#include "support/handle_bytes.h"
 
 namespace pixmold::testing {
 
@@ -48,11 +49,7 @@ void WriteObjectFile(const std::string& path, const std::vector<StoredResource>&
   ASSERT_EQ(file.CreateFile(CTGString(path)), 0) << path;
   ASSERT_EQ(file.OpenFile(CTGString(path)), 0) << path;
   for (const StoredResource& resource : resources) {
-    MHandle handle = NewHandle(static_cast<std::uint32_t>(resource.bytes.size()));
-    {
-      HandleLock lock(handle);
-      std::copy(resource.bytes.begin(), resource.bytes.end(), lock.Data());
-    }
+    MHandle handle = HandleOf(resource.bytes).Release();
     ASSERT_EQ(file.AddResource(handle, resource.type, resource.id, CTGString(resource.name), true), 0);
     ASSERT_EQ(file.WriteResource(handle), 0);
   }
