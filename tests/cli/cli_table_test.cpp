@@ -69,13 +69,6 @@ testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
   return result;
 }
 
-// A one-frame SPR2 list naming no palette.
-const std::string kSprite2List(
-    "\xE8\x03\x00\x00\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x10\x00\x00\x00"
-    "\x02\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
-    "\x06\x00\x02\xC0\x07\x09\x00\xA0",
-    40);
-
 const char kChairMarkup[] =
     "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
     "<sprite id=100 tgafile=\"chair.tga\">\n"
@@ -227,13 +220,6 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"tags $chair.omk", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
       {"cat $chair.iff OBJD 128", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
       {"--help", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
-
-      // A preview in a palette that is not there says so even when quiet.
-      {"add --create $sprites.iff SPR2 1", 0, {"="}, "", {}, kSprite2List},
-      {"preview $sprites.iff SPR2 1 -o $png --palette 9 -q",
-       0,
-       {"=pixmold preview: warning: colours from a grey "
-        "ramp (no usable PALT 9)\n"}},
 
       // On a terminal: markup bytes cannot drive it, add does not wait for
       // typing, and a build ends with one line of totals.
