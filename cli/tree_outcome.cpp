@@ -82,9 +82,10 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
   return outcomes;
 }
 
-void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped) {
+void WriteSummary(std::ostream& out, std::string_view command, const std::vector<ObjectOutcome>& outcomes,
+                  bool stopped) {
   const auto counts = Counts(outcomes);
-  out << "pixmold all: " << counts[static_cast<int>(ObjectState::kBuilt)] << " built, "
+  out << "pixmold " << command << ": " << counts[static_cast<int>(ObjectState::kBuilt)] << " built, "
       << counts[static_cast<int>(ObjectState::kUpToDate)] << " up to date, "
       << counts[static_cast<int>(ObjectState::kFailed)] << " failed";
   if (const std::size_t caught = counts[static_cast<int>(ObjectState::kInterrupted)]; caught > 0) {

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ninja_plan.h"
@@ -45,9 +46,10 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
                                     const std::map<std::string, BuildFileTimes>& before, bool stopped);
 
 // The summary: counts, then each failed object with its fatal line and report.
-// `stopped`: the run was stopped by a signal, which is why objects were not
-// started.
-void WriteSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped);
+// `command` ("all", "watch") begins the line of counts. `stopped`: the run
+// was stopped by a signal, which is why objects were not started.
+void WriteSummary(std::ostream& out, std::string_view command, const std::vector<ObjectOutcome>& outcomes,
+                  bool stopped);
 // The same as one line of JSON: the counts, then every object with its state
 // (and, for a failure, its fatal line) and report.
 void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped);

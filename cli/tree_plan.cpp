@@ -24,13 +24,6 @@ constexpr std::string_view kPlannedOptions[] = {"--omk",           "--images",  
                                                 "--dry-run",       "--new-from", "--name",   "--clear-entry-points",
                                                 "--history-export"};
 
-std::string Absolute(const std::string& path) {
-  std::error_code error;
-  std::string absolute = fs::absolute(path, error).lexically_normal().string();
-  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
-  return absolute;
-}
-
 std::string ThisProgram() {
   std::error_code error;
   const fs::path self = fs::read_symlink("/proc/self/exe", error);
@@ -51,6 +44,13 @@ std::string ReadText(const std::string& path) {
 }
 
 }  // namespace
+
+std::string Absolute(const std::string& path) {
+  std::error_code error;
+  std::string absolute = fs::absolute(path, error).lexically_normal().string();
+  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  return absolute;
+}
 
 std::string CachePlanFile(const std::string& dataDirectory) {
   return Absolute(dataDirectory) + "/.pixmold/build.ninja";

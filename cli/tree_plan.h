@@ -30,6 +30,10 @@ struct WrittenPlan {
 // the plan cannot be made.
 std::optional<WrittenPlan> WriteTreePlan(const TreePlanRequest& request, int* status);
 
+// `path` made absolute and normal, without a slash at its end, as the plan
+// names every path.
+std::string Absolute(const std::string& path);
+
 // Where `pixmold all` keeps its plan: a folder of the data tree that the
 // scans never look in.
 std::string CachePlanFile(const std::string& dataDirectory);

@@ -16,56 +16,34 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "support/object_file_fixture.h"
-#include "support/sheet_images.h"
+#include "cli_tree_objects.h"
 
 namespace pixmold {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::NinjaInstalled;
 using testing::ObjdFields;
 using testing::ObjdResource;
 using testing::Quote;
 using testing::Text;
+using testing::TreeObjectName;
+using testing::TreeSheetPath;
+using testing::WriteTreeObject;
 
 constexpr int kObjects = 20;
 
-// The last name has a space and a "$", and so has its sheet, so the
-// depfile's escaping is read back by ninja itself.
-std::string ObjectName(int index) {
-  return index == kObjects - 1 ? std::string("big $1 table") : "obj" + std::to_string(100 + index).substr(1);
-}
-std::string SheetName(int index) { return index == kObjects - 1 ? "sheet $x 1" : "sheet"; }
-
-// One object as the artist's trees hold it: DATA/Objects/NAME.iff and .spf,
-// CONTENT/Sprites/NAME/NAME.omk with one sheet beside it.
-void WriteObject(const testing::TempDir& root, const std::string& data, const std::string& content, int index) {
-  const std::string name = ObjectName(index);
-  const std::string base = root.File(data + "/Objects/" + name);
-  fs::create_directories(fs::path(base).parent_path());
-  testing::WriteObjectFile(base + ".iff", {ObjdResource(128, name, ObjdFields{.guid = 7u + index})});
-  testing::WriteObjectFile(base + ".spf", {});
-  root.Write(content + "/Sprites/" + name + "/" + name + ".omk",
-             "<sizes lwidth=16 lheight=8 mwidth=8 mheight=4 swidth=4 sheight=2>\n"
-             "<sprite id=100 tgafile=\"" +
-                 SheetName(index) + ".tga\">\n<drawgroup id=100 name=\"View\"><item sprite id=100>\n");
-  testing::WriteSheetImages(root, content + "/Sprites/" + name + "/" + SheetName(index), 112, 8);
-}
-
-std::string SheetPath(const testing::TempDir& root, int index) {
-  return root.File("content/Sprites/" + ObjectName(index) + "/" + SheetName(index) + ".tga");
-}
-
-bool NinjaInstalled() { return std::system("ninja --version >/dev/null 2>&1") == 0; }
+// The last object has the odd name.
+static_assert(testing::kOddlyNamedObject == kObjects - 1);
 
 class CliTree : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!NinjaInstalled()) GTEST_SKIP() << "ninja is not installed";
     for (int index = 0; index < kObjects; ++index) {
-      WriteObject(fRoot, "data", "content", index);
-      WriteObject(fRoot, "alone", "alone", index);
+      WriteTreeObject(fRoot, "data", "content", index);
+      WriteTreeObject(fRoot, "alone", "alone", index);
     }
   }
 
@@ -74,7 +52,7 @@ class CliTree : public ::testing::Test {
                                       Quote(fRoot.File("content")) + " " + options);
   }
   std::string Plan() const { return fRoot.File("data/.pixmold/build.ninja"); }
-  std::string Stamp(int index) const { return fRoot.File("data/.pixmold/objects/" + ObjectName(index) + ".stamp"); }
+  std::string Stamp(int index) const { return testing::TreeStamp(fRoot, index); }
   std::string NinjaDryRun() const {
     const std::string out = fRoot.File("dry.txt");
     const std::string command = "ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
@@ -98,14 +76,14 @@ class CliTree : public ::testing::Test {
 TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   // A missing sheet fails its object alone; -k builds the others.
   const int broken = 7;
-  const std::vector<unsigned char> sheet = testing::ReadAll(SheetPath(fRoot, broken));
-  fs::remove(SheetPath(fRoot, broken));
+  const std::vector<unsigned char> sheet = testing::ReadAll(TreeSheetPath(fRoot, broken));
+  fs::remove(TreeSheetPath(fRoot, broken));
   CliRun run = All("-j2 -k");
   EXPECT_EQ(run.status, 1) << run.err;
   const std::string report = fRoot.File("data/.pixmold/objects/obj07.report.txt");
   EXPECT_NE(run.out.find("pixmold all: 19 built, 0 up to date, 1 failed\n"
                          "failed: obj07: fatal error: could not open tga file : " +
-                         SheetPath(fRoot, broken)),
+                         TreeSheetPath(fRoot, broken)),
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("  report: " + report + "\n"), std::string::npos) << run.out;
@@ -127,7 +105,7 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
 
   // Each object is byte for byte what a build of it alone makes.
   for (int index = 0; index < kObjects; ++index) {
-    const std::string name = ObjectName(index);
+    const std::string name = TreeObjectName(index);
     const std::string alone = fRoot.File("alone/Objects/" + name);
     const std::string content = fRoot.File("alone/Sprites/" + name + "/");
     CliRun single = testing::RunCli(fRoot, "build " + Quote(alone) + " --omk " + Quote(content + name + ".omk"));
@@ -142,23 +120,24 @@ TEST_F(CliTree, BuildsEveryObjectOnceThenOnlyWhatChanged) {
   // rebuilds its object and no other.
   const int touched = kObjects - 1;
   const std::vector<fs::file_time_type> before = StampTimes();
-  fs::last_write_time(SheetPath(fRoot, touched), fs::file_time_type::clock::now());
+  fs::last_write_time(TreeSheetPath(fRoot, touched), fs::file_time_type::clock::now());
   ExpectAll("1 built, 19 up to date, 0 failed");
   const std::vector<fs::file_time_type> after = StampTimes();
   for (int index = 0; index < kObjects; ++index) {
-    EXPECT_EQ(after[index] != before[index], index == touched) << ObjectName(index);
+    EXPECT_EQ(after[index] != before[index], index == touched) << TreeObjectName(index);
   }
 
   // An optional image that was not there is no file the build opened, but
   // the build looked for it in its folder: one appearing rebuilds the object.
   const int gained = 5;
-  fRoot.Write("content/Sprites/" + ObjectName(gained) + "/sheetalpha.tga", testing::ReadAll(SheetPath(fRoot, gained)));
+  fRoot.Write("content/Sprites/" + TreeObjectName(gained) + "/sheetalpha.tga",
+              testing::ReadAll(TreeSheetPath(fRoot, gained)));
   ExpectAll("1 built, 19 up to date, 0 failed");
   EXPECT_NE(StampTimes()[gained], after[gained]);
 }
 
 TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
-  fs::remove(SheetPath(fRoot, 0));
+  fs::remove(TreeSheetPath(fRoot, 0));
   const CliRun run = All("-j1");
   EXPECT_EQ(run.status, 1);
   int built = -1;
@@ -178,7 +157,7 @@ TEST_F(CliTree, WithoutKeepGoingCountsWhatNeverStarted) {
 
 TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
   ExpectAll("20 built, 0 up to date, 0 failed");
-  WriteObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
+  WriteTreeObject(fRoot, "data", "content", kObjects);  // named like the rest, one more
   const std::string dry = NinjaDryRun();
   EXPECT_NE(dry.find("plan"), std::string::npos) << dry;
   const CliRun run = All("--json");
@@ -253,8 +232,8 @@ TEST_F(CliTree, InterruptedRunSaysWhatItDidAndTheNextRunDoesTheRest) {
 
 TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   testing::TempDir root;
-  WriteObject(root, "a b$c", "a b$c", kObjects - 1);
-  const std::string name = ObjectName(kObjects - 1);
+  WriteTreeObject(root, "a b$c", "a b$c", kObjects - 1);
+  const std::string name = TreeObjectName(kObjects - 1);
   const std::string object = root.File("a b$c/Objects/" + name);
   const std::string images = root.File("a b$c/Sprites/" + name + "/");
   const std::string depfile = root.File("out/build.d");
@@ -282,12 +261,12 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
 
 TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
   testing::TempDir root;
-  WriteObject(root, "data", "content", 0);
+  WriteTreeObject(root, "data", "content", 0);
   const std::string trees = " --data " + Quote(root.File("data")) + " --content " + Quote(root.File("content"));
   const std::string plan = " -o " + Quote(root.File("plan/build.ninja"));
   struct Case {
     std::string args;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"plan" + trees + plan + " --omk x.omk", "--omk: the plan sets this for every object itself"},
       {"plan" + trees + plan + " --report=r.txt", "--report=r.txt: the plan sets this for every object itself"},
@@ -297,6 +276,11 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
       {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
        "/Sprites/: no such folder"},
       {"all" + trees + " -j 0", "-j"},
+      // A watch refuses its request as `all` does, before it watches.
+      {"watch" + trees + " --report=r.txt",
+       "pixmold watch: --report=r.txt: the plan sets this for every object itself"},
+      {"watch --data " + Quote(root.File("data")) + " --content " + Quote(root.File("none")),
+       "pixmold watch: " + root.File("none") + "/Sprites/: no such folder"},
       // Refused once by the plan, not by every object's build.
       {"plan" + trees + plan + " --walls 0", "every build: --walls 0 is out of range (1..2040)"},
       {"all" + trees + " --all-passes --no-such-pass",

@@ -1,0 +1,109 @@
+#include "tree_run.h"
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/stop_request.h"
+#include "command_registry.h"
+#include "run_process.h"
+#include "tree_outcome.h"
+#include "user_text.h"
+
+namespace pixmold::cli {
+namespace {
+
+constexpr const char* kNinja = "ninja";
+
+// The objects ninja means to build, before it builds any; none (with the
+// message printed) when ninja cannot run or read its plan. A dry run does
+// not make the plan anew, and while its re-plan edge is pending it lists
+// nothing else, so that edge (a folder of a tree changed) runs first.
+std::optional<std::set<std::string>> DryRun(const std::string& command, const std::string& planFile) {
+  ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
+  // An empty status prefix leaves each line the edge's description alone.
+  if (run.started && run.status == 0)
+    run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
+  if (!run.started) {
+    std::fprintf(stderr, "pixmold %s: cannot run %s: %s (Debian package ninja-build)\n", command.c_str(), kNinja,
+                 run.error.c_str());
+    return std::nullopt;
+  }
+  if (run.status != 0) {
+    std::fprintf(stderr, "pixmold %s: ninja cannot read the plan %s:\n%s", command.c_str(),
+                 EscapeControls(planFile).c_str(), run.output.c_str());
+    return std::nullopt;
+  }
+  return KeysToBuild(run.output);
+}
+
+}  // namespace
+
+void AddTreeRunOptions(CLI::App& command, TreeRunOptions& options) {
+  command.add_option("--data", options.plan.dataDirectory, "Data tree: the object files are under DATA/Objects/")
+      ->required();
+  command.add_option("--content", options.plan.contentDirectory, "Content tree: the markup is under CONTENT/Sprites/")
+      ->required();
+  command.add_option("-j,--jobs", options.jobs, "Builds run at once (default: ninja's, from the number of cores)")
+      ->check(CLI::PositiveNumber);
+  command.add_flag("-k,--keep-going", options.keepGoing, "Go on building the other objects after one fails");
+  command.add_flag("--json", options.json,
+                   "Print the summary as one line of JSON on standard output (ninja's output goes to standard error)");
+  command.allow_extras();
+  command.fallthrough(false);
+}
+
+void TakeBuildOptions(CLI::App& command, TreeRunOptions& options) { options.plan.buildOptions = command.remaining(); }
+
+int RunTree(TreeRunOptions& options) {
+  const std::string& command = options.plan.command;
+  int status = kExitOk;
+  options.plan.planFile = CachePlanFile(options.plan.dataDirectory);
+  const std::optional<WrittenPlan> plan = WriteTreePlan(options.plan, &status);
+  if (!plan) return status;
+  const std::string& planFile = plan->settings.planFile;
+
+  const std::optional<std::set<std::string>> toBuild = DryRun(command, planFile);
+  if (!toBuild) return kExitFailed;
+  if (StopRequested()) {
+    std::fprintf(stderr, "pixmold %s: interrupted before any build started\n", command.c_str());
+    return kExitInterrupted;
+  }
+  std::map<std::string, BuildFileTimes> before;
+  for (const std::string& key : *toBuild) before[key] = TimesOf(planFile, key);
+
+  std::vector<std::string> arguments = {kNinja, "-f", planFile};
+  if (options.jobs) arguments.insert(arguments.end(), {"-j", std::to_string(*options.jobs)});
+  if (options.keepGoing) arguments.insert(arguments.end(), {"-k", "0"});
+  // ninja's status line goes to standard output, unless that is kept for
+  // the JSON alone.
+  std::cout.flush();
+  std::fflush(stdout);
+  const ProcessRun run = RunProcess(arguments, {}, options.json ? ChildOutput::kToError : ChildOutput::kInherit);
+  if (!run.started) {
+    std::fprintf(stderr, "pixmold %s: cannot run %s: %s\n", command.c_str(), kNinja, run.error.c_str());
+    return kExitFailed;
+  }
+
+  const bool interrupted = StopRequested();
+  const std::vector<ObjectOutcome> outcomes = Outcomes(plan->tree.objects, planFile, before, interrupted);
+  if (options.json) {
+    WriteJsonSummary(std::cout, outcomes, interrupted);
+  } else {
+    WriteSummary(std::cout, command, outcomes, interrupted);
+  }
+  // A watch prints run after run into a file or a pipe as well as a terminal.
+  std::cout.flush();
+  if (interrupted) {
+    std::fprintf(stderr, "pixmold %s: interrupted; the next run builds what was not built\n", command.c_str());
+    return kExitInterrupted;
+  }
+  bool anyFailed = run.status != 0;
+  for (const ObjectOutcome& outcome : outcomes) anyFailed = anyFailed || outcome.state == ObjectState::kFailed;
+  return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace pixmold::cli
