@@ -7,12 +7,12 @@
 // is our own builds writing object files, so those events, read once the
 // run is over, are dropped. An object file changed between runs (copied in
 // by hand) is a change like any other.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,18 +57,25 @@ void ReportProblems(TreeWatcher& watcher) {
   }
 }
 
-void AddChanges(std::vector<std::string>& pending, const std::vector<std::string>& changes) {
-  for (const std::string& path : changes) {
-    if (std::find(pending.begin(), pending.end(), path) == pending.end()) pending.push_back(path);
+// The changes since the last run: the first one, to name, and how many
+// different paths in all (a new folder brings every file in it).
+struct PendingChanges {
+  std::string first;
+  std::set<std::string> paths;
+
+  bool Empty() const { return paths.empty(); }
+  void Add(const std::string& path) {
+    if (paths.empty()) first = path;
+    paths.insert(path);
   }
-}
+};
 
 // Waits for a change (unless some are pending), then until none came for
 // kQuiet; false when a stop was requested.
-bool WaitForQuiet(TreeWatcher& watcher, std::vector<std::string>& pending) {
+bool WaitForQuiet(TreeWatcher& watcher, PendingChanges& pending) {
   using Clock = std::chrono::steady_clock;
   std::optional<Clock::time_point> deadline;
-  if (!pending.empty()) deadline = Clock::now() + kQuiet;
+  if (!pending.Empty()) deadline = Clock::now() + kQuiet;
   for (;;) {
     const TreeWatcher::Wait waited = watcher.WaitForEvents(deadline);
     if (waited == TreeWatcher::Wait::kStopped) return false;
@@ -76,7 +83,7 @@ bool WaitForQuiet(TreeWatcher& watcher, std::vector<std::string>& pending) {
       const std::vector<std::string> changes = watcher.ReadChanges();
       ReportProblems(watcher);
       if (changes.empty()) continue;
-      AddChanges(pending, changes);
+      for (const std::string& path : changes) pending.Add(path);
       deadline = Clock::now() + kQuiet;
     } else if (deadline && Clock::now() >= *deadline) {
       return true;
@@ -84,9 +91,9 @@ bool WaitForQuiet(TreeWatcher& watcher, std::vector<std::string>& pending) {
   }
 }
 
-void SayWhatChanged(const WatchedTrees& trees, const std::vector<std::string>& pending, bool json) {
-  std::string line = "pixmold watch: " + EscapeControls(trees.Shown(pending.front())) + " changed";
-  if (pending.size() > 1) line += ", and " + std::to_string(pending.size() - 1) + " more";
+void SayWhatChanged(const WatchedTrees& trees, const PendingChanges& pending, bool json) {
+  std::string line = "pixmold watch: " + EscapeControls(trees.Shown(pending.first)) + " changed";
+  if (pending.paths.size() > 1) line += ", and " + std::to_string(pending.paths.size() - 1) + " more";
   // With --json standard output holds the summaries alone.
   if (json) {
     std::fprintf(stderr, "%s\n", line.c_str());
@@ -124,15 +131,15 @@ int RunWatch(TreeRunOptions& options) {
   // may lose its folder for a while, which the next run reports again.
   if (status == kExitUsage) return status;
   if (status != kExitInterrupted) std::fprintf(stderr, "pixmold watch: waiting for changes (Ctrl-C stops)\n");
-  std::vector<std::string> pending;
+  PendingChanges pending;
   while (status != kExitInterrupted) {
     for (const std::string& path : watcher.ReadChanges()) {
-      if (!Under(path, trees.objects)) AddChanges(pending, {path});
+      if (!Under(path, trees.objects)) pending.Add(path);
     }
     ReportProblems(watcher);
     if (!WaitForQuiet(watcher, pending)) break;
     SayWhatChanged(trees, pending, options.json);
-    pending.clear();
+    pending = {};
     status = RunTree(options);
   }
   std::fprintf(stderr, "pixmold watch: stopped\n");

@@ -5,8 +5,8 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -65,10 +65,11 @@ void TreeWatcher::WatchFolders(const std::string& folder, std::vector<std::strin
   if (Ignored(folder)) return;
   const int watch = ::inotify_add_watch(fInotify, folder.c_str(), kEvents | IN_ONLYDIR | IN_DONT_FOLLOW);
   if (watch < 0) {
+    const int reason = errno;
     // Gone, or no folder (a link): nothing to watch, and no error.
-    if (errno != ENOENT && errno != ENOTDIR) {
-      fProblems.push_back(folder + ": " + std::strerror(errno) +
-                          (errno == ENOSPC ? " (too many folders watched: raise fs.inotify.max_user_watches)" : ""));
+    if (reason != ENOENT && reason != ENOTDIR) {
+      fProblems.push_back(folder + ": " + std::strerror(reason) +
+                          (reason == ENOSPC ? " (too many folders watched: raise fs.inotify.max_user_watches)" : ""));
     }
     return;
   }

@@ -58,9 +58,10 @@ class CliWatch : public ::testing::Test {
     }
     return true;
   }
-  // Ends the watch with `signal` sent as a terminal sends Ctrl-C; its exit status.
-  int Stop(int signal) {
-    kill(-fChild, signal);
+  // Ends the watch with `signal`, sent to its whole job as Ctrl-C is, or to
+  // it alone as a job runner may; its exit status.
+  int Stop(int signal, bool wholeGroup) {
+    kill(wholeGroup ? -fChild : fChild, signal);
     int raw = 0;
     EXPECT_EQ(waitpid(fChild, &raw, 0), fChild);
     fChild = 0;
@@ -97,7 +98,7 @@ TEST_F(CliWatch, RebuildsWhatASavedSheetChangesAndNothingElse) {
   EXPECT_EQ(Count(Text(Out()), " changed"), 1u) << Text(Out());
   EXPECT_EQ(Count(Text(Out()), "pixmold watch: "), 3u) << Text(Out());
 
-  EXPECT_EQ(Stop(SIGINT), 130) << Text(Err());
+  EXPECT_EQ(Stop(SIGINT, true), 130) << Text(Err());
   EXPECT_NE(Text(Err()).find("pixmold watch: stopped\n"), std::string::npos) << Text(Err());
 }
 
@@ -113,7 +114,7 @@ TEST_F(CliWatch, BuildsAnObjectThatComesWhileItWaits) {
   fRoot.Write("content/Sprites/obj03/sheet.tga", testing::ReadAll(testing::TreeSheetPath(fRoot, kObjects)));
   ASSERT_TRUE(WaitFor("pixmold watch: Sprites/obj03/sheet.tga changed\n")) << Text(Out()) << Text(Err());
   ASSERT_TRUE(WaitFor("pixmold watch: 1 built, 3 up to date, 0 failed\n", 2)) << Text(Out()) << Text(Err());
-  EXPECT_EQ(Stop(SIGTERM), 130) << Text(Err());
+  EXPECT_EQ(Stop(SIGTERM, false), 130) << Text(Err());
   EXPECT_NE(Text(Err()).find("pixmold watch: stopped\n"), std::string::npos) << Text(Err());
 }
 
