@@ -112,14 +112,6 @@ class DemoBuild {
   std::map<std::string, std::vector<std::uint8_t>> fPristine;
 };
 
-// Both parts open, through their maps or by walking their blocks.
-void ExpectPartsOpen(const DemoBuild& build, const std::string& when) {
-  for (const char* part : {".iff", ".spf"}) {
-    IFFResFile2 file;
-    EXPECT_EQ(file.OpenFile(CTGString(build.Object(part))), res_error::kNone) << when << ": " << part;
-  }
-}
-
 class BuildReliability : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -132,6 +124,16 @@ class BuildReliability : public ::testing::Test {
     writes = counter.Writes();
     after = build.Read();
     ASSERT_GT(after.size(), before.size());
+  }
+
+  // Both parts open, through their maps or by walking their blocks, and
+  // every resource is old or new; how many are new.
+  int ExpectOpenOldOrNew(const std::string& when) {
+    for (const char* part : {".iff", ".spf"}) {
+      IFFResFile2 file;
+      EXPECT_EQ(file.OpenFile(CTGString(build.Object(part))), res_error::kNone) << when << ": " << part;
+    }
+    return testing::ExpectOldOrNew(build.Read(), before, after, when);
   }
 
   // The write numbers where a sweep stops the build: count of them, spread
@@ -174,8 +176,7 @@ TEST_F(BuildReliability, KilledAtAnyWriteLeavesEveryResourceOldOrNew) {
     const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     ASSERT_TRUE(killed || (WIFEXITED(status) && point > writes - 8)) << when << ": the build ended by itself";
     kills += killed;
-    ExpectPartsOpen(build, when);
-    const int built = testing::ExpectOldOrNew(build.Read(), before, after, when);
+    const int built = ExpectOpenOldOrNew(when);
     partlyBuilt += built > 0 && built < static_cast<int>(after.size());
     if (HasFailure()) return;
   }
@@ -208,8 +209,7 @@ TEST_F(BuildReliability, FullDiskEndsTheBuildWithAFatalErrorAndLosesNothing) {
                 line.find(build.Object(".spf")) != std::string::npos)
         << when << ": " << line;
     EXPECT_NE(line.find(std::strerror(ENOSPC)), std::string::npos) << when << ": " << line;
-    ExpectPartsOpen(build, when);
-    testing::ExpectOldOrNew(build.Read(), before, after, when);
+    ExpectOpenOldOrNew(when);
     if (HasFailure()) return;
   }
   RecordProperty("full_disk_points", sweeps);

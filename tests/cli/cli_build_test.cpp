@@ -70,10 +70,10 @@ TEST(CliBuild, JsonSummaryOfASuccessAndAFailure) {
 
   CliRun missing = cli.Run("build " + Quote(cli.dir.File("sofa.iff")) + " --json");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "fatal error: could not open object file\n\npixmold build: " + cli.dir.File("sofa.iff") +
-                             ": No such file or directory\n");
-  EXPECT_NE(missing.out.find("\"ok\":false"), std::string::npos);
-  EXPECT_NE(missing.out.find("\"fatal\":\"could not open object file\""), std::string::npos);
+  EXPECT_TRUE(
+      missing.out.ends_with("\"ok\":false,\"dryRun\":false,\"written\":{},\"warnings\":[],"
+                            "\"fatal\":\"could not open object file\"}\n"))
+      << missing.out;
 
   // Markup is bytes: UTF-8 goes through as it is, a stray byte shows as
   // U+FFFD with the exact bytes beside it.
