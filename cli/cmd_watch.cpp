@@ -106,6 +106,8 @@ int RunWatch(TreeRunOptions& options) {
   // One set of stop signals for the whole session: a signal during a run
   // stops its builds as `pixmold all` does, one during a wait ends the wait.
   ScopedStopSignals stopSignals;
+  // Without ninja every run would fail alike; say so once and stop.
+  if (!NinjaRuns(options.plan.command)) return kExitFailed;
   TreeWatcher watcher;
   if (!watcher.Error().empty()) {
     std::fprintf(stderr, "pixmold watch: cannot watch for changes: %s\n", watcher.Error().c_str());

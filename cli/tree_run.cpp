@@ -22,14 +22,18 @@ constexpr const char* kNinja = "ninja";
 // message printed) when ninja cannot run or read its plan. A dry run does
 // not make the plan anew, and while its re-plan edge is pending it lists
 // nothing else, so that edge (a folder of a tree changed) runs first.
+void SayNinjaCannotRun(const std::string& command, const std::string& reason) {
+  std::fprintf(stderr, "pixmold %s: cannot run %s: %s (Debian package ninja-build)\n", command.c_str(), kNinja,
+               reason.c_str());
+}
+
 std::optional<std::set<std::string>> DryRun(const std::string& command, const std::string& planFile) {
   ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
   // An empty status prefix leaves each line the edge's description alone.
   if (run.started && run.status == 0)
     run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
   if (!run.started) {
-    std::fprintf(stderr, "pixmold %s: cannot run %s: %s (Debian package ninja-build)\n", command.c_str(), kNinja,
-                 run.error.c_str());
+    SayNinjaCannotRun(command, run.error);
     return std::nullopt;
   }
   if (run.status != 0) {
@@ -41,6 +45,12 @@ std::optional<std::set<std::string>> DryRun(const std::string& command, const st
 }
 
 }  // namespace
+
+bool NinjaRuns(const std::string& command) {
+  const ProcessRun run = RunProcess({kNinja, "--version"}, {}, ChildOutput::kCapture);
+  if (!run.started) SayNinjaCannotRun(command, run.error);
+  return run.started;
+}
 
 void AddTreeRunOptions(CLI::App& command, TreeRunOptions& options) {
   command.add_option("--data", options.plan.dataDirectory, "Data tree: the object files are under DATA/Objects/")

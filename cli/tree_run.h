@@ -24,6 +24,9 @@ struct TreeRunOptions {
 void AddTreeRunOptions(CLI::App& command, TreeRunOptions& options);
 void TakeBuildOptions(CLI::App& command, TreeRunOptions& options);
 
+// False, with the message printed, when ninja cannot be started at all.
+bool NinjaRuns(const std::string& command);
+
 // kExitOk, kExitFailed (an object failed, ninja could not run), kExitUsage
 // (the plan refused its request) or kExitInterrupted.
 int RunTree(TreeRunOptions& options);

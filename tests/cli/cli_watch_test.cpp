@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -116,6 +117,22 @@ TEST_F(CliWatch, BuildsAnObjectThatComesWhileItWaits) {
   ASSERT_TRUE(WaitFor("pixmold watch: 1 built, 3 up to date, 0 failed\n", 2)) << Text(Out()) << Text(Err());
   EXPECT_EQ(Stop(SIGTERM, false), 130) << Text(Err());
   EXPECT_NE(Text(Err()).find("pixmold watch: stopped\n"), std::string::npos) << Text(Err());
+}
+
+// Without ninja every run would fail alike: the watch says so once and ends.
+TEST(CliWatchUsage, EndsAtOnceWhenNinjaCannotRun) {
+  testing::TempDir root;
+  testing::WriteTreeObject(root, "data", "content", 0);
+  const std::string err = root.File("err.txt");
+  const std::string command = "timeout 60 env PATH=" + testing::Quote(root.File("no-bin")) + " " +
+                              testing::Quote(PIXMOLD_CLI_PATH) + " watch --data " + testing::Quote(root.File("data")) +
+                              " --content " + testing::Quote(root.File("content")) + " </dev/null >/dev/null 2>" +
+                              testing::Quote(err);
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1) << Text(err);
+  EXPECT_EQ(Text(err).rfind("pixmold watch: cannot run ninja: ", 0), 0u) << Text(err);
+  EXPECT_FALSE(fs::exists(root.File("data/.pixmold")));
 }
 
 }  // namespace
