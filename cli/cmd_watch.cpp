@@ -162,8 +162,8 @@ RegisterCommand reg(14, [](CLI::App& app, int* status) {
       "start no run, and DATA/.pixmold/ is never watched. Every other option is an option of\n"
       "'pixmold build' and is given to every object's build.\n"
       "Ctrl-C (SIGINT) or SIGTERM ends the wait, or stops a run's builds at a resource boundary.\n"
-      "Exit status: 1 changes cannot be watched (inotify), 2 usage error or a tree without its folder,\n"
-      "130 stopped, which is how a watch ends when nothing went wrong.");
+      "Exit status: 1 ninja cannot run or changes cannot be watched (inotify), 2 usage error or a tree\n"
+      "without its folder, 130 stopped, which is how a watch ends when nothing went wrong.");
   cmd->callback([options, status, cmd] {
     TakeBuildOptions(*cmd, *options);
     *status = RunWatch(*options);
