@@ -15,6 +15,7 @@
 #include "builder/tag_dispatch.h"
 #include "markup/memory_scanner.h"
 #include "markup/tag_parser.h"
+#include "object_files.h"
 #include "resfile/iff_res_file2.h"
 #include "sheet_files.h"
 
@@ -54,16 +55,7 @@ class Workspace {
     fOmk = fDirectory + "/object.omk";
     std::ofstream(fOmk) << Markup(n);
     bench::WriteSheetFiles(fDirectory + "/sheet", 112, 24 * n, Scatter{});
-    IFFResFile2 file;
-    file.CreateFile(CTGString(fObject));
-    file.OpenFile(CTGString(fObject));
-    MHandle definition = NewHandle(216);
-    std::uint8_t* bytes = HLock(definition);
-    for (int i = 0; i < 216; ++i) bytes[i] = 0;
-    bytes[0] = 138;
-    HUnlock(definition);
-    file.AddResource(definition, MakeResType("OBJD"), 128, CTGString("object"), true);
-    file.CloseFile();
+    bench::WriteObjectDefinitionFile(fObject);
   }
   ~Workspace() {
     std::error_code ec;

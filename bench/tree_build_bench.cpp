@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "object_files.h"
 #include "resfile/iff_res_file2.h"
 #include "sheet_files.h"
 
@@ -28,16 +29,7 @@ struct Scatter {
 };
 
 void WriteObjectParts(const std::string& base) {
-  IFFResFile2 data;
-  data.CreateFile(CTGString(base + ".iff"));
-  data.OpenFile(CTGString(base + ".iff"));
-  MHandle definition = NewHandle(216);
-  std::uint8_t* bytes = HLock(definition);
-  for (int i = 0; i < 216; ++i) bytes[i] = 0;
-  bytes[0] = 138;
-  HUnlock(definition);
-  data.AddResource(definition, MakeResType("OBJD"), 128, CTGString("object"), true);
-  data.CloseFile();
+  bench::WriteObjectDefinitionFile(base + ".iff");
   IFFResFile2 sprites;
   sprites.CreateFile(CTGString(base + ".spf"));
 }
