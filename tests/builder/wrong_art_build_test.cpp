@@ -98,10 +98,11 @@ TEST(WrongArt, ASheetThatChangesKindLeavesOnlyTheNewList) {
 }
 
 // Ids are stored in 16 bits: the sprite, its item, its palette and the draw
-// group all land on the low 16 bits, still matching one another, and each
-// is named at its tag's line.
+// group all land on the low 16 bits, still matching one another and the
+// draw group selection, and each is named at its tag's line.
 TEST(WrongArt, IdsBeyondSixteenBitsAreStoredAsTheirLowBitsAndNamed) {
   Build build;
+  build.args.drawGroupIds = {0};
   ASSERT_EQ(build.Run(std::string(kSizes) + "<sprite id=70000 name=\"Chair\" tgafile=\"chair.tga\" paletteid=70000>\n"
                                             "<drawgroup id=65536 name=\"Chair\">\n"
                                             "<item sprite id=70000>\n"),
