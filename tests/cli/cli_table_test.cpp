@@ -239,7 +239,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .err = {"warning: --draw-groups: no drawgroup tag has id 150",
                "warning: --name has no effect without --new-from"},
        .unchanged = "$chair.iff"},
-      {.args = "build $ids.iff --omk $ids.omk -q",
+      // The draw group is known by the id it is stored under.
+      {.args = "build $ids.iff --omk $ids.omk --draw-groups 0 -q",
        .status = 0,
        .err = {"=warning: line: 2 - id 70000 does not fit in 16 bits; it is stored as 4464\n"
                "warning: line: 2 - paletteid 70000 does not fit in 16 bits; it is stored as 4464\n"
