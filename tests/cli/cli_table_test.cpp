@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "cli_runner.h"
+#include "records/tree_table.h"
+#include "resfile/string_set.h"
 #include "support/object_file_fixture.h"
+#include "support/record_bytes.h"
 #include "support/sheet_images.h"
 
 namespace pixmold {
@@ -118,6 +121,21 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("index.omk", "<attributes id=300 name=\"Wear\">\n<attribute index=-1 label=\"Worn\">\n");
   dir.Write("skill.omk", "<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n");
   testing::WriteObjectFile(dir.File("walls.iff"), {});
+  // A version-7 tree table whose texts are in entry order: tree 4096 (string
+  // index 2) says "Sit", tree 4097 (string index 0) "Nap".
+  testing::RecordBytes tree;
+  tree.U16(2).U16(7);
+  for (auto [action, index] : {std::pair{4096u, 2u}, std::pair{4097u, 0u}})
+    tree.U16(action).U16(0).U32(0).U32(0).U32(index).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
+  StringSet texts;
+  texts.Init(nullptr, 0, TreeTable::kStringsType, false, 0);
+  texts.SetValue(1, "Sit");
+  texts.SetValue(2, "Nap");
+  testing::WriteObjectFile(dir.File("tree7.iff"),
+                           {ObjdResource(128, "Chair", ObjdFields{.guid = 42, .treeTableId = 300}),
+                            {TreeTable::kType, 300, "Chair", 0, true, tree.bytes},
+                            {TreeTable::kStringsType, 300, "", 0, true, *texts.EncodeAllLanguages()}});
+  dir.Write("ttab.omk", "<ttab guid=42 name=\"Chair\">\n");
   testing::WriteSheetImages(dir, "pattern", 700, 300);
   std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
@@ -260,6 +278,10 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .status = 1,
        .err = {"fatal error: line: 2 - bad index"},
        .unchanged = "$chair.iff"},
+      // A version-7 tree table is stored again with the texts it came with.
+      {"build $tree7.iff --omk $ttab.omk --tree-tables --no-sprites -q", 0, {"warning: old tree table found"}},
+      // Each text stays with its interaction: value stringIndex + 1.
+      {"dump $tree7.iff TTAs 300", 0, {"="}, "#2:\n        value: Sit\n"},
       // Lists the build writes read back: wall patterns are version 504.
       {.args = "build $walls.iff --omk $empty.omk --wall-pattern 252 --wall-images $pattern.tga -q",
        .status = 0,
