@@ -102,7 +102,9 @@ RegisterCommand reg(42, [](CLI::App& app, int* status) {
   cmd->footer(
       "A resource of the same type, id and variant is replaced. In an object, SPR#, SPR2, DGRP, PALT\n"
       "and BMP_ resources go to NAME.spf and all others to NAME.iff; the NAME.dir directory is read only.\n"
-      "Standard input must be a file or a pipe, not a terminal.\n"
+      "Standard input must be a file or a pipe, not a terminal. A damaged or read-only object, or one\n"
+      "with a part that does not open, is refused and left as it is; --create makes no file through a\n"
+      "symbolic link.\n"
       "Exit status: 0 added, 1 the file cannot be opened or refused the resource (the path and the\n"
       "system's reason, or the resource layer's error code and message, on standard error), 2 usage\n"
       "error, unreadable input, or no such file or object without --create.");

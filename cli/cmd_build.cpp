@@ -1,5 +1,8 @@
 // pixmold build: runs one build request, as the dialog's build button does,
 // with every field of the request available as an option.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +20,7 @@
 
 #include "app/build_inputs.h"
 #include "app/depfile.h"
+#include "base/ascii.h"
 #include "base/report.h"
 #include "base/stop_request.h"
 #include "base/xassert.h"
@@ -31,6 +35,7 @@
 #include "filelib/read_recorder.h"
 #include "report_view.h"
 #include "res_target.h"
+#include "resfile/seq_res_file.h"
 #include "stop_signals.h"
 #include "user_text.h"
 
@@ -65,6 +70,31 @@ std::string ObjectPathReason(const std::string& path) {
   return std::filesystem::exists(path) ? PathReason(path) : std::string();
 }
 
+// The files a build writes for an object path: the path itself when it is
+// a plain container, else its ".iff" and ".spf" parts that exist.
+std::vector<std::string> ObjectParts(const std::string& path) {
+  if (std::filesystem::is_regular_file(path) && !EndsWithIgnoringCase(path, ".iff") &&
+      !EndsWithIgnoringCase(path, ".spf")) {
+    return {path};
+  }
+  std::vector<std::string> parts;
+  for (const char* extension : {".iff", ".spf"}) {
+    std::string part = SeqResFile::ComponentName(path, extension);
+    if (std::filesystem::is_regular_file(part)) parts.push_back(std::move(part));
+  }
+  return parts;
+}
+
+// Why a file may not be written, or "" when it may: a file no one may write
+// is read-only on purpose, whoever runs the build.
+std::string WriteRefusal(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  if ((st.st_mode & 0222) == 0) return "read-only (no write permission)";
+  if (::access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+  return "";
+}
+
 // One line on standard error naming the path behind a fatal error that the
 // report states without one ("could not open object file").
 void ExplainFatal(const std::string& fatal, const BuildArgs& args, const std::string& objectFile,
@@ -77,6 +107,12 @@ void ExplainFatal(const std::string& fatal, const BuildArgs& args, const std::st
   } else if (fatal == "could not open attributes file") {
     path = std::string(args.fOmkFile.View());
     reason = PathReason(path);
+  } else if (fatal.starts_with("object file not writable")) {
+    for (const std::string& part : ObjectParts(objectFile)) {
+      const std::string why = WriteRefusal(part);
+      if (!why.empty()) std::fprintf(stderr, "pixmold build: %s: %s\n", EscapeControls(part).c_str(), why.c_str());
+    }
+    return;
   } else if (fatal == "could not make new object") {
     path = std::string(args.fNewObjectTemplate.View());
     reason = ObjectPathReason(path);
@@ -142,9 +178,12 @@ int RunBuildCommand(const BuildOptions& options) {
 
   std::ofstream reportFile;
   if (!options.report.empty()) {
+    errno = 0;
     reportFile.open(options.report, std::ios::binary | std::ios::trunc);
     if (!reportFile) {
-      std::fprintf(stderr, "pixmold build: %s: cannot write the report file\n", options.report.c_str());
+      const int reason = errno;
+      std::fprintf(stderr, "pixmold build: %s: cannot write the report file: %s\n",
+                   EscapeControls(options.report).c_str(), reason != 0 ? std::strerror(reason) : "cannot be created");
       return kExitUsage;
     }
   }
@@ -179,6 +218,9 @@ int RunBuildCommand(const BuildOptions& options) {
   {
     ScopedReportTarget report(outsideBuild);
     LintRequest(args, LintOptions{options.images, !options.newName.empty(), options.copierOption});
+    for (const std::string& part : dryRun->ReadOnlyParts()) {
+      Warning(part + " is read-only (no write permission): a build that writes would stop");
+    }
   }
 
   // With --json standard output holds the JSON alone, so the draw group

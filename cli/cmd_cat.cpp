@@ -26,8 +26,9 @@ int RunCat(const ResourceAddress& options) {
   MHandle h = GetExactResource(file, *type, id, static_cast<std::uint8_t>(options.variant));
   if (!h) {
     ResErr err = file.GetError();
+    const int failed = ReportFileErr("cat", file, options.Describe(*type), err);
     file.CloseFile();
-    return ReportResErr("cat", options.Describe(*type), err);
+    return failed;
   }
   {
     HandleLock lock(h);

@@ -34,8 +34,9 @@ int RunDump(const DumpOptions& options) {
   MHandle h = GetExactResource(file, *type, id, static_cast<std::uint8_t>(options.address.variant));
   if (!h) {
     const ResErr err = file.GetError();
+    const int failed = ReportFileErr("dump", file, options.address.Describe(*type), err);
     file.CloseFile();
-    return ReportResErr("dump", options.address.Describe(*type), err);
+    return failed;
   }
   std::vector<std::uint8_t> bytes;
   {

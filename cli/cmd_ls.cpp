@@ -58,8 +58,9 @@ int RunLs(const LsOptions& options) {
   for (auto& [file, label] : target->Components()) {
     ResErr err = Collect(*file, label, rows);
     if (err != res_error::kNone) {
+      const int failed = ReportFileErr("ls", *file, "cannot list " + label, err);
       target->file->CloseFile();
-      return ReportResErr("ls", "cannot list " + label, err);
+      return failed;
     }
   }
   if (options.json) {
@@ -106,8 +107,10 @@ RegisterCommand reg(40, [](CLI::App& app, int* status) {
       "{\"type\",\"id\",\"variant\",\"name\",\"size\",\"component\"}; a name or path that is not UTF-8\n"
       "shows U+FFFD for each stray byte and comes with its exact bytes in hexadecimal beside it\n"
       "(\"nameBytes\", \"fileBytes\", \"componentBytes\").\n"
-      "Exit status: 0 listed, 1 the file could not be opened or read (the resource layer's error\n"
-      "code and message on standard error), 2 usage error or no such file or object.");
+      "A part that does not open, and damage that ends a part's listing, are named as warnings on\n"
+      "standard error; the rest is listed.\n"
+      "Exit status: 0 listed, 1 the file could not be opened or read, or a part is in use by another\n"
+      "process (the part and what is wrong on standard error), 2 usage error or no such file or object.");
   cmd->callback([options, status] { *status = RunLs(*options); });
 });
 

@@ -1,6 +1,9 @@
 // pixmold new-object TEMPLATE DEST: makes a new object file from a template
 // object file, as a build's --new-from step does: every resource is copied,
 // and every object definition gets a fresh GUID.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -22,19 +25,44 @@ struct NewObjectOptions {
   bool clearEntryPoints = false;
 };
 
-// The reason a copy failed, named by path where one is to blame.
-void ExplainFailure(const NewObjectOptions& options, ResErr err) {
-  std::string reason = PathReason(options.source);
-  if (!reason.empty()) {
-    std::cerr << "pixmold new-object: " << EscapeControls(options.source) << ": " << reason << "\n";
+// The reason a copy failed, named by the path to blame: the template when
+// it cannot be read, the part of the destination that is there already,
+// or the folder that is not.
+void ExplainFailure(const NewObjectOptions& options, const StubObject& copier, ResErr err) {
+  const std::string& source = options.source;
+  if (!ObjectFileExists(source)) {
+    std::cerr << "pixmold new-object: " << EscapeControls(source) << ": " << std::strerror(ENOENT) << "\n";
     return;
   }
-  if (ObjectFileExists(options.destination)) {
-    std::cerr << "pixmold new-object: " << EscapeControls(options.destination)
-              << ": already exists (perhaps from an earlier run); remove it or choose another name\n";
+  if (!copier.TemplateProblems().empty()) {
+    for (const FileProblem& problem : copier.TemplateProblems()) {
+      std::cerr << "pixmold new-object: " << EscapeControls(problem.Text()) << "\n";
+    }
     return;
   }
-  reason = PathReason(options.destination, true);
+  if (std::filesystem::exists(source)) {
+    const std::string reason = PathReason(source);
+    if (!reason.empty()) {
+      std::cerr << "pixmold new-object: " << EscapeControls(source) << ": " << reason << "\n";
+      return;
+    }
+  }
+  bool existed = false;
+  for (const std::string& part : ExistingParts(options.destination)) {
+    std::cerr << "pixmold new-object: " << EscapeControls(part) << " already exists"
+              << (std::filesystem::is_symlink(part) ? " (a symbolic link, which is never written through)"
+                                                    : " (perhaps from an earlier run)")
+              << "; remove it or choose another name\n";
+    existed = true;
+  }
+  if (existed) return;
+  const std::filesystem::path folder = std::filesystem::path(options.destination).parent_path();
+  if (!folder.empty() && !std::filesystem::is_directory(folder)) {
+    std::cerr << "pixmold new-object: " << EscapeControls(folder.string()) << ": no such folder for "
+              << EscapeControls(std::filesystem::path(options.destination).filename().string()) << "\n";
+    return;
+  }
+  const std::string reason = PathReason(options.destination, true);
   if (!reason.empty()) {
     std::cerr << "pixmold new-object: " << EscapeControls(options.destination) << ": " << reason << "\n";
     return;
@@ -55,7 +83,7 @@ int RunNewObject(const NewObjectOptions& options) {
     return kExitFailed;
   }
   if (err != res_error::kNone) {
-    ExplainFailure(options, err);
+    ExplainFailure(options, copier, err);
     return kExitFailed;
   }
   return kExitOk;
@@ -71,6 +99,8 @@ RegisterCommand reg(25, [](CLI::App& app, int* status) {
   cmd->footer(
       "Every resource is copied with its type, id, name and bytes; only each definition's GUID changes\n"
       "(and, with the options, its name and entry points).\n"
+      "Nothing may be at DEST.iff or DEST.spf, a symbolic link included; a copy that fails removes\n"
+      "what it made.\n"
       "Exit status: 0 made, 1 the copy failed: the template cannot be read, the destination exists\n"
       "or cannot be made (the path and the reason on standard error).");
   cmd->callback([options, status] { *status = RunNewObject(*options); });

@@ -28,7 +28,14 @@ DryRunCopy::DryRunCopy(const std::string& objectFile) {
     std::error_code part;
     if (!it->is_regular_file(part) || PathStem(leaf) != stem) continue;
     const fs::path copy = fDirectory / leaf;
-    if (fs::copy_file(it->path(), copy, part)) fs::permissions(copy, fs::status(it->path(), part).permissions(), part);
+    if (!fs::copy_file(it->path(), copy, part)) continue;
+    // The copy is the build's to write, whatever the object's own parts
+    // allow; a part no one may write is noted for the lint.
+    const fs::perms perms = fs::status(it->path(), part).permissions();
+    if ((perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
+      fReadOnlyParts.push_back(it->path().string());
+    }
+    fs::permissions(copy, perms | fs::perms::owner_read | fs::perms::owner_write, part);
   }
   fCopyPath = (fDirectory / object.filename()).string();
 }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -76,11 +77,13 @@ bool StandardOutputWritten() {
 namespace {
 
 // Another process (a build in the dialog, a script's add) has the file: we
-// wait for it, and say so once.
+// wait for it, and say so once. Without waiting the command itself names
+// the file it could not have, as its failure.
 void LockFilesWhileOpen() {
   pixmold::LockPolicy policy;
   policy.enabled = true;
   policy.inUse = [](std::string_view path) {
+    if (!pixmold::CurrentLockPolicy().wait) return;
     static std::atomic<bool> said{false};
     if (said.exchange(true)) return;
     const std::string name(path.substr(path.find_last_of('/') + 1));
@@ -93,6 +96,10 @@ void LockFilesWhileOpen() {
 
 int main(int argc, char** argv) {
   using namespace pixmold::cli;
+  // A file-size limit would kill the command in the middle of a write, with
+  // no word; ignored, the write fails with "File too large" and is reported
+  // as a full disk is, the object file left in its old or its new state.
+  std::signal(SIGXFSZ, SIG_IGN);
   LockFilesWhileOpen();
   CLI::App app{"pixmold - builds an object's sprites, draw groups and data into its resource file"};
   app.set_version_flag("--version", std::string("pixmold ") + PIXMOLD_VERSION);

@@ -26,6 +26,42 @@ int HexDigit(char c) {
   return -1;
 }
 
+// A reader names what it cannot read and goes on; a writer refuses.
+void PrintProblem(std::string_view command, const FileProblem& problem, std::string_view after) {
+  if (problem.kind == FileProblem::Kind::kInUse) {
+    std::cerr << "pixmold " << command << ": " << EscapeControls(problem.path) << " is in use by another process\n";
+    return;
+  }
+  std::cerr << "pixmold " << command << ": " << EscapeControls(problem.Text()) << after << "\n";
+}
+
+// Whether an opened target may be used by the command: a reader is warned
+// of what it cannot read; a writer refuses an object with a part it cannot
+// read or write, before anything changes, so that no resource is placed in
+// the wrong part or written past damage.
+bool CheckOpenedTarget(std::string_view command, ResTarget& target) {
+  const bool writer = !CurrentLockPolicy().readOnly;
+  const std::vector<FileProblem> problems = target.file->Problems();
+  for (const FileProblem& problem : problems) {
+    if (writer) {
+      PrintProblem(command, problem, "; nothing was changed");
+    } else {
+      std::cerr << "pixmold " << command << ": warning: " << EscapeControls(problem.Text()) << "\n";
+    }
+  }
+  if (!writer) return true;
+  bool readOnly = false;
+  for (auto& [file, label] : target.Components()) {
+    if (dynamic_cast<ResolveResFile*>(file) != nullptr || file->IsWritable()) continue;
+    CTGString name;
+    file->GetFileName(name);
+    std::cerr << "pixmold " << command << ": " << EscapeControls(name.View())
+              << " is read-only (no write permission); nothing was changed\n";
+    readOnly = true;
+  }
+  return problems.empty() && !readOnly;
+}
+
 }  // namespace
 
 int ReportResErr(std::string_view command, std::string_view what, ResErr err) {
@@ -103,6 +139,20 @@ void OpenForReadingOnly() {
 
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status) {
   FileSystem& files = CTGFileManager::Get().Files();
+  if (create) {
+    // A file is never made through a link: it would land wherever the link
+    // points, outside the folder named.
+    for (const std::string& candidate :
+         {path, SeqResFile::ComponentName(path, ".iff"), SeqResFile::ComponentName(path, ".spf")}) {
+      std::error_code error;
+      if (!std::filesystem::is_symlink(candidate, error) || std::filesystem::exists(candidate, error)) continue;
+      std::cerr << "pixmold " << command << ": " << EscapeControls(candidate) << " is a symbolic link to "
+                << EscapeControls(std::filesystem::read_symlink(candidate, error).string())
+                << ", which does not exist; --create makes no file through a link\n";
+      *status = kExitFailed;
+      return std::nullopt;
+    }
+  }
   ResTarget target;
   target.path = path;
   ResErr err = res_error::kNone;
@@ -110,9 +160,9 @@ std::optional<ResTarget> OpenTarget(std::string_view command, const std::string&
   if (kind == EntryKind::kFile) {
     auto second = std::make_unique<IFFResFile2>();
     err = second->OpenFile(CTGString(path));
-    if (err == res_error::kNone) {
+    if (err != res_error::kNotIFF) {
       target.file = std::move(second);
-    } else if (err == res_error::kNotIFF) {
+    } else {
       auto first = std::make_unique<IFFResFile>();
       err = first->OpenFile(CTGString(path));
       target.file = std::move(first);
@@ -145,6 +195,12 @@ std::optional<ResTarget> OpenTarget(std::string_view command, const std::string&
       target.kind = TargetKind::kObject;
     }
   }
+  if (err != res_error::kNone && target.file && !target.file->Problems().empty()) {
+    // A part in use, or every part that exists unusable: each is named.
+    for (const FileProblem& problem : target.file->Problems()) PrintProblem(command, problem, "");
+    *status = kExitFailed;
+    return std::nullopt;
+  }
   if (err != res_error::kNone) {
     // The layer's "open failed" hides the system's reason; name it.
     std::string reason;
@@ -156,6 +212,11 @@ std::optional<ResTarget> OpenTarget(std::string_view command, const std::string&
       std::cerr << "pixmold " << command << ": " << EscapeControls(path) << ": " << reason << "\n";
       *status = kExitFailed;
     }
+    return std::nullopt;
+  }
+  if (!CheckOpenedTarget(command, target)) {
+    target.file->CloseFile();
+    *status = kExitFailed;
     return std::nullopt;
   }
   return target;
@@ -171,6 +232,16 @@ bool ObjectFileExists(const std::string& path) {
   return false;
 }
 
+std::vector<std::string> ExistingParts(const std::string& path) {
+  FileSystem& files = CTGFileManager::Get().Files();
+  std::vector<std::string> parts;
+  for (const char* extension : {".iff", ".spf"}) {
+    std::string part = SeqResFile::ComponentName(path, extension);
+    if (files.Kind(part) != EntryKind::kMissing) parts.push_back(std::move(part));
+  }
+  return parts;
+}
+
 int CloseTarget(std::string_view command, ResTarget& target) {
   ResErr err = target.file->CloseFile();
   if (err != res_error::kNone) return ReportResErr(command, "cannot close " + target.path, err);
@@ -179,8 +250,17 @@ int CloseTarget(std::string_view command, ResTarget& target) {
 
 int CloseTarget(std::string_view command, ResTarget& target, std::string_view what, ResErr err) {
   if (err == res_error::kNone) return CloseTarget(command, target);
+  const int status = ReportFileErr(command, *target.file, what, err);
   target.file->CloseFile();
-  return ReportResErr(command, what, err);
+  return status;
+}
+
+int ReportFileErr(std::string_view command, iResFile& file, std::string_view what, ResErr err) {
+  // A resource that is not there is not the damage's doing.
+  const std::vector<FileProblem> problems = file.Problems();
+  if (problems.empty() || err == res_error::kNotFound) return ReportResErr(command, what, err);
+  for (const FileProblem& problem : problems) PrintProblem(command, problem, "");
+  return kExitFailed;
 }
 
 }  // namespace pixmold::cli

@@ -38,12 +38,20 @@ struct ResTarget {
 void OpenForReadingOnly();
 
 // Opens the target; on failure prints "pixmold CMD: ..." to standard error
-// and returns the exit status in *status.
+// and returns the exit status in *status. A part that exists but cannot be
+// read, and damage the open met, are warnings for a command that only
+// reads; a command that writes refuses them (exit 1), as it refuses an
+// object with a read-only part, before anything changes. A part another
+// process holds fails every command ("PATH is in use by another process").
 std::optional<ResTarget> OpenTarget(std::string_view command, const std::string& path, bool create, int* status);
 
 // True when the path, or any part of the object it names (NAME.iff,
 // NAME.spf, NAME.dir), exists.
 bool ObjectFileExists(const std::string& path);
+// The parts a new object at the path would be made of (NAME.iff and
+// NAME.spf) that are there already, as any directory entry, a symbolic
+// link (dangling or not) included.
+std::vector<std::string> ExistingParts(const std::string& path);
 
 // Closes the target, writing what is pending; prints the failure.
 int CloseTarget(std::string_view command, ResTarget& target);
@@ -53,6 +61,9 @@ int CloseTarget(std::string_view command, ResTarget& target, std::string_view wh
 
 // Prints "pixmold CMD: WHAT: <text> (<code>)" and returns kExitFailed.
 int ReportResErr(std::string_view command, std::string_view what, ResErr err);
+// As ReportResErr, but when the file knows what is wrong with it (a block
+// damaged where a read met it), that is named instead of a bare code.
+int ReportFileErr(std::string_view command, iResFile& file, std::string_view what, ResErr err);
 
 // A type written as four characters, where "\xHH" stands for any byte and
 // "\\" for a backslash ("SPR#", "BMP_", "\x00CST").

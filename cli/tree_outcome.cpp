@@ -13,6 +13,7 @@ namespace {
 constexpr std::string_view kBuildPrefix = "build ";
 constexpr const char* kStateNames[] = {"built", "upToDate", "failed", "interrupted", "notStarted"};
 constexpr std::size_t kStates = std::size(kStateNames);
+constexpr const char* kNoFatalLine = "no fatal error in its report (see ninja's output above)";
 
 std::array<std::size_t, kStates> Counts(const std::vector<ObjectOutcome>& outcomes) {
   std::array<std::size_t, kStates> counts{};
@@ -73,6 +74,9 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
         // finished just as ninja gave up on it and removed its stamp.
         const bool caught = stopped && (outcome.fatal.empty() || outcome.fatal == "fatal error: interrupted");
         outcome.state = caught ? ObjectState::kInterrupted : ObjectState::kFailed;
+        // A failure always says something: one whose report holds no fatal
+        // line failed after its build (its depfile or stamp) or died.
+        if (outcome.fatal.empty()) outcome.fatal = kNoFatalLine;
       } else {
         outcome.state = ObjectState::kNotStarted;
       }
@@ -97,9 +101,7 @@ void WriteSummary(std::ostream& out, std::string_view command, const std::vector
   out << "\n";
   for (const ObjectOutcome& outcome : outcomes) {
     if (outcome.state != ObjectState::kFailed) continue;
-    out << "failed: " << EscapeControls(outcome.key) << ": "
-        << (outcome.fatal.empty() ? std::string("no fatal error in its report (see ninja's output above)")
-                                  : EscapeControls(outcome.fatal))
+    out << "failed: " << EscapeControls(outcome.key) << ": " << EscapeControls(outcome.fatal)
         << "\n  report: " << EscapeControls(outcome.report) << "\n";
   }
 }

@@ -43,6 +43,21 @@ std::string ReadText(const std::string& path) {
   return text;
 }
 
+// Whether a part of the object (NAME.iff, NAME.spf) is a symbolic link
+// that leads out of the data tree: a tree build writes only inside it.
+bool LinksOutOfTree(const std::string& objectFile, const std::string& dataDirectory) {
+  std::error_code error;
+  const fs::path root = fs::weakly_canonical(dataDirectory, error);
+  for (const char* extension : {".iff", ".spf"}) {
+    const fs::path part = objectFile + extension;
+    if (!fs::is_symlink(part, error)) continue;
+    const fs::path target = fs::weakly_canonical(part, error);
+    if (error) return true;
+    if (std::mismatch(root.begin(), root.end(), target.begin(), target.end()).first != root.end()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string Absolute(const std::string& path) {
@@ -90,6 +105,24 @@ std::optional<WrittenPlan> WriteTreePlan(const TreePlanRequest& request, int* st
                  request.command.c_str(), EscapeControls(object).c_str(),
                  EscapeControls(request.contentDirectory).c_str());
   }
+  // One name ninja cannot hold must not stop the whole tree: its object is
+  // named and left out, and every other object builds.
+  std::erase_if(plan.tree.objects, [&](const PlannedObject& object) {
+    if (NinjaCanPlan(object)) return false;
+    std::fprintf(stderr,
+                 "pixmold %s: %s: a path of this object holds a line break or \"|\", which a ninja file "
+                 "cannot name; left out\n",
+                 request.command.c_str(), EscapeControls(object.objectFile).c_str());
+    return true;
+  });
+  std::erase_if(plan.tree.objects, [&](const PlannedObject& object) {
+    if (LinksOutOfTree(object.objectFile, plan.settings.dataDirectory)) {
+      std::fprintf(stderr, "pixmold %s: %s: a symbolic link to a file outside %s; left out\n", request.command.c_str(),
+                   EscapeControls(object.objectFile).c_str(), EscapeControls(request.dataDirectory).c_str());
+      return true;
+    }
+    return false;
+  });
   std::string error;
   const std::optional<std::string> text = FormatNinjaPlan(plan.tree, plan.settings, &error);
   if (!text) return fail(kExitUsage, error);

@@ -58,11 +58,13 @@ inline MHandle HandleOf(const std::vector<std::uint8_t>& bytes) {
   return h;
 }
 
+enum class Change { kAdded, kNoName, kRefused };
+
 // Removes and rewrites some of what the file holds and adds one resource of
-// a type of its own (id 1, named "added") that CheckAdded looks for; false
+// a type of its own (id 1, named "added") that CheckAdded looks for; kNoName
 // when the file refused the name (a name list already holding the largest
-// index).
-inline bool ChangeSomething(iResFile& file, std::uint8_t options) {
+// index), kRefused when it refuses every change (damage its walk met).
+inline Change ChangeSomething(iResFile& file, std::uint8_t options) {
   if (file.CountTypes() > 0) {
     const ResType type = file.GetIndType(1);
     if (MHandle first = file.GetIndResource(type, 1, nullptr)) {
@@ -79,13 +81,16 @@ inline bool ChangeSomething(iResFile& file, std::uint8_t options) {
   }
   MHandle added = HandleOf(AddedBytes(options));
   const ResErr err = file.AddResource(added, kAddedType, 1, "added", true);
-  if (err == res_error::kNoNameIndex) return false;
+  if (err == res_error::kNoNameIndex || err == res_error::kDamaged) {
+    DisposeHandle(added);
+    return err == res_error::kDamaged ? Change::kRefused : Change::kNoName;
+  }
   if (err != res_error::kNone) std::abort();
   MHandle shrunk = HandleOf(std::vector<std::uint8_t>(5, 1));
   if (file.AddResource(shrunk, kAddedType, 2, "", false) != 0) std::abort();
   if (file.WriteResource(shrunk) != 0) std::abort();
   if (file.RemoveResource(shrunk) != 0) std::abort();
-  return true;
+  return Change::kAdded;
 }
 
 inline void CheckAdded(iResFile& file) {
@@ -118,10 +123,14 @@ int OpenReadAndChange(const std::uint8_t* data, std::size_t size) {
   if (file.OpenFile(kPath) != res_error::kNone) return 0;
   ReadEverything(file);
   if (options & kWrite) {
-    const bool added = ChangeSomething(file, options);
+    const Change change = ChangeSomething(file, options);
     if (file.CloseFile() != res_error::kNone) return 0;
+    // A file that refused the change is left exactly as it was.
+    if (change == Change::kRefused && files.Contents(kPath) != std::vector<unsigned char>(data, data + size)) {
+      std::abort();
+    }
     if (file.OpenFile(kPath) != res_error::kNone) std::abort();
-    if (added) CheckAdded(file);
+    if (change == Change::kAdded) CheckAdded(file);
     ReadEverything(file);
   }
   file.CloseFile();

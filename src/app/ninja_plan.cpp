@@ -55,6 +55,13 @@ class CommandLine {
 
 }  // namespace
 
+bool NinjaCanName(std::string_view path) { return path.find_first_of("\r\n|") == std::string_view::npos; }
+
+bool NinjaCanPlan(const PlannedObject& object) {
+  return NinjaCanName(object.objectFile) && NinjaCanName(object.key) && NinjaCanName(object.omkFile) &&
+         NinjaCanName(object.imageDirectory);
+}
+
 std::string ShellQuote(std::string_view word) {
   const bool plain = !word.empty() && word.find_first_not_of(
                                           "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
@@ -122,12 +129,12 @@ std::optional<std::string> FormatNinjaPlan(const TreeObjects& tree, const PlanSe
   check(replan);
   text += "build " + NinjaPath(settings.planFile) + ": plan |";
   for (const std::string& directory : tree.directories) {
-    if (HasLineBreak(directory) && bad.empty()) bad = directory;
-    text += " $\n    " + NinjaPath(directory);
+    if (NinjaCanName(directory)) text += " $\n    " + NinjaPath(directory);
   }
   text += "\n  args = " + NinjaValue(replan.Text()) + "\n";
 
   for (const PlannedObject& object : tree.objects) {
+    if (!NinjaCanPlan(object) && bad.empty()) bad = object.objectFile;
     const std::string stamp = StampPath(settings.planFile, object.key);
     CommandLine build;
     build.Add(object.objectFile).Add("--omk").Add(object.omkFile).Add("--images").Add(object.imageDirectory);
@@ -138,7 +145,7 @@ std::optional<std::string> FormatNinjaPlan(const TreeObjects& tree, const PlanSe
             "\n  args = " + NinjaValue(build.Text()) + "\n";
   }
   if (!bad.empty()) {
-    if (error != nullptr) *error = "a ninja file cannot hold a line break: " + bad;
+    if (error != nullptr) *error = "a ninja file cannot name a path with a line break or \"|\": " + bad;
     return std::nullopt;
   }
   return text;

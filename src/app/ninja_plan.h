@@ -52,8 +52,17 @@ struct PlanSettings {
 std::string StampPath(std::string_view planFile, std::string_view key);
 std::string ReportPath(std::string_view planFile, std::string_view key);
 
+// Whether a ninja file can name the path: not with a line break, and not
+// with "|", which ends a path there and has no escape.
+bool NinjaCanName(std::string_view path);
+// Whether every path of the object's edge can be named (NinjaCanName).
+bool NinjaCanPlan(const PlannedObject& object);
+
 // The ninja file; none when a path or option holds a line break, which a
-// ninja file cannot hold (error names it).
+// ninja file cannot hold (error names it). Objects ninja cannot name
+// (NinjaCanPlan) are for the caller to leave out first; a directory whose
+// path it cannot name is left out of what makes the plan anew, as nothing
+// in it could be planned.
 std::optional<std::string> FormatNinjaPlan(const TreeObjects& tree, const PlanSettings& settings,
                                            std::string* error = nullptr);
 

@@ -14,6 +14,8 @@
 #include "records/family_history.h"
 #include "records/object_file.h"
 #include "records/stub_object.h"
+#include "resfile/chain_res_file.h"
+#include "resfile/file_problem.h"
 #include "resfile/flat_file.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file2.h"
@@ -23,26 +25,65 @@ namespace {
 
 constexpr ResType kSoundType = MakeResType("FWAV");
 
+// Every part must take the build's writes: with one read-only, its
+// sprites would go into the other part, or the build stop half done.
+bool EveryPartWritable(iResFile& file) {
+  auto* chain = dynamic_cast<ChainResFile*>(&file);
+  if (chain == nullptr) return file.IsWritable();
+  for (int i = 0; i < chain->CountFiles(); ++i) {
+    if (!chain->GetFile(i)->IsWritable()) return false;
+  }
+  return chain->CountFiles() > 0;
+}
+
 void CheckWritable(iResFile& file) {
-  if (!file.IsWritable()) FatalError("object file not writable...did you check it out of SourceSafe?");
+  if (!EveryPartWritable(file)) FatalError("object file not writable...did you check it out of SourceSafe?");
+}
+
+// A part another process holds, a part that is there but does not open, or
+// damage the walk cannot see past stops the build before it writes: a
+// build would put the sprites of an unopened part into the other part, or
+// write past the damage. Parts are named by their file name alone, which a
+// dry run's scratch copy shares.
+[[noreturn]] void RefuseObjectFile(const std::vector<FileProblem>& problems) {
+  std::string text;
+  bool inUse = true;
+  for (FileProblem problem : problems) {
+    if (!text.empty()) text += "; ";
+    problem.path = problem.path.substr(problem.path.find_last_of('/') + 1);
+    if (problem.kind == FileProblem::Kind::kInUse) {
+      text += problem.path + " is in use by another process";
+    } else {
+      text += problem.Text();
+      inUse = false;
+    }
+  }
+  FatalError(inUse ? text : text + "; the object file was left as it was");
 }
 
 void MakeNewObject(const BuildArgs& args) {
   StubObject copier;
   if (args.fCopierOption != 0) copier.SetClearEntryPoints(true);
   if (!args.fNewObjectName.Empty()) copier.SetNewName(args.fNewObjectName.View());
-  if (copier.Copy(args.fNewObjectTemplate.View(), args.fObjectFile.View()) != 0) {
-    FatalError("could not make new object");
-  }
+  const ResErr err = copier.Copy(args.fNewObjectTemplate.View(), args.fObjectFile.View());
+  if (err == res_error::kDamaged) RefuseObjectFile(copier.TemplateProblems());
+  if (err != 0) FatalError("could not make new object");
 }
 
 std::unique_ptr<iResFile> OpenObjectFile(const BuildArgs& args) {
   const CTGString path(args.fObjectFile.View());
   std::unique_ptr<StdResFile> standard = NewObjectFile();
-  if (standard->OpenFile(path) == 0) return standard;
+  const ResErr err = standard->OpenFile(path);
+  // Not opened instead as a plain container: that would be one part alone.
+  if (!standard->Problems().empty()) RefuseObjectFile(standard->Problems());
+  if (err == 0) return standard;
   standard.reset();
   auto plain = std::make_unique<IFFResFile2>();
-  if (plain->OpenFile(path) == 0) return plain;
+  const ResErr plainErr = plain->OpenFile(path);
+  if (plainErr == res_error::kInUse || (plainErr == 0 && !plain->Problems().empty())) {
+    RefuseObjectFile(plain->Problems());
+  }
+  if (plainErr == 0) return plain;
   FatalError("could not open object file");
 }
 
@@ -210,8 +251,11 @@ const PassRow kPasses[] = {
      [](BuildRun& run) { WriteBitmaps(run.args, run.file, *run.args.fContext); }},
 };
 
-void RunPasses(BuildArgs& args) {
-  if (!args.fNewObjectTemplate.Empty()) MakeNewObject(args);
+void RunPasses(BuildArgs& args, bool& madeNewObject) {
+  if (!args.fNewObjectTemplate.Empty()) {
+    MakeNewObject(args);
+    madeNewObject = true;
+  }
   args.Progress("opening the object file");
   ObjectFileGuard file(OpenObjectFile(args));
   BuildRun run{args, *file, nullptr};
@@ -233,9 +277,18 @@ void RunPasses(BuildArgs& args) {
 int RunBuild(BuildArgs& args) {
   ScopedReportTarget report(ReportTarget{args.fReportStream, args.fSyncMessage, args.fSyncLock, args.fObserver});
   ScopedCurrentBuildArgs current(args);
+  bool madeNewObject = false;
   try {
-    RunPasses(args);
+    RunPasses(args, madeNewObject);
   } catch (const Terminate& fatal) {
+    // An object file the build made and did not finish goes again, so that
+    // the same build can run once what failed is fixed.
+    if (madeNewObject) {
+      try {
+        StubObject::DeleteCopy(args.fObjectFile.View());
+      } catch (const Terminate&) {
+      }
+    }
     ReportFatal(fatal.Message());
     return 1;
   }

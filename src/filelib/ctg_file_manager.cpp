@@ -1,6 +1,7 @@
 #include "filelib/ctg_file_manager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <utility>
@@ -41,32 +42,50 @@ FileSystem& CTGFileManager::SetFileSystem(FileSystem& files) {
   return *mFiles.exchange(&files, std::memory_order_acq_rel);
 }
 
-std::unique_ptr<CTGFile> CTGFileManager::Open(std::string_view path, bool writable) {
+std::unique_ptr<CTGFile> CTGFileManager::Open(std::string_view path, bool writable, int* failure) {
+  int ignored = 0;
+  int& reason = failure ? *failure : ignored;
+  reason = 0;
   std::string key = PathKey(path);
   {
     std::lock_guard lock(mLock);
     auto it = mPathToDirMap.find(key);
     if (it != mPathToDirMap.end()) {
       const FileDesc& desc = it->second;
-      if (desc.mbDirectory) return nullptr;
+      if (desc.mbDirectory) {
+        reason = EISDIR;
+        return nullptr;
+      }
       if (desc.mbFAR) {
-        if (writable) return nullptr;
+        if (writable) {
+          reason = EROFS;
+          return nullptr;
+        }
         CTGFile::Slice slice{desc.mhFile, desc.mnOffset, desc.mnSize, true, false};
         return std::make_unique<CTGFile>(CTGFile::Passkey(), *this, CTGString(path), std::move(key), slice);
       }
     }
   }
-  if (writable && CurrentLockPolicy().readOnly) return nullptr;
+  if (writable && CurrentLockPolicy().readOnly) {
+    reason = EPERM;
+    return nullptr;
+  }
   FileSystem& files = Files();
+  errno = 0;
   FileHandle handle = files.Open(ToSlashes(path), writable ? OpenMode::kReadWrite : OpenMode::kRead);
-  if (handle == kNoFile) return nullptr;
+  if (handle == kNoFile) {
+    reason = errno != 0 ? errno : EIO;
+    return nullptr;
+  }
   if (!LockOpenedFile(files, handle, this, key, path, writable)) {
+    reason = errno;
     files.Close(handle);
     return nullptr;
   }
   // Sized once the lock is held: a writer may have changed it meanwhile.
   std::int64_t size = files.Size(handle);
   if (size < 0) {
+    reason = errno != 0 ? errno : EIO;
     ForgetOpenedFile(handle);
     files.Close(handle);
     return nullptr;
@@ -77,16 +96,26 @@ std::unique_ptr<CTGFile> CTGFileManager::Open(std::string_view path, bool writab
 
 void CTGFileManager::Close(std::unique_ptr<CTGFile> file) { file.reset(); }
 
-bool CTGFileManager::Create(std::string_view path) {
+bool CTGFileManager::Create(std::string_view path, int* failure) {
+  int ignored = 0;
+  int& reason = failure ? *failure : ignored;
+  reason = 0;
   std::string key = PathKey(path);
   {
     std::lock_guard lock(mLock);
     auto it = mPathToDirMap.find(key);
-    if (it != mPathToDirMap.end() && (it->second.mbFAR || it->second.mbDirectory)) return false;
+    if (it != mPathToDirMap.end() && (it->second.mbFAR || it->second.mbDirectory)) {
+      reason = EEXIST;
+      return false;
+    }
   }
   FileSystem& files = Files();
-  FileHandle handle = files.Open(ToSlashes(path), OpenMode::kCreate);
-  if (handle == kNoFile) return false;
+  errno = 0;
+  FileHandle handle = files.Open(ToSlashes(path), OpenMode::kCreateNew);
+  if (handle == kNoFile) {
+    reason = errno != 0 ? errno : EIO;
+    return false;
+  }
   files.Close(handle);
   std::lock_guard lock(mLock);
   auto it = mPathToDirMap.find(key);

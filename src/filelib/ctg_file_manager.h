@@ -49,13 +49,17 @@ class CTGFileManager {
 
   // A mapped member opens read-only (null when writable is asked); any other
   // path opens on disk for reading and writing, or reading only. Null when
-  // the file cannot be opened.
-  std::unique_ptr<CTGFile> Open(std::string_view path, bool writable);
+  // the file cannot be opened, with the system's reason in *failure when
+  // asked: EWOULDBLOCK when another process holds the file, EPERM when the
+  // lock policy allows reading only, EACCES for a file marked read-only.
+  std::unique_ptr<CTGFile> Open(std::string_view path, bool writable, int* failure = nullptr);
   // Closes the file; an archive's shared descriptor stays open.
   void Close(std::unique_ptr<CTGFile> file);
-  // Creates or truncates a file on disk and closes it; false for a member
-  // (or mapped directory). A mapped loose file's record becomes empty.
-  bool Create(std::string_view path);
+  // Creates a file on disk where no directory entry is, a symbolic link
+  // included (a link would take the writes elsewhere), and closes it; false
+  // for a member (or mapped directory) and for any existing entry, with
+  // the system's reason in *failure when asked (EEXIST for an entry).
+  bool Create(std::string_view path, int* failure = nullptr);
   // Deletes a loose file from disk and from the map; false for a member.
   bool Delete(std::string_view path);
   // A mapped file, or a regular file on disk (readable or not).

@@ -1,5 +1,6 @@
 #include "filelib/file_locks.h"
 
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <string>
@@ -65,7 +66,9 @@ bool LockOpenedFile(FileSystem& files, FileHandle file, const void* owner, std::
     if (result == LockResult::kLocked && policy.acquired) policy.acquired(path);
   }
   if (result == LockResult::kLocked) return true;
+  const int reason = result == LockResult::kBusy ? EWOULDBLOCK : errno;
   ForgetOpenedFile(file);
+  errno = reason;
   return false;
 }
 

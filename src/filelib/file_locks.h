@@ -62,8 +62,8 @@ LockPolicy CurrentLockPolicy();
 // just opened by owner, a file manager: one per process, outside tests. A
 // file its owner has open already is not locked again, since the owner
 // holds it: a process never waits on itself. False when the file is not to
-// be used. key identifies the file (the manager's path key); path is what
-// the policy's inUse is told.
+// be used, with errno EWOULDBLOCK when another process holds it. key identifies the file (the manager's path key); path
+// is what the policy's inUse is told.
 bool LockOpenedFile(FileSystem& files, FileHandle file, const void* owner, std::string_view key, std::string_view path,
                     bool writable);
 // Called before an opened file's handle closes.

@@ -43,6 +43,7 @@ class PosixFiles final : public FileSystem, public FileLocking {
       case OpenMode::kRead: flags |= O_RDONLY; break;
       case OpenMode::kReadWrite: flags |= O_RDWR; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+      case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
     }
     int fd;
     do {
@@ -53,9 +54,18 @@ class PosixFiles final : public FileSystem, public FileLocking {
     // FIFOs open too; none of them is a file we can size and position.
     struct stat st;
     int status = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 ||
-        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode) || status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+      const int reason = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? errno : 0;
       ::close(fd);
+      errno = reason;
+      return kNoFile;
+    }
+    // A file no one may write is kept that way on purpose (checked in, or
+    // shipped): not even root changes it, as a user who can would not.
+    if (mode == OpenMode::kReadWrite && (st.st_mode & 0222) == 0) {
+      ::close(fd);
+      errno = EACCES;
       return kNoFile;
     }
     return fd;

@@ -27,6 +27,9 @@ enum class OpenMode {
   kRead,       // existing file, reading only
   kReadWrite,  // existing file, reading and writing
   kCreate,     // create or truncate, reading and writing
+  // create a file where no directory entry is (not even a link, dangling
+  // or not), reading and writing; fails with EEXIST otherwise
+  kCreateNew,
 };
 
 enum class EntryKind { kMissing, kFile, kDirectory, kOther };

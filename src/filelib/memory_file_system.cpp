@@ -1,6 +1,7 @@
 #include "filelib/memory_file_system.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "filelib/file_path.h"
@@ -48,8 +49,13 @@ FileHandle MemoryFileSystem::Open(const std::string& path, OpenMode mode) {
   std::string key = PathKey(path);
   std::lock_guard lock(fLock);
   auto it = fFiles.find(key);
+  const bool create = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew;
+  if (mode == OpenMode::kCreateNew && (it != fFiles.end() || IsDirectory(key))) {
+    errno = EEXIST;
+    return kNoFile;
+  }
   if (it == fFiles.end()) {
-    if (mode != OpenMode::kCreate || IsDirectory(key) || !IsDirectory(ParentKey(key))) return kNoFile;
+    if (!create || IsDirectory(key) || !IsDirectory(ParentKey(key))) return kNoFile;
     it = fFiles.emplace(key, std::make_shared<std::vector<unsigned char>>()).first;
   } else if (mode == OpenMode::kCreate) {
     it->second->clear();

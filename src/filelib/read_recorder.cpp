@@ -16,7 +16,7 @@ FileHandle ReadRecorder::Open(const std::string& path, OpenMode mode) {
   const FileHandle file = Inner().Open(path, mode);
   if (file == kNoFile) return file;
   std::lock_guard lock(fLock);
-  if (mode == OpenMode::kCreate) {
+  if (mode == OpenMode::kCreate || mode == OpenMode::kCreateNew) {
     fCreated.insert(path);
   } else if (!fCreated.contains(path)) {
     Note(path);

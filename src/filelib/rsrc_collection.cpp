@@ -36,6 +36,7 @@ RsrcCollection::RsrcCollection(std::string_view directory, CTGFileManager& files
   for (const std::string& name : names) {
     if (!HasRsrcExtension(name)) continue;
     RsrcEntry entry;
+    entry.directory = fDirectory;
     entry.fileName = name;
     entry.type = RsrcTypeFromFileName(name).value_or(0);
     entry.id = RsrcIDFromFileName(name);

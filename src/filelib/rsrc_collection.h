@@ -17,8 +17,9 @@ namespace pixmold {
 class CTGFileManager;
 
 struct RsrcEntry {
-  std::string fileName;  // without the directory
-  RsrcType type = 0;     // the extension's three characters, fourth byte 0
+  std::string directory;  // as given to the collection (ending in a separator)
+  std::string fileName;   // without the directory
+  RsrcType type = 0;      // the extension's three characters, fourth byte 0
   std::int32_t id = RsrcDescriptor::kNoID;
   std::string name;
 };

@@ -130,6 +130,20 @@ int RsrcManager::LookInDirectory(RsrcPkt* outRsrc, RsrcType type, std::string_vi
   return kNotFound;
 }
 
+int RsrcManager::OpenListed(RsrcPkt* outRsrc, const RsrcEntry& entry) {
+  if (!outRsrc || !outRsrc->Empty()) return kError;
+  try {
+    if (!Open(outRsrc, entry.directory + entry.fileName)) return kNotFound;
+  } catch (const std::bad_alloc&) {
+    outRsrc->Clear();
+    return kOutOfMemory;
+  }
+  outRsrc->mType = entry.type;
+  outRsrc->mName = entry.name;
+  outRsrc->mID = entry.id;
+  return kFound;
+}
+
 std::vector<RsrcEntry> RsrcManager::List(const RsrcSite& site) {
   std::vector<RsrcEntry> all;
   std::set<std::string> seen;

@@ -52,6 +52,10 @@ class RsrcManager {
   // Every loose resource of the site; where directories hold the same file
   // name, the first directory's.
   std::vector<RsrcEntry> List(const RsrcSite& site);
+  // Opens an entry of List without searching for it again (a site of
+  // thousands would be listed once per resource): kFound, or kNotFound
+  // when its file is gone.
+  int OpenListed(RsrcPkt* outRsrc, const RsrcEntry& entry);
 
   CTGFileManager& Files() const { return *mFiles; }
 

@@ -1,5 +1,7 @@
 #include "markup/attrib_table.h"
 
+#include <string>
+
 #include "base/xassert.h"
 #include "markup/scan_integer.h"
 
@@ -74,7 +76,14 @@ bool AttribTable::GetInteger(std::string_view key, std::int32_t& out) {
 
 AttribEntry* AttribTable::AddEntry() {
   if (fEntries.size() >= static_cast<std::size_t>(kMaxEntries)) {
-    XASSERT_FAIL("newEntry", "bad new");
+    // Once per tag: a reader off the worker goes on, and would otherwise say
+    // it again for every byte of the rest of the tag.
+    if (!fFull) {
+      fFull = true;
+      XASSERT_FAIL("newEntry", "bad new: a tag holds at most " + std::to_string(kMaxEntries) +
+                                   " entries, and the tag on line " + std::to_string(fEntries.front()->fLine) +
+                                   " has more");
+    }
     return nullptr;
   }
   fEntries.push_back(std::make_unique<AttribEntry>());

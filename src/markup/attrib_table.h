@@ -61,7 +61,8 @@ class AttribTable {
   bool GetInteger(std::string_view key, std::int32_t& out);
 
   // Appends an empty entry (line -1) and makes it current. Null, after an
-  // assertion report, when the table is full.
+  // assertion report naming the limit and the tag's line (made once), when
+  // the table is full.
   AttribEntry* AddEntry();
 
   // The diagnostic listing: each entry as name, then ="value" (quoted when
@@ -73,6 +74,7 @@ class AttribTable {
   std::vector<std::unique_ptr<AttribEntry>> fEntries;
   std::int32_t fSize = 0;
   std::int32_t fCursor = 0;
+  bool fFull = false;
 };
 
 }  // namespace pixmold

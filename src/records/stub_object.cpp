@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
 #include "records/obj_definition.h"
 #include "records/obj_fn_table.h"
 #include "records/object_file.h"
@@ -76,19 +77,39 @@ std::uint32_t StubObject::NewGuid() {
 }
 
 ResErr StubObject::Copy(std::string_view templatePath, std::string_view destinationPath) {
+  fProblems.clear();
   std::unique_ptr<StdResFile> source = NewObjectFile();
   ResErr err = source->OpenFile(CTGString(templatePath));
+  fProblems = source->Problems();
   if (err != 0) return err;
+  // A template with a part that does not open would be copied in part.
+  if (!fProblems.empty()) return res_error::kDamaged;
   std::unique_ptr<StdResFile> destination = NewObjectFile();
+  // Anything at the destination, a symbolic link above all, is refused
+  // before a file is made: a part made beside a part that was there would
+  // be an object no one asked for, and a link would take the copy elsewhere.
+  FileSystem& files = CTGFileManager::Get().Files();
+  for (const char* extension : {".iff", ".spf"}) {
+    if (files.Kind(SeqResFile::ComponentName(destinationPath, extension)) != EntryKind::kMissing) {
+      return res_error::kCreateExists;
+    }
+  }
   err = destination->CreateFile(CTGString(destinationPath));
   if (err != 0) return err;
   err = destination->OpenFile(CTGString(destinationPath));
-  if (err != 0) return err;
+  if (err == 0) {
+    err = ForEachResource(*source, UnreadableResource::kVisit,
+                          [&](WalkedResource& resource) { return CopyResource(*source, *destination, resource); });
+  }
+  const ResErr closed = destination->IsOpen() ? destination->CloseFile() : res_error::kNone;
+  if (err == 0) err = closed;
+  // A copy that failed goes whole, so that the same command can run again.
+  if (err != 0) DeleteCopy(destinationPath);
+  return err;
+}
 
-  err = ForEachResource(*source, UnreadableResource::kVisit,
-                        [&](WalkedResource& resource) { return CopyResource(*source, *destination, resource); });
-  if (err != 0) return err;
-  return destination->CloseFile();
+void StubObject::DeleteCopy(std::string_view destinationPath) {
+  NewObjectFile()->DeleteFile(CTGString(destinationPath));
 }
 
 ResErr StubObject::CopyResource(iResFile& source, iResFile& destination, WalkedResource& resource) {

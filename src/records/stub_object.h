@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "resfile/file_problem.h"
 #include "resfile/res_types.h"
 
 namespace pixmold {
@@ -29,8 +31,16 @@ class StubObject {
   void SetNewName(std::string_view name) { fNewName = name; }
 
   // Copies every resource of the template file into a new object file at the
-  // destination path; 0 or the resource layer's error code.
+  // destination path; 0 or the resource layer's error code: -43 when
+  // anything is at the destination (a part, a link), -302 when a part of
+  // the template does not open (TemplateProblems says why). A copy that
+  // fails removes what it made.
   ResErr Copy(std::string_view templatePath, std::string_view destinationPath);
+  // What kept the last Copy from reading the template whole.
+  const std::vector<FileProblem>& TemplateProblems() const { return fProblems; }
+  // Removes the parts of an object a Copy made (a build that made one and
+  // then failed leaves nothing behind).
+  static void DeleteCopy(std::string_view destinationPath);
 
   // Duplicates definition `id` of the file under a fresh id and GUID with the
   // new name, and copies its function table; -1 when the file cannot be
@@ -45,6 +55,7 @@ class StubObject {
 
   bool fClearEntryPoints = false;
   std::string fNewName;
+  std::vector<FileProblem> fProblems;
 };
 
 }  // namespace pixmold

@@ -394,9 +394,21 @@ ResErr ChainResFile::AddResource(MHandle h, ResType type, ResID id, const CTGStr
   return AddVariantResource(h, type, id, name, 0, native);
 }
 
+void ChainResFile::CollectProblems(std::vector<FileProblem>& problems) {
+  problems.insert(problems.end(), fUnopened.begin(), fUnopened.end());
+  for (int i = 0; i < CountFiles(); ++i) GetFile(i)->CollectProblems(problems);
+}
+
+bool ChainResFile::RefusesChange() {
+  if (fUnopened.empty()) return false;
+  SetError(res_error::kDamaged);
+  return true;
+}
+
 ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
                                         bool native) {
   if (CheckOpen() != kNone) return GetError();
+  if (RefusesChange()) return GetError();
   SetError(kNone);
   // One resource of a type, id and variant in the whole chain: the old one
   // goes, wherever it is, before the new one is placed by the rules.
@@ -435,6 +447,7 @@ ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const
 
 ResErr ChainResFile::WriteResource(MHandle h) {
   if (CheckOpen() != kNone) return GetError();
+  if (RefusesChange()) return GetError();
   iResFile* owner = OwnerOf(h);
   ResErr err = owner ? owner->WriteResource(h) : kNotThisFile;
   SetError(err);
@@ -443,6 +456,7 @@ ResErr ChainResFile::WriteResource(MHandle h) {
 
 ResErr ChainResFile::RemoveResource(MHandle h) {
   if (CheckOpen() != kNone) return GetError();
+  if (RefusesChange()) return GetError();
   iResFile* owner = OwnerOf(h);
   ResErr err = owner ? owner->RemoveResource(h) : kNotThisFile;
   SetError(err);
@@ -451,6 +465,7 @@ ResErr ChainResFile::RemoveResource(MHandle h) {
 
 ResErr ChainResFile::SetResInfo(MHandle h, ResID id, const CTGString& name, std::uint8_t variant) {
   if (CheckOpen() != kNone) return GetError();
+  if (RefusesChange()) return GetError();
   iResFile* owner = OwnerOf(h);
   ResErr err = owner ? owner->SetResInfo(h, id, name, variant) : kNotThisFile;
   SetError(err);

@@ -84,6 +84,18 @@ class ChainResFile : public iResFile {
   // the last component asked) when none does.
   iResFile* OwnerOf(MHandle h);
 
+  // The components' problems, and those of the parts that could not be
+  // opened as components.
+  void CollectProblems(std::vector<FileProblem>& problems) override;
+
+ protected:
+  // Parts of the file that exist but could not be opened: while there are
+  // any, the chain takes no change (-302), since the resources it would
+  // replace or place may be in them.
+  void SetUnopenedParts(std::vector<FileProblem> problems) { fUnopened = std::move(problems); }
+  // Sets the error state to -302 and returns true when a part is unopened.
+  bool RefusesChange();
+
  private:
   struct Slot {
     iResFile* file = nullptr;
@@ -103,6 +115,7 @@ class ChainResFile : public iResFile {
   MHandle FindExact(ResType type, ResID id, std::uint8_t variant);
 
   std::array<Slot, kMaxFiles> fSlots;
+  std::vector<FileProblem> fUnopened;
 };
 
 }  // namespace pixmold

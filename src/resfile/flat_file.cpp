@@ -24,14 +24,17 @@ FlatFile::~FlatFile() {
 
 ResErr FlatFile::Open(std::string_view name) {
   if (fFile) return res_error::kAlreadyOpen;
-  std::unique_ptr<CTGFile> file = fManager->Open(name, true);
+  fOpenFailure = 0;
+  std::unique_ptr<CTGFile> file = fManager->Open(name, true, &fOpenFailure);
   bool writable = file != nullptr;
-  if (!file) file = fManager->Open(name, false);
-  if (!file) return res_error::kOpenFailed;
+  if (!file && fOpenFailure != EWOULDBLOCK) file = fManager->Open(name, false, &fOpenFailure);
+  if (!file) return fOpenFailure == EWOULDBLOCK ? res_error::kInUse : res_error::kOpenFailed;
   if (file->Size() > kMaxFileSize) {
     fManager->Close(std::move(file));
+    fOpenFailure = EFBIG;
     return res_error::kOpenFailed;
   }
+  fOpenFailure = 0;
   fFile = std::move(file);
   fWritable = writable;
   return res_error::kNone;
@@ -132,7 +135,10 @@ ResErr FlatFile::GetName(CTGString& name) const {
 ResErr FlatFile::Create(std::string_view name) {
   if (fFile) return res_error::kAlreadyOpen;
   if (fManager->Exists(name)) return res_error::kCreateExists;
-  return fManager->Create(name) ? res_error::kNone : res_error::kCannotCreate;
+  int failure = 0;
+  if (fManager->Create(name, &failure)) return res_error::kNone;
+  // Any entry there, a dangling link included, is an existing file.
+  return failure == EEXIST ? res_error::kCreateExists : res_error::kCannotCreate;
 }
 
 ResErr FlatFile::Delete(std::string_view name) {

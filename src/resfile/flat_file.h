@@ -33,7 +33,10 @@ class FlatFile {
   FlatFile& operator=(const FlatFile&) = delete;
 
   // Opens for reading and writing, or failing that for reading only.
-  // -47 when a file is open, -50 when neither works.
+  // -47 when a file is open, -50 when neither works, -301 when another
+  // process holds it: a file in use is never opened read-only instead, or
+  // a writer would get past a reader's lock and fail later for no clear
+  // reason.
   ResErr Open(std::string_view name);
   // -49 (reported "closing an unopened file") when none is open.
   ResErr Close();
@@ -57,10 +60,14 @@ class FlatFile {
   // The system's reason (an errno value) for the last write, truncation or
   // sync that failed, until a write succeeds; 0 when none did.
   int WriteFailure() const { return fWriteFailure; }
+  // The system's reason (an errno value) the last open failed, or 0.
+  int OpenFailure() const { return fOpenFailure; }
   bool ValidFile() const { return fFile != nullptr; }
   bool IsWritable() const { return fWritable; }
 
-  // Creates an empty file, which stays closed: -47, -43 when it exists, -42.
+  // Creates an empty file, which stays closed: -47, -43 when anything is
+  // there (a symbolic link too, even one to nowhere), -42. Never writes
+  // through a link.
   ResErr Create(std::string_view name);
   // Removes a file: -47, -40 when it does not exist, -39 when it cannot go.
   ResErr Delete(std::string_view name);
@@ -70,6 +77,7 @@ class FlatFile {
   std::unique_ptr<CTGFile> fFile;
   bool fWritable = false;
   int fWriteFailure = 0;
+  int fOpenFailure = 0;
 };
 
 }  // namespace pixmold

@@ -194,10 +194,14 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
       if (ResErr err = ReadHeader(position, header)) return err;
     }
     if (!whole || !BlockFits(position, header.size, fHeaderSize, fileSize)) {
-      // The headers end before the file does: a cut-off append, or damage.
+      // The headers end before the file does: a cut-off append, which is
+      // cut away without a word, or damage (a file whose walk met damage
+      // takes no writes; one opened by its map may still meet it here).
       // Bytes that no known block uses are cut away and the block goes
       // there; otherwise it goes after everything.
-      Report("filesize==*fileoffset", "iff headers ended before eof");
+      if (!IsTornAppend(position, whole ? &header : nullptr, fHeaderSize, fileSize)) {
+        Report("filesize==*fileoffset", "iff headers ended before eof");
+      }
       if (fKnowsBlockFrom && fKnowsBlockFrom(position)) {
         position = fileSize;
       } else {
@@ -291,16 +295,17 @@ ResErr IFFBlocks::CommitPending(std::int32_t offset, ResType expected) {
 }
 
 IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
-                                   std::int32_t* stoppedAt) {
+                                   WalkStop* stop) {
   std::int32_t fileSize = 0;
   std::int32_t position = kIFFFileHeaderSize;
   WalkEnd end = WalkEnd::kReadError;
+  std::string why;
   if (FileSize(fileSize) == res_error::kNone) {
     end = WalkEnd::kEndOfFile;
     while (position < fileSize) {
       IFFBlockHeader header;
-      if (static_cast<std::int64_t>(position) + fHeaderSize > fileSize) {
-        end = WalkEnd::kBadHeader;
+      if (IsTornAppend(position, nullptr, fHeaderSize, fileSize)) {
+        end = WalkEnd::kTornTail;
         break;
       }
       if (ReadHeader(position, header) != res_error::kNone) {
@@ -308,14 +313,15 @@ IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset,
         break;
       }
       if (!BlockFits(position, header.size, fHeaderSize, fileSize)) {
-        end = WalkEnd::kBadHeader;
+        end = IsTornAppend(position, &header, fHeaderSize, fileSize) ? WalkEnd::kTornTail : WalkEnd::kBadHeader;
+        if (end == WalkEnd::kBadHeader) why = DescribeBadBlock(position, header, fHeaderSize, fileSize);
         break;
       }
       visit(position, header);
       position += header.size;
     }
   }
-  if (stoppedAt) *stoppedAt = position;
+  if (stop) *stop = WalkStop{position, std::move(why)};
   return end;
 }
 
@@ -358,7 +364,7 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
   // behind them would be lost to every later walk). And every block moved
   // must be one the index knows, or moving one could overwrite another.
   if (ResErr err = BeforeChange()) return err;
-  std::int32_t stoppedAt = 0;
+  WalkStop stop;
   std::size_t live = 0;
   bool agrees = true;
   const WalkEnd end = Walk(
@@ -367,15 +373,16 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
         ++live;
         agrees = agrees && known(offset, header);
       },
-      &stoppedAt);
+      &stop);
   if (end == WalkEnd::kReadError) {
     Report("false", "critical error during defragging");
     return res_error::kShortRead;
   }
-  if (end == WalkEnd::kBadHeader && !(fKnowsBlockFrom && fKnowsBlockFrom(stoppedAt))) {
-    Report("filesize==*fileoffset", "iff headers ended before eof");
-    if (ResErr err = fFile.SetSize(stoppedAt)) return err;
-  } else if (end == WalkEnd::kBadHeader) {
+  const bool stoppedShort = end == WalkEnd::kBadHeader || end == WalkEnd::kTornTail;
+  if (stoppedShort && !(fKnowsBlockFrom && fKnowsBlockFrom(stop.offset))) {
+    if (end == WalkEnd::kBadHeader) Report("filesize==*fileoffset", "iff headers ended before eof");
+    if (ResErr err = fFile.SetSize(stop.offset)) return err;
+  } else if (stoppedShort) {
     agrees = false;
   }
   if (!agrees || live != knownCount) {

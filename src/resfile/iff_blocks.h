@@ -111,12 +111,18 @@ class IFFBlocks {
   // type, as a walk found it.
   ResErr CommitPending(std::int32_t offset, ResType expected);
 
-  enum class WalkEnd { kEndOfFile, kBadHeader, kReadError };
+  // A torn tail (IsTornAppend) is the end of the file for every purpose
+  // but one: the next write cuts it away. A bad header is damage.
+  enum class WalkEnd { kEndOfFile, kTornTail, kBadHeader, kReadError };
+  struct WalkStop {
+    std::int32_t offset = 0;  // where the walk stopped
+    std::string why;          // for a bad header, what is wrong with it
+  };
   // Visits every block from offset 64 on, free ones included, until the end
-  // of the file, the first header that does not fit, or a failed read (the
-  // offset where it stopped goes to stoppedAt).
+  // of the file, a torn tail, the first header that does not fit, or a
+  // failed read.
   WalkEnd Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
-               std::int32_t* stoppedAt = nullptr);
+               WalkStop* stop = nullptr);
 
   // Closes up the free space, keeping the blocks in their order, and cuts
   // the file after the last block. Blocks for which dropped() is true count

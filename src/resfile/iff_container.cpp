@@ -1,6 +1,7 @@
 #include "resfile/iff_container.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "base/terminate.h"
@@ -31,6 +32,59 @@ bool IFFContainer::BeginOperation() {
 ResErr IFFContainer::Fail(ResErr err) {
   SetError(err);
   return err;
+}
+
+void IFFContainer::CollectProblems(std::vector<FileProblem>& problems) {
+  if (fProblem) problems.push_back(*fProblem);
+}
+
+void IFFContainer::ForgetProblems() {
+  fProblem.reset();
+  fWalkMetDamage = false;
+}
+
+void IFFContainer::NoteDamage(std::int32_t offset, std::string what) {
+  if (fProblem) return;
+  CTGString name;
+  GetName(name);
+  fProblem = FileProblem{FileProblem::Kind::kDamaged, name.Str(), offset, std::move(what)};
+}
+
+void IFFContainer::NoteOpenFailure(const CTGString& name, ResErr err) {
+  FileProblem problem{FileProblem::Kind::kUnreadable, name.Str(), -1, {}};
+  std::int32_t size = 0;
+  switch (err) {
+    case res_error::kInUse:
+      problem.kind = FileProblem::Kind::kInUse;
+      problem.what = "in use by another process";
+      break;
+    case res_error::kNotIFF: problem.what = "not a resource file: it does not start with an IFF file header"; break;
+    case res_error::kShortRead:
+      if (ValidFile() && GetSize(size) == res_error::kNone && size < kIFFFileHeaderSize) {
+        problem.what = "not a resource file: " + std::to_string(size) + " bytes, less than the " +
+                       std::to_string(kIFFFileHeaderSize) + "-byte file header";
+      } else {
+        problem.what = "cannot be read";
+      }
+      break;
+    case res_error::kOpenFailed:
+      problem.what = OpenFailure() != 0 ? std::strerror(OpenFailure()) : "cannot be opened";
+      break;
+    default: problem.what = std::string(ResErrText(err)) + " (" + std::to_string(err) + ")";
+  }
+  fProblem = std::move(problem);
+}
+
+void IFFContainer::NoteWalkEnd(IFFBlocks::WalkEnd end, const IFFBlocks::WalkStop& stop) {
+  if (end != IFFBlocks::WalkEnd::kBadHeader) return;
+  NoteDamage(stop.offset, stop.why + "; the blocks after it cannot be found, so the file is left unchanged");
+  fWalkMetDamage = true;
+}
+
+bool IFFContainer::RefusesChange() {
+  if (!fWalkMetDamage) return false;
+  SetError(res_error::kDamaged);
+  return true;
 }
 
 ResErr IFFContainer::DeleteFile(const CTGString& name) { return Fail(FlatFile::Delete(name)); }
@@ -131,6 +185,9 @@ ResErr IFFContainer::ReadBlock(std::int32_t offset, ResType type, std::int32_t l
   // A block flagged free but still typed is one a walk kept as the resource
   // and has not settled yet (iff_blocks.h).
   if (second && (header.type != type || header.type == kFreeBlockType)) {
+    NoteDamage(offset, "the block of a " + ResTypeName(type) + " resource holds a " +
+                           (header.IsFree() ? std::string("free block") : ResTypeName(header.type) + " block") +
+                           " instead");
     fBlocks.Report("header.fType == type", "got different type in header");
     return kBadBlock;
   }
@@ -140,6 +197,9 @@ ResErr IFFContainer::ReadBlock(std::int32_t offset, ResType type, std::int32_t l
   // The first version trusts the block it walked to; its size is still
   // checked, quietly, since the handle is sized from it.
   if (!BlockFits(offset, header.size, headerSize, fileSize) || header.size > limit) {
+    NoteDamage(offset, header.size > limit && BlockFits(offset, header.size, headerSize, fileSize)
+                           ? "the block's size (" + std::to_string(header.size) + ") runs into the block after it"
+                           : DescribeBadBlock(offset, header, headerSize, fileSize));
     if (!second) return res_error::kShortRead;
     fBlocks.Report("size>=0 && size<=0x40000000", "bad size");
     return kBadBlock;
@@ -294,6 +354,7 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
 
 ResErr IFFContainer::WriteResource(MHandle h) {
   if (!BeginOperation()) return res_error::kNotOpen;
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   IFFEntry* entry = fIndex->FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
@@ -305,6 +366,7 @@ ResErr IFFContainer::ReleaseResource(MHandle h) {
   IFFEntry* entry = fIndex->FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
   if (entry->offset == -1) {
+    if (RefusesChange()) return res_error::kDamaged;
     if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
     if (ResErr err = WriteEntry(*entry, h)) return Fail(err);
   } else if (entry->pending || entry->replacedOffset != -1) {
@@ -321,6 +383,7 @@ ResErr IFFContainer::ReleaseResource(MHandle h) {
 
 ResErr IFFContainer::RemoveResource(MHandle h) {
   if (!BeginOperation()) return res_error::kNotOpen;
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   IFFEntry* entry = fIndex->FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);

@@ -14,12 +14,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "base/ctg_string.h"
+#include "resfile/file_problem.h"
 #include "resfile/flat_file.h"
 #include "resfile/handle_owner.h"
 #include "resfile/iff_blocks.h"
@@ -55,6 +57,9 @@ class IFFContainer : public iResFile, public FlatFile {
   // Total of the free blocks (for tests and tools).
   std::int32_t FreeBytes() const { return fBlocks.FreeTotal(); }
 
+  // The damage the walk or a load met, or why the last open failed.
+  void CollectProblems(std::vector<FileProblem>& problems) override;
+
  protected:
   // The second version adds the file's name to its reports and checks that
   // a block it loads is a live block of the entry's type.
@@ -66,6 +71,24 @@ class IFFContainer : public iResFile, public FlatFile {
   bool BeginOperation();
   // Sets the error state and returns it.
   ResErr Fail(ResErr err);
+
+  // Begins an open: whatever the last file had is forgotten.
+  void ForgetProblems();
+  // A block met while loading is not what the index says. Named when the
+  // file's problems are asked for; the first one found is kept.
+  void NoteDamage(std::int32_t offset, std::string what);
+  // Why the open of `name` failed with err, while the file is still open
+  // when it got that far.
+  void NoteOpenFailure(const CTGString& name, ResErr err);
+  // What a walk that ended short of the end of the file means: a bad
+  // header is damage at the offset it names, and the file takes no change
+  // from then on (a write would go where the blocks after the damage may
+  // be whole); a torn tail is no damage (the next write cuts it away).
+  void NoteWalkEnd(IFFBlocks::WalkEnd end, const IFFBlocks::WalkStop& stop);
+  // Sets the error state to -302 and returns true when the walk met damage:
+  // every operation that would change the file asks first.
+  bool RefusesChange();
+  bool WalkMetDamage() const { return fWalkMetDamage; }
 
   CTGFileManager& Manager() const { return fManager; }
   IFFBlocks& Blocks() { return fBlocks; }
@@ -129,6 +152,8 @@ class IFFContainer : public iResFile, public FlatFile {
 
   CTGFileManager& fManager;
   Version fVersion;
+  std::optional<FileProblem> fProblem;
+  bool fWalkMetDamage = false;
   IFFBlocks fBlocks;
   IFFIndex* fIndex = nullptr;
   struct WalkedPending {

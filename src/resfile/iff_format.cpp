@@ -121,4 +121,30 @@ bool BlockFits(std::int32_t offset, std::int32_t size, std::int32_t headerSize, 
   return static_cast<std::int64_t>(offset) + size <= fileSize;
 }
 
+bool IsTornAppend(std::int32_t offset, const IFFBlockHeader* header, std::int32_t headerSize, std::int32_t fileSize) {
+  if (static_cast<std::int64_t>(offset) + headerSize > fileSize) return true;
+  if (header == nullptr || header->type != kFreeBlockType || !header->IsFree()) return false;
+  return header->size >= headerSize && header->size - headerSize <= kIFFMaxDataSize &&
+         static_cast<std::int64_t>(offset) + header->size > fileSize;
+}
+
+std::string DescribeBadBlock(std::int32_t offset, const IFFBlockHeader& header, std::int32_t headerSize,
+                             std::int32_t fileSize) {
+  std::string type;
+  for (unsigned char c : ResTypeName(header.type)) {
+    if (c >= 0x20 && c < 0x7F) {
+      type += static_cast<char>(c);
+    } else {
+      static const char kHex[] = "0123456789ABCDEF";
+      type += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+    }
+  }
+  std::string text = "damaged block header (type " + type + ", id " + std::to_string(header.id) + ", size " +
+                     std::to_string(header.size) + "): ";
+  if (header.size < headerSize) return text + "a block is at least its " + std::to_string(headerSize) + "-byte header";
+  if (header.size - headerSize > kIFFMaxDataSize) return text + "larger than any block may be";
+  const std::int64_t past = static_cast<std::int64_t>(offset) + header.size - fileSize;
+  return text + "it runs " + std::to_string(past) + " bytes past the end of the file";
+}
+
 }  // namespace pixmold

@@ -105,4 +105,16 @@ constexpr bool HeaderChangesWhole(std::int64_t offset) { return BytesBeforeCut(o
 // size, wholly inside the file.
 bool BlockFits(std::int32_t offset, std::int32_t size, std::int32_t headerSize, std::int32_t fileSize);
 
+// Whether what lies from `offset` to the end of the file is an append a
+// full disk, a file-size limit or a kill cut short: fewer bytes than a
+// header (header null or not), or a free block whose header announced the
+// bytes that never all arrived (an append writes that header first). Only
+// such a tail may be cut away; a block that does not fit for any other
+// reason is damage, and what follows it may still be whole.
+bool IsTornAppend(std::int32_t offset, const IFFBlockHeader* header, std::int32_t headerSize, std::int32_t fileSize);
+// What is wrong with a block header that does not fit at `offset`, for a
+// user: its type, id and size, and why they cannot be.
+std::string DescribeBadBlock(std::int32_t offset, const IFFBlockHeader& header, std::int32_t headerSize,
+                             std::int32_t fileSize);
+
 }  // namespace pixmold

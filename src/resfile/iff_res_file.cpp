@@ -112,12 +112,17 @@ ResErr IFFResFile::CreateFile(const CTGString& name) {
 
 ResErr IFFResFile::OpenFile(const CTGString& name) {
   if (ValidFile()) return Fail(res_error::kAlreadyOpen);
-  if (ResErr err = Open(name)) return Fail(err);
+  ForgetProblems();
+  if (ResErr err = Open(name)) {
+    NoteOpenFailure(name, err);
+    return Fail(err);
+  }
   IFFFileHeader header{};
   ResErr err = Seek(0);
   if (err == res_error::kNone) err = Read(header);
   if (err == res_error::kNone && header != IFFFileHeader1()) err = res_error::kNotIFF;
   if (err != res_error::kNone) {
+    NoteOpenFailure(name, err);
     Close();
     return Fail(err);
   }
@@ -132,6 +137,7 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
   if (err != res_error::kNone) {
     DiscardIndex(fNormal);
     DiscardIndex(fInternal);
+    NoteOpenFailure(name, err);
     Close();
     return Fail(err);
   }
@@ -145,18 +151,22 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
 }
 
 void IFFResFile::WalkBlocks(ResErr& err) {
-  const IFFBlocks::WalkEnd end = Blocks().Walk([this](std::int32_t offset, const IFFBlockHeader& header) {
-    IFFIndex& index = header.flags & kInternalFlag ? fInternal : fNormal;
-    if (header.IsPending()) {
-      NoteWalkedPending(index, offset, header);
-    } else if (header.IsFree()) {
-      Blocks().AddFree(header.size);
-    } else {
-      AddWalkedEntry(index, offset, header)->nameIndex = header.nameIndex;
-    }
-  });
+  IFFBlocks::WalkStop stop;
+  const IFFBlocks::WalkEnd end = Blocks().Walk(
+      [this](std::int32_t offset, const IFFBlockHeader& header) {
+        IFFIndex& index = header.flags & kInternalFlag ? fInternal : fNormal;
+        if (header.IsPending()) {
+          NoteWalkedPending(index, offset, header);
+        } else if (header.IsFree()) {
+          Blocks().AddFree(header.size);
+        } else {
+          AddWalkedEntry(index, offset, header)->nameIndex = header.nameIndex;
+        }
+      },
+      &stop);
   SettlePendingAfterWalk([](IFFEntry& entry, const IFFBlockHeader& header) { entry.nameIndex = header.nameIndex; });
   err = end == IFFBlocks::WalkEnd::kReadError ? res_error::kShortRead : res_error::kNone;
+  NoteWalkEnd(end, stop);
   Blocks().SetEndsClean(end == IFFBlocks::WalkEnd::kEndOfFile);
 }
 
@@ -229,7 +239,9 @@ ResErr IFFResFile::UpdateFile() {
 
 ResErr IFFResFile::CloseFile() {
   if (!BeginOperation()) return res_error::kNotOpen;
-  const bool writable = FlatFile::IsWritable();
+  // A damaged file is closed as it was found: even compaction would move
+  // blocks around damage it cannot see past.
+  const bool writable = FlatFile::IsWritable() && !WalkMetDamage();
   ResErr err = writable ? UpdateFile() : res_error::kNone;
   // Blocks a crash left pending are settled before the compaction walk,
   // which takes every block flagged free for free space.
@@ -257,6 +269,7 @@ ResErr IFFResFile::CloseFile() {
 
 ResErr IFFResFile::AddResource(MHandle h, ResType type, ResID id, const CTGString& name, bool native) {
   if (!BeginOperation()) return res_error::kNotOpen;
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   if (!h) return Fail(res_error::kNotThisFile);
   IFFEntry* entry = Index().Find(type, id);
@@ -284,6 +297,7 @@ ResErr IFFResFile::SetResInfo(MHandle h, ResID id, const CTGString& name, std::u
   if (variant != 0) return Fail(res_error::kVariantUnsupported);
   IFFEntry* entry = Index().FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   bool changed = id != entry->id;
   std::int32_t nameIndex = entry->nameIndex;

@@ -119,7 +119,11 @@ ResErr IFFResFile2::ClearMap(const CTGString& name) {
 
 ResErr IFFResFile2::OpenFile(const CTGString& name) {
   if (ValidFile()) return Fail(res_error::kAlreadyOpen);
-  if (ResErr err = Open(name)) return Fail(err);
+  ForgetProblems();
+  if (ResErr err = Open(name)) {
+    NoteOpenFailure(name, err);
+    return Fail(err);
+  }
   IFFFileHeader header{};
   ResErr err = Seek(0);
   if (err == res_error::kNone) err = Read(header);
@@ -133,6 +137,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
   }
   if (err != res_error::kNone) {
     fMapOffset = 0;
+    NoteOpenFailure(name, err);
     Close();
     return Fail(err);
   }
@@ -152,6 +157,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
     if (err != res_error::kNone) {
       DiscardIndex(fMap);
       fMapOffset = 0;
+      NoteOpenFailure(name, err);
       Close();
       return Fail(err);
     }
@@ -231,20 +237,26 @@ bool IFFResFile2::BuildIndexFromMap(IFFResMap& map, std::int32_t mapSize) {
 }
 
 void IFFResFile2::WalkBlocks(ResErr& err) {
-  const IFFBlocks::WalkEnd end = Blocks().Walk([this](std::int32_t offset, const IFFBlockHeader& header) {
-    // A map whose writing was cut short is free space, as every old map is.
-    if (header.IsPending() && header.type != kResMapType) {
-      NoteWalkedPending(fMap, offset, header);
-    } else if (header.IsFree()) {
-      Blocks().AddFree(header.size);
-    } else if (header.type != kResMapType) {
-      AddWalkedEntry(fMap, offset, header)->name = header.name;
-    }
-  });
+  IFFBlocks::WalkStop stop;
+  const IFFBlocks::WalkEnd end = Blocks().Walk(
+      [this](std::int32_t offset, const IFFBlockHeader& header) {
+        // A map whose writing was cut short is free space, as every old map is.
+        if (header.IsPending() && header.type != kResMapType) {
+          NoteWalkedPending(fMap, offset, header);
+        } else if (header.IsFree()) {
+          Blocks().AddFree(header.size);
+        } else if (header.type != kResMapType) {
+          AddWalkedEntry(fMap, offset, header)->name = header.name;
+        }
+      },
+      &stop);
   SettlePendingAfterWalk([](IFFEntry& entry, const IFFBlockHeader& header) { entry.name = header.name; });
   err = res_error::kNone;
   if (end == IFFBlocks::WalkEnd::kReadError) err = res_error::kShortRead;
-  if (end == IFFBlocks::WalkEnd::kBadHeader) Blocks().Report("false", "bad header found");
+  // Damage is the file's problem, named to whoever opens it, not a broken
+  // invariant: a build that would write refuses with its text.
+  if (end == IFFBlocks::WalkEnd::kBadHeader) stop.why = "bad header found: " + stop.why;
+  NoteWalkEnd(end, stop);
   Blocks().SetEndsClean(end == IFFBlocks::WalkEnd::kEndOfFile);
 }
 
@@ -373,7 +385,8 @@ ResErr IFFResFile2::WriteMap() {
 
 ResErr IFFResFile2::CloseFile() {
   if (!BeginOperation()) return res_error::kNotOpen;
-  const bool writable = FlatFile::IsWritable();
+  // A damaged file took no change and is closed as it was found.
+  const bool writable = FlatFile::IsWritable() && !WalkMetDamage();
   ResErr err = res_error::kNone;
   if (writable) err = UpdateFile();
   if (err == res_error::kNone && writable && fMapOffset == 0 && fDirty && !fNoCompaction &&
@@ -396,6 +409,7 @@ ResErr IFFResFile2::AddResource(MHandle h, ResType type, ResID id, const CTGStri
 ResErr IFFResFile2::AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
                                        bool native) {
   if (!BeginOperation()) return res_error::kNotOpen;
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   if (!h) return Fail(res_error::kNotThisFile);
   CTGString fitted = FitName(name);
@@ -480,6 +494,7 @@ ResErr IFFResFile2::SetResInfo(MHandle h, ResID id, const CTGString& name, std::
   if (!BeginOperation()) return res_error::kNotOpen;
   IFFEntry* entry = fMap.FindHandle(h);
   if (!entry) return Fail(res_error::kNotThisFile);
+  if (RefusesChange()) return res_error::kDamaged;
   if (!FlatFile::IsWritable()) return Fail(res_error::kNotWritable);
   CTGString fitted = FitName(name);
   const auto flags = static_cast<std::uint16_t>((entry->flags & 0x00FF) | (variant << 8));

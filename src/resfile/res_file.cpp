@@ -53,6 +53,14 @@ std::vector<iResFile*> iResFile::AllResFiles() {
   return files;
 }
 
+void iResFile::CollectProblems(std::vector<FileProblem>&) {}
+
+std::vector<FileProblem> iResFile::Problems() {
+  std::vector<FileProblem> problems;
+  CollectProblems(problems);
+  return problems;
+}
+
 ResErr iResFile::CheckOpen() {
   fError = IsOpen() ? res_error::kNone : res_error::kNotOpen;
   return fError;

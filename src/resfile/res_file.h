@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/ctg_string.h"
+#include "resfile/file_problem.h"
 #include "resfile/mem_handle.h"
 #include "resfile/res_types.h"
 
@@ -93,6 +94,12 @@ class iResFile {
   // String `index` (1-based) of the STR# set `id`; empty when the index is
   // outside the set or the set cannot be loaded.
   virtual void GetIndString(CTGString& out, ResID id, std::int32_t index);
+
+  // What keeps the file from being used whole (file_problem.h), including
+  // the parts of a composite file that could not be opened; such a file
+  // refuses every change. Kept after a failed open, to say why it failed.
+  virtual void CollectProblems(std::vector<FileProblem>& problems);
+  std::vector<FileProblem> Problems();
 
   ResErr GetError() const { return fError; }
   void SetError(ResErr err) { fError = err; }

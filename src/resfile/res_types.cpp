@@ -38,6 +38,8 @@ std::string_view ResErrText(ResErr err) {
     case kNotThisFile: return "the handle is not a resource of this file, or no resource of that name";
     case kTypeIndexRange: return "type index out of range";
     case kOutOfMemory: return "out of memory";
+    case kInUse: return "the file is in use by another process";
+    case kDamaged: return "the file is damaged";
     default: return "unknown error";
   }
 }

@@ -52,6 +52,11 @@ inline constexpr ResErr kNotFound = -98;
 inline constexpr ResErr kNotThisFile = -99;
 inline constexpr ResErr kTypeIndexRange = -100;
 inline constexpr ResErr kOutOfMemory = -200;
+// Our own, beyond the layer's table: a file another process holds (and the
+// policy does not wait for), and a file whose structure is damaged, which
+// is read as far as it can be and never changed (its FileProblem says where).
+inline constexpr ResErr kInUse = -301;
+inline constexpr ResErr kDamaged = -302;
 }  // namespace res_error
 
 // A readable sentence for a result code ("no file is open").

@@ -182,26 +182,30 @@ ResErr ResolveResFile::GetFileName(CTGString& name) {
   return kNone;
 }
 
-std::vector<RsrcEntry> ResolveResFile::Listed() {
+const ResolveResFile::Listing& ResolveResFile::Listed() {
   if (fListing) return *fListing;
   // One resource per type and id: where directories (or names) repeat one,
   // the first directory's, as a lookup by id would find it.
-  std::vector<RsrcEntry> listed;
+  Listing listing;
   std::set<std::pair<RsrcType, std::int32_t>> seen;
   for (RsrcEntry& entry : fManager.List(*fSite)) {
     if (!Addressable(entry)) continue;
-    if (seen.insert({ExtensionKey(entry.type), entry.id}).second) listed.push_back(std::move(entry));
+    const RsrcType key = ExtensionKey(entry.type);
+    if (!seen.insert({key, entry.id}).second) continue;
+    std::vector<std::size_t>& ofType = listing.byKey[key];
+    if (ofType.empty()) listing.types.push_back(TypeOfExtension(entry.type));
+    ofType.push_back(listing.entries.size());
+    listing.entries.push_back(std::move(entry));
   }
-  fListing = listed;
-  return listed;
+  fListing = std::move(listing);
+  return *fListing;
 }
 
-std::vector<RsrcEntry> ResolveResFile::EntriesOf(ResType type) {
-  std::vector<RsrcEntry> entries;
-  for (RsrcEntry& entry : Listed()) {
-    if (ExtensionKey(entry.type) == ExtensionKey(type)) entries.push_back(std::move(entry));
-  }
-  return entries;
+const std::vector<std::size_t>& ResolveResFile::EntriesOf(ResType type) {
+  static const std::vector<std::size_t> kNoEntries;
+  const Listing& listing = Listed();
+  auto it = listing.byKey.find(ExtensionKey(type));
+  return it == listing.byKey.end() ? kNoEntries : it->second;
 }
 
 bool ResolveResFile::HasResType(ResType type) {
@@ -219,22 +223,13 @@ std::int32_t ResolveResFile::CountTypes() {
     SetError(-1);
     return 0;
   }
-  std::vector<ResType> types;
-  for (const RsrcEntry& entry : Listed()) {
-    ResType type = TypeOfExtension(entry.type);
-    if (std::find(types.begin(), types.end(), type) == types.end()) types.push_back(type);
-  }
   SetError(kNone);
-  return static_cast<std::int32_t>(types.size());
+  return static_cast<std::int32_t>(Listed().types.size());
 }
 
 ResType ResolveResFile::GetIndType(std::int32_t index) {
   if (!HasSite()) return 0;
-  std::vector<ResType> types;
-  for (const RsrcEntry& entry : Listed()) {
-    ResType type = TypeOfExtension(entry.type);
-    if (std::find(types.begin(), types.end(), type) == types.end()) types.push_back(type);
-  }
+  const std::vector<ResType>& types = Listed().types;
   if (index < 1 || static_cast<std::size_t>(index) > types.size()) {
     SetError(kTypeIndexRange);
     return 0;
@@ -304,12 +299,27 @@ MHandle ResolveResFile::GetNamedResource(ResType type, const CTGString& name, Re
 
 MHandle ResolveResFile::GetIndResource(ResType type, std::int32_t index, ResSwizzler swizzler) {
   if (!HasSite()) return nullptr;
-  std::vector<RsrcEntry> entries = EntriesOf(type);
+  const std::vector<std::size_t>& entries = EntriesOf(type);
   if (index < 1 || static_cast<std::size_t>(index) > entries.size()) {
     SetError(kNotFound);
     return nullptr;
   }
-  return GetResource(type, static_cast<ResID>(entries[static_cast<std::size_t>(index) - 1].id), swizzler);
+  const RsrcEntry& entry = Listed().entries[entries[static_cast<std::size_t>(index) - 1]];
+  const auto id = static_cast<ResID>(entry.id);
+  // The listed file is the one a lookup by id would find; opened directly,
+  // the site is not searched again for every resource. A major type is
+  // looked up, as it may stand for other files; so is a file gone since.
+  if (fManager.IsMajorType(type)) return GetResource(type, id, swizzler);
+  for (Cached& cached : fCache) {
+    if (ExtensionKey(cached.type) == ExtensionKey(type) && cached.id == id) {
+      SetError(kNone);
+      return cached.handle;
+    }
+  }
+  RsrcPkt pkt;
+  const int result = fManager.OpenListed(&pkt, entry);
+  if (result == RsrcManager::kNotFound) return GetResource(type, id, swizzler);
+  return FromPacket(pkt, result, type, kNotFound);
 }
 
 ResolveResFile::Cached* ResolveResFile::FindCached(MHandle h) {
@@ -359,10 +369,11 @@ ResID ResolveResFile::GetResID(MHandle h, ResID& id) {
 
 void ResolveResFile::UniqueName(ResType type, CTGString& name) {
   if (!HasSite()) return;
-  std::vector<RsrcEntry> entries = EntriesOf(type);
-  UniqueNameAmong(name, [&entries](std::string_view candidate) {
+  const std::vector<std::size_t>& entries = EntriesOf(type);
+  const std::vector<RsrcEntry>& listed = Listed().entries;
+  UniqueNameAmong(name, [&](std::string_view candidate) {
     return std::any_of(entries.begin(), entries.end(),
-                       [candidate](const RsrcEntry& e) { return EqualIgnoringCase(e.name, candidate); });
+                       [&](std::size_t at) { return EqualIgnoringCase(listed[at].name, candidate); });
   });
   SetError(kNone);
 }
@@ -370,7 +381,7 @@ void ResolveResFile::UniqueName(ResType type, CTGString& name) {
 ResID ResolveResFile::UniqueID(ResType type) {
   if (!HasSite()) return 0;
   std::vector<ResID> ids;
-  for (const RsrcEntry& entry : EntriesOf(type)) ids.push_back(static_cast<ResID>(entry.id));
+  for (std::size_t at : EntriesOf(type)) ids.push_back(static_cast<ResID>(Listed().entries[at].id));
   SetError(kNone);
   return UniqueIDAmong(ids);
 }

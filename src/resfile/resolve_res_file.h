@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "filelib/rsrc_manager.h"
@@ -74,9 +75,19 @@ class ResolveResFile : public iResFile {
 
   // Thunks need a site; its absence is reported and gives -49.
   bool HasSite();
-  // The listed resources of the type (matched by its three characters).
-  std::vector<RsrcEntry> EntriesOf(ResType type);
-  std::vector<RsrcEntry> Listed();
+  // The site's listing, read once per open (enumeration by index asks for
+  // it once per resource, and a site may hold thousands): one resource per
+  // type and id, the types in order of first appearance, and where each
+  // type's resources are in it.
+  struct Listing {
+    std::vector<RsrcEntry> entries;
+    std::vector<ResType> types;
+    std::unordered_map<RsrcType, std::vector<std::size_t>> byKey;
+  };
+  const Listing& Listed();
+  // Positions in the listing of the resources of the type (matched by its
+  // three characters).
+  const std::vector<std::size_t>& EntriesOf(ResType type);
   Cached* FindCached(MHandle h);
   MHandle FromPacket(RsrcPkt& pkt, int result, ResType type, ResErr notFound);
   void DropCache();
@@ -86,9 +97,7 @@ class ResolveResFile : public iResFile {
   std::string fPath;
   std::string fSuspended;
   std::vector<Cached> fCache;
-  // The site's listing, read once per open: ls and enumeration by index ask
-  // for it once per resource.
-  std::optional<std::vector<RsrcEntry>> fListing;
+  std::optional<Listing> fListing;
 };
 
 }  // namespace pixmold

@@ -4,6 +4,7 @@
 
 #include "base/ascii.h"
 #include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "resfile/resolve_res_file.h"
@@ -71,20 +72,42 @@ ResErr SeqResFile::OpenFile(const CTGString& name) {
   }
   ResErr err = kNoComponents;
   bool opened = false;
+  std::vector<FileProblem> unopened;
   for (const Spec& spec : fSpecs) {
     std::unique_ptr<iResFile> temFile = MakeComponent(spec.kind);
     if (!temFile) continue;
-    ResErr temErr = temFile->OpenFile(CTGString(ComponentName(name.View(), spec.extension)));
+    const std::string componentName = ComponentName(name.View(), spec.extension);
+    ResErr temErr = temFile->OpenFile(CTGString(componentName));
     bool valid = temFile->IsOpen();
     XASSERT((temErr && !valid) || (!temErr && valid), "no error but file invalid");
     if (temErr == kNone && valid) {
       AddFile(temFile.get());
       fComponents.push_back(Component{std::move(temFile), spec.extension});
       opened = true;
-    } else {
-      err = temErr != kNone ? temErr : kOpenFailed;
+      continue;
+    }
+    err = temErr != kNone ? temErr : kOpenFailed;
+    // A part the object does not have is no problem; one it has but that
+    // does not open is: skipping it would show half an object, and a
+    // write would put its resources into another part.
+    if (CTGFileManager::Get().Files().Kind(componentName) == EntryKind::kMissing) continue;
+    std::vector<FileProblem> problems = temFile->Problems();
+    if (problems.empty()) {
+      problems.push_back(
+          FileProblem{FileProblem::Kind::kUnreadable, componentName, -1,
+                      spec.kind == kResolveKind ? "not a folder of loose resources" : std::string(ResErrText(err))});
+    }
+    unopened.insert(unopened.end(), problems.begin(), problems.end());
+    // A part another process holds makes the whole file unavailable:
+    // nothing of it is read or written.
+    if (err == kInUse) {
+      DropComponents();
+      SetUnopenedParts(std::move(unopened));
+      SetError(kInUse);
+      return kInUse;
     }
   }
+  SetUnopenedParts(std::move(unopened));
   if (opened) {
     fName = name.Str();
     err = kNone;
@@ -146,6 +169,16 @@ ResErr SeqResFile::DeleteFile(const CTGString& name) {
   ResErr err = !success ? failure : (deleted > 0 ? kNone : kDeleteMissing);
   SetError(err);
   return err;
+}
+
+void SeqResFile::DropComponents() {
+  while (CountFiles() > 0) {
+    iResFile* del = GetFile(0);
+    RemoveFile(del);
+    del->CloseFile();
+    std::erase_if(fComponents, [del](const Component& c) { return c.file.get() == del; });
+  }
+  fComponents.clear();
 }
 
 ResErr SeqResFile::CloseFile() {

@@ -1,8 +1,10 @@
 // A chain built from one base name and a list of component kinds and
 // extensions: "chair" with (IFF2, ".iff") and (IFF2, ".spf") opens
 // chair.iff and chair.spf as one file. Whichever components exist are
-// opened; the chain is open when at least one is. The sequential file owns
-// the components it opens.
+// opened; the chain is open when at least one is. One that exists but does
+// not open is named among the file's problems, and the chain then takes no
+// change; one that another process holds fails the whole open (-301). The
+// sequential file owns the components it opens.
 //
 // A component's name is the base name with its extension replaced by the
 // component's. Object paths are stored as base names without extension, and
@@ -52,6 +54,9 @@ class SeqResFile : public ChainResFile {
   virtual std::unique_ptr<iResFile> MakeComponent(int kind);
 
  private:
+  // Closes and forgets every component opened so far.
+  void DropComponents();
+
   struct Spec {
     int kind;
     std::string extension;

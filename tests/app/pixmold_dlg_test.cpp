@@ -316,11 +316,18 @@ TEST_F(PixmoldDlg, WithoutAMarkupOrAReportFileTheBuildStillEnds) {
   EXPECT_EQ(view.report + "|" + State(), "|idle, can close, lists, build, timer 0, status Idle|, 1 finished");
   EXPECT_EQ(dialog.Args(), nullptr);
 
+  // A build that fails with no report to read it from still ends as failed.
+  for (const char* part : {".iff", ".spf"})
+    std::filesystem::remove(trees.root.File(std::string("data/Objects/lamp") + part));
+  dialog.OnBuild();
+  WaitForBuild();
+  EXPECT_EQ(view.report + "|" + State(), "|idle, can close, lists, timer 0, status Idle|, 2 finishedfatal error");
+
   // Nothing selected: the build button does nothing.
   dialog.OnFileSelected(-1);
   dialog.OnBuild();
   EXPECT_EQ(dialog.Args(), nullptr);
-  EXPECT_EQ(dialog.RunNumber(), 1u);
+  EXPECT_EQ(dialog.RunNumber(), 2u);
 }
 
 TEST_F(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {

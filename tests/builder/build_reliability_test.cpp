@@ -27,6 +27,7 @@
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
 #include "support/build_on_worker.h"
+#include "support/child_process.h"
 #include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 #include "support/old_or_new.h"
@@ -169,8 +170,9 @@ TEST_F(BuildReliability, KilledAtAnyWriteLeavesEveryResourceOldOrNew) {
       build.Run(report);
       _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::optional<int> ended = testing::WaitForChild(child);
+    ASSERT_TRUE(ended) << when << ": the build hung";
+    const int status = *ended;
     // A build may write a few times fewer than the counted one: one that
     // ends before the point must have ended whole.
     const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;

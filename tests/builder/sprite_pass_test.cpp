@@ -334,7 +334,7 @@ TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
   ASSERT_EQ(build.Run("<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
                       "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
                       "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n"
-                      "<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=9>\n"
+                      "<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=0>\n"
                       "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n"
                       "<item sprite id=101 \"direction offset\"=2>\n"
                       "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n"),
@@ -345,8 +345,9 @@ TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
   build.CheckDrawGroup(200, sprites);
   build.CheckDrawGroup(201, sprites);
 
-  // A palette of the sheet's palette image under each palette id given.
-  for (ResID id : {7, 9}) {
+  // A palette of the sheet's palette image under each palette id given, 0
+  // among them.
+  for (ResID id : {7, 0}) {
     const StoredResource* palette = build.Find(kPALT, id);
     ASSERT_NE(palette, nullptr);
     ASSERT_EQ(palette->bytes.size(), 784u);
@@ -364,7 +365,7 @@ TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
   EXPECT_EQ(build.ReportLines("Compressing row:")[12], "Compressing row:1 size:large column:0 into sprite #0");
   EXPECT_EQ(build.ReportLines("Generating sprite ").front(), "Generating sprite 100, Seat...");
   const std::vector<std::pair<ResType, ResID>> written = {{kSPR2, 100}, {kPALT, 7}, {kSPR2, 101}, {kSPR2, 102},
-                                                          {kSPR, 103},  {kPALT, 9}, {kDGRP, 200}, {kDGRP, 201}};
+                                                          {kSPR, 103},  {kPALT, 0}, {kDGRP, 200}, {kDGRP, 201}};
   EXPECT_EQ(build.fArgs.fWritten, written);
   EXPECT_EQ(build.Report().find("warning"), std::string::npos) << build.Report();
 }

@@ -77,6 +77,7 @@ TEST(CliArchitecture, EachPassStoresItsSpritesFromASheet) {
       {"--thick-walls 3 --wall-images " + art.Sheet(24), {"PALT 4096", "SPR# 4098"}, ""},
       {"--floors 5" + floors, {"PALT 5", "SPR2 261", "SPR2 5", "SPR2 517"}, ""},
       {"--floors 17 --pool" + floors, {"PALT 1073", "SPR2 1073", "SPR2 1077", "SPR2 1081"}, ""},
+      {"--floors 19 --pool" + floors, {"PALT 1075", "SPR2 1075", "SPR2 1079", "SPR2 1083"}, ""},
       {"--water 0" + floors, {"PALT 2048", "SPR2 2048"}, ""},
       {"--palette-images" + walls, {"PALT 4096", "PALT 5120"}, ""},
       // The summary lists what a pass stored.

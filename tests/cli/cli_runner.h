@@ -41,13 +41,19 @@ inline std::string Expand(std::string text, const TempDir& dir) {
   return text;
 }
 
+// Longer than any command of a test takes on a loaded machine, far shorter
+// than the suite's own limit: a command that waits on a lock or a child for
+// ever fails its test (exit status 124) instead of hanging the suite.
+inline constexpr int kCommandDeadlineSeconds = 120;
+
 // `args` is already shell-quoted; `input` becomes the standard input.
 inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_view input = {}) {
   const std::string in = dir.Write("stdin.bin", input);
   const std::string out = dir.File("stdout.bin");
   const std::string err = dir.File("stderr.txt");
-  const std::string command =
-      "TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
+  const std::string command = "TERM=dumb timeout -k 5 " + std::to_string(kCommandDeadlineSeconds) + " " +
+                              Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" +
+                              Quote(err);
   const int raw = std::system(command.c_str());
   return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out), Text(err)};
 }

@@ -146,6 +146,10 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
             "<sprite id=1 tgafile=a.tga><drawgroup id=300><item sprite id=1>");
   testing::WriteSheetImages(dir, "content/Sprites/chairs/a", 56, 8);
   dir.Write("junk.iff", "not a resource file");
+  std::filesystem::create_symlink(dir.File("elsewhere.iff"), dir.File("linked.iff"));
+  std::string many = "\n<sprite";
+  for (int i = 0; i < 100000; ++i) many += (i % 1000 == 999 ? "\na" : " a") + std::to_string(i) + "=1";
+  dir.Write("many.omk", many + ">\n");
   testing::WriteObjectFile(
       dir.File("things.iff"),
       {ObjdResource(
@@ -187,10 +191,14 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $chair.iff --draw-groups 100,x", 2, {"--draw-groups: \"x\" is not a resource id"}},
       {"build $chair.iff --walls 1 --wall-style 3", 2, {}},
       {"build " + std::string(300, 'a'), 2, {}},
-      {"build $chair.iff --report $no/such/dir/report.txt", 2, {}},
+      {"build $chair.iff --report $no/such/dir/report.txt",
+       2,
+       {"=pixmold build: $no/such/dir/report.txt: cannot write the report file: No such file or directory\n"}},
       {"build --data $ sofa", 2, {}},
       {"objects $none.iff", 2, {}},
-      {"objects $junk.iff", 1, {"pixmold objects: cannot open"}},
+      {"objects $junk.iff",
+       1,
+       {"=pixmold objects: $junk.iff: not a resource file: 19 bytes, less than the 64-byte file header\n"}},
 
       // The master objects, each with its ids, one blank line between them.
       {"objects $things.iff",
@@ -303,11 +311,39 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"ls $made137.iff", 0, {"="}, "OBJD\t128\t0\t216\tmade137.iff\tSized\n"},
       {"new-object $old.iff $made.iff",
        1,
-       {"=pixmold new-object: $made.iff: already exists (perhaps from an earlier "
-        "run); remove it or choose another name\n"}},
+       {"=pixmold new-object: $made.iff already exists (perhaps from an earlier run); remove it or choose another "
+        "name\npixmold new-object: $made.spf already exists (perhaps from an earlier run); remove it or choose "
+        "another name\n"}},
       {"build $made.iff --new-from $old.iff -q",
        1,
        {"fatal error: could not make new object", "pixmold build: $made.iff: already exists"}},
+      {"new-object $old $nodir/copy", 1, {"=pixmold new-object: $nodir: no such folder for copy\n"}},
+      {"new-object $nosuch $copy", 1, {"=pixmold new-object: $nosuch: No such file or directory\n"}},
+      // A build that made its object and then failed takes it away again,
+      // so that the same command can run once the markup is there.
+      {"build $fresh.iff --new-from $old.iff --omk $nosuch.omk -q", 1, {"could not open attributes file"}},
+      {"ls $fresh", 2, {"no resource file or object named"}},
+      {"build $fresh.iff --new-from $old.iff --omk $nosuch.omk -q", 1, {"could not open attributes file"}},
+
+      // Links where a command makes a file: refused, and nothing made where
+      // they point.
+      {"new-object $old.iff $linked.iff",
+       1,
+       {"=pixmold new-object: $linked.iff already exists (a symbolic link, which is never written through); remove "
+        "it or choose another name\n"}},
+      {"build $linked.iff --new-from $old.iff -q", 1, {"could not make new object"}},
+      {"add --create $linked.iff STR# 1",
+       1,
+       {"=pixmold add: $linked.iff is a symbolic link to $elsewhere.iff, which does not exist; --create makes no file "
+        "through a link\n"},
+       "",
+       {},
+       "x"},
+      {"ls $elsewhere.iff", 2, {"no resource file or object named"}},
+
+      // A tag of more entries than a tag may hold: the limit and its line.
+      {"tags $many.omk", 1, {"bad new: a tag holds at most 32767 entries, and the tag on line 2 has more"}},
+      {"build $chair.iff --omk $many.omk", 1, {"bad new: a tag holds at most 32767 entries, and the tag on line 2"}},
 
       // Names and paths: limits, escapes and UTF-8.
       {"add $chair.iff STR# 1 --name " + std::string(64, 'n'), 2, {"=pixmold add: --name: at most 63 characters\n"}},

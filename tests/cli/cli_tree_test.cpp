@@ -11,12 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli_runner.h"
 #include "cli_tree_objects.h"
+#include "support/child_process.h"
 
 namespace pixmold {
 namespace {
@@ -203,8 +205,9 @@ TEST_F(CliTree, InterruptedRunSaysWhatItDidAndTheNextRunDoesTheRest) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     kill(c.wholeGroup ? -child : child, c.signal);
-    int raw = 0;
-    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    const std::optional<int> ended = testing::WaitForChild(child);
+    ASSERT_TRUE(ended) << "the tree build did not stop";
+    const int raw = *ended;
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 130) << Text(err);
     EXPECT_NE(Text(err).find("pixmold all: interrupted; the next run builds what was not built"), std::string::npos)
@@ -259,6 +262,56 @@ TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
   EXPECT_TRUE(fs::exists(stamp));
 }
 
+// Names a ninja file cannot hold, and object files that are links out of
+// the data tree: each such object is named and left out, and the rest of
+// the tree builds. A failure is never reported without a reason.
+TEST(CliTreeNames, ObjectsThatCannotBePlannedAreLeftOutAndTheRestBuilds) {
+  if (!NinjaInstalled()) GTEST_SKIP() << "ninja is not installed";
+  testing::TempDir root;
+  const auto object = [&root](const std::string& folder, const std::string& name) {
+    const std::string base = root.File("data/Objects/" + folder + name);
+    fs::create_directories(fs::path(base).parent_path());
+    testing::WriteObjectFile(base + ".iff", {ObjdResource(128, "Thing", ObjdFields{})});
+    testing::WriteObjectFile(base + ".spf", {});
+    const std::string images = "content/Sprites/" + std::to_string(std::hash<std::string>{}(name)) + "/";
+    root.Write(images + name + ".omk",
+               "<sizes lwidth=16 lheight=8 mwidth=8 mheight=4 swidth=4 sheight=2>\n"
+               "<sprite id=100 tgafile=\"sheet.tga\">\n<drawgroup id=100><item sprite id=100>\n");
+    testing::WriteSheetImages(root, images + "sheet", 112, 8);
+    return base;
+  };
+  object("", "plain");
+  object("a|b/", "piped");
+  object("", "line\nbreak");
+  object("", "nostamp");
+  // A link into another tree: a tree build writes only inside its own.
+  const std::string outside = object("../../outside/", "linked");
+  for (const char* part : {".iff", ".spf"}) {
+    fs::create_symlink(outside + part, root.File(std::string("data/Objects/linked") + part));
+  }
+  const auto outsideBefore = testing::ReadAll(outside + ".spf");
+  // The stamp cannot be written: the build fails after it ran, with no
+  // fatal line in its report.
+  fs::create_directories(root.File("data/.pixmold/objects/nostamp.stamp"));
+
+  const CliRun run = testing::RunCli(
+      root, "all --json -j2 -k --data " + Quote(root.File("data")) + " --content " + Quote(root.File("content")));
+  EXPECT_EQ(run.status, 1) << run.err;
+  for (const std::string& leftOut : {root.File("data/Objects/a|b/piped") + ": a path of this object holds",
+                                     root.File("data/Objects/line\\nbreak") + ": a path of this object holds",
+                                     root.File("data/Objects/linked") + ": a symbolic link to a file outside"}) {
+    EXPECT_NE(run.err.find("pixmold all: " + leftOut), std::string::npos) << leftOut << " in:\n" << run.err;
+  }
+  EXPECT_NE(run.out.find("\"built\":1,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"object\":\"plain\",\"state\":\"built\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"object\":\"nostamp\",\"state\":\"failed\",\"fatal\":\"no fatal error in its report"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("\"fatal\":\"\""), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("linked"), std::string::npos) << run.out;
+  EXPECT_EQ(testing::ReadAll(outside + ".spf"), outsideBefore) << "a file outside the tree was built";
+}
+
 TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
   testing::TempDir root;
   WriteTreeObject(root, "data", "content", 0);
@@ -286,6 +339,7 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
       {"all" + trees + " --all-passes --no-such-pass",
        "every build: The following argument was not expected: --no-such-pass"},
       {"plan" + trees + plan + " --draw-groups 1,x", "every build: --draw-groups: \"x\" is not a resource id"},
+      {"all" + trees + " --wall-styles 300,x", "every build: --wall-styles: \"x\" is not a resource id"},
       {"all" + trees + " --shadow --floors 2 --pool", "every build: --shadow cannot be combined with --pool"},
       {"build " + Quote(root.File("data/Objects/obj00")) + " --dry-run --depfile d", "a dry run changes nothing"},
   };

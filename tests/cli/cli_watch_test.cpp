@@ -15,6 +15,7 @@
 
 #include "cli_runner.h"
 #include "cli_tree_objects.h"
+#include "support/child_process.h"
 
 namespace pixmold {
 namespace {
@@ -63,10 +64,9 @@ class CliWatch : public ::testing::Test {
   // it alone as a job runner may; its exit status.
   int Stop(int signal, bool wholeGroup) {
     kill(wholeGroup ? -fChild : fChild, signal);
-    int raw = 0;
-    EXPECT_EQ(waitpid(fChild, &raw, 0), fChild);
+    const int status = testing::ExitStatusWithin(fChild);
     fChild = 0;
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return status;
   }
   std::vector<fs::file_time_type> StampTimes() const {
     std::vector<fs::file_time_type> times;
@@ -98,6 +98,14 @@ TEST_F(CliWatch, RebuildsWhatASavedSheetChangesAndNothingElse) {
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(Count(Text(Out()), " changed"), 1u) << Text(Out());
   EXPECT_EQ(Count(Text(Out()), "pixmold watch: "), 3u) << Text(Out());
+
+  // Two sheets saved together: one run, the first change named and the
+  // other counted.
+  fRoot.Write("content/Sprites/obj00/sheet.tga", testing::ReadAll(testing::TreeSheetPath(fRoot, 0)));
+  fRoot.Write("content/Sprites/obj02/sheet.tga", testing::ReadAll(testing::TreeSheetPath(fRoot, 2)));
+  ASSERT_TRUE(WaitFor("pixmold watch: 2 built, 1 up to date, 0 failed\n")) << Text(Out()) << Text(Err());
+  EXPECT_NE(Text(Out()).find("pixmold watch: Sprites/obj00/sheet.tga changed, and 1 more\n"), std::string::npos)
+      << Text(Out());
 
   EXPECT_EQ(Stop(SIGINT, true), 130) << Text(Err());
   EXPECT_NE(Text(Err()).find("pixmold watch: stopped\n"), std::string::npos) << Text(Err());

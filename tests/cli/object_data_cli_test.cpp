@@ -83,6 +83,11 @@ TEST(CliObjectData, AllPassesWriteExactlyTheDataResourcesAndDumpReadsThem) {
             (std::vector<std::string>{"BMP_ 2000 thumb.bmp", "BMP_ 400 thumb.bmp", "FAMh 1 ", "FWAV 10 ", "FWAV 11 ",
                                       "OBJD 128 Chair", "SLOT 200 ", "SPR# 500 sign", "STR# 129 a2o",
                                       "STR# 257 chair labels", "STR# 300 stats", "TTAB 300 chair menu", "TTAs 300 "}));
+  // The summary lists what each pass wrote: the skill tables only the set
+  // that holds skills.
+  CliRun skills = build.Run("build " + Quote(build.object) + " --skill-tables --no-sprites --json -q");
+  EXPECT_EQ(skills.status, 0) << skills.err;
+  EXPECT_NE(skills.out.find("\"written\":{\"STR#\":[129]}"), std::string::npos) << skills.out;
   const std::string history = testing::Text(build.dir.File("chair.history.txt"));
   EXPECT_EQ(history.substr(0, 5), "Lot#\t");
   EXPECT_EQ(history.substr(history.find('\n') + 1, 5), "12\t0\t");

@@ -79,6 +79,9 @@ class PreviewCli : public ::testing::Test {
     Add(file, testing::HandleOf(Sprite2List(0xFF)).Release(), MakeResType("SPR2"), 300);
     Add(file, testing::HandleOf(Bytes{1, 2, 3, 4, 5}).Release(), MakeResType("SPR2"), 101);
     Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 200);
+    // An SPR# under SPR2 100's id, with another frame size: a draw group
+    // item takes the SPR2.
+    Add(file, ColourAndDepthSprList(), MakeResType("SPR#"), 100);
     Add(file, testing::HandleOf(EncodePaletteResource(GetGlobalPalette())).Release(), MakeResType("PALT"), 100);
     // Three views: SPR2 100's 3 x 2 frame with its bottom-left corner on the
     // reference point, the same mirrored to its left, and an item whose list
@@ -170,7 +173,7 @@ TEST_F(PreviewCli, FailuresAndUsageErrors) {
   };
   const Case cases[] = {
       {"SPR2 102 -o OUT", 1, "holds no SPR2 102"},
-      {"'SPR#' 100 -o OUT", 1, "holds no SPR# 100"},
+      {"'SPR#' 300 -o OUT", 1, "holds no SPR# 300"},
       {"SPR2 101 -o OUT", 1, "SPR2 101 cannot be decoded"},
       {"PALT 100 -o OUT", 2, "TYPE must be SPR2, SPR# or DGRP"},
       {"DGRP 401 -o OUT", 1, "no DGRP 401"},

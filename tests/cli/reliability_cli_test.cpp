@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli_runner.h"
+#include "support/child_process.h"
 #include "support/object_file_fixture.h"
 #include "support/old_or_new.h"
 #include "support/sheet_images.h"
@@ -43,11 +44,7 @@ void WriteObject(const testing::TempDir& dir, const std::string& object) {
   dir.Write("chair.omk", markup);
 }
 
-int ExitStatus(pid_t child) {
-  int status = 0;
-  if (waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int ExitStatus(pid_t child) { return testing::ExitStatusWithin(child); }
 
 bool WaitForText(const std::string& path, const std::string& text) {
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -88,8 +85,9 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     kill(child, SIGSTOP);
     kill(child, c.signal);
     kill(child, SIGCONT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::optional<int> ended = testing::WaitForChild(child);
+    ASSERT_TRUE(ended) << "the build did not stop";
+    const int status = *ended;
     ASSERT_TRUE(reached) << testing::Text(report);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 130);
@@ -104,6 +102,41 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     IFFResFile2 reopened;
     ASSERT_EQ(reopened.OpenFile(object), res_error::kNone);
     EXPECT_TRUE(reopened.OpenedByMap());
+  }
+}
+
+// A file-size limit reached in the middle of a build (as a full disk is):
+// the build says why and fails, leaving at worst a torn append; with the
+// limit gone the next build cuts it away and writes everything.
+TEST(BuildSignal, FileSizeLimitFailsTheBuildAndTheNextBuildRepairsIt) {
+  // How large a whole build makes the object, to stop this one halfway.
+  testing::TempDir whole;
+  WriteObject(whole, whole.File("chair.iff"));
+  const auto sizeBefore = std::filesystem::file_size(whole.File("chair.iff"));
+  ASSERT_EQ(testing::RunCli(whole, "build -q " + Quote(whole.File("chair.iff"))).status, 0);
+  const auto sizeAfter = std::filesystem::file_size(whole.File("chair.iff"));
+  ASSERT_GT(sizeAfter, sizeBefore + 1000);
+
+  testing::TempDir dir;
+  const std::string object = dir.File("chair.iff");
+  WriteObject(dir, object);
+  const ObjectContents before = ContentsOf(object);
+  const std::string report = dir.File("report.txt");
+  const std::string limited = "prlimit --fsize=" + std::to_string((sizeBefore + sizeAfter) / 2) + " " +
+                              Quote(PIXMOLD_CLI_PATH) + " build -q " + Quote(object) + " 2>" + Quote(report);
+  const int raw =
+      std::system(("timeout -k 5 " + std::to_string(testing::kCommandDeadlineSeconds) + " " + limited).c_str());
+  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_NE(testing::Text(report).find("File too large"), std::string::npos) << testing::Text(report);
+
+  const testing::CliRun again = testing::RunCli(dir, "build -q " + Quote(object));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.err, "");
+  const ObjectContents after = ContentsOf(object);
+  EXPECT_EQ(after.size(), before.size() + 2 * kSprites);
+  for (int i = 0; i < kSprites; ++i) {
+    EXPECT_TRUE(after.count({MakeResType("SPR2"), static_cast<ResID>(100 + i)})) << "SPR2 " << 100 + i;
   }
 }
 

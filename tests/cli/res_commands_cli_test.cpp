@@ -86,9 +86,8 @@ TEST(ResCli, LsCatAddAndRmSession) {
       {"add $old.iff SLOT 6 --name more", "xy", 0, ""},
       {"ls $old.iff", "", 0, "SLOT\t6\t0\t2\told.iff\tmore\n"},
       // Files that are not containers fail with the layer's code.
-      {"ls $junk.iff", "", 1, "cannot open"},
-      {"ls $junk.iff", "", 1, "does not start with a known IFF file header (-93)"},
-      {"cat $cut.iff STR# 1", "", 1, "(-48)"},
+      {"ls $junk.iff", "", 1, "pixmold ls: $junk.iff: not a resource file: it does not start with an IFF file header"},
+      {"cat $cut.iff STR# 1", "", 1, "$cut.iff: not a resource file: 12 bytes, less than the 64-byte file header"},
       // Usage errors.
       {"cat $t.iff SPR 1", "", 2, "a type is four characters"},
       {"cat $t.iff SPR#2 1", "", 2, "a type is four characters"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -124,8 +125,12 @@ TEST_F(ManagerTest, AnArchiveMapsOnlyOnceAndMissingPlacesFail) {
 
 TEST_F(ManagerTest, LooseFilesCreateDeleteExistAndResize) {
   ASSERT_TRUE(fManager.MapDirectory("/game"));
-  EXPECT_TRUE(fManager.Create("/game/loose.txt"));
-  EXPECT_EQ(fFiles.Contents("/game/loose.txt")->size(), 0u);
+  // A file that is there is never created again (nor emptied).
+  const std::size_t size = fFiles.Contents("/game/loose.txt")->size();
+  int failure = 0;
+  EXPECT_FALSE(fManager.Create("/game/loose.txt", &failure));
+  EXPECT_EQ(failure, EEXIST);
+  EXPECT_EQ(fFiles.Contents("/game/loose.txt")->size(), size);
   EXPECT_TRUE(fManager.Delete("/game/loose.txt"));
   EXPECT_FALSE(fManager.IsMapped("/game/loose.txt"));
   EXPECT_FALSE(fManager.Exists("/game/loose.txt"));
@@ -209,6 +214,29 @@ std::string MemberName(int i) {
 
 // Members of one archive share its descriptor; threads reading different
 // members at once must each get their own bytes.
+// A file is never made through a link, dangling or not, nor over one; and a
+// file no one may write opens for reading only, whoever asks.
+TEST(ManagerOnDisk, CreateNeverFollowsALinkAndReadOnlyFilesStaySo) {
+  testing::TempDir dir;
+  std::filesystem::create_symlink(dir.File("elsewhere.iff"), dir.File("dangling.iff"));
+  dir.Write("target.iff", "kept");
+  std::filesystem::create_symlink(dir.File("target.iff"), dir.File("linked.iff"));
+  CTGFileManager manager;
+  for (const char* name : {"dangling.iff", "linked.iff"}) {
+    int failure = 0;
+    EXPECT_FALSE(manager.Create(dir.File(name), &failure)) << name;
+    EXPECT_EQ(failure, EEXIST) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere.iff")));
+  EXPECT_EQ(testing::ReadAll(dir.File("target.iff")).size(), 4u);
+
+  std::filesystem::permissions(dir.File("target.iff"), std::filesystem::perms::owner_read);
+  int failure = 0;
+  EXPECT_EQ(manager.Open(dir.File("target.iff"), true, &failure), nullptr);
+  EXPECT_EQ(failure, EACCES);
+  EXPECT_NE(manager.Open(dir.File("target.iff"), false), nullptr);
+}
+
 TEST(ManagerThreads, ConcurrentMemberReadsGetTheirOwnBytes) {
   testing::TempDir dir;
   FarWriter writer;

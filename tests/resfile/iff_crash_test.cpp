@@ -22,6 +22,7 @@
 
 #include "iff_ops.h"
 #include "support/assert_capture.h"
+#include "support/child_process.h"
 
 namespace pixmold {
 namespace {
@@ -76,8 +77,9 @@ TEST(IFFCrash, KilledWriterLeavesOldOrNewStateOfEveryResource) {
     }
     std::this_thread::sleep_for(std::chrono::microseconds(timing() % kMaxDelayMicros));
     ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::optional<int> ended = testing::WaitForChild(child);
+    ASSERT_TRUE(ended) << "kill " << kill;
+    const int status = *ended;
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself with " << WEXITSTATUS(status);
 
     // Replay the child's operations to know the states around the kill.

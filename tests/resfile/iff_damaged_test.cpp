@@ -81,6 +81,7 @@ class IFFDamagedTest : public ::testing::Test {
   std::string MappedFile(bool mapInTheMiddle) {
     std::string path = dir.File(mapInTheMiddle ? "middle.iff" : "end.iff");
     IFFResFile2 file;
+    file.DeleteFile(path);  // made anew for each case of a test
     EXPECT_EQ(file.CreateFile(path), res_error::kNone);
     EXPECT_EQ(file.OpenFile(path), res_error::kNone);
     for (ResID id = 1; id <= 6; ++id) {
@@ -172,6 +173,10 @@ struct DamageCase {
   std::function<void(Crafted&)> damage;
   const char* report;  // a report the open must make, or ""
   bool byMap;
+  // A fragment of the damage the walk names, after which the file takes no
+  // change; "" for a file that stays usable.
+  const char* walkDamage = "";
+  std::size_t damagedBlock = 1;  // which STR# block the damage is named at
 };
 
 // Keeps test listings short: the case's description instead of its bytes.
@@ -196,8 +201,23 @@ TEST_P(IFFDamagedMapTest, OpenFallsBackToTheBlocks) {
   }
   EXPECT_EQ(file.OpenedByMap(), c.byMap) << c.what;
   EXPECT_EQ(TakeSnapshot(file), BlocksBefore(crafted.bytes, crafted.bytes.size())) << c.what;
-  // The file stays usable: a resource added now is there after closing.
+  const std::vector<FileProblem> problems = file.Problems();
   MHandle h = HandleOf(Bytes{9});
+  if (*c.walkDamage) {
+    // Damage the walk cannot see past: the blocks after it may be whole, so
+    // nothing is written, not even at close.
+    ASSERT_EQ(problems.size(), 1u) << c.what;
+    EXPECT_NE(problems[0].Text().find(c.walkDamage), std::string::npos) << problems[0].Text();
+    EXPECT_EQ(problems[0].offset, crafted.strs[c.damagedBlock].offset) << c.what;
+    EXPECT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kDamaged) << c.what;
+    DisposeHandle(h);
+    EXPECT_EQ(file.RemoveResource(file.GetResource(kSTR, 1, nullptr)), res_error::kDamaged) << c.what;
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    EXPECT_EQ(ReadAll(path), crafted.bytes) << c.what;
+    return;
+  }
+  EXPECT_TRUE(problems.empty()) << c.what << ": " << ProblemsText(problems);
+  // The file stays usable: a resource added now is there after closing.
   ASSERT_EQ(file.AddResource(h, kSPR2, 9, "", true), res_error::kNone);
   ASSERT_EQ(file.CloseFile(), res_error::kNone);
   IFFResFile2 reopened;
@@ -284,17 +304,20 @@ const DamageCase kDamageCases[] = {
        c.AddMap(MapRecord(0, {StrType(c), MapTypeSpec{kResMapType, {{64, 0, kNativeFlag, ""}}}}));
      },
      "got saved map wihtin map", false},
-    {"block after the map cut short", AddMapAndCutTheBlockAfterIt, kCorrupt, false},
-    {"block size zero in the middle", MapThen(ZeroTheMiddleBlockSize), "bad header found", false},
-    {"block size below a header", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 75); }, "bad header found",
-     false},
-    {"block size past the end", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); },
-     "bad header found", false},
+    {"block after the map cut short", AddMapAndCutTheBlockAfterIt, kCorrupt, false, "runs 20 bytes past the end", 2},
+    {"block size zero in the middle", MapThen(ZeroTheMiddleBlockSize), "", false,
+     "bad header found: damaged block header (type STR#, id 2, size 0): a block is at least its 76-byte header"},
+    {"block size below a header", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 75); }, "", false,
+     "size 75): a block is at least"},
+    {"block size past the end", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); }, "", false,
+     "past the end of the file"},
+    // Fewer bytes than a header: what an append cut short leaves, and
+    // nothing can follow it.
     {"garbage after the blocks",
      [](Crafted& c) {
        c.bytes.insert(c.bytes.end(), {'j', 'u', 'n', 'k'});
      },
-     "bad header found", false},
+     "", false},
     {"name without its zero byte", [](Crafted& c) { std::fill_n(c.bytes.begin() + c.strs[0].offset + 12, 64, 'z'); },
      "", false},
 };
@@ -344,19 +367,76 @@ TEST_F(IFFCraftedTest, BlockLargerThanTheMapAllowsIsNotRead) {
   EXPECT_NE(file.GetResource(kSTR, 2, nullptr), nullptr);
 }
 
-TEST_F(IFFCraftedTest, CutOffAppendIsReusedByTheNextWrite) {
-  Bytes bytes = ReadAll(MappedFile(false));
-  PutBE32At(bytes, 60, 0);
-  // A free header announcing a block whose bytes never arrived.
-  const std::size_t tail = bytes.size();
-  AppendBlock2(bytes, kFreeBlockType, 0, kInvalid, "", Bytes(500, 0));
-  bytes.resize(tail + 100);
-  Open(bytes, false);
-  Snapshot expected = BlocksBefore(bytes, tail);
-  EXPECT_EQ(TakeSnapshot(file), expected);
-  Add(kSTR, 42, Bytes{4, 2});
-  expected[{kSTR, 42, 0}] = {"", Bytes{4, 2}};
-  EXPECT_EQ(ByWalk(), expected) << "the walk reaches the new block";
+// What a full disk, a file-size limit or a kill leaves after an append: the
+// file opens whole up to the tail without a word (on a build's worker, a
+// report would end the build), and the next write cuts the tail away.
+TEST_F(IFFCraftedTest, TornAppendIsCutByTheNextWriteWithoutAReport) {
+  struct TornCase {
+    const char* what;
+    std::size_t kept;  // bytes of the announced block that arrived
+  };
+  const TornCase cases[] = {
+      {"bytes never all arrived", 100}, {"header cut inside its size", 6}, {"header cut inside its name", 40}};
+  for (const TornCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = ReadAll(MappedFile(false));
+    PutBE32At(bytes, 60, 0);
+    const std::size_t tail = bytes.size();
+    AppendBlock2(bytes, kFreeBlockType, 0, kInvalid, "", Bytes(500, 0));
+    bytes.resize(tail + c.kept);
+    Snapshot expected = BlocksBefore(bytes, tail);
+    const std::string fatal = testing::FatalOf([&] {
+      ScopedWorkerThread worker;
+      Open(bytes, false);
+      EXPECT_EQ(TakeSnapshot(file), expected);
+      EXPECT_TRUE(file.Problems().empty()) << ProblemsText(file.Problems());
+      Add(kSTR, 42, Bytes{4, 2});
+      ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    });
+    EXPECT_EQ(fatal, "");
+    EXPECT_EQ(reports.Count(), 0u) << reports.Reports().front();
+    expected[{kSTR, 42, 0}] = {"", Bytes{4, 2}};
+    EXPECT_EQ(ByWalk(), expected) << "the walk reaches the new block";
+    EXPECT_TRUE(file.CloseFile() == res_error::kNone);
+  }
+}
+
+// The first version walks the same way: a torn tail is cut by the next
+// write, and damage that a whole block follows stops every write.
+TEST_F(IFFCraftedTest, FirstVersionCutsOnlyATornTail) {
+  for (const bool torn : {true, false}) {
+    SCOPED_TRACE(torn ? "torn tail" : "damaged size");
+    Bytes bytes = testing::Header1();
+    AppendBlock1(bytes, kNAME, 1, kInternalFlag | kNativeFlag, -1,
+                 {0, 0, 0, 0, 0, 0, 0, 0, 'E', 'M', 'A', 'N', 0, 0, 0, 0});
+    AppendBlock1(bytes, kSTR, 1, kNativeFlag, -1, {1});
+    const std::size_t second = bytes.size();
+    AppendBlock1(bytes, kSTR, 2, kNativeFlag, -1, {2});
+    AppendBlock1(bytes, kSTR, 3, kNativeFlag, -1, {3});
+    if (torn) {
+      AppendBlock1(bytes, kFreeBlockType, 0, kInvalid, -1, Bytes(300, 0));
+      bytes.resize(bytes.size() - 250);
+    } else {
+      PutBE32At(bytes, second + 4, 0);
+    }
+    WriteFileBytes(path, bytes);
+    IFFResFile first;
+    ASSERT_EQ(first.OpenFile(path), res_error::kNone);
+    EXPECT_EQ(first.CountResources(kSTR), torn ? 3 : 1);
+    MHandle h = HandleOf(Bytes{4});
+    const ResErr added = first.AddResource(h, kSTR, 4, "", true);
+    if (added != res_error::kNone) DisposeHandle(h);
+    ASSERT_EQ(first.CloseFile(), res_error::kNone);
+    if (torn) {
+      EXPECT_EQ(added, res_error::kNone);
+      ASSERT_EQ(first.OpenFile(path), res_error::kNone);
+      EXPECT_EQ(first.CountResources(kSTR), 4) << "the new block was put behind the tail";
+      EXPECT_EQ(first.CloseFile(), res_error::kNone);
+    } else {
+      EXPECT_EQ(added, res_error::kDamaged);
+      EXPECT_EQ(ReadAll(path), bytes) << "a damaged file is left as it is";
+    }
+  }
 }
 
 TEST_F(IFFCraftedTest, FirstVersionJunkNameListAndBadBlocks) {

@@ -116,3 +116,37 @@ TEST_F(ObjTest, OverrideLists) {
 
 }  // namespace
 }  // namespace pixmold
+
+namespace pixmold {
+namespace {
+
+// A part that is there but does not open is named, the others read, and the
+// object takes no change: a resource of that part's types would land in
+// another part, and one of them replaced there would shadow nothing.
+TEST_F(ObjTest, APartThatDoesNotOpenIsNamedAndTheObjectTakesNoChange) {
+  {
+    ObjResFile obj;
+    ASSERT_EQ(obj.CreateFile(Base()), 0);
+    ASSERT_EQ(obj.OpenFile(Base()), 0);
+    Add(obj, kSTR, 1, "text");
+    Add(obj, kSPR2, 1, "sprite");
+    ASSERT_EQ(obj.CloseFile(), 0);
+  }
+  std::filesystem::resize_file(Base() + ".spf", 10);
+  const auto iffBefore = ReadAll(Base() + ".iff");
+  ObjResFile obj;
+  ASSERT_EQ(obj.OpenFile(Base()), 0);
+  const std::vector<FileProblem> problems = obj.Problems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].Text(), Base() + ".spf: not a resource file: 10 bytes, less than the 64-byte file header");
+  MHandle text = obj.GetResource(kSTR, 1, nullptr);
+  ASSERT_NE(text, nullptr) << "the part that opens is read";
+  EXPECT_EQ(obj.RemoveResource(text), res_error::kDamaged);
+  OwnedHandle added(HandleOf(std::string_view("new")));
+  EXPECT_EQ(obj.AddResource(added.Get(), kSTR, 2, "", true), res_error::kDamaged);
+  EXPECT_EQ(obj.CloseFile(), 0);
+  EXPECT_EQ(ReadAll(Base() + ".iff"), iffBefore);
+}
+
+}  // namespace
+}  // namespace pixmold

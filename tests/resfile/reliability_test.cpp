@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include "filelib/memory_file_system.h"
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
+#include "support/child_process.h"
 
 namespace pixmold {
 namespace {
@@ -51,6 +53,26 @@ class LockingOn {
   std::vector<std::string> fInUse;
 };
 
+// A lock that must not be waited for is never waited for long: far longer
+// than an open takes, far shorter than the suite's limit.
+constexpr std::chrono::seconds kLockDeadline{10};
+
+// Runs `open` on a thread of its own. When it has not returned by the
+// deadline it waits on a lock it should not: `release` lets it go, and the
+// test fails then rather than at the suite's limit.
+template <typename Open, typename Release>
+auto OpenWithinDeadline(Open open, Release release) {
+  std::packaged_task<decltype(open())()> task(std::move(open));
+  auto result = task.get_future();
+  std::thread opener(std::move(task));
+  if (result.wait_for(kLockDeadline) != std::future_status::ready) {
+    ADD_FAILURE() << "the open waited on a lock";
+    release();
+  }
+  opener.join();
+  return result.get();
+}
+
 TEST(FileLocks, WritersExcludeEveryoneAndReadersShare) {
   struct Case {
     const char* what;
@@ -77,7 +99,7 @@ TEST(FileLocks, WritersExcludeEveryoneAndReadersShare) {
     auto held = first.Open(path, c.firstWrites);
     ASSERT_TRUE(held);
     CTGFileManager& opener = c.sameProcess ? first : second;
-    auto again = opener.Open(path, c.secondWrites);
+    auto again = OpenWithinDeadline([&] { return opener.Open(path, c.secondWrites); }, [&] { held.reset(); });
     EXPECT_EQ(again != nullptr, c.secondOpens);
     again.reset();
     EXPECT_EQ(locking.InUse(), c.secondOpens ? std::vector<std::string>{} : std::vector<std::string>{path});
@@ -109,7 +131,9 @@ TEST(FileLocks, AWriterWaitsForTheHolderAndSaysSoOnce) {
   ASSERT_TRUE(held);
   std::atomic<bool> opened{false};
   std::thread writer([&] { opened = waiter.Open("/objects/chair.iff", true) != nullptr; });
-  while (locking.InUse().empty()) std::this_thread::yield();
+  const auto giveUp = std::chrono::steady_clock::now() + kLockDeadline;
+  while (locking.InUse().empty() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+  EXPECT_FALSE(locking.InUse().empty()) << "the writer never found the file in use";
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_FALSE(opened) << "still waiting while the holder has the file";
   held.reset();
@@ -139,10 +163,10 @@ TEST(FileLocks, AKilledHoldersLockIsReleased) {
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 'y');
   CTGFileManager other;
-  EXPECT_FALSE(other.Open(path, true)) << "held by the live child";
+  EXPECT_FALSE(OpenWithinDeadline([&] { return other.Open(path, true); }, [&] { kill(child, SIGKILL); }))
+      << "held by the live child";
   kill(child, SIGKILL);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(testing::WaitForChild(child));
   EXPECT_TRUE(other.Open(path, true));
   close(ready[0]);
   close(ready[1]);
@@ -172,9 +196,9 @@ TEST(FileLocks, TwoProcessesAddingToOneFileLoseNothing) {
     _exit(0);
   }
   for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Two writers that hold the file's lock the wrong way deadlock; the
+    // deadline ends them.
+    EXPECT_EQ(testing::ExitStatusWithin(child), 0);
   }
   IFFResFile2 file;
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
