@@ -8,6 +8,7 @@
 #include "base/stop_request.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
+#include "builder/markup_file_names.h"
 #include "builder/output_passes.h"
 #include "builder/tag_dispatch.h"
 #include "markup/markup_file.h"
@@ -70,6 +71,7 @@ std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {
   ReadMarkupFile(markup, *tags);
   markup.Close();
   DispatchTags(*args.fContext, *tags);
+  if (args.fAllowOutsideNames == 0) CheckMarkupFileNames(*tags);
   return tags;
 }
 
