@@ -229,7 +229,7 @@ int RunBuild(BuildArgs& args) {
   try {
     RunPasses(args);
   } catch (const Terminate& fatal) {
-    ReportFatal(fatal.Message());
+    ReportFatal(fatal);
     return 1;
   }
   return 0;

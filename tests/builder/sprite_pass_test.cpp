@@ -93,6 +93,9 @@ class SpriteBuild {
     fArgs.fTgaDirectory = Directory();
     fArgs.fMakeSprites = 1;
     fArgs.fReportStream = &fReport;
+    fArgs.fObserver = [this](ReportKind kind, std::string_view text, std::optional<int>) {
+      if (kind == ReportKind::kInputProblem) fInputProblem = text;
+    };
   }
 
   std::string Directory() const { return fDir.Path().string() + "/"; }
@@ -143,12 +146,12 @@ class SpriteBuild {
     std::vector<std::string> lines;
     std::istringstream in(fReport.str());
     for (std::string line; std::getline(in, line);) {
-      for (std::size_t at; (at = line.find(Directory())) != std::string::npos;)
-        line.replace(at, Directory().size(), "DIR/");
-      if (line.starts_with(prefix)) lines.push_back(line);
+      if (line.starts_with(prefix)) lines.push_back(WithDir(line));
     }
     return lines;
   }
+  // "PATH: REASON" for the input file a fatal error blamed, "" for none.
+  std::string InputProblem() const { return WithDir(fInputProblem); }
   const StoredResource* Find(ResType type, ResID id) const { return testing::FindResource(fResources, type, id); }
   std::string Contents() const { return testing::ResourceList(fResources); }
 
@@ -316,6 +319,13 @@ class SpriteBuild {
   };
   static std::span<const unsigned char> AsChars(const testing::Bytes& bytes) { return {bytes.data(), bytes.size()}; }
 
+  std::string WithDir(std::string line) const {
+    for (std::size_t at; (at = line.find(Directory())) != std::string::npos;)
+      line.replace(at, Directory().size(), "DIR/");
+    return line;
+  }
+
+  std::string fInputProblem;
   std::map<std::string, Sheet> fSheets;
   std::set<std::string> fAlpha;
   std::set<std::string> fFlat;
@@ -376,7 +386,8 @@ struct EdgeCase {
   void (*setUp)(SpriteBuild&);
   const char* markup;
   int status;
-  // Report lines starting "Rendering file" or "warning" or "fatal".
+  // Report lines starting "Rendering file" or "warning" or "fatal", and
+  // "input: PATH: REASON" for the file a fatal error blames.
   std::vector<std::string> lines;
 };
 
@@ -395,7 +406,23 @@ TEST(SpritePass, EdgeCases) {
        [](SpriteBuild& b) { b.AddSheet("a", {}, true, "a.tga", "other.bmp"); },
        "<sprite id=1 tgafile=a.tga>",
        1,
-       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette."}},
+       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette.",
+        "input: DIR/a.bmp: no such file; every sheet needs its 8-bit palette image beside it (the sheet's name with "
+        ".bmp)"}},
+      {"a misspelt sheet name blames the sheet, not only its palette image",
+       [](SpriteBuild& b) { b.AddSheet("a", {}); },
+       "<sprite id=1 tgafile=b.tga>",
+       1,
+       {"fatal error: BMP file DIR/b.bmp required.  Could not obtain palette.",
+        "input: DIR/b.tga: no such file, nor its palette image DIR/b.bmp; check the sheet's name (tgafile) in the "
+        "markup"}},
+      {"a sheet too small for its cells says what they need",
+       [](SpriteBuild& b) { b.AddSheet("a", {.width = 100}); },
+       "<sprite id=1 tgafile=a.tga>",
+       1,
+       {"Rendering file a.tga...",
+        "fatal error: tga file too small for some sprite position...did you export all frames?",
+        "input: DIR/a.tga: 100 x 24, but sprite 1's cells need 111 x 23; did you export all frames?"}},
       {"a bmpfile spec takes its colours from the palette image alone",
        [](SpriteBuild& b) { b.AddPaletteImage("pic.bmp", {.seed = 6}); },
        "<sprite id=1 bmpfile=pic.bmp>",
@@ -416,7 +443,9 @@ TEST(SpritePass, EdgeCases) {
        },
        "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
        1,
-       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small"}},
+       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small",
+        "input: DIR/m.bmp: the mask is 112 x 48; laid from row 24 (sprite 1's position) it needs a sheet of at least "
+        "112 x 72, but DIR/a.tga is 112 x 48"}},
       {"names differing in letter case are found, with a warning",
        [](SpriteBuild& b) { b.AddSheet("chair", {.seed = 8}, true, "Chair.TGA", "CHAIR.BMP"); },
        "<sprite id=1 tgafile=chair.tga>",
@@ -442,6 +471,7 @@ TEST(SpritePass, EdgeCases) {
     for (const char* prefix : {"Rendering file", "warning", "fatal"}) {
       for (const std::string& line : build.ReportLines(prefix)) lines.push_back(line);
     }
+    if (!build.InputProblem().empty()) lines.push_back("input: " + build.InputProblem());
     std::vector<std::string> expected = c.lines;
     std::sort(lines.begin(), lines.end());
     std::sort(expected.begin(), expected.end());
