@@ -416,6 +416,12 @@ TEST(SpritePass, EdgeCases) {
        {"fatal error: BMP file DIR/b.bmp required.  Could not obtain palette.",
         "input: DIR/b.tga: no such file, nor its palette image DIR/b.bmp; check the sheet's name (tgafile) in the "
         "markup"}},
+      {"a sheet named outside the image folder is refused before anything is read",
+       [](SpriteBuild& b) { b.AddSheet("a", {}); },
+       "<sprite id=1 tgafile=../a.tga>",
+       1,
+       {"fatal error: line: 2 - tgafile \"../a.tga\" leaves the image folder: file names in markup are relative to "
+        "their folder and may not leave it (--allow-outside-names lifts this)"}},
       {"a sheet too small for its cells says what they need",
        [](SpriteBuild& b) { b.AddSheet("a", {.width = 100}); },
        "<sprite id=1 tgafile=a.tga>",
