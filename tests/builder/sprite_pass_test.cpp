@@ -554,6 +554,8 @@ struct SpriteListCase {
   // The report's fatal line; empty when the build succeeds.
   std::string fatal;
   int version;  // of the list written for id 1 when the build succeeds
+  // "PATH: REASON" for the input file the fatal error blames.
+  std::string input = {};
 };
 
 TEST(SpritePass, SpriteListPassEdgeCases) {
@@ -565,15 +567,18 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
        [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.seed = 13, .width = 116, .height = 98}); },
        "<headline id=1 bmpfile=h.bmp>", false, "", 502},
       {"a missing sheet is named", [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.width = 116, .height = 98}); },
-       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.tga", 0},
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.tga", 0,
+       "DIR/h.tga: no such file"},
       {"a missing palette image is named",
        [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}, true, "h.tga", "other.bmp"); },
-       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0},
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0,
+       "DIR/h.bmp: no such file"},
       {"a headline naming no file", [](SpriteBuild&) {}, "<headline id=1>", false,
        "fatal error: cant make walls without tga", 0},
       {"frames past the sheet's end", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
        "<headline id=1 tgafile=h.tga frames=2>", false,
-       "fatal error: tga file too small for some sprite position...did you export all frames?", 0},
+       "fatal error: tga file too small for some sprite position...did you export all frames?", 0,
+       "DIR/h.tga: 116 x 98, but headline 1's cells need 116 x 195; did you export all frames?"},
       {"a read-only object file", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
        "<headline id=1 tgafile=h.tga>", true,
        "fatal error: object file not writable...did you check it out of SourceSafe?", 0},
@@ -591,6 +596,7 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
     if (!c.fatal.empty()) {
       EXPECT_EQ(status, 1);
       EXPECT_EQ(build.ReportLines("fatal"), std::vector<std::string>{c.fatal});
+      EXPECT_EQ(build.InputProblem(), c.input);
       EXPECT_EQ(build.Contents(), "OBJD 128");
       continue;
     }
