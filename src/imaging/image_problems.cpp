@@ -33,8 +33,7 @@ std::optional<FileStart> ReadStart(const std::string& path, std::size_t count) {
 }
 
 std::string EndsAfter(std::uint64_t have, std::uint64_t need, bool atLeast = false) {
-  return "ends after " + std::to_string(have) + " of " + (atLeast ? "at least " : "") + std::to_string(need) +
-         " bytes";
+  return "ends after " + std::to_string(have) + " of " + (atLeast ? "at least " : "") + std::to_string(need) + " bytes";
 }
 
 bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view magic) {
@@ -154,8 +153,8 @@ std::string BmpImageProblem(const std::string& path, std::string_view role) {
   if (info.biBitCount != 8) {
     return std::string(role) + " must be 8-bit indexed (it is " + std::to_string(info.biBitCount) + "-bit)";
   }
-  if (info.biPlanes != 1) return std::to_string(info.biPlanes) + " colour planes where a BMP has 1; " +
-                                 std::string(kPlainBmp);
+  if (info.biPlanes != 1)
+    return std::to_string(info.biPlanes) + " colour planes where a BMP has 1; " + std::string(kPlainBmp);
   if (info.biCompression != kBmpRgb && info.biCompression != kBmpRle8) {
     return "compressed by method " + std::to_string(info.biCompression) + "; " + std::string(kPlainBmp);
   }

@@ -111,12 +111,14 @@ void WriteSessionFiles(const testing::TempDir& dir) {
   testing::WriteSheetImages(dir, "sub/inner", 112, 24);
   dir.Write("sub/up.omk", Markup("../chair.tga"));
   dir.Write("sub/down.omk", Markup("deeper/../inner.tga"));
-  dir.Write("sub/bmp.omk", Markup("inner.tga").replace(Markup("inner.tga").find("tgafile=\"inner.tga\""), 19,
-                                                        "bmpfile=\"deeper/../../x.bmp\""));
+  dir.Write("sub/bmp.omk",
+            Markup("inner.tga")
+                .replace(Markup("inner.tga").find("tgafile=\"inner.tga\""), 19, "bmpfile=\"deeper/../../x.bmp\""));
   dir.Write("sub/mask.omk", Markup("inner.tga", " mask=\"..\\\\mask.bmp\""));
   dir.Write("sub/style.omk", Markup("inner.tga", "", "<\"wall style\" id=300 name=\"Low\" tgafile=\"../../w.tga\">\n"));
-  dir.Write("sub/cutaway.omk",
-            Markup("inner.tga", "", "<\"wall style\" id=300 name=\"Low\" tgafile=w.tga \"cutaway tgafile\"=../c.tga>\n"));
+  dir.Write(
+      "sub/cutaway.omk",
+      Markup("inner.tga", "", "<\"wall style\" id=300 name=\"Low\" tgafile=w.tga \"cutaway tgafile\"=../c.tga>\n"));
   dir.Write("sub/thumb.omk", Markup("inner.tga", "", "<catalog thumbnail=\"../t.bmp\">\n"));
   dir.Write("sub/picture.omk", Markup("inner.tga", "", "<bmpfile id=5 filename=\"../p.bmp\">\n"));
   dir.Write("lonely.tga", "x");
@@ -173,8 +175,9 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
       // headers of paint programs, read when their layout is known.
       {"build chair.iff --omk many.omk",
        1,
-       {"palette too big", "pixmold build: ./many.bmp: its header claims 300 colours; an 8-bit palette holds at most "
-                           "256\n"}},
+       {"palette too big",
+        "pixmold build: ./many.bmp: its header claims 300 colours; an 8-bit palette holds at most "
+        "256\n"}},
       {"build chair.iff --omk big.omk",
        1,
        {"(false) could not open file", "pixmold build: ./big.bmp: 70 MiB; a palette image may be at most 64 MiB\n"}},
@@ -218,8 +221,8 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
     const std::vector<Bytes> before = ObjectBytes(dir);
     const std::string args = testing::Expand(step.args, dir);
     const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd " + Quote(dir.Path().string()) + " && TERM=dumb " + Quote(PIXMOLD_CLI_PATH) +
-                                " " + args + " </dev/null >/dev/null 2>" + Quote(err);
+    const std::string command = "cd " + Quote(dir.Path().string()) + " && TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " +
+                                args + " </dev/null >/dev/null 2>" + Quote(err);
     const int raw = std::system(command.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     const std::string shown = testing::Text(err);

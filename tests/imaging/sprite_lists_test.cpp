@@ -17,8 +17,8 @@
 #include "imaging/sprite_sheet.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
-#include "support/temp_dir.h"
 #include "support/decoded_lists.h"
+#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
