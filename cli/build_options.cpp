@@ -34,9 +34,12 @@ std::vector<std::int16_t> ParseIdList(const std::string& text, const char* optio
   return ids;
 }
 
+// A path without a folder is in the current one: "./", never "", which the
+// build takes for no image folder at all.
 std::string DirectoryOf(const std::string& path) {
   const std::string_view leaf = PathLeaf(path);
-  return path.substr(0, path.size() - leaf.size());
+  const std::string directory = path.substr(0, path.size() - leaf.size());
+  return directory.empty() ? "./" : directory;
 }
 
 // Fills the paths of the request the way the dialog would.
@@ -148,6 +151,7 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fNewObjectTemplate, options.newFrom, "template path");
   SetPath(args.fNewObjectName, options.newName, "new object name");
   args.fCopierOption = options.copierOption ? 1 : 0;
+  args.fAllowOutsideNames = options.allowOutsideNames ? 1 : 0;
   // Catalog and bmpfile pictures sit with the renders unless told otherwise.
   SetPath(
       args.fThumbnailDirectory,
@@ -183,8 +187,14 @@ void AddBuildOptions(CLI::App& cmd, BuildOptions& options) {
   cmd.add_option("object", options.object,
                  "The object's resource file (with --data: the object's name under DATA/Objects/)")
       ->required();
-  cmd.add_option("--omk", options.omk, "Markup file (default: OBJECT's base name with .omk, beside it)");
-  cmd.add_option("--images", options.images, "Directory of the rendered images (default: the markup's folder)");
+  cmd.add_option("--omk", options.omk,
+                 "Markup file (default: OBJECT's base name with .omk, beside it; a path without a folder is in the "
+                 "current one)");
+  cmd.add_option("--images", options.images,
+                 "Directory of the rendered images (default: the markup's folder, ./ for a markup path without one)");
+  cmd.add_flag("--allow-outside-names", options.allowOutsideNames,
+               "Let file names in the markup (tgafile, bmpfile, mask, pictures) leave their folder with \"..\"; "
+               "without it they are relative to the image folder (pictures: --thumbnails) and may not leave it");
   cmd.add_option("--data", options.data, "Data tree: find the object file under DATA/Objects/ as the dialog does");
   cmd.add_option("--content", options.content, "Content tree: find the markup under CONTENT/Sprites/");
   cmd.add_option("--draw-groups", options.drawGroups, "Write only these draw groups, e.g. 100,101");

@@ -23,6 +23,7 @@ struct BuildOptions {
   std::string newFrom;
   std::string newName;
   bool copierOption = false;
+  bool allowOutsideNames = false;
   std::string wallImages;
   std::string cutawayImages;
   std::string floorImages;

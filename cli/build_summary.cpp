@@ -15,6 +15,7 @@ ReportObserver BuildSummary::Observer() {
       case ReportKind::kWarning: fWarnings.push_back({std::string(text), line, false}); break;
       case ReportKind::kFileWarning: fWarnings.push_back({std::string(text), std::nullopt, true}); break;
       case ReportKind::kFatal: fFatal = std::string(text); break;
+      case ReportKind::kInputProblem: fInputProblem = std::string(text); break;
       case ReportKind::kLine: break;
     }
   };

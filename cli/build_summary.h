@@ -23,6 +23,8 @@ class BuildSummary {
 
   // The fatal error's message, once the build has reported one.
   const std::optional<std::string>& Fatal() const { return fFatal; }
+  // "PATH: REASON" for the input file behind the fatal error, when it names one.
+  const std::optional<std::string>& InputProblem() const { return fInputProblem; }
   std::size_t WarningCount() const { return fWarnings.size(); }
   // Goes into the summary as "drawGroupReport".
   void SetDrawGroupReport(std::string text) { fDrawGroupReport = std::move(text); }
@@ -43,6 +45,7 @@ class BuildSummary {
   };
   std::vector<Problem> fWarnings;
   std::optional<std::string> fFatal;
+  std::optional<std::string> fInputProblem;
   std::optional<std::string> fDrawGroupReport;
 };
 

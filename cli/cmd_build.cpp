@@ -239,7 +239,11 @@ int RunBuildCommand(const BuildOptions& options) {
     LintBuilt(args);
   }
   view.Finish();
-  if (summary.Fatal()) ExplainFatal(*summary.Fatal(), args, objectFile, destinationExisted);
+  if (summary.InputProblem()) {
+    std::fprintf(stderr, "pixmold build: %s\n", EscapeControls(*summary.InputProblem()).c_str());
+  } else if (summary.Fatal()) {
+    ExplainFatal(*summary.Fatal(), args, objectFile, destinationExisted);
+  }
   if (options.json) {
     if (options.drawGroupReport) summary.SetDrawGroupReport(drawGroupReport.str());
     summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);

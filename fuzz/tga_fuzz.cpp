@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the TGA reader and renders whatever it accepts.
 // The last byte chooses the destinations (colour, depth, both or neither)
 // and whether the palette reserves the system colours, so one target covers
-// every render path.
+// every render path. The description of a bad sheet is made from the same
+// bytes, read as a file of a memory file system.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <string>
 
 #include "base/xassert.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/memory_file_system.h"
+#include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/tga_parser.h"
@@ -33,12 +37,25 @@ pixmold::PalWrap& FuzzPalette(bool systemColours) {
   return palette;
 }
 
+pixmold::MemoryFileSystem& Files() {
+  static pixmold::MemoryFileSystem files;
+  static bool installed = false;
+  if (!installed) {
+    pixmold::CTGFileManager::Get().SetFileSystem(files);
+    installed = true;
+  }
+  return files;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pixmold::MuteAssertReports();
   const std::span<const std::uint8_t> bytes(data, size);
   const std::uint8_t options = size > 0 ? data[size - 1] : 0;
+
+  Files().AddFile("/in/sheet.tga", bytes);
+  pixmold::TgaSheetProblem("/in/sheet.tga");
 
   pixmold::TGAParser parser;
   if (parser.OpenBytes(bytes) != 0) return 0;

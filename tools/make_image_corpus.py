@@ -319,6 +319,22 @@ def make_bmp():
            "(runs only; it writes each row's padding as a run)")
     run([CONVERT, "picture13x7.png", "-type", "Palette", "-compress", "RLE", "BMP3:bmp8_rle_im.bmp"])
     dump_bmp("bmp8_rle_im.bmp")
+    # ImageMagick's own BMP format writes the colour-space headers paint
+    # programs write by default: 124 bytes, or 108 when the picture has no
+    # rendering intent; BMP2 writes the 12-byte header of the oldest
+    # layout, which the reader does not take.
+    record("bmp8_v5_im.bmp", "ImageMagick: the 13x7 picture as an uncompressed 8-bit BMP with a 124-byte info header")
+    run([CONVERT, "picture13x7.png", "-type", "Palette", "-compress", "none", "BMP:bmp8_v5_im.bmp"])
+    dump_bmp("bmp8_v5_im.bmp")
+    record("bmp8_v4_im.bmp", "ImageMagick: the same with no rendering intent, which gives a 108-byte info header")
+    run([CONVERT, "picture13x7.png", "-type", "Palette", "-compress", "none", "-intent", "Undefined",
+         "BMP:bmp8_v4_im.bmp"])
+    dump_bmp("bmp8_v4_im.bmp")
+    record("bmp8_v5_rle_im.bmp", "ImageMagick: the 13x7 picture as RLE8 with a 124-byte info header")
+    run([CONVERT, "picture13x7.png", "-type", "Palette", "-compress", "RLE", "BMP:bmp8_v5_rle_im.bmp"])
+    dump_bmp("bmp8_v5_rle_im.bmp")
+    record("bmp8_core_im.bmp", "ImageMagick: the 13x7 picture as BMP2, with the 12-byte info header of the oldest layout")
+    run([CONVERT, "picture13x7.png", "-type", "Palette", "BMP2:bmp8_core_im.bmp"])
     os.remove(path("picture13x7.png"))
 
     # Hand-written RLE8: runs, an odd absolute run of 3 (plus a pad byte),

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "base/terminate.h"
 #include "base/xassert.h"
 
 namespace pixmold {
@@ -91,6 +90,10 @@ std::string FatalMessage(std::string_view text, std::optional<int> line) {
 
 void FatalError(std::string_view text, std::optional<int> line) { throw Terminate(FatalMessage(text, line)); }
 
+void InputFatal(std::string_view text, InputProblem problem, std::optional<int> line) {
+  throw Terminate(FatalMessage(text, line), std::move(problem));
+}
+
 void ReportFatal(std::string_view message) {
   std::string line = "fatal error: ";
   line.append(message);
@@ -102,6 +105,13 @@ void ReportFatal(std::string_view message) {
   ReportLine(Cut(std::move(line)));
   gTarget.observer = std::move(observer);
   Notify(ReportKind::kFatal, message, std::nullopt);
+}
+
+void ReportFatal(const Terminate& fatal) {
+  ReportFatal(fatal.Message());
+  if (const auto& problem = fatal.Problem()) {
+    Notify(ReportKind::kInputProblem, problem->path + ": " + problem->reason, std::nullopt);
+  }
 }
 
 void SyncBuffer::Append(std::string_view more) const {

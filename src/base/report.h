@@ -15,9 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/terminate.h"
+
 namespace pixmold {
 
-enum class ReportKind { kLine, kWarning, kFileWarning, kFatal };
+// kInputProblem follows a kFatal whose error names the input file behind it;
+// its text is "PATH: REASON".
+enum class ReportKind { kLine, kWarning, kFileWarning, kFatal, kInputProblem };
 
 // Sees every report as structured data (the command line's --json summary
 // and progress display are built from it).
@@ -61,8 +65,14 @@ std::string FatalMessage(std::string_view text, std::optional<int> line = std::n
 // Raises Terminate with FatalMessage(text, line). Never returns.
 [[noreturn]] void FatalError(std::string_view text, std::optional<int> line = std::nullopt);
 
+// The same, naming the input file behind the error and what is wrong with it.
+[[noreturn]] void InputFatal(std::string_view text, InputProblem problem, std::optional<int> line = std::nullopt);
+
 // Reports a caught Terminate as "fatal error: %s\n" through ReportLine.
 void ReportFatal(std::string_view message);
+// The same for the error itself; the observer also sees the input problem
+// it names, if any. The report's own text is the system's and stays as it is.
+void ReportFatal(const Terminate& fatal);
 
 // Access to a shared message text for the dialog side; all take the lock.
 struct SyncBuffer {

@@ -16,6 +16,7 @@
 #include "base/terminate.h"
 #include "builder/output_passes.h"
 #include "filelib/file_system.h"
+#include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
 #include "imaging/sprite_sheet.h"
 
@@ -43,16 +44,21 @@ bool IsFile(const std::string& path) { return PosixFileSystem().Kind(path) == En
 void LoadSheet(std::string_view tgaPath, Sheet& sheet) {
   if (tgaPath.empty()) FatalError("cant make walls without tga");
   const std::string tga(tgaPath);
-  if (!IsFile(tga)) FatalError("cant make walls without tga : " + tga);
+  if (!IsFile(tga)) InputFatal("cant make walls without tga : " + tga, {tga, UnreadableFileReason(tga)});
   const std::string bmpPath = PaletteImageOf(tga);
-  if (!IsFile(bmpPath)) FatalError(FileErrorText("couldn't open BMP file", bmpPath, 1));
+  if (!IsFile(bmpPath)) {
+    InputFatal(FileErrorText("couldn't open BMP file", bmpPath, 1),
+               {bmpPath, UnreadableFileReason(bmpPath) + "; a sheet needs its 8-bit palette image (its name with "
+                                                         ".bmp) beside it"});
+  }
   MakeOffscreens(bmpPath, tga, sheet.colour, sheet.depth);
 }
 
 // A style tag's image may come without a palette image: a mask needs only
 // its shape, taken from the TGA with the palette in force.
 void LoadStyleImage(const std::string& tgaPath, Sheet& sheet) {
-  if (!IsFile(tgaPath)) FatalError("cant make walls without tga : " + tgaPath);
+  if (!IsFile(tgaPath))
+    InputFatal("cant make walls without tga : " + tgaPath, {tgaPath, UnreadableFileReason(tgaPath)});
   const std::string bmpPath = PaletteImageOf(tgaPath);
   MakeOffscreens(IsFile(bmpPath) ? bmpPath : std::string(), tgaPath, sheet.colour, sheet.depth);
 }

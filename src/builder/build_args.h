@@ -54,6 +54,8 @@ struct BuildArgs {
   std::ostream* fReportStream = nullptr;  // null: standard error
   PathBuffer fOmkFile;                    // empty: no markup pass
   PathBuffer fTgaDirectory;
+  // File names in the markup may leave their folder ("../shared.tga").
+  std::int16_t fAllowOutsideNames = 0;
 
   // A new object file made from a template before anything else.
   PathBuffer fNewObjectTemplate;

@@ -8,6 +8,7 @@
 #include "base/stop_request.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
+#include "builder/markup_file_names.h"
 #include "builder/output_passes.h"
 #include "builder/tag_dispatch.h"
 #include "markup/markup_file.h"
@@ -111,6 +112,7 @@ std::unique_ptr<TagList> MarkupPass(BuildArgs& args, iResFile& file) {
   ReadMarkupFile(markup, *tags);
   markup.Close();
   DispatchTags(*args.fContext, *tags);
+  if (args.fAllowOutsideNames == 0) CheckMarkupFileNames(*tags);
   return tags;
 }
 
@@ -289,7 +291,7 @@ int RunBuild(BuildArgs& args) {
       } catch (const Terminate&) {
       }
     }
-    ReportFatal(fatal.Message());
+    ReportFatal(fatal);
     return 1;
   }
   return 0;

@@ -7,6 +7,7 @@
 // frames end, so a sheet is loaded only when a headline names another one
 // than the headline before it. Its colours come from the palette image beside
 // it, as for every sheet; a "bmpfile" headline has no TGA to read.
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "builder/headline_sprites.h"
 #include "builder/output_passes.h"
 #include "builder/sheet_files.h"
+#include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
 #include "imaging/sprite_sheet.h"
 
@@ -24,7 +26,7 @@ constexpr const char* kNoSheet = "cant make walls without tga";
 
 std::string RequiredImage(const std::string& path) {
   std::optional<std::string> found = FindImageFile(path);
-  if (!found) FatalError(std::string(kNoSheet) + " : " + path);
+  if (!found) InputFatal(std::string(kNoSheet) + " : " + path, {path, UnreadableFileReason(path)});
   return *found;
 }
 
@@ -36,6 +38,7 @@ class SpriteListPass {
     ReportLine("Generating sprite list " + std::to_string(headline.Id()) + ", " + std::string(headline.Name()) + "...");
     if (headline.SheetName().empty()) FatalError(kNoSheet);
     if (headline.SheetName() != fLoadedSheet) Load(headline);
+    CheckCellsFit(headline);
     WriteHeadlineSprites(fColour, fDepth, fFile, headline);
   }
 
@@ -53,6 +56,23 @@ class SpriteListPass {
     MakeOffscreens(paletteImage, image, fColour, fDepth);
     if (!fColour.Exists()) FatalError(kNoSheet);
     fLoadedSheet = headline.SheetName();
+    fLoadedPath = image.empty() ? paletteImage : image;
+  }
+
+  // The list's cells must lie inside the sheet; the compressor checks that
+  // too, but knows neither the file nor the headline.
+  void CheckCellsFit(const HeadlineSpec& headline) const {
+    std::int64_t right = 0;
+    std::int64_t bottom = 0;
+    for (const Rect& cell : HeadlineCells(headline)) {
+      right = std::max<std::int64_t>(right, cell.right);
+      bottom = std::max<std::int64_t>(bottom, cell.bottom);
+    }
+    if (right <= fColour.Width() && bottom <= fColour.Height()) return;
+    InputFatal(
+        "tga file too small for some sprite position...did you export all frames?",
+        {fLoadedPath, SizeText(fColour.Width(), fColour.Height()) + ", but headline " + std::to_string(headline.Id()) +
+                          "'s cells need " + SizeText(right, bottom) + "; did you export all frames?"});
   }
 
   std::string fDirectory;
@@ -60,6 +80,7 @@ class SpriteListPass {
   Offscreen fColour;
   Offscreen fDepth;
   std::string fLoadedSheet;
+  std::string fLoadedPath;
 };
 
 }  // namespace

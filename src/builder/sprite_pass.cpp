@@ -3,6 +3,7 @@
 // rendered only when a spec names another file than the one rendered last;
 // the offscreens live for the whole pass. Alpha mode (an alpha image beside
 // the sheet) adds a third offscreen of per-pixel coverage.
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "builder/compress_sprite.h"
 #include "builder/output_passes.h"
 #include "builder/sheet_files.h"
+#include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/pixel_view.h"
@@ -46,11 +48,14 @@ class SpritePass {
  private:
   void Generate(const std::string& directory, SpriteSpec& sprite) {
     ReportLine("Generating sprite " + std::to_string(sprite.Id()) + ", " + std::string(sprite.Name()) + "...");
-    const bool maskLoaded = LoadMask(directory, sprite);
+    const std::optional<std::string> mask = LoadMask(directory, sprite);
 
     const SheetFileNames names = DeriveSheetFileNames(directory, sprite.FileName());
     const std::optional<std::string> paletteImage = FindImageFile(names.paletteImage);
-    if (!paletteImage) FatalError("BMP file " + names.paletteImage + " required.  Could not obtain palette.");
+    if (!paletteImage) {
+      InputFatal("BMP file " + names.paletteImage + " required.  Could not obtain palette.",
+                 MissingPaletteImage(sprite, names));
+    }
     const std::optional<std::string> alphaImage = FindImageFile(names.alphaImage);
     const bool alphaMode = alphaImage.has_value();
 
@@ -59,7 +64,7 @@ class SpritePass {
       // Forget the sheet first: a render that fails part-way must not pass
       // for the old one.
       fRenderedSheet.clear();
-      const std::string image = sprite.BmpOnly() ? std::string() : FindImageFile(names.image).value_or(names.image);
+      const std::string image = SheetImage(sprite, names);
       if (alphaMode) {
         RenderWithAlpha(*paletteImage, image, *alphaImage);
       } else {
@@ -68,12 +73,17 @@ class SpritePass {
       }
     }
 
-    if (maskLoaded) {
+    if (mask) {
       const std::int64_t rowOffset = std::int64_t{sprite.Position()} * sprite.Sizes().height[0];
-      if (alphaMode) ApplyMask(fAlpha, fMask, rowOffset);
-      ApplyMask(fDepth, fMask, rowOffset);
-      ApplyMask(fColour, fMask, rowOffset);
+      ExplainingInput(
+          [&] {
+            if (alphaMode) ApplyMask(fAlpha, fMask, rowOffset);
+            ApplyMask(fDepth, fMask, rowOffset);
+            ApplyMask(fColour, fMask, rowOffset);
+          },
+          [&] { return MaskTooLarge(*mask, rowOffset, sprite, names); });
     }
+    CheckCellsFit(sprite, names);
 
     if (alphaMode) {
       CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
@@ -86,14 +96,68 @@ class SpritePass {
 
   // Loading the mask also makes its palette the global one, as any palette
   // image does; the sheet's own palette comes back with its next render.
-  bool LoadMask(const std::string& directory, const SpriteSpec& sprite) {
-    if (sprite.MaskName().empty()) return false;
+  // The mask's path when one was loaded.
+  std::optional<std::string> LoadMask(const std::string& directory, const SpriteSpec& sprite) {
+    if (sprite.MaskName().empty()) return std::nullopt;
     const std::optional<std::string> mask = FindImageFile(directory + sprite.MaskName());
-    if (!mask) return false;
+    if (!mask) return std::nullopt;
     fMask.Dispose();
     Offscreen unused;
-    MakeOffscreens(*mask, "", fMask, unused);
-    return true;
+    MakeOffscreens(*mask, "", fMask, unused, "mask");
+    return mask;
+  }
+
+  // The file whose pixels the cells are cut from: the TGA, or for a
+  // "bmpfile" sprite its BMP.
+  static std::string SheetImage(const SpriteSpec& sprite, const SheetFileNames& names) {
+    return sprite.BmpOnly() ? std::string() : FindImageFile(names.image).value_or(names.image);
+  }
+
+  // A misspelt sheet name shows first as a missing palette image, which is
+  // only derived from it: then the name to correct is the sheet's.
+  static InputProblem MissingPaletteImage(const SpriteSpec& sprite, const SheetFileNames& names) {
+    if (!sprite.BmpOnly() && !FindImageFile(names.image)) {
+      return {names.image, "no such file, nor its palette image " + names.paletteImage +
+                               "; check the sheet's name (tgafile) in the markup"};
+    }
+    return {names.paletteImage, "no such file; every sheet needs its 8-bit palette image beside it (" +
+                                    std::string(sprite.BmpOnly() ? "this sprite's bmpfile" : "the sheet's name") +
+                                    " with .bmp)"};
+  }
+
+  InputProblem MaskTooLarge(const std::string& mask, std::int64_t rowOffset, const SpriteSpec& sprite,
+                            const SheetFileNames& names) const {
+    return {mask, "the mask is " + SizeText(fMask.Width(), fMask.Height()) + "; laid from row " +
+                      std::to_string(rowOffset) + " (sprite " + std::to_string(sprite.Id()) +
+                      "'s position) it needs a sheet of at least " +
+                      SizeText(fMask.Width(), rowOffset + fMask.Height()) + ", but " + SheetName(sprite, names) +
+                      " is " + SizeText(fColour.Width(), fColour.Height())};
+  }
+
+  static std::string SheetName(const SpriteSpec& sprite, const SheetFileNames& names) {
+    return sprite.BmpOnly() ? names.paletteImage : names.image;
+  }
+
+  // Every cell must lie inside the sheet; the compressors check that too,
+  // but only they know neither the file nor the sprite.
+  void CheckCellsFit(const SpriteSpec& sprite, const SheetFileNames& names) const {
+    std::int64_t right = 0;
+    std::int64_t bottom = 0;
+    bool outside = false;
+    for (std::int32_t i = 0; i < sprite.SpriteCount(); ++i) {
+      Rect cell;
+      CellOrigin origin;
+      CellRecord record;
+      sprite.CellRect(i, cell, origin, record);
+      right = std::max<std::int64_t>(right, cell.right);
+      bottom = std::max<std::int64_t>(bottom, cell.bottom);
+      outside = outside || cell.left < 0 || cell.top < 0;
+    }
+    if (!outside && right <= fColour.Width() && bottom <= fColour.Height()) return;
+    InputFatal("tga file too small for some sprite position...did you export all frames?",
+               {SheetName(sprite, names), SizeText(fColour.Width(), fColour.Height()) + ", but sprite " +
+                                              std::to_string(sprite.Id()) + "'s cells need " + SizeText(right, bottom) +
+                                              "; did you export all frames?"});
   }
 
   void RenderSheet(const std::string& paletteImage, const std::string& image) {

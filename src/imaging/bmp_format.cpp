@@ -39,6 +39,14 @@ bool ReadBmpInfoHeader(ByteCursor& reader, BmpInfoHeader& out) {
   return true;
 }
 
+bool IsKnownBmpInfoHeaderSize(std::uint32_t biSize) {
+  return biSize == kBmpInfoHeaderSize || biSize == 108 || biSize == kBmpLargestInfoHeaderSize;
+}
+
+std::uint32_t BmpColourTableOffset(const BmpInfoHeader& info) {
+  return kBmpFileHeaderSize + (IsKnownBmpInfoHeaderSize(info.biSize) ? info.biSize : kBmpInfoHeaderSize);
+}
+
 std::uint32_t BmpColourCount(const BmpInfoHeader& info) {
   if (info.biClrUsed != 0) return info.biClrUsed;
   const std::uint32_t bits = std::uint32_t{info.biPlanes} * info.biBitCount;
@@ -57,6 +65,9 @@ bool ProbeBmpPalette(ByteCursor& reader, std::uint32_t& colourCount) {
   }
   colourCount = BmpColourCount(info);
   if (colourCount > 256) XASSERT_FAIL("*outNumColors <= 256", "palette too big");
+  // The table may lie past the bytes at hand; the cursor then fails, and so
+  // do the caller's reads of the table.
+  in.Seek(reader.Position() + BmpColourTableOffset(info));
   reader = in;
   return true;
 }

@@ -16,26 +16,48 @@ constexpr std::uint8_t kRleEndOfLine = 0;
 constexpr std::uint8_t kRleEndOfBitmap = 1;
 constexpr std::uint8_t kRleDelta = 2;
 
+// The headers and the largest colour table any accepted file has.
+constexpr std::size_t kLongestHead = kBmpFileHeaderSize + kBmpLargestInfoHeaderSize + 4 * BMPParser::kMaxColours;
+
 }  // namespace
 
 int BMPParser::Open(const std::string& path) {
   Close();
-  auto bytes = ReadImageFile(path);
-  if (!bytes) {
+  std::int64_t fileSize = 0;
+  auto head = ReadImageFilePrefix(path, kLongestHead, &fileSize);
+  if (!head) {
     XASSERT_FAIL("FALSE", "couldn't open bmp file");
     return 1;
   }
-  fFileBytes = std::move(*bytes);
-  return Parse(fFileBytes);
+  fPath = path;
+  fFileBytes = std::move(*head);
+  return Parse(fFileBytes, static_cast<std::uint64_t>(fileSize));
 }
 
 int BMPParser::OpenBytes(std::span<const std::uint8_t> fileBytes) {
   Close();
-  return Parse(fileBytes);
+  return Parse(fileBytes, fileBytes.size());
 }
 
-int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
+std::uint64_t BMPParser::GetNeededFileSize() const {
+  if (!fOpen || mInfo.biCompression != kBmpRgb || mInfo.biWidth <= 0 || mInfo.biHeight <= 0) return 0;
+  const std::uint64_t stride = (static_cast<std::uint64_t>(mInfo.biWidth) + 3) / 4 * 4;
+  return fPixelPosition + stride * static_cast<std::uint64_t>(mInfo.biHeight);
+}
+
+bool BMPParser::HaveWholeFile() {
+  if (fBytes.size() >= fFileSize || fPath.empty()) return true;
+  auto bytes = ReadImageFile(fPath);
+  if (!bytes) return false;
+  fFileBytes = std::move(*bytes);
+  fBytes = fFileBytes;
+  fFileSize = fBytes.size();
+  return true;
+}
+
+int BMPParser::Parse(std::span<const std::uint8_t> fileBytes, std::uint64_t fileSize) {
   fBytes = fileBytes;
+  fFileSize = fileSize;
   ByteCursor in(fBytes, ByteOrder::kLittle);
   BmpFileHeader file;
   if (!ReadBmpFileHeader(in, file)) {
@@ -53,7 +75,7 @@ int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
     Close();
     return 1;
   }
-  if (mInfo.biSize != kBmpInfoHeaderSize) {
+  if (!IsKnownBmpInfoHeaderSize(mInfo.biSize)) {
     XASSERT_FAIL("mInfo.bmiHeader.biSize == sizeof(mInfo.bmiHeader)", "huh?");
   }
   if (mInfo.biPlanes != 1) XASSERT_FAIL("mInfo.bmiHeader.biPlanes == 1", "too many color planes");
@@ -69,6 +91,7 @@ int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
     return 1;
   }
   fColours.fill(PaletteEntry{});
+  in.Seek(BmpColourTableOffset(mInfo));
   for (std::uint32_t i = 0; i < fColourCount; ++i) {
     const std::uint8_t blue = in.U8(), green = in.U8(), red = in.U8();
     in.Skip(1);
@@ -79,15 +102,17 @@ int BMPParser::Parse(std::span<const std::uint8_t> fileBytes) {
     }
     fColours[i] = PaletteEntry{red, green, blue, 0};
   }
-  if (file.pixelOffset >= fBytes.size()) XASSERT_FAIL("!feof(mFile)", "premature eof reading BMP");
-  fPixelPosition = std::min<std::size_t>(file.pixelOffset, fBytes.size());
+  if (file.pixelOffset >= fFileSize) XASSERT_FAIL("!feof(mFile)", "premature eof reading BMP");
+  fPixelPosition = static_cast<std::size_t>(std::min<std::uint64_t>(file.pixelOffset, fFileSize));
   fOpen = true;
   return 0;
 }
 
 void BMPParser::Close() {
+  fPath.clear();
   fFileBytes = {};
   fBytes = {};
+  fFileSize = 0;
   fOpen = false;
   fPixelPosition = 0;
   fColourCount = 0;
@@ -108,6 +133,10 @@ bool BMPParser::ReadPixels(Offscreen& offscreen) {
   }
   if (!offscreen.Exists() || offscreen.Width() != mInfo.biWidth || offscreen.Height() != mInfo.biHeight) {
     XASSERT_FAIL("offscreen size == image size", "offscreen and bmp image differ in size");
+    return false;
+  }
+  if (!HaveWholeFile()) {
+    XASSERT_FAIL("FALSE", "fread failed");
     return false;
   }
   offscreen.Lock();

@@ -8,6 +8,11 @@
 // reports, then goes on, for header fields it only doubts. ReadPixels never
 // writes outside the offscreen, whatever the RLE data asks; writes past the
 // edge are dropped and reported once.
+//
+// Opening a file reads only its headers and colour table, so a caller can
+// weigh the image (its size against the sheet's, its length against what
+// its rows need) before anything the size of the image is read or made;
+// ReadPixels reads the rest.
 #pragma once
 
 #include <array>
@@ -39,6 +44,12 @@ class BMPParser {
   void GetSize(int& width, int& height) const;
   const BmpInfoHeader& GetInfo() const { return mInfo; }
   std::uint32_t GetColourCount() const { return fColourCount; }
+  // The file's length in bytes.
+  std::uint64_t GetFileSize() const { return fFileSize; }
+  // The length uncompressed rows need (the pixel offset and every row
+  // padded to 4 bytes), or 0 for run-length data, whose length says nothing
+  // about the image's size.
+  std::uint64_t GetNeededFileSize() const;
   // 256 entries; those past the file's colour count are 0.
   const std::array<PaletteEntry, kMaxColours>& GetColours() const { return fColours; }
 
@@ -47,12 +58,15 @@ class BMPParser {
   bool ReadPixels(Offscreen& offscreen);
 
  private:
-  int Parse(std::span<const std::uint8_t> fileBytes);
+  int Parse(std::span<const std::uint8_t> fileBytes, std::uint64_t fileSize);
+  bool HaveWholeFile();
   bool ReadUncompressed(Offscreen& offscreen, int width, int height);
   bool ReadRLE8(Offscreen& offscreen, int width, int height);
 
-  std::vector<std::uint8_t> fFileBytes;  // the file, when we read it ourselves
+  std::string fPath;                     // the file, when we read it ourselves
+  std::vector<std::uint8_t> fFileBytes;  // what we have read of it
   std::span<const std::uint8_t> fBytes;
+  std::uint64_t fFileSize = 0;
   bool fOpen = false;
   std::size_t fPixelPosition = 0;
   std::uint32_t fColourCount = 0;

@@ -40,12 +40,22 @@ std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path, 
   return ReadFrom(file, static_cast<std::size_t>(size));
 }
 
-std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count) {
+std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count,
+                                                             std::int64_t* fileSize) {
   OpenImage file(path);
   if (!file) return std::nullopt;
   const std::int64_t size = file->Size();
   if (size < 0) return std::nullopt;
-  return ReadFrom(file, std::min(count, static_cast<std::size_t>(size)));
+  if (fileSize) *fileSize = size;
+  return ReadFrom(file, static_cast<std::size_t>(std::min<std::uint64_t>(count, static_cast<std::uint64_t>(size))));
+}
+
+std::optional<std::int64_t> ImageFileSize(const std::string& path) {
+  OpenImage file(path);
+  if (!file) return std::nullopt;
+  const std::int64_t size = file->Size();
+  if (size < 0) return std::nullopt;
+  return size;
 }
 
 }  // namespace pixmold

@@ -25,7 +25,12 @@ std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path,
                                                        std::size_t maxBytes = kMaxImageFileBytes);
 
 // At most the first count bytes of the file (fewer when it is shorter), or
-// nothing when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count);
+// nothing when it cannot be opened or read; the file's whole length goes to
+// fileSize when one is given.
+std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count,
+                                                             std::int64_t* fileSize = nullptr);
+
+// The file's length, or nothing when it cannot be opened.
+std::optional<std::int64_t> ImageFileSize(const std::string& path);
 
 }  // namespace pixmold

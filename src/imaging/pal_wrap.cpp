@@ -23,9 +23,8 @@ constexpr std::array<PaletteEntry, 20> kSystemColours = {{
     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
 }};
 
-// Palette files are 768 bytes of triples or small BMP files; anything bigger
-// is not a palette.
-constexpr std::size_t kMaxPaletteFileBytes = std::size_t{64} << 20;
+// The headers and largest colour table of a BMP; a raw palette is shorter.
+constexpr std::size_t kPaletteFileHead = kBmpFileHeaderSize + kBmpLargestInfoHeaderSize + 4 * PalWrap::kMaxColours;
 
 }  // namespace
 
@@ -87,8 +86,10 @@ bool PalWrap::LoadFromFile(const std::string& path, bool systemColours) {
 
 bool PalWrap::ReadPaletteFile(const std::string& path, std::array<PaletteEntry, kMaxColours>& out) {
   out.fill(PaletteEntry{});
-  const auto bytes = ReadImageFile(path, kMaxPaletteFileBytes);
-  if (!bytes) {
+  // Only the headers and the colour table are read, however long the file.
+  std::int64_t fileSize = 0;
+  const auto bytes = ReadImageFilePrefix(path, kPaletteFileHead, &fileSize);
+  if (!bytes || static_cast<std::uint64_t>(fileSize) > kMaxPaletteFileBytes) {
     XASSERT_FAIL("false", "could not open file");
     return false;
   }

@@ -44,6 +44,10 @@ class PalWrap {
   // Takes 256 colours. With the system-colour flag, entries 0..9 and
   // 246..255 become the display's reserved colours.
   void SetFromColours(std::span<const PaletteEntry, kMaxColours> colours, bool systemColours);
+  // Palette files are 768 bytes of triples or BMP images; anything longer
+  // than this is refused as no palette file ("could not open file").
+  static constexpr std::uint64_t kMaxPaletteFileBytes = std::uint64_t{64} << 20;
+
   // Reads 256 colours from an 8-bit BMP's palette or a raw file of 256
   // (red, green, blue) triples; false (palette unchanged) when that fails.
   bool LoadFromFile(const std::string& path, bool systemColours);

@@ -4,15 +4,22 @@
 
 #include "base/byte_cursor.h"
 #include "base/report.h"
+#include "base/xassert.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
 #include "imaging/image_file.h"
+#include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
 #include "imaging/tga_parser.h"
 
 namespace pixmold {
 namespace {
+
+// What is known of the problem, or failing that what the failure was.
+InputProblem ProblemOr(const std::string& path, std::string found, std::string_view otherwise) {
+  return InputProblem{path, found.empty() ? std::string(otherwise) : std::move(found)};
+}
 
 // Whether the palette image is an 8-bit BMP, and so carries the sheet's
 // colour pixels as well as its palette (a raw palette file carries none).
@@ -25,45 +32,98 @@ bool PaletteImageHasPixels(const std::string& path) {
   return ProbeBmpPalette(reader, colourCount);
 }
 
+std::string TooLargeText(int width, int height) {
+  return SizeText(width, height) + " pixels; the largest image accepted is 16384 x 16384 (or as many pixels in " +
+         "another shape, at most 32767 a side)";
+}
+
+// Creates an offscreen at an image's size; a size no offscreen can have is
+// the image's fault.
+bool CreateFor(const std::string& path, Offscreen& offscreen, int width, int height) {
+  return ExplainingInput([&] { return offscreen.Create(Rect::Make(0, 0, width, height)); },
+                         [&] {
+                           if (width <= 0 || height <= 0) {
+                             return InputProblem{path, SizeText(width, height) + " pixels: an empty image"};
+                           }
+                           return InputProblem{path, TooLargeText(width, height)};
+                         });
+}
+
+void OpenTga(const std::string& path, TGAParser& tga) {
+  const ResErr openErr = tga.Open(path);
+  if (openErr != res_error::kNone) {
+    InputFatal(FileErrorText("could not open tga file", path, openErr),
+               ProblemOr(path, TgaSheetProblem(path), "cannot be read as a TGA"));
+  }
+}
+
+void OpenBmp(const std::string& path, std::string_view role, BMPParser& bmp) {
+  const int result = ExplainingInput([&] { return bmp.Open(path); },
+                                     [&] { return ProblemOr(path, BmpImageProblem(path, role), "cannot be read"); });
+  if (result != 0) {
+    InputFatal(FileErrorText("couldn't open BMP file", path, 1),
+               ProblemOr(path, BmpImageProblem(path, role), "cannot be read"));
+  }
+}
+
+// The BMP's pixels are the render's colours cell for cell; a sheet exported
+// at another size would shift every cell.
+void CheckSameSize(const std::string& tgaPath, const TGAParser& tga, const std::string& bmpPath, std::string_view role,
+                   const BMPParser& bmp) {
+  int tgaWidth = 0, tgaHeight = 0, bmpWidth = 0, bmpHeight = 0;
+  tga.GetSize(tgaWidth, tgaHeight);
+  bmp.GetSize(bmpWidth, bmpHeight);
+  if (tgaWidth == bmpWidth && tgaHeight == bmpHeight) return;
+  InputProblem problem{tgaPath, "the sheet is " + SizeText(tgaWidth, tgaHeight) + " but its " + std::string(role) +
+                                    " " + bmpPath + " is " + SizeText(bmpWidth, bmpHeight) +
+                                    "; export both at the same size"};
+  InputFatal(tgaWidth != bmpWidth ? "bad bmp width" : "bad bmp height", std::move(problem));
+}
+
+// Rows the file cannot hold are found before any offscreen is made for them.
+void CheckBmpLength(const std::string& path, std::string_view role, const BMPParser& bmp) {
+  const std::uint64_t needed = bmp.GetNeededFileSize();
+  if (needed == 0 || bmp.GetFileSize() >= needed) return;
+  ExplainingInput([] { XASSERT_FAIL("FALSE", "fread failed"); },
+                  [&] { return ProblemOr(path, BmpImageProblem(path, role), "its rows are cut short"); });
+}
+
 // Creates the colour offscreen, and for a 32-bit image the depth offscreen,
 // at the image's size, and renders into them.
-void RenderTga(const std::string& path, bool renderColour, Offscreen& colour, Offscreen& depth) {
-  TGAParser tga;
-  const ResErr openErr = tga.Open(path);
-  if (openErr != res_error::kNone) FatalError(FileErrorText("could not open tga file", path, openErr));
+void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, Offscreen& colour, Offscreen& depth) {
   int width = 0;
   int height = 0;
   tga.GetSize(width, height);
-  const Rect bounds = Rect::Make(0, 0, width, height);
-  if (!colour.Create(bounds)) FatalError("could not make offscreen");
+  if (!CreateFor(path, colour, width, height)) FatalError("could not make offscreen");
   const bool hasDepth = !tga.Is24Bit();
-  if (hasDepth && !depth.Create(bounds)) FatalError("could not make z offscreen");
+  if (hasDepth && !CreateFor(path, depth, width, height)) FatalError("could not make z offscreen");
 
   ResErr renderErr = res_error::kNone;
   try {
-    renderErr = tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr);
+    renderErr = ExplainingInput(
+        [&] { return tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr); },
+        [&] {
+          return ProblemOr(path, TgaSheetProblem(path),
+                           "its run-length data does not end at the image's last pixel; export it again");
+        });
   } catch (const TgaReadError& error) {
     renderErr = error.Code();
   }
   tga.Close();
-  if (renderErr != res_error::kNone) FatalError(FileErrorText("could not render tga", path, renderErr));
+  if (renderErr != res_error::kNone) {
+    InputFatal(FileErrorText("could not render tga", path, renderErr),
+               ProblemOr(path, TgaSheetProblem(path), "its pixel data ends before the image is complete"));
+  }
 }
 
-void ReadBmpColours(const std::string& path, bool haveTga, Offscreen& colour) {
-  BMPParser bmp;
-  if (bmp.Open(path) != 0) FatalError(FileErrorText("couldn't open BMP file", path, 1));
+void ReadBmpColours(const std::string& path, std::string_view role, BMPParser& bmp, bool haveTga, Offscreen& colour) {
   int width = 0;
   int height = 0;
   bmp.GetSize(width, height);
-  if (haveTga) {
-    // The BMP's pixels are the render's colours cell for cell; a sheet
-    // exported at another size would shift every cell.
-    if (width != colour.Width()) FatalError("bad bmp width");
-    if (height != colour.Height()) FatalError("bad bmp height");
-  } else if (!colour.Create(Rect::Make(0, 0, width, height))) {
-    FatalError("could not make offscreen");
-  }
-  bmp.ReadPixels(colour);
+  if (!haveTga && !CreateFor(path, colour, width, height)) FatalError("could not make offscreen");
+  ExplainingInput(
+      [&] { bmp.ReadPixels(colour); },
+      [&] { return ProblemOr(path, BmpImageProblem(path, role), "its run-length data is damaged; save it again"); });
 }
 
 }  // namespace
@@ -77,16 +137,29 @@ std::string FileErrorText(std::string_view what, std::string_view path, int code
   return text;
 }
 
-void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth) {
+void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
+                    std::string_view paletteRole) {
   const std::string palettePath(paletteImagePath);
   const std::string imagePath(tgaPath);
   bool paletteHasPixels = false;
   if (!palettePath.empty()) {
-    GetGlobalPalette().LoadFromFile(palettePath, false);
+    ExplainingInput(
+        [&] { GetGlobalPalette().LoadFromFile(palettePath, false); },
+        [&] { return ProblemOr(palettePath, PaletteFileProblem(palettePath, paletteRole), "gives no palette"); });
     paletteHasPixels = PaletteImageHasPixels(palettePath);
   }
-  if (!imagePath.empty()) RenderTga(imagePath, !paletteHasPixels, colour, depth);
-  if (paletteHasPixels) ReadBmpColours(palettePath, !imagePath.empty(), colour);
+  // Headers first: nothing the size of either image is read or made until
+  // both have been weighed.
+  TGAParser tga;
+  if (!imagePath.empty()) OpenTga(imagePath, tga);
+  BMPParser bmp;
+  if (paletteHasPixels) {
+    OpenBmp(palettePath, paletteRole, bmp);
+    if (tga.HasImage()) CheckSameSize(imagePath, tga, palettePath, paletteRole, bmp);
+    CheckBmpLength(palettePath, paletteRole, bmp);
+  }
+  if (tga.HasImage()) RenderTga(imagePath, tga, !paletteHasPixels, colour, depth);
+  if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour);
 }
 
 }  // namespace pixmold

@@ -11,8 +11,11 @@
 // mapped to the current global palette (the alpha layer, whose palette the
 // caller has cleared so that each pixel keeps its red value).
 //
-// Every failure is a fatal build error; the caller's offscreens are left as
-// far as they got.
+// Every failure is a fatal build error naming the file behind it and what is
+// wrong with it (see terminate.h); the caller's offscreens are left as far as
+// they got. Both images' headers are read, and their sizes compared, before
+// anything the size of the image is read or allocated, so a hostile or
+// mistaken sheet is turned away at the cost of its headers.
 #pragma once
 
 #include <string>
@@ -24,7 +27,9 @@ class Offscreen;
 
 // Either path may be empty, meaning that image is not used. The depth
 // offscreen is created only for a 32-bit TGA; otherwise it is not touched.
-void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth);
+// paletteRole names the palette image in messages ("mask" for a mask).
+void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
+                    std::string_view paletteRole = "palette image");
 
 // The text of a fatal error that names a file and an error code:
 // "what : path : error #code".

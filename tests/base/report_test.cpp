@@ -58,13 +58,42 @@ TEST(Report, LongMessagesAreCutTo1023) {
 TEST(Report, ObserverSeesStructuredReports) {
   Captured out;
   std::vector<std::pair<ReportKind, std::optional<int>>> seen;
+  std::string inputProblem;
   ReportTarget target = out.Target();
-  target.observer = [&](ReportKind kind, std::string_view, std::optional<int> line) { seen.emplace_back(kind, line); };
+  target.observer = [&](ReportKind kind, std::string_view text, std::optional<int> line) {
+    seen.emplace_back(kind, line);
+    if (kind == ReportKind::kInputProblem) inputProblem = text;
+  };
   ScopedReportTarget scope(std::move(target));
   Warning("w", 3);
   ReportFatal("boom");
+  // The input file behind an error goes to the observer alone: the report
+  // keeps the system's own text.
+  ReportFatal(Terminate("bad bmp width", InputProblem{"a.tga", "the sheet is 2 x 1"}));
   EXPECT_EQ(seen, (std::vector<std::pair<ReportKind, std::optional<int>>>{{ReportKind::kWarning, 3},
-                                                                          {ReportKind::kFatal, std::nullopt}}));
+                                                                          {ReportKind::kFatal, std::nullopt},
+                                                                          {ReportKind::kFatal, std::nullopt},
+                                                                          {ReportKind::kInputProblem, std::nullopt}}));
+  EXPECT_EQ(inputProblem, "a.tga: the sheet is 2 x 1");
+  EXPECT_EQ(out.stream.str(), "warning: line: 3 - w\nfatal error: boom\n\nfatal error: bad bmp width\n\n");
+}
+
+TEST(Report, AFatalErrorKeepsTheInputFileItsInnermostExplanationNamed) {
+  const auto explained = [](auto&& body) -> std::optional<InputProblem> {
+    try {
+      ExplainingInput(body, [] { return InputProblem{"outer.tga", "outer"}; });
+    } catch (const Terminate& fatal) {
+      return fatal.Problem();
+    }
+    return std::nullopt;
+  };
+  EXPECT_EQ(explained([] {}), std::nullopt);
+  EXPECT_EQ(explained([] { FatalError("plain"); })->path, "outer.tga");
+  EXPECT_EQ(explained([] { InputFatal("named", {"inner.bmp", "inner"}); })->reason, "inner");
+  EXPECT_EQ(explained([] {
+              ExplainingInput([] { FatalError("x"); }, [] { return InputProblem{"mid", "m"}; });
+            })->path,
+            "mid");
 }
 
 TEST(Report, SyncBufferWithoutTextReports) {

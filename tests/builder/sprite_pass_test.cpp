@@ -93,6 +93,9 @@ class SpriteBuild {
     fArgs.fTgaDirectory = Directory();
     fArgs.fMakeSprites = 1;
     fArgs.fReportStream = &fReport;
+    fArgs.fObserver = [this](ReportKind kind, std::string_view text, std::optional<int>) {
+      if (kind == ReportKind::kInputProblem) fInputProblem = text;
+    };
   }
 
   std::string Directory() const { return fDir.Path().string() + "/"; }
@@ -143,12 +146,12 @@ class SpriteBuild {
     std::vector<std::string> lines;
     std::istringstream in(fReport.str());
     for (std::string line; std::getline(in, line);) {
-      for (std::size_t at; (at = line.find(Directory())) != std::string::npos;)
-        line.replace(at, Directory().size(), "DIR/");
-      if (line.starts_with(prefix)) lines.push_back(line);
+      if (line.starts_with(prefix)) lines.push_back(WithDir(line));
     }
     return lines;
   }
+  // "PATH: REASON" for the input file a fatal error blamed, "" for none.
+  std::string InputProblem() const { return WithDir(fInputProblem); }
   const StoredResource* Find(ResType type, ResID id) const { return testing::FindResource(fResources, type, id); }
   std::string Contents() const { return testing::ResourceList(fResources); }
 
@@ -316,6 +319,13 @@ class SpriteBuild {
   };
   static std::span<const unsigned char> AsChars(const testing::Bytes& bytes) { return {bytes.data(), bytes.size()}; }
 
+  std::string WithDir(std::string line) const {
+    for (std::size_t at; (at = line.find(Directory())) != std::string::npos;)
+      line.replace(at, Directory().size(), "DIR/");
+    return line;
+  }
+
+  std::string fInputProblem;
   std::map<std::string, Sheet> fSheets;
   std::set<std::string> fAlpha;
   std::set<std::string> fFlat;
@@ -377,7 +387,8 @@ struct EdgeCase {
   void (*setUp)(SpriteBuild&);
   const char* markup;
   int status;
-  // Report lines starting "Rendering file" or "warning" or "fatal".
+  // Report lines starting "Rendering file" or "warning" or "fatal", and
+  // "input: PATH: REASON" for the file a fatal error blames.
   std::vector<std::string> lines;
 };
 
@@ -396,7 +407,29 @@ TEST(SpritePass, EdgeCases) {
        [](SpriteBuild& b) { b.AddSheet("a", {}, true, "a.tga", "other.bmp"); },
        "<sprite id=1 tgafile=a.tga>",
        1,
-       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette."}},
+       {"fatal error: BMP file DIR/a.bmp required.  Could not obtain palette.",
+        "input: DIR/a.bmp: no such file; every sheet needs its 8-bit palette image beside it (the sheet's name with "
+        ".bmp)"}},
+      {"a misspelt sheet name blames the sheet, not only its palette image",
+       [](SpriteBuild& b) { b.AddSheet("a", {}); },
+       "<sprite id=1 tgafile=b.tga>",
+       1,
+       {"fatal error: BMP file DIR/b.bmp required.  Could not obtain palette.",
+        "input: DIR/b.tga: no such file, nor its palette image DIR/b.bmp; check the sheet's name (tgafile) in the "
+        "markup"}},
+      {"a sheet named outside the image folder is refused before anything is read",
+       [](SpriteBuild& b) { b.AddSheet("a", {}); },
+       "<sprite id=1 tgafile=../a.tga>",
+       1,
+       {"fatal error: line: 2 - tgafile \"../a.tga\" leaves the image folder: file names in markup are relative to "
+        "their folder and may not leave it (--allow-outside-names lifts this)"}},
+      {"a sheet too small for its cells says what they need",
+       [](SpriteBuild& b) { b.AddSheet("a", {.width = 100}); },
+       "<sprite id=1 tgafile=a.tga>",
+       1,
+       {"Rendering file a.tga...",
+        "fatal error: tga file too small for some sprite position...did you export all frames?",
+        "input: DIR/a.tga: 100 x 24, but sprite 1's cells need 111 x 23; did you export all frames?"}},
       {"a bmpfile spec takes its colours from the palette image alone",
        [](SpriteBuild& b) { b.AddPaletteImage("pic.bmp", {.seed = 6}); },
        "<sprite id=1 bmpfile=pic.bmp>",
@@ -417,7 +450,9 @@ TEST(SpritePass, EdgeCases) {
        },
        "<sprite id=1 tgafile=a.tga position=1 mask=m.bmp>",
        1,
-       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small"}},
+       {"Rendering file a.tga...", "fatal error: mask too large or sprite file too small",
+        "input: DIR/m.bmp: the mask is 112 x 48; laid from row 24 (sprite 1's position) it needs a sheet of at least "
+        "112 x 72, but DIR/a.tga is 112 x 48"}},
       {"names differing in letter case are found, with a warning",
        [](SpriteBuild& b) { b.AddSheet("chair", {.seed = 8}, true, "Chair.TGA", "CHAIR.BMP"); },
        "<sprite id=1 tgafile=chair.tga>",
@@ -443,6 +478,7 @@ TEST(SpritePass, EdgeCases) {
     for (const char* prefix : {"Rendering file", "warning", "fatal"}) {
       for (const std::string& line : build.ReportLines(prefix)) lines.push_back(line);
     }
+    if (!build.InputProblem().empty()) lines.push_back("input: " + build.InputProblem());
     std::vector<std::string> expected = c.lines;
     std::sort(lines.begin(), lines.end());
     std::sort(expected.begin(), expected.end());
@@ -519,6 +555,8 @@ struct SpriteListCase {
   // The report's fatal line; empty when the build succeeds.
   std::string fatal;
   int version;  // of the list written for id 1 when the build succeeds
+  // "PATH: REASON" for the input file the fatal error blames.
+  std::string input = {};
 };
 
 TEST(SpritePass, SpriteListPassEdgeCases) {
@@ -530,15 +568,18 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
        [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.seed = 13, .width = 116, .height = 98}); },
        "<headline id=1 bmpfile=h.bmp>", false, "", 502},
       {"a missing sheet is named", [](SpriteBuild& b) { b.AddPaletteImage("h.bmp", {.width = 116, .height = 98}); },
-       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.tga", 0},
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.tga", 0,
+       "DIR/h.tga: no such file"},
       {"a missing palette image is named",
        [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}, true, "h.tga", "other.bmp"); },
-       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0},
+       "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0,
+       "DIR/h.bmp: no such file"},
       {"a headline naming no file", [](SpriteBuild&) {}, "<headline id=1>", false,
        "fatal error: cant make walls without tga", 0},
       {"frames past the sheet's end", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
        "<headline id=1 tgafile=h.tga frames=2>", false,
-       "fatal error: tga file too small for some sprite position...did you export all frames?", 0},
+       "fatal error: tga file too small for some sprite position...did you export all frames?", 0,
+       "DIR/h.tga: 116 x 98, but headline 1's cells need 116 x 195; did you export all frames?"},
       {"a read-only object file", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
        "<headline id=1 tgafile=h.tga>", true,
        "fatal error: object file not writable...did you check it out of SourceSafe?", 0},
@@ -556,6 +597,7 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
     if (!c.fatal.empty()) {
       EXPECT_EQ(status, 1);
       EXPECT_EQ(build.ReportLines("fatal"), std::vector<std::string>{c.fatal});
+      EXPECT_EQ(build.InputProblem(), c.input);
       EXPECT_EQ(build.Contents(), "OBJD 128");
       continue;
     }

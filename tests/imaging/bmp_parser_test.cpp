@@ -59,7 +59,7 @@ TEST_P(BmpCorpus, MatchesTheIndependentDecoderPixelForPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Images, BmpCorpus,
                          ::testing::Values("bmp8_raw_w13_256", "bmp8_raw_w13", "bmp8_raw_16", "bmp8_rle_im",
-                                           "bmp8_rle_hand"),
+                                           "bmp8_rle_hand", "bmp8_v4_im", "bmp8_v5_im", "bmp8_v5_rle_im"),
                          [](const auto& info) { return std::string(info.param); });
 
 TEST(BMPParser, RejectedFilesAreReported) {
@@ -97,15 +97,41 @@ TEST(BMPParser, OtherDepthsAreReportedAndNotRead) {
 
 TEST(BMPParser, DoubtfulHeaderFieldsAreReportedAndReadingGoesOn) {
   // With two planes of 8 bits, 0 colours would mean 1 << 16 truncated: none.
-  Bytes file = BmpFile({.width = 2, .planes = 2, .clrUsed = 1, .paletteEntries = 0, .infoSize = 108},
-                       {9, 9, 9, 9, 7, 8, 0, 0});  // one palette entry, then the row
+  // An info header size we do not know is read as 40 bytes, the colour table
+  // straight after them.
+  Bytes file = BmpFile({.width = 2, .planes = 2, .clrUsed = 1, .paletteEntries = 0, .infoSize = 64},
+                       {9, 8, 7, 0, 7, 8, 0, 0});  // one palette entry, then the row
   file[10] = 14 + 40 + 4;                          // the headers' pixel offset counts no palette
   AssertCapture capture;
   BMPParser parser;
   ASSERT_EQ(parser.OpenBytes(file), 0);
   EXPECT_TRUE(capture.Saw("(mInfo.bmiHeader.biSize == sizeof(mInfo.bmiHeader)) huh?"));
   EXPECT_TRUE(capture.Saw("(mInfo.bmiHeader.biPlanes == 1) too many color planes"));
+  EXPECT_EQ(parser.GetColours()[0], (PaletteEntry{7, 8, 9, 0}));
   EXPECT_EQ(ReadInto(parser, 2, 1), std::pair(true, Rows{{7, 8}}));
+
+  // The oldest layout's 12-byte header is one of those (its other fields
+  // then make no sense either).
+  capture.Clear();
+  parser.Open(CorpusPath("bmp8_core_im.bmp"));
+  EXPECT_TRUE(capture.Saw("huh?"));
+}
+
+TEST(BMPParser, TheColourTableFollowsTheHeaderSizeTheFileStates) {
+  for (const std::uint32_t infoSize : {108u, 124u}) {
+    // The longer headers' extra fields hold bytes that would read as colours.
+    Bytes file = BmpFile({.width = 1, .clrUsed = 2, .paletteEntries = 0, .infoSize = infoSize}, {});
+    file.resize(file.size() + infoSize - 40, 0xEE);
+    testing::Append(file, {1, 2, 3, 0, 4, 5, 6, 0, 42, 0, 0, 0});
+    const std::uint32_t pixels = 14 + infoSize + 8;
+    for (int i = 0; i < 4; ++i) file[10 + i] = static_cast<std::uint8_t>(pixels >> (8 * i));
+    AssertCapture capture;
+    BMPParser parser;
+    ASSERT_EQ(parser.OpenBytes(file), 0) << infoSize;
+    EXPECT_EQ(capture.Count(), 0u) << infoSize;
+    EXPECT_EQ(parser.GetColours()[1], (PaletteEntry{6, 5, 4, 0})) << infoSize;
+    EXPECT_EQ(ReadInto(parser, 1, 1), std::pair(true, Rows{{42}})) << infoSize;
+  }
 }
 
 TEST(BMPParser, PixelDataOfA3x2Image) {
@@ -136,6 +162,9 @@ TEST(BMPParser, CorpusFilesCutShortOrRunningPastTheEdge) {
   AssertCapture capture;
   BMPParser parser;
   ASSERT_EQ(parser.Open(CorpusPath("bmp8_pixels_short.bmp")), 0);
+  // Known from the headers alone, before a row is read: 7 rows padded to 16.
+  EXPECT_EQ(parser.GetFileSize(), 1179u);
+  EXPECT_EQ(parser.GetNeededFileSize(), 14u + 40 + 1024 + 16 * 7);
   const auto [ok, rows] = ReadInto(parser, 13, 7);
   EXPECT_FALSE(ok);
   EXPECT_TRUE(capture.Saw("fread failed"));

@@ -33,6 +33,14 @@ bool ReadsTgaPixels() {
 
 bool OpensBmp() { return BMPParser().Open(testing::CorpusPath("bmp8_raw_16.bmp")) == 0; }
 
+// Opening reads the headers; the rows are read with the pixels.
+bool ReadsBmpPixels() {
+  BMPParser bmp;
+  Offscreen colour;
+  return bmp.Open(testing::CorpusPath("bmp8_raw_16.bmp")) == 0 && colour.Create(Rect::Make(0, 0, 13, 7)) &&
+         bmp.ReadPixels(colour);
+}
+
 bool ReadsPalette() {
   std::array<PaletteEntry, PalWrap::kMaxColours> colours{};
   return PalWrap::ReadPaletteFile(testing::CorpusPath("bmp8_raw_16.bmp"), colours);
@@ -48,8 +56,9 @@ TEST(ImageFaults, AFailedCallInTheFileLayerFailsTheImageOperation) {
   const ImageFaultCase cases[] = {
       {"tga open", IoOp::kOpen, ReadsTgaPixels},   {"tga read", IoOp::kRead, ReadsTgaPixels},
       {"bmp open", IoOp::kOpen, OpensBmp},         {"bmp read", IoOp::kRead, OpensBmp},
-      {"palette open", IoOp::kOpen, ReadsPalette}, {"palette read", IoOp::kRead, ReadsPalette},
-      {"dump create", IoOp::kOpen, dumps},         {"dump write", IoOp::kWrite, dumps},
+      {"bmp pixels", IoOp::kRead, ReadsBmpPixels}, {"palette open", IoOp::kOpen, ReadsPalette},
+      {"palette read", IoOp::kRead, ReadsPalette}, {"dump create", IoOp::kOpen, dumps},
+      {"dump write", IoOp::kWrite, dumps},
   };
   testing::AssertCapture asserts;
   for (const ImageFaultCase& c : cases) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <tuple>
 
 #include "image_bytes.h"
@@ -67,6 +68,12 @@ TEST(PalWrap, FindNearestWeighsGreenAboveRedAboveBlueAndTiesGoToTheLowestIndex) 
   EXPECT_EQ(palette.FindNearest(200, 0, 0), 200);
 }
 
+// Makes the file that long, with a hole that costs no disk.
+std::string Longer(const std::string& path, std::uint64_t size) {
+  std::filesystem::resize_file(path, size);
+  return path;
+}
+
 TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
   testing::TempDir dir;
   auto bmp = [&](const char* name, const testing::BmpSpec& spec) {
@@ -82,6 +89,18 @@ TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
       {bmp("b.bmp", {.clrUsed = 300, .paletteEntries = 300}), true, "palette too big", 255, {127, 0, 255, 0}},
       {bmp("d.bmp", {.bitCount = 24, .paletteEntries = 200}), true, "too many bits per pixel", 0, {'B', 'M', 0x56, 0}},
       {dir.File("missing.bmp"), false, "could not open file", 0, {}},
+      // Only the head of a palette image is read, but one over the limit is
+      // refused whole.
+      {Longer(bmp("limit.bmp", {.clrUsed = 16, .paletteEntries = 16}), PalWrap::kMaxPaletteFileBytes),
+       true,
+       "",
+       15,
+       {7, 240, 15, 0}},
+      {Longer(bmp("over.bmp", {.clrUsed = 16, .paletteEntries = 16}), PalWrap::kMaxPaletteFileBytes + 1),
+       false,
+       "could not open file",
+       0,
+       {}},
   };
   for (const auto& [file, ok, message, at, entry] : cases) {
     AssertCapture capture;
@@ -90,6 +109,22 @@ TEST(PalWrap, ReadsPaletteFilesAndReportsTheirProblems) {
     EXPECT_EQ(PalWrap::ReadPaletteFile(file, colours), ok) << message;
     EXPECT_TRUE(*message ? capture.Saw(message) : capture.Count() == 0) << message;
     EXPECT_TRUE(!ok || colours[at] == entry) << message;
+  }
+}
+
+TEST(PalWrap, LongerInfoHeadersGiveTheColoursAnIndependentDecoderGives) {
+  for (const std::string name : {"bmp8_v4_im", "bmp8_v5_im"}) {
+    const auto dump = testing::LoadDump(name + ".txt");
+    ASSERT_EQ(dump.colours.size(), 256u) << name;
+    AssertCapture capture;
+    Colours colours{};
+    ASSERT_TRUE(PalWrap::ReadPaletteFile(testing::CorpusPath(name + ".bmp"), colours)) << name;
+    for (std::size_t i = 0; i < 256; ++i) {
+      const auto& want = dump.colours[i];
+      ASSERT_EQ(colours[i], (PaletteEntry{std::uint8_t(want[0]), std::uint8_t(want[1]), std::uint8_t(want[2]), 0}))
+          << name << " entry " << i;
+    }
+    EXPECT_EQ(capture.Count(), 0u) << name;
   }
 }
 

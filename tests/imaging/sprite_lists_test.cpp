@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 #include "support/decoded_lists.h"
+#include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
@@ -216,6 +219,67 @@ TEST(SpriteSheet, BadOrMismatchedImagesAreFatalAndNameTheFile) {
     const std::string fatal = FatalOf([&, &image = image, &tga = tga] { MakeOffscreens(image, tga, colour, depth); });
     EXPECT_EQ(fatal.substr(0, expected.size()), expected);
     EXPECT_EQ(fatal.size() == expected.size(), expected.back() != '#') << fatal;
+  }
+}
+
+// On the build's worker every failure, the reader's assertions included,
+// ends the build naming the file at fault and what is wrong with it; and
+// images whose headers disagree are turned away before an offscreen the
+// size of either is made.
+TEST(SpriteSheet, OnTheWorkerEachFailureNamesItsFileBeforeAnythingIsDecoded) {
+  testing::TempDir dir;
+  const std::string bmp = WriteFile(dir, "chair.bmp", testing::Bmp8(16, 8, SheetIndex));
+  const std::string tga = WriteFile(dir, "chair.tga", Tga(16, 8, 32, SheetRender));
+  const std::string bigTga = WriteFile(dir, "big.tga", testing::TgaHeader({.width = 16384, .height = 16384}));
+  std::filesystem::resize_file(bigTga, 18 + std::uint64_t{16384} * 16384 * 4);
+  const std::string hugeTga =
+      WriteFile(dir, "huge.tga", testing::TgaHeader({.width = 20000, .height = 20000, .bitsPerPixel = 24}));
+  std::filesystem::resize_file(hugeTga, 18 + std::uint64_t{20000} * 20000 * 3);
+  const std::string raw = WriteFile(dir, "raw.pal", testing::Bytes(768, 3));
+  testing::Bytes cutRows = testing::Bmp8(16, 8, SheetIndex);
+  cutRows.resize(cutRows.size() - 20);
+  const std::string shortBmp = WriteFile(dir, "short.bmp", cutRows);
+  const std::string grey =
+      WriteFile(dir, "grey.tga", testing::TgaHeader({.imageType = 3, .width = 16, .height = 8, .bitsPerPixel = 8}));
+  testing::Bytes deep = testing::Bmp8(16, 8, SheetIndex);
+  deep[28] = 24;
+  const std::string deepBmp = WriteFile(dir, "deep.bmp", deep);
+  const std::string bigBmp = WriteFile(dir, "bigpal.bmp", testing::Bmp8(16, 8, SheetIndex));
+  std::filesystem::resize_file(bigBmp, PalWrap::kMaxPaletteFileBytes + 1);
+
+  // The palette image, the sheet, the fatal message, the file blamed and the reason given.
+  const std::tuple<std::string, std::string, std::string, std::string, std::string> cases[] = {
+      {bmp, WriteFile(dir, "wide.tga", Tga(17, 8, 32, SheetRender)), "bad bmp width", dir.File("wide.tga"),
+       "the sheet is 17 x 8 but its palette image " + bmp + " is 16 x 8; export both at the same size"},
+      {bmp, bigTga, "bad bmp width", bigTga,
+       "the sheet is 16384 x 16384 but its palette image " + bmp + " is 16 x 8; export both at the same size"},
+      {bigBmp, tga, "(false) could not open file", bigBmp, "64 MiB; a palette image may be at most 64 MiB"},
+      {shortBmp, tga, "(FALSE) fread failed", shortBmp, "ends after 1186 of 1206 bytes"},
+      {raw, hugeTga, "could not create dib section", hugeTga,
+       "20000 x 20000 pixels; the largest image accepted is 16384 x 16384 (or as many pixels in another shape, at "
+       "most 32767 a side)"},
+      {bmp, grey, "could not open tga file : " + grey + " : error #1201", grey,
+       "8-bit grey TGA; sheets must be 24- or 32-bit"},
+      {deepBmp, tga, "too many bits per pixel retrieving palette", deepBmp,
+       "palette image must be 8-bit indexed (it is 24-bit)"},
+      {bmp, dir.File("none.tga"), "could not open tga file", dir.File("none.tga"), "no such file"},
+  };
+  ScopedWorkerThread worker;
+  for (const auto& [image, sheet, message, path, reason] : cases) {
+    SCOPED_TRACE(sheet + " with " + image);
+    Offscreen colour, depth;
+    std::optional<Terminate> fatal;
+    try {
+      MakeOffscreens(image, sheet, colour, depth);
+    } catch (const Terminate& error) {
+      fatal = error;
+    }
+    ASSERT_TRUE(fatal.has_value());
+    EXPECT_NE(fatal->Message().find(message), std::string::npos) << fatal->Message();
+    ASSERT_TRUE(fatal->Problem().has_value());
+    EXPECT_EQ(fatal->Problem()->path, path);
+    EXPECT_EQ(fatal->Problem()->reason, reason);
+    EXPECT_FALSE(colour.Exists() || depth.Exists());
   }
 }
 
