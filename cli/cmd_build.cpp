@@ -185,7 +185,16 @@ int RunBuildCommand(const BuildOptions& options) {
   std::streambuf* const standardOutput = options.json ? std::cout.rdbuf(drawGroupReport.rdbuf()) : nullptr;
   std::optional<ReadRecorder> recorder;
   if (!options.depfile.empty()) recorder.emplace();
-  int status = RunOnWorker(args);
+  int status = kExitFailed;
+  {
+    std::optional<ScopedStatusClearing> clearForErrors;
+    std::optional<ScopedStatusClearing> clearForOutput;
+    if (terminal && !options.quiet) {
+      clearForErrors.emplace(std::cerr, view);
+      if (!options.json) clearForOutput.emplace(std::cout, view);
+    }
+    status = RunOnWorker(args);
+  }
   const std::vector<std::string> filesRead = recorder ? recorder->FilesRead() : std::vector<std::string>();
   recorder.reset();
   if (standardOutput != nullptr) std::cout.rdbuf(standardOutput);
@@ -200,7 +209,8 @@ int RunBuildCommand(const BuildOptions& options) {
     if (options.drawGroupReport) summary.SetDrawGroupReport(drawGroupReport.str());
     summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);
   }
-  if (status == kExitOk && terminal && !options.quiet) {
+  // The one line a script's log or a terminal keeps of a build that went well.
+  if (status == kExitOk && !options.quiet) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
     std::fprintf(stderr, "pixmold: %s %s: %s%s, %s, %.1f s\n", options.dryRun ? "checked" : "built",
                  EscapeControls(objectFile).c_str(),
