@@ -121,10 +121,6 @@ bool WriteBuildRecord(const BuildOptions& options, const std::string& objectFile
   return true;
 }
 
-std::string Plural(std::size_t count, const char* noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 int RunBuildCommand(const BuildOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   BuildArgs args;
@@ -228,7 +224,7 @@ void Setup(CLI::App& app, int* status) {
   cmd->callback([options, status] { *status = RunBuildCommand(*options); });
 }
 
-RegisterCommand reg(10, Setup);
+RegisterCommand registerBuild(10, Setup);
 
 }  // namespace
 }  // namespace pixmold::cli

@@ -60,7 +60,7 @@ int RunObjects(const std::string& path) {
   return kExitOk;
 }
 
-RegisterCommand reg(20, [](CLI::App& app, int* status) {
+RegisterCommand registerObjects(20, [](CLI::App& app, int* status) {
   auto path = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
   cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")->required();

@@ -39,14 +39,14 @@ bool Moved(const std::optional<std::filesystem::file_time_type>& before,
 }
 
 // What a build's report says of its end: the fatal line, and the warnings.
-struct ReportProblems {
+struct ReportedProblems {
   std::string fatal;
   std::size_t warnings = 0;
   std::string firstWarning;
 };
 
-ReportProblems ReadProblems(const std::string& report) {
-  ReportProblems problems;
+ReportedProblems ReadProblems(const std::string& report) {
+  ReportedProblems problems;
   std::ifstream in(report, std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
@@ -54,10 +54,6 @@ ReportProblems ReadProblems(const std::string& report) {
     if (line.starts_with("warning: ") && problems.warnings++ == 0) problems.firstWarning = line;
   }
   return problems;
-}
-
-std::string Plural(std::size_t count, const char* noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -88,7 +84,7 @@ std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, c
       const BuildFileTimes after = TimesOf(planFile, object.key);
       if (Moved(planned->second.stamp, after.stamp)) {
         outcome.state = ObjectState::kBuilt;
-        const ReportProblems problems = ReadProblems(outcome.report);
+        const ReportedProblems problems = ReadProblems(outcome.report);
         outcome.warnings = problems.warnings;
         outcome.firstWarning = problems.firstWarning;
       } else if (Moved(planned->second.report, after.report)) {

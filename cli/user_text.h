@@ -18,6 +18,9 @@ std::string PathReason(const std::string& path, bool forWriting = false);
 // `keep`; every other byte, UTF-8 included, unchanged.
 std::string EscapeControls(std::string_view text, std::string_view keep = {});
 
+// "1 warning", "3 warnings".
+std::string Plural(std::size_t count, std::string_view noun);
+
 // A GUID as every command shows it: hexadecimal, then the signed decimal
 // the dialog shows and a "target" tag takes, "0xFFFFFFFE (-2)".
 std::string GuidText(std::uint32_t guid);

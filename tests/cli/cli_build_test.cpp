@@ -3,6 +3,7 @@
 
 #include "cli_runner.h"
 #include "support/object_file_fixture.h"
+#include "support/res_type_names.h"
 #include "support/sheet_images.h"
 
 namespace pixmold {
@@ -16,8 +17,6 @@ using testing::Quote;
 using testing::ReadObjectFile;
 
 #define WARNINGS "warning: line: 5 - unknown tag: sprit\n"
-
-constexpr ResType kDGRP = MakeResType("DGRP");
 
 struct Cli {
   Cli() {
