@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/build_inputs.h"
+#include "suggest.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
@@ -269,7 +270,7 @@ std::optional<std::string> CheckBuildOptions(const std::vector<std::string>& arg
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& error) {
-    return std::string(error.what());
+    return std::string(error.what()) + OptionSuggestions(error, {&app});
   }
   BuildArgs args;
   try {

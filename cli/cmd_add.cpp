@@ -91,7 +91,7 @@ int RunAdd(const AddOptions& options) {
   return CloseTarget("add", *target, what, err);
 }
 
-RegisterCommand reg(42, [](CLI::App& app, int* status) {
+RegisterCommand registerAdd(42, [](CLI::App& app, int* status) {
   auto options = std::make_shared<AddOptions>();
   CLI::App* cmd = app.add_subcommand("add", "Add or replace a resource with the bytes on standard input");
   AddResourceAddressOptions(*cmd, *options, "A resource file or an object base name");

@@ -18,7 +18,7 @@ int RunAll(TreeRunOptions& options) {
   return RunTree(options);
 }
 
-RegisterCommand reg(13, [](CLI::App& app, int* status) {
+RegisterCommand registerAll(13, [](CLI::App& app, int* status) {
   auto options = std::make_shared<TreeRunOptions>();
   options->plan.command = "all";
   CLI::App* cmd =

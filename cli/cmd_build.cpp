@@ -157,10 +157,6 @@ bool WriteBuildRecord(const BuildOptions& options, const std::string& objectFile
   return true;
 }
 
-std::string Plural(std::size_t count, const char* noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 int RunBuildCommand(const BuildOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   BuildArgs args;
@@ -229,7 +225,16 @@ int RunBuildCommand(const BuildOptions& options) {
   std::streambuf* const standardOutput = options.json ? std::cout.rdbuf(drawGroupReport.rdbuf()) : nullptr;
   std::optional<ReadRecorder> recorder;
   if (!options.depfile.empty()) recorder.emplace();
-  int status = RunOnWorker(args);
+  int status = kExitFailed;
+  {
+    std::optional<ScopedStatusClearing> clearForErrors;
+    std::optional<ScopedStatusClearing> clearForOutput;
+    if (terminal && !options.quiet) {
+      clearForErrors.emplace(std::cerr, view);
+      if (!options.json) clearForOutput.emplace(std::cout, view);
+    }
+    status = RunOnWorker(args);
+  }
   const std::vector<std::string> filesRead = recorder ? recorder->FilesRead() : std::vector<std::string>();
   recorder.reset();
   if (standardOutput != nullptr) std::cout.rdbuf(standardOutput);
@@ -248,7 +253,8 @@ int RunBuildCommand(const BuildOptions& options) {
     if (options.drawGroupReport) summary.SetDrawGroupReport(drawGroupReport.str());
     summary.Write(std::cout, objectFile, options.dryRun, args.fWritten);
   }
-  if (status == kExitOk && terminal && !options.quiet) {
+  // The one line a script's log or a terminal keeps of a build that went well.
+  if (status == kExitOk && !options.quiet) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
     std::fprintf(stderr, "pixmold: %s %s: %s%s, %s, %.1f s\n", options.dryRun ? "checked" : "built",
                  EscapeControls(objectFile).c_str(),
@@ -266,7 +272,7 @@ void Setup(CLI::App& app, int* status) {
   cmd->callback([options, status] { *status = RunBuildCommand(*options); });
 }
 
-RegisterCommand reg(10, Setup);
+RegisterCommand registerBuild(10, Setup);
 
 }  // namespace
 }  // namespace pixmold::cli

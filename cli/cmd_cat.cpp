@@ -43,7 +43,7 @@ int RunCat(const ResourceAddress& options) {
   return CloseTarget("cat", *target);
 }
 
-RegisterCommand reg(41, [](CLI::App& app, int* status) {
+RegisterCommand registerCat(41, [](CLI::App& app, int* status) {
   auto options = std::make_shared<ResourceAddress>();
   CLI::App* cmd = app.add_subcommand("cat", "Write a resource's bytes to standard output");
   AddResourceAddressOptions(*cmd, *options, "A resource file, a directory of loose resources, or an object base name");

@@ -70,7 +70,7 @@ int RunDump(const DumpOptions& options) {
   return std::cout ? kExitOk : kExitFailed;
 }
 
-RegisterCommand reg(44, [](CLI::App& app, int* status) {
+RegisterCommand registerDump(44, [](CLI::App& app, int* status) {
   auto options = std::make_shared<DumpOptions>();
   CLI::App* cmd = app.add_subcommand("dump", "Print one record of a resource file readably (or as JSON)");
   AddResourceAddressOptions(*cmd, options->address,

@@ -92,7 +92,7 @@ int RunLs(const LsOptions& options) {
   return CloseTarget("ls", *target);
 }
 
-RegisterCommand reg(40, [](CLI::App& app, int* status) {
+RegisterCommand registerLs(40, [](CLI::App& app, int* status) {
   auto options = std::make_shared<LsOptions>();
   CLI::App* cmd = app.add_subcommand("ls", "List the resources of a resource file or object");
   cmd->add_option("file", options->file,

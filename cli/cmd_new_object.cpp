@@ -89,7 +89,7 @@ int RunNewObject(const NewObjectOptions& options) {
   return kExitOk;
 }
 
-RegisterCommand reg(25, [](CLI::App& app, int* status) {
+RegisterCommand registerNewObject(25, [](CLI::App& app, int* status) {
   auto options = std::make_shared<NewObjectOptions>();
   CLI::App* cmd = app.add_subcommand("new-object", "Make a new object file from a template object file");
   cmd->add_option("template", options->source, "The template object file")->required();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/object_ids.h"
 #include "base/terminate.h"
@@ -16,12 +17,19 @@
 namespace pixmold::cli {
 namespace {
 
-// The dialog's text uses "\r\n"; a terminal wants "\n".
-std::string WithLineFeeds(const std::string& text) {
+// The dialog's text uses "\r\n"; a terminal wants "\n". Its GUID is shown
+// as `dump` shows one.
+std::string ForTerminal(const ObjectIds& ids) {
   std::string out;
+  const std::string& text = ids.text;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
     out += text[i];
+  }
+  constexpr std::string_view kGuid = "\nguid : ";
+  if (const std::size_t at = out.find(kGuid); at != std::string::npos) {
+    const std::size_t value = at + kGuid.size();
+    out.replace(value, out.find('\n', value) - value, GuidText(ids.guid));
   }
   return out;
 }
@@ -41,7 +49,7 @@ int RunObjects(const std::string& path) {
     if (masters.empty()) std::cerr << "pixmold objects: " << EscapeControls(path) << " holds no object definitions\n";
     for (const MasterObject& master : masters) {
       const ObjectIds ids = CollectObjectIds(file, master.id);
-      std::cout << (first ? "" : "\n") << master.name << "\n" << WithLineFeeds(ids.text);
+      std::cout << (first ? "" : "\n") << master.name << "\n" << ForTerminal(ids);
       first = false;
     }
     file.CloseFile();
@@ -52,14 +60,15 @@ int RunObjects(const std::string& path) {
   return kExitOk;
 }
 
-RegisterCommand reg(20, [](CLI::App& app, int* status) {
+RegisterCommand registerObjects(20, [](CLI::App& app, int* status) {
   auto path = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("objects", "List the master objects of an object file with their ids");
   cmd->add_option("file", *path, "The object file (its .iff, .spf and .dir parts are found by base name)")->required();
   cmd->footer(
       "Output, per master object (a single-tile object or the master of a multi-tile group), a blank\n"
       "line between objects:\n"
-      "  NAME\n  res id : ID\n  guid : GUID\n  catalog id : ID\n  dg ID   (one line per draw group, ascending)\n"
+      "  NAME\n  res id : ID\n  guid : 0xHEX (DECIMAL)\n  catalog id : ID\n  dg ID   (one line per draw group, "
+      "ascending)\n"
       "  ws ID   (one line per wall style)\n"
       "A multi-tile master lists the draw groups and wall styles of every part of its group.\n"
       "Exit status: 0 listed, 1 the file cannot be read or a damaged definition ended the listing,\n"

@@ -23,7 +23,7 @@ int RunPlan(const TreePlanRequest& request) {
   return kExitOk;
 }
 
-RegisterCommand reg(12, [](CLI::App& app, int* status) {
+RegisterCommand registerPlan(12, [](CLI::App& app, int* status) {
   auto request = std::make_shared<TreePlanRequest>();
   request->command = "plan";
   CLI::App* cmd = app.add_subcommand(

@@ -169,7 +169,7 @@ int RunPreview(const PreviewOptions& options) {
   return status != kExitOk ? status : closeStatus;
 }
 
-RegisterCommand reg(40, [](CLI::App& app, int* status) {
+RegisterCommand registerPreview(40, [](CLI::App& app, int* status) {
   auto options = std::make_shared<PreviewOptions>();
   CLI::App* cmd = app.add_subcommand(
       "preview", "Write the frames of a stored SPR2 or SPR# sprite list, or the views of a draw group, as PNG files");

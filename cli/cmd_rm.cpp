@@ -23,7 +23,7 @@ int RunRm(const ResourceAddress& options) {
   return CloseTarget("rm", *target, what, h ? file.RemoveResource(h) : file.GetError());
 }
 
-RegisterCommand reg(43, [](CLI::App& app, int* status) {
+RegisterCommand registerRm(43, [](CLI::App& app, int* status) {
   auto options = std::make_shared<ResourceAddress>();
   CLI::App* cmd = app.add_subcommand("rm", "Remove a resource from a resource file or object");
   AddResourceAddressOptions(*cmd, *options, "A resource file or an object base name");

@@ -72,7 +72,7 @@ int RunTags(const TagsOptions& options) {
   return kExitOk;
 }
 
-RegisterCommand reg(30, [](CLI::App& app, int* status) {
+RegisterCommand registerTags(30, [](CLI::App& app, int* status) {
   auto options = std::make_shared<TagsOptions>();
   CLI::App* cmd = app.add_subcommand("tags", "List the tags of a markup (.omk) file as a build reads them");
   cmd->add_option("file", options->file, "The markup file")->required();

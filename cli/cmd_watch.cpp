@@ -148,7 +148,7 @@ int RunWatch(TreeRunOptions& options) {
   return kExitInterrupted;
 }
 
-RegisterCommand reg(14, [](CLI::App& app, int* status) {
+RegisterCommand registerWatch(14, [](CLI::App& app, int* status) {
   auto options = std::make_shared<TreeRunOptions>();
   options->plan.command = "watch";
   CLI::App* cmd = app.add_subcommand(

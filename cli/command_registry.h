@@ -26,6 +26,9 @@ struct CommandEntry {
 
 std::vector<CommandEntry>& Commands();
 
+// Name the registration after its command (`RegisterCommand registerLs(...)`):
+// the program is compiled in batches of several files each, where two
+// files' names meet even inside anonymous namespaces.
 struct RegisterCommand {
   RegisterCommand(int order, CommandSetup setup) { Commands().push_back({order, std::move(setup)}); }
 };

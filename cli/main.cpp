@@ -1,15 +1,22 @@
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/xassert.h"
 #include "command_registry.h"
 #include "filelib/file_locks.h"
+#include "suggest.h"
 #include "user_text.h"
 
 namespace pixmold::cli {
@@ -20,22 +27,6 @@ std::vector<CommandEntry>& Commands() {
 }
 
 namespace {
-
-// Edit distance, to suggest the command a typo was meant to be.
-std::size_t Distance(const std::string& from, const std::string& to) {
-  std::vector<std::size_t> row(to.size() + 1);
-  for (std::size_t j = 0; j <= to.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= from.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= to.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (from[i - 1] == to[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[to.size()];
-}
 
 // The first argument that is not an option: the command the user named
 // (the program's own options take no values).
@@ -49,18 +40,15 @@ std::size_t CommandIndex(const std::vector<std::string>& arguments) {
 // Rejects a command name that is none of ours with a suggestion, before
 // the parser would call it an unexpected argument. Returns true to go on.
 bool KnownCommand(const CLI::App& app, const std::string& name) {
-  std::string closest;
-  std::size_t best = 3;  // further than two edits is no longer a typo
+  std::vector<std::string> names;
   for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     if (command->get_name() == name) return true;
-    const std::size_t distance = Distance(name, command->get_name());
-    if (distance < best) {
-      best = distance;
-      closest = command->get_name();
-    }
+    names.push_back(command->get_name());
   }
   std::fprintf(stderr, "pixmold: unknown command '%s'", EscapeControls(name).c_str());
-  if (!closest.empty()) std::fprintf(stderr, " (did you mean '%s'?)", closest.c_str());
+  if (const std::optional<std::string> closest = Closest(name, names)) {
+    std::fprintf(stderr, " (did you mean '%s'?)", closest->c_str());
+  }
   std::fprintf(stderr, "\nRun 'pixmold --help' for the list of commands.\n");
   return false;
 }
@@ -69,6 +57,64 @@ bool KnownCommand(const CLI::App& app, const std::string& name) {
 bool StandardOutputWritten() {
   std::cout.flush();
   return std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+// Nobody reads our standard output any more (`pixmold cat ... | head`).
+bool ReaderGone(int error) {
+  if (error == EPIPE) return true;
+  pollfd output{STDOUT_FILENO, 0, 0};
+  return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+}
+
+// A reader that went away is no failure of ours: we end as the system ends
+// any program writing into a closed pipe, without a word, even when
+// SIGPIPE was ignored by whoever started us.
+[[noreturn]] void EndAsClosedPipe() {
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipeSignal;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  ::pthread_sigmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+  ::raise(SIGPIPE);
+  ::_exit(kExitFailed);
+}
+
+int Finish(int status) {
+  errno = 0;
+  if (StandardOutputWritten()) return status;
+  if (ReaderGone(errno)) EndAsClosedPipe();
+  std::fprintf(stderr, "pixmold: cannot write to standard output\n");
+  return kExitFailed;
+}
+
+// " (did you mean '--dry-run'?)" for an option the parser did not expect.
+std::string OptionHints(const CLI::App& app, const CLI::Error& error) {
+  std::vector<const CLI::App*> commands{&app};
+  for (const CLI::App* command : app.get_subcommands()) commands.push_back(command);
+  return OptionSuggestions(error, commands);
+}
+
+// The words the shell's completion offers (cli/pixmold.bash asks for them),
+// one a line: with no command, every command and the program's own options;
+// with one, that command's options. Left out of --help: it is for that
+// script, which so follows every command added without an edit of its own.
+int PrintCompletions(const CLI::App& app, const std::vector<std::string>& arguments) {
+  std::vector<std::string> words;
+  if (arguments.size() < 2) {
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+      words.push_back(command->get_name());
+    }
+    words.push_back("help");
+    const std::vector<std::string> options = OptionNames(app);
+    words.insert(words.end(), options.begin(), options.end());
+  } else {
+    const auto commands =
+        app.get_subcommands([&](const CLI::App* command) { return command->get_name() == arguments[1]; });
+    if (commands.empty()) return kExitUsage;
+    words = OptionNames(*commands.front());
+  }
+  for (const std::string& word : words) std::cout << word << "\n";
+  return kExitOk;
 }
 
 }  // namespace
@@ -101,7 +147,8 @@ int main(int argc, char** argv) {
   // as a full disk is, the object file left in its old or its new state.
   std::signal(SIGXFSZ, SIG_IGN);
   LockFilesWhileOpen();
-  CLI::App app{"pixmold - builds an object's sprites, draw groups and data into its resource file"};
+  // Named, so every usage line starts with the program as it is typed.
+  CLI::App app{"pixmold - builds an object's sprites, draw groups and data into its resource file", "pixmold"};
   app.set_version_flag("--version", std::string("pixmold ") + PIXMOLD_VERSION);
   app.require_subcommand(1);
   app.fallthrough();
@@ -121,8 +168,9 @@ int main(int argc, char** argv) {
       "130 a build stopped by SIGINT or SIGTERM (at a resource boundary: the object file stays whole).\n"
       "Messages go to standard error; data goes to standard output. 'pixmold help COMMAND' shows a\n"
       "command's options.");
-  app.failure_message([](const CLI::App*, const CLI::Error& error) {
-    return "pixmold: " + std::string(error.what()) + "\nRun with --help for more information.\n";
+  app.failure_message([](const CLI::App* failed, const CLI::Error& error) {
+    return "pixmold: " + std::string(error.what()) + OptionHints(*failed, error) +
+           "\nRun with --help for more information.\n";
   });
   // Outside a build an internal check is reported and the command goes on
   // along its failure path; the user sees what failed, not our source tree.
@@ -136,10 +184,14 @@ int main(int argc, char** argv) {
   for (auto& command : commands) command.setup(app, &status);
 
   std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!arguments.empty() && arguments.front() == "--complete") return Finish(PrintCompletions(app, arguments));
   const std::size_t index = CommandIndex(arguments);
   if (index < arguments.size() && arguments[index] == "help") {
     // "pixmold help build" is "pixmold build --help"; "pixmold help" the list.
     arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index < arguments.size() && !arguments[index].starts_with("-") && !KnownCommand(app, arguments[index])) {
+      return kExitUsage;
+    }
     arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, arguments.size())), "--help");
   } else if (index < arguments.size() && !KnownCommand(app, arguments[index])) {
     return kExitUsage;
@@ -150,20 +202,12 @@ int main(int argc, char** argv) {
     app.parse(arguments);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
-    if (!StandardOutputWritten()) {
-      std::fprintf(stderr, "pixmold: cannot write to standard output\n");
-      return kExitFailed;
-    }
-    return code == 0 ? kExitOk : kExitUsage;
+    return Finish(code == 0 ? kExitOk : kExitUsage);
   } catch (const std::exception& error) {
     // A system failure outside any build (no temporary directory, memory):
     // one clear line instead of an abort.
     std::fprintf(stderr, "pixmold: %s\n", error.what());
     return kExitFailed;
   }
-  if (!StandardOutputWritten()) {
-    std::fprintf(stderr, "pixmold: cannot write to standard output\n");
-    return kExitFailed;
-  }
-  return status;
+  return Finish(status);
 }

@@ -14,6 +14,7 @@
 #include "resfile/handle_owner.h"
 #include "resfile/recon_stream.h"
 #include "resfile/string_set.h"
+#include "user_text.h"
 
 namespace pixmold::cli {
 namespace {
@@ -45,8 +46,8 @@ std::optional<OrderedJson> DescribeDefinition(std::span<const std::uint8_t> byte
   out["storedSize"] = bytes.size();
   out["converted"] = converted;
   out["version"] = d.Version();
-  out["guid"] = Hex(d.Guid());
-  out["templateGuid"] = Hex(d.TemplateGuid());
+  out["guid"] = GuidText(d.Guid());
+  out["templateGuid"] = GuidText(d.TemplateGuid());
   out["firstDrawGroupId"] = d.FirstDrawGroupId();
   out["drawGroupCount"] = d.DrawGroupCount();
   out["treeTableId"] = d.TreeTableId();

@@ -109,4 +109,22 @@ void ReportView::ClearStatus() {
   fStatusShown = false;
 }
 
+ScopedStatusClearing::ScopedStatusClearing(std::ostream& stream, ReportView& view)
+    : fStream(stream), fView(view), fTarget(stream.rdbuf(this)) {}
+
+ScopedStatusClearing::~ScopedStatusClearing() { fStream.rdbuf(fTarget); }
+
+ScopedStatusClearing::int_type ScopedStatusClearing::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  fView.ClearStatus();
+  return fTarget->sputc(traits_type::to_char_type(c));
+}
+
+std::streamsize ScopedStatusClearing::xsputn(const char* text, std::streamsize count) {
+  fView.ClearStatus();
+  return fTarget->sputn(text, count);
+}
+
+int ScopedStatusClearing::sync() { return fTarget->pubsync(); }
+
 }  // namespace pixmold::cli

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <ostream>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ class ReportView : public std::streambuf {
   // True when standard error is a terminal that can redraw a line.
   static bool StandardErrorIsTerminal();
 
+  // Takes the status line off the screen; the next status draws it again.
+  void ClearStatus();
+
  protected:
   int_type overflow(int_type c) override;
   std::streamsize xsputn(const char* text, std::streamsize count) override;
@@ -39,7 +43,6 @@ class ReportView : public std::streambuf {
  private:
   void Line(const std::string& line);
   void ShowStatus(const std::string& line);
-  void ClearStatus();
 
   std::FILE* fOut;
   bool fProgress;
@@ -48,6 +51,26 @@ class ReportView : public std::streambuf {
   bool fStatusShown = false;
   bool fKeepNext = false;  // the warning line that follows a "file:" line
   std::string fPending;
+};
+
+// Some passes print lines of their own on standard output or error, beside
+// the report. While this lives, text written to `stream` first takes the
+// status line off the screen, so the two never share a line.
+class ScopedStatusClearing : private std::streambuf {
+ public:
+  ScopedStatusClearing(std::ostream& stream, ReportView& view);
+  ~ScopedStatusClearing() override;
+  ScopedStatusClearing(const ScopedStatusClearing&) = delete;
+  ScopedStatusClearing& operator=(const ScopedStatusClearing&) = delete;
+
+ private:
+  int_type overflow(int_type c) override;
+  std::streamsize xsputn(const char* text, std::streamsize count) override;
+  int sync() override;
+
+  std::ostream& fStream;
+  ReportView& fView;
+  std::streambuf* fTarget;
 };
 
 }  // namespace pixmold::cli

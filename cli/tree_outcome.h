@@ -24,8 +24,10 @@ enum class ObjectState { kBuilt, kUpToDate, kFailed, kInterrupted, kNotStarted }
 struct ObjectOutcome {
   std::string key;
   ObjectState state = ObjectState::kUpToDate;
-  std::string fatal;   // the report's "fatal error:" line, for a failed build
-  std::string report;  // its report file
+  std::string fatal;         // the report's "fatal error:" line, for a failed build
+  std::string report;        // its report file
+  std::size_t warnings = 0;  // of a build done in this run
+  std::string firstWarning;  // its report's first "warning:" line
 };
 
 // The keys of the objects a dry run of ninja lists ("build KEY" lines, with
@@ -45,13 +47,15 @@ BuildFileTimes TimesOf(const std::string& planFile, const std::string& key);
 std::vector<ObjectOutcome> Outcomes(const std::vector<PlannedObject>& objects, const std::string& planFile,
                                     const std::map<std::string, BuildFileTimes>& before, bool stopped);
 
-// The summary: counts, then each failed object with its fatal line and report.
+// The summary: counts, then each failed object with its fatal line and
+// report, and each object built with warnings with the first of them.
 // `command` ("all", "watch") begins the line of counts. `stopped`: the run
 // was stopped by a signal, which is why objects were not started.
 void WriteSummary(std::ostream& out, std::string_view command, const std::vector<ObjectOutcome>& outcomes,
                   bool stopped);
 // The same as one line of JSON: the counts, then every object with its state
-// (and, for a failure, its fatal line) and report.
+// (and, for a failure, its fatal line; for warnings, their count and the
+// first) and report.
 void WriteJsonSummary(std::ostream& out, const std::vector<ObjectOutcome>& outcomes, bool stopped);
 
 }  // namespace pixmold::cli

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,20 +19,22 @@ namespace {
 
 constexpr const char* kNinja = "ninja";
 
-// The objects ninja means to build, before it builds any; none (with the
-// message printed) when ninja cannot run or read its plan. A dry run does
-// not make the plan anew, and while its re-plan edge is pending it lists
-// nothing else, so that edge (a folder of a tree changed) runs first.
 void SayNinjaCannotRun(const std::string& command, const std::string& reason) {
   std::fprintf(stderr, "pixmold %s: cannot run %s: %s (Debian package ninja-build)\n", command.c_str(), kNinja,
                reason.c_str());
 }
 
+// The objects ninja means to build, before it builds any; none (with the
+// message printed) when ninja cannot run or read its plan. A stop request
+// that came meanwhile is no failure of the plan: ninja was stopped too, so
+// the caller asks StopRequested() before trusting what this says.
 std::optional<std::set<std::string>> DryRun(const std::string& command, const std::string& planFile) {
+  if (StopRequested()) return std::set<std::string>();
   ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
   // An empty status prefix leaves each line the edge's description alone.
-  if (run.started && run.status == 0)
+  if (run.started && run.status == 0 && !StopRequested())
     run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
+  if (StopRequested()) return std::set<std::string>();
   if (!run.started) {
     SayNinjaCannotRun(command, run.error);
     return std::nullopt;
@@ -42,6 +45,27 @@ std::optional<std::set<std::string>> DryRun(const std::string& command, const st
     return std::nullopt;
   }
   return KeysToBuild(run.output);
+}
+
+// The summary of a run, on standard output, and its exit status.
+int Summarise(const TreeRunOptions& options, const std::vector<PlannedObject>& objects, const std::string& planFile,
+              const std::map<std::string, BuildFileTimes>& before, bool interrupted, int ninjaStatus) {
+  const std::string& command = options.plan.command;
+  const std::vector<ObjectOutcome> outcomes = Outcomes(objects, planFile, before, interrupted);
+  if (options.json) {
+    WriteJsonSummary(std::cout, outcomes, interrupted);
+  } else {
+    WriteSummary(std::cout, command, outcomes, interrupted);
+  }
+  // A watch prints run after run into a file or a pipe as well as a terminal.
+  std::cout.flush();
+  if (interrupted) {
+    std::fprintf(stderr, "pixmold %s: interrupted; the next run builds what was not built\n", command.c_str());
+    return kExitInterrupted;
+  }
+  bool anyFailed = ninjaStatus != 0;
+  for (const ObjectOutcome& outcome : outcomes) anyFailed = anyFailed || outcome.state == ObjectState::kFailed;
+  return anyFailed ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -58,7 +82,15 @@ void AddTreeRunOptions(CLI::App& command, TreeRunOptions& options) {
   command.add_option("--content", options.plan.contentDirectory, "Content tree: the markup is under CONTENT/Sprites/")
       ->required();
   command.add_option("-j,--jobs", options.jobs, "Builds run at once (default: ninja's, from the number of cores)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& value) {
+            // What is not a number at all is left to the parser's own message.
+            long long jobs = 0;
+            std::istringstream number(value);
+            if (!(number >> jobs)) return std::string();
+            return jobs < 1 ? std::string("-j must be at least 1") : std::string();
+          },
+          "N"));
   command.add_flag("-k,--keep-going", options.keepGoing, "Go on building the other objects after one fails");
   command.add_flag("--json", options.json,
                    "Print the summary as one line of JSON on standard output (ninja's output goes to standard error)");
@@ -76,13 +108,17 @@ int RunTree(TreeRunOptions& options) {
   if (!plan) return status;
   const std::string& planFile = plan->settings.planFile;
 
+  // A dry run does not make the plan anew, and while its re-plan edge is
+  // pending it lists nothing else, so that edge (a folder of a tree
+  // changed) runs first.
   const std::optional<std::set<std::string>> toBuild = DryRun(command, planFile);
   if (!toBuild) return kExitFailed;
-  if (StopRequested()) {
-    std::fprintf(stderr, "pixmold %s: interrupted before any build started\n", command.c_str());
-    return kExitInterrupted;
-  }
   std::map<std::string, BuildFileTimes> before;
+  if (StopRequested()) {
+    // Stopped before ninja said what it would build: none was started.
+    for (const PlannedObject& object : plan->tree.objects) before[object.key] = TimesOf(planFile, object.key);
+    return Summarise(options, plan->tree.objects, planFile, before, true, kExitOk);
+  }
   for (const std::string& key : *toBuild) before[key] = TimesOf(planFile, key);
 
   std::vector<std::string> arguments = {kNinja, "-f", planFile};
@@ -98,22 +134,7 @@ int RunTree(TreeRunOptions& options) {
     return kExitFailed;
   }
 
-  const bool interrupted = StopRequested();
-  const std::vector<ObjectOutcome> outcomes = Outcomes(plan->tree.objects, planFile, before, interrupted);
-  if (options.json) {
-    WriteJsonSummary(std::cout, outcomes, interrupted);
-  } else {
-    WriteSummary(std::cout, command, outcomes, interrupted);
-  }
-  // A watch prints run after run into a file or a pipe as well as a terminal.
-  std::cout.flush();
-  if (interrupted) {
-    std::fprintf(stderr, "pixmold %s: interrupted; the next run builds what was not built\n", command.c_str());
-    return kExitInterrupted;
-  }
-  bool anyFailed = run.status != 0;
-  for (const ObjectOutcome& outcome : outcomes) anyFailed = anyFailed || outcome.state == ObjectState::kFailed;
-  return anyFailed ? kExitFailed : kExitOk;
+  return Summarise(options, plan->tree.objects, planFile, before, StopRequested(), run.status);
 }
 
 }  // namespace pixmold::cli

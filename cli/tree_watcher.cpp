@@ -26,7 +26,7 @@ namespace {
 constexpr std::uint32_t kEvents =
     IN_MODIFY | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ATTRIB;
 
-bool Under(const std::string& path, const std::string& folder) {
+bool AtOrUnder(const std::string& path, const std::string& folder) {
   return path == folder || (path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '/');
 }
 
@@ -42,7 +42,7 @@ TreeWatcher::~TreeWatcher() {
 
 bool TreeWatcher::Ignored(const std::string& path) const {
   for (const std::string& ignored : fIgnored) {
-    if (Under(path, ignored)) return true;
+    if (AtOrUnder(path, ignored)) return true;
   }
   return false;
 }

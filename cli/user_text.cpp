@@ -51,6 +51,16 @@ std::string EscapeControls(std::string_view text, std::string_view keep) {
   return out;
 }
 
+std::string Plural(std::size_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+std::string GuidText(std::uint32_t guid) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%08X (%d)", guid, static_cast<int>(static_cast<std::int32_t>(guid)));
+  return text;
+}
+
 std::string WithoutSourceLocation(std::string_view text) {
   constexpr std::string_view kPrefix = "XASSERT failure in file ";
   const std::size_t detail = text.find(" : (");

@@ -5,8 +5,18 @@
 # Needs build/release (scripts/build.sh release), Xvfb, numpy and Pillow
 # (scripts/install-deps.sh).
 set -euo pipefail
+usage="usage: tools/gui_screenshot.sh [OUT.png]   (default build/gui-screenshot.png)
+Builds the demo object in pixmold-gui on a virtual X display and saves a picture of its window."
+case "${1:-}" in
+  -h | --help) echo "$usage"; exit 0 ;;
+  -*) echo "gui_screenshot: unknown option $1" >&2; echo "$usage" >&2; exit 2 ;;
+esac
+if (($# > 1)); then
+  echo "gui_screenshot: one picture at a time" >&2; echo "$usage" >&2; exit 2
+fi
+# The picture's path as given, before we move to the repository's root.
+out=$(realpath -m -- "${1:-$(dirname "$0")/../build/gui-screenshot.png}")
 cd "$(dirname "$0")/.."
-out=${1:-build/gui-screenshot.png}
 pixmold=build/release/cli/pixmold
 gui=build/release/gui/pixmold-gui
 for program in "$pixmold" "$gui"; do

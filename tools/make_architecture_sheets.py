@@ -18,8 +18,8 @@ Run: /usr/bin/python3 tools/make_architecture_sheets.py OUTDIR
 (needs Debian's python3-pil). Output is deterministic.
 """
 
+import argparse
 import os
-import sys
 
 from PIL import Image
 
@@ -147,11 +147,15 @@ def water(directory):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: make_architecture_sheets.py OUTDIR")
-    os.makedirs(sys.argv[1], exist_ok=True)
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n", 1)[0],
+        epilog="Writes walls, wall_style, thick_walls, floors and water (.tga and .bmp) into OUTDIR.",
+    )
+    parser.add_argument("outdir", metavar="OUTDIR", help="folder for the sheets (made if missing)")
+    outdir = parser.parse_args().outdir
+    os.makedirs(outdir, exist_ok=True)
     for make in (walls, wall_style, thick_walls, floors, water):
-        make(sys.argv[1])
+        make(outdir)
 
 
 if __name__ == "__main__":

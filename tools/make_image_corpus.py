@@ -14,6 +14,7 @@ Run from the repository root: /usr/bin/python3 tools/make_image_corpus.py
 (needs Debian's imagemagick and python3-pil). Output is deterministic.
 """
 
+import argparse
 import os
 import random
 import shlex
@@ -372,6 +373,11 @@ def make_bmp():
 
 
 def main():
+    # No arguments: the corpus always goes where the tests read it.
+    argparse.ArgumentParser(
+        description=__doc__.split("\n\n", 1)[0],
+        epilog=f"Writes the images, their pixel texts and MANIFEST.txt into {os.path.normpath(OUT)}.",
+    ).parse_args()
     os.makedirs(OUT, exist_ok=True)
     make_tga()
     make_bmp()

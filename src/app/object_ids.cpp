@@ -74,6 +74,7 @@ ObjectIds CollectObjectIds(iResFile& file, ResID objectId) {
 
   ids.text = "res id : " + std::to_string(objectId) + "\r\n";
   if (def.IsMaster()) {
+    ids.guid = def.Guid();
     ids.text += "guid : " + std::to_string(static_cast<std::int32_t>(def.Guid()));
     ids.text += "\r\ncatalog id : " + std::to_string(def.CatalogStringsId());
   } else {

@@ -32,6 +32,7 @@ std::vector<MasterObject> ListMasterObjects(iResFile& file);
 struct ObjectIds {
   bool found = false;                      // the file holds an OBJD with the id
   std::string name;                        // its resource name
+  std::uint32_t guid = 0;                  // of a master object
   std::vector<std::int16_t> drawGroupIds;  // ascending
   std::vector<std::int16_t> wallStyleIds;
   std::string text;

@@ -13,10 +13,21 @@ std::mutex gAssertMutex;
 std::thread::id gWorkerThread;  // default id means "no worker"
 AssertSink gAssertSink;
 
+// The source path from the repository's root, however the compiler was
+// handed it (see PIXMOLD_SOURCE_FROM_BUILD in the top CMakeLists.txt).
+std::string_view FromRepositoryRoot(std::string_view file) {
+  constexpr std::string_view kSourceFromBuild = PIXMOLD_SOURCE_FROM_BUILD;
+  if (!kSourceFromBuild.empty() && file.starts_with(kSourceFromBuild) && file.size() > kSourceFromBuild.size() &&
+      file[kSourceFromBuild.size()] == '/') {
+    file.remove_prefix(kSourceFromBuild.size() + 1);
+  }
+  return file;
+}
+
 std::string Format(std::string_view condition, std::string_view message, std::string_view file, int line) {
   // The assertion text is formatted into a 1024-character buffer.
   std::string text = "XASSERT failure in file ";
-  text.append(file);
+  text.append(FromRepositoryRoot(file));
   text += ", line ";
   text += std::to_string(line);
   text += " : (";

@@ -1,7 +1,7 @@
 #include "imaging/sprite2_prepare.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <iostream>
 
 #include "base/xassert.h"
 
@@ -69,7 +69,8 @@ int CleanUpDepth(PixelView colour, MutablePixelView depth) {
       for (int x = start; x < end; ++x) {
         if (depthRow[x] != 255 || colourRow[x] == clear) continue;
         if (!FillFromNeighbours(depth, x, y)) {
-          std::fputs("Could not find neighboring z-value in z-clean up...throwing away pixel\n", stderr);
+          // Through the C++ stream, which a front end can route around its status line.
+          std::cerr << "Could not find neighboring z-value in z-clean up...throwing away pixel\n";
           ++lost;
         }
       }

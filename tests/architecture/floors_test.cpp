@@ -10,12 +10,12 @@
 #include "architecture_fixture.h"
 #include "imaging/palette_resource.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr std::uint8_t kClear = 200;
+constexpr std::uint8_t kFloorClear = 200;
 constexpr int kWidth = 230;
 constexpr int kHeight = 70;
 
@@ -27,17 +27,17 @@ std::uint8_t Tile(int x, int y) {
     if (!cell.Contains(x, y)) continue;
     const int dx = std::abs(2 * (x - cell.left) - cell.Width());
     const int dy = std::abs(2 * (y - cell.top) - cell.Height());
-    if (dx * cell.Height() + dy * cell.Width() >= cell.Width() * cell.Height() * 3 / 4) return kClear;
-    return (x * 5 + y * 3) % 11 == 0 ? kClear : static_cast<std::uint8_t>(20 + (x + 3 * y) % 100);
+    if (dx * cell.Height() + dy * cell.Width() >= cell.Width() * cell.Height() * 3 / 4) return kFloorClear;
+    return (x * 5 + y * 3) % 11 == 0 ? kFloorClear : static_cast<std::uint8_t>(20 + (x + 3 * y) % 100);
   }
-  return kClear;
+  return kFloorClear;
 }
 
 Rect DrawnBounds(const Offscreen& sheet, const Rect& cell) {
   Rect bounds = Rect::Make(cell.right, cell.bottom, cell.left, cell.top);
   for (int y = cell.top; y < cell.bottom; ++y)
     for (int x = cell.left; x < cell.right; ++x)
-      if (sheet.PixelAt(x, y) != kClear) bounds = UnionRect(bounds, Rect::Make(x, y, x + 1, y + 1));
+      if (sheet.PixelAt(x, y) != kFloorClear) bounds = UnionRect(bounds, Rect::Make(x, y, x + 1, y + 1));
   return bounds;
 }
 
@@ -76,7 +76,7 @@ TEST(Floors, EachKindStoresOneTrimmedFramePerZoomUnderItsIds) {
       const Rect drawn = DrawnBounds(sheet, cell);
       EXPECT_EQ(list.headers[0].originX * 1000 + list.headers[0].originY,
                 (drawn.left - cell.left) * 1000 + drawn.top - cell.top);
-      testing::ExpectFrameShows(list.frames[0], drawn, testing::SheetPixels(sheet, kClear));
+      testing::ExpectFrameShows(list.frames[0], drawn, testing::SheetPixels(sheet, kFloorClear));
     }
     const testing::StoredResource* palette = object.Find(kPaletteResourceType, c.paletteId);
     EXPECT_EQ(palette != nullptr, c.palette);
@@ -88,7 +88,8 @@ TEST(Floors, EachKindStoresOneTrimmedFramePerZoomUnderItsIds) {
 TEST(Floors, AClearCellGivesAnEmptyFrameAndAFailedStoreAWallError) {
   testing::UseTestPalette(false);
   Offscreen sheet;
-  testing::Fill(sheet, kWidth, kHeight, [](int x, int y) { return FloorCell(1).Contains(x, y) ? kClear : Tile(x, y); });
+  testing::Fill(sheet, kWidth, kHeight,
+                [](int x, int y) { return FloorCell(1).Contains(x, y) ? kFloorClear : Tile(x, y); });
   testing::MemoryObject object;
   MakeFloors(sheet, object.file, 0, false, false);
   const Sprite2FrameHeader header = testing::Decode(*object.Find(kSPR2, 0)).headers.at(0);
@@ -111,7 +112,7 @@ TEST(Water, OneListHoldsTheThreeZoomsWithEveryPixelDrawn) {
   testing::UseTestPalette(false);
   Offscreen colour, depth;
   testing::Fill(colour, kWidth, kHeight, Tile);
-  auto depthOf = [](int x, int y) { return static_cast<std::uint8_t>(Tile(x, y) == kClear ? 255 : 40 + x % 50); };
+  auto depthOf = [](int x, int y) { return static_cast<std::uint8_t>(Tile(x, y) == kFloorClear ? 255 : 40 + x % 50); };
   for (bool withDepth : {true, false}) {
     SCOPED_TRACE(withDepth);
     testing::Fill(depth, kWidth, kHeight, depthOf);

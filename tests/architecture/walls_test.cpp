@@ -12,14 +12,14 @@
 #include "architecture_fixture.h"
 #include "imaging/palette_resource.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using Op = testing::MemoryResFile::Op;
 
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr std::uint8_t kClear = 200;
+constexpr std::uint8_t kWallClear = 200;
 constexpr std::uint8_t kMaskClear = 255;
 
 // Each 384-row band starts with 30 clear rows and ends with 8, so the wall
@@ -30,13 +30,13 @@ std::uint8_t Colour(int x, int y, std::uint8_t clear) {
   return static_cast<std::uint8_t>(20 + (x * 7 + y * 3) % 150);
 }
 std::uint8_t Depth(int x, int y) {
-  return Colour(x, y, kClear) == kClear ? 255 : static_cast<std::uint8_t>(10 + (x + 2 * y) % 200);
+  return Colour(x, y, kWallClear) == kWallClear ? 255 : static_cast<std::uint8_t>(10 + (x + 2 * y) % 200);
 }
 
 struct Sheets {
   Sheets() {
     testing::UseTestPalette(false);
-    testing::Fill(colour, 1200, 1600, [](int x, int y) { return Colour(x, y, kClear); });
+    testing::Fill(colour, 1200, 1600, [](int x, int y) { return Colour(x, y, kWallClear); });
     testing::Fill(depth, 1200, 1600, Depth);
     testing::Fill(mask, 1200, 1600, [](int x, int y) { return Colour(x, y, kMaskClear); });
     testing::Fill(cutaway, 1200, 1600, [](int x, int y) { return Colour(x + 1, y, kMaskClear); });
@@ -61,7 +61,7 @@ struct Expected {
 Rect TrimmedTop(const Offscreen& sheet, Rect piece) {
   auto clearRow = [&](int y) {
     for (int x = piece.left; x < piece.right; ++x)
-      if (sheet.PixelAt(x, y) != kClear) return false;
+      if (sheet.PixelAt(x, y) != kWallClear) return false;
     return true;
   };
   while (piece.top < piece.bottom && clearRow(piece.top)) ++piece.top;
@@ -84,7 +84,7 @@ void ExpectList(const testing::MemoryObject& object, const Expected& expected, c
     const Rect piece = trimmed ? TrimmedTop(*expected.sheet, expected.pieces[i]) : expected.pieces[i];
     EXPECT_TRUE(!trimmed || piece.top > expected.pieces[i].top);
     const bool mask = expected.kind == Kind::kMask;
-    const std::uint8_t clear = mask || expected.kind == Kind::kDepth ? 255 : kClear;
+    const std::uint8_t clear = mask || expected.kind == Kind::kDepth ? 255 : kWallClear;
     testing::ExpectFrameShows(list.frames[i], piece, testing::SheetPixels(*expected.sheet, clear, mask ? 0 : -1));
     if (withDepth) testing::ExpectFrameShows(list.frames[count + i], piece, testing::SheetPixels(sheets.depth, 255));
   }

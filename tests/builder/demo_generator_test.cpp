@@ -21,14 +21,14 @@ namespace pixmold {
 namespace {
 
 // The depth channel of a 32-bit sheet; none for a 24-bit one.
-struct Sheet {
+struct DemoSheet {
   int width = 0, height = 0;
   bool depth = false;
   Offscreen alpha;
   std::uint8_t At(int x, int y) const { return alpha.Row(y)[x]; }
 };
 
-void ReadSheet(const std::string& path, Sheet& sheet) {
+void ReadSheet(const std::string& path, DemoSheet& sheet) {
   TGAParser parser;
   ASSERT_EQ(parser.Open(path), 0) << path;
   parser.GetSize(sheet.width, sheet.height);
@@ -45,7 +45,7 @@ struct Generated {
   // The markup is read as inside a build, where data tags find their object.
   testing::RunningBuild build{&object.file};
   BuildContext* context = &build.Context();
-  std::map<std::string, Sheet> sheets;
+  std::map<std::string, DemoSheet> sheets;
 
   void Make(const std::string& arguments) {
     ASSERT_EQ(testing::MakeDemoObject(dir.File("data"), dir.File("content"), "tableset", arguments), "");
@@ -78,7 +78,7 @@ TEST(DemoGenerator, SheetsHoldExactlyTheCellsTheMarkupCutsAndEveryCellIsDrawn) {
     const std::string base = generated.Folder() + file.substr(0, file.size() - 4);
     EXPECT_TRUE(std::filesystem::exists(base + ".bmp"));
     EXPECT_EQ(std::filesystem::exists(base + "alpha.tga"), sprite->Name() == "Shadow");
-    const Sheet& sheet = generated.sheets[file];
+    const DemoSheet& sheet = generated.sheets[file];
     EXPECT_EQ(sheet.depth, sprite->Name() != "Rug");
     const std::vector<Rect> cells =
         sprite->IsHeadline() ? HeadlineCells(*context.headlines.First()) : testing::CellsOf(*sprite);
@@ -122,7 +122,7 @@ TEST(DemoGenerator, ARoundPartCentredOnTheObjectLandsOnTheReferencePointAtEveryZ
   for (SpriteSpec* sprite : generated.context->sprites)
     if (sprite->Name() == "Shadow") shadow = sprite;
   ASSERT_NE(shadow, nullptr);
-  const Sheet& sheet = generated.sheets[shadow->FileName()];
+  const DemoSheet& sheet = generated.sheets[shadow->FileName()];
   const std::vector<Rect> cells = testing::CellsOf(*shadow);
   std::vector<Rect> trimmed;
   for (const Rect& cell : cells) {

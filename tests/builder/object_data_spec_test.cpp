@@ -14,6 +14,7 @@
 #include "records/tree_table.h"
 #include "resfile/handle_owner.h"
 #include "support/object_file_fixture.h"
+#include "support/res_type_names.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
@@ -25,10 +26,6 @@ using testing::ObjdFields;
 using testing::ObjdResource;
 using testing::OneTag;
 using testing::StoredResource;
-
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kBMP = MakeResType("BMP_");
-constexpr ResType kOBJD = MakeResType("OBJD");
 
 std::vector<std::string> Values(const StringSet& set) {
   std::vector<std::string> values;

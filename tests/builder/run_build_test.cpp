@@ -11,6 +11,7 @@
 #include "records/obj_definition.h"
 #include "support/build_on_worker.h"
 #include "support/object_file_fixture.h"
+#include "support/res_type_names.h"
 #include "support/sheet_images.h"
 #include "support/temp_dir.h"
 
@@ -22,15 +23,11 @@ using testing::ObjdResource;
 using testing::StoredResource;
 using testing::WriteObjectFile;
 
-constexpr ResType kDGRP = MakeResType("DGRP");
-
 constexpr const char* kMarkup =
     "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
     "<sprite id=100 name=\"Chair\" tgafile=\"chair.tga\">\n"
     "<drawgroup id=100 name=\"Chair\">\n<item sprite id=100>\n"
     "<drawgroup id=101 name=\"Chair - moved\">\n<item sprite id=100 x=1>\n";
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
 
 struct Build {
   Build() {

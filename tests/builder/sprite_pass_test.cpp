@@ -25,6 +25,7 @@
 #include "support/build_on_worker.h"
 #include "support/decoded_lists.h"
 #include "support/object_file_fixture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
@@ -33,10 +34,6 @@ using testing::Bmp8;
 using testing::StoredResource;
 using testing::Tga;
 
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr ResType kPALT = MakeResType("PALT");
-constexpr ResType kDGRP = MakeResType("DGRP");
 constexpr std::uint8_t kClearIndex = 5;
 
 // Cells 16 x 24, 8 x 12 and 4 x 6 with a border of 1: a sheet row is 112
@@ -57,7 +54,7 @@ std::uint32_t Hash(std::uint32_t seed, int x, int y) {
 // A rendered sheet: a sparse scatter of drawn pixels (never the top-left
 // one, which the pass takes as the background), each with its own palette
 // index, depth and coverage.
-struct Sheet {
+struct PassSheet {
   std::uint32_t seed = 1;
   int rows = 1;
   int width = kSheetWidth;
@@ -100,7 +97,7 @@ class SpriteBuild {
 
   std::string Directory() const { return fDir.Path().string() + "/"; }
   // A 32-bit sheet (24-bit when depth is off) and its palette image.
-  void AddSheet(const std::string& base, const Sheet& sheet, bool depth = true, const std::string& tgaName = "",
+  void AddSheet(const std::string& base, const PassSheet& sheet, bool depth = true, const std::string& tgaName = "",
                 const std::string& bmpName = "") {
     fSheets[base] = sheet;
     if (!depth) fFlat.insert(base);
@@ -110,13 +107,13 @@ class SpriteBuild {
                            [&](int x, int y) { return std::uint32_t{sheet.Depth(x, y)} << 24 | 0x00406080u; })));
     AddPaletteImage(bmpName.empty() ? base + ".bmp" : bmpName, sheet);
   }
-  void AddPaletteImage(const std::string& name, const Sheet& sheet) {
+  void AddPaletteImage(const std::string& name, const PassSheet& sheet) {
     fSheets.emplace(name.substr(0, name.size() - 4), sheet);
     fDir.Write(name, AsChars(Bmp8(sheet.width, sheet.Height(), [&](int x, int y) { return sheet.Index(x, y); })));
   }
   // A grey 24-bit image whose red value is the coverage.
   void AddAlphaImage(const std::string& base) {
-    const Sheet sheet = fSheets.at(base);
+    const PassSheet sheet = fSheets.at(base);
     fDir.Write(base + "alpha.tga", AsChars(Tga(kSheetWidth, sheet.Height(), 24, [&](int x, int y) {
                  return std::uint32_t{sheet.Coverage(x, y)} * 0x010101u;
                })));
@@ -157,7 +154,7 @@ class SpriteBuild {
 
   Expected At(const SpriteSpec& spec, Mode mode, int x, int y) const {
     const std::string base = spec.FileName().substr(0, spec.FileName().size() - 4);
-    const Sheet& sheet = fSheets.at(base);
+    const PassSheet& sheet = fSheets.at(base);
     Expected pixel;
     pixel.drawn = mode == Mode::kColourOnly ? sheet.Index(x, y) != kClearIndex : sheet.Depth(x, y) != 255;
     if (auto mask = fMasks.find(base); mask != fMasks.end()) {
@@ -303,7 +300,7 @@ class SpriteBuild {
     throw std::runtime_error("no sprite spec " + std::to_string(id));
   }
 
-  const Sheet& SheetNamed(const std::string& base) const { return fSheets.at(base); }
+  const PassSheet& SheetNamed(const std::string& base) const { return fSheets.at(base); }
 
   testing::TempDir fDir;
   std::string fObjectFile = fDir.File("chair.iff");
@@ -326,7 +323,7 @@ class SpriteBuild {
   }
 
   std::string fInputProblem;
-  std::map<std::string, Sheet> fSheets;
+  std::map<std::string, PassSheet> fSheets;
   std::set<std::string> fAlpha;
   std::set<std::string> fFlat;
   std::map<std::string, MaskInfo> fMasks;
@@ -501,7 +498,7 @@ int CheckHeadlineList(const SpriteBuild& build, ResID id, const std::string& bas
   const std::size_t colourFrames = 3 * static_cast<std::size_t>(frames);
   EXPECT_EQ(list.frames.size(), list.version == 503 ? 2 * colourFrames : colourFrames) << id;
   if (list.frames.size() < colourFrames) return list.version;
-  const Sheet& sheet = build.SheetNamed(base);
+  const PassSheet& sheet = build.SheetNamed(base);
   const Rect cells[] = {Rect::Make(1, 1, 65, 97), Rect::Make(67, 1, 99, 49), Rect::Make(101, 1, 116, 24)};
   for (std::size_t i = 0; i < colourFrames; ++i) {
     SCOPED_TRACE(std::to_string(id) + " frame " + std::to_string(i));

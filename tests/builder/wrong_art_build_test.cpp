@@ -14,6 +14,7 @@
 #include "support/build_on_worker.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
+#include "support/res_type_names.h"
 #include "support/sheet_images.h"
 #include "support/temp_dir.h"
 
@@ -23,10 +24,6 @@ namespace {
 using testing::ObjdFields;
 using testing::ObjdResource;
 using testing::StoredResource;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr ResType kPALT = MakeResType("PALT");
 
 constexpr const char* kSizes = "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n";
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,19 @@ TEST(CliArchitecture, NumbersOutOfRangeAndMissingSheetsAreRefused) {
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     EXPECT_EQ(art.Contents(), std::vector<std::string>{});
   }
+}
+
+// On a terminal the pass's own lines, on standard error and output, never
+// continue the status line: it is taken away first.
+TEST(CliArchitecture, PrintedLinesStartLinesOfTheirOwnOnATerminal) {
+  Architecture art;
+  const std::string screen = art.dir.File("screen.txt");
+  const std::string build = "TERM=xterm COLUMNS=200 " + Quote(PIXMOLD_CLI_PATH) + " build " + Quote(art.object) +
+                            " --wall-pattern 252 --wall-images " + art.Sheet(32);
+  ASSERT_EQ(std::system(("script -qec " + Quote(build) + " /dev/null </dev/null >" + Quote(screen)).c_str()), 0);
+  std::string shown = testing::Text(screen);
+  std::erase(shown, '\r');
+  EXPECT_NE(shown.find("\x1B[KDoing transition left pattern\n"), std::string::npos) << shown;
 }
 
 }  // namespace

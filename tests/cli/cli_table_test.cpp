@@ -2,6 +2,9 @@
 // each line is a command, the exit status it must give, and what standard
 // error (or the terminal) and standard output must show.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -26,6 +29,7 @@ enum class Streams {
   kFiles,       // standard output and error into files
   kFullOutput,  // standard output into a device that is always full
   kTerminal,    // a pseudo-terminal for all three; its screen is checked
+  kClosedPipe,  // standard output into a pipe nobody reads, with SIGPIPE ignored
 };
 
 // "$" in any text stands for the session's directory. An expected text is
@@ -70,13 +74,30 @@ testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
   std::string command = Quote(PIXMOLD_CLI_PATH) + " " + args;
   if (step.streams == Streams::kFullOutput) {
     command = "TERM=dumb " + command + " <" + Quote(in) + " >/dev/full 2>" + Quote(err);
-  } else {
+  } else if (step.streams == Streams::kTerminal) {
     // script(1) runs the command on a pseudo-terminal and copies the
     // screen to its own standard output.
     command = "script -qec " + Quote("TERM=xterm COLUMNS=200 " + command) + " /dev/null <" + Quote(in) + " >" +
               Quote(out) + " 2>" + Quote(err);
   }
-  const int raw = std::system(command.c_str());
+  int raw = 0;
+  if (step.streams == Streams::kClosedPipe) {
+    // The reader is gone before the command starts, so every write fails;
+    // an ignored SIGPIPE (as some job runners leave it) makes that a write
+    // error instead of the signal.
+    command = "TERM=dumb " + command + " <" + Quote(in) + " 2>" + Quote(err);
+    const pid_t child = fork();
+    if (child == 0) {
+      int ends[2];
+      if (pipe(ends) != 0 || close(ends[0]) != 0 || dup2(ends[1], STDOUT_FILENO) < 0) _exit(99);
+      signal(SIGPIPE, SIG_IGN);
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(98);
+    }
+    waitpid(child, &raw, 0);
+  } else {
+    raw = std::system(command.c_str());
+  }
   testing::CliRun result{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), {}, testing::Text(err)};
   if (step.streams == Streams::kTerminal) {
     for (char c : testing::Text(out)) {
@@ -150,6 +171,14 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   std::string many = "\n<sprite";
   for (int i = 0; i < 100000; ++i) many += (i % 1000 == 999 ? "\na" : " a") + std::to_string(i) + "=1";
   dir.Write("many.omk", many + ">\n");
+  // A sheet whose palette image has 24 bits: an internal check of the
+  // image reader stops the build, named by its file in the repository.
+  dir.Write("p24.omk",
+            "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
+            "<sprite id=100 tgafile=\"p24.tga\"><drawgroup id=100><item sprite id=100>\n");
+  testing::WriteSheetImages(dir, "p24", 112, 24);
+  testing::WriteFile(dir, "p24.bmp",
+                     testing::BmpHeaders({.width = 112, .height = 24, .bitCount = 24, .paletteEntries = 0}, 0));
   testing::WriteObjectFile(
       dir.File("things.iff"),
       {ObjdResource(
@@ -157,9 +186,12 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
            {.guid = 5, .firstDrawGroupId = 100, .drawGroupCount = 2, .wallStyleId = 9, .catalogStringsId = 2000}),
        ObjdResource(129, "Part",
                     {.firstDrawGroupId = 210, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = 1}),
-       ObjdResource(
-           130, "Table",
-           {.guid = 6, .firstDrawGroupId = 200, .drawGroupCount = 1, .multiTileGroup = 3, .multiTilePart = -1})});
+       ObjdResource(130, "Table",
+                    {.guid = 0xFFFFFFFE,
+                     .firstDrawGroupId = 200,
+                     .drawGroupCount = 1,
+                     .multiTileGroup = 3,
+                     .multiTilePart = -1})});
 
   const Case cases[] = {
       // Commands the parser does not know, and help.
@@ -167,8 +199,19 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        2,
        {"=pixmold: unknown command 'buld' (did you mean 'build'?)\n"
         "Run 'pixmold --help' for the list of commands.\n"}},
-      {"help build", 0, {"="}, "--no-sprites "},
+      {"help buld",
+       2,
+       {"=pixmold: unknown command 'buld' (did you mean 'build'?)\n"
+        "Run 'pixmold --help' for the list of commands.\n"}},
+      {"help nosuch", 2, {"=pixmold: unknown command 'nosuch'\nRun 'pixmold --help' for the list of commands.\n"}},
+      {"help build", 0, {"="}, "Usage: pixmold build [OPTIONS] object\n"},
+      {"help", 0, {"="}, "Usage: pixmold [OPTIONS] "},
       {"help", 0, {"="}, "new-object"},
+      {"build $chair.iff --dry_run", 2, {"not expected: --dry_run (did you mean '--dry-run'?)\n"}},
+      {"build $chair.iff --dry_run --bogus -x",
+       2,
+       {"not expected: -x --bogus --dry_run ('--dry_run': did you mean '--dry-run'?)\n"}},
+      {"--no_wait ls $chair.iff", 2, {"(did you mean '--no-wait'?)"}},
       {"build $chair.iff --bogus", 2, {"pixmold: The following argument was not expected: --bogus"}},
       {"build --help", 0, {"="}, "  --no-sprites "},
       {"tags --help", 0, {"="}, "NN: "},
@@ -204,8 +247,10 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"objects $things.iff",
        0,
        {"="},
-       "=Chair\nres id : 128\nguid : 5\ncatalog id : 2000\ndg 100\ndg 101\nws 9\n"
-       "\nTable\nres id : 130\nguid : 6\ncatalog id : 0\ndg 200\ndg 210\n"},
+       "=Chair\nres id : 128\nguid : 0x00000005 (5)\ncatalog id : 2000\ndg 100\ndg 101\nws 9\n"
+       "\nTable\nres id : 130\nguid : 0xFFFFFFFE (-2)\ncatalog id : 0\ndg 200\ndg 210\n"},
+      // dump shows a GUID as objects does.
+      {"dump $things.iff OBJD 130", 0, {"="}, "\nguid: 0xFFFFFFFE (-2)\ntemplateGuid: 0x00000000 (0)\n"},
 
       // Builds that fail name the path and the system's reason beside the
       // report's own line.
@@ -220,6 +265,9 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"ls $data/Objects/seating/chair", 0, {}, "DGRP\t300\t0\t"},
       {"build $chair.iff --omk $headline.omk", 1, {"line: 2 - sprite rotation expected to be an even number"}},
       {"build $chair.iff --omk $sound.omk", 1, {"=fatal error: line: 1 - id required\n\n"}},
+      {"build $chair.iff --omk $p24.omk -q",
+       1,
+       {"fatal error: XASSERT failure in file src/imaging/bmp_format.cpp, line "}},
       {"tags $nosuch.omk", 2, {"=pixmold tags: $nosuch.omk: No such file or directory\n"}},
       {"new-object $nosuch.iff $made.iff", 1, {"=pixmold new-object: $nosuch.iff: No such file or directory\n"}},
       {"add --create $nodir/x.iff STR# 1", 1, {"=pixmold add: $nodir/x.iff: No such file or directory\n"}, "", {}, "x"},
@@ -364,6 +412,9 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"tags $chair.omk", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
       {"cat $chair.iff OBJD 128", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
       {"--help", 1, {"=pixmold: cannot write to standard output\n"}, "", Streams::kFullOutput},
+      // A reader that went away ends the command as it ends cat: quietly, by SIGPIPE.
+      {"cat $chair.iff OBJD 128", 128 + SIGPIPE, {"="}, "", Streams::kClosedPipe},
+      {"--help", 128 + SIGPIPE, {"="}, "", Streams::kClosedPipe},
 
       // On a terminal: markup bytes cannot drive it, add does not wait for
       // typing, and a build ends with one line of totals.
@@ -375,6 +426,13 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        "",
        Streams::kTerminal},
       {"build $chair.iff", 0, {"pixmold: built $chair.iff: 3 resources written, 0 warnings, "}, "", Streams::kTerminal},
+      // Progress counts end at their totals, and the status line is cleared
+      // before the draw group report, which goes to standard output.
+      {"build $chair.iff --draw-group-report",
+       0,
+       {"pixmold: sprites 1/1\x1B[K", "pixmold: draw groups 2/2\x1B[K", "\x1B[KDGroupNum\tName"},
+       "",
+       Streams::kTerminal},
   };
 
   testing::WriteObjectFile(dir.File("old.iff"), {ObjdResource(128, "Old", ObjdFields{.version = 136, .size = 160})});

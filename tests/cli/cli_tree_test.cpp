@@ -166,7 +166,8 @@ TEST_F(CliTree, ReplansWhenTheTreeGainsAnObject) {
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string report = fRoot.File("data/.pixmold/objects/obj20.report.txt");
   EXPECT_EQ(run.out.substr(0, run.out.find("\"objects\"")),
-            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"interrupted\":0,\"notStarted\":0,\"stopped\":false,")
+            "{\"built\":1,\"upToDate\":20,\"failed\":0,\"interrupted\":0,\"notStarted\":0,\"withWarnings\":0,"
+            "\"stopped\":false,")
       << "standard output holds the JSON alone";
   EXPECT_NE(run.out.find("{\"object\":\"obj20\",\"state\":\"built\",\"report\":\"" + report + "\"}"), std::string::npos)
       << run.out;
@@ -231,6 +232,72 @@ TEST_F(CliTree, InterruptedRunSaysWhatItDidAndTheNextRunDoesTheRest) {
 
     ExpectAll(std::to_string(kObjects - built) + " built, " + std::to_string(built) + " up to date, 0 failed");
   }
+}
+
+// What a tree run says besides its counts: a stop that comes while ninja
+// makes or reads the plan ends the run with its summary, as a stop during
+// the builds does; and the objects built with warnings are named with the
+// first of them, since nobody reads a tree build's reports unasked.
+TEST(CliTreeSummary, StopsWhileThePlanIsMadeOrReadAndNamesWarnings) {
+  if (!NinjaInstalled()) GTEST_SKIP() << "ninja is not installed";
+  testing::TempDir root;
+  for (int index = 0; index < 3; ++index) WriteTreeObject(root, "data", "content", index);
+  const std::string trees = " --data " + Quote(root.File("data")) + " --content " + Quote(root.File("content"));
+
+  // A ninja that, on its Nth run, passes Ctrl-C to pixmold (a terminal
+  // signals the whole job) and stops as ninja stops; otherwise the real one.
+  root.Write("bin/ninja",
+             "#!/bin/sh\n"
+             "[ \"$1\" = --version ] && exec env PATH=\"${PATH#*:}\" ninja \"$@\"\n"
+             "calls=$(( $(cat \"$0.calls\" 2>/dev/null || echo 0) + 1 ))\n"
+             "echo $calls >\"$0.calls\"\n"
+             "if [ $calls = \"$STOP_AT\" ]; then\n"
+             "  kill -INT $PPID\n"
+             "  echo 'ninja: build stopped: interrupted by user.' >&2\n"
+             "  exit 2\n"
+             "fi\n"
+             "exec env PATH=\"${PATH#*:}\" ninja \"$@\"\n");
+  fs::permissions(root.File("bin/ninja"), fs::perms::owner_all);
+  // Run 1 makes the plan anew (ninja's plan edge), run 2 reads it (a dry run).
+  for (const auto& [command, stopAt] : {std::pair{"all", 1}, std::pair{"all", 2}, std::pair{"watch", 2}}) {
+    SCOPED_TRACE(std::string(command) + ", stopped in ninja's run " + std::to_string(stopAt));
+    fs::remove(root.File("bin/ninja.calls"));
+    const std::string out = root.File("stop.out");
+    const std::string err = root.File("stop.err");
+    const std::string line = "PATH=" + Quote(root.File("bin")) + ":\"$PATH\" STOP_AT=" + std::to_string(stopAt) +
+                             " timeout 60 " + Quote(PIXMOLD_CLI_PATH) + " " + command + trees + " >" + Quote(out) +
+                             " 2>" + Quote(err);
+    const int raw = std::system(line.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 130) << Text(err);
+    EXPECT_NE(Text(out).find("pixmold " + std::string(command) +
+                             ": 0 built, 0 up to date, 0 failed, 3 not started (interrupted)\n"),
+              std::string::npos)
+        << Text(out) << Text(err);
+    EXPECT_EQ(Text(err).find("cannot read the plan"), std::string::npos) << Text(err);
+  }
+
+  root.Write("content/Sprites/obj01/obj01.omk",
+             testing::Text(root.File("content/Sprites/obj01/obj01.omk")) + "<sprit>\n<sprat>\n");
+  const std::string report = root.File("data/.pixmold/objects/obj01.report.txt");
+  CliRun run = testing::RunCli(root, "all" + trees);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("pixmold all: 3 built, 1 with warnings, 0 up to date, 0 failed\n"
+                         "warned: obj01: warning: line: 4 - unknown tag: sprit (and 1 more warning)\n"
+                         "  report: " +
+                         report + "\n"),
+            std::string::npos)
+      << run.out;
+  // Only a build of this run counts: an object left as it was warns no more.
+  fs::last_write_time(root.File("content/Sprites/obj01/obj01.omk"), fs::file_time_type::clock::now());
+  run = testing::RunCli(root, "all" + trees + " --json");
+  EXPECT_NE(run.out.find("\"notStarted\":0,\"withWarnings\":1,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"object\":\"obj01\",\"state\":\"built\",\"warnings\":2,"
+                         "\"firstWarning\":\"warning: line: 4 - unknown tag: sprit\",\"report\":"),
+            std::string::npos)
+      << run.out;
+  run = testing::RunCli(root, "all" + trees);
+  EXPECT_NE(run.out.find("pixmold all: 0 built, 3 up to date, 0 failed\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("warned:"), std::string::npos) << run.out;
 }
 
 TEST(CliDepfile, NamesEveryFileTheBuildOpenedEscaped) {
@@ -328,7 +395,11 @@ TEST(CliTreeUsage, RefusesWhatCannotBePlanned) {
        "/Objects/: no such folder"},
       {"all --data " + Quote(root.File("data")) + " --content " + Quote(root.File("data")),
        "/Sprites/: no such folder"},
-      {"all" + trees + " -j 0", "-j"},
+      {"all" + trees + " -j 0", "-j must be at least 1"},
+      {"watch" + trees + " -j -2", "-j must be at least 1"},
+      {"all" + trees + " --al-passes",
+       "every build: The following argument was not expected: --al-passes (did you "
+       "mean '--all-passes'?)"},
       // A watch refuses its request as `all` does, before it watches.
       {"watch" + trees + " --report=r.txt",
        "pixmold watch: --report=r.txt: the plan sets this for every object itself"},

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Text;
 
-constexpr int kObjects = 3;
+constexpr int kWatchedObjects = 3;
 
 std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t count = 0;
@@ -35,7 +35,7 @@ class CliWatch : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testing::NinjaInstalled()) GTEST_SKIP() << "ninja is not installed";
-    for (int index = 0; index < kObjects; ++index) testing::WriteTreeObject(fRoot, "data", "content", index);
+    for (int index = 0; index < kWatchedObjects; ++index) testing::WriteTreeObject(fRoot, "data", "content", index);
   }
   void TearDown() override {
     // A failed check must not leave the watch running for ever.
@@ -70,7 +70,7 @@ class CliWatch : public ::testing::Test {
   }
   std::vector<fs::file_time_type> StampTimes() const {
     std::vector<fs::file_time_type> times;
-    for (int index = 0; index < kObjects; ++index)
+    for (int index = 0; index < kWatchedObjects; ++index)
       times.push_back(fs::last_write_time(testing::TreeStamp(fRoot, index)));
     return times;
   }
@@ -92,7 +92,8 @@ TEST_F(CliWatch, RebuildsWhatASavedSheetChangesAndNothingElse) {
   ASSERT_TRUE(WaitFor("pixmold watch: 1 built, 2 up to date, 0 failed\n")) << Text(Out()) << Text(Err());
   EXPECT_NE(Text(Out()).find("pixmold watch: Sprites/obj01/sheet.tga changed\n"), std::string::npos) << Text(Out());
   const std::vector<fs::file_time_type> after = StampTimes();
-  for (int index = 0; index < kObjects; ++index) EXPECT_EQ(after[index] != before[index], index == saved) << index;
+  for (int index = 0; index < kWatchedObjects; ++index)
+    EXPECT_EQ(after[index] != before[index], index == saved) << index;
 
   // The rebuild wrote obj01's object file; that is no change to build.
   std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -116,11 +117,11 @@ TEST_F(CliWatch, RebuildsWhatASavedSheetChangesAndNothingElse) {
 TEST_F(CliWatch, BuildsAnObjectThatComesWhileItWaits) {
   Start();
   ASSERT_TRUE(WaitFor("pixmold watch: 3 built, 0 up to date, 0 failed\n")) << Text(Out()) << Text(Err());
-  testing::WriteTreeObject(fRoot, "data", "content", kObjects);
+  testing::WriteTreeObject(fRoot, "data", "content", kWatchedObjects);
   ASSERT_TRUE(WaitFor("pixmold watch: 1 built, 3 up to date, 0 failed\n")) << Text(Out()) << Text(Err());
-  EXPECT_TRUE(fs::exists(testing::TreeStamp(fRoot, kObjects)));
+  EXPECT_TRUE(fs::exists(testing::TreeStamp(fRoot, kWatchedObjects)));
   // Saved again, the sheet in the new folder is seen there.
-  fRoot.Write("content/Sprites/obj03/sheet.tga", testing::ReadAll(testing::TreeSheetPath(fRoot, kObjects)));
+  fRoot.Write("content/Sprites/obj03/sheet.tga", testing::ReadAll(testing::TreeSheetPath(fRoot, kWatchedObjects)));
   ASSERT_TRUE(WaitFor("pixmold watch: Sprites/obj03/sheet.tga changed\n")) << Text(Out()) << Text(Err());
   ASSERT_TRUE(WaitFor("pixmold watch: 1 built, 3 up to date, 0 failed\n", 2)) << Text(Out()) << Text(Err());
   EXPECT_EQ(Stop(SIGTERM, false), 130) << Text(Err());

@@ -160,9 +160,9 @@ TEST(SprCompressor, TrimRects) {
 
 // A 4 x 4 image with a different shape in each quarter, and three of them.
 const TestImage kQuarters = testing::FromRows({{5, 0, 0, 6}, {0, 0, 0, 6}, {0, 0, 0, 0}, {0, 7, 0, 0}});
-const Rect kCells[] = {Rect::Make(0, 0, 2, 2), Rect::Make(2, 0, 4, 2), Rect::Make(0, 2, 2, 4)};
+const Rect kQuarterCells[] = {Rect::Make(0, 0, 2, 2), Rect::Make(2, 0, 4, 2), Rect::Make(0, 2, 2, 4)};
 
-Bytes Frame(const TestImage& image, const Rect& rect) {
+Bytes CellFrame(const TestImage& image, const Rect& rect) {
   OwnedHandle frame;
   EXPECT_EQ(Compressor().CompressFrame(image.View(), rect, frame, nullptr), 0);
   return Contents(frame);
@@ -210,24 +210,26 @@ TEST(SprCompressor, GrowRectsAndCutStrips) {
 TEST(SprList, CompressAppendAndMerge) {
   TestImage depth(4, 4, 255);
   depth.Set(0, 0, 10);
-  const Bytes f0 = Frame(kQuarters, kCells[0]), f1 = Frame(kQuarters, kCells[1]), f2 = Frame(kQuarters, kCells[2]);
-  EXPECT_EQ(Contents(List(kQuarters, kCells)), ListOf(502, {f0, f1, f2}));
-  OwnedHandle a = List(kQuarters, std::span(kCells).first(2));
-  OwnedHandle b = List(kQuarters, std::span(kCells).subspan(1));
+  const Bytes f0 = CellFrame(kQuarters, kQuarterCells[0]), f1 = CellFrame(kQuarters, kQuarterCells[1]),
+              f2 = CellFrame(kQuarters, kQuarterCells[2]);
+  EXPECT_EQ(Contents(List(kQuarters, kQuarterCells)), ListOf(502, {f0, f1, f2}));
+  OwnedHandle a = List(kQuarters, std::span(kQuarterCells).first(2));
+  OwnedHandle b = List(kQuarters, std::span(kQuarterCells).subspan(1));
   ASSERT_EQ(AppendList(a.Get(), b.Get()), 0);
   EXPECT_EQ(Contents(a), ListOf(502, {f0, f1, f1, f2}));
   EXPECT_EQ(Contents(b), ListOf(502, {f1, f2}));
   // A depth list of the same rectangles goes behind the colour list.
-  OwnedHandle colourList = List(kQuarters, kCells);
-  ASSERT_EQ(MergeDepthList(List(depth, kCells, kSprColourDepthVersion).Get(), colourList.Get()), 0);
+  OwnedHandle colourList = List(kQuarters, kQuarterCells);
+  ASSERT_EQ(MergeDepthList(List(depth, kQuarterCells, kSprColourDepthVersion).Get(), colourList.Get()), 0);
   EXPECT_EQ(Contents(colourList),
-            ListOf(503, {f0, f1, f2, Frame(depth, kCells[0]), Frame(depth, kCells[1]), Frame(depth, kCells[2])}));
+            ListOf(503, {f0, f1, f2, CellFrame(depth, kQuarterCells[0]), CellFrame(depth, kQuarterCells[1]),
+                         CellFrame(depth, kQuarterCells[2])}));
 }
 
 TEST(SprList, MergeRefusesMismatchesAndChangesNothing) {
-  OwnedHandle colourList = List(kQuarters, kCells);
-  OwnedHandle shorter = List(kQuarters, std::span(kCells).first(2));
-  const Rect otherSizes[] = {kCells[0], Rect::Make(2, 0, 4, 1), kCells[2]};
+  OwnedHandle colourList = List(kQuarters, kQuarterCells);
+  OwnedHandle shorter = List(kQuarters, std::span(kQuarterCells).first(2));
+  const Rect otherSizes[] = {kQuarterCells[0], Rect::Make(2, 0, 4, 1), kQuarterCells[2]};
   OwnedHandle resized = List(kQuarters, otherSizes);
   const Bytes colourBefore = Contents(colourList), shorterBefore = Contents(shorter);
   EXPECT_EQ(MergeDepthList(shorter.Get(), colourList.Get()), spr_error::kDepthCountMismatch);
@@ -246,10 +248,10 @@ TEST(SprList, OutOfMemoryAtEveryAllocationLeaksNothing) {
     const std::size_t live = CountLiveHandles();
     OwnedHandle list;
     FailHandleAllocationAfter(n);
-    const ResErr err = Compressor().CompressList(kQuarters.View(), kCells, nullptr, 7, 502, list);
+    const ResErr err = Compressor().CompressList(kQuarters.View(), kQuarterCells, nullptr, 7, 502, list);
     FailHandleAllocationAfter(0);
     if (err == 0) {
-      EXPECT_EQ(Contents(list), Contents(List(kQuarters, kCells)));
+      EXPECT_EQ(Contents(list), Contents(List(kQuarters, kQuarterCells)));
       break;
     }
     EXPECT_EQ(err, kMemAllocErr) << n;
@@ -260,7 +262,7 @@ TEST(SprList, OutOfMemoryAtEveryAllocationLeaksNothing) {
 }
 
 TEST(SprList, StoredOrderSwapsHeadersOffsetsAndFrameFieldsOnly) {
-  OwnedHandle list = List(kQuarters, std::span(kCells).first(2));
+  OwnedHandle list = List(kQuarters, std::span(kQuarterCells).first(2));
   const Bytes native = Contents(list);
   ASSERT_TRUE(ConvertSprListToStoredOrder(list.Get()));
   const Bytes stored = Contents(list);

@@ -17,7 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Frame(int height, int width, const Bytes& body, ByteOrder order = ByteOrder::kLittle) {
+Bytes SprFrameBytes(int height, int width, const Bytes& body, ByteOrder order = ByteOrder::kLittle) {
   return testing::SprFrame(height, width, 0x3F, body, order == ByteOrder::kBig);
 }
 
@@ -30,7 +30,7 @@ TEST(SprDecoder, EveryTokenInBothByteOrders) {
   for (ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
     DecodedSprite out;
     SprFrameInfo info;
-    const auto status = DecodeSprFrame(Frame(3, 8, kEveryToken, order), order, out, SprSettings{}, &info);
+    const auto status = DecodeSprFrame(SprFrameBytes(3, 8, kEveryToken, order), order, out, SprSettings{}, &info);
     ASSERT_TRUE(status.Ok()) << status.error << " at " << status.offset;
     EXPECT_EQ(info.features, 0x3F);
     // -1 for clear; the default shading lows are 2 and 7, the patterns 1, 2, 3.
@@ -42,39 +42,40 @@ TEST(SprDecoder, EveryTokenInBothByteOrders) {
   }
   // A short empty line followed by the end token is not a long line header.
   DecodedSprite empty;
-  EXPECT_TRUE(DecodeSprFrame(Frame(2, 0, {4, 2, 5, 0}), ByteOrder::kLittle, empty).Ok());
+  EXPECT_TRUE(DecodeSprFrame(SprFrameBytes(2, 0, {4, 2, 5, 0}), ByteOrder::kLittle, empty).Ok());
 }
 
 TEST(SprDecoder, RejectsMalformedFramesAndEveryTruncation) {
   const std::tuple<const char*, Bytes, const char*> cases[] = {
       {"empty", {}, "shorter than its 10-byte header"},
-      {"header only", Frame(1, 1, {}), "without an end token"},
-      {"negative width", Frame(1, 0xFFFF, {5, 0}), "negative"},
-      {"too wide", Frame(1, 9000, {5, 0}), "wider than"},
-      {"unknown line token", Frame(1, 1, {6, 0, 5, 0}), "where a line should start"},
-      {"line below the bottom", Frame(1, 0, {4, 2, 4, 2, 5, 0}), "below the bottom"},
-      {"long header cut off", Frame(1, 1, {4, 2, 5, 255, 1}), "long line header cut off"},
-      {"pixels cut off", Frame(1, 8, {4, 4, 3, 5, 5, 0}), "cut off by the end of their line"},
-      {"pixels past the right edge", Frame(1, 1, {4, 6, 3, 2, 1, 1, 5, 0}), "right edge"},
-      {"repeat cut off", Frame(1, 4, {4, 4, 2, 2, 5, 0}), "cut off"},
-      {"repeat one past the right edge", Frame(1, 2, {4, 6, 2, 3, 7, 0, 5, 0}), "repeat runs past the right edge"},
-      {"unknown token in a line", Frame(1, 1, {4, 4, 6, 1, 5, 0}), "unknown token inside a line"},
-      {"odd line length", Frame(1, 1, {4, 5, 3, 1, 7, 5, 0}), "do not end where"},
-      {"token cut by its line", Frame(1, 2, {4, 5, 1, 1, 0, 5, 0}), "cut off by the end of its line"},
+      {"header only", SprFrameBytes(1, 1, {}), "without an end token"},
+      {"negative width", SprFrameBytes(1, 0xFFFF, {5, 0}), "negative"},
+      {"too wide", SprFrameBytes(1, 9000, {5, 0}), "wider than"},
+      {"unknown line token", SprFrameBytes(1, 1, {6, 0, 5, 0}), "where a line should start"},
+      {"line below the bottom", SprFrameBytes(1, 0, {4, 2, 4, 2, 5, 0}), "below the bottom"},
+      {"long header cut off", SprFrameBytes(1, 1, {4, 2, 5, 255, 1}), "long line header cut off"},
+      {"pixels cut off", SprFrameBytes(1, 8, {4, 4, 3, 5, 5, 0}), "cut off by the end of their line"},
+      {"pixels past the right edge", SprFrameBytes(1, 1, {4, 6, 3, 2, 1, 1, 5, 0}), "right edge"},
+      {"repeat cut off", SprFrameBytes(1, 4, {4, 4, 2, 2, 5, 0}), "cut off"},
+      {"repeat one past the right edge", SprFrameBytes(1, 2, {4, 6, 2, 3, 7, 0, 5, 0}),
+       "repeat runs past the right edge"},
+      {"unknown token in a line", SprFrameBytes(1, 1, {4, 4, 6, 1, 5, 0}), "unknown token inside a line"},
+      {"odd line length", SprFrameBytes(1, 1, {4, 5, 3, 1, 7, 5, 0}), "do not end where"},
+      {"token cut by its line", SprFrameBytes(1, 2, {4, 5, 1, 1, 0, 5, 0}), "cut off by the end of its line"},
   };
   DecodedSprite out;
   for (const auto& [name, frame, error] : cases) {
     const auto status = DecodeSprFrame(frame, ByteOrder::kLittle, out);
     EXPECT_NE(status.error.find(error), std::string::npos) << name << ": " << status.error;
   }
-  const Bytes frame = Frame(3, 8, kEveryToken);
+  const Bytes frame = SprFrameBytes(3, 8, kEveryToken);
   for (std::size_t n = 0; n < frame.size(); ++n)
     EXPECT_FALSE(DecodeSprFrame(std::span(frame).first(n), ByteOrder::kLittle, out).Ok()) << n;
 }
 
 TEST(SprDecoder, ListsAndTheirByteOrder) {
   Bytes list = {0, 0, 0x01, 0xF7, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 16};
-  for (std::uint8_t b : Frame(1, 1, {4, 6, 3, 1, 9, 0, 5, 0}, ByteOrder::kBig)) list.push_back(b);
+  for (std::uint8_t b : SprFrameBytes(1, 1, {4, 6, 3, 1, 9, 0, 5, 0}, ByteOrder::kBig)) list.push_back(b);
   EXPECT_EQ(GuessSprListOrder(list), ByteOrder::kBig);
   SprListView view;
   ASSERT_TRUE(ParseSprList(list, ByteOrder::kBig, view).Ok());

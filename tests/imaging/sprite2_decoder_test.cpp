@@ -17,7 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A frame header for width x height, colour+depth+alpha, palette 9, clear 3,
 // origin (x 2, y 1), followed by the stream.
-Bytes Frame(int width, int height, const Bytes& stream) {
+Bytes Spr2FrameBytes(int width, int height, const Bytes& stream) {
   Bytes f;
   testing::Put(f, {{std::uint32_t(width), 2}, {std::uint32_t(height), 2}, {7, 4}, {9, 2}, {3, 2}, {1, 2}, {2, 2}});
   testing::Append(f, stream);
@@ -32,7 +32,7 @@ const Bytes kMixed = {0x0C, 0x00, 0x01, 0x60, 0x01, 0xC0, 0x44, 0xB0, 0x01, 0x20
 TEST(Sprite2Decoder, DecodesEveryRunKind) {
   DecodedSprite out;
   Sprite2FrameHeader h;
-  const auto status = DecodeSprite2Frame(Frame(3, 4, kMixed), out, &h);
+  const auto status = DecodeSprite2Frame(Spr2FrameBytes(3, 4, kMixed), out, &h);
   ASSERT_TRUE(status.Ok()) << status.error;
   EXPECT_EQ(std::vector<int>({h.paletteId, h.originX, h.originY, int(h.flags)}), std::vector<int>({9, 2, 1, 7}));
   const std::size_t c = out.Index(1, 0), z = out.Index(2, 0), a = out.Index(0, 1);
@@ -48,30 +48,31 @@ TEST(Sprite2Decoder, DecodesEveryRunKind) {
 TEST(Sprite2Decoder, RejectsMalformedFramesAndEveryTruncation) {
   const std::tuple<const char*, Bytes, const char*> cases[] = {
       {"empty", {}, "shorter than its 16-byte header"},
-      {"header only", Frame(1, 1, {}), "without kEOS"},
-      {"too wide", Frame(9000, 1, {0x00, 0xA0}), "wider than"},
-      {"too tall", Frame(1, 9000, {0x00, 0xA0}), "taller than"},
-      {"run outside a line", Frame(1, 1, {0x01, 0xC0, 1, 0xB0, 0x00, 0xA0}), "outside a line"},
-      {"kNL of length 0", Frame(1, 1, {0x00, 0x00, 0x00, 0xA0}), "shorter than the kNL"},
-      {"kNL past the end", Frame(1, 1, {0x40, 0x00, 0x00, 0xA0}), "line-level token inside a line"},
-      {"run past the right edge", Frame(1, 1, {0x06, 0x00, 0x02, 0xC0, 1, 2, 0x00, 0xA0}), "right edge"},
-      {"run cut short", Frame(4, 1, {0x0A, 0x00, 0x04, 0x20, 1, 2}), "run longer than the frame"},
-      {"line length disagrees", Frame(2, 1, {0x04, 0x00, 0x01, 0xC0, 1, 0xB0, 0x00, 0xA0}), "do not end where"},
-      {"line below the bottom", Frame(1, 1, {0x02, 0x00, 0x02, 0x00, 0x00, 0xA0}), "below the bottom"},
-      {"unknown code", Frame(1, 1, {0x00, 0xE0, 0x00, 0xA0}), "outside a line"},
+      {"header only", Spr2FrameBytes(1, 1, {}), "without kEOS"},
+      {"too wide", Spr2FrameBytes(9000, 1, {0x00, 0xA0}), "wider than"},
+      {"too tall", Spr2FrameBytes(1, 9000, {0x00, 0xA0}), "taller than"},
+      {"run outside a line", Spr2FrameBytes(1, 1, {0x01, 0xC0, 1, 0xB0, 0x00, 0xA0}), "outside a line"},
+      {"kNL of length 0", Spr2FrameBytes(1, 1, {0x00, 0x00, 0x00, 0xA0}), "shorter than the kNL"},
+      {"kNL past the end", Spr2FrameBytes(1, 1, {0x40, 0x00, 0x00, 0xA0}), "line-level token inside a line"},
+      {"run past the right edge", Spr2FrameBytes(1, 1, {0x06, 0x00, 0x02, 0xC0, 1, 2, 0x00, 0xA0}), "right edge"},
+      {"run cut short", Spr2FrameBytes(4, 1, {0x0A, 0x00, 0x04, 0x20, 1, 2}), "run longer than the frame"},
+      {"line length disagrees", Spr2FrameBytes(2, 1, {0x04, 0x00, 0x01, 0xC0, 1, 0xB0, 0x00, 0xA0}),
+       "do not end where"},
+      {"line below the bottom", Spr2FrameBytes(1, 1, {0x02, 0x00, 0x02, 0x00, 0x00, 0xA0}), "below the bottom"},
+      {"unknown code", Spr2FrameBytes(1, 1, {0x00, 0xE0, 0x00, 0xA0}), "outside a line"},
   };
   DecodedSprite out;
   for (const auto& [name, frame, error] : cases) {
     const auto status = DecodeSprite2Frame(frame, out);
     EXPECT_NE(status.error.find(error), std::string::npos) << name << ": " << status.error;
   }
-  const Bytes frame = Frame(3, 4, kMixed);
+  const Bytes frame = Spr2FrameBytes(3, 4, kMixed);
   for (std::size_t n = 0; n < frame.size(); ++n)
     EXPECT_FALSE(DecodeSprite2Frame(std::span(frame).first(n), out).Ok()) << n;
 }
 
 TEST(Sprite2Decoder, ParsesLists) {
-  const Bytes list = testing::Sprite2List({Frame(1, 1, {0x00, 0xA0}), Frame(1, 1, {0x00, 0xA0})}, -1);
+  const Bytes list = testing::Sprite2List({Spr2FrameBytes(1, 1, {0x00, 0xA0}), Spr2FrameBytes(1, 1, {0x00, 0xA0})}, -1);
   Sprite2ListView view;
   ASSERT_TRUE(ParseSprite2List(list, view).Ok());
   EXPECT_EQ(view.frames.size() * 100 + view.frames[1].size(), 218u);

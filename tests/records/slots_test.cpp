@@ -16,7 +16,7 @@ namespace {
 
 using testing::RecordBytes;
 
-SlotList Read(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
+SlotList ReadSlots(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
   SlotList list;
   EXPECT_TRUE(list.FromHandle(testing::HandleOf(bytes).Get(), version));
   return list;
@@ -96,7 +96,7 @@ TEST(SlotsRecord, EveryStoredVersionLoadsAsVersion10) {
     record.Header(c.version, "SLOT").U32(1);
     record.bytes.insert(record.bytes.end(), c.descriptor.bytes.begin(), c.descriptor.bytes.end());
     std::uint32_t version = 0;
-    SlotList list = Read(record.bytes, &version);
+    SlotList list = ReadSlots(record.bytes, &version);
     EXPECT_EQ(version, c.version) << c.name;
     ASSERT_EQ(list.slots.size(), 1u) << c.name;
     EXPECT_EQ(list.slots[0], c.expected) << c.name;

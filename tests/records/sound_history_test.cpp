@@ -31,7 +31,7 @@ TEST(SoundInfo, StoresTheNameWithItsTerminatorAndNothingElse) {
   EXPECT_EQ(SoundInfo::NameFromBytes(std::vector<std::uint8_t>{'a', 'b'}), "ab");
 }
 
-FamilyHistory Read(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
+FamilyHistory ReadHistory(const std::vector<std::uint8_t>& bytes, std::uint32_t* version = nullptr) {
   FamilyHistory history;
   EXPECT_TRUE(history.FromHandle(testing::HandleOf(bytes).Get(), version));
   return history;
@@ -58,7 +58,7 @@ TEST(FamilyHistory, BothVersionsReadAndVersion1RoundTrips) {
       record.bytes.insert(record.bytes.end(), row.bytes.begin(), row.bytes.end());
     }
     std::uint32_t stored = 9;
-    FamilyHistory history = Read(record.bytes, &stored);
+    FamilyHistory history = ReadHistory(record.bytes, &stored);
     EXPECT_EQ(stored, version);
     ASSERT_EQ(history.rows.size(), 2u);
     // 16-bit columns keep their sign; in version 0 so does money.
@@ -69,7 +69,7 @@ TEST(FamilyHistory, BothVersionsReadAndVersion1RoundTrips) {
 
     testing::MemoryObjectFile object;
     ASSERT_EQ(history.Save(object.file, 1), 0);
-    FamilyHistory back = Read(object.Find(FamilyHistory::kType, 1)->bytes);
+    FamilyHistory back = ReadHistory(object.Find(FamilyHistory::kType, 1)->bytes);
     EXPECT_EQ(back.rows, history.rows);
   }
 }

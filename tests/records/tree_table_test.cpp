@@ -12,14 +12,13 @@
 #include "support/assert_capture.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using testing::RecordBytes;
 using testing::StoredResource;
-
-constexpr ResType kTTAs = MakeResType("TTAs");
 
 // "guard action | N ads: ... | code value flags string extraA extraB": each ad
 // as its range, or range/base/modifier when those are set, up to the last

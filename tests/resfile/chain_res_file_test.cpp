@@ -9,15 +9,12 @@
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kDGRP = MakeResType("DGRP");
 
 class ReadOnlyMemoryFile : public MemoryResFile {
  public:

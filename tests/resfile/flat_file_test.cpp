@@ -21,7 +21,7 @@ using namespace testing;
 using Call = std::function<ResErr(FlatFile&)>;
 using Codes = std::vector<ResErr>;
 
-std::vector<unsigned char> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<unsigned char> TextBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::string ReadText(FlatFile& file, std::int32_t count) {
   std::string text(static_cast<std::size_t>(count), '\0');
@@ -87,7 +87,7 @@ TEST(FlatFile, OpenCreateAndDeleteCodes) {
             Codes(3, res_error::kAlreadyOpen));
   EXPECT_FALSE(std::filesystem::exists(dir.File("d.bin")));
   file.Close();
-  EXPECT_EQ(ReadAll(path), Bytes("keep"));
+  EXPECT_EQ(ReadAll(path), TextBytes("keep"));
   EXPECT_EQ(file.Delete(path), res_error::kNone);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -104,7 +104,7 @@ TEST(FlatFile, FallsBackToReadOnlyWhenTheWritableOpenFails) {
   EXPECT_EQ(Codes({file.Write("z", 1), file.SetSize(1)}), Codes({res_error::kShortWrite, res_error::kOpenFailed}));
   EXPECT_EQ(ReadText(file, 3), "abc");
   file.Close();
-  EXPECT_EQ(ReadAll(path), Bytes("abc"));
+  EXPECT_EQ(ReadAll(path), TextBytes("abc"));
 }
 
 // Byte-at-a-time reads come from the cache; a write in between must not leave
@@ -196,7 +196,7 @@ TEST(FlatFile, FailedCallsBecomeErrorCodes) {
   EXPECT_EQ(file.Write("abcdef", 6), res_error::kShortWrite);
   EXPECT_EQ(PositionOf(file), 3);
   file.Close();
-  EXPECT_EQ(ReadAll(path), Bytes("abc"));
+  EXPECT_EQ(ReadAll(path), TextBytes("abc"));
 }
 
 // Counts are signed 32-bit: larger files do not open, and a write may not

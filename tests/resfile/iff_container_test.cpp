@@ -15,14 +15,12 @@
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
 
 std::unique_ptr<IFFContainer> MakeContainer(int version, CTGFileManager* manager = nullptr) {
   if (version == 1) return manager ? std::make_unique<IFFResFile>(*manager) : std::make_unique<IFFResFile>();

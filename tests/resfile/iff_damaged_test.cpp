@@ -12,15 +12,12 @@
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kNAME = MakeResType("NAME");
 
 // What a file holds by its block headers alone: every live block other than
 // a map or a name list that ends at or before `end`. First-version blocks

@@ -9,14 +9,12 @@
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
 
 using IFF2Test = OpenContainerTest<IFFResFile2>;
 

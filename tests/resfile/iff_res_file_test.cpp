@@ -8,16 +8,12 @@
 #include "iff_test_util.h"
 #include "resfile/iff_format.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kOBJD = MakeResType("OBJD");
-constexpr ResType kNAME = MakeResType("NAME");
 
 // The offset of the live block that holds a resource, found by walking.
 std::int64_t BlockOf(const Bytes& bytes, ResType type, ResID id) {

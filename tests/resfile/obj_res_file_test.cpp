@@ -7,13 +7,10 @@
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kBMP = MakeResType("BMP_");
 
 using namespace testing;
 

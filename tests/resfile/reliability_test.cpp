@@ -21,13 +21,12 @@
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
 #include "support/child_process.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
-
-constexpr ResType kSTR = MakeResType("STR#");
 
 // Turns locking on for one test and records every file found in use.
 class LockingOn {

@@ -8,15 +8,13 @@
 #include "iff_test_util.h"
 #include "resfile/string_hooks.h"
 #include "support/memory_res_file.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
 using namespace res_error;
-
-constexpr ResType kSTR = MakeResType("STR#");
-constexpr ResType kBMP = MakeResType("BMP_");
 
 TEST(ResFileList, ObjectsAreListedNewestFirstWhileTheyLive) {
   MemoryDisk disk;

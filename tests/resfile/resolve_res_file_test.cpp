@@ -7,14 +7,10 @@
 #include "filelib/ctg_file_manager.h"
 #include "iff_test_util.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
-
-constexpr ResType kSPR = MakeResType("SPR#");
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kBMP = MakeResType("BMP_");
-constexpr ResType kSTR = MakeResType("STR#");
 
 using testing::Miss;
 using testing::TextOf;

@@ -13,15 +13,13 @@
 #include "resfile/std_res_file.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
 
 using namespace testing;
 using Codes = std::vector<ResErr>;
-
-constexpr ResType kSPR2 = MakeResType("SPR2");
-constexpr ResType kSTR = MakeResType("STR#");
 
 // Makes memory components; with a countdown set, the component made when
 // it reaches 0 refuses to be deleted (-39).

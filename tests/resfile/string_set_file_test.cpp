@@ -14,6 +14,7 @@
 #include "string_set_bytes.h"
 #include "support/assert_capture.h"
 #include "support/memory_res_file.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
@@ -21,9 +22,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using namespace testing;
 
-constexpr ResType kSTR = MakeResType("STR#");
 constexpr ResType kCST = StringSet::kTextFormType;
-constexpr ResType kTTAs = MakeResType("TTAs");
 
 class StringSetFileTest : public ::testing::Test {
  protected:
