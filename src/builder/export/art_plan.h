@@ -39,6 +39,8 @@ struct SpriteTagPlan {
   int pairing = 0;
   std::int32_t paletteId = -1;
   int shrink = 15;
+  int rotation = 0;
+  bool reverse = false;
   bool leftOut = false;
   // Layout.
   RenderSpec sizes;

@@ -76,6 +76,8 @@ std::string SpriteTag(const ArtPlan& plan, const SpriteTagPlan& sprite, bool wit
   if (sprite.pairing != 0) Attribute(tag, "pairing", std::to_string(sprite.pairing));
   if (!sprite.IsHeadline() && sprite.shrink != SpriteSpec::kShrinkAll)
     Attribute(tag, "shrink", sprite.shrink == SpriteSpec::kShrinkTop ? "top" : "false");
+  if (sprite.rotation != 0) Attribute(tag, "rotation", std::to_string(sprite.rotation));
+  if (sprite.reverse) Attribute(tag, "reverse", "true");
   return tag + ">";
 }
 

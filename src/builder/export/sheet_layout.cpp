@@ -66,14 +66,14 @@ struct Group {
 
 bool OriginsAgree(const std::array<std::optional<int>, 3>& a, const std::array<SizeGeometry, 3>& sizes, bool y) {
   for (std::size_t s = 0; s < 3; ++s) {
-    const std::optional<int>& b = y ? sizes[s].yOrigin : sizes[s].xOrigin;
+    const std::optional<int>& b = y ? sizes[s].yOriginInside : sizes[s].xOrigin;
     if (a[s] && b && *a[s] != *b) return false;
   }
   return true;
 }
 
 bool Joins(const Group& group, const SpriteTagPlan& sprite, const Placing& placing) {
-  if (group.exact || placing.geometry.shrink != SpriteSpec::kShrinkAll) return false;
+  if (group.exact || placing.geometry.shrink != SpriteSpec::kShrinkAll || placing.geometry.anchoredSizes) return false;
   if (group.kind != KindOf(sprite) || group.paletteSource != placing.paletteSource) return false;
   if (group.height + placing.rowEstimate > kComfortableSheetHeight) return false;
   if (sprite.list->IsSprite2() && group.clearColour != sprite.list->clearColour) return false;
@@ -85,7 +85,7 @@ bool Joins(const Group& group, const SpriteTagPlan& sprite, const Placing& placi
 void Join(Group& group, const SpriteTagPlan& sprite, Placing placing) {
   for (std::size_t s = 0; s < 3; ++s) {
     if (!group.xOrigin[s]) group.xOrigin[s] = placing.geometry.sizes[s].xOrigin;
-    if (!group.yOrigin[s]) group.yOrigin[s] = placing.geometry.sizes[s].yOrigin;
+    if (!group.yOrigin[s]) group.yOrigin[s] = placing.geometry.sizes[s].yOriginInside;
   }
   group.height += placing.rowEstimate;
   if (!sprite.list->IsSprite2()) group.drawnColours |= sprite.list->drawnColours;
@@ -134,7 +134,7 @@ class Layout {
         group.kind = KindOf(sprite);
         group.paletteSource = placing.paletteSource;
         group.clearColour = sprite.list->clearColour;
-        group.exact = placing.geometry.shrink != SpriteSpec::kShrinkAll;
+        group.exact = placing.geometry.shrink != SpriteSpec::kShrinkAll || placing.geometry.anchoredSizes;
         groups.push_back(std::move(group));
         found = groups.end() - 1;
       }
@@ -166,11 +166,16 @@ class Layout {
   }
 
   void MakeSheet(Group& group) {
+    const SpriteGeometry& lone = group.members.front().geometry;
+    if (lone.anchoredSizes) {
+      MakeAnchoredSheet(group);
+      return;
+    }
     RenderSpec sizes;
     sizes.border.fill(kExportBorder);
     for (std::size_t s = 0; s < 3; ++s) {
       sizes.xOrigin[s] = group.xOrigin[s].value_or(0);
-      sizes.yOrigin[s] = group.yOrigin[s].value_or(0);
+      sizes.yOrigin[s] = group.yOrigin[s].value_or(0) + 2 * kExportBorder;
     }
     std::array<int, 3> width{1, 1, 1}, height{1, 1, 1};
     for (Placing& member : group.members) {
@@ -193,15 +198,37 @@ class Layout {
       return;
     }
     sizes.height[0] = tallest;
+    FinishSheet(group, sizes, 0);
+  }
 
+  // The solved sizes stand; the frames must fit them.
+  void MakeAnchoredSheet(Group& group) {
+    const Placing& member = group.members.front();
+    SpriteTagPlan& sprite = fPlan.sprites[member.sprite];
+    const RenderSpec& sizes = *member.geometry.anchoredSizes;
+    std::array<int, 3> innerWidth{}, innerHeight{};
+    PlaceSpriteFrames(sprite, member.geometry, sizes, fConstraints, innerWidth, innerHeight);
+    for (std::size_t s = 0; s < 3; ++s) {
+      if (innerWidth[s] > sizes.width[s] - 2 * sizes.border[s] ||
+          innerHeight[s] > sizes.height[s] - 2 * sizes.border[s]) {
+        LeaveOut(sprite, "no cell layout puts its empty frames where its draw groups do");
+        return;
+      }
+    }
+    FinishSheet(group, sizes, member.geometry.anchoredPosition);
+  }
+
+  void FinishSheet(Group& group, const RenderSpec& sizes, int firstRow) {
     const SpriteTagPlan& first = fPlan.sprites[group.members.front().sprite];
     SheetPlan sheet = NewSheet(group.kind, group.paletteSource, fStem + "_" + std::to_string(first.id));
     sheet.background = first.list->IsSprite2() ? group.clearColour : FirstUndrawn(group.drawnColours);
-    int row = 0;
+    int row = firstRow;
     for (const Placing& member : group.members) {
       SpriteTagPlan& sprite = fPlan.sprites[member.sprite];
       sprite.sizes = sizes;
       sprite.shrink = member.geometry.shrink;
+      sprite.rotation = member.geometry.order.rotation;
+      sprite.reverse = member.geometry.order.reverse;
       sprite.position = row;
       sprite.sheet = static_cast<int>(fPlan.sheets.size());
       row += sprite.shape.frames;
