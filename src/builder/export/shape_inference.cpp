@@ -113,30 +113,25 @@ class Inference {
   }
 
   // Reads the group with the ordering under which every item fits some
-  // shape of its sprite: fixed, else obscured.
+  // shape of its sprite: fixed, else obscured. When neither does, the
+  // reason is the fixed reading's, the ordering most draw groups have.
   void ReadGroup(std::size_t g) {
     const DrawGroup& stored = fPlan.drawGroups[g].stored;
-    std::string lastProblem;
+    std::string firstProblem;
     for (bool obscured : {false, true}) {
       GroupWork work;
       work.reading = ReadDrawGroupItems(stored, obscured);
-      if (!work.reading.problem.empty()) {
-        lastProblem = work.reading.problem;
-        continue;
-      }
-      std::string problem;
-      for (std::size_t k = 0; k < work.reading.items.size() && problem.empty(); ++k) {
-        problem = MakeSlot(g, k, work);
-      }
+      std::string problem = work.reading.problem;
+      for (std::size_t k = 0; k < work.reading.items.size() && problem.empty(); ++k) problem = MakeSlot(g, k, work);
       if (problem.empty()) {
         fWork[g] = std::move(work);
         fPlan.drawGroups[g].obscured = obscured;
         return;
       }
-      lastProblem = problem;
+      if (firstProblem.empty()) firstProblem = problem;
       if (work.reading.items.size() < 2) break;
     }
-    LeaveOutGroup(g, lastProblem);
+    LeaveOutGroup(g, firstProblem);
   }
 
   std::string MakeSlot(std::size_t g, std::size_t k, GroupWork& work) {
