@@ -381,6 +381,7 @@ class Exporter {
     const std::string path = fRequest.directory + fRequest.baseName + ".omk";
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(markup.data()), markup.size());
     if (!WriteWholeFile(fFiles, path, bytes)) {
+      fFiles.Remove(path);
       Fail("cannot write " + path);
       return;
     }

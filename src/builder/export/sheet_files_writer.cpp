@@ -1,6 +1,7 @@
 #include "builder/export/sheet_files_writer.h"
 
 #include "builder/sheet_files.h"
+#include "filelib/file_system.h"
 #include "imaging/image_writer.h"
 
 namespace pixmold {
@@ -10,8 +11,12 @@ std::string WriteSheetFiles(FileSystem& files, const std::string& directory, con
   const SheetFileNames names = DeriveSheetFileNames(directory, sheet.fileName);
   const auto& colours = sheet.colours;
   const int bits = sheet.depth ? 32 : 24;
+  // A file that could not be written whole is not left behind.
   auto record = [&](const std::string& path, const std::string& problem) {
-    if (!problem.empty()) return "cannot write " + path + ": " + problem;
+    if (!problem.empty()) {
+      files.Remove(path);
+      return "cannot write " + path + ": " + problem;
+    }
     written.push_back(path);
     return std::string();
   };
