@@ -11,20 +11,29 @@
 #include "builder/export/export_fixture.h"
 #include "filelib/ctg_file_manager.h"
 #include "filelib/io_faults.h"
+#include "resfile/obj_res_file.h"
+#include "support/handle_bytes.h"
 
 namespace pixmold {
 namespace {
 
 using namespace export_testing;
 
-// A built object of one sprite and one draw group, DIR/src/obj.
+// A built object of one sprite and one draw group, DIR/src/obj: its data
+// in obj.iff, its art in obj.spf.
 class ArtExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteSheet(fDir, {"a", Form::kDepth, 28});
-    fDir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" +
-                                  Group(21, Item(8)));
-    testing::WriteObjectFile(fDir.File("src/obj.iff"), {testing::ObjdResource(128, "Thing", {})});
+    fDir.Write("src/obj.omk",
+               kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" + Group(21, Item(8)));
+    ObjResFile parts;
+    ASSERT_EQ(parts.CreateFile(CTGString(fDir.File("src/obj"))), 0);
+    ASSERT_EQ(parts.OpenFile(CTGString(fDir.File("src/obj"))), 0);
+    const testing::StoredResource definition = testing::ObjdResource(128, "Thing", {});
+    MHandle handle = testing::HandleOf(definition.bytes).Release();
+    ASSERT_EQ(parts.AddResource(handle, definition.type, definition.id, CTGString(definition.name), true), 0);
+    ASSERT_EQ(parts.CloseFile(), 0);
     ASSERT_EQ(Build(fDir.File("src/obj.iff"), fDir.File("src/obj.omk"), fDir.File("src/"), false), 0);
   }
 

@@ -70,17 +70,18 @@ bool Names(const ExportResult& result, const std::string& what, const std::strin
 TEST(ExportLeftOut, NamesWhatMarkupCannotSayAndWritesTheRestExactly) {
   testing::TempDir dir;
   WriteSheet(dir, {"a", Form::kDepth, 28});
-  dir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" +
-                               Group(21, Item(8)));
+  dir.Write("src/obj.omk",
+            kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" + Group(21, Item(8)));
   const std::vector<testing::StoredResource> definition = {testing::ObjdResource(128, "Thing", {})};
   testing::WriteObjectFile(dir.File("src/obj.iff"), definition);
   ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), false), 0);
   const std::vector<testing::StoredResource> built = ArtOf(dir.File("src/obj"));
 
   const std::string object = dir.File("src/obj.iff");
-  Add(object, kSPR2, 5, Sprite2List({Sprite2Frame(3, 2, 0x2000), Sprite2Frame(3, 2, 0x2000), Sprite2Frame(2, 2, 0x2000),
-                                     Sprite2Frame(2, 2, 0x2000), Sprite2Frame(1, 1, 0x2000)},
-                                    7));
+  Add(object, kSPR2, 5,
+      Sprite2List({Sprite2Frame(3, 2, 0x2000), Sprite2Frame(3, 2, 0x2000), Sprite2Frame(2, 2, 0x2000),
+                   Sprite2Frame(2, 2, 0x2000), Sprite2Frame(1, 1, 0x2000)},
+                  7));
   Add(object, kSPR2, 6,
       Sprite2List({Sprite2Frame(3, 2, 0xC000), Sprite2Frame(3, 2, 0xC000), Sprite2Frame(1, 1, 0xC000)}, 7));
   DrawGroup group;
