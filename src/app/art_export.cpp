@@ -84,6 +84,12 @@ ArtExportOutcome ExportArt(const ArtExportRequest& request, FileSystem& files) {
     outcome.status = missing ? ArtExportStatus::kRefused : ArtExportStatus::kFailed;
     return outcome;
   }
+  if (request.onlyWithSprites && ListArtResources(*file, kExportSprite2Type, request.variant).empty() &&
+      ListArtResources(*file, kExportSpriteType, request.variant).empty()) {
+    file->CloseFile();
+    outcome.status = ArtExportStatus::kExact;
+    return outcome;
+  }
   for (std::int32_t id : request.drawGroupIds) {
     const auto groups = ListArtResources(*file, kExportDrawGroupType, request.variant);
     if (std::none_of(groups.begin(), groups.end(), [&](const ArtResource& group) { return group.id == id; })) {
@@ -106,6 +112,7 @@ ArtExportOutcome ExportArt(const ArtExportRequest& request, FileSystem& files) {
   exportRequest.target = request.targetName;
   exportRequest.drawGroupIds = request.drawGroupIds;
   exportRequest.variant = request.variant;
+  exportRequest.keepExistingFiles = request.keepExistingFiles;
   outcome.result = ExportObjectArt(*file, files, exportRequest);
   file->CloseFile();
   if (!outcome.result.failure.empty()) {

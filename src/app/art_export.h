@@ -24,6 +24,10 @@ struct ArtExportRequest {
   std::vector<std::int32_t> drawGroupIds;
   std::uint8_t variant = 0;
   bool force = false;
+  // Into a folder of other files (beside a new object): replace none.
+  bool keepExistingFiles = false;
+  // Writes nothing at all for an object without sprite lists.
+  bool onlyWithSprites = false;
   // Names the object in a "target" tag (an object made from a template).
   std::optional<std::string> targetName;
 };

@@ -128,5 +128,31 @@ TEST_F(ExportCli, WhatCannotBeExpressedIsNamedAndTheRestWritten) {
   EXPECT_NE(run.out.find(fDir.File("out/tableset.omk")), std::string::npos) << run.out;
 }
 
+// new-object exports the template's art beside the copy, its target tag
+// naming the copy, so the copy builds at once; it replaces no file.
+TEST_F(ExportCli, NewObjectWritesMarkupThatBuildsTheCopyAtOnce) {
+  const std::string copy = fDir.File("copy/oak");
+  std::filesystem::create_directories(fDir.File("copy"));
+  const CliRun made = Run("new-object " + Quote(Object() + ".iff") + " " + Quote(copy + ".iff") + " --name Oak");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string markup = testing::Text(copy + ".omk");
+  EXPECT_NE(markup.find("<target object=\"Oak\">"), std::string::npos) << markup;
+  EXPECT_TRUE(std::filesystem::exists(fDir.File("copy/oak_202.tga")));
+  EXPECT_TRUE(std::filesystem::exists(fDir.File("copy/oak_202.bmp")));
+
+  const CliRun built = Run("build " + Quote(copy + ".iff") + " --spr-lists --quiet");
+  ASSERT_EQ(built.status, 0) << built.err;
+  for (const std::string& resource : Art(Object())) {
+    EXPECT_TRUE(Bytes(copy, resource) == Bytes(Object(), resource)) << resource;
+  }
+
+  std::filesystem::remove(copy + ".iff");
+  std::filesystem::remove(copy + ".spf");
+  const CliRun again = Run("new-object " + Quote(Object() + ".iff") + " " + Quote(copy + ".iff") + " --name Oak");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("oak.omk: already exists"), std::string::npos) << again.err;
+  EXPECT_FALSE(std::filesystem::exists(copy + ".iff"));
+}
+
 }  // namespace
 }  // namespace pixmold

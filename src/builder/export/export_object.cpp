@@ -11,6 +11,7 @@
 #include "builder/export/sheet_layout.h"
 #include "builder/export/sheet_painting.h"
 #include "builder/export/sprite_shape.h"
+#include "builder/sheet_files.h"
 #include "builder/sprite_spec.h"
 #include "filelib/file_system.h"
 #include "imaging/pal_wrap.h"
@@ -235,6 +236,8 @@ class Exporter {
   // --- replays -------------------------------------------------------------
 
   MarkupHeading Heading() const { return {fRequest.source, fRequest.target}; }
+  // A replay has no object file to find a target in; nothing else reads one.
+  MarkupHeading ReplayHeading() const { return {fRequest.source, std::nullopt}; }
 
   void LeaveOutGroup(DrawGroupTagPlan& group, const std::string& why) {
     if (group.leftOut) return;
@@ -246,7 +249,7 @@ class Exporter {
   // group whose views come back otherwise is left out. What remains fixes
   // the screen offsets each frame must produce.
   std::vector<OffsetConstraint> ReplayStructure() {
-    MarkupReplay replay(MarkupText(fPlan, Heading(), false));
+    MarkupReplay replay(MarkupText(fPlan, ReplayHeading(), false));
     std::vector<OffsetConstraint> constraints;
     for (DrawGroupTagPlan& group : fPlan.drawGroups) {
       if (group.leftOut) continue;
@@ -281,8 +284,7 @@ class Exporter {
   // The finished markup, read again with every frame trimmed where its
   // sheet puts it; a draw group whose offsets still differ is left out.
   std::string ReplayGeometry() {
-    std::string markup = MarkupText(fPlan, Heading(), true);
-    fReplay = std::make_unique<MarkupReplay>(markup);
+    fReplay = std::make_unique<MarkupReplay>(MarkupText(fPlan, ReplayHeading(), true));
     const bool applied =
         fReplay->Fatal().empty() && fReplay->ApplyTrims([&](const SpriteSpec& spec, const std::vector<Rect>& cells) {
           std::vector<Rect> trims(cells.size());
@@ -292,7 +294,6 @@ class Exporter {
           }
           return trims;
         });
-    bool changed = false;
     for (DrawGroupTagPlan& group : fPlan.drawGroups) {
       if (group.leftOut) continue;
       const DGRPSpec* rebuilt = applied ? fReplay->FindDrawGroup(group.resource.id) : nullptr;
@@ -300,14 +301,12 @@ class Exporter {
           rebuilt ? DrawGroupDifference(rebuilt->Group(), group.stored, true) : "no draw group: " + fReplay->Fatal();
       if (!difference.empty()) {
         LeaveOutGroup(group, "no cell geometry gives its offsets: the markup would give " + difference);
-        changed = true;
       } else if (fNotByteExact.count(group.resource.id)) {
         fPlan.LeaveOut(ArtLabel(group.resource.type, group.resource.id),
                        "written, but a build stores it as version 20004 in the file's byte order, not as it is");
       }
     }
-    if (changed) markup = MarkupText(fPlan, Heading(), true);
-    return markup;
+    return MarkupText(fPlan, Heading(), true);
   }
 
   // --- palettes --------------------------------------------------------------
@@ -361,11 +360,35 @@ class Exporter {
     return {};
   }
 
-  void Write(const std::string& markup) {
+  bool Written(const SheetPlan& sheet) const {
+    return std::any_of(sheet.sprites.begin(), sheet.sprites.end(),
+                       [&](std::size_t i) { return !fPlan.sprites[i].leftOut; });
+  }
+
+  // Every file the export would write that is there already.
+  std::string FirstExisting() const {
+    std::vector<std::string> paths = {fRequest.directory + fRequest.baseName + ".omk"};
     for (const SheetPlan& sheet : fPlan.sheets) {
-      if (std::all_of(sheet.sprites.begin(), sheet.sprites.end(),
-                      [&](std::size_t i) { return fPlan.sprites[i].leftOut; }))
-        continue;
+      if (!Written(sheet)) continue;
+      const SheetFileNames names = DeriveSheetFileNames(fRequest.directory, sheet.fileName);
+      paths.insert(paths.end(), {names.image, names.paletteImage});
+      if (sheet.alpha) paths.push_back(names.alphaImage);
+    }
+    for (const std::string& path : paths) {
+      if (fFiles.Kind(path) != EntryKind::kMissing) return path;
+    }
+    return {};
+  }
+
+  void Write(const std::string& markup) {
+    if (fRequest.keepExistingFiles) {
+      if (const std::string existing = FirstExisting(); !existing.empty()) {
+        fResult.failure = existing + " is there already; an export replaces no file";
+        return;
+      }
+    }
+    for (const SheetPlan& sheet : fPlan.sheets) {
+      if (!Written(sheet)) continue;
       SheetCanvas canvas(sheet.width, sheet.height, sheet.background, sheet.alpha, sheet.kind == SheetKind::kHeadline);
       if (std::string problem = PaintSheet(sheet, canvas); !problem.empty()) {
         Fail("cannot draw " + sheet.fileName + ": " + problem);

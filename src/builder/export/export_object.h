@@ -29,6 +29,8 @@ struct ExportRequest {
   std::optional<std::string> target;       // the object a "target" tag names
   std::vector<std::int32_t> drawGroupIds;  // only these and the lists they show, when not empty
   std::uint8_t variant = 0;
+  // Into a folder that holds other files: refuse to replace any of them.
+  bool keepExistingFiles = false;
 };
 
 struct ExportedSprite {
