@@ -23,9 +23,11 @@ using testing::RunCli;
 
 class ExportCli : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { MakeAndBuild("--lwidth 64 --lheight 80"); }
+
+  void MakeAndBuild(const std::string& generatorArguments) {
     if (!testing::DemoGeneratorCanRun()) GTEST_SKIP() << "the demo generator needs python3-numpy and python3-pil";
-    ASSERT_EQ(testing::MakeDemoObject(fDir.File("data"), fDir.File("content")), "");
+    ASSERT_EQ(testing::MakeDemoObject(fDir.File("data"), fDir.File("content"), "tableset", generatorArguments), "");
     const CliRun built = Run("build " + Quote(Object() + ".iff") + " --spr-lists --quiet --omk " +
                              Quote(fDir.File("content/Sprites/tableset/tableset.omk")));
     ASSERT_EQ(built.status, 0) << built.err;
@@ -54,7 +56,17 @@ class ExportCli : public ::testing::Test {
   testing::TempDir fDir;
 };
 
-TEST_F(ExportCli, AFreshObjectBuiltFromTheExportHoldsTheSameArt) {
+// The demo at two sizes: cells that hold every view, and cells so small
+// that every frame is empty and each offset says where its cell lay.
+class ExportCliRoundTrip : public ExportCli, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override { MakeAndBuild(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(DemoSizes, ExportCliRoundTrip,
+                         ::testing::Values("--lwidth 64 --lheight 80", "--lwidth 16 --lheight 24 --slopwidth 0"));
+
+TEST_P(ExportCliRoundTrip, AFreshObjectBuiltFromTheExportHoldsTheSameArt) {
   const CliRun exported = Run("export " + Quote(Object()) + " -o " + Quote(fDir.File("out")));
   ASSERT_EQ(exported.status, 0) << exported.err;
   EXPECT_NE(exported.out.find(fDir.File("out/tableset.omk")), std::string::npos) << exported.out;

@@ -107,7 +107,14 @@ void SurveySprite2(std::span<const std::uint8_t> bytes, ListFacts& facts) {
   }
   facts.version = view.version;
   facts.paletteId = view.paletteId;
+  std::int64_t pixels = 0;
   for (std::size_t i = 0; i < view.frames.size() && facts.unreadable.empty(); ++i) {
+    Sprite2FrameHeader header;
+    if (ReadSprite2Header(view.frames[i], header).Ok()) pixels += std::int64_t{header.width} * header.height;
+    if (pixels > kMaxExportPixels) {
+      facts.unreadable = "its frames hold more pixels than a sheet";
+      return;
+    }
     SurveySprite2Frame(view.frames[i], facts, i);
   }
 }
@@ -148,11 +155,16 @@ void SurveySprite(std::span<const std::uint8_t> bytes, ListFacts& facts) {
   }
   const std::size_t colourFrames = facts.depthFrames ? view.frames.size() / 2 : view.frames.size();
   DecodedSprite frame;
+  std::int64_t pixels = 0;
   for (std::size_t i = 0; i < view.frames.size(); ++i) {
-    if (auto status = DecodeSprFrame(view.frames[i], *order, frame); !status.Ok()) {
+    SprFrameInfo info;
+    SpriteDecodeLimits limits;
+    limits.maxPixels = kMaxExportPixels - pixels;
+    if (auto status = DecodeSprFrame(view.frames[i], *order, frame, {}, &info, limits); !status.Ok()) {
       facts.unreadable = "frame " + std::to_string(i) + ": " + status.error;
       return;
     }
+    pixels += std::int64_t{frame.width} * frame.height;
     if (i >= colourFrames) {
       const FrameFacts& colour = facts.frames[i - colourFrames];
       if (frame.width != colour.width || frame.height != colour.height) {

@@ -56,6 +56,10 @@ struct ListFacts {
 
 ListFacts SurveyList(const ArtResource& resource, std::span<const std::uint8_t> bytes);
 
+// No sheet holds more, and a list claiming more is not drawn at all: a
+// hostile list can claim gigapixels in a few bytes.
+inline constexpr std::int64_t kMaxExportPixels = std::int64_t{1} << 26;
+
 // The quantisation of the coverage channel the build uses: 5 bits, so a
 // stored value of 31 means fully covered and is never stored.
 inline constexpr int kExportAlphaBits = 5;

@@ -237,7 +237,8 @@ class Layout {
       sheet.sprites.push_back(member.sprite);
     }
     sheet.height = row * sizes.height[0];
-    if (sheet.width > kMaxSheetSide || sheet.height > kMaxSheetSide) {
+    if (sheet.width > kMaxSheetSide || sheet.height > kMaxSheetSide ||
+        std::int64_t{sheet.width} * sheet.height > kMaxExportPixels) {
       for (const Placing& member : group.members) {
         LeaveOut(fPlan.sprites[member.sprite], "its cells do not fit on one sheet");
       }

@@ -118,53 +118,72 @@ class AnchorSolver {
       sizes.height[s] = fGeometry.sizes[s].innerHeight + 2 * border;
     }
     const int least = *std::max_element(sizes.height.begin(), sizes.height.end());
-    // Rows: row x row height = border - y origin - y.
-    std::optional<int> rowHeight;
+    // Rows: an empty frame's y is border - y origin - row x row height.
+    std::vector<Line> rows;
     for (const Anchor& anchor : fAnchors) {
-      if (!y[anchor.size]) continue;
-      const int product = border - *y[anchor.size] - anchor.y;
-      const int row = position + anchor.row;
-      if (row == 0 ? product != 0 : (product % row != 0 || product / row < least)) return std::nullopt;
-      if (row != 0 && fExact && product / row != sizes.height[0]) return std::nullopt;
-      if (row != 0) {
-        if (rowHeight && *rowHeight != product / row) return std::nullopt;
-        rowHeight = product / row;
-      }
+      rows.push_back({anchor.size, position + anchor.row, border - anchor.y});
     }
-    sizes.height[0] = rowHeight.value_or(least);
-    for (const Anchor& anchor : fAnchors) {
-      const int value = border - anchor.y - (position + anchor.row) * sizes.height[0];
-      if (!y[anchor.size]) y[anchor.size] = value;
-      if (*y[anchor.size] != value) return std::nullopt;
-    }
-    // Columns: cell left = column x width + the wider sizes' cells + border.
+    int rowHeight = fExact ? sizes.height[0] : kFree;
+    if (!SolveLines(rows, y, rowHeight, fExact ? sizes.height[0] : least)) return std::nullopt;
+    sizes.height[0] = rowHeight == kFree ? least : rowHeight;
+    // Columns: an empty frame's x is -x origin - (column x width + the
+    // wider sizes' cells + border).
     for (std::size_t s = 0; s < 3; ++s) {
       const int before = s == 0 ? 0 : fColumns * (sizes.width[0] + (s == 2 ? sizes.width[1] : 0));
-      std::optional<int> width;
+      std::vector<Line> columns;
       for (const Anchor& anchor : fAnchors) {
-        if (anchor.size != s || !x[s]) continue;
-        const int span = -anchor.x - *x[s] - border - before;
-        if (anchor.column == 0 ? span != 0 : (span % anchor.column != 0 || span / anchor.column < sizes.width[s]))
-          return std::nullopt;
-        if (anchor.column != 0 && fExact && span / anchor.column != sizes.width[s]) return std::nullopt;
-        if (anchor.column != 0) {
-          if (width && *width != span / anchor.column) return std::nullopt;
-          width = span / anchor.column;
-        }
+        if (anchor.size == s) columns.push_back({s, anchor.column, -anchor.x - border - before});
       }
-      if (width) sizes.width[s] = *width;
-      for (const Anchor& anchor : fAnchors) {
-        if (anchor.size != s) continue;
-        const int value = -anchor.x - border - before - anchor.column * sizes.width[s];
-        if (!x[s]) x[s] = value;
-        if (*x[s] != value) return std::nullopt;
-      }
+      int width = fExact ? sizes.width[s] : kFree;
+      if (!SolveLines(columns, x, width, sizes.width[s])) return std::nullopt;
+      if (width != kFree) sizes.width[s] = width;
     }
     for (std::size_t s = 0; s < 3; ++s) {
       sizes.xOrigin[s] = x[s].value_or(0);
       sizes.yOrigin[s] = y[s].value_or(0);
     }
     return sizes;
+  }
+
+  // One equation value = origin[size] + step x unit, as the empty frames
+  // give them: the unit is a row height or a cell width (at least `least`),
+  // the origins those of the sizes.
+  struct Line {
+    std::size_t size = 0;
+    int step = 0;
+    int value = 0;
+  };
+
+  static constexpr int kFree = 0;  // a unit not yet known; every unit is at least 1
+
+  // Finds the unit and the free origins so that every line holds; false
+  // when none do. A fixed unit or origin stays as it is.
+  static bool SolveLines(const std::vector<Line>& lines, std::array<std::optional<int>, 3>& origins, int& unit,
+                         int least) {
+    auto take = [&](int candidate) {
+      if (candidate < least || (unit != kFree && unit != candidate)) return false;
+      unit = candidate;
+      return true;
+    };
+    for (const Line& a : lines) {
+      if (origins[a.size] && a.step != 0) {
+        const int span = a.value - *origins[a.size];
+        if (span % a.step != 0 || !take(span / a.step)) return false;
+      }
+      for (const Line& b : lines) {
+        if (b.size != a.size || b.step == a.step || origins[a.size]) continue;
+        const int span = a.value - b.value;
+        if (span % (a.step - b.step) != 0 || !take(span / (a.step - b.step))) return false;
+      }
+    }
+    const int chosen = unit == kFree ? least : unit;
+    for (const Line& line : lines) {
+      const int origin = line.value - line.step * chosen;
+      if (!origins[line.size]) origins[line.size] = origin;
+      if (*origins[line.size] != origin) return false;
+    }
+    if (unit == kFree && !lines.empty()) unit = chosen;
+    return true;
   }
 
   const SpriteGeometry& fGeometry;
