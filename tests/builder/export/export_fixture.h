@@ -41,6 +41,7 @@ struct SheetSource {
   int width = 112;
   int height = 24;
   int density = 3;  // one pixel in `density` is drawn
+  int blankFrom = 1 << 30;  // nothing is drawn right of this column
 };
 
 inline std::uint32_t Hash(const std::string& base, int x, int y) {
@@ -55,7 +56,9 @@ inline std::uint32_t Hash(const std::string& base, int x, int y) {
 constexpr std::uint8_t kClearIndex = 5;
 
 inline void WriteSheet(const testing::TempDir& dir, const SheetSource& sheet) {
-  auto drawn = [&](int x, int y) { return (x | y) != 0 && Hash(sheet.base, x, y) % sheet.density == 0; };
+  auto drawn = [&](int x, int y) {
+    return (x | y) != 0 && x < sheet.blankFrom && Hash(sheet.base, x, y) % sheet.density == 0;
+  };
   auto index = [&](int x, int y) {
     return drawn(x, y) ? static_cast<std::uint8_t>(20 + (Hash(sheet.base, x, y) >> 8) % 200) : kClearIndex;
   };
