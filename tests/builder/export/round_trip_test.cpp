@@ -113,12 +113,12 @@ const RoundTripCase kCases[] = {
          "<sizes lwidth=20 lheight=30 mwidth=10 mheight=14 swidth=6 sheight=8 border=2>\n" +
          "<sprite id=101 tgafile=b.tga paletteid=7>\n" + Group(10, Item(100) + Item(101)),
      {{"a"}, {"b", Form::kDepth, 144, 30}}},
-    // Nothing drawn in the small cells: every small frame is empty, and the
-    // second sprite's lie a row down.
+    // Nothing drawn in the small cells but the first: their frames are
+    // empty, and the second sprite's lie a row down.
     {"EmptySmallCells",
      kSizes + "<sprite id=100 tgafile=s.tga paletteid=7>\n<sprite id=101 tgafile=s.tga paletteid=7>\n" +
          Group(10, Item(100) + Item(101)),
-     {{"s", Form::kDepth, 112, 48, 3, 96}}},
+     {{"s", Form::kDepth, 112, 48, 3, 100}}},
     {"MaskedSheet",
      kSizes + "<sprite id=100 tgafile=a.tga mask=m.bmp paletteid=7>\n" + Group(10, Item(100)),
      {{"a"}, {"m", Form::kBmpOnly, 112, 24, 2}}},
