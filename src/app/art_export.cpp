@@ -124,4 +124,17 @@ ArtExportOutcome ExportArt(const ArtExportRequest& request, FileSystem& files) {
   return outcome;
 }
 
+std::string ArtExportSummary(const ArtExportRequest& request, const ArtExportOutcome& outcome) {
+  if (outcome.status == ArtExportStatus::kFailed || outcome.status == ArtExportStatus::kRefused)
+    return "Export failed: " + outcome.message + "\n";
+  const ExportResult& result = outcome.result;
+  std::string text = "Exported " + std::to_string(result.sprites.size()) + " sprite lists, " +
+                     std::to_string(result.drawGroups.size()) + " draw groups and " +
+                     std::to_string(result.palettes.size()) + " palettes of " + request.object + " into " +
+                     request.directory + (result.Exact() ? " exactly.\n" : "; not exact:\n");
+  for (const ExportProblem& problem : result.problems) text += problem.what + ": " + problem.why + "\n";
+  for (const ExportProblem& warning : result.warnings) text += "warning: " + warning.what + ": " + warning.why + "\n";
+  return text;
+}
+
 }  // namespace pixmold

@@ -51,4 +51,8 @@ std::string ArtExportBaseName(const std::string& object);
 
 ArtExportOutcome ExportArt(const ArtExportRequest& request, FileSystem& files);
 
+// The outcome for a person: what was written where, then each thing left
+// out or not exact with the reason, one per line.
+std::string ArtExportSummary(const ArtExportRequest& request, const ArtExportOutcome& outcome);
+
 }  // namespace pixmold
