@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "builder/export/export_fixture.h"
+#include "imaging/sprite2_decoder.h"
+#include "imaging/sprite2_runs.h"
 #include "records/draw_group.h"
 #include "resfile/iff_res_file2.h"
 #include "resfile/recon_stream.h"
@@ -51,11 +53,11 @@ Bytes DrawGroupBytes(DrawGroup& group) {
   return bytes;
 }
 
-void Add(const std::string& object, ResType type, ResID id, const Bytes& bytes) {
+void Add(const std::string& object, ResType type, ResID id, const Bytes& bytes, const char* name = "Added") {
   IFFResFile2 file;
   ASSERT_EQ(file.OpenFile(CTGString(object)), 0);
   MHandle handle = testing::HandleOf(bytes).Release();
-  ASSERT_EQ(file.AddResource(handle, type, id, CTGString("Added"), true), 0);
+  ASSERT_EQ(file.AddResource(handle, type, id, CTGString(name), true), 0);
   ASSERT_EQ(file.WriteResource(handle), 0);
   ASSERT_EQ(file.CloseFile(), 0);
 }
@@ -109,6 +111,58 @@ TEST(ExportLeftOut, NamesWhatMarkupCannotSayAndWritesTheRestExactly) {
   const std::vector<testing::StoredResource> rebuilt = ArtOf(dir.File("copy/obj"));
   ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(built));
   for (std::size_t i = 0; i < built.size(); ++i) EXPECT_TRUE(rebuilt[i].bytes == built[i].bytes);
+}
+
+// A headline's list and its sprite's list are cut from one sheet, in rows
+// of 98 and of 96 pixels. When they disagree about a pixel where the cuts
+// meet, the headline must go further down the sheet, where they do not.
+TEST(ExportLeftOut, AHeadlineWhoseTwoListsDisagreeMovesDownItsSheet) {
+  testing::TempDir dir;
+  WriteSheet(dir, {"h", Form::kDepth, 116, 98});
+  dir.Write("src/obj.omk", "<headline id=300 tgafile=h.tga paletteid=50>\n");
+  const std::vector<testing::StoredResource> definition = {testing::ObjdResource(128, "Thing", {})};
+  testing::WriteObjectFile(dir.File("src/obj.iff"), definition);
+  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), true), 0);
+
+  // One colour of the sprite's first frame changed.
+  const StoredResource* sprite = testing::FindResource(ArtOf(dir.File("src/obj")), kSPR2, 300);
+  ASSERT_NE(sprite, nullptr);
+  Bytes bytes = sprite->bytes;
+  Sprite2ListView view;
+  ASSERT_TRUE(ParseSprite2List(bytes, view).Ok());
+  std::size_t colourAt = 0;
+  Sprite2FrameHeader header;
+  ASSERT_TRUE(ReadSprite2Header(view.frames[0], header).Ok());
+  ASSERT_TRUE(WalkSprite2Runs(view.frames[0], header.width, header.height, [&](const Sprite2Token& run, int, int) {
+                if (colourAt == 0) colourAt = static_cast<std::size_t>(run.pixels.data() + 1 - bytes.data());
+              }).Ok());
+  ASSERT_NE(colourAt, 0u);
+  bytes[colourAt] ^= 0x40;
+  Add(dir.File("src/obj.iff"), kSPR2, 300, bytes);
+  const std::vector<testing::StoredResource> changed = ArtOf(dir.File("src/obj"));
+
+  const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
+  ASSERT_TRUE(result.Exact()) << Problems(result);
+  std::filesystem::create_directories(dir.File("copy"));
+  testing::WriteObjectFile(dir.File("copy/obj.iff"), definition);
+  ASSERT_EQ(Build(dir.File("copy/obj.iff"), dir.File("out/obj.omk"), dir.File("out/"), true), 0);
+  const std::vector<testing::StoredResource> rebuilt = ArtOf(dir.File("copy/obj"));
+  ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(changed));
+  for (std::size_t i = 0; i < changed.size(); ++i) EXPECT_TRUE(rebuilt[i].bytes == changed[i].bytes) << i;
+}
+
+// A name markup cannot quote is left out with the reason.
+TEST(ExportLeftOut, ANameMarkupCannotQuoteIsNamed) {
+  testing::TempDir dir;
+  WriteSheet(dir, {"a", Form::kDepth, 28});
+  dir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1>\n" + Group(21, Item(8)));
+  testing::WriteObjectFile(dir.File("src/obj.iff"), {testing::ObjdResource(128, "Thing", {})});
+  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), false), 0);
+  Add(dir.File("src/obj.iff"), kDGRP, 22, testing::FindResource(ArtOf(dir.File("src/obj")), kDGRP, 21)->bytes,
+      "say \"when\"");
+  const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
+  EXPECT_TRUE(Names(result, "DGRP 22", "quote character")) << Problems(result);
+  EXPECT_EQ(result.problems.size(), 1u) << Problems(result);
 }
 
 }  // namespace
