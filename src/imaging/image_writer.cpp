@@ -16,8 +16,10 @@ void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 // Collects bytes and hands them to the file a chunk at a time.
 class ChunkedFile {
  public:
-  ChunkedFile(FileSystem& files, const std::string& path) : fFiles(files), fPath(path) {
+  ChunkedFile(FileSystem& files, const std::string& path, std::vector<std::uint8_t>& chunk)
+      : fFiles(files), fChunk(chunk) {
     fHandle = files.Open(path, OpenMode::kCreate);
+    fChunk.clear();
     fChunk.reserve(kChunkBytes);
   }
   ~ChunkedFile() {
@@ -47,10 +49,9 @@ class ChunkedFile {
 
  private:
   FileSystem& fFiles;
-  std::string fPath;
+  std::vector<std::uint8_t>& fChunk;
   FileHandle fHandle = kNoFile;
   std::int64_t fOffset = 0;
-  std::vector<std::uint8_t> fChunk;
 };
 
 std::string CheckSize(int width, int height) {
@@ -78,10 +79,10 @@ std::string WriteRows(ChunkedFile& file, int height, std::size_t pixelBytes, std
 }  // namespace
 
 std::string WriteTgaFile(FileSystem& files, const std::string& path, int width, int height, int bitsPerPixel,
-                         const ImageRowFiller& fill) {
+                         const ImageRowFiller& fill, std::vector<std::uint8_t>& scratch) {
   if (std::string refused = CheckSize(width, height); !refused.empty()) return refused;
   if (bitsPerPixel != 24 && bitsPerPixel != 32) return "a TGA is written with 24 or 32 bits per pixel";
-  ChunkedFile file(files, path);
+  ChunkedFile file(files, path, scratch);
   if (!file.Opened()) return "cannot create";
   // Uncompressed true colour, no colour map, origin at the top left; a
   // 32-bit image declares its 8 alpha bits.
@@ -96,9 +97,10 @@ std::string WriteTgaFile(FileSystem& files, const std::string& path, int width, 
 }
 
 std::string WriteBmp8File(FileSystem& files, const std::string& path, int width, int height,
-                          std::span<const PaletteEntry, 256> colours, const ImageRowFiller& fill) {
+                          std::span<const PaletteEntry, 256> colours, const ImageRowFiller& fill,
+                          std::vector<std::uint8_t>& scratch) {
   if (std::string refused = CheckSize(width, height); !refused.empty()) return refused;
-  ChunkedFile file(files, path);
+  ChunkedFile file(files, path, scratch);
   if (!file.Opened()) return "cannot create";
   const std::uint32_t stride = (static_cast<std::uint32_t>(width) + 3u) & ~3u;
   const std::uint32_t pixelOffset = 14 + 40 + 256 * 4;

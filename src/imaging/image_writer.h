@@ -13,6 +13,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "imaging/palette_entry.h"
 
@@ -27,9 +28,12 @@ using ImageRowFiller = std::function<void(int y, std::span<std::uint8_t> row)>;
 inline constexpr int kMaxWrittenImageSide = 65535;
 
 // Both return an empty string when the whole file was written, else why not.
+// The chunk is collected in `scratch`, which a caller writing many files
+// keeps from one to the next.
 std::string WriteTgaFile(FileSystem& files, const std::string& path, int width, int height, int bitsPerPixel,
-                         const ImageRowFiller& fill);
+                         const ImageRowFiller& fill, std::vector<std::uint8_t>& scratch);
 std::string WriteBmp8File(FileSystem& files, const std::string& path, int width, int height,
-                          std::span<const PaletteEntry, 256> colours, const ImageRowFiller& fill);
+                          std::span<const PaletteEntry, 256> colours, const ImageRowFiller& fill,
+                          std::vector<std::uint8_t>& scratch);
 
 }  // namespace pixmold

@@ -389,12 +389,13 @@ class Exporter {
     }
     for (const SheetPlan& sheet : fPlan.sheets) {
       if (!Written(sheet)) continue;
-      SheetCanvas canvas(sheet.width, sheet.height, sheet.background, sheet.alpha, sheet.kind == SheetKind::kHeadline);
+      fCanvas.Reset(sheet.width, sheet.height, sheet.background, sheet.alpha, sheet.kind == SheetKind::kHeadline);
+      SheetCanvas& canvas = fCanvas;
       if (std::string problem = PaintSheet(sheet, canvas); !problem.empty()) {
         Fail("cannot draw " + sheet.fileName + ": " + problem);
         return;
       }
-      if (std::string problem = WriteSheetFiles(fFiles, fRequest.directory, sheet, canvas, fResult.files);
+      if (std::string problem = WriteSheetFiles(fFiles, fRequest.directory, sheet, canvas, fScratch, fResult.files);
           !problem.empty()) {
         Fail(problem);
         return;
@@ -449,6 +450,9 @@ class Exporter {
   bool fSelected = false;
   std::set<ResID> fNotByteExact;
   std::unique_ptr<MarkupReplay> fReplay;
+  // Kept from sheet to sheet, so a large export touches fresh memory once.
+  SheetCanvas fCanvas;
+  std::vector<std::uint8_t> fScratch;
   ExportResult fResult;
 };
 

@@ -14,13 +14,21 @@ constexpr std::uint8_t kFullCoverage = 255;
 
 }  // namespace
 
-SheetCanvas::SheetCanvas(int width, int height, std::uint8_t background, bool alpha, bool pinning)
-    : fWidth(width), fHeight(height), fBackground(background), fPinning(pinning) {
+SheetCanvas::SheetCanvas(int width, int height, std::uint8_t background, bool alpha, bool pinning) {
+  Reset(width, height, background, alpha, pinning);
+}
+
+void SheetCanvas::Reset(int width, int height, std::uint8_t background, bool alpha, bool pinning) {
+  fWidth = width;
+  fHeight = height;
+  fBackground = background;
+  fPinning = pinning;
+  fConflict.clear();
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   fColour.assign(pixels, background);
   fDepth.assign(pixels, kNoDepth);
-  if (alpha) fAlpha.assign(pixels, 0);
-  if (pinning) fPinned.assign(pixels, 0);
+  fAlpha.assign(alpha ? pixels : 0, 0);
+  fPinned.assign(pinning ? pixels : 0, 0);
 }
 
 bool SheetCanvas::Fits(const Rect& rect) const {

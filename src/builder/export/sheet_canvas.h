@@ -27,6 +27,10 @@ class SheetCanvas {
   // With pinning, conflicts between frames are found (and cost a byte per
   // plane and pixel more).
   SheetCanvas(int width, int height, std::uint8_t background, bool alpha, bool pinning);
+  SheetCanvas() = default;
+  // Starts a new sheet in the memory of the last one: a large sheet's planes
+  // cost more in fresh pages than in the drawing.
+  void Reset(int width, int height, std::uint8_t background, bool alpha, bool pinning);
 
   int Width() const { return fWidth; }
   int Height() const { return fHeight; }
@@ -62,10 +66,10 @@ class SheetCanvas {
   // Pins the cell outside rect to the background value of the plane.
   void KeepClear(Plane plane, const Rect& cell, const Rect& rect);
 
-  int fWidth;
-  int fHeight;
-  std::uint8_t fBackground;
-  bool fPinning;
+  int fWidth = 0;
+  int fHeight = 0;
+  std::uint8_t fBackground = 0;
+  bool fPinning = false;
   std::vector<std::uint8_t> fColour;
   std::vector<std::uint8_t> fDepth;
   std::vector<std::uint8_t> fAlpha;

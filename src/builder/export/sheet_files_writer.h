@@ -16,8 +16,10 @@ namespace pixmold {
 class FileSystem;
 
 // Appends each file written to `written` (directory + name); returns why a
-// file could not be written, or an empty string.
+// file could not be written, or an empty string. `scratch` is the image
+// writers' chunk, kept by a caller that writes many sheets.
 std::string WriteSheetFiles(FileSystem& files, const std::string& directory, const SheetPlan& sheet,
-                            const SheetCanvas& canvas, std::vector<std::string>& written);
+                            const SheetCanvas& canvas, std::vector<std::uint8_t>& scratch,
+                            std::vector<std::string>& written);
 
 }  // namespace pixmold
