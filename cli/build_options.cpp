@@ -15,26 +15,6 @@
 namespace pixmold::cli {
 namespace {
 
-std::vector<std::int16_t> ParseIdList(const std::string& text, const char* option) {
-  std::vector<std::int16_t> ids;
-  std::stringstream items(text);
-  std::string item;
-  while (std::getline(items, item, ',')) {
-    std::size_t used = 0;
-    long value = 0;
-    try {
-      value = std::stol(item, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used == 0 || used != item.size() || value < -32768 || value > 32767) {
-      throw UsageError{std::string(option) + ": \"" + item + "\" is not a resource id (-32768..32767)"};
-    }
-    ids.push_back(static_cast<std::int16_t>(value));
-  }
-  return ids;
-}
-
 // A path without a folder is in the current one: "./", never "", which the
 // build takes for no image folder at all.
 std::string DirectoryOf(const std::string& path) {
@@ -138,6 +118,26 @@ void FillArchitecture(const BuildOptions& options, BuildArgs& args) {
 }
 
 }  // namespace
+
+std::vector<std::int16_t> ParseIdList(const std::string& text, const char* option) {
+  std::vector<std::int16_t> ids;
+  std::stringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    std::size_t used = 0;
+    long value = 0;
+    try {
+      value = std::stol(item, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != item.size() || value < -32768 || value > 32767) {
+      throw UsageError{std::string(option) + ": \"" + item + "\" is not a resource id (-32768..32767)"};
+    }
+    ids.push_back(static_cast<std::int16_t>(value));
+  }
+  return ids;
+}
 
 void SetPath(PathBuffer& field, const std::string& value, const char* what) {
   if (value.size() >= PathBuffer::kCapacity) {

@@ -65,6 +65,9 @@ struct UsageError {
   std::string message;
 };
 
+// "100,101" as resource ids; throws UsageError naming the option otherwise.
+std::vector<std::int16_t> ParseIdList(const std::string& text, const char* option);
+
 // Sets a path field of the request; throws UsageError when it does not fit.
 void SetPath(PathBuffer& field, const std::string& value, const char* what);
 

@@ -1,6 +1,8 @@
 // pixmold new-object TEMPLATE DEST: makes a new object file from a template
 // object file, as a build's --new-from step does: every resource is copied,
-// and every object definition gets a fresh GUID.
+// and every object definition gets a fresh GUID. When the template has
+// sprites, their markup and sheets are exported beside the new object, its
+// "target" tag naming it, so the copy builds at once.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -8,9 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "app/art_export.h"
+#include "app/build_inputs.h"
+#include "base/ascii.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
 #include "command_registry.h"
+#include "filelib/ctg_file_manager.h"
 #include "records/stub_object.h"
 #include "res_target.h"
 #include "user_text.h"
@@ -70,7 +76,50 @@ void ExplainFailure(const NewObjectOptions& options, const StubObject& copier, R
   std::cerr << "pixmold new-object: could not make new object: " << ResErrText(err) << " (" << err << ")\n";
 }
 
+// DEST without ".iff" or ".spf": the base name of the markup and sheets.
+std::string DestinationBase(const std::string& destination) {
+  if (EndsWithIgnoringCase(destination, ".iff") || EndsWithIgnoringCase(destination, ".spf"))
+    return destination.substr(0, destination.size() - 4);
+  return destination;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::string directory = path.substr(0, path.size() - PathLeaf(path).size());
+  return directory.empty() ? std::string("./") : directory;
+}
+
+// The template's art as markup and sheets beside the new object. A copy
+// whose markup cannot be written is no use half made: it is removed again.
+int ExportBeside(const NewObjectOptions& options) {
+  ArtExportRequest request;
+  request.object = DestinationBase(options.destination);
+  request.directory = DirectoryOf(options.destination);
+  request.force = true;
+  request.keepExistingFiles = true;
+  request.onlyWithSprites = true;
+  if (!options.name.empty()) request.targetName = options.name;
+  const ArtExportOutcome outcome = ExportArt(request, CTGFileManager::Get().Files());
+  if (outcome.status == ArtExportStatus::kFailed || outcome.status == ArtExportStatus::kRefused) {
+    std::cerr << "pixmold new-object: cannot export the template's sprites: " << EscapeControls(outcome.message)
+              << "\n";
+    FileSystem& files = CTGFileManager::Get().Files();
+    for (const char* extension : {".iff", ".spf"}) files.Remove(request.object + extension);
+    return kExitFailed;
+  }
+  for (const ExportProblem& problem : outcome.result.problems) {
+    std::cerr << "pixmold new-object: warning: not in the markup exactly: " << EscapeControls(problem.what) << ": "
+              << EscapeControls(problem.why) << "\n";
+  }
+  return kExitOk;
+}
+
 int RunNewObject(const NewObjectOptions& options) {
+  const std::string markup = DestinationBase(options.destination) + ".omk";
+  if (CTGFileManager::Get().Files().Kind(markup) != EntryKind::kMissing) {
+    std::cerr << "pixmold new-object: " << EscapeControls(markup)
+              << ": already exists (perhaps from an earlier run); remove it or choose another name\n";
+    return kExitFailed;
+  }
   StubObject copier;
   copier.SetClearEntryPoints(options.clearEntryPoints);
   if (!options.name.empty()) copier.SetNewName(options.name);
@@ -86,7 +135,7 @@ int RunNewObject(const NewObjectOptions& options) {
     ExplainFailure(options, copier, err);
     return kExitFailed;
   }
-  return kExitOk;
+  return ExportBeside(options);
 }
 
 RegisterCommand registerNewObject(25, [](CLI::App& app, int* status) {
@@ -99,10 +148,14 @@ RegisterCommand registerNewObject(25, [](CLI::App& app, int* status) {
   cmd->footer(
       "Every resource is copied with its type, id, name and bytes; only each definition's GUID changes\n"
       "(and, with the options, its name and entry points).\n"
-      "Nothing may be at DEST.iff or DEST.spf, a symbolic link included; a copy that fails removes\n"
-      "what it made.\n"
-      "Exit status: 0 made, 1 the copy failed: the template cannot be read, the destination exists\n"
-      "or cannot be made (the path and the reason on standard error).");
+      "When the template has sprite lists, DEST.omk and the sheets it reads are written beside DEST\n"
+      "as pixmold export writes them, the markup's \"target\" tag naming the new object (with --name),\n"
+      "so that `pixmold build DEST.iff` rebuilds its sprites, palettes and draw groups at once. No\n"
+      "existing file is replaced; what the markup cannot give back exactly is named as a warning.\n"
+      "Nothing may be at DEST.iff or DEST.spf, a symbolic link included.\n"
+      "Exit status: 0 made, 1 the copy failed: the template cannot be read, the destination or its\n"
+      "markup exists, or the object or a sheet cannot be made (the path and the reason on standard\n"
+      "error; a copy whose sheets cannot be written is removed again).");
   cmd->callback([options, status] { *status = RunNewObject(*options); });
 });
 

@@ -185,6 +185,12 @@ void PixmoldWindow::ForwardPreviewChoice() {
 }
 
 void PixmoldWindow::BuildMenu() {
+  QMenu* object = menuBar()->addMenu("&Object");
+  QAction* exportSheets = object->addAction("Export sheets...");
+  connect(exportSheets, &QAction::triggered, this, [this] {
+    const QString folder = mPicker("Export sheets into", QString());
+    if (!folder.isEmpty()) mLogic.OnExportSheets(folder.toStdString());
+  });
   QMenu* help = menuBar()->addMenu("&Help");
   QAction* about = help->addAction("&About Pixmold...");
   connect(about, &QAction::triggered, this, [this] {

@@ -515,11 +515,14 @@ def object_definition(first_draw_group, draw_group_count):
 
 
 def object_data_tags(name):
-    """Markup for every data pass; markup reads a GUID as a signed number."""
+    """Markup for every data pass; markup reads a GUID as a signed number.
+    The catalog writes to the object the target tag names, so a copy made
+    with --new-from (which gets a GUID of its own) still finds it; a tree
+    table names its object by GUID only."""
     guid = GUID - (1 << 32) if GUID >= 1 << 31 else GUID
     return [
         "",
-        f'<catalog guid={guid} thumbnail={name}_thumb.bmp cost=450 "room sort"="Dining Room" '
+        f'<catalog thumbnail={name}_thumb.bmp cost=450 "room sort"="Dining Room" '
         f'"function sort"="Surfaces" comfort=2 room=3 creativity=true>',
         f'<bmpfile id=2001 filename={name}_thumb.bmp name="Catalog picture">',
         f'<ttab guid={guid} name="Table Set Interactions">',

@@ -37,6 +37,7 @@ class PixmoldWindowTest : public QObject {
   void buildOfTheDemoObjectFillsThePreview();
   void remembersDirectoriesInTheConfigurationFolder();
   void aboutBoxIsInTheHelpMenu();
+  void exportsTheSelectedObjectFromTheObjectMenu();
 
  private:
   template <typename T>
@@ -238,6 +239,29 @@ void PixmoldWindowTest::aboutBoxIsInTheHelpMenu() {
   about->trigger();
   QCOMPARE(title, QString("About Pixmold"));
   QCOMPARE(text, QString("Pixmold Version 1.0"));
+}
+
+void PixmoldWindowTest::exportsTheSelectedObjectFromTheObjectMenu() {
+  AddObject("data/Objects/chair");
+  std::filesystem::create_directories(Path("content/Sprites"));
+  qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  qputenv("SPRITEDIR", QByteArray::fromStdString(Path("content/Sprites")));
+  auto window = OpenWindow();
+  QVERIFY(window->SelectFile("chair"));
+  QString caption;
+  window->SetPicker([&](const QString& asked, const QString&) {
+    caption = asked;
+    return QString::fromStdString(Path("sheets"));
+  });
+  QAction* exportSheets = nullptr;
+  for (QAction* action : window->findChildren<QAction*>()) {
+    if (action->text() == "Export sheets...") exportSheets = action;
+  }
+  QVERIFY(exportSheets != nullptr);
+  exportSheets->trigger();
+  QCOMPARE(caption, QString("Export sheets into"));
+  QVERIFY(Find<QPlainTextEdit>(*window, "report")->toPlainText().startsWith("Exported 0 sprite lists"));
+  QVERIFY(std::filesystem::exists(Path("sheets/chair.omk")));
 }
 
 }  // namespace pixmold

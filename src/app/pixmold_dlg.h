@@ -66,6 +66,10 @@ class CPixmoldDlg {
   // The preview pane's choice: an index into DrawGroupIds(), a direction
   // 0..7 and a zoom 1..3 (3 large).
   void OnPreviewChoice(int drawGroupIndex, int direction, int zoom);
+  // Writes the selected object file's sprites, palettes and draw groups into
+  // the folder (new or empty) as `pixmold export` does, and shows what was
+  // written and what was left out in the report field.
+  void OnExportSheets(std::string_view directory);
   // Closing while a build runs is refused.
   bool CanClose() const { return !mBuilding; }
 

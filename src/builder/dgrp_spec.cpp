@@ -39,6 +39,10 @@ void DGRPSpec::Read(AttribTable& tag, const SpecList<SpriteSpec>& sprites) {
   }
 }
 
+float DGRPSpec::StoredAltitude(float alt) { return alt * kOneThird * kTwoRootSix; }
+
+float DGRPSpec::StoredCoordinate(float coordinate) { return coordinate * kSixteenThirds; }
+
 const SpriteSpec* DGRPSpec::FindSprite(std::int32_t id) const {
   if (fSprites == nullptr) return nullptr;
   for (const SpriteSpec* sprite : *fSprites) {
@@ -75,9 +79,9 @@ void DGRPSpec::ReadItem(AttribTable& tag) {
   ReadFloat(tag, "alt", alt);
   ReadFloat(tag, "x", x);
   ReadFloat(tag, "y", y);
-  base.altitude = alt * kOneThird * kTwoRootSix;
-  base.objectX = x * kSixteenThirds;
-  base.objectY = y * kSixteenThirds;
+  base.altitude = StoredAltitude(alt);
+  base.objectX = StoredCoordinate(x);
+  base.objectY = StoredCoordinate(y);
   // Stored the way the sprite's own id is, so the two still match.
   if (!ReadResourceId(tag, "id", base.spriteId)) TagFatal(tag, "id required");
   std::int32_t directionOffset = 0;

@@ -42,6 +42,10 @@ class DGRPSpec : public GenericSpec {
   // Names the draw group after the spec and writes it as DGRP under its id.
   ResErr Save(iResFile& file);
 
+  // An item's "alt", "x" and "y" as the draw group stores them.
+  static float StoredAltitude(float alt);
+  static float StoredCoordinate(float coordinate);
+
   // Resolves every pair group of the sprites against every draw group.
   static void ApplyPairGroups(const SpecList<SpriteSpec>& sprites, const SpecList<DGRPSpec>& drawGroups);
   // The tab-separated list of draw groups and the sprites of their first view.

@@ -1,7 +1,7 @@
 #include "imaging/sprite2_decoder.h"
 
 #include "base/byte_cursor.h"
-#include "imaging/sprite2_tokens.h"
+#include "imaging/sprite2_runs.h"
 
 namespace pixmold {
 namespace {
@@ -31,33 +31,6 @@ void Paint(DecodedSprite& out, const Sprite2Token& token, int x, int y) {
   }
 }
 
-// Decodes one line's tokens, from after its kNL up to lineEnd.
-SpriteDecodeStatus DecodeLine(Sprite2TokenReader& reader, std::size_t lineEnd, int y, DecodedSprite& out) {
-  int x = 0;
-  Sprite2Token token;
-  while (reader.Position() < lineEnd) {
-    const std::size_t at = reader.Position();
-    if (!reader.Next(token)) {
-      return SpriteDecodeStatus::Fail(reader.Error().empty() ? "line runs past the end of the frame" : reader.Error(),
-                                      at);
-    }
-    if (token.code == sprite2::kClear) {
-      if (token.data > out.width - x) return SpriteDecodeStatus::Fail("clear count runs past the right edge", at);
-      x += token.data;
-    } else if (Sprite2BytesPerPixel(token.code) > 0) {
-      if (token.data > out.width - x) return SpriteDecodeStatus::Fail("run goes past the right edge", at);
-      Paint(out, token, x, y);
-      x += token.data;
-    } else {
-      return SpriteDecodeStatus::Fail("line-level token inside a line", at);
-    }
-  }
-  if (reader.Position() != lineEnd) {
-    return SpriteDecodeStatus::Fail("line's tokens do not end where its kNL says", reader.Position());
-  }
-  return {};
-}
-
 }  // namespace
 
 SpriteDecodeStatus ReadSprite2Header(std::span<const std::uint8_t> frame, Sprite2FrameHeader& header) {
@@ -82,33 +55,8 @@ SpriteDecodeStatus DecodeSprite2Frame(std::span<const std::uint8_t> frame, Decod
     return SpriteDecodeStatus::Fail(refused, 0);
   }
   out.Reset(header.width, header.height, static_cast<std::uint8_t>(header.clearColour));
-
-  Sprite2TokenReader reader(frame);
-  Sprite2Token token;
-  int y = 0;
-  for (;;) {
-    const std::size_t at = reader.Position();
-    if (!reader.Next(token)) {
-      return SpriteDecodeStatus::Fail(reader.Error().empty() ? "frame ends without kEOS" : reader.Error(), at);
-    }
-    switch (token.code) {
-      case sprite2::kEOS: return {};
-      case sprite2::kSL:
-        if (token.data > header.height - y) return SpriteDecodeStatus::Fail("skipped lines go past the bottom", at);
-        y += token.data;
-        break;
-      case sprite2::kNL: {
-        if (y >= header.height) return SpriteDecodeStatus::Fail("line below the bottom of the frame", at);
-        if (token.data < 2) return SpriteDecodeStatus::Fail("kNL length shorter than the kNL itself", at);
-        if (auto status = DecodeLine(reader, at + static_cast<std::size_t>(token.data), y, out); !status.Ok()) {
-          return status;
-        }
-        ++y;
-        break;
-      }
-      default: return SpriteDecodeStatus::Fail("run or clear token outside a line", at);
-    }
-  }
+  return WalkSprite2Runs(frame, header.width, header.height,
+                         [&out](const Sprite2Token& run, int x, int y) { Paint(out, run, x, y); });
 }
 
 SpriteDecodeStatus ParseSprite2List(std::span<const std::uint8_t> list, Sprite2ListView& out,
