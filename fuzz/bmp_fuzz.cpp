@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the BMP reader, reads the pixels of whatever it
-// opens, and runs the palette probe over the same bytes.
+// opens, and runs the palette probe and the quiet colour-table reader over
+// the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -7,6 +8,7 @@
 
 #include "base/byte_cursor.h"
 #include "base/xassert.h"
+#include "imaging/bmp_colour_table.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
 #include "imaging/offscreen.h"
@@ -26,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pixmold::ByteCursor reader(bytes, pixmold::ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   pixmold::ProbeBmpPalette(reader, colourCount);
+  pixmold::ReadBmpColourTable(bytes);
 
   pixmold::BMPParser parser;
   if (parser.OpenBytes(bytes) != 0) return 0;

@@ -10,6 +10,7 @@
 #include "builder/apply_mask.h"
 #include "builder/compress_sprite.h"
 #include "builder/output_passes.h"
+#include "builder/palette_checks.h"
 #include "builder/sheet_files.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
@@ -41,6 +42,7 @@ class SpritePass {
       if (!fArgs.drawGroupIds.empty() && !UsedBySelectedDrawGroup(fArgs, fContext, *sprite)) continue;
       Generate(directory, *sprite);
     }
+    fPaletteIds.Warn();
   }
 
  private:
@@ -66,6 +68,7 @@ class SpritePass {
         RenderSheet(*paletteImage, image);
         CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth));
       }
+      if (!image.empty()) WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable());
     }
 
     if (maskLoaded) {
@@ -79,6 +82,9 @@ class SpritePass {
       CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
     } else {
       CompressSprite(fFile, fColour, fDepth, sprite);
+    }
+    if (sprite.PaletteId() >= 0) {
+      fPaletteIds.Note(sprite.PaletteId(), names.image, *paletteImage, GetGlobalPalette().GetColourTable());
     }
     for (DGRPSpec* group : fContext.drawGroups) group->SetOffsets(sprite);
     fRenderedSheet = sprite.FileName();
@@ -125,6 +131,7 @@ class SpritePass {
   Offscreen fAlpha;
   Offscreen fMask;
   std::string fRenderedSheet;
+  PaletteIdCheck fPaletteIds;
 };
 
 }  // namespace
