@@ -125,6 +125,28 @@ TEST_F(PaletteJob, SheetsShareOnePaletteAndTheBuildReadsEveryPixelBackWithinTheR
   }());
 }
 
+// Past a million pixels the colours are counted in a table of every
+// colour rather than a map: the same sheet content must fare as well.
+TEST_F(PaletteJob, LargeSheetsAreCountedAsWell) {
+  const auto large = [](int x, int y) -> std::uint32_t {
+    if ((x ^ y) % 7 == 0) return 0xFF123456u;  // nothing drawn, noise beneath
+    return 0x40000000u | std::uint32_t(x / 5) << 16 | std::uint32_t(y / 5) << 8 | std::uint32_t((x + y) / 10);
+  };
+  testing::WriteFile(fDir, "large.tga", Tga(1100, 1000, 32, large));
+  const PaletteRun run = MakePalettes({Path("large.tga")}, {});
+  ASSERT_EQ(run.fault, PaletteFault::kNone) << run.message;
+  // A million colours from a smooth cube in 255 entries: each entry stands
+  // for a cell of some 30 levels a side.
+  EXPECT_LT(run.sheets[0].meanError, 8);
+  EXPECT_LT(run.sheets[0].maxError, 20);
+  EXPECT_EQ(run.sheets[0].drawnPixels, 1100 * 1000 - [&] {
+    int undrawn = 0;
+    for (int y = 0; y < 1000; ++y)
+      for (int x = 0; x < 1100; ++x) undrawn += (x ^ y) % 7 == 0;
+    return undrawn;
+  }());
+}
+
 // Scarce colours make the choices visible: coverage weighs what the palette
 // keeps, reserved entries stay out of reach, and dithering spreads the error.
 TEST_F(PaletteJob, CoverageReservedEntriesAndDitheringSteerTheColours) {
