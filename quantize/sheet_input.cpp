@@ -103,10 +103,11 @@ bool WeighByAlphaImage(SheetInput& sheet, const std::string& alphaPath, SheetLoa
   }
   for (std::size_t i = 0; i < sheet.Pixels(); ++i) {
     const std::uint8_t red = static_cast<std::uint8_t>(coverage[i] >> 16);
-    if ((red >> kAlphaShift) == 0)
+    if ((red >> kAlphaShift) == 0) {
       sheet.weight[i] = 0;
-    else if (sheet.weight[i] != 0)
+    } else if (sheet.weight[i] != 0) {
       sheet.weight[i] = red;
+    }
   }
   return true;
 }

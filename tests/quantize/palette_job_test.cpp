@@ -139,12 +139,13 @@ TEST_F(PaletteJob, LargeSheetsAreCountedAsWell) {
   // for a cell of some 30 levels a side.
   EXPECT_LT(run.sheets[0].meanError, 8);
   EXPECT_LT(run.sheets[0].maxError, 20);
-  EXPECT_EQ(run.sheets[0].drawnPixels, 1100 * 1000 - [&] {
-    int undrawn = 0;
-    for (int y = 0; y < 1000; ++y)
-      for (int x = 0; x < 1100; ++x) undrawn += (x ^ y) % 7 == 0;
-    return undrawn;
-  }());
+  EXPECT_EQ(
+      run.sheets[0].drawnPixels, 1100 * 1000 - [&] {
+        int undrawn = 0;
+        for (int y = 0; y < 1000; ++y)
+          for (int x = 0; x < 1100; ++x) undrawn += (x ^ y) % 7 == 0;
+        return undrawn;
+      }());
 }
 
 // Scarce colours make the choices visible: coverage weighs what the palette
@@ -177,8 +178,12 @@ TEST_F(PaletteJob, CoverageReservedEntriesAndDitheringSteerTheColours) {
   for (int i = 0; i <= 3; ++i) EXPECT_EQ(run.palette[i], before[i]) << i;
 
   // Mid grey on a palette of black and white: undithered it all takes one
-  // of them, dithered it mixes both to about its own brightness.
-  Write("grey.tga", 24, 24, 24, [](int x, int y) -> std::uint32_t { return x < 4 || y < 4 ? kBlue : 0x808080; });
+  // of them, dithered it mixes both to about its own brightness. Below it a
+  // band of all but the background's blue, which must still not take the
+  // background's entry.
+  Write("grey.tga", 24, 28, 24, [](int x, int y) -> std::uint32_t {
+    return x < 4 || y < 4 ? kBlue : y < 24 ? 0x808080 : 0x0000FA;
+  });
   std::array<PaletteEntry, 256> blackAndWhite{};
   blackAndWhite[0] = {0, 0, 255, 0};
   blackAndWhite[2] = {255, 255, 255, 0};
@@ -201,6 +206,9 @@ TEST_F(PaletteJob, CoverageReservedEntriesAndDitheringSteerTheColours) {
     }
     EXPECT_EQ(counts.size(), dither == 0 ? 1u : 2u) << dither;
     EXPECT_FALSE(counts.contains(0)) << dither;
+    for (int at = 24 * 24 + 4; at < 24 * 28; at += at % 24 == 23 ? 5 : 1) {
+      ASSERT_NE(grey.sheets[0].indices[at], 0) << at;
+    }
     if (dither == 1) {
       EXPECT_NEAR(brightness, 128, 24);
     }
