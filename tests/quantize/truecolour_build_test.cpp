@@ -110,6 +110,22 @@ TEST(TruecolourBuild, SpritesShowTheRendersWithinTheReportedError) {
     EXPECT_LE(worst, maxError.at(spec->FileName()) + 1e-9);
   }
   EXPECT_GT(checked, 1000);
+
+  // A few colours, fully dithered: far from the render pixel by pixel, yet
+  // not out of date.
+  PaletteOptions coarse;
+  coarse.colours = 24;
+  coarse.dither = 1;
+  ASSERT_EQ(MakeMarkupPalettes(omk, folder, coarse, true).fault, PaletteFault::kNone);
+  BuildArgs again;
+  std::ostringstream againReport;
+  again.fObjectFile = args.fObjectFile.Str();
+  again.fOmkFile = omk;
+  again.fTgaDirectory = folder;
+  again.fMakeSprites = 1;
+  again.fReportStream = &againReport;
+  ASSERT_EQ(testing::RunBuildOnWorker(again), 0) << againReport.str();
+  EXPECT_EQ(againReport.str().find("warning: "), std::string::npos) << againReport.str();
 }
 
 }  // namespace
