@@ -63,8 +63,8 @@ class BenchObject {
     std::string pattern = (std::filesystem::temp_directory_path() / "pixmold-quantize-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return;
     fDirectory = pattern + "/";
-    const std::string command = std::string("/usr/bin/python3 ") + PIXMOLD_DEMO_GENERATOR + " " + fDirectory +
-                                " " + kGeneratorOptions + " >/dev/null";
+    const std::string command = std::string("/usr/bin/python3 ") + PIXMOLD_DEMO_GENERATOR + " " + fDirectory + " " +
+                                kGeneratorOptions + " >/dev/null";
     if (std::system(command.c_str()) != 0) return;
     if (const auto groups = PaletteGroupsOf(fDirectory + "tableset.omk", fDirectory)) fGroups = *groups;
     for (const SheetGroup& group : fGroups) {
@@ -156,8 +156,8 @@ void BM_PixmoldPalette(benchmark::State& state) {
       });
     }
   }
-  state.counters["MPixel/s"] = benchmark::Counter(double(object.Pixels()) * double(state.iterations()) / 1e6,
-                                                  benchmark::Counter::kIsRate);
+  state.counters["MPixel/s"] =
+      benchmark::Counter(double(object.Pixels()) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PixmoldPalette)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -205,8 +205,8 @@ void BM_ImageMagickPalette(benchmark::State& state) {
       left += render.width;
     }
   }
-  state.counters["MPixel/s"] = benchmark::Counter(double(object.Pixels()) * double(state.iterations()) / 1e6,
-                                                  benchmark::Counter::kIsRate);
+  state.counters["MPixel/s"] =
+      benchmark::Counter(double(object.Pixels()) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ImageMagickPalette)->Unit(benchmark::kMillisecond)->UseRealTime();
 
