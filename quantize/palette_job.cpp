@@ -5,7 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <memory>
+#include <new>
 #include <set>
 #include <tuple>
 #include <unordered_map>
@@ -111,7 +114,9 @@ std::optional<Rgb> BackgroundColour(const std::vector<SheetInput>& sheets) {
 }
 
 // The weight of every colour that counts, over all sheets. Large sets are
-// counted in a table of every colour, small ones in a map.
+// counted in a table of every colour, small ones in a map. The table comes
+// from calloc, so only the pages of colours that occur are ever touched,
+// and it is read back through the list of colours met.
 std::vector<WeightedColour> Histogram(const std::vector<SheetInput>& sheets) {
   std::size_t pixels = 0;
   for (const SheetInput& sheet : sheets) pixels += sheet.Pixels();
@@ -121,13 +126,20 @@ std::vector<WeightedColour> Histogram(const std::vector<SheetInput>& sheets) {
                                                                        : total + weight;
   };
   if (pixels > (std::size_t{1} << 20)) {
-    std::vector<std::uint32_t> table(std::size_t{1} << 24, 0);
+    const std::unique_ptr<std::uint32_t[], decltype(&std::free)> table(
+        static_cast<std::uint32_t*>(std::calloc(std::size_t{1} << 24, sizeof(std::uint32_t))), &std::free);
+    if (!table) throw std::bad_alloc();
+    std::vector<std::uint32_t> met;
     for (const SheetInput& sheet : sheets) {
-      for (std::size_t i = 0; i < sheet.Pixels(); ++i) add(table[sheet.argb[i] & 0xFFFFFF], sheet.weight[i]);
+      for (std::size_t i = 0; i < sheet.Pixels(); ++i) {
+        if (sheet.weight[i] == 0) continue;
+        std::uint32_t& total = table[sheet.argb[i] & 0xFFFFFF];
+        if (total == 0) met.push_back(sheet.argb[i] & 0xFFFFFF);
+        add(total, sheet.weight[i]);
+      }
     }
-    for (std::uint32_t rgb = 0; rgb < table.size(); ++rgb) {
-      if (table[rgb] != 0) colours.push_back({RgbOf(rgb), table[rgb]});
-    }
+    std::sort(met.begin(), met.end());
+    for (std::uint32_t rgb : met) colours.push_back({RgbOf(rgb), table[rgb]});
     return colours;
   }
   std::unordered_map<std::uint32_t, std::uint32_t> table;
