@@ -38,4 +38,25 @@ MarkupPalettes MakeMarkupPalettes(const std::string& omkPath, std::string_view i
   return result;
 }
 
+PaletteAction MakePalettesForDialog(const std::string& omkPath, const std::string& imageDirectory) {
+  const MarkupPalettes made = MakeMarkupPalettes(omkPath, imageDirectory, {}, true);
+  PaletteAction action;
+  action.ok = made.fault == PaletteFault::kNone;
+  if (!action.ok) {
+    action.summary = made.message;
+    action.lines = {made.message, "No palette image was written."};
+    if (made.fault == PaletteFault::kWriteFailed) action.lines.pop_back();
+    return action;
+  }
+  std::size_t images = 0;
+  for (const PaletteRun& run : made.runs) {
+    const std::vector<std::string> lines = ReportLines(run, PaletteOptions{}.colours);
+    action.lines.insert(action.lines.end(), lines.begin(), lines.end());
+    images += run.sheets.size();
+  }
+  action.summary = "Wrote " + std::to_string(images) + " palette image" + (images == 1 ? "" : "s") + " with " +
+                   std::to_string(made.runs.size()) + " palette" + (made.runs.size() == 1 ? "" : "s");
+  return action;
+}
+
 }  // namespace pixmold

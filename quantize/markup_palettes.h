@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/palette_action.h"
 #include "quantize/palette_job.h"
 
 namespace pixmold {
@@ -24,5 +25,8 @@ struct MarkupPalettes {
 // Writes nothing when write is false or anything fails.
 MarkupPalettes MakeMarkupPalettes(const std::string& omkPath, std::string_view imageDirectory,
                                   const PaletteOptions& options, bool write);
+
+// The same with the default options, written, as the dialog shows it.
+PaletteAction MakePalettesForDialog(const std::string& omkPath, const std::string& imageDirectory);
 
 }  // namespace pixmold
