@@ -34,7 +34,6 @@ struct Candidates {
 
 struct Layout {
   std::array<PaletteEntry, kEntries> palette{};
-  std::vector<int> usable;        // below the colour count, not reserved
   std::optional<int> background;  // the undrawn pixels' entry
   Candidates candidates;          // filled by the quantizer or from --from
 };
@@ -171,9 +170,8 @@ void KeepReservedColours(const PaletteOptions& options, const std::string& palet
 
 bool PlanNewPalette(PaletteRun& run, const std::vector<SheetInput>& sheets, const PaletteOptions& options,
                     Layout& layout) {
-  layout.usable = UsableEntries(options.colours, options.reserve);
   KeepReservedColours(options, sheets.front().paletteImage, layout);
-  std::vector<int> free = layout.usable;
+  std::vector<int> free = UsableEntries(options.colours, options.reserve);
   if (const auto background = BackgroundColour(sheets); background && !free.empty()) {
     layout.background = free.front();
     layout.palette[free.front()] = EntryOf(*background);
@@ -203,8 +201,8 @@ bool PlanGivenPalette(PaletteRun& run, const std::vector<SheetInput>& sheets, co
     return false;
   }
   layout.palette = table->colours;
-  layout.usable = UsableEntries(std::min<int>(options.colours, static_cast<int>(table->count)), options.reserve);
-  std::vector<int> free = layout.usable;
+  std::vector<int> free =
+      UsableEntries(std::min<int>(options.colours, static_cast<int>(table->count)), options.reserve);
   if (const auto background = BackgroundColour(sheets); background && !free.empty()) {
     const auto nearest = std::min_element(free.begin(), free.end(), [&](int a, int b) {
       return Distance2(RgbOf(layout.palette[a]), *background) < Distance2(RgbOf(layout.palette[b]), *background);
