@@ -1,6 +1,7 @@
 // Rendered sheets for the build benchmarks, written to disk row by row so
 // that making a large one costs little memory: a 32-bit TGA whose alpha is
-// the depth, and the 8-bit palette image that gives the colours.
+// the depth, and the 8-bit palette image that gives the colours. The two
+// agree, as a palette image made from its render does.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,7 @@ void WriteSheetFiles(const std::string& base, int width, int height, const Shape
   for (int y = 0; y < height; ++y) {
     row.clear();
     for (int x = 0; x < width; ++x) {
-      PutLE(row, std::uint32_t{shape.Depth(x, y)} << 24 | static_cast<std::uint32_t>(x * 31 + y) % 0xFFFFFFu, 4);
+      PutLE(row, std::uint32_t{shape.Depth(x, y)} << 24 | (shape.Index(x, y) * 0x010203u & 0xFFFFFFu), 4);
     }
     tga.write(row.data(), static_cast<std::streamsize>(row.size()));
   }

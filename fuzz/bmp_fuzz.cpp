@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the BMP reader, reads the pixels of whatever it
-// opens, and runs the palette probe, the palette file reader and the
+// opens, and runs the palette probe, the quiet colour-table reader, the
+// palette file reader and the
 // descriptions of a bad palette image over the same bytes. The bytes reach
 // the readers as a file of a memory file system, as a build reads them:
 // headers first, the rest only when the pixels are read.
@@ -13,6 +14,7 @@
 #include "base/xassert.h"
 #include "filelib/ctg_file_manager.h"
 #include "filelib/memory_file_system.h"
+#include "imaging/bmp_colour_table.h"
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_parser.h"
 #include "imaging/image_problems.h"
@@ -44,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pixmold::ByteCursor reader(bytes, pixmold::ByteOrder::kLittle);
   std::uint32_t colourCount = 0;
   pixmold::ProbeBmpPalette(reader, colourCount);
+  pixmold::ReadBmpColourTable(bytes);
 
   Files().AddFile(kPath, bytes);
   std::array<pixmold::PaletteEntry, pixmold::PalWrap::kMaxColours> colours{};

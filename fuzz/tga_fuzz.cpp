@@ -1,13 +1,15 @@
 // Feeds arbitrary bytes to the TGA reader and renders whatever it accepts.
-// The last byte chooses the destinations (colour, depth, both or neither)
-// and whether the palette reserves the system colours, so one target covers
-// every render path. The description of a bad sheet is made from the same
-// bytes, read as a file of a memory file system.
+// The last byte chooses the destinations (colour, depth, both or neither),
+// whether the palette reserves the system colours, and whether the pixels
+// are decoded as they are, before any palette, so one target covers every
+// render path. The description of a bad sheet is made from the same bytes,
+// read as a file of a memory file system.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/xassert.h"
 #include "filelib/ctg_file_manager.h"
@@ -63,6 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parser.GetSize(width, height);
   if (static_cast<std::int64_t>(width) * height > kMaxFuzzPixels) return 0;
 
+  if (options & 8) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    try {
+      parser.RenderTrueColour(pixels);
+    } catch (const pixmold::TgaReadError&) {
+    }
+    parser.Close();
+    return 0;
+  }
   pixmold::PalWrap& palette = FuzzPalette(options & 4);
   pixmold::Offscreen colour, depth;
   const bool sized = width > 0 && height > 0 && width <= 0x7FFF && height <= 0x7FFF;

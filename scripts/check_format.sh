@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 if [ $# -gt 0 ]; then
   files=("$@")
 else
-  mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'cli/*.cpp' 'cli/*.h' 'gui/*.cpp' 'gui/*.h' \
+  mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'cli/*.cpp' 'cli/*.h' 'gui/*.cpp' 'gui/*.h' 'quantize/*.cpp' 'quantize/*.h' \
     'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 'bench/*.cpp' 'bench/*.h' 'tools/*.cpp' 'tools/*.h')
 fi
 status=0

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang lld libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcli11-dev libpng-dev nlohmann-json3-dev
+  libcli11-dev libpng-dev nlohmann-json3-dev libimagequant-dev
   python3-numpy python3-pil
   qt6-base-dev xvfb xauth
 )

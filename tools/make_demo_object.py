@@ -15,6 +15,10 @@ every zoom the markup asks for, and written where the build cuts it out:
                        and the object's data: a catalog, a tree table, slots
                        of every type, a skill table, attributes and sounds
 
+With --truecolour the sheets are what a renderer leaves: smoothly shaded
+true colour (no ramp of 32 shades), undrawn pixels black in 32-bit sheets,
+stored top row first, and no palette images; `pixmold palette` makes those.
+
 Sheet layout: one row per frame of a sprite; a row holds `columns` large
 cells, then as many medium ones, then small ones; a cell's reference point
 (the tile centre on the floor) sits at (xorigin + border, yorigin - border)
@@ -284,9 +288,13 @@ def camera(direction, extra_degrees):
 
 
 def render_cell(parts, width, height, ref_x, ref_y, tile_width, direction, extra_degrees, mirrored):
-    """Colour index, depth and opacity (0..1) of one cell. The ray through a
-    pixel centre starts on the plane through the reference point, so the
-    depth of the floor under the reference point is DEPTH_AT_REFERENCE."""
+    """Colour index, depth, opacity (0..1), material and a renderer's
+    brightness (0..1) of one cell. The ray through a pixel centre starts on
+    the plane through the reference point, so the depth of the floor under
+    the reference point is DEPTH_AT_REFERENCE. The index takes one of 32
+    shades of flat lighting; the renderer's brightness also darkens surfaces
+    near the floor and away from the viewer, so every face is a gradient, as
+    a render with soft light is."""
     right, up, into = camera(direction, extra_degrees)
     pixels_per_unit = tile_width / math.sqrt(2.0)
     xs = (np.arange(width) + 0.5 - ref_x) / pixels_per_unit
@@ -323,8 +331,13 @@ def render_cell(parts, width, height, ref_x, ref_y, tile_width, direction, extra
     index = np.where(drawn, np.minimum(bases[material] + level, 255), 0)
     depth = np.where(drawn, np.clip(np.round(DEPTH_AT_REFERENCE + DEPTH_PER_TILE * (best - back)), 0, 254), EMPTY_DEPTH)
     opacity = np.where(drawn, np.where(is_shadow, shade_mod, 1.0), 0.0)
+    height_above_floor = origin[:, 2] + direction_vectors[:, 2] * np.where(drawn, best, 0.0)
+    occlusion = 0.7 + 0.3 * np.clip(height_above_floor / 0.4, 0.0, 1.0)
+    falloff = 1.0 - 0.2 * np.clip((best - back) / 1.5 + 0.5, 0.0, 1.0)
+    soft = np.clip(brightness * occlusion * np.where(drawn, falloff, 1.0), 0.0, 1.0)
     shape = (height, width)
-    return index.reshape(shape).astype(np.uint8), depth.reshape(shape).astype(np.uint8), opacity.reshape(shape)
+    return (index.reshape(shape).astype(np.uint8), depth.reshape(shape).astype(np.uint8), opacity.reshape(shape),
+            material.reshape(shape), soft.reshape(shape))
 
 
 # ------------------------------------------------------------------ sheets
@@ -393,8 +406,9 @@ class Sprite:
 
 
 class Sheet:
-    def __init__(self, base, sprites, sizes, bits=32, alpha=False, palette=None, tag="sprite"):
+    def __init__(self, base, sprites, sizes, bits=32, alpha=False, palette=None, tag="sprite", truecolour=False):
         self.base = base
+        self.truecolour = truecolour
         self.sprites = sprites
         self.sizes = sizes
         self.bits = bits
@@ -433,14 +447,16 @@ class Sheet:
         index = np.zeros((self.height, self.width), np.uint8)
         depth = np.full((self.height, self.width), EMPTY_DEPTH, np.uint8)
         opacity = np.zeros((self.height, self.width))
+        material = np.zeros((self.height, self.width), int)
+        brightness = np.zeros((self.height, self.width))
         for sprite in self.sprites:
             views = SLOT_VIEWS[sprite.symmetry][: sprite.columns]
             for frame in range(sprite.frames):
                 for size, column, x, y, w, h in self.cells(sprite, frame):
                     direction, mirrored = views[column]
                     ref_x, ref_y = self.sizes.reference(size, w, h)
-                    ci, cd, co = render_cell(sprite.parts, w, h, ref_x, ref_y, self.sizes.tile_width[size], direction,
-                                             45.0 * frame, mirrored)
+                    ci, cd, co, cm, cb = render_cell(sprite.parts, w, h, ref_x, ref_y, self.sizes.tile_width[size],
+                                                     direction, 45.0 * frame, mirrored)
                     # The border is trimmed off before compression: keep it clear.
                     b = self.sizes.border[size]
                     inner = np.zeros((h, w), bool)
@@ -449,10 +465,24 @@ class Sheet:
                     index[y:y + h, x:x + w] = ci
                     depth[y:y + h, x:x + w] = cd
                     opacity[y:y + h, x:x + w] = co
-        return index, depth, opacity
+                    material[y:y + h, x:x + w] = cm
+                    brightness[y:y + h, x:x + w] = cb
+        return index, depth, opacity, material, brightness
+
+    def shaded(self, index, material, brightness):
+        """True colour as a renderer shades it: each material's ramp from its
+        darkest to its lightest colour, at the unrounded brightness."""
+        bases = np.array([MATERIALS[m][0] for m in MATERIALS])
+        palette = np.array(self.palette, float)
+        dark = palette[bases[material]]
+        light = palette[np.minimum(bases[material] + SHADES - 1, 255)]
+        rgb = dark + (light - dark) * brightness[..., None]
+        drawn = (index != 0)[..., None]
+        background = np.array(BACKGROUND if self.bits == 24 else (0, 0, 0), float)
+        return np.where(drawn, np.round(rgb), background).astype(np.uint8)
 
     def write(self, out_dir):
-        index, depth, opacity = self.render()
+        index, depth, opacity, material, brightness = self.render()
         if self.alpha:
             # Opacity below one step of five bits would be dropped by the build;
             # that is also where the shape ends.
@@ -461,14 +491,19 @@ class Sheet:
             depth[alpha == 0] = EMPTY_DEPTH
             index[alpha == 0] = 0
             Image.fromarray(np.dstack([alpha] * 3), "RGB").save(os.path.join(out_dir, self.base + "alpha.tga"))
-        bmp = Image.fromarray(index, "P")
-        bmp.putpalette([c for rgb in self.palette for c in rgb])
-        bmp.save(os.path.join(out_dir, self.base + ".bmp"))
-        rgb = np.array(self.palette, np.uint8)[index]
-        if self.bits == 24:
-            Image.fromarray(rgb, "RGB").save(os.path.join(out_dir, self.base + ".tga"))
+        if self.truecolour:
+            rgb = self.shaded(index, material, brightness)
+            save = {"orientation": 1}
         else:
-            Image.fromarray(np.dstack([rgb, depth]), "RGBA").save(os.path.join(out_dir, self.base + ".tga"))
+            bmp = Image.fromarray(index, "P")
+            bmp.putpalette([c for rgb in self.palette for c in rgb])
+            bmp.save(os.path.join(out_dir, self.base + ".bmp"))
+            rgb = np.array(self.palette, np.uint8)[index]
+            save = {}
+        if self.bits == 24:
+            Image.fromarray(rgb, "RGB").save(os.path.join(out_dir, self.base + ".tga"), **save)
+        else:
+            Image.fromarray(np.dstack([rgb, depth]), "RGBA").save(os.path.join(out_dir, self.base + ".tga"), **save)
 
     def tags(self):
         lines = []
@@ -597,14 +632,16 @@ def build_object(args):
         books = Sprite(206, "Books", books_parts(), "none", 4)
         chair = Sprite(204, "Chair", chair_parts(), "bi-lateral", 2, extra=" pairing=1")
         chair_mirror = Sprite(205, "Chair Mirrored", chair_parts(), "pair-second", 2, extra=" pairing=1")
+        truecolour = args.truecolour
         sheets += [
-            Sheet(f"{name}_rug", [rug], sizes, bits=24, palette=make_palette({"fabric": RUG_FABRIC})),
-            Sheet(f"{name}_shadow", [shadow], sizes, alpha=True),
-            Sheet(f"{name}_table", [table, vase], sizes),
-            Sheet(f"{name}_books", [books], sizes),
-            Sheet(f"{name}_chair", [chair, chair_mirror], sizes),
+            Sheet(f"{name}_rug", [rug], sizes, bits=24, palette=make_palette({"fabric": RUG_FABRIC}),
+                  truecolour=truecolour),
+            Sheet(f"{name}_shadow", [shadow], sizes, alpha=True, truecolour=truecolour),
+            Sheet(f"{name}_table", [table, vase], sizes, truecolour=truecolour),
+            Sheet(f"{name}_books", [books], sizes, truecolour=truecolour),
+            Sheet(f"{name}_chair", [chair, chair_mirror], sizes, truecolour=truecolour),
             Sheet(f"{name}_headline", [Sprite(300, "Idea", headline_parts(), "none", 1, palette_id=50)],
-                  HeadlineSizes(), tag="headline"),
+                  HeadlineSizes(), tag="headline", truecolour=truecolour),
         ]
         set_items = [(200, 0.0), (201, 0.0), (202, 0.0), (203, 0.5), (206, 0.5), (204, 0.0)]
         draw_groups += [
@@ -616,7 +653,7 @@ def build_object(args):
     for k in range(args.extra_sheets):
         sprite = Sprite(400 + k, f"Blocks {k}", blocks_parts(args.lwidth / LARGE_TILE_WIDTH, k), "none", 4,
                         frames=args.extra_frames)
-        sheets.append(Sheet(f"{name}_blocks{k:02d}", [sprite], sizes))
+        sheets.append(Sheet(f"{name}_blocks{k:02d}", [sprite], sizes, truecolour=args.truecolour))
         extra_items.append((400 + k, 0.0))
     if extra_items:
         draw_groups.append((100 + len(draw_groups), "Blocks", "fixed", extra_items, 0))
@@ -663,6 +700,8 @@ def main():
     parser.add_argument("--extra-sheets", type=int, default=0, help="sheets of one four-view sprite each")
     parser.add_argument("--extra-frames", type=int, default=1, help="frames (sheet rows) of each extra sprite")
     parser.add_argument("--no-furniture", action="store_true", help="only the extra sheets")
+    parser.add_argument("--truecolour", action="store_true",
+                        help="smoothly shaded true-colour sheets and no palette images, as a renderer leaves them")
     parser.add_argument("--pixmold", help="the pixmold program: also write the object file NAME.iff")
     args = parser.parse_args()
     if args.lwidth < 8 or args.lheight < 8:

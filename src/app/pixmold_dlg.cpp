@@ -293,6 +293,26 @@ void CPixmoldDlg::OnBuild() {
   mView.StartTimer(kTickMilliseconds);
 }
 
+void CPixmoldDlg::OnMakePalettes() {
+  if (mBuilding || mSelectedFile < 0 || mSelectedFile >= static_cast<int>(mObjectFiles.size())) return;
+  const std::string_view object = PathLeaf(mObjectFiles[static_cast<std::size_t>(mSelectedFile)]);
+  const std::optional<MarkupLocation> markup = FindMarkupFor(mOmkFiles, object);
+  PaletteAction outcome;
+  if (!mServices.makePalettes) {
+    outcome.summary = "Making palettes is not available here";
+  } else if (!markup) {
+    outcome.summary = "No markup for " + std::string(object) + ": its sheets are not known";
+  } else {
+    outcome = mServices.makePalettes(markup->omkFile, markup->imageDirectory);
+  }
+  mView.ShowStatus(0, outcome.ok ? "Palettes made" : "Palettes not made");
+  mView.ShowStatus(1, outcome.summary);
+  mView.ShowStatus(2, "");
+  std::string report;
+  for (const std::string& line : outcome.lines) report += line + "\n";
+  mView.ShowReport(report);
+}
+
 void CPixmoldDlg::OnTick() {
   if (!mArgs) return;
   if (mArgs->fRunning == 0) {
@@ -343,6 +363,9 @@ bool CPixmoldDlg::FinishRun() {
     } else {
       mView.ShowReport(report.text);
       fatalLine = FatalLine(report.text);
+      // Wrong colours would otherwise pass unnoticed in a long report.
+      const std::vector<std::string> warnings = PaletteStatusLines(report.text);
+      for (std::size_t i = 0; i < warnings.size(); ++i) mView.ShowStatus(static_cast<int>(i) + 1, warnings[i]);
     }
     if (report.opened) FlatFile().Delete(mReportPath);
   }

@@ -22,6 +22,7 @@
 
 #include "app/dialog_settings.h"
 #include "app/dialog_view.h"
+#include "app/palette_action.h"
 #include "app/report_file_stream.h"
 #include "filelib/file_locks.h"
 #include "resfile/res_types.h"
@@ -34,6 +35,8 @@ struct DialogServices {
   EnvironmentLookup environment = ProcessEnvironment;
   // The run header's time, "%H:%M:%S, %A, %B %d, %Y" in local time.
   std::function<std::string()> localTime;
+  // "Make palettes"; without it the action only says it is not available.
+  MakePalettesFunction makePalettes = {};
 };
 
 class CPixmoldDlg {
@@ -62,6 +65,9 @@ class CPixmoldDlg {
   void OnFileSelected(int index);
   void OnObjectSelected(int index);
   void OnBuild();
+  // Makes the palette images of the selected object's sheets, one palette
+  // for each group of sheets that share a palette id; not while a build runs.
+  void OnMakePalettes();
   void OnTick();
   // The preview pane's choice: an index into DrawGroupIds(), a direction
   // 0..7 and a zoom 1..3 (3 large).

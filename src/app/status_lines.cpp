@@ -45,4 +45,22 @@ ProgressLines FindProgressLines(std::string_view text) {
   return lines;
 }
 
+std::vector<std::string> PaletteStatusLines(std::string_view report) {
+  static constexpr std::string_view kPrefix = "warning: palette ";
+  std::vector<std::string> warnings;
+  for (std::size_t at = 0; at < report.size();) {
+    std::size_t end = report.find('\n', at);
+    if (end == std::string_view::npos) end = report.size();
+    std::string_view line = report.substr(at, end - at);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.starts_with(kPrefix)) warnings.emplace_back(line);
+    at = end + 1;
+  }
+  if (warnings.size() > 2) {
+    warnings[1] += " (and " + std::to_string(warnings.size() - 2) + " more palette warnings in the report)";
+    warnings.resize(2);
+  }
+  return warnings;
+}
+
 }  // namespace pixmold

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixmold {
 
@@ -26,5 +27,11 @@ struct ProgressLines {
 
 // Searches the last kStatusTextTail characters of the text, ignoring case.
 ProgressLines FindProgressLines(std::string_view text);
+
+// For the two status lines once a build has ended: the report's first two
+// palette warnings (a palette id whose images disagree, a palette image out
+// of date), the second followed by how many more the report holds. Empty
+// without any.
+std::vector<std::string> PaletteStatusLines(std::string_view report);
 
 }  // namespace pixmold

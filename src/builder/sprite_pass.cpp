@@ -11,6 +11,7 @@
 #include "builder/apply_mask.h"
 #include "builder/compress_sprite.h"
 #include "builder/output_passes.h"
+#include "builder/palette_checks.h"
 #include "builder/sheet_files.h"
 #include "imaging/image_problems.h"
 #include "imaging/offscreen.h"
@@ -43,6 +44,7 @@ class SpritePass {
       if (!fArgs.drawGroupIds.empty() && !UsedBySelectedDrawGroup(fArgs, fContext, *sprite)) continue;
       Generate(directory, *sprite);
     }
+    fPaletteIds.Warn();
   }
 
  private:
@@ -71,6 +73,7 @@ class SpritePass {
         RenderSheet(*paletteImage, image);
         CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth));
       }
+      if (!image.empty()) WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable());
     }
 
     if (mask) {
@@ -89,6 +92,9 @@ class SpritePass {
       CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
     } else {
       CompressSprite(fFile, fColour, fDepth, sprite);
+    }
+    if (sprite.PaletteId() >= 0) {
+      fPaletteIds.Note(sprite.PaletteId(), names.image, *paletteImage, GetGlobalPalette().GetColourTable());
     }
     for (DGRPSpec* group : fContext.drawGroups) group->SetOffsets(sprite);
     fRenderedSheet = sprite.FileName();
@@ -189,6 +195,7 @@ class SpritePass {
   Offscreen fAlpha;
   Offscreen fMask;
   std::string fRenderedSheet;
+  PaletteIdCheck fPaletteIds;
 };
 
 }  // namespace

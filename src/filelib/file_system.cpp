@@ -117,6 +117,10 @@ class PosixFiles final : public FileSystem, public FileLocking {
 
   bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
 
+  bool Rename(const std::string& from, const std::string& to) override {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+  }
+
   // flock locks belong to the open file description, so two handles of one
   // process conflict as two processes do, and closing one handle never
   // drops another's lock (as fcntl record locks would).

@@ -65,6 +65,10 @@ class FileSystem {
 
   // Removes a file, or a directory that is empty.
   virtual bool Remove(const std::string& path) = 0;
+  // Gives a file another name, replacing a file of that name in one step:
+  // readers see the old file or the new one, never a part of either. Both
+  // names must lie on one file system (in practice, in one directory).
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
   // Symbolic links to directories read as kOther, so a walk never loops.
   virtual EntryKind Kind(const std::string& path) = 0;
   // The entries of a directory, "." and ".." left out; false when unreadable.
@@ -92,6 +96,7 @@ class FileSystemDecorator : public FileSystem {
   bool Flush(FileHandle file) override { return fInner->Flush(file); }
   bool Sync(FileHandle file) override { return fInner->Sync(file); }
   bool Remove(const std::string& path) override { return fInner->Remove(path); }
+  bool Rename(const std::string& from, const std::string& to) override { return fInner->Rename(from, to); }
   EntryKind Kind(const std::string& path) override { return fInner->Kind(path); }
   bool List(const std::string& directory, std::vector<DirEntry>& entries) override {
     return fInner->List(directory, entries);

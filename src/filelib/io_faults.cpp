@@ -84,4 +84,8 @@ bool IoFaults::Sync(FileHandle file) { return !ShouldFail(IoOp::kSync) && Inner(
 
 bool IoFaults::Remove(const std::string& path) { return !ShouldFail(IoOp::kRemove) && Inner().Remove(path); }
 
+bool IoFaults::Rename(const std::string& from, const std::string& to) {
+  return !ShouldFail(IoOp::kRename) && Inner().Rename(from, to);
+}
+
 }  // namespace pixmold

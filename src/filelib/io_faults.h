@@ -1,5 +1,5 @@
 // Fault injection for the file library: makes the Nth call of a chosen kind
-// (open, read, write, seek, truncate, flush, sync, remove) fail, the way a
+// (open, read, write, seek, truncate, flush, sync, remove, rename) fail, the way a
 // full disk or a dying device would, so tests can prove that every caller
 // turns an I/O failure into its error code and loses no data. The pattern is
 // the classic one: for N = 1, 2, ... fail the Nth write, run the operation,
@@ -33,8 +33,8 @@ namespace pixmold {
 
 class CTGFileManager;
 
-enum class IoOp { kOpen, kRead, kWrite, kSeek, kTruncate, kFlush, kSync, kRemove };
-inline constexpr int kIoOpCount = 8;
+enum class IoOp { kOpen, kRead, kWrite, kSeek, kTruncate, kFlush, kSync, kRemove, kRename };
+inline constexpr int kIoOpCount = 9;
 
 class IoFaults final : public FileSystemDecorator {
  public:
@@ -66,6 +66,7 @@ class IoFaults final : public FileSystemDecorator {
   bool Flush(FileHandle file) override;
   bool Sync(FileHandle file) override;
   bool Remove(const std::string& path) override;
+  bool Rename(const std::string& from, const std::string& to) override;
 
  private:
   struct Plan {

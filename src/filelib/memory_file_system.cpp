@@ -164,6 +164,20 @@ bool MemoryFileSystem::Remove(const std::string& path) {
   return true;
 }
 
+// Files only: nothing here moves a directory. An open handle keeps the
+// bytes it had, as a descriptor keeps its inode.
+bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+  const std::string fromKey = PathKey(from);
+  const std::string toKey = PathKey(to);
+  std::lock_guard lock(fLock);
+  auto it = fFiles.find(fromKey);
+  if (it == fFiles.end() || !IsDirectory(ParentKey(toKey)) || IsDirectory(toKey)) return false;
+  Bytes bytes = it->second;
+  fFiles.erase(it);
+  fFiles[toKey] = std::move(bytes);
+  return true;
+}
+
 EntryKind MemoryFileSystem::Kind(const std::string& path) {
   std::string key = PathKey(path);
   std::lock_guard lock(fLock);

@@ -43,6 +43,7 @@ class MemoryFileSystem final : public FileSystem, public FileLocking {
   LockResult Lock(FileHandle file, LockKind kind, bool wait) override;
   void Unlock(FileHandle file) override;
   bool Remove(const std::string& path) override;
+  bool Rename(const std::string& from, const std::string& to) override;
   EntryKind Kind(const std::string& path) override;
   bool List(const std::string& directory, std::vector<DirEntry>& entries) override;
   bool MakeDirectories(const std::string& path) override;

@@ -290,4 +290,58 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
   return 0;
 }
 
+ResErr TGAParser::RenderTrueColour(std::span<std::uint32_t> pixels) {
+  if (!fHasImage) {
+    XASSERT_FAIL("fHasImage", "no image file");
+    return res_error::kNotOpen;
+  }
+  const std::size_t total = std::size_t{fWidth} * fHeight;
+  if (pixels.size() != total) {
+    XASSERT_FAIL("pixels.size() == width * height", "pixel buffer and tga image differ in size");
+    return res_error::kShortWrite;
+  }
+  std::span<const std::uint8_t> data;
+  const ResErr err = ReadPixelData(data);
+  if (err != 0) return err;
+  ByteCursor in(data, ByteOrder::kLittle);
+  const std::size_t bytes = fIs24Bit ? 3 : 4;
+  const auto value = [bytes](const std::uint8_t* p) {
+    const std::uint32_t alpha = bytes == 4 ? std::uint32_t{p[3]} << 24 : 0;
+    return alpha | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+  };
+  // Packets run on across row ends, so the image decodes as one stream of
+  // pixels; only the orientation needs rows.
+  std::size_t at = 0;
+  while (at < total) {
+    std::size_t count = total - at;
+    bool run = false;
+    if (fIsRLE) {
+      const std::uint8_t header = in.U8();
+      run = (header & 0x80) != 0;
+      count = std::min<std::size_t>((header & 0x7F) + 1, total - at);
+      if ((header & 0x7F) + 1u > total - at) XASSERT_FAIL("rcnt<0", "tga run past edge of bitmap");
+    }
+    const std::span<const std::uint8_t> source = in.Bytes(run ? bytes : count * bytes);
+    if (in.Failed()) throw TgaReadError(res_error::kShortRead);
+    if (run) {
+      std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(at), count, value(source.data()));
+    } else {
+      for (std::size_t i = 0; i < count; ++i) pixels[at + i] = value(source.data() + i * bytes);
+    }
+    at += count;
+  }
+  fPixelBuffer.reset();
+
+  const std::size_t width = fWidth;
+  if (fFlipX) {
+    for (std::size_t row = 0; row < total; row += width) std::reverse(&pixels[row], &pixels[row] + width);
+  }
+  if (fFlipY) {
+    for (std::size_t top = 0, bottom = total - width; total != 0 && top < bottom; top += width, bottom -= width) {
+      std::swap_ranges(&pixels[top], &pixels[top] + width, &pixels[bottom]);
+    }
+  }
+  return 0;
+}
+
 }  // namespace pixmold

@@ -71,6 +71,10 @@ class TGAParser {
   // Returns 0 or the file's seek error; a read error (pixel data that runs
   // out) raises TgaReadError with the file layer's code.
   ResErr Render(Offscreen* colour, Offscreen* alpha);
+  // Decodes the pixels as they are, before any palette: one 0xAARRGGBB value
+  // per pixel (alpha 0 for 24-bit images), top row first, left to right.
+  // pixels must hold width x height values. Returns and raises as Render.
+  ResErr RenderTrueColour(std::span<std::uint32_t> pixels);
 
  private:
   ResErr CheckHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize);

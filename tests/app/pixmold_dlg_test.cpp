@@ -407,5 +407,39 @@ TEST_F(PixmoldDlg, PreviewRedrawsAfterABuildAndKeepsItsPictureWhenOneFails) {
   EXPECT_EQ(view.previewGroups, (std::vector<std::int16_t>{100, 101, 102}));
 }
 
+TEST_F(PixmoldDlg, MakePalettesHandsOverTheSelectedObjectsMarkupAndShowsTheOutcome) {
+  std::vector<std::string> asked;
+  CPixmoldDlg withMaker(view, [&] {
+    DialogServices services = trees.Services();
+    services.makePalettes = [&](const std::string& omk, const std::string& images) {
+      asked = {omk, images};
+      return PaletteAction{true, "Wrote 2 palette images with 1 palette", {"a.tga: 5 drawn pixels", "palette 200"}};
+    };
+    return services;
+  }());
+  trees.AddObject("chair", ChairAndTable());
+  trees.root.Write("content/Sprites/seating/Chair.omk", "<sprite id=1 tgafile=a.tga paletteid=200>");
+  trees.AddObject("table", ChairAndTable());
+  withMaker.OnInitDialog();
+  withMaker.OnFileSelected(0);
+  withMaker.OnMakePalettes();
+  const std::string sprites = trees.root.File("content/Sprites/seating/");
+  EXPECT_EQ(asked, (std::vector<std::string>{sprites + "Chair.omk", sprites}));
+  EXPECT_EQ(view.status[0] + "|" + view.status[1] + "|" + view.status[2],
+            "Palettes made|Wrote 2 palette images with 1 palette|");
+  EXPECT_EQ(view.report, "a.tga: 5 drawn pixels\npalette 200\n");
+
+  // An object without markup has no sheets to ask for; a dialog without a
+  // maker says so.
+  asked.clear();
+  withMaker.OnFileSelected(1);
+  withMaker.OnMakePalettes();
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(view.status[0] + "|" + view.status[1], "Palettes not made|No markup for table: its sheets are not known");
+  OpenOn("chair");
+  dialog.OnMakePalettes();
+  EXPECT_EQ(view.status[1], "Making palettes is not available here");
+}
+
 }  // namespace
 }  // namespace pixmold

@@ -52,5 +52,22 @@ TEST(StatusLines, NewestProgressLinesOfATick) {
   }
 }
 
+// The report file's lines end in CR LF; other warnings stay in the report.
+TEST(StatusLines, PaletteWarningsOfAFinishedBuild) {
+  const std::string idWarning = "warning: palette id 200: the palette images a.bmp and b.bmp have different colours";
+  const std::string staleWarning = "warning: palette image c.bmp is out of date: 12.0% of the drawn pixels";
+  const struct {
+    std::string report;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"Generating sprite 1, A...\r\nwarning: line: 3 - unknown tag: sprit\r\n", {}},
+      {"x\r\n" + idWarning + "\r\ny\r\n", {idWarning}},
+      {idWarning + "\r\n" + staleWarning, {idWarning, staleWarning}},
+      {idWarning + "\n" + staleWarning + "\n" + staleWarning + "\n" + idWarning + "\n",
+       {idWarning, staleWarning + " (and 2 more palette warnings in the report)"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PaletteStatusLines(c.report), c.lines) << c.report;
+}
+
 }  // namespace
 }  // namespace pixmold

@@ -103,8 +103,9 @@ class SpriteBuild {
     if (!depth) fFlat.insert(base);
     const int height = sheet.Height();
     fDir.Write(tgaName.empty() ? base + ".tga" : tgaName,
-               AsChars(Tga(sheet.width, height, depth ? 32 : 24,
-                           [&](int x, int y) { return std::uint32_t{sheet.Depth(x, y)} << 24 | 0x00406080u; })));
+               AsChars(Tga(sheet.width, height, depth ? 32 : 24, [&](int x, int y) {
+                 return std::uint32_t{sheet.Depth(x, y)} << 24 | testing::BmpHeaderColour(sheet.Index(x, y));
+               })));
     AddPaletteImage(bmpName.empty() ? base + ".bmp" : bmpName, sheet);
   }
   void AddPaletteImage(const std::string& name, const PassSheet& sheet) {

@@ -109,6 +109,43 @@ TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {
   EXPECT_EQ(fs.Kind(At("sub")), EntryKind::kMissing);
 }
 
+// What an all-or-nothing writer relies on: the new name takes the old one's
+// place, a reader's open handle keeps what it had, and a failed rename
+// leaves both names as they were.
+TEST_P(FileSystemTest, RenameReplacesTheFileOfTheNewName) {
+  FileSystem& fs = *fFiles;
+  const auto write = [&](const std::string& name, const std::string& text) {
+    FileHandle h = fs.Open(At(name), OpenMode::kCreate);
+    ASSERT_NE(h, kNoFile);
+    EXPECT_EQ(fs.WriteAt(h, 0, text.data(), text.size()), static_cast<std::int64_t>(text.size()));
+    fs.Close(h);
+  };
+  const auto read = [&](const std::string& name) {
+    FileHandle h = fs.Open(At(name), OpenMode::kRead);
+    if (h == kNoFile) return std::string("(missing)");
+    char buffer[16] = {};
+    const std::int64_t n = fs.ReadAt(h, 0, buffer, sizeof buffer);
+    fs.Close(h);
+    return std::string(buffer, static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
+  };
+  write("old.bmp", "old");
+  write("new.tmp", "newer");
+  FileHandle reader = fs.Open(At("old.bmp"), OpenMode::kRead);
+  ASSERT_NE(reader, kNoFile);
+  EXPECT_TRUE(fs.Rename(At("new.tmp"), At("old.bmp")));
+  EXPECT_EQ(read("old.bmp"), "newer");
+  EXPECT_EQ(fs.Kind(At("new.tmp")), EntryKind::kMissing);
+  char buffer[4] = {};
+  EXPECT_EQ(fs.ReadAt(reader, 0, buffer, 3), 3);
+  EXPECT_EQ(std::string(buffer, 3), "old");
+  fs.Close(reader);
+
+  EXPECT_FALSE(fs.Rename(At("new.tmp"), At("other.bmp")));
+  EXPECT_FALSE(fs.Rename(At("old.bmp"), At("no/dir/old.bmp")));
+  EXPECT_EQ(read("old.bmp"), "newer");
+  EXPECT_EQ(read("other.bmp"), "(missing)");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLayers, FileSystemTest, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Posix" : "Memory"; });
 

@@ -46,6 +46,10 @@ struct BmpSpec {
   std::uint32_t compression = 0, clrUsed = 0, paletteEntries = 256, infoSize = 40;
 };
 
+// The colour of entry i of BmpHeaders' palette as 0x00RRGGBB: what a TGA
+// must hold where its palette image has index i for the two to agree.
+inline std::uint32_t BmpHeaderColour(std::uint32_t i) { return (i / 2) << 16 | (255 - i) << 8 | i; }
+
 // Headers and a palette whose entry i is (blue i, green 255 - i, red i / 2).
 inline Bytes BmpHeaders(const BmpSpec& spec, std::uint32_t pixelBytes) {
   Bytes out = {'B', 'M'};

@@ -80,6 +80,24 @@ TEST_P(TgaCorpus, MatchesTheIndependentDecoderPixelForPixel) {
       ASSERT_EQ(have, want) << x << "," << y;
     }
   }
+  // The same pixels before any palette, as the palette maker reads them.
+  ASSERT_EQ(parser.Open(CorpusPath(name + ".tga")), 0);
+  std::vector<std::uint32_t> argb(static_cast<std::size_t>(width * height));
+  ASSERT_EQ(parser.RenderTrueColour(argb), 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t v = argb[static_cast<std::size_t>(y * width + x)];
+      std::vector<int> want = dump.At(x, y);
+      if (is24Bit) want.resize(3);
+      std::vector<int> have = {int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)};
+      if (!is24Bit) have.push_back(int(v >> 24));
+      ASSERT_EQ(have, want) << x << "," << y;
+      if (is24Bit) {
+        ASSERT_EQ(v >> 24, 0u);
+      }
+    }
+  }
+  EXPECT_EQ(capture.Count(), 0u);
   EXPECT_EQ(parser.Close(), 0);
 }
 
@@ -159,6 +177,19 @@ TEST(TGAParser, BrokenRunLengthData) {
     EXPECT_EQ(e.Code(), res_error::kShortRead);
   }
   EXPECT_EQ(testing::Pixels(out.alpha)[0], std::vector<int>(13, 4));
+  // Decoded before any palette, the same data reports the same faults.
+  std::vector<std::uint32_t> argb(13 * 2);
+  {
+    AssertCapture capture;
+    ASSERT_EQ(parser.Open(CorpusPath("tga32_rle_past_edge.tga")), 0);
+    EXPECT_EQ(parser.RenderTrueColour(argb), 0);
+    EXPECT_TRUE(capture.Saw("(rcnt<0) tga run past edge of bitmap"));
+    EXPECT_EQ(argb[13] >> 24, 4u);
+    ASSERT_EQ(parser.Open(CorpusPath("tga32_rle_short.tga")), 0);
+    EXPECT_EQ(parser.RenderTrueColour(std::span(argb).first(13)), res_error::kShortWrite);
+    EXPECT_TRUE(capture.Saw("pixel buffer and tga image differ in size"));
+    EXPECT_THROW(parser.RenderTrueColour(argb), TgaReadError);
+  }
   // On the build's worker thread the report ends the build.
   ASSERT_EQ(parser.Open(CorpusPath("tga32_rle_past_edge.tga")), 0);
   ScopedWorkerThread worker;
