@@ -249,10 +249,32 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   EXPECT_EQ(std::count_if(sheet.pixels.begin(), sheet.pixels.end(), [](std::uint8_t b) { return b == 255; }),
             3 * 4 + (sheet.width * sheet.height - 3));  // three white pixels; every alpha byte opaque
 
+  // The layout names where each view's reference point went.
+  const ContactSheetLayout layout = LayOutContactSheet(cells);
+  EXPECT_EQ(layout.width, sheet.width);
+  EXPECT_EQ(layout.height, sheet.height);
+  ASSERT_EQ(layout.places.size(), 3u);
+  EXPECT_EQ(layout.places[1].referenceX, refX + cell0Width + gap);
+  EXPECT_EQ(layout.places[1].referenceY, refY);
+  EXPECT_EQ(layout.places[1].left, gap + cell0Width + gap);
+  EXPECT_EQ(layout.places[2].top, gap + cell0Height + gap);
+  EXPECT_EQ(layout.places[2].height, cell1Height);
+  EXPECT_EQ(layout.places[2].referenceX, gap + pad + 1);
+
   const PreviewImage depth = MakeContactSheet(cells, ContactSheetChannel::kDepth);
   ASSERT_EQ(depth.channels, 1);
   EXPECT_EQ(depth.pixels[static_cast<std::size_t>(refY) * depth.width + refX], 7);
   EXPECT_EQ(depth.pixels[0], 0);  // a gap
+}
+
+// Rows are the zooms present, large first; columns the directions present.
+TEST(ContactSheet, ArrangesViewsByZoomAndDirectionWithoutEmptyRowsOrColumns) {
+  ComposedView view;
+  const std::vector<ContactSheetView> views = {{0, 3, &view}, {4, 3, &view}, {6, 3, &view},
+                                               {0, 1, &view}, {4, 1, &view}, {6, 1, &view}};
+  std::vector<std::pair<int, int>> placed;
+  for (const ContactSheetCell& cell : ArrangeByDirectionAndZoom(views)) placed.emplace_back(cell.row, cell.column);
+  EXPECT_EQ(placed, (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}}));
 }
 
 }  // namespace
