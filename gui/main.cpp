@@ -4,6 +4,7 @@
 // window (README's screenshot, tools/gui_screenshot.sh).
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 
@@ -12,6 +13,11 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("pixmold-gui");
+  // The name of the installed menu entry, which desktops match the window to.
+  QGuiApplication::setDesktopFileName("pixmold-gui");
+  QIcon icon;
+  for (const char* picture : {":/icons/pixmold-gui-48.png", ":/icons/pixmold-gui-256.png"}) icon.addFile(picture);
+  QApplication::setWindowIcon(icon);
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "The Pixmold dialog: pick an object file under DATA/Objects and one of its master objects, press\n"
