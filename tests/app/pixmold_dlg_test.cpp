@@ -39,8 +39,14 @@ class RecordingView final : public DialogView {
   void EnableLists(bool enabled) override { listsEnabled = enabled; }
   void ShowStatus(int line, std::string_view text) override { status[line] = text; }
   void ShowReport(std::string_view text) override { report = text; }
+  void ShowWarningCount(std::string_view text) override { warnings = text; }
+  void ShowNotice(std::string_view text) override { notice = text; }
+  void SetRebuildOnSave(bool on) override { rebuildOnSave = on; }
   void StartTimer(int milliseconds) override { timer = milliseconds; }
   void StopTimer() override { timer = 0; }
+  void StartWatchTimer(int milliseconds) override { watchTimer = milliseconds; }
+  void StopWatchTimer() override { watchTimer = 0; }
+  void ShowPreviewDirection(int direction) override { previewDirection = direction; }
   void BuildFinished(const std::string& objectFile, std::string_view fatalLine) override {
     finishedFile = objectFile;
     finishedFatal = fatalLine;
@@ -55,7 +61,10 @@ class RecordingView final : public DialogView {
     ++pictureCount;
   }
 
-  std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal;
+  std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal, warnings, notice;
+  bool rebuildOnSave = false;
+  int watchTimer = 0;
+  int previewDirection = -1;
   std::vector<std::string> fileNames, objectNames;
   int selectedObject = -2;
   bool buildEnabled = false;
