@@ -39,6 +39,8 @@ std::string FormatLocalTime() {
   return text.str();
 }
 
+std::string FileCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " file" : " files"); }
+
 // The first line of the report a fatal error ended the build with.
 std::string FatalLine(std::string_view report) {
   const std::size_t at = report.find("fatal error: ");
@@ -411,7 +413,7 @@ void CPixmoldDlg::NoteRebuild(bool built, std::optional<int> warnings) {
                    : "The rebuild after " + Shown(*cause) + " changed failed; the preview keeps the last good build";
   }
   if (built && warnings) notice += ", " + WarningCountText(*warnings);
-  notice += "; watching " + std::to_string(mRebuildOnSave.Watched()) + " files";
+  notice += "; watching " + FileCount(mRebuildOnSave.Watched());
   mView.ShowNotice(notice);
 }
 
@@ -477,7 +479,7 @@ void CPixmoldDlg::OnRebuildOnSave(bool on) {
     mView.ShowNotice("Rebuild on save: building once to learn which files the object reads");
     return;
   }
-  mView.ShowNotice("Rebuild on save: watching " + std::to_string(mRebuildOnSave.Watched()) + " files");
+  mView.ShowNotice("Rebuild on save: watching " + FileCount(mRebuildOnSave.Watched()));
 }
 
 void CPixmoldDlg::StopRebuildOnSave(std::string_view notice) {

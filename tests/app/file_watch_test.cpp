@@ -84,6 +84,12 @@ TEST(FileWatch, WatchingAnewDropsWhatIsNoLongerWanted) {
   root.Write("b/two.tga", "changed");
   EXPECT_EQ(watch.TakeChanges(), (std::vector<std::string>{root.File("b/two.tga")}));
 
+  // A save made before the watch is widened is still told after it.
+  ASSERT_TRUE(watch.Watch({root.File("a/one.tga")}).empty());
+  root.Write("a/one.tga", "saved");
+  ASSERT_TRUE(watch.Watch({root.File("a/one.tga"), root.File("b/two.tga")}).empty());
+  EXPECT_EQ(watch.TakeChanges(), (std::vector<std::string>{root.File("a/one.tga")}));
+
   // A folder that is not there cannot be watched, and says so.
   const std::vector<std::string> problems = watch.Watch({root.File("gone/three.tga")});
   ASSERT_EQ(problems.size(), 1u);

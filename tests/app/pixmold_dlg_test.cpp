@@ -360,6 +360,56 @@ TEST_F(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
   EXPECT_TRUE(view.picture.caption.empty());
 }
 
+// Turning rebuild on save on: refused without an object to build or a
+// markup to watch; with one never built, it builds once to learn what the
+// object reads, then watches that.
+TEST_F(PixmoldDlg, RebuildOnSaveStartsFromWhatItKnows) {
+  trees.AddObject("chair", ChairAndTable());
+  dialog.OnInitDialog();
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice, "Rebuild on save: select an object with draw groups first");
+  EXPECT_FALSE(dialog.RebuildsOnSave());
+  dialog.OnFileSelected(0);
+  view.rebuildOnSave = true;
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice,
+            "Rebuild on save: no markup named chair.omk under " + trees.root.File("content") + "/Sprites/");
+  EXPECT_FALSE(view.rebuildOnSave);
+
+  const std::string markup = trees.root.Write("content/Sprites/chair/chair.omk",
+                                              "<target object=\"Chair\">\n<drawgroup id=100 name=\"Up\">\n");
+  dialog.OnRebuildOnSave(true);
+  EXPECT_TRUE(dialog.RebuildsOnSave());
+  EXPECT_EQ(view.watchTimer, CPixmoldDlg::kWatchMilliseconds);
+  EXPECT_EQ(view.notice, "Rebuild on save: building once to learn which files the object reads");
+  EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));
+  dialog.OnWatchTick();
+  EXPECT_TRUE(dialog.IsBuilding());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    dialog.OnWatchTick();
+  }
+  ASSERT_FALSE(dialog.IsBuilding());
+  EXPECT_EQ(view.finishedFatal, "") << view.report;
+  // The markup, and not the object file the build read too.
+  EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));
+  EXPECT_EQ(view.notice, "Built, no warnings; watching 1 file");
+  EXPECT_EQ(dialog.RunNumber(), 1u);
+
+  dialog.OnRebuildOnSave(false);
+  EXPECT_EQ(view.notice, "Rebuild on save is off");
+  EXPECT_EQ(view.watchTimer, 0);
+  // Built before: turned on again, it watches at once, without building.
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice, "Rebuild on save: watching 1 file");
+  dialog.OnWatchTick();
+  EXPECT_FALSE(dialog.IsBuilding());
+  dialog.OnObjectSelected(1);
+  EXPECT_EQ(view.notice, "Rebuild on save stopped: another object was selected");
+  EXPECT_FALSE(dialog.RebuildsOnSave());
+}
+
 int OpaquePixels(const PreviewImage& image) {
   int opaque = 0;
   for (std::size_t index = 3; index < image.pixels.size(); index += 4) opaque += image.pixels[index] != 0;
