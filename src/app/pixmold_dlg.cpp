@@ -181,7 +181,6 @@ void CPixmoldDlg::OnRemember() {
 }
 
 void CPixmoldDlg::OnFileSelected(int index) {
-  StopRebuildOnSave("Rebuild on save stopped: another object was selected");
   mSelectedFile = index >= 0 && index < static_cast<int>(mObjectFiles.size()) ? index : -1;
   mObjectIds.clear();
   std::vector<std::string> names;

@@ -86,10 +86,12 @@ TEST(RebuildOnSave, WatchesWhatABuildReadExceptTheObjectItself) {
       "/tmp/PixmoldReport.txt",
       "/data/Objects/chairs.iff",
       "/data/Objects/chair.omk",
+      "/data/Objects/chair_spf",
   };
-  EXPECT_EQ(WatchableInputs(read, "/data/Objects/chair", "/tmp/PixmoldReport.txt"),
-            (std::vector<std::string>{"/art/chair/chair.omk", "/art/chair", "/art/chair/chair.tga",
-                                      "/data/Objects/chairs.iff", "/data/Objects/chair.omk"}));
+  EXPECT_EQ(
+      WatchableInputs(read, "/data/Objects/chair", "/tmp/PixmoldReport.txt"),
+      (std::vector<std::string>{"/art/chair/chair.omk", "/art/chair", "/art/chair/chair.tga",
+                                "/data/Objects/chairs.iff", "/data/Objects/chair.omk", "/data/Objects/chair_spf"}));
 }
 
 // A file the last build read for the first time was not watched while that
