@@ -221,7 +221,7 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   // a third in the next row.
   ComposedView tall, wide, below;
   for (auto [view, width, height, refX, refY] :
-       {std::tuple{&tall, 1, 5, 0, 4}, std::tuple{&wide, 6, 1, 3, 0}, std::tuple{&below, 2, 2, 1, 1}}) {
+       {std::tuple{&tall, 1, 5, 0, 4}, std::tuple{&wide, 6, 1, 2, 0}, std::tuple{&below, 2, 2, 1, 1}}) {
     view->colour = PreviewImage{width, height, 4, Bytes(4u * width * height, 0)};
     view->depth = PreviewImage{width, height, 1, Bytes(1u * width * height, 255)};
     view->referenceX = refX;
@@ -233,7 +233,7 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   }
   const std::vector<ContactSheetCell> cells = {{0, 0, &tall}, {0, 1, &wide}, {1, 0, &below}};
   const PreviewImage sheet = MakeContactSheet(cells, ContactSheetChannel::kColour);
-  // Row 0 cells: left 3 + right 3 by up 4 + down 1, plus padding; row 1: 2 x 2.
+  // Row 0 cells: left 2 + right 4 by up 4 + down 1, plus padding; row 1: 2 x 2.
   const int gap = kContactSheetGap, pad = kContactSheetPadding;
   const int cell0Width = 6 + 2 * pad, cell0Height = 5 + 2 * pad, cell1Height = 2 + 2 * pad;
   EXPECT_EQ(sheet.width, gap + 2 * (cell0Width + gap));
@@ -242,7 +242,7 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
     const std::size_t at = 4u * (static_cast<std::size_t>(y) * sheet.width + x);
     return sheet.pixels[at] == 255 && sheet.pixels[at + 1] == 255 && sheet.pixels[at + 3] == 255;
   };
-  const int refX = gap + pad + 3, refY = gap + pad + 4;
+  const int refX = gap + pad + 2, refY = gap + pad + 4;
   EXPECT_TRUE(white(refX, refY));
   EXPECT_TRUE(white(refX + cell0Width + gap, refY));
   EXPECT_TRUE(white(gap + pad + 1, refY + 1 + pad + gap + pad + 1));
