@@ -39,6 +39,14 @@ QString WithoutCarriageReturns(std::string_view text) {
   return shown;
 }
 
+// Texts that come from the trees or the build (paths, report lines) can be
+// of any length; such a label takes the width it is given instead of
+// asking for its whole text, so that no text widens the window.
+void TakeGivenWidth(QLabel* label) {
+  label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+  label->setMinimumWidth(1);
+}
+
 QList<int> ToList(const std::vector<int>& sizes) { return QList<int>(sizes.begin(), sizes.end()); }
 std::vector<int> ToVector(const QList<int>& sizes) { return std::vector<int>(sizes.begin(), sizes.end()); }
 
@@ -57,7 +65,11 @@ PixmoldWindow::PixmoldWindow(DialogServices services, QWidget* parent)
   Connect();
   RestoreLayout();
   mLogic.OnInitDialog();
-  mRemember->setText(FromUtf8(mLogic.RememberLabel()));
+  // A long configuration folder would widen the window past the screen:
+  // the button shows the folder's end, its tooltip the whole label.
+  const QString remember = FromUtf8(mLogic.RememberLabel());
+  mRemember->setText(mRemember->fontMetrics().elidedText(remember, Qt::ElideMiddle, kLongestButtonText));
+  mRemember->setToolTip(remember);
 }
 
 PixmoldWindow::~PixmoldWindow() {
@@ -78,6 +90,7 @@ void PixmoldWindow::BuildLayout() {
 
   mNotice = new QLabel(this);
   mNotice->setObjectName("notice");
+  TakeGivenWidth(mNotice);
   statusBar()->addWidget(mNotice, 1);
 }
 
@@ -167,10 +180,12 @@ QWidget* PixmoldWindow::BuildReportSide(QWidget* parent) {
   for (QLabel*& line : mStatus) {
     line = new QLabel(status);
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TakeGivenWidth(line);
     statusLines->addWidget(line);
   }
   mWarningCount = new QLabel(status);
   mWarningCount->hide();
+  TakeGivenWidth(mWarningCount);
   statusLines->addWidget(mWarningCount);
   column->addWidget(status);
 
@@ -179,6 +194,7 @@ QWidget* PixmoldWindow::BuildReportSide(QWidget* parent) {
   mFatal->setWordWrap(true);
   mFatal->setTextInteractionFlags(Qt::TextSelectableByMouse);
   mFatal->hide();
+  TakeGivenWidth(mFatal);
   column->addWidget(mFatal);
 
   auto* heading = new QHBoxLayout;
@@ -271,6 +287,8 @@ void PixmoldWindow::RestoreLayout() {
     QSize size(kDefaultWidth, kDefaultHeight);
     if (const QScreen* screen = QApplication::primaryScreen()) size = size.boundedTo(screen->availableSize());
     resize(size);
+    // The preview gets the larger share: it is what an artist watches.
+    mColumns->setSizes({size.width() * 9 / 20, size.width() * 11 / 20});
   }
   if (saved && static_cast<int>(saved->columns.size()) == mColumns->count()) mColumns->setSizes(ToList(saved->columns));
   if (saved && static_cast<int>(saved->rows.size()) == mRows->count()) mRows->setSizes(ToList(saved->rows));

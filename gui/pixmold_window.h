@@ -44,6 +44,8 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   // shrink it): everything fits a 1280x720 screen.
   static constexpr int kDefaultWidth = 1280;
   static constexpr int kDefaultHeight = 720;
+  // The widest text a button of the trees' row shows, in pixels.
+  static constexpr int kLongestButtonText = 320;
 
   explicit PixmoldWindow(DialogServices services = {}, QWidget* parent = nullptr);
   ~PixmoldWindow() override;

@@ -92,6 +92,9 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
   pane->addWidget(fScroll, 1);
   fCaption = new QLabel(this);
   fCaption->setWordWrap(true);
+  // A caption naming a long path must not widen the window.
+  fCaption->setSizePolicy(QSizePolicy::Ignored, fCaption->sizePolicy().verticalPolicy());
+  fCaption->setMinimumWidth(1);
   pane->addWidget(fCaption);
 
   setObjectName("previewPane");

@@ -253,11 +253,23 @@ std::unique_ptr<PixmoldWindow> PixmoldWindowTest::OpenBuiltDemo() {
 void PixmoldWindowTest::everyControlFitsA1280By720Screen() {
   AddObject("data/Objects/chair");
   qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  // Long paths and long lines are no reason to grow.
+  const std::string deep = "config/" + std::string(150, 'c');
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Path(deep.c_str())));
   auto window = std::make_unique<PixmoldWindow>();
   window->resize(1280, 720);
   window->show();
   QVERIFY(QTest::qWaitForWindowExposed(window.get()));
   Find<QListWidget>(*window, "files")->setCurrentRow(0);
+  const std::string longLine = "Generating sprite 1, " + std::string(400, 'x') + "...";
+  for (int line = 0; line < 3; ++line) window->ShowStatus(line, longLine);
+  window->ShowNotice(longLine);
+  window->ShowWarningCount(longLine);
+  window->BuildFinished("", "fatal error: " + longLine);
+  window->ShowPreview(PreviewPicture{{}, "cannot open /" + std::string(300, 'p'), {}, {}, 0});
+  QVERIFY(Find<QPushButton>(*window, "remember")->toolTip().endsWith(QString(150, 'c') + "/pixmold"));
+  // Let the layouts take in the new texts before looking.
+  QTest::qWait(100);
   QCOMPARE(window->size(), QSize(1280, 720));
 
   const QWidget* picture = Find<QScrollArea>(*window, "previewArea")->viewport();
