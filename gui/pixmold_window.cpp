@@ -138,7 +138,7 @@ QWidget* PixmoldWindow::BuildSelectionSide(QWidget* parent) {
     part->addWidget(new QLabel(title, lists));
     part->addWidget(widget);
     widget->setMinimumHeight(60);
-    listColumns->addLayout(part, widget == mIds ? 1 : 2);
+    listColumns->addLayout(part, widget == mIds ? 2 : 3);
   }
   mRows->addWidget(lists);
   mRows->addWidget(BuildReportSide(mRows));
