@@ -396,6 +396,11 @@ bool PixmoldWindow::PressBuild() {
   return true;
 }
 
+bool PixmoldWindow::TurnOnRebuildOnSave() {
+  mRebuildOnSave->setChecked(true);
+  return mLogic.RebuildsOnSave();
+}
+
 void PixmoldWindow::closeEvent(QCloseEvent* event) {
   if (!mLogic.CanClose()) {
     event->ignore();

@@ -60,6 +60,9 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   bool SelectFile(const QString& baseName);
   // Presses the build button when it is enabled; false otherwise.
   bool PressBuild();
+  // Checks "Rebuild on save", as a click would; false when it stays off
+  // (the notice says why).
+  bool TurnOnRebuildOnSave();
 
   void ShowSpritesDirectory(std::string_view directory) override;
   void ShowObjectsDirectory(std::string_view directory) override;

@@ -1,6 +1,7 @@
 #include "app/pixmold_dlg.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
@@ -36,6 +37,14 @@ std::string FormatLocalTime() {
   std::ostringstream text;
   text.imbue(std::locale::classic());
   text << std::put_time(&local, "%H:%M:%S, %A, %B %d, %Y");
+  return text.str();
+}
+
+std::string Seconds(std::chrono::steady_clock::duration elapsed) {
+  const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(2) << static_cast<double>(milliseconds) / 1000.0 << " s";
   return text.str();
 }
 
@@ -348,6 +357,7 @@ void CPixmoldDlg::OnTick() {
       mView.ShowPreviewGroups(mDrawGroupIds, mDrawGroupIds.empty() ? -1 : mPreviewGroup);
       RefreshPreview();
     }
+    NoteRebuild(built);
     return;
   }
   std::string waiting;
@@ -389,13 +399,15 @@ bool CPixmoldDlg::FinishRun() {
   mView.ShowWarningCount(warnings ? WarningCountText(*warnings) : std::string());
   mLastInputs = WatchableInputs(read, objectFile, mReportPath);
   mLastInputsObject = objectFile;
-  NoteRebuild(fatalLine.empty(), warnings);
+  mLastWarnings = warnings;
   mView.BuildFinished(objectFile, fatalLine);
   return fatalLine.empty();
 }
 
-void CPixmoldDlg::NoteRebuild(bool built, std::optional<int> warnings) {
+void CPixmoldDlg::NoteRebuild(bool built) {
   const std::optional<std::string> cause = std::exchange(mRebuildFor, std::nullopt);
+  const std::optional<RebuildOnSave::Clock::time_point> seen = std::exchange(mRebuildChangeSeen, std::nullopt);
+  const std::optional<int> warnings = mLastWarnings;
   if (!mRebuildOnSave.On()) return;
   const std::optional<std::string> problem =
       mRebuildOnSave.Rearm(WatchedInputs(), mBuildStart, RebuildOnSave::Clock::now());
@@ -410,6 +422,9 @@ void CPixmoldDlg::NoteRebuild(bool built, std::optional<int> warnings) {
   } else {
     notice = built ? "Rebuilt after " + Shown(*cause) + " changed"
                    : "The rebuild after " + Shown(*cause) + " changed failed; the preview keeps the last good build";
+    // The time the artist waited: from the first save seen to the new
+    // picture (or the failure) on screen.
+    if (seen) notice += ", " + Seconds(RebuildOnSave::Clock::now() - *seen) + " after the save";
   }
   if (built && warnings) notice += ", " + WarningCountText(*warnings);
   notice += "; watching " + FileCount(mRebuildOnSave.Watched());
@@ -484,6 +499,7 @@ void CPixmoldDlg::OnRebuildOnSave(bool on) {
 void CPixmoldDlg::StopRebuildOnSave(std::string_view notice) {
   if (!mRebuildOnSave.On()) return;
   mRebuildOnSave.Stop();
+  mFirstChangeSeen.reset();
   mView.StopWatchTimer();
   mView.SetRebuildOnSave(false);
   mView.ShowNotice(notice);
@@ -494,6 +510,7 @@ void CPixmoldDlg::OnWatchTick() {
   const RebuildOnSave::Clock::time_point now = RebuildOnSave::Clock::now();
   const std::vector<std::string> changes = mRebuildOnSave.Poll(now);
   if (!changes.empty()) {
+    if (!mFirstChangeSeen) mFirstChangeSeen = now;
     mView.ShowNotice(Shown(changes.back()) + " changed" + (mBuilding ? "; rebuilding once this build ends" : ""));
   }
   // The worker may have ended since the status tick; finishing the run now
@@ -502,6 +519,7 @@ void CPixmoldDlg::OnWatchTick() {
   if (std::optional<std::string> changed = mRebuildOnSave.Due(now, mBuilding)) {
     if (!changed->empty()) mView.ShowNotice(Shown(*changed) + " changed; rebuilding");
     mRebuildFor = *changed;
+    mRebuildChangeSeen = std::exchange(mFirstChangeSeen, std::nullopt);
     OnBuild();
     if (!mBuilding) mRebuildFor.reset();
   }

@@ -123,9 +123,9 @@ class CPixmoldDlg {
   // True when the build ran to its end.
   bool FinishRun();
   std::string Now() const;
-  // After a build while rebuild on save is on: watch what it read, and say
-  // what it did.
-  void NoteRebuild(bool built, std::optional<int> warnings);
+  // After a build while rebuild on save is on (and its picture is drawn):
+  // watch what it read, and say what it did.
+  void NoteRebuild(bool built);
   // Every report text goes through here, so the filter applies to it.
   void ShowReport(std::string text);
   void StopRebuildOnSave(std::string_view notice);
@@ -188,6 +188,11 @@ class CPixmoldDlg {
   // The change the running build was started for ("" for the first build
   // of a watch); none for the build button.
   std::optional<std::string> mRebuildFor;
+  // When the watch first saw a change not yet built, and when it saw the
+  // first change the running build is for.
+  std::optional<RebuildOnSave::Clock::time_point> mFirstChangeSeen;
+  std::optional<RebuildOnSave::Clock::time_point> mRebuildChangeSeen;
+  std::optional<int> mLastWarnings;
 };
 
 }  // namespace pixmold
