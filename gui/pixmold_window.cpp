@@ -281,11 +281,15 @@ void PixmoldWindow::Connect() {
 
 void PixmoldWindow::RestoreLayout() {
   const std::optional<WindowLayout> saved = ReadWindowLayout(WindowLayoutPath(mEnvironment));
+  const QScreen* screen = QApplication::primaryScreen();
   if (saved && saved->width > 0) {
-    resize(saved->width, saved->height);
+    // A layout saved on a larger screen is brought within this one.
+    QSize size(saved->width, saved->height);
+    if (screen) size = size.boundedTo(screen->availableSize().expandedTo(QSize(kDefaultWidth, kDefaultHeight)));
+    resize(size);
   } else {
     QSize size(kDefaultWidth, kDefaultHeight);
-    if (const QScreen* screen = QApplication::primaryScreen()) size = size.boundedTo(screen->availableSize());
+    if (screen) size = size.boundedTo(screen->availableSize());
     resize(size);
     // The preview gets the larger share: it is what an artist watches.
     mColumns->setSizes({size.width() * 9 / 20, size.width() * 11 / 20});

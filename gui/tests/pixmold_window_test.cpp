@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -318,6 +319,13 @@ void PixmoldWindowTest::remembersItsSizeAndSplitters() {
   QCOMPARE(window->size(), QSize(1100, 650));
   QCOMPARE(Find<QSplitter>(*window, "columns")->sizes(), columns);
   QCOMPARE(Find<QSplitter>(*window, "rows")->sizes(), rows);
+  window.reset();
+
+  // A size no screen here holds is brought within the screen.
+  WriteText("config/pixmold/Pixmold.layout", "window 60000 50000\n");
+  window = OpenWindow();
+  const QSize screen = QApplication::primaryScreen()->availableSize().expandedTo(QSize(1280, 720));
+  QVERIFY(window->width() <= screen.width() && window->height() <= screen.height());
 }
 
 // The picture grows by whole factors and stays crisp; the arrow keys turn

@@ -57,6 +57,14 @@ std::string WindowLayoutPath(const EnvironmentLookup& environment) {
   return directories.substr(0, directories.size() - PathLeaf(directories).size()) + "Pixmold.layout";
 }
 
+WindowLayout ParseWindowLayout(std::string_view text) {
+  WindowLayout layout;
+  std::istringstream lines{std::string(text)};
+  std::string line;
+  while (std::getline(lines, line)) ReadLine(line, layout);
+  return layout;
+}
+
 std::optional<WindowLayout> ReadWindowLayout(const std::string& path) {
   if (path.empty()) return std::nullopt;
   FileSystem& files = CTGFileManager::Get().Files();
@@ -71,11 +79,7 @@ std::optional<WindowLayout> ReadWindowLayout(const std::string& path) {
   }
   files.Close(file);
   if (!read) return std::nullopt;
-  WindowLayout layout;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) ReadLine(line, layout);
-  return layout;
+  return ParseWindowLayout(text);
 }
 
 bool WriteWindowLayout(const std::string& path, const WindowLayout& layout) {

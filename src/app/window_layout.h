@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/dialog_settings.h"
@@ -29,6 +30,8 @@ inline constexpr int kMaxLayoutPixels = 65535;
 // empty when neither variable says where the configuration lives.
 std::string WindowLayoutPath(const EnvironmentLookup& environment);
 
+// The layout a file's text gives, each line checked on its own.
+WindowLayout ParseWindowLayout(std::string_view text);
 // None when the file is missing or cannot be read.
 std::optional<WindowLayout> ReadWindowLayout(const std::string& path);
 // Creates the configuration folder when it is missing.
