@@ -486,6 +486,13 @@ void PixmoldWindowTest::aChangeDuringABuildIsBuiltAfterIt() {
   QTest::qWait(600);
   QCOMPARE(logic.RunNumber(), runs + 2);
   QVERIFY(!Find<QLabel>(*window, "fatal")->isVisible());
+
+  // Closing the window stops the watch.
+  QVERIFY(window->close());
+  QVERIFY(!logic.RebuildsOnSave());
+  Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), 4);
+  QTest::qWait(600);
+  QCOMPARE(logic.RunNumber(), runs + 2);
 }
 
 void PixmoldWindowTest::warningsAreCountedHighlightedAndFiltered() {
