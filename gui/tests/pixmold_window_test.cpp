@@ -361,7 +361,10 @@ void PixmoldWindowTest::previewEnlargesByWholeFactorsAndTurns() {
   Find<QSplitter>(*window, "columns")->setSizes({1000, 280});
   QTRY_VERIFY(pane->Factor() < fit);
 
-  area->setFocus();
+  // A click on the picture gives it the keys.
+  QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  QTest::mouseClick(Find<QLabel>(*window, "preview"), Qt::LeftButton);
+  QVERIFY(area->hasFocus());
   const std::pair<Qt::Key, const char*> turns[] = {{Qt::Key_Right, "direction 2"},
                                                    {Qt::Key_Right, "direction 4"},
                                                    {Qt::Key_Left, "direction 2"},
