@@ -447,13 +447,17 @@ void PixmoldWindowTest::rebuildsOnSaveOncePerBurst() {
   QCOMPARE(logic.RunNumber(), runs + 1);
 
   // A broken sheet: the build fails, says why in red, keeps the last picture.
-  WriteText("content/Sprites/tableset/tableset_table.tga", "not an image");
+  WriteText("content/Sprites/tableset/tableset_rug.tga", "not an image");
   QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 2 && !logic.IsBuilding(), 10000);
   QVERIFY(fatal->isVisible());
   QVERIFY2(fatal->text().startsWith("fatal error: "), qPrintable(fatal->text()));
   QCOMPARE(fatal->palette().color(QPalette::WindowText), QColor(0xc0, 0, 0));
   QVERIFY2(notice->text().contains("failed"), qPrintable(notice->text()));
   QCOMPARE(Picture(*window), rebuilt);
+  // That build stopped at the rug; a sheet it never reached still counts.
+  Recolour(Path("content/Sprites/tableset/tableset_books.bmp"), 1);
+  QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 3 && !logic.IsBuilding(), 10000);
+  QVERIFY(fatal->isVisible());
 
   // Another selection stops the watch: saving builds nothing.
   Find<QListWidget>(*window, "files")->setCurrentRow(-1);
@@ -462,7 +466,7 @@ void PixmoldWindowTest::rebuildsOnSaveOncePerBurst() {
   Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), 7);
   WriteText("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
   QTest::qWait(800);
-  QCOMPARE(logic.RunNumber(), runs + 2);
+  QCOMPARE(logic.RunNumber(), runs + 3);
 }
 
 // A save while a build runs (here one waiting for a file another process

@@ -397,7 +397,16 @@ bool CPixmoldDlg::FinishRun() {
   const std::string objectFile = mArgs->fObjectFile.Str();
   mArgs.reset();
   mView.ShowWarningCount(warnings ? WarningCountText(*warnings) : std::string());
-  mLastInputs = WatchableInputs(read, objectFile, mReportPath);
+  std::vector<std::string> inputs = WatchableInputs(read, objectFile, mReportPath);
+  // A failed build stopped reading where it failed: what the build before
+  // it read stays watched, or saving a sheet it never reached would build
+  // nothing.
+  if (!fatalLine.empty() && mLastInputsObject == objectFile) {
+    for (const std::string& input : mLastInputs) {
+      if (std::find(inputs.begin(), inputs.end(), input) == inputs.end()) inputs.push_back(input);
+    }
+  }
+  mLastInputs = std::move(inputs);
   mLastInputsObject = objectFile;
   mLastWarnings = warnings;
   mView.BuildFinished(objectFile, fatalLine);
