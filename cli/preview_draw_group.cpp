@@ -62,25 +62,6 @@ std::vector<ViewKey> ChooseViews(const DrawGroupCompositor& compositor, const Dr
   return views;
 }
 
-// Rows are zooms from large to small and columns the directions present,
-// so a draw group without diagonal views has no empty columns.
-std::vector<ContactSheetCell> Grid(const std::vector<ViewKey>& keys, const std::list<ComposedView>& views) {
-  bool zoomPresent[4] = {}, directionPresent[8] = {};
-  for (const ViewKey& key : keys) {
-    zoomPresent[key.zoom] = true;
-    directionPresent[key.direction] = true;
-  }
-  std::vector<ContactSheetCell> cells;
-  auto view = views.begin();
-  for (const ViewKey& key : keys) {
-    int row = 0, column = 0;
-    for (int z = 3; z > key.zoom; --z) row += zoomPresent[z] ? 1 : 0;
-    for (int d = 0; d < key.direction; ++d) column += directionPresent[d] ? 1 : 0;
-    cells.push_back({row, column, &*view++});
-  }
-  return cells;
-}
-
 // A missing list is missing from every view that shows it: each note is
 // said once, with the view it came from or how many views repeat it.
 class NoteList {
@@ -143,7 +124,10 @@ int WriteDrawGroupPreviews(iResFile& file, const DrawGroupPreviewOptions& option
     if (options.channels && !output.Write(stem + "_depth.png", view.depth)) return kExitFailed;
   }
   if (!options.direction && !options.zoom) {
-    const std::vector<ContactSheetCell> cells = Grid(keys, views);
+    std::vector<ContactSheetView> placed;
+    auto view = views.begin();
+    for (const ViewKey& key : keys) placed.push_back({key.direction, key.zoom, &*view++});
+    const std::vector<ContactSheetCell> cells = ArrangeByDirectionAndZoom(placed);
     if (!output.Write(Stem(options.id) + "_contact.png", MakeContactSheet(cells, ContactSheetChannel::kColour))) {
       return kExitFailed;
     }

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the BMP reader, reads the pixels of whatever it
 // opens, and runs the palette probe, the quiet colour-table reader, the
-// palette file reader and the
-// descriptions of a bad palette image over the same bytes. The bytes reach
-// the readers as a file of a memory file system, as a build reads them:
-// headers first, the rest only when the pixels are read.
+// palette file reader and the descriptions of a bad palette image over the
+// same bytes. The bytes reach the readers as a file of a memory file system,
+// as a build reads them: headers first, the rest only when the pixels are
+// read.
 #include <array>
 #include <cstddef>
 #include <cstdint>

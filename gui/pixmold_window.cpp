@@ -1,27 +1,31 @@
 #include "pixmold_window.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "about_dialog.h"
+#include "app/window_layout.h"
 #include "placeholder_picker.h"
+#include "preview_pane.h"
+#include "report_highlighter.h"
 
 namespace pixmold {
 namespace {
@@ -35,92 +39,113 @@ QString WithoutCarriageReturns(std::string_view text) {
   return shown;
 }
 
+// Texts that come from the trees or the build (paths, report lines) can be
+// of any length; such a label takes the width it is given instead of
+// asking for its whole text, so that no text widens the window.
+void TakeGivenWidth(QLabel* label) {
+  label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+  label->setMinimumWidth(1);
+}
+
+QList<int> ToList(const std::vector<int>& sizes) { return QList<int>(sizes.begin(), sizes.end()); }
+std::vector<int> ToVector(const QList<int>& sizes) { return std::vector<int>(sizes.begin(), sizes.end()); }
+
 }  // namespace
 
 PixmoldWindow::PixmoldWindow(DialogServices services, QWidget* parent)
-    : QMainWindow(parent), mLogic(*this, std::move(services)) {
+    : QMainWindow(parent),
+      mEnvironment(services.environment ? services.environment : ProcessEnvironment),
+      mLogic(*this, std::move(services)) {
   setWindowTitle("Pixmold");
   mPicker = [this](const QString& caption, const QString& filter) {
     return PlaceholderPicker::Choose(this, caption, filter);
   };
   BuildLayout();
-  BuildMenu();
+  BuildMenus();
   Connect();
+  RestoreLayout();
   mLogic.OnInitDialog();
-  mRemember->setText(FromUtf8(mLogic.RememberLabel()));
+  // A long configuration folder would widen the window past the screen:
+  // the button shows the folder's end, its tooltip the whole label.
+  const QString remember = FromUtf8(mLogic.RememberLabel());
+  mRemember->setText(mRemember->fontMetrics().elidedText(remember, Qt::ElideMiddle, kLongestButtonText));
+  mRemember->setToolTip(remember);
 }
 
-PixmoldWindow::~PixmoldWindow() { mTimer.stop(); }
+PixmoldWindow::~PixmoldWindow() {
+  mTimer.stop();
+  mWatchTimer.stop();
+}
 
 void PixmoldWindow::BuildLayout() {
-  auto* central = new QWidget(this);
-  auto* columns = new QHBoxLayout(central);
+  mColumns = new QSplitter(Qt::Horizontal, this);
+  mColumns->setChildrenCollapsible(false);
+  mColumns->addWidget(BuildSelectionSide(mColumns));
+  mPreview = new PreviewPane(mColumns);
+  mColumns->addWidget(mPreview);
+  mColumns->setStretchFactor(0, 4);
+  mColumns->setStretchFactor(1, 5);
+  mColumns->setObjectName("columns");
+  setCentralWidget(mColumns);
 
-  auto* left = new QVBoxLayout;
+  mNotice = new QLabel(this);
+  mNotice->setObjectName("notice");
+  TakeGivenWidth(mNotice);
+  statusBar()->addWidget(mNotice, 1);
+}
+
+QWidget* PixmoldWindow::BuildSelectionSide(QWidget* parent) {
+  auto* side = new QWidget(parent);
+  auto* column = new QVBoxLayout(side);
+  column->setContentsMargins(0, 0, 0, 0);
+
   auto* directories = new QGridLayout;
-  mSpritesField = new QLineEdit(central);
-  mObjectsField = new QLineEdit(central);
-  mOpenContent = new QPushButton("Open VRXContent...", central);
-  mOpenData = new QPushButton("Open Game Data...", central);
+  mSpritesField = new QLineEdit(side);
+  mObjectsField = new QLineEdit(side);
+  mOpenContent = new QPushButton("Open VRXContent...", side);
+  mOpenData = new QPushButton("Open Game Data...", side);
   for (QLineEdit* field : {mSpritesField, mObjectsField}) field->setReadOnly(true);
-  directories->addWidget(new QLabel("Sprites", central), 0, 0);
+  directories->addWidget(new QLabel("Sprites", side), 0, 0);
   directories->addWidget(mSpritesField, 0, 1);
   directories->addWidget(mOpenContent, 0, 2);
-  directories->addWidget(new QLabel("Objects", central), 1, 0);
+  directories->addWidget(new QLabel("Objects", side), 1, 0);
   directories->addWidget(mObjectsField, 1, 1);
   directories->addWidget(mOpenData, 1, 2);
-  left->addLayout(directories);
+  column->addLayout(directories);
 
   auto* options = new QHBoxLayout;
-  mShowAll = new QCheckBox("Show All", central);
-  mRemember = new QPushButton("Remember", central);
-  mRefresh = new QPushButton("Refresh", central);
+  mShowAll = new QCheckBox("Show All", side);
+  mRemember = new QPushButton("Remember", side);
+  mRefresh = new QPushButton("Refresh", side);
   options->addWidget(mShowAll);
   options->addWidget(mRemember);
   options->addWidget(mRefresh);
   options->addStretch();
-  left->addLayout(options);
+  column->addLayout(options);
 
-  auto* lists = new QHBoxLayout;
-  auto* filesColumn = new QVBoxLayout;
-  mFiles = new QListWidget(central);
-  filesColumn->addWidget(new QLabel("Files:", central));
-  filesColumn->addWidget(mFiles);
-  auto* objectsColumn = new QVBoxLayout;
-  mObjects = new QListWidget(central);
-  objectsColumn->addWidget(new QLabel("Objects:", central));
-  objectsColumn->addWidget(mObjects);
-  auto* idsColumn = new QVBoxLayout;
-  mIds = new QPlainTextEdit(central);
+  mRows = new QSplitter(Qt::Vertical, side);
+  mRows->setChildrenCollapsible(false);
+  auto* lists = new QWidget(mRows);
+  auto* listColumns = new QHBoxLayout(lists);
+  listColumns->setContentsMargins(0, 0, 0, 0);
+  mFiles = new QListWidget(lists);
+  mObjects = new QListWidget(lists);
+  mIds = new QPlainTextEdit(lists);
   mIds->setReadOnly(true);
-  idsColumn->addWidget(new QLabel("IDs:", central));
-  idsColumn->addWidget(mIds);
-  lists->addLayout(filesColumn, 2);
-  lists->addLayout(objectsColumn, 2);
-  lists->addLayout(idsColumn, 1);
-  left->addLayout(lists, 2);
-
-  mBuild = new QPushButton("Go", central);
-  left->addWidget(mBuild);
-  auto* status = new QGroupBox("Status", central);
-  auto* statusLines = new QVBoxLayout(status);
-  for (QLabel*& line : mStatus) {
-    line = new QLabel(status);
-    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusLines->addWidget(line);
+  const std::pair<const char*, QWidget*> listParts[] = {{"Files:", mFiles}, {"Objects:", mObjects}, {"IDs:", mIds}};
+  for (const auto& [title, widget] : listParts) {
+    auto* part = new QVBoxLayout;
+    part->addWidget(new QLabel(title, lists));
+    part->addWidget(widget);
+    widget->setMinimumHeight(60);
+    listColumns->addLayout(part, widget == mIds ? 2 : 3);
   }
-  left->addWidget(status);
-  mFatal = new QLabel(central);
-  mFatal->setStyleSheet("color: #c00000;");
-  mFatal->setWordWrap(true);
-  mFatal->hide();
-  left->addWidget(mFatal);
-  left->addWidget(new QLabel("Report", central));
-  mReport = new QPlainTextEdit(central);
-  mReport->setReadOnly(true);
-  left->addWidget(mReport, 3);
-  columns->addLayout(left, 3);
-  columns->addLayout(BuildPreviewPane(central), 2);
+  mRows->addWidget(lists);
+  mRows->addWidget(BuildReportSide(mRows));
+  mRows->setStretchFactor(0, 2);
+  mRows->setStretchFactor(1, 3);
+  mRows->setObjectName("rows");
+  column->addWidget(mRows, 1);
 
   mSpritesField->setObjectName("sprites");
   mObjectsField->setObjectName("objects");
@@ -132,65 +157,101 @@ void PixmoldWindow::BuildLayout() {
   mFiles->setObjectName("files");
   mObjects->setObjectName("objectList");
   mIds->setObjectName("ids");
-  mBuild->setObjectName("build");
-  for (int line = 0; line < 3; ++line) mStatus[line]->setObjectName(QString("status%1").arg(line));
-  mFatal->setObjectName("fatal");
-  mReport->setObjectName("report");
-
-  setCentralWidget(central);
-  resize(1400, 760);
+  return side;
 }
 
-QLayout* PixmoldWindow::BuildPreviewPane(QWidget* parent) {
-  auto* pane = new QVBoxLayout;
-  pane->addWidget(new QLabel("Preview", parent));
-  auto* choices = new QHBoxLayout;
-  mPreviewGroup = new QComboBox(parent);
-  mPreviewDirection = new QComboBox(parent);
-  mPreviewZoom = new QComboBox(parent);
-  for (int direction = 0; direction < 8; ++direction) {
-    mPreviewDirection->addItem(QString("direction %1").arg(direction), direction);
+QWidget* PixmoldWindow::BuildReportSide(QWidget* parent) {
+  auto* side = new QWidget(parent);
+  auto* column = new QVBoxLayout(side);
+  column->setContentsMargins(0, 0, 0, 0);
+
+  auto* building = new QHBoxLayout;
+  mBuild = new QPushButton("Go", side);
+  mRebuildOnSave = new QCheckBox("Rebuild on save", side);
+  mRebuildOnSave->setToolTip(
+      "Build the selected object again whenever its markup or a file its last build read is saved");
+  building->addWidget(mBuild, 1);
+  building->addWidget(mRebuildOnSave);
+  column->addLayout(building);
+
+  auto* status = new QGroupBox("Status", side);
+  auto* statusLines = new QVBoxLayout(status);
+  statusLines->setSpacing(2);
+  for (QLabel*& line : mStatus) {
+    line = new QLabel(status);
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TakeGivenWidth(line);
+    statusLines->addWidget(line);
   }
-  mPreviewZoom->addItem("large", 3);
-  mPreviewZoom->addItem("medium", 2);
-  mPreviewZoom->addItem("small", 1);
-  choices->addWidget(mPreviewGroup);
-  choices->addWidget(mPreviewDirection);
-  choices->addWidget(mPreviewZoom);
-  pane->addLayout(choices);
-  mPreview = new QLabel(parent);
-  mPreview->setAlignment(Qt::AlignCenter);
-  mPreview->setMinimumSize(320, 320);
-  // Mid grey, so both dark and light sprites stand out from the empty parts.
-  mPreview->setStyleSheet("background-color: #808080;");
-  auto* scroll = new QScrollArea(parent);
-  scroll->setWidget(mPreview);
-  scroll->setWidgetResizable(true);
-  pane->addWidget(scroll, 1);
-  mPreviewCaption = new QLabel(parent);
-  mPreviewCaption->setWordWrap(true);
-  pane->addWidget(mPreviewCaption);
+  mWarningCount = new QLabel(status);
+  mWarningCount->hide();
+  TakeGivenWidth(mWarningCount);
+  statusLines->addWidget(mWarningCount);
+  column->addWidget(status);
 
-  mPreviewGroup->setObjectName("previewGroup");
-  mPreviewDirection->setObjectName("previewDirection");
-  mPreviewZoom->setObjectName("previewZoom");
-  mPreview->setObjectName("preview");
-  mPreviewCaption->setObjectName("previewCaption");
-  return pane;
+  mFatal = new QLabel(side);
+  mFatal->setStyleSheet("color: #c00000;");
+  mFatal->setWordWrap(true);
+  mFatal->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  mFatal->hide();
+  TakeGivenWidth(mFatal);
+  column->addWidget(mFatal);
+
+  auto* heading = new QHBoxLayout;
+  heading->addWidget(new QLabel("Report", side));
+  heading->addStretch();
+  mWarningsOnly = new QCheckBox("Warnings only", side);
+  heading->addWidget(mWarningsOnly);
+  column->addLayout(heading);
+  mReport = new QPlainTextEdit(side);
+  mReport->setReadOnly(true);
+  mReport->setMinimumHeight(80);
+  new ReportHighlighter(mReport->document());
+  column->addWidget(mReport, 1);
+
+  mBuild->setObjectName("build");
+  mRebuildOnSave->setObjectName("rebuildOnSave");
+  for (int line = 0; line < 3; ++line) mStatus[line]->setObjectName(QString("status%1").arg(line));
+  mWarningCount->setObjectName("warningCount");
+  mFatal->setObjectName("fatal");
+  mWarningsOnly->setObjectName("warningsOnly");
+  mReport->setObjectName("report");
+  return side;
 }
 
-void PixmoldWindow::ForwardPreviewChoice() {
-  mLogic.OnPreviewChoice(mPreviewGroup->currentIndex(), mPreviewDirection->currentData().toInt(),
-                         mPreviewZoom->currentData().toInt());
-}
+void PixmoldWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  connect(file->addAction("Open &Game Data..."), &QAction::triggered, mOpenData, &QPushButton::click);
+  connect(file->addAction("Open &VRXContent..."), &QAction::triggered, mOpenContent, &QPushButton::click);
+  file->addSeparator();
+  QAction* quit = file->addAction("&Quit");
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
 
-void PixmoldWindow::BuildMenu() {
-  QMenu* object = menuBar()->addMenu("&Object");
-  QAction* exportSheets = object->addAction("Export sheets...");
+  mObjectMenu = menuBar()->addMenu("&Object");
+  mBuildAction = mObjectMenu->addAction("&Build");
+  mBuildAction->setShortcut(QKeySequence("Ctrl+B"));
+  mBuildAction->setEnabled(false);
+  connect(mBuildAction, &QAction::triggered, this, [this] { PressBuild(); });
+  QAction* exportSheets = mObjectMenu->addAction("Export sheets...");
   connect(exportSheets, &QAction::triggered, this, [this] {
     const QString folder = mPicker("Export sheets into", QString());
     if (!folder.isEmpty()) mLogic.OnExportSheets(folder.toStdString());
   });
+
+  QMenu* view = menuBar()->addMenu("&View");
+  const std::tuple<const char*, QKeySequence, void (PreviewPane::*)()> zooms[] = {
+      {"Zoom &In", QKeySequence::ZoomIn, &PreviewPane::ZoomIn},
+      {"Zoom &Out", QKeySequence::ZoomOut, &PreviewPane::ZoomOut},
+      {"&1:1", QKeySequence("Ctrl+1"), &PreviewPane::ShowActualSize},
+      {"&Fit", QKeySequence("Ctrl+0"), &PreviewPane::FitToPane},
+  };
+  for (const auto& [title, keys, slot] : zooms) {
+    QAction* action = view->addAction(title);
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, mPreview, slot);
+  }
+
   QMenu* help = menuBar()->addMenu("&Help");
   QAction* about = help->addAction("&About Pixmold...");
   connect(about, &QAction::triggered, this, [this] {
@@ -201,6 +262,7 @@ void PixmoldWindow::BuildMenu() {
 
 void PixmoldWindow::Connect() {
   connect(&mTimer, &QTimer::timeout, this, [this] { mLogic.OnTick(); });
+  connect(&mWatchTimer, &QTimer::timeout, this, [this] { mLogic.OnWatchTick(); });
   connect(mOpenContent, &QPushButton::clicked, this,
           [this] { mLogic.OnChooseContent(mPicker("Open VRXContent", "Content placeholder (*.scnt)").toStdString()); });
   connect(mOpenData, &QPushButton::clicked, this,
@@ -210,13 +272,44 @@ void PixmoldWindow::Connect() {
   connect(mRefresh, &QPushButton::clicked, this, [this] { mLogic.OnRefresh(); });
   connect(mFiles, &QListWidget::currentRowChanged, this, [this](int row) { mLogic.OnFileSelected(row); });
   connect(mObjects, &QListWidget::currentRowChanged, this, [this](int row) { mLogic.OnObjectSelected(row); });
-  for (QComboBox* choice : {mPreviewGroup, mPreviewDirection, mPreviewZoom}) {
-    connect(choice, &QComboBox::currentIndexChanged, this, [this] { ForwardPreviewChoice(); });
-  }
+  connect(mPreview, &PreviewPane::choiceChanged, this,
+          [this](int group, int direction, int zoom) { mLogic.OnPreviewChoice(group, direction, zoom); });
+  connect(mPreview, &PreviewPane::contactSheetToggled, this, [this](bool on) { mLogic.OnContactSheet(on); });
+  connect(mPreview, &PreviewPane::turn, this, [this](int step) { mLogic.OnTurn(step); });
+  connect(mRebuildOnSave, &QCheckBox::toggled, this, [this](bool on) { mLogic.OnRebuildOnSave(on); });
+  connect(mWarningsOnly, &QCheckBox::toggled, this, [this](bool on) { mLogic.OnWarningsOnly(on); });
   connect(mBuild, &QPushButton::clicked, this, [this] {
     mFatal->hide();
     mLogic.OnBuild();
   });
+}
+
+void PixmoldWindow::RestoreLayout() {
+  const std::optional<WindowLayout> saved = ReadWindowLayout(WindowLayoutPath(mEnvironment));
+  const QScreen* screen = QApplication::primaryScreen();
+  if (saved && saved->width > 0) {
+    // A layout saved on a larger screen is brought within this one.
+    QSize size(saved->width, saved->height);
+    if (screen) size = size.boundedTo(screen->availableSize().expandedTo(QSize(kDefaultWidth, kDefaultHeight)));
+    resize(size);
+  } else {
+    QSize size(kDefaultWidth, kDefaultHeight);
+    if (screen) size = size.boundedTo(screen->availableSize());
+    resize(size);
+    // The preview gets the larger share: it is what an artist watches.
+    mColumns->setSizes({size.width() * 9 / 20, size.width() * 11 / 20});
+  }
+  if (saved && static_cast<int>(saved->columns.size()) == mColumns->count()) mColumns->setSizes(ToList(saved->columns));
+  if (saved && static_cast<int>(saved->rows.size()) == mRows->count()) mRows->setSizes(ToList(saved->rows));
+}
+
+void PixmoldWindow::SaveLayout() const {
+  WindowLayout layout;
+  layout.width = width();
+  layout.height = height();
+  layout.columns = ToVector(mColumns->sizes());
+  layout.rows = ToVector(mRows->sizes());
+  WriteWindowLayout(WindowLayoutPath(mEnvironment), layout);
 }
 
 void PixmoldWindow::ShowSpritesDirectory(std::string_view directory) { mSpritesField->setText(FromUtf8(directory)); }
@@ -243,6 +336,8 @@ void PixmoldWindow::ShowIds(std::string_view text) { mIds->setPlainText(WithoutC
 void PixmoldWindow::SetBuildButton(std::string_view label, bool enabled) {
   mBuild->setText(FromUtf8(label));
   mBuild->setEnabled(enabled);
+  mBuildAction->setText("&" + FromUtf8(label));
+  mBuildAction->setEnabled(enabled);
 }
 
 void PixmoldWindow::EnableLists(bool enabled) {
@@ -259,30 +354,34 @@ void PixmoldWindow::ShowReport(std::string_view text) {
   mReport->moveCursor(QTextCursor::End);
 }
 
+void PixmoldWindow::ShowWarningCount(std::string_view text) {
+  mWarningCount->setText("Last build: " + FromUtf8(text));
+  mWarningCount->setStyleSheet(text == "no warnings" ? QString() : QString("color: #a05a00; font-weight: bold;"));
+  mWarningCount->setVisible(!text.empty());
+}
+
+void PixmoldWindow::ShowNotice(std::string_view text) { mNotice->setText(FromUtf8(text)); }
+
+void PixmoldWindow::SetRebuildOnSave(bool on) {
+  const QSignalBlocker blocker(mRebuildOnSave);
+  mRebuildOnSave->setChecked(on);
+}
+
 void PixmoldWindow::StartTimer(int milliseconds) { mTimer.start(milliseconds); }
 
 void PixmoldWindow::StopTimer() { mTimer.stop(); }
 
+void PixmoldWindow::StartWatchTimer(int milliseconds) { mWatchTimer.start(milliseconds); }
+
+void PixmoldWindow::StopWatchTimer() { mWatchTimer.stop(); }
+
 void PixmoldWindow::ShowPreviewGroups(const std::vector<std::int16_t>& ids, int selected) {
-  const QSignalBlocker blocker(mPreviewGroup);
-  mPreviewGroup->clear();
-  for (std::int16_t id : ids) mPreviewGroup->addItem(QString("draw group %1").arg(id));
-  mPreviewGroup->setCurrentIndex(selected);
+  mPreview->ShowGroups(ids, selected);
 }
 
-void PixmoldWindow::ShowPreview(const PreviewPicture& picture) {
-  const PreviewImage& image = picture.image;
-  QString caption = FromUtf8(picture.caption);
-  for (const std::string& note : picture.notes) caption += "\n" + FromUtf8(note);
-  mPreviewCaption->setText(caption);
-  if (image.width <= 0 || image.height <= 0 || image.channels != 4 ||
-      image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4) {
-    mPreview->setPixmap(QPixmap());
-    return;
-  }
-  const QImage view(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888);
-  mPreview->setPixmap(QPixmap::fromImage(view.copy()));
-}
+void PixmoldWindow::ShowPreview(const PreviewPicture& picture) { mPreview->ShowPicture(picture); }
+
+void PixmoldWindow::ShowPreviewDirection(int direction) { mPreview->ShowDirection(direction); }
 
 void PixmoldWindow::BuildFinished(const std::string&, std::string_view fatalLine) {
   mFatal->setText(FromUtf8(fatalLine));
@@ -306,12 +405,19 @@ bool PixmoldWindow::PressBuild() {
   return true;
 }
 
+bool PixmoldWindow::TurnOnRebuildOnSave() {
+  mRebuildOnSave->setChecked(true);
+  return mLogic.RebuildsOnSave();
+}
+
 void PixmoldWindow::closeEvent(QCloseEvent* event) {
-  if (mLogic.CanClose()) {
-    event->accept();
-  } else {
+  if (!mLogic.CanClose()) {
     event->ignore();
+    return;
   }
+  mLogic.OnRebuildOnSave(false);
+  SaveLayout();
+  event->accept();
 }
 
 }  // namespace pixmold

@@ -11,14 +11,15 @@
 #   bash scripts/mutate.sh imaging    only the faults of scripts/mutations/imaging.list
 #
 # Needs a configured release build (bash scripts/build.sh release) and a tree
-# whose src/ and cli/ have no uncommitted changes: each file is restored from git.
+# whose src/, cli/ and gui/ have no uncommitted changes: each file is restored
+# from git. The dialog's program (gui.list) runs on Qt's offscreen platform.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=build/release
 only=${1:-}
 [ -f "$build/build.ninja" ] || { echo "mutate: configure $build first (bash scripts/build.sh release)" >&2; exit 2; }
-if ! git diff --quiet -- src cli; then
-  echo "mutate: src/ or cli/ has uncommitted changes; commit or stash them first" >&2
+if ! git diff --quiet -- src cli gui; then
+  echo "mutate: src/, cli/ or gui/ has uncommitted changes; commit or stash them first" >&2
   exit 2
 fi
 export CCACHE_DIR=${CCACHE_DIR:-/root/.ccache} CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=1
@@ -33,6 +34,11 @@ for list in scripts/mutations/*.list; do
     faults+=("$program|$line")
   done <"$list"
 done
+
+# The dialog's test program is built beside the dialog, the others under tests/.
+program_path() {
+  if [ "$1" = gui ]; then echo "$build/gui/test_gui"; else echo "$build/tests/test_$1"; fi
+}
 
 caught=0
 total=0
@@ -58,7 +64,7 @@ PY
   fi
   if ! ninja -C "$build" "test_$program" >/dev/null 2>&1; then
     verdict="caught (build)"
-  elif ! timeout 600 "$build/tests/test_$program" >/dev/null 2>&1; then
+  elif ! timeout 600 env QT_QPA_PLATFORM=offscreen "$(program_path "$program")" >/dev/null 2>&1; then
     verdict="caught"
   else
     verdict="MISSED"

@@ -37,6 +37,6 @@ rm -rf "$work/content/Sprites/tableset/tableset.dir"
 # the user does not redirect the window.
 env XDG_CONFIG_HOME="$PWD/$work/config" TEMP="$PWD/$work/tmp" \
     SCENDIR="$PWD/$work/data" SPRITEDIR="$PWD/$work/content/Sprites" \
-    xvfb-run -a -s "-screen 0 1480x820x24" \
+    xvfb-run -a -s "-screen 0 1280x720x24" \
     "$gui" --select tableset --build --screenshot "$out"
 echo "gui_screenshot: wrote $out" >&2

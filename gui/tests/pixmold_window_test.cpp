@@ -4,22 +4,37 @@
 // file of one test (or of the machine's user) never leaks into another.
 #include "pixmold_window.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
 
+#include "app/preview_render.h"
+#include "app/preview_scale.h"
+#include "preview_pane.h"
 #include "support/demo_object.h"
 #include "support/object_file_fixture.h"
 
@@ -35,6 +50,13 @@ class PixmoldWindowTest : public QObject {
   void buildsOnTheWorkerAndShowsTheReport();
   void failedBuildShowsItsFatalLine();
   void buildOfTheDemoObjectFillsThePreview();
+  void everyControlFitsA1280By720Screen();
+  void remembersItsSizeAndSplitters();
+  void previewEnlargesByWholeFactorsAndTurns();
+  void contactSheetIsTheOnePreviewDraws();
+  void rebuildsOnSaveOncePerBurst();
+  void aChangeDuringABuildIsBuiltAfterIt();
+  void warningsAreCountedHighlightedAndFiltered();
   void remembersDirectoriesInTheConfigurationFolder();
   void aboutBoxIsInTheHelpMenu();
   void exportsTheSelectedObjectFromTheObjectMenu();
@@ -50,6 +72,10 @@ class PixmoldWindowTest : public QObject {
   void AddObject(const char* relative);
   void WriteText(const char* relative, const char* text);
   std::unique_ptr<PixmoldWindow> OpenWindow();
+  // The demo object in the two trees, the window open on it and built once;
+  // null (and the test skipped or failed) when that cannot be.
+  std::unique_ptr<PixmoldWindow> OpenBuiltDemo();
+  QImage Picture(PixmoldWindow& window) { return Find<QLabel>(window, "preview")->pixmap().toImage(); }
 
   std::unique_ptr<QTemporaryDir> fRoot;
 };
@@ -182,6 +208,7 @@ void PixmoldWindowTest::buildOfTheDemoObjectFillsThePreview() {
   QCOMPARE(groups->count(), 3);
   QCOMPARE(groups->itemText(0), QString("draw group 100"));
   auto* preview = Find<QLabel>(*window, "preview");
+  auto* pane = Find<PreviewPane>(*window, "previewPane");
   QVERIFY(preview->pixmap().isNull());
 
   QTest::mouseClick(Find<QPushButton>(*window, "build"), Qt::LeftButton);
@@ -190,12 +217,13 @@ void PixmoldWindowTest::buildOfTheDemoObjectFillsThePreview() {
            qPrintable(Find<QPlainTextEdit>(*window, "report")->toPlainText()));
   QVERIFY(!preview->pixmap().isNull());
   const QImage large = preview->pixmap().toImage();
+  const int largeWidth = pane->Shown().image.width;
   QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, direction 0, zoom 3"));
 
   // The zoom selector redraws at once, smaller.
   Find<QComboBox>(*window, "previewZoom")->setCurrentIndex(2);
   QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, direction 0, zoom 1"));
-  QVERIFY(preview->pixmap().width() < large.width());
+  QVERIFY(pane->Shown().image.width < largeWidth);
   Find<QComboBox>(*window, "previewZoom")->setCurrentIndex(0);
   QCOMPARE(preview->pixmap().toImage(), large);
 
@@ -205,6 +233,310 @@ void PixmoldWindowTest::buildOfTheDemoObjectFillsThePreview() {
   QTRY_COMPARE_WITH_TIMEOUT(Find<QLabel>(*window, "status0")->text(), QString("Idle"), 60000);
   QVERIFY(Find<QLabel>(*window, "fatal")->isVisible());
   QCOMPARE(preview->pixmap().toImage(), large);
+}
+
+std::unique_ptr<PixmoldWindow> PixmoldWindowTest::OpenBuiltDemo() {
+  if (!testing::DemoGeneratorCanRun()) return nullptr;
+  const std::string made = testing::MakeDemoObject(Path("data"), Path("content"));
+  if (!made.empty()) qFatal("%s", made.c_str());
+  qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  qputenv("SPRITEDIR", QByteArray::fromStdString(Path("content/Sprites")));
+  auto window = OpenWindow();
+  window->resize(PixmoldWindow::kDefaultWidth, PixmoldWindow::kDefaultHeight);
+  Find<QListWidget>(*window, "files")->setCurrentRow(0);
+  if (!window->PressBuild()) qFatal("the demo object cannot be built");
+  if (!QTest::qWaitFor([&] { return !window->Logic().IsBuilding(); }, 60000)) qFatal("the demo build never ended");
+  if (Find<QLabel>(*window, "fatal")->isVisible()) qFatal("the demo build failed");
+  return window;
+}
+
+// Nothing cut off at 1280x720: every visible widget lies inside the window
+// and every control gets at least the room it needs to show its text.
+void PixmoldWindowTest::everyControlFitsA1280By720Screen() {
+  AddObject("data/Objects/chair");
+  qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  // Long paths and long lines are no reason to grow.
+  const std::string deep = "config/" + std::string(150, 'c');
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Path(deep.c_str())));
+  auto window = std::make_unique<PixmoldWindow>();
+  window->resize(1280, 720);
+  window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+  Find<QListWidget>(*window, "files")->setCurrentRow(0);
+  const std::string longLine = "Generating sprite 1, " + std::string(400, 'x') + "...";
+  for (int line = 0; line < 3; ++line) window->ShowStatus(line, longLine);
+  window->ShowNotice(longLine);
+  window->ShowWarningCount(longLine);
+  window->BuildFinished("", "fatal error: " + longLine);
+  window->ShowPreview(PreviewPicture{{}, "cannot open /" + std::string(300, 'p'), {}, {}, 0});
+  QVERIFY(Find<QPushButton>(*window, "remember")->toolTip().endsWith(QString(150, 'c') + "/pixmold"));
+  // Let the layouts take in the new texts before looking.
+  QTest::qWait(100);
+  QCOMPARE(window->size(), QSize(1280, 720));
+
+  const QWidget* picture = Find<QScrollArea>(*window, "previewArea")->viewport();
+  int checked = 0;
+  for (QWidget* widget : window->findChildren<QWidget*>()) {
+    if (!widget->isVisible() || widget->isWindow() || picture->isAncestorOf(widget)) continue;
+    const QRect placed(widget->mapTo(window.get(), QPoint(0, 0)), widget->size());
+    QVERIFY2(window->rect().contains(placed),
+             qPrintable(widget->objectName() + " " + widget->metaObject()->className()));
+    const bool control =
+        qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) || qobject_cast<QLineEdit*>(widget);
+    if (!control) continue;
+    const QSize needed = widget->minimumSizeHint();
+    QVERIFY2(widget->width() >= needed.width() && widget->height() >= needed.height(),
+             qPrintable(widget->objectName() + " is squeezed"));
+    ++checked;
+  }
+  QVERIFY(checked >= 15);
+  for (const char* name : {"build", "rebuildOnSave", "warningsOnly", "contactSheet", "zoomIn", "zoomOut", "actualSize",
+                           "fit", "previewGroup", "previewDirection", "previewZoom", "report", "preview"}) {
+    QVERIFY2(Find<QWidget>(*window, name)->isVisible(), name);
+  }
+  // The preview and the report each have a good share of the window.
+  QVERIFY(Find<QWidget>(*window, "previewArea")->width() >= 1280 / 3);
+  QVERIFY(Find<QWidget>(*window, "previewArea")->height() >= 720 / 2);
+  QVERIFY(Find<QWidget>(*window, "report")->height() >= 720 / 5);
+  QVERIFY(Find<QWidget>(*window, "report")->width() >= 1280 / 3);
+}
+
+void PixmoldWindowTest::remembersItsSizeAndSplitters() {
+  QList<int> columns, rows;
+  {
+    auto window = OpenWindow();
+    window->resize(1100, 650);
+    auto* columnSplitter = Find<QSplitter>(*window, "columns");
+    auto* rowSplitter = Find<QSplitter>(*window, "rows");
+    columnSplitter->setSizes({420, 660});
+    rowSplitter->setSizes({150, 380});
+    columns = columnSplitter->sizes();
+    rows = rowSplitter->sizes();
+    QVERIFY(window->close());
+  }
+  QFile saved(QString::fromStdString(Path("config/pixmold/Pixmold.layout")));
+  QVERIFY2(saved.exists(), "kept beside Pixmold.dirs");
+  auto window = OpenWindow();
+  QCOMPARE(window->size(), QSize(1100, 650));
+  QCOMPARE(Find<QSplitter>(*window, "columns")->sizes(), columns);
+  QCOMPARE(Find<QSplitter>(*window, "rows")->sizes(), rows);
+  window.reset();
+
+  // A size no screen here holds is brought within the screen.
+  WriteText("config/pixmold/Pixmold.layout", "window 60000 50000\n");
+  window = OpenWindow();
+  const QSize screen = QApplication::primaryScreen()->availableSize().expandedTo(QSize(1280, 720));
+  QVERIFY(window->width() <= screen.width() && window->height() <= screen.height());
+}
+
+// The picture grows by whole factors and stays crisp; the arrow keys turn
+// the object through the directions its draw group has.
+void PixmoldWindowTest::previewEnlargesByWholeFactorsAndTurns() {
+  auto window = OpenBuiltDemo();
+  if (!window) QSKIP("the generator needs python3-numpy and python3-pil");
+  auto* pane = Find<PreviewPane>(*window, "previewPane");
+  auto* area = Find<QScrollArea>(*window, "previewArea");
+  const PreviewPicture& shown = pane->Shown();
+  const PixelSize paneSize{area->maximumViewportSize().width(), area->maximumViewportSize().height()};
+  const int fit = FitFactor(paneSize, {shown.image.width, shown.image.height});
+  QVERIFY2(fit >= 2, "the demo's large view is enlarged to fill the pane");
+  QCOMPARE(pane->Factor(), fit);
+  QCOMPARE(Find<QLabel>(*window, "previewScale")->text(), QString("%1:1, fit").arg(fit));
+  // What is shown is the picture enlarged, with its floor tile outlined.
+  QCOMPARE(shown.tiles.size(), std::size_t{1});
+  const PreviewImage expected = RenderPreview(shown.image, shown.tiles, fit);
+  const QImage image = Picture(*window).convertToFormat(QImage::Format_RGBA8888);
+  QCOMPARE(image.size(), QSize(expected.width, expected.height));
+  QVERIFY(std::equal(expected.pixels.begin(), expected.pixels.end(), image.constBits()));
+  const PreviewImage plain = ScaleByWholeFactor(shown.image, fit);
+  QVERIFY2(plain.pixels != expected.pixels, "the tile's outline is drawn");
+
+  const std::pair<const char*, int> steps[] = {
+      {"zoomIn", fit + 1}, {"zoomOut", fit}, {"actualSize", 1}, {"zoomOut", 1}, {"fit", fit}};
+  for (const auto& [button, factor] : steps) {
+    QTest::mouseClick(Find<QPushButton>(*window, button), Qt::LeftButton);
+    QCOMPARE(pane->Factor(), factor);
+    QCOMPARE(Picture(*window).width(), shown.image.width * factor);
+  }
+  // Following the pane: a narrower pane gives a smaller factor.
+  Find<QSplitter>(*window, "columns")->setSizes({1000, 280});
+  QTRY_VERIFY(pane->Factor() < fit);
+
+  // A click on the picture gives it the keys.
+  QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  QTest::mouseClick(Find<QLabel>(*window, "preview"), Qt::LeftButton);
+  QVERIFY(area->hasFocus());
+  const std::pair<Qt::Key, const char*> turns[] = {{Qt::Key_Right, "direction 2"},
+                                                   {Qt::Key_Right, "direction 4"},
+                                                   {Qt::Key_Left, "direction 2"},
+                                                   {Qt::Key_Left, "direction 0"},
+                                                   {Qt::Key_Left, "direction 6"}};
+  for (const auto& [key, direction] : turns) {
+    QTest::keyClick(area, key);
+    QCOMPARE(Find<QComboBox>(*window, "previewDirection")->currentText(), QString(direction));
+    QVERIFY(Find<QLabel>(*window, "previewCaption")->text().startsWith("draw group 100, " + QString(direction)));
+  }
+}
+
+// The contact sheet is pixmold preview's, pixel for pixel, with a tile
+// under every view.
+void PixmoldWindowTest::contactSheetIsTheOnePreviewDraws() {
+  auto window = OpenBuiltDemo();
+  if (!window) QSKIP("the generator needs python3-numpy and python3-pil");
+  QTest::mouseClick(Find<QCheckBox>(*window, "contactSheet"), Qt::LeftButton);
+  QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, contact sheet"));
+  QVERIFY(!Find<QComboBox>(*window, "previewDirection")->isEnabled());
+  const PreviewPicture& shown = Find<PreviewPane>(*window, "previewPane")->Shown();
+  QCOMPARE(shown.tiles.size(), std::size_t{12});  // four directions at three zooms
+
+  QProcess preview;
+  preview.start(PIXMOLD_CLI_PATH, {"preview", QString::fromStdString(Path("data/Objects/tableset")), "DGRP", "100",
+                                   "-o", QString::fromStdString(Path("previews")), "-q"});
+  QVERIFY(preview.waitForFinished(60000));
+  QCOMPARE(preview.exitCode(), 0);
+  const QImage sheet =
+      QImage(QString::fromStdString(Path("previews/DGRP_100_contact.png"))).convertToFormat(QImage::Format_RGBA8888);
+  QCOMPARE(sheet.size(), QSize(shown.image.width, shown.image.height));
+  QVERIFY(std::equal(shown.image.pixels.begin(), shown.image.pixels.end(), sheet.constBits()));
+
+  QTest::mouseClick(Find<QCheckBox>(*window, "contactSheet"), Qt::LeftButton);
+  QCOMPARE(Find<QLabel>(*window, "previewCaption")->text(), QString("draw group 100, direction 0, zoom 3"));
+}
+
+// Rewrites the colours of a sheet's palette image, as an artist's
+// recolouring would.
+void Recolour(const std::string& bmp, int times) {
+  QFile file(QString::fromStdString(bmp));
+  QVERIFY(file.open(QIODevice::ReadWrite));
+  QByteArray bytes = file.readAll();
+  for (int at = 54; at < 54 + 256 * 4 && at < bytes.size(); ++at) {
+    if (at % 4 != 1) bytes[at] = static_cast<char>(255 - static_cast<unsigned char>(bytes[at]) + times);
+  }
+  QVERIFY(file.seek(0));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void PixmoldWindowTest::rebuildsOnSaveOncePerBurst() {
+  auto window = OpenBuiltDemo();
+  if (!window) QSKIP("the generator needs python3-numpy and python3-pil");
+  CPixmoldDlg& logic = window->Logic();
+  auto* notice = Find<QLabel>(*window, "notice");
+  auto* fatal = Find<QLabel>(*window, "fatal");
+  QTest::mouseClick(Find<QCheckBox>(*window, "rebuildOnSave"), Qt::LeftButton);
+  QVERIFY(logic.RebuildsOnSave());
+  QVERIFY2(notice->text().startsWith("Rebuild on save: watching "), qPrintable(notice->text()));
+  const std::uint32_t runs = logic.RunNumber();
+  const QImage before = Picture(*window);
+
+  // Three saves in quick succession are one build, after them.
+  QElapsedTimer clock;
+  clock.start();
+  for (int save = 0; save < 3; ++save) {
+    Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), save);
+    QTest::qWait(60);
+  }
+  QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 1 && !logic.IsBuilding(), 10000);
+  QVERIFY2(clock.elapsed() >= 120 + 300, "not before the files were quiet for 0.3 s");
+  QVERIFY2(QRegularExpression("^Rebuilt after tableset/tableset_rug.bmp changed, \\d+\\.\\d\\d s after the save, no "
+                              "warnings; watching \\d+ files$")
+               .match(notice->text())
+               .hasMatch(),
+           qPrintable(notice->text()));
+  QVERIFY(Picture(*window) != before);
+  const QImage rebuilt = Picture(*window);
+  QTest::qWait(600);
+  QCOMPARE(logic.RunNumber(), runs + 1);
+
+  // A broken sheet: the build fails, says why in red, keeps the last picture.
+  WriteText("content/Sprites/tableset/tableset_rug.tga", "not an image");
+  QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 2 && !logic.IsBuilding(), 10000);
+  QVERIFY(fatal->isVisible());
+  QVERIFY2(fatal->text().startsWith("fatal error: "), qPrintable(fatal->text()));
+  QCOMPARE(fatal->palette().color(QPalette::WindowText), QColor(0xc0, 0, 0));
+  QVERIFY2(notice->text().contains("failed"), qPrintable(notice->text()));
+  QCOMPARE(Picture(*window), rebuilt);
+  // That build stopped at the rug; a sheet it never reached still counts.
+  Recolour(Path("content/Sprites/tableset/tableset_books.bmp"), 1);
+  QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 3 && !logic.IsBuilding(), 10000);
+  QVERIFY(fatal->isVisible());
+
+  // Another selection stops the watch: saving builds nothing.
+  Find<QListWidget>(*window, "files")->setCurrentRow(-1);
+  QVERIFY(!logic.RebuildsOnSave());
+  QVERIFY(!Find<QCheckBox>(*window, "rebuildOnSave")->isChecked());
+  Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), 7);
+  WriteText("content/Sprites/tableset/tableset.omk", "<item sprite id=1>\n");
+  QTest::qWait(800);
+  QCOMPARE(logic.RunNumber(), runs + 3);
+}
+
+// A save while a build runs (here one waiting for a file another process
+// holds) is built once that build has finished.
+void PixmoldWindowTest::aChangeDuringABuildIsBuiltAfterIt() {
+  auto window = OpenBuiltDemo();
+  if (!window) QSKIP("the generator needs python3-numpy and python3-pil");
+  CPixmoldDlg& logic = window->Logic();
+  QTest::mouseClick(Find<QCheckBox>(*window, "rebuildOnSave"), Qt::LeftButton);
+  const std::uint32_t runs = logic.RunNumber();
+  const int holder = open(Path("data/Objects/tableset.iff").c_str(), O_RDWR);
+  QVERIFY(holder >= 0);
+  QCOMPARE(flock(holder, LOCK_EX), 0);
+  QVERIFY(window->PressBuild());
+  QTRY_COMPARE_WITH_TIMEOUT(Find<QLabel>(*window, "status0")->text().startsWith("Waiting for tableset.iff"), true,
+                            10000);
+  Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), 3);
+  QTRY_VERIFY2_WITH_TIMEOUT(Find<QLabel>(*window, "notice")->text().contains("rebuilding once this build ends"),
+                            qPrintable(Find<QLabel>(*window, "notice")->text()), 5000);
+  QTest::qWait(400);
+  QCOMPARE(logic.RunNumber(), runs + 1);
+  close(holder);
+  QTRY_VERIFY_WITH_TIMEOUT(logic.RunNumber() == runs + 2 && !logic.IsBuilding(), 10000);
+  QTest::qWait(600);
+  QCOMPARE(logic.RunNumber(), runs + 2);
+  QVERIFY(!Find<QLabel>(*window, "fatal")->isVisible());
+
+  // Closing the window stops the watch.
+  QVERIFY(window->close());
+  QVERIFY(!logic.RebuildsOnSave());
+  Recolour(Path("content/Sprites/tableset/tableset_rug.bmp"), 4);
+  QTest::qWait(600);
+  QCOMPARE(logic.RunNumber(), runs + 2);
+}
+
+void PixmoldWindowTest::warningsAreCountedHighlightedAndFiltered() {
+  AddObject("data/Objects/chair");
+  WriteText("content/Sprites/chair/chair.omk",
+            "<target object=\"Chair\">\n<sprit id=1>\n<drawgroup id=100 name=\"Upright\">\n<chaise>\n");
+  qputenv("SCENDIR", QByteArray::fromStdString(Path("data")));
+  qputenv("SPRITEDIR", QByteArray::fromStdString(Path("content/Sprites")));
+  auto window = OpenWindow();
+  Find<QListWidget>(*window, "files")->setCurrentRow(0);
+  auto* count = Find<QLabel>(*window, "warningCount");
+  QVERIFY(!count->isVisible());
+  QVERIFY(window->PressBuild());
+  QTRY_VERIFY_WITH_TIMEOUT(!window->Logic().IsBuilding(), 60000);
+  auto* report = Find<QPlainTextEdit>(*window, "report");
+  QVERIFY(count->isVisible());
+  QCOMPARE(count->text(), QString("Last build: 2 warnings"));
+
+  // Warning lines stand out from the rest.
+  int marked = 0, plain = 0;
+  for (QTextBlock block = report->document()->begin(); block.isValid(); block = block.next()) {
+    const bool warning = block.text().startsWith("warning: ");
+    const bool formatted = !block.layout()->formats().isEmpty();
+    QCOMPARE(formatted, warning);
+    (warning ? marked : plain) += 1;
+  }
+  QCOMPARE(marked, 2);
+  QVERIFY(plain > 3);
+
+  const QString full = report->toPlainText();
+  auto* filter = Find<QCheckBox>(*window, "warningsOnly");
+  QTest::mouseClick(filter, Qt::LeftButton);
+  QCOMPARE(report->toPlainText(),
+           QString("warning: line: 2 - unknown tag: sprit\nwarning: line: 4 - unknown tag: chaise\n"));
+  QTest::mouseClick(filter, Qt::LeftButton);
+  QCOMPARE(report->toPlainText(), full);
 }
 
 void PixmoldWindowTest::remembersDirectoriesInTheConfigurationFolder() {

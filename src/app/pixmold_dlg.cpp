@@ -1,23 +1,27 @@
 #include "app/pixmold_dlg.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
 #include <locale>
 #include <new>
 #include <sstream>
+#include <utility>
 
 #include "app/build_inputs.h"
 #include "app/build_worker.h"
 #include "app/draw_group_preview.h"
 #include "app/object_ids.h"
+#include "app/report_warnings.h"
 #include "app/status_lines.h"
 #include "base/ctg_string.h"
 #include "base/xassert.h"
 #include "builder/build_args.h"
 #include "filelib/ctg_file_manager.h"
 #include "filelib/file_system.h"
+#include "filelib/read_recorder.h"
 #include "resfile/flat_file.h"
 #include "resfile/obj_res_file.h"
 
@@ -35,6 +39,16 @@ std::string FormatLocalTime() {
   text << std::put_time(&local, "%H:%M:%S, %A, %B %d, %Y");
   return text.str();
 }
+
+std::string Seconds(std::chrono::steady_clock::duration elapsed) {
+  const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(2) << static_cast<double>(milliseconds) / 1000.0 << " s";
+  return text.str();
+}
+
+std::string FileCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " file" : " files"); }
 
 // The first line of the report a fatal error ended the build with.
 std::string FatalLine(std::string_view report) {
@@ -105,6 +119,7 @@ CPixmoldDlg::CPixmoldDlg(DialogView& view, DialogServices services)
 
 CPixmoldDlg::~CPixmoldDlg() {
   if (mWorker.joinable()) mWorker.join();
+  mRecorder.reset();
   SetLockPolicy(std::move(mOutsideLockPolicy));
 }
 
@@ -120,7 +135,7 @@ void CPixmoldDlg::OnInitDialog() {
   mView.SetBuildButton(mBuildLabel, false);
   SetContentDirectory(settings.contentDirectory);
   SetDataDirectory(settings.dataDirectory);
-  mView.ShowReport(mStartupMessages);
+  ShowReport(mStartupMessages);
 }
 
 void CPixmoldDlg::SetDataDirectory(std::string_view path) {
@@ -170,7 +185,7 @@ void CPixmoldDlg::OnRefresh() { SetDataDirectory(mDataDirectory); }
 
 void CPixmoldDlg::OnRemember() {
   if (!WriteSavedDirectories(SavedDirectoriesPath(mServices.environment), {mDataDirectory, mContentDirectory})) {
-    mView.ShowReport("There was an error saving the directories");
+    ShowReport("There was an error saving the directories");
   }
 }
 
@@ -191,14 +206,17 @@ void CPixmoldDlg::OnFileSelected(int index) {
     // A part in use is left out of the open file, so what is listed may
     // be short: the artist is told either way.
     if (!mBusyFile.empty()) {
-      mView.ShowReport(mBusyFile + " is in use by another process; select it again once that is done.");
+      ShowReport(mBusyFile + " is in use by another process; select it again once that is done.");
     }
   }
   mView.ShowObjectNames(names, names.empty() ? -1 : 0);
   OnObjectSelected(names.empty() ? -1 : 0);
 }
 
-void CPixmoldDlg::OnObjectSelected(int index) { SelectObject(index, true); }
+void CPixmoldDlg::OnObjectSelected(int index) {
+  StopRebuildOnSave("Rebuild on save stopped: another object was selected");
+  SelectObject(index, true);
+}
 
 void CPixmoldDlg::SelectObject(int index, bool resetPreview) {
   mSelectedObject = index >= 0 && index < static_cast<int>(mObjectIds.size()) ? index : -1;
@@ -239,9 +257,31 @@ void CPixmoldDlg::RefreshPreview() {
     mView.ShowPreview(PreviewPicture{});
     return;
   }
-  mView.ShowPreview(ComposeDrawGroupPreview(mObjectFiles[static_cast<std::size_t>(mSelectedFile)],
-                                            mDrawGroupIds[static_cast<std::size_t>(mPreviewGroup)], mPreviewDirection,
-                                            mPreviewZoom));
+  const std::string& objectFile = mObjectFiles[static_cast<std::size_t>(mSelectedFile)];
+  const ResID drawGroup = mDrawGroupIds[static_cast<std::size_t>(mPreviewGroup)];
+  const PreviewPicture picture = mPreviewSheet
+                                     ? ComposeContactSheetPreview(objectFile, drawGroup)
+                                     : ComposeDrawGroupPreview(objectFile, drawGroup, mPreviewDirection, mPreviewZoom);
+  mPreviewDirections = picture.directions;
+  mView.ShowPreview(picture);
+}
+
+void CPixmoldDlg::OnContactSheet(bool on) {
+  mPreviewSheet = on;
+  RefreshPreview();
+}
+
+void CPixmoldDlg::OnTurn(int step) {
+  if (mPreviewDirections == 0 || step == 0) return;
+  int direction = mPreviewDirection;
+  for (int tried = 0; tried < 8; ++tried) {
+    direction = ((direction + (step > 0 ? 1 : -1)) % 8 + 8) % 8;
+    if (mPreviewDirections & (1u << direction)) break;
+  }
+  if (direction == mPreviewDirection) return;
+  mPreviewDirection = direction;
+  mView.ShowPreviewDirection(direction);
+  RefreshPreview();
 }
 
 void CPixmoldDlg::OnBuild() {
@@ -283,13 +323,15 @@ void CPixmoldDlg::OnBuild() {
     std::lock_guard<std::mutex> guard(mSyncLock);
     mSyncMessage.clear();
   }
+  mRecorder = std::make_unique<ReadRecorder>();
+  mBuildStart = std::filesystem::file_time_type::clock::now();
   mWorker = StartBuildWorker(*mArgs, mBuildResult);
 
   mView.EnableLists(false);
   mView.SetBuildButton(mBuildLabel, false);
   mSpinnerCounter = 0;
   mView.ShowStatus(0, "Working...");
-  mView.ShowReport("");
+  ShowReport("");
   mView.StartTimer(kTickMilliseconds);
 }
 
@@ -335,6 +377,7 @@ void CPixmoldDlg::OnTick() {
       mView.ShowPreviewGroups(mDrawGroupIds, mDrawGroupIds.empty() ? -1 : mPreviewGroup);
       RefreshPreview();
     }
+    NoteRebuild(built);
     return;
   }
   std::string waiting;
@@ -351,29 +394,167 @@ void CPixmoldDlg::OnTick() {
 
 bool CPixmoldDlg::FinishRun() {
   if (mWorker.joinable()) mWorker.join();
-  mView.ShowReport("");
+  const std::vector<std::string> read = mRecorder ? mRecorder->FilesRead() : std::vector<std::string>();
+  mRecorder.reset();
+  ShowReport("");
   std::string fatalLine;
+  std::optional<int> warnings;
   if (mErrFileStream) {
     *mErrFileStream << "Run #" << mRunNumber << " -- ending at " << Now() << "\n";
     mErrFileStream->Close();
     mErrFileStream.reset();
     ReadReport report = ReadReportFile(mReportPath);
     if (!report.failure.empty()) {
-      mView.ShowReport(report.failure);
+      ShowReport(report.failure);
     } else {
-      mView.ShowReport(report.text);
+      ShowReport(report.text);
       fatalLine = FatalLine(report.text);
       // Wrong colours would otherwise pass unnoticed in a long report.
-      const std::vector<std::string> warnings = PaletteStatusLines(report.text);
-      for (std::size_t i = 0; i < warnings.size(); ++i) mView.ShowStatus(static_cast<int>(i) + 1, warnings[i]);
+      const std::vector<std::string> paletteLines = PaletteStatusLines(report.text);
+      for (std::size_t i = 0; i < paletteLines.size(); ++i) mView.ShowStatus(static_cast<int>(i) + 1, paletteLines[i]);
+      warnings = CountWarnings(report.text);
     }
     if (report.opened) FlatFile().Delete(mReportPath);
   }
   if (fatalLine.empty() && mBuildResult != 0) fatalLine = "fatal error";
   const std::string objectFile = mArgs->fObjectFile.Str();
   mArgs.reset();
+  mView.ShowWarningCount(warnings ? WarningCountText(*warnings) : std::string());
+  std::vector<std::string> inputs = WatchableInputs(read, objectFile, mReportPath);
+  // A failed build stopped reading where it failed: what the build before
+  // it read stays watched, or saving a sheet it never reached would build
+  // nothing.
+  if (!fatalLine.empty() && mLastInputsObject == objectFile) {
+    for (const std::string& input : mLastInputs) {
+      if (std::find(inputs.begin(), inputs.end(), input) == inputs.end()) inputs.push_back(input);
+    }
+  }
+  mLastInputs = std::move(inputs);
+  mLastInputsObject = objectFile;
+  mLastWarnings = warnings;
   mView.BuildFinished(objectFile, fatalLine);
   return fatalLine.empty();
+}
+
+void CPixmoldDlg::NoteRebuild(bool built) {
+  const std::optional<std::string> cause = std::exchange(mRebuildFor, std::nullopt);
+  const std::optional<RebuildOnSave::Clock::time_point> seen = std::exchange(mRebuildChangeSeen, std::nullopt);
+  const std::optional<int> warnings = mLastWarnings;
+  if (!mRebuildOnSave.On()) return;
+  const std::optional<std::string> problem =
+      mRebuildOnSave.Rearm(WatchedInputs(), mBuildStart, RebuildOnSave::Clock::now());
+  if (problem) {
+    StopRebuildOnSave("Rebuild on save stopped: " + *problem);
+    return;
+  }
+  if (!cause) return;
+  std::string notice;
+  if (cause->empty()) {
+    notice = built ? "Built" : "The build failed";
+  } else {
+    notice = built ? "Rebuilt after " + Shown(*cause) + " changed"
+                   : "The rebuild after " + Shown(*cause) + " changed failed; the preview keeps the last good build";
+    // The time the artist waited: from the first save seen to the new
+    // picture (or the failure) on screen.
+    if (seen) notice += ", " + Seconds(RebuildOnSave::Clock::now() - *seen) + " after the save";
+  }
+  if (built && warnings) notice += ", " + WarningCountText(*warnings);
+  notice += "; watching " + FileCount(mRebuildOnSave.Watched());
+  mView.ShowNotice(notice);
+}
+
+void CPixmoldDlg::ShowReport(std::string text) {
+  mReport = std::move(text);
+  mView.ShowReport(mWarningsOnly ? WarningLinesOnly(mReport) : mReport);
+}
+
+void CPixmoldDlg::OnWarningsOnly(bool on) {
+  mWarningsOnly = on;
+  mView.ShowReport(mWarningsOnly ? WarningLinesOnly(mReport) : mReport);
+}
+
+std::string CPixmoldDlg::Shown(const std::string& path) const {
+  if (!mSpritesDirectory.empty() && path.starts_with(mSpritesDirectory)) return path.substr(mSpritesDirectory.size());
+  return path;
+}
+
+std::vector<std::string> CPixmoldDlg::WatchedInputs() const {
+  std::vector<std::string> inputs;
+  if (mSelectedFile < 0) return inputs;
+  const std::string& objectFile = mObjectFiles[static_cast<std::size_t>(mSelectedFile)];
+  if (std::optional<MarkupLocation> markup = FindMarkupFor(mOmkFiles, PathLeaf(objectFile))) {
+    inputs.push_back(markup->omkFile);
+  }
+  if (mLastInputsObject == objectFile) {
+    for (const std::string& input : mLastInputs) {
+      if (std::find(inputs.begin(), inputs.end(), input) == inputs.end()) inputs.push_back(input);
+    }
+  }
+  return inputs;
+}
+
+void CPixmoldDlg::OnRebuildOnSave(bool on) {
+  if (!on) {
+    StopRebuildOnSave("Rebuild on save is off");
+    return;
+  }
+  if (mRebuildOnSave.On()) return;
+  if (mSelectedFile < 0 || mSelectedObject < 0 || mDrawGroupIds.empty()) {
+    mView.SetRebuildOnSave(false);
+    mView.ShowNotice("Rebuild on save: select an object with draw groups first");
+    return;
+  }
+  SetContentDirectory(mContentDirectory);
+  const std::string& objectFile = mObjectFiles[static_cast<std::size_t>(mSelectedFile)];
+  const std::vector<std::string> inputs = WatchedInputs();
+  if (inputs.empty()) {
+    mView.SetRebuildOnSave(false);
+    mView.ShowNotice("Rebuild on save: no markup named " + std::string(PathLeaf(objectFile)) + ".omk under " +
+                     mSpritesDirectory);
+    return;
+  }
+  if (const std::optional<std::string> problem = mRebuildOnSave.Start(inputs)) {
+    mView.SetRebuildOnSave(false);
+    mView.ShowNotice("Rebuild on save: " + *problem);
+    return;
+  }
+  mView.StartWatchTimer(kWatchMilliseconds);
+  if (mLastInputsObject != objectFile) {
+    // Until the object is built, only its markup is known to be read.
+    mRebuildOnSave.Changed("", RebuildOnSave::Clock::now() - RebuildTrigger::kQuiet);
+    mView.ShowNotice("Rebuild on save: building once to learn which files the object reads");
+    return;
+  }
+  mView.ShowNotice("Rebuild on save: watching " + FileCount(mRebuildOnSave.Watched()));
+}
+
+void CPixmoldDlg::StopRebuildOnSave(std::string_view notice) {
+  if (!mRebuildOnSave.On()) return;
+  mRebuildOnSave.Stop();
+  mFirstChangeSeen.reset();
+  mView.StopWatchTimer();
+  mView.SetRebuildOnSave(false);
+  mView.ShowNotice(notice);
+}
+
+void CPixmoldDlg::OnWatchTick() {
+  if (!mRebuildOnSave.On()) return;
+  const RebuildOnSave::Clock::time_point now = RebuildOnSave::Clock::now();
+  const std::vector<std::string> changes = mRebuildOnSave.Poll(now);
+  if (!changes.empty()) {
+    if (!mFirstChangeSeen) mFirstChangeSeen = now;
+    mView.ShowNotice(Shown(changes.back()) + " changed" + (mBuilding ? "; rebuilding once this build ends" : ""));
+  }
+  // The worker may have ended since the status tick; finishing the run now
+  // saves the artist up to a tick's wait for the new picture.
+  if (mBuilding && mArgs && mArgs->fRunning == 0) OnTick();
+  if (std::optional<std::string> changed = mRebuildOnSave.Due(now, mBuilding)) {
+    if (!changed->empty()) mView.ShowNotice(Shown(*changed) + " changed; rebuilding");
+    mRebuildFor = *changed;
+    mRebuildChangeSeen = std::exchange(mFirstChangeSeen, std::nullopt);
+    OnBuild();
+    if (!mBuilding) mRebuildFor.reset();
+  }
 }
 
 }  // namespace pixmold

@@ -8,13 +8,19 @@
 // text (under the lock handed to it in the request) and the running flag.
 // Everything else of the request is touched only after the flag drops and
 // the thread has been joined.
+//
+// Every build notes the files it reads (as `pixmold build --depfile` does),
+// so that "Rebuild on save" can watch exactly those for the selected object
+// and build it again, on the same worker, when one of them is saved.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,6 +29,7 @@
 #include "app/dialog_settings.h"
 #include "app/dialog_view.h"
 #include "app/palette_action.h"
+#include "app/rebuild_on_save.h"
 #include "app/report_file_stream.h"
 #include "filelib/file_locks.h"
 #include "resfile/res_types.h"
@@ -30,6 +37,7 @@
 namespace pixmold {
 
 struct BuildArgs;
+class ReadRecorder;
 
 struct DialogServices {
   EnvironmentLookup environment = ProcessEnvironment;
@@ -42,6 +50,9 @@ struct DialogServices {
 class CPixmoldDlg {
  public:
   static constexpr int kTickMilliseconds = 250;
+  // How often rebuild on save reads what changed; short beside its quiet
+  // time, so a save shows in the preview soon after the files go quiet.
+  static constexpr int kWatchMilliseconds = 50;
 
   explicit CPixmoldDlg(DialogView& view, DialogServices services = {});
   // Waits for a build still running: the request it uses lives here.
@@ -76,6 +87,18 @@ class CPixmoldDlg {
   // the folder (new or empty) as `pixmold export` does, and shows what was
   // written and what was left out in the report field.
   void OnExportSheets(std::string_view directory);
+  // One view, or every view on a contact sheet.
+  void OnContactSheet(bool on);
+  // A direction key: the next (+1) or previous (-1) direction the draw
+  // group has, wrapping round.
+  void OnTurn(int step);
+  // The report shows only its warning lines while this is on.
+  void OnWarningsOnly(bool on);
+  // Turning it on with an object selected watches its inputs (building it
+  // once first when no build of it has said what they are); off, another
+  // selection or closing the dialog stops the watch.
+  void OnRebuildOnSave(bool on);
+  void OnWatchTick();
   // Closing while a build runs is refused.
   bool CanClose() const { return !mBuilding; }
 
@@ -93,6 +116,9 @@ class CPixmoldDlg {
   int SelectedFile() const { return mSelectedFile; }
   int SelectedObject() const { return mSelectedObject; }
   bool IsBuilding() const { return mBuilding; }
+  bool RebuildsOnSave() const { return mRebuildOnSave.On(); }
+  // What rebuild on save watches now (or would, once turned on).
+  std::vector<std::string> WatchedInputs() const;
   std::uint32_t RunNumber() const { return mRunNumber; }
   // The request of the running build; null when idle.
   const BuildArgs* Args() const { return mArgs.get(); }
@@ -107,6 +133,15 @@ class CPixmoldDlg {
   // True when the build ran to its end.
   bool FinishRun();
   std::string Now() const;
+  // After a build while rebuild on save is on (and its picture is drawn):
+  // watch what it read, and say what it did.
+  void NoteRebuild(bool built);
+  // Every report text goes through here, so the filter applies to it.
+  void ShowReport(std::string text);
+  void StopRebuildOnSave(std::string_view notice);
+  // A path as the status line names it: from the sprites folder when it is
+  // under it.
+  std::string Shown(const std::string& path) const;
 
   DialogView& mView;
   DialogServices mServices;
@@ -148,6 +183,26 @@ class CPixmoldDlg {
   int mPreviewGroup = 0;
   int mPreviewDirection = 0;
   int mPreviewZoom = 3;
+  bool mPreviewSheet = false;
+  std::uint8_t mPreviewDirections = 0;
+
+  std::string mReport;
+  bool mWarningsOnly = false;
+
+  // The files the last build read, of the object file it built.
+  std::unique_ptr<ReadRecorder> mRecorder;
+  std::filesystem::file_time_type mBuildStart;
+  std::vector<std::string> mLastInputs;
+  std::string mLastInputsObject;
+  RebuildOnSave mRebuildOnSave;
+  // The change the running build was started for ("" for the first build
+  // of a watch); none for the build button.
+  std::optional<std::string> mRebuildFor;
+  // When the watch first saw a change not yet built, and when it saw the
+  // first change the running build is for.
+  std::optional<RebuildOnSave::Clock::time_point> mFirstChangeSeen;
+  std::optional<RebuildOnSave::Clock::time_point> mRebuildChangeSeen;
+  std::optional<int> mLastWarnings;
 };
 
 }  // namespace pixmold

@@ -33,6 +33,17 @@ bool ReadRecorder::List(const std::string& directory, std::vector<DirEntry>& ent
   return true;
 }
 
+// A file system without locking of its own opens files unlocked, so the
+// recorder over it takes every lock at once.
+LockResult ReadRecorder::Lock(FileHandle file, LockKind kind, bool wait) {
+  FileLocking* inner = LockingOf(Inner());
+  return inner != nullptr ? inner->Lock(file, kind, wait) : LockResult::kLocked;
+}
+
+void ReadRecorder::Unlock(FileHandle file) {
+  if (FileLocking* inner = LockingOf(Inner())) inner->Unlock(file);
+}
+
 void ReadRecorder::Note(const std::string& path) {
   if (fListed.insert(path).second) fRead.push_back(path);
 }

@@ -15,6 +15,8 @@
 // a decorator of its manager's file system, as the fault injector does, and
 // puts the previous one back when destroyed. Opens may come from the build's
 // worker thread while another thread asks for the list, so it keeps a lock.
+// It passes the locking of the file system it records on through, or a
+// recorded build would write object files another process has open.
 #pragma once
 
 #include <mutex>
@@ -22,13 +24,14 @@
 #include <string>
 #include <vector>
 
+#include "filelib/file_locks.h"
 #include "filelib/file_system.h"
 
 namespace pixmold {
 
 class CTGFileManager;
 
-class ReadRecorder final : public FileSystemDecorator {
+class ReadRecorder final : public FileSystemDecorator, public FileLocking {
  public:
   // Installs itself under the manager (by default the process-wide one).
   ReadRecorder();
@@ -39,6 +42,8 @@ class ReadRecorder final : public FileSystemDecorator {
 
   FileHandle Open(const std::string& path, OpenMode mode) override;
   bool List(const std::string& directory, std::vector<DirEntry>& entries) override;
+  LockResult Lock(FileHandle file, LockKind kind, bool wait) override;
+  void Unlock(FileHandle file) override;
 
   // The paths opened for reading (or reading and writing) that existed
   // before the run made them, and the directories listed (without a

@@ -54,7 +54,24 @@ void Paste(PreviewImage& sheet, const ComposedView& view, int x0, int y0, Contac
 
 }  // namespace
 
-PreviewImage MakeContactSheet(std::span<const ContactSheetCell> cells, ContactSheetChannel channel) {
+std::vector<ContactSheetCell> ArrangeByDirectionAndZoom(std::span<const ContactSheetView> views) {
+  bool zoomPresent[4] = {}, directionPresent[8] = {};
+  for (const ContactSheetView& view : views) {
+    if (view.zoom >= 1 && view.zoom <= 3) zoomPresent[view.zoom] = true;
+    if (view.direction >= 0 && view.direction < 8) directionPresent[view.direction] = true;
+  }
+  std::vector<ContactSheetCell> cells;
+  cells.reserve(views.size());
+  for (const ContactSheetView& view : views) {
+    int row = 0, column = 0;
+    for (int z = 3; z > view.zoom && z >= 1; --z) row += zoomPresent[z] ? 1 : 0;
+    for (int d = 0; d < view.direction && d < 8; ++d) column += directionPresent[d] ? 1 : 0;
+    cells.push_back({row, column, view.view});
+  }
+  return cells;
+}
+
+ContactSheetLayout LayOutContactSheet(std::span<const ContactSheetCell> cells) {
   int rows = 0, columns = 0;
   for (const ContactSheetCell& cell : cells) {
     rows = std::max(rows, cell.row + 1);
@@ -69,28 +86,44 @@ PreviewImage MakeContactSheet(std::span<const ContactSheetCell> cells, ContactSh
     extent.up = std::max(extent.up, view.referenceY);
     extent.down = std::max(extent.down, view.colour.height - view.referenceY);
   }
+  ContactSheetLayout layout;
   std::vector<int> rowTop(static_cast<std::size_t>(rows));
-  int width = kContactSheetGap, height = kContactSheetGap;
+  layout.width = kContactSheetGap;
+  layout.height = kContactSheetGap;
   for (int r = 0; r < rows; ++r) {
     const RowExtent& extent = extents[static_cast<std::size_t>(r)];
-    rowTop[static_cast<std::size_t>(r)] = height;
-    height += extent.CellHeight() + kContactSheetGap;
-    width = std::max(width, kContactSheetGap + columns * (extent.CellWidth() + kContactSheetGap));
+    rowTop[static_cast<std::size_t>(r)] = layout.height;
+    layout.height += extent.CellHeight() + kContactSheetGap;
+    layout.width = std::max(layout.width, kContactSheetGap + columns * (extent.CellWidth() + kContactSheetGap));
   }
-
-  const bool colour = channel == ContactSheetChannel::kColour;
-  PreviewImage sheet{width, height, colour ? 4 : 1, {}};
-  sheet.pixels.assign(
-      static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * static_cast<std::size_t>(sheet.channels), 0);
-  Fill(sheet, 0, 0, width, height, colour ? kGapGrey : 0);
+  layout.places.reserve(cells.size());
   for (const ContactSheetCell& cell : cells) {
     const RowExtent& extent = extents[static_cast<std::size_t>(cell.row)];
-    const int cellLeft = kContactSheetGap + cell.column * (extent.CellWidth() + kContactSheetGap);
-    const int cellTop = rowTop[static_cast<std::size_t>(cell.row)];
-    Fill(sheet, cellLeft, cellTop, extent.CellWidth(), extent.CellHeight(), colour ? kCellGrey : 255);
-    const int x0 = cellLeft + kContactSheetPadding + extent.left - cell.view->referenceX;
-    const int y0 = cellTop + kContactSheetPadding + extent.up - cell.view->referenceY;
-    Paste(sheet, *cell.view, x0, y0, channel);
+    ContactSheetPlace place;
+    place.left = kContactSheetGap + cell.column * (extent.CellWidth() + kContactSheetGap);
+    place.top = rowTop[static_cast<std::size_t>(cell.row)];
+    place.width = extent.CellWidth();
+    place.height = extent.CellHeight();
+    place.referenceX = place.left + kContactSheetPadding + extent.left;
+    place.referenceY = place.top + kContactSheetPadding + extent.up;
+    layout.places.push_back(place);
+  }
+  return layout;
+}
+
+PreviewImage MakeContactSheet(std::span<const ContactSheetCell> cells, ContactSheetChannel channel) {
+  const ContactSheetLayout layout = LayOutContactSheet(cells);
+  const bool colour = channel == ContactSheetChannel::kColour;
+  PreviewImage sheet{layout.width, layout.height, colour ? 4 : 1, {}};
+  sheet.pixels.assign(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height) *
+                          static_cast<std::size_t>(sheet.channels),
+                      0);
+  Fill(sheet, 0, 0, layout.width, layout.height, colour ? kGapGrey : 0);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const ContactSheetPlace& place = layout.places[i];
+    Fill(sheet, place.left, place.top, place.width, place.height, colour ? kCellGrey : 255);
+    Paste(sheet, *cells[i].view, place.referenceX - cells[i].view->referenceX,
+          place.referenceY - cells[i].view->referenceY, channel);
   }
   return sheet;
 }

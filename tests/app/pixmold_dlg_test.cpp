@@ -39,8 +39,14 @@ class RecordingView final : public DialogView {
   void EnableLists(bool enabled) override { listsEnabled = enabled; }
   void ShowStatus(int line, std::string_view text) override { status[line] = text; }
   void ShowReport(std::string_view text) override { report = text; }
+  void ShowWarningCount(std::string_view text) override { warnings = text; }
+  void ShowNotice(std::string_view text) override { notice = text; }
+  void SetRebuildOnSave(bool on) override { rebuildOnSave = on; }
   void StartTimer(int milliseconds) override { timer = milliseconds; }
   void StopTimer() override { timer = 0; }
+  void StartWatchTimer(int milliseconds) override { watchTimer = milliseconds; }
+  void StopWatchTimer() override { watchTimer = 0; }
+  void ShowPreviewDirection(int direction) override { previewDirection = direction; }
   void BuildFinished(const std::string& objectFile, std::string_view fatalLine) override {
     finishedFile = objectFile;
     finishedFatal = fatalLine;
@@ -55,7 +61,10 @@ class RecordingView final : public DialogView {
     ++pictureCount;
   }
 
-  std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal;
+  std::string sprites, objects, ids, buildLabel, report, finishedFile, finishedFatal, warnings, notice;
+  bool rebuildOnSave = false;
+  int watchTimer = 0;
+  int previewDirection = -1;
   std::vector<std::string> fileNames, objectNames;
   int selectedObject = -2;
   bool buildEnabled = false;
@@ -356,6 +365,56 @@ TEST_F(PixmoldDlg, PreviewOffersTheSelectedObjectsDrawGroups) {
   dialog.OnPreviewChoice(5, 0, 3);
   EXPECT_EQ(view.picture.image.width, 0);
   EXPECT_TRUE(view.picture.caption.empty());
+}
+
+// Turning rebuild on save on: refused without an object to build or a
+// markup to watch; with one never built, it builds once to learn what the
+// object reads, then watches that.
+TEST_F(PixmoldDlg, RebuildOnSaveStartsFromWhatItKnows) {
+  trees.AddObject("chair", ChairAndTable());
+  dialog.OnInitDialog();
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice, "Rebuild on save: select an object with draw groups first");
+  EXPECT_FALSE(dialog.RebuildsOnSave());
+  dialog.OnFileSelected(0);
+  view.rebuildOnSave = true;
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice,
+            "Rebuild on save: no markup named chair.omk under " + trees.root.File("content") + "/Sprites/");
+  EXPECT_FALSE(view.rebuildOnSave);
+
+  const std::string markup = trees.root.Write("content/Sprites/chair/chair.omk",
+                                              "<target object=\"Chair\">\n<drawgroup id=100 name=\"Up\">\n");
+  dialog.OnRebuildOnSave(true);
+  EXPECT_TRUE(dialog.RebuildsOnSave());
+  EXPECT_EQ(view.watchTimer, CPixmoldDlg::kWatchMilliseconds);
+  EXPECT_EQ(view.notice, "Rebuild on save: building once to learn which files the object reads");
+  EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));
+  dialog.OnWatchTick();
+  EXPECT_TRUE(dialog.IsBuilding());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    dialog.OnWatchTick();
+  }
+  ASSERT_FALSE(dialog.IsBuilding());
+  EXPECT_EQ(view.finishedFatal, "") << view.report;
+  // The markup, and not the object file the build read too.
+  EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));
+  EXPECT_EQ(view.notice, "Built, no warnings; watching 1 file");
+  EXPECT_EQ(dialog.RunNumber(), 1u);
+
+  dialog.OnRebuildOnSave(false);
+  EXPECT_EQ(view.notice, "Rebuild on save is off");
+  EXPECT_EQ(view.watchTimer, 0);
+  // Built before: turned on again, it watches at once, without building.
+  dialog.OnRebuildOnSave(true);
+  EXPECT_EQ(view.notice, "Rebuild on save: watching 1 file");
+  dialog.OnWatchTick();
+  EXPECT_FALSE(dialog.IsBuilding());
+  dialog.OnObjectSelected(1);
+  EXPECT_EQ(view.notice, "Rebuild on save stopped: another object was selected");
+  EXPECT_FALSE(dialog.RebuildsOnSave());
 }
 
 int OpaquePixels(const PreviewImage& image) {

@@ -67,5 +67,36 @@ TEST(ReadRecorder, SeesFilesTheManagerOpens) {
       << "a listed folder is read too, so that a file appearing in it rebuilds";
 }
 
+// Recording a build must not unlock it: the locks of the file system below
+// hold through the recorder, and one without locks stays without.
+TEST(ReadRecorder, KeepsTheLocksOfTheFileSystemItRecords) {
+  MemoryFileSystem disk;
+  disk.AddFile("/t/chair.iff", "object");
+  CTGFileManager manager(disk);
+  const FileHandle other = disk.Open("/t/chair.iff", OpenMode::kReadWrite);
+  ASSERT_EQ(disk.Lock(other, LockKind::kExclusive, false), LockResult::kLocked);
+  {
+    ReadRecorder recorder(manager);
+    FileLocking* locking = LockingOf(manager.Files());
+    ASSERT_NE(locking, nullptr);
+    const FileHandle mine = manager.Files().Open("/t/chair.iff", OpenMode::kReadWrite);
+    EXPECT_EQ(locking->Lock(mine, LockKind::kShared, false), LockResult::kBusy);
+    disk.Unlock(other);
+    EXPECT_EQ(locking->Lock(mine, LockKind::kExclusive, false), LockResult::kLocked);
+    locking->Unlock(mine);
+    manager.Files().Close(mine);
+  }
+  disk.Close(other);
+
+  struct Unlocked final : FileSystemDecorator {
+    using FileSystemDecorator::FileSystemDecorator;
+  } unlocked(disk);
+  CTGFileManager plain(unlocked);
+  ReadRecorder recorder(plain);
+  const FileHandle file = plain.Files().Open("/t/chair.iff", OpenMode::kRead);
+  EXPECT_EQ(LockingOf(plain.Files())->Lock(file, LockKind::kExclusive, false), LockResult::kLocked);
+  plain.Files().Close(file);
+}
+
 }  // namespace
 }  // namespace pixmold

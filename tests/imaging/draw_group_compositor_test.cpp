@@ -221,7 +221,7 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   // a third in the next row.
   ComposedView tall, wide, below;
   for (auto [view, width, height, refX, refY] :
-       {std::tuple{&tall, 1, 5, 0, 4}, std::tuple{&wide, 6, 1, 3, 0}, std::tuple{&below, 2, 2, 1, 1}}) {
+       {std::tuple{&tall, 1, 5, 0, 4}, std::tuple{&wide, 6, 1, 2, 0}, std::tuple{&below, 2, 2, 1, 1}}) {
     view->colour = PreviewImage{width, height, 4, Bytes(4u * width * height, 0)};
     view->depth = PreviewImage{width, height, 1, Bytes(1u * width * height, 255)};
     view->referenceX = refX;
@@ -233,7 +233,7 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   }
   const std::vector<ContactSheetCell> cells = {{0, 0, &tall}, {0, 1, &wide}, {1, 0, &below}};
   const PreviewImage sheet = MakeContactSheet(cells, ContactSheetChannel::kColour);
-  // Row 0 cells: left 3 + right 3 by up 4 + down 1, plus padding; row 1: 2 x 2.
+  // Row 0 cells: left 2 + right 4 by up 4 + down 1, plus padding; row 1: 2 x 2.
   const int gap = kContactSheetGap, pad = kContactSheetPadding;
   const int cell0Width = 6 + 2 * pad, cell0Height = 5 + 2 * pad, cell1Height = 2 + 2 * pad;
   EXPECT_EQ(sheet.width, gap + 2 * (cell0Width + gap));
@@ -242,17 +242,39 @@ TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
     const std::size_t at = 4u * (static_cast<std::size_t>(y) * sheet.width + x);
     return sheet.pixels[at] == 255 && sheet.pixels[at + 1] == 255 && sheet.pixels[at + 3] == 255;
   };
-  const int refX = gap + pad + 3, refY = gap + pad + 4;
+  const int refX = gap + pad + 2, refY = gap + pad + 4;
   EXPECT_TRUE(white(refX, refY));
   EXPECT_TRUE(white(refX + cell0Width + gap, refY));
   EXPECT_TRUE(white(gap + pad + 1, refY + 1 + pad + gap + pad + 1));
   EXPECT_EQ(std::count_if(sheet.pixels.begin(), sheet.pixels.end(), [](std::uint8_t b) { return b == 255; }),
             3 * 4 + (sheet.width * sheet.height - 3));  // three white pixels; every alpha byte opaque
 
+  // The layout names where each view's reference point went.
+  const ContactSheetLayout layout = LayOutContactSheet(cells);
+  EXPECT_EQ(layout.width, sheet.width);
+  EXPECT_EQ(layout.height, sheet.height);
+  ASSERT_EQ(layout.places.size(), 3u);
+  EXPECT_EQ(layout.places[1].referenceX, refX + cell0Width + gap);
+  EXPECT_EQ(layout.places[1].referenceY, refY);
+  EXPECT_EQ(layout.places[1].left, gap + cell0Width + gap);
+  EXPECT_EQ(layout.places[2].top, gap + cell0Height + gap);
+  EXPECT_EQ(layout.places[2].height, cell1Height);
+  EXPECT_EQ(layout.places[2].referenceX, gap + pad + 1);
+
   const PreviewImage depth = MakeContactSheet(cells, ContactSheetChannel::kDepth);
   ASSERT_EQ(depth.channels, 1);
   EXPECT_EQ(depth.pixels[static_cast<std::size_t>(refY) * depth.width + refX], 7);
   EXPECT_EQ(depth.pixels[0], 0);  // a gap
+}
+
+// Rows are the zooms present, large first; columns the directions present.
+TEST(ContactSheet, ArrangesViewsByZoomAndDirectionWithoutEmptyRowsOrColumns) {
+  ComposedView view;
+  const std::vector<ContactSheetView> views = {{0, 3, &view}, {4, 3, &view}, {6, 3, &view},
+                                               {0, 1, &view}, {4, 1, &view}, {6, 1, &view}};
+  std::vector<std::pair<int, int>> placed;
+  for (const ContactSheetCell& cell : ArrangeByDirectionAndZoom(views)) placed.emplace_back(cell.row, cell.column);
+  EXPECT_EQ(placed, (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}}));
 }
 
 }  // namespace
