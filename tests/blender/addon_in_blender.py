@@ -1,6 +1,6 @@
 """Run inside Blender by blender_render_test.py: installs the add-on from its
 zip as the preferences' Install button does, enables it, and renders a
-floor tile through its operator, with Blender's default cube, camera and
+floor tile through its operator, with hard and with soft edges, with Blender's default cube, camera and
 light still in the scene (they belong to another collection, so nothing of
 them may show). Exits 0 when the operator finished.
 
@@ -29,7 +29,10 @@ settings.collection = tile
 settings.sprite_id = 300
 settings.sprite_name = "Floor Tile"
 settings.symmetry = "radial"
-settings.out_dir = out_dir
-result = bpy.ops.pixmold.render_sheets()
-print("operator result:", result, settings.last_result)
-sys.exit(0 if result == {"FINISHED"} else 1)
+results = []
+for edges in ("hard", "soft"):
+    settings.out_dir = f"{out_dir}/{edges}"
+    settings.soft_edges = edges == "soft"
+    results.append(bpy.ops.pixmold.render_sheets())
+    print(f"operator result, {edges} edges:", results[-1], settings.last_result)
+sys.exit(0 if all(r == {"FINISHED"} for r in results) else 1)

@@ -18,10 +18,8 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
-import zipfile
 
 import numpy as np
 from PIL import Image
@@ -241,24 +239,24 @@ class AddonTest(unittest.TestCase):
     """The add-on as an artist installs it, its operator run through bpy.ops."""
 
     def test_installed_operator_renders_a_floor_tile_at_reference_depth(self):
-        package = os.path.join(TOOLS, "pixmold_sheets")
         archive = os.path.join(Work.folder, "pixmold_sheets.zip")
-        with zipfile.ZipFile(archive, "w") as out:
-            for name in sorted(os.listdir(package)):
-                if name.endswith(".py"):
-                    out.write(os.path.join(package, name), "pixmold_sheets/" + name)
+        run(["/usr/bin/python3", os.path.join(TOOLS, "make_addon_zip.py"), archive])
         user = os.path.join(Work.folder, "user")
         env = dict(os.environ, BLENDER_USER_SCRIPTS=os.path.join(user, "scripts"),
                    BLENDER_USER_CONFIG=os.path.join(user, "config"))
         out_dir = os.path.join(Work.folder, "tile")
-        log = run([BLENDER, "-b", "--factory-startup", "-noaudio", "--python", os.path.join(HERE, "addon_in_blender.py"),
-                   "--", archive, out_dir], env=env).stdout
-        self.assertIn("operator result: {'FINISHED'}", log)
+        log = run([BLENDER, "-b", "--factory-startup", "-noaudio", "--python",
+                   os.path.join(HERE, "addon_in_blender.py"), "--", archive, out_dir], env=env).stdout
+        self.assertIn("operator result, hard edges: {'FINISHED'}", log)
+        self.assertIn("operator result, soft edges: {'FINISHED'}", log)
         self.assertTrue(os.path.exists(os.path.join(user, "scripts", "addons", "pixmold_sheets", "ui.py")))
+        self.assertFalse(os.path.exists(os.path.join(out_dir, "hard", "floor_tilealpha.tga")))
 
-        _, depth = read_sheet(os.path.join(out_dir, "floor_tile.tga"))
+        _, depth = read_sheet(os.path.join(out_dir, "hard", "floor_tile.tga"))
+        _, soft_depth = read_sheet(os.path.join(out_dir, "soft", "floor_tile.tga"))
+        coverage = np.array(Image.open(os.path.join(out_dir, "soft", "floor_tilealpha.tga")).convert("L"))
         for _, zoom, _, left, top, w, h, ref_x, ref_y in cells(sizes_from_markup(
-                os.path.join(out_dir, "floor_tile.omk")), 1, 1):
+                os.path.join(out_dir, "hard", "floor_tile.omk")), 1, 1):
             cell = depth[top:top + h, left:left + w]
             rows, columns = np.nonzero(cell != 255)
             half_width = 64 * ZOOM_SCALE[zoom]
@@ -268,7 +266,14 @@ class AddonTest(unittest.TestCase):
                 np.testing.assert_allclose((columns.min(), columns.max() + 1, rows.min(), rows.max() + 1),
                                            (ref_x - half_width, ref_x + half_width, ref_y - half_width / 2,
                                             ref_y + half_width / 2), atol=1.0)
-                self.assertLess(len(rows), 1.05 * 2 * half_width * half_width)
+                self.assertAlmostEqual(len(rows) / half_width ** 2, 1.0, delta=0.05)
+                # Soft edges: every covered pixel has a depth, the edges are
+                # partly covered, and the coverage adds up to the diamond's area.
+                area = np.s_[top:top + h, left:left + w]
+                covered = coverage[area] > 0
+                np.testing.assert_array_equal(covered, soft_depth[area] != 255)
+                self.assertGreater(((coverage[area] > 0) & (coverage[area] < 255)).sum(), 4 * half_width)
+                self.assertAlmostEqual(coverage[area].sum() / 255 / half_width ** 2, 1.0, delta=0.005)
             if zoom == "large":
                 # The four pixels around the reference point lie within half
                 # a pixel of it, less than half a step of depth.

@@ -103,7 +103,8 @@ def parse_sizes(text):
             raise argparse.ArgumentTypeError(f"'{text}' is not WxH or three WxH separated by commas")
         cells.append((int(match.group(1)), int(match.group(2))))
     if len(cells) not in (1, 3):
-        raise argparse.ArgumentTypeError(f"'{text}' gives {len(cells)} cells; give 1 (large) or 3 (large, medium, small)")
+        raise argparse.ArgumentTypeError(
+            f"'{text}' gives {len(cells)} cells; give 1 (large) or 3 (large, medium, small)")
     return cells
 
 
@@ -123,10 +124,12 @@ def argument_parser():
     parser.add_argument("--collection", required=True, help="the collection to render; nothing else is visible")
     parser.add_argument("--out", required=True, help="folder for the sheet, its alpha image and the markup")
     parser.add_argument("--id", type=int, required=True, help="the sprite's and the draw group's resource id")
-    parser.add_argument("--name", required=True, help="the sprite's and the draw group's name; also the files' base name")
+    parser.add_argument("--name", required=True,
+                        help="the sprite's and the draw group's name; also the files' base name")
     parser.add_argument("--symmetry", default="none", choices=SYMMETRIES,
                         help="views the build mirrors instead of rendering (default none: four views)")
-    parser.add_argument("--columns", type=int, help="cells per zoom on the sheet (default: the views the symmetry needs)")
+    parser.add_argument("--columns", type=int,
+                        help="cells per zoom on the sheet (default: the views the symmetry needs)")
     parser.add_argument("--frames", type=int, default=1, help="2 adds a row of diagonal views (default 1)")
     parser.add_argument("--palette-id", type=int, help="the PALT id the build writes (default: --id; -1 none)")
     parser.add_argument("--sizes", type=parse_sizes, help="cell sizes, WxH (large; default 136x192) or three WxH")
