@@ -152,6 +152,8 @@ class Work:
 
 
 def setUpModule():
+    if shutil.which(BLENDER) is None:
+        raise RuntimeError(f"{BLENDER} not found: install Blender with bash scripts/install-deps.sh --blender")
     Work.folder = os.environ.get("PIXMOLD_TEST_WORK") or tempfile.mkdtemp(prefix="pixmold-blender-")
     shutil.rmtree(Work.folder, ignore_errors=True)
     os.makedirs(Work.folder)
@@ -234,7 +236,6 @@ class CalibrationBoxTest(unittest.TestCase):
         return np.array((fx, fy, 0.0))
 
 
-
 class AddonTest(unittest.TestCase):
     """The add-on as an artist installs it, its operator run through bpy.ops."""
 
@@ -282,7 +283,8 @@ class AddonTest(unittest.TestCase):
 
 class ErrorsTest(unittest.TestCase):
     """What a user gets wrong ends Blender with a message and a status of
-    the script's own, and writes nothing."""
+    the script's own, and writes nothing; a failed build ends it with the
+    build's status."""
 
     def render_command(self, *extra):
         return [BLENDER, "-b", Work.scene, "-noaudio", "--python", os.path.join(TOOLS, "pixmold_render.py"), "--",
@@ -314,6 +316,10 @@ class ErrorsTest(unittest.TestCase):
                 'export PATH="$PWD/build/release/cli:$PATH")'),
             ({"args": base + box, "version": [3, 3, 1]}, 1, "Blender 3.4 or newer is needed; this is Blender 3.3.1"),
             ({"args": base + box + ["--frames", "0"]}, 2, "--frames 0 is not 1 or 2"),
+            # A build that fails ends Blender with the build's status.
+            ({"args": ["--id", "7", "--name", "Built", "--out", os.path.join(folder, "built"), "--symmetry",
+                       "radial", "--object-file", os.path.join(folder, "built", "obj.iff"), "--build"] + box,
+              "path": self.fake_pixmold(folder)}, 7, ""),
         ]
         cases_file, results_file = os.path.join(folder, "cases.json"), os.path.join(folder, "results.json")
         with open(cases_file, "w") as out:
@@ -326,6 +332,23 @@ class ErrorsTest(unittest.TestCase):
                     self.assertEqual(result["status"], status, result["message"])
                     self.assertIn(message, result["message"])
         self.assertFalse(os.path.exists(out_dir))
+        built = os.path.join(folder, "built")
+        with open(os.path.join(folder, "pixmold.log")) as log:
+            self.assertEqual(log.read().splitlines(), [
+                f"add --create {built}/obj OBJD 128 --name Built",
+                f"palette {built}/built.tga",
+                f"build {built}/obj.iff --omk {built}/built.omk --images {built} --draw-groups 7",
+            ])
+
+    @staticmethod
+    def fake_pixmold(folder):
+        """A pixmold that logs its arguments and fails every build with 7."""
+        fake = os.path.join(folder, "bin", "pixmold")
+        os.makedirs(os.path.dirname(fake))
+        with open(fake, "w") as out:
+            out.write(f'#!/bin/sh\necho "$*" >> "{folder}/pixmold.log"\n[ "$1" = build ] && exit 7\nexit 0\n')
+        os.chmod(fake, 0o755)
+        return os.path.dirname(fake) + os.pathsep + "/usr/bin:/bin"
 
 
 if __name__ == "__main__":
