@@ -1,7 +1,8 @@
-// What a dry run checks beyond the build itself: requests and markup that a
-// build accepts without a word but that are almost always mistakes. Each
-// finding is a build warning, so it reaches the report and the --json
-// summary like the build's own; the build still decides the exit status.
+// What every build checks beyond the build itself: requests and markup that
+// the build would accept without a word but that are almost always
+// mistakes. Each finding is a build warning, so it reaches the report and
+// the --json summary like the build's own; the build still decides the exit
+// status.
 #pragma once
 
 #include <string>

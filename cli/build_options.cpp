@@ -227,7 +227,8 @@ void AddBuildOptions(CLI::App& cmd, BuildOptions& options) {
   cmd.add_option("--history-export", options.historyExport,
                  "Where the family history goes (default: OBJECT's base name + .history.txt beside it);\n"
                  "implies --family-history");
-  cmd.add_flag("--sounds", options.sounds, "Replace the sounds with the markup's sound tags");
+  cmd.add_flag("--sounds", options.sounds,
+               "Replace the sounds with the markup's sound tags (a markup without any leaves them alone)");
   cmd.add_flag("--slots", options.slots, "Write the slots tags");
   cmd.add_flag("--spr-lists", options.sprLists, "Write each headline's SPR# sprite list from its sheet");
   cmd.add_flag("--attribute-strings", options.attributeStrings, "Write the attributes tags");

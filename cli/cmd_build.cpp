@@ -175,6 +175,8 @@ int RunBuildCommand(const BuildOptions& options) {
     SetPath(args.fObjectFile, dryRun->CopyPath(), "object file path");
     // The history is still read and checked; only its export is a write.
     args.fHistoryExport = std::string_view();
+  }
+  {
     ScopedReportTarget report(outsideBuild);
     LintRequest(args, LintOptions{options.images, !options.newName.empty(), options.copierOption});
   }
@@ -190,7 +192,7 @@ int RunBuildCommand(const BuildOptions& options) {
   recorder.reset();
   if (standardOutput != nullptr) std::cout.rdbuf(standardOutput);
   if (status == kExitOk && !WriteBuildRecord(options, objectFile, filesRead)) status = kExitFailed;
-  if (options.dryRun) {
+  {
     ScopedReportTarget report(outsideBuild);
     LintBuilt(args);
   }

@@ -9,8 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "base/report.h"
 #include "base/terminate.h"
 #include "base/xassert.h"
+#include "builder/tag_attributes.h"
 #include "command_registry.h"
 #include "markup/markup_file.h"
 #include "markup/tag_list.h"
@@ -24,6 +26,20 @@ struct TagsOptions {
   std::string file;
   bool lines = false;
 };
+
+// The warnings a build gives about the tags' attributes (a tag whose ">"
+// seems to be missing, a key its kind does not read), in the build's words,
+// so a slip shows before anything is built.
+void WarnAboutAttributes(const TagList& tags) {
+  std::ostringstream warnings;
+  {
+    ScopedReportTarget report(ReportTarget{&warnings, nullptr, nullptr, nullptr});
+    for (const auto& tag : tags) {
+      for (const TagFinding& finding : CheckTagAttributes(*tag)) Warning(finding.text, finding.line);
+    }
+  }
+  std::cerr << EscapeControls(warnings.str(), "\n");
+}
 
 int RunTags(const TagsOptions& options) {
   FlatFile file;
@@ -43,6 +59,7 @@ int RunTags(const TagsOptions& options) {
     std::cerr << "fatal error: " << EscapeControls(WithoutSourceLocation(fatal.Message())) << "\n";
     return kExitFailed;
   }
+  WarnAboutAttributes(tags);
   if (isatty(STDOUT_FILENO) == 0) {
     tags.Dump(std::cout, options.lines);
     return kExitOk;
@@ -66,6 +83,8 @@ RegisterCommand reg(30, [](CLI::App& app, int* status) {
       "end, or the name alone when it has no value. Unquoted text arrives in lower case, quotes are\n"
       "removed. With --lines: \"12: name=value\" (the line the entry starts on).\n"
       "On a terminal, control bytes other than tab and line end print as \\xHH (\\r for a carriage return).\n"
+      "Standard error warns, as a build does, of a tag whose \">\" seems to be missing (an attribute\n"
+      "name starting with \"<\") and of every attribute a tag does not read (colums=2), with its line.\n"
       "Exit status: 0 listed, 1 the read hit an internal error, 2 the file cannot be read (its path\n"
       "and the system's reason on standard error).");
   cmd->callback([options, status] { *status = RunTags(*options); });

@@ -77,8 +77,10 @@ void WriteSpriteList(iResFile& file, OwnedHandle list, ResID id) {
   Store(file, std::move(list), kSprite2ListType, id, {}, true, kSpriteMessages);
 }
 
+// Palettes are added with the native flag clear in every pass, as the sprite
+// pass adds them, so one palette id never comes out two ways.
 void WritePalette(iResFile& file, ResID id) {
-  Store(file, PaletteHandle(), kPaletteResourceType, id, {}, true, kPaletteMessages);
+  Store(file, PaletteHandle(), kPaletteResourceType, id, {}, false, kPaletteMessages);
 }
 
 void WriteWaterSprites(iResFile& file, OwnedHandle list, ResID id) {
@@ -86,7 +88,7 @@ void WriteWaterSprites(iResFile& file, OwnedHandle list, ResID id) {
 }
 
 void WriteWaterPalette(iResFile& file, ResID id) {
-  StoreReporting(file, PaletteHandle(), kPaletteResourceType, id, true, kPaletteMessages);
+  StoreReporting(file, PaletteHandle(), kPaletteResourceType, id, false, kPaletteMessages);
 }
 
 }  // namespace pixmold

@@ -20,7 +20,6 @@ namespace pixmold {
 namespace {
 
 constexpr ResID kNoPalette = -1;
-constexpr std::int32_t kWallStyleVersion = 504;
 constexpr std::uint8_t kMaskClear = 255;
 constexpr int kZoomCount = 3;
 
@@ -63,7 +62,7 @@ OwnedHandle Compress(const Offscreen& sheet, std::span<const Rect> pieces, ResID
 // every drawn pixel into index 0.
 OwnedHandle StyleList(const Offscreen& sheet, int zoom, int shape) {
   SetSettings(SharedCompressor(), kMaskClear, 0, 0);
-  return Compress(sheet, StylePieces(zoom, shape == kTransitionStyle), kNoPalette, kWallStyleVersion,
+  return Compress(sheet, StylePieces(zoom, shape == kTransitionStyle), kNoPalette, kSprWallStyleVersion,
                   "could not make spritelist");
 }
 
@@ -130,7 +129,6 @@ void MakeWallStyleSpec(Offscreen& normal, Offscreen* cutaway, iResFile& file, in
 void MakeWallPattern(Offscreen& sheet, int pattern, iResFile& file) {
   const ResID paletteId = WallPatternId(pattern, 1);
   const bool transition = pattern == kTransitionPattern;
-  if (transition) std::cerr << "Doing transition left pattern\n";
   const PalWrap& global = GetGlobalPalette();
   ZoomLists lists;
   for (int zoom = 1; zoom <= kZoomCount; ++zoom) {
@@ -138,9 +136,11 @@ void MakeWallPattern(Offscreen& sheet, int pattern, iResFile& file) {
     entry.id = WallPatternId(pattern, zoom);
     entry.name = std::to_string(pattern) + ":" + std::to_string(zoom) + "(" + std::to_string(entry.id) + ")";
     Print(entry.name);
+    // Announced with each zoom's pieces, as each zoom cuts its own.
+    if (transition) std::cerr << "Doing transition left pattern\n";
     SetSettings(SharedCompressor(), sheet.PixelAt(0, 0), global.GetFirstUsable(), global.GetLastUsable());
     entry.list =
-        Compress(sheet, StylePieces(zoom, transition), paletteId, kWallStyleVersion, "could not make spritelist");
+        Compress(sheet, StylePieces(zoom, transition), paletteId, kSprWallStyleVersion, "could not make spritelist");
   }
   StoreAll(file, lists);
   WritePalette(file, paletteId);

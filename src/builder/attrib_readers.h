@@ -37,6 +37,10 @@ void KeyWarning(AttribTable& tag, std::string_view key, std::string_view text);
 
 // "%d" into 32 bits: "integer value expected for key \"%s\" in tag \"%s\"".
 bool ReadInteger(AttribTable& tag, std::string_view key, std::int32_t& out);
+// "%d" for a resource id, which a resource file keeps in 16 bits: a value
+// beyond them is kept as its low 16 bits, as the short integer reader keeps
+// it, with a warning at the tag's line naming the id that is stored.
+bool ReadResourceId(AttribTable& tag, std::string_view key, std::int32_t& out);
 // "%ld" truncated to 16 bits: "short integer value expected for key ...".
 bool ReadShortInteger(AttribTable& tag, std::string_view key, std::int16_t& out);
 // "%ld" into 32 bits: "long integer value expected for key ...".

@@ -40,7 +40,29 @@ Cells CellsOf(const SpriteSpec& spec) {
   return cells;
 }
 
+// A sheet that changed kind (32-bit to 24-bit, or to "bmpfile") would leave
+// the list of the other type under the same id, and whatever draws the
+// object would go on showing that one. A headline is the exception: its
+// SPR# list under the same id is the SPR# list pass's, made on purpose.
+void RemoveListOfOtherType(iResFile& file, ResType type, const SpriteSpec& spec) {
+  const ResType other = type == kSprType ? kSpr2Type : kSprType;
+  if (other == kSprType && spec.IsHeadline()) return;
+  const auto id = static_cast<ResID>(spec.Id());
+  MHandle old = file.GetResource(other, id, nullptr);
+  if (old == nullptr) return;
+  const std::string list = ResTypeName(other) + " " + std::to_string(id);
+  if (file.RemoveResource(old) != 0) {
+    file.ReleaseAndDispose(old);
+    Warning("sprite " + std::to_string(id) + " is now an " + ResTypeName(type) + " list, but the " + list +
+            " left by an earlier build could not be removed; remove it with pixmold rm");
+    return;
+  }
+  Warning("sprite " + std::to_string(id) + " is now an " + ResTypeName(type) + " list: removed the " + list +
+          " left by an earlier build");
+}
+
 void AddSpriteList(iResFile& file, OwnedHandle list, ResType type, const SpriteSpec& spec) {
+  RemoveListOfOtherType(file, type, spec);
   MHandle added = list.Release();
   file.AddResource(added, type, static_cast<ResID>(spec.Id()), CTGString(spec.Name()), false);
   file.UpdateFile();
@@ -81,7 +103,7 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
     ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
     OwnedHandle frame = encode(cells.rects[i], trimmed[i]);
-    if (!frame || list.Append(static_cast<int>(i), frame.Get(), true) != 0) FatalError("could not allocate memory!");
+    if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
   }
   AddSpriteList(file, list.Finish(), kSpr2Type, spec);
   spec.SetTrimmedRects(cells.rects, trimmed);

@@ -78,7 +78,8 @@ void DGRPSpec::ReadItem(AttribTable& tag) {
   base.altitude = alt * kOneThird * kTwoRootSix;
   base.objectX = x * kSixteenThirds;
   base.objectY = y * kSixteenThirds;
-  if (!ReadInteger(tag, "id", base.spriteId)) TagFatal(tag, "id required");
+  // Stored the way the sprite's own id is, so the two still match.
+  if (!ReadResourceId(tag, "id", base.spriteId)) TagFatal(tag, "id required");
   std::int32_t directionOffset = 0;
   ReadInteger(tag, "direction offset", directionOffset);
   std::int16_t luminous = 0;

@@ -7,7 +7,7 @@
 namespace pixmold {
 
 void GenericSpec::ReadCommon(AttribTable& tag) {
-  if (!ReadInteger(tag, "id", fId)) TagFatal(tag, "id required");
+  if (!ReadResourceId(tag, "id", fId)) TagFatal(tag, "id required");
   std::string name;
   SetName(ReadString(tag, "name", name) ? std::string_view(name) : std::string_view());
   fLanguage = 0;

@@ -153,6 +153,15 @@ bool IsOn(const BuildArgs& args) {
 
 bool HasMarkup(const BuildArgs& args) { return !args.fOmkFile.Empty(); }
 
+// Sounds are replaced only by a markup that lists some: one without "sound"
+// tags (any object built with every pass) would otherwise lose them all.
+bool WritesSounds(const BuildArgs& args) {
+  if (args.fWriteSounds == 0 || !args.fContext) return false;
+  if (!args.fContext->sounds.Empty()) return true;
+  ReportLine("The markup holds no sound tag; the object's sounds are left as they are.");
+  return false;
+}
+
 void CheckWallsAlone(BuildRun& run) { XASSERT(!run.args.fMakeWallStyle && !run.args.fMakeWallPattern, "logic error"); }
 
 void RemoveOldSounds(BuildRun& run) { RemoveAllSounds(run.file); }
@@ -181,7 +190,7 @@ const PassRow kPasses[] = {
     {HasMarkup, kAnyTime, nullptr, kUnchecked, [](BuildRun& run) { run.tags = MarkupPass(run.args, run.file); }},
     {IsOn<&BuildArgs::fMakeSprites>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { SpritePass(run.args, run.file); }},
-    {IsOn<&BuildArgs::fWriteSounds>, kAfterMarkup, RemoveOldSounds, kChecked,
+    {WritesSounds, kAfterMarkup, RemoveOldSounds, kChecked,
      [](BuildRun& run) { WriteSounds(run.file, *run.args.fContext); }},
     {IsOn<&BuildArgs::fWriteSlots>, kAfterMarkup, nullptr, kChecked,
      [](BuildRun& run) { WriteSlots(run.file, *run.args.fContext); }},

@@ -52,7 +52,7 @@ void SkillTable::ReadSkill(AttribTable& tag) {
   if (!ReadString(tag, "type", type)) TagFatal(tag, "type required for skill");
   std::optional<int> set = SetForType(type);
   if (!set) TagFatal(tag, "unknown skill type " + type + " found.");
-  PlaceString(fSets[static_cast<std::size_t>(*set)], index, name);
+  if (!PlaceString(fSets[static_cast<std::size_t>(*set)], index, name)) TagFatal(tag, "bad index");
 }
 
 void SkillTable::Save(iResFile& file) {

@@ -141,7 +141,8 @@ int SlotsSpec::ReadSlot(AttribTable& tag) {
 
   const int position = static_cast<int>(fSlots.slots.size());
   std::string label;
-  if (ReadString(tag, "name", label)) PlaceString(fStrings, position, label);
+  // A slot's position is a count of the tags before it, always in range.
+  if (ReadString(tag, "name", label)) static_cast<void>(PlaceString(fStrings, position, label));
   int sameType = 0;
   for (const SlotDescriptor& earlier : fSlots.slots) sameType += earlier.type == slot.type ? 1 : 0;
   fSlots.slots.push_back(slot);

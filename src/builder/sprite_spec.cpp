@@ -104,7 +104,7 @@ void SpriteSpec::ReadLayout(AttribTable& tag) {
   }
 
   ReadBoolean(tag, "reverse", fReverse);
-  ReadInteger(tag, "paletteid", fPaletteId);
+  ReadResourceId(tag, "paletteid", fPaletteId);
 
   std::string symmetry;
   if (ReadString(tag, "symmetry", symmetry)) {

@@ -6,10 +6,11 @@
 
 namespace pixmold {
 
-void PlaceString(StringSet& set, int index, std::string_view text) {
-  if (index < 0 || index >= StringSet::kMaxStrings) return;
+bool PlaceString(StringSet& set, int index, std::string_view text) {
+  if (index < 0 || index >= StringSet::kMaxStrings) return false;
   while (set.Count() <= index) set.SetValue(set.Count() + 1, std::to_string(set.Count()));
   set.SetValue(index + 1, text);
+  return true;
 }
 
 void StringSpec::Read(AttribTable& tag) {
@@ -24,7 +25,7 @@ void AttrStringSpec::ReadAttribute(AttribTable& tag) {
   if (!ReadInteger(tag, "index", index)) TagFatal(tag, "index required for attributes");
   std::string label;
   if (!ReadString(tag, "label", label)) TagFatal(tag, "label required for attrributes");
-  PlaceString(fStrings, index, label);
+  if (!PlaceString(fStrings, index, label)) TagFatal(tag, "bad index");
 }
 
 }  // namespace pixmold

@@ -18,8 +18,9 @@ class iResFile;
 
 // Puts text at a 0-based index of the set's current language. Positions
 // skipped on the way are filled with their own 0-based position as decimal
-// text, so every label a game reads by index exists.
-void PlaceString(StringSet& set, int index, std::string_view text);
+// text, so every label a game reads by index exists. False, with the set
+// unchanged, for an index the set cannot hold (negative ones included).
+[[nodiscard]] bool PlaceString(StringSet& set, int index, std::string_view text);
 
 class StringSpec : public GenericSpec {
  public:

@@ -7,7 +7,9 @@
 #include <type_traits>
 
 #include "base/report.h"
+#include "base/xassert.h"
 #include "builder/attrib_readers.h"
+#include "builder/tag_attributes.h"
 
 namespace pixmold {
 namespace {
@@ -151,12 +153,24 @@ const TagRow kTags[] = {
     {"target", kAnywhere, ReadTarget},
 };
 
+void WarnAboutAttributes(const AttribTable& tag) {
+  for (const TagFinding& finding : CheckTagAttributes(tag)) Warning(finding.text, finding.line);
+}
+
+// Which tags exist is the table of tag kinds' to say, so a tag this table
+// has no row for is a broken invariant, not an unknown tag.
 void DispatchOne(BuildContext& context, DispatchState& state, AttribTable& tag) {
   const std::string_view name = TagName(tag);
+  if (FindTagKind(name) == nullptr) {
+    Warning("unknown tag: " + std::string(name), TagLine(tag));
+    WarnAboutAttributes(tag);
+    return;
+  }
+  WarnAboutAttributes(tag);
   const auto row =
       std::find_if(std::begin(kTags), std::end(kTags), [&](const TagRow& candidate) { return candidate.tag == name; });
   if (row == std::end(kTags)) {
-    Warning("unknown tag: " + std::string(name), TagLine(tag));
+    XASSERT_FAIL("row != std::end(kTags)", "tag kind without a reader");
     return;
   }
   if (row->nesting.check && !row->nesting.check(context, state)) FatalError(row->nesting.refusal);

@@ -90,8 +90,8 @@ std::optional<ByteOrder> GuessSprListOrder(std::span<const std::uint8_t> list) {
   for (ByteOrder order : {ByteOrder::kLittle, ByteOrder::kBig}) {
     ByteCursor cursor(list, order);
     const std::int32_t version = cursor.I32();
-    if (!cursor.Failed() &&
-        (version == kSprColourVersion || version == kSprColourDepthVersion || version == kSprWallDepthVersion)) {
+    if (!cursor.Failed() && (version == kSprColourVersion || version == kSprColourDepthVersion ||
+                             version == kSprWallStyleVersion || version == kSprWallDepthVersion)) {
       return order;
     }
   }

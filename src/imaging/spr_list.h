@@ -21,6 +21,8 @@ namespace pixmold {
 
 inline constexpr std::int32_t kSprColourVersion = 502;
 inline constexpr std::int32_t kSprColourDepthVersion = 503;
+// Wall styles and patterns: colour only, four pieces per zoom.
+inline constexpr std::int32_t kSprWallStyleVersion = 504;
 inline constexpr std::int32_t kSprWallDepthVersion = 505;
 inline constexpr std::size_t kSprListHeaderSize = 12;
 

@@ -28,7 +28,7 @@ Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
   StoreU32(lock.Bytes(), 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)), ByteOrder::kLittle);
 }
 
-int Sprite2ListBuilder::Append(int index, MHandle frame, bool stampPalette) {
+int Sprite2ListBuilder::Append(int index, MHandle frame) {
   XASSERT(index >= 0 && index < fFrameCount, "frame index out of range");
   const auto oldSize = static_cast<std::uint32_t>(GetHandleSize(fList.Get()));
   const auto frameSize = static_cast<std::uint32_t>(GetHandleSize(frame));
@@ -44,7 +44,7 @@ int Sprite2ListBuilder::Append(int index, MHandle frame, bool stampPalette) {
   HandleLock source(frame);
   std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
   StoreU32(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize, ByteOrder::kLittle);
-  if (stampPalette && frameSize >= kFramePaletteIdOffset + 2) {
+  if (frameSize >= kFramePaletteIdOffset + 2) {
     StoreU16(list.Bytes(), oldSize + kFramePaletteIdOffset, static_cast<std::uint16_t>(fPaletteId), ByteOrder::kLittle);
   }
   return 0;

@@ -18,10 +18,11 @@ class Sprite2ListBuilder {
 
   bool Ok() const { return static_cast<bool>(fList); }
   // Copies the frame to the end of the list as frame `index`; the caller
-  // keeps the frame. With stampPalette the copy's own palette id is the
-  // list's, so a frame read on its own knows its colours. 0, or the memory
-  // error that left the list as it was.
-  int Append(int index, MHandle frame, bool stampPalette = false);
+  // keeps the frame. The copy's own palette id becomes the list's, whatever
+  // the encoder left there, so a frame read on its own knows its colours and
+  // every pass stores the same bytes for it. 0, or the memory error that
+  // left the list as it was.
+  int Append(int index, MHandle frame);
   OwnedHandle Finish() { return std::move(fList); }
 
  private:

@@ -237,8 +237,11 @@ ResErr TreeTable::Load(iResFile& file, ResID id) {
   CTGString name;
   file.GetResName(handle, name);
   file.ReleaseAndDispose(handle);
-  // Menu texts first, so that an old table written again keeps them.
-  LoadMenuTexts();
+  // Menu texts first, so that an old table written again keeps them. A
+  // version-7 record brought its own, the string table's entries in entry
+  // order; looking them up again by string index would move them onto other
+  // entries, so they are saved again as they came.
+  if (fStoredVersion != kStringTableVersion) LoadMenuTexts();
   if (fStoredVersion < kFirstCurrentLayout) {
     Warning("old tree table found");
     if (file.IsWritable()) return SaveAgain(name.View());

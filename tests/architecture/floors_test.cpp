@@ -70,6 +70,8 @@ TEST(Floors, EachKindStoresOneTrimmedFramePerZoomUnderItsIds) {
       const testing::DecodedList list = testing::Decode(*stored);
       EXPECT_EQ(list.paletteId, c.paletteId);
       ASSERT_EQ(list.frames.size(), 1u);
+      // The frame's own palette id is its list's, as in every pass.
+      EXPECT_EQ(list.headers[0].paletteId, c.paletteId);
       const Rect cell = FloorCell(scale);
       const Rect drawn = DrawnBounds(sheet, cell);
       EXPECT_EQ(list.headers[0].originX * 1000 + list.headers[0].originY,
@@ -79,6 +81,7 @@ TEST(Floors, EachKindStoresOneTrimmedFramePerZoomUnderItsIds) {
     const testing::StoredResource* palette = object.Find(kPaletteResourceType, c.paletteId);
     EXPECT_EQ(palette != nullptr, c.palette);
     EXPECT_TRUE(!palette || palette->bytes == EncodePaletteResource(GetGlobalPalette()));
+    EXPECT_TRUE(!palette || !palette->native);
   }
 }
 
@@ -116,9 +119,11 @@ TEST(Water, OneListHoldsTheThreeZoomsWithEveryPixelDrawn) {
     MakeWater(colour, withDepth ? &depth : nullptr, object.file, 3);
     EXPECT_EQ(object.Contents(), (std::vector<std::string>{"SPR2 2051", "PALT 2051"}));
     EXPECT_FALSE(object.Find(kSPR2, 2051)->native);
+    EXPECT_FALSE(object.Find(kPaletteResourceType, 2051)->native);
     const testing::DecodedList list = testing::Decode(*object.Find(kSPR2, 2051));
     EXPECT_EQ(list.paletteId, 2051);
     ASSERT_EQ(list.frames.size(), 3u);
+    for (const Sprite2FrameHeader& header : list.headers) EXPECT_EQ(header.paletteId, 2051);
     for (int index = 0; index < 3; ++index) {
       SCOPED_TRACE(index);
       const Rect cell = FloorCell(3 - index);

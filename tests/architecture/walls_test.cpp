@@ -10,6 +10,7 @@
 #include "architecture/wall_error.h"
 #include "architecture/wall_pieces.h"
 #include "architecture_fixture.h"
+#include "imaging/palette_resource.h"
 #include "support/assert_capture.h"
 
 namespace pixmold {
@@ -99,6 +100,7 @@ struct GeneratorCase {
   std::vector<std::string> contents;  // every stored resource, in order
   std::string printed;
   std::vector<Expected> lists;  // some of them, in full
+  std::string announced = {};   // on standard error
 };
 
 TEST(WallGenerators, EachStoresItsListsWhoseFramesAreThePiecesOfTheSheet) {
@@ -126,7 +128,9 @@ TEST(WallGenerators, EachStoresItsListsWhoseFramesAreThePiecesOfTheSheet) {
       {[](Sheets& s, iResFile& f) { MakeWallPattern(s.colour, 252, f); },
        {"SPR# 1788", "SPR# 2044", "SPR# 2300", "PALT 1788"},
        "252:1(1788)\n252:2(2044)\n252:3(2300)\n",
-       {{2044, "252:2(2044)", 504, 1788, Pieces(StylePieces(2, true)), &s.colour, Kind::kColour}}},
+       {{2044, "252:2(2044)", 504, 1788, Pieces(StylePieces(2, true)), &s.colour, Kind::kColour}},
+       // Each zoom cuts the transition shape's pieces and says so.
+       "Doing transition left pattern\nDoing transition left pattern\nDoing transition left pattern\n"},
       {[](Sheets& s, iResFile& f) { MakeThickWalls(s.colour, 2, f); },
        {"SPR# 4097", "PALT 4096"},
        "",
@@ -141,10 +145,16 @@ TEST(WallGenerators, EachStoresItsListsWhoseFramesAreThePiecesOfTheSheet) {
     SCOPED_TRACE(c.contents[0]);
     testing::MemoryObject object;
     ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     c.run(s, object.file);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.announced);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.printed);
     EXPECT_EQ(object.Contents(), c.contents);
     for (const Expected& list : c.lists) ExpectList(object, list, s);
+    // Palettes are stored with the native flag clear, as every pass stores them.
+    for (const testing::StoredResource& stored : object.disk.files.at("chair.iff")) {
+      EXPECT_TRUE(stored.type != kPaletteResourceType || !stored.native) << stored.id;
+    }
   }
 }
 

@@ -48,12 +48,12 @@ struct ReadCase {
 
 TEST(AttribReaders, ValuesAbsentKeysAndMalformedValues) {
   const ReadCase cases[] = {
-      {kInteger, "<sprite id=1>", "n", "absent 77"},
-      {kShort, "<sprite id=1>", "n", "absent 77"},
-      {kLong, "<sprite id=1>", "n", "absent 77"},
-      {kFloat, "<sprite id=1>", "n", "absent 7.5"},
-      {kBoolean, "<sprite id=1>", "n", "absent 77"},
-      {kString, "<sprite id=1>", "n", "absent keep"},
+      {kInteger, "<sprite id=1>", "frames", "absent 77"},
+      {kShort, "<sprite id=1>", "frames", "absent 77"},
+      {kLong, "<sprite id=1>", "frames", "absent 77"},
+      {kFloat, "<sprite id=1>", "frames", "absent 7.5"},
+      {kBoolean, "<sprite id=1>", "frames", "absent 77"},
+      {kString, "<sprite id=1>", "frames", "absent keep"},
       {kString, "<t n=\"a B\">", "n", "a B"},
       {kInteger, "<t n=1 n=2>", "n", "1"},
       {kFloat, "<t a=1.5>", "a", "1.5"},
@@ -61,17 +61,36 @@ TEST(AttribReaders, ValuesAbsentKeysAndMalformedValues) {
       {kBoolean, "<t c=true>", "c", "1"},
       {kBoolean, "<t d=false>", "d", "0"},
       {kBoolean, "<t e=True>", "e", "1"},  // unquoted, so folded to lower case
-      {kInteger, "<sprite\n n=abc>", "n", "line: 2 - integer value expected for key \"n\" in tag \"sprite\""},
-      {kShort, "<sprite n=x>", "n", "line: 1 - short integer value expected for key \"n\" in tag \"sprite\""},
+      {kInteger, "<sprite\n frames=abc>", "frames",
+       "line: 2 - integer value expected for key \"frames\" in tag \"sprite\""},
+      {kShort, "<sprite frames=x>", "frames",
+       "line: 1 - short integer value expected for key \"frames\" in tag \"sprite\""},
       {kLong, "<target\n\n guid=>", "guid", "line: 3 - long integer value expected for key \"guid\" in tag \"target\""},
       {kFloat, "<item\n x=.>", "x", "line: 2 - float value expected for key \"x\" in tag \"item\""},
       {kBoolean, "<item luminous=yes>", "luminous",
        "line: 1 - boolean value for key \"luminous\" in tag \"item\" expected to be true or false"},
-      {kBoolean, "<item\nl=\"True\">", "l",
-       "line: 2 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
-      {kBoolean, "<item l>", "l", "line: 1 - boolean value for key \"l\" in tag \"item\" expected to be true or false"},
+      {kBoolean, "<item\nluminous=\"True\">", "luminous",
+       "line: 2 - boolean value for key \"luminous\" in tag \"item\" expected to be true or false"},
+      {kBoolean, "<item luminous>", "luminous",
+       "line: 1 - boolean value for key \"luminous\" in tag \"item\" expected to be true or false"},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadAs(c.reader, c.markup, c.key), c.expected) << c.reader << " " << c.markup;
+}
+
+// The attribute warnings trust the table of tag kinds, so a reader that
+// looks up a key its kind's row lacks is a broken invariant, reported where
+// it reads; a tag of no kind has no row to hold it to.
+TEST(AttribReaders, AKeyMissingFromTheTagTableIsReportedWhereItIsRead) {
+  testing::AssertCapture asserts;
+  std::int32_t value = 0;
+  OneTag sprite("<sprite colour=3 frames=2>");
+  EXPECT_TRUE(ReadInteger(*sprite, "colour", value));
+  EXPECT_TRUE(asserts.Saw("the \"sprite\" tag reads \"colour\", which its row of the tag table lacks"));
+  asserts.Clear();
+  EXPECT_TRUE(ReadInteger(*sprite, "frames", value));
+  OneTag other("<t colour=3>");
+  EXPECT_TRUE(ReadInteger(*other, "colour", value));
+  EXPECT_EQ(asserts.Count(), 0u);
 }
 
 struct IntegerCase {

@@ -110,15 +110,25 @@ TEST(RunBuild, SelectionsAndFatalErrors) {
        [](Build& b) { EXPECT_EQ(b.args.fContext->drawGroups.Count(), 2); }},
       {"no markup", [](Build& b) { b.args.fOmkFile = ""; }, 0, "=", "OBJD 128",
        [](Build& b) { EXPECT_EQ(b.args.fContext, nullptr); }},
-      {"the sound pass removes old sounds",
+      {"the sound pass replaces the old sounds with the markup's",
        [&](Build& b) {
          WriteObjectFile(b.objectFile, {ObjdResource(128, "Chair", ObjdFields{}),
                                         {kFWAV, 1, "", 0, true, {'a', 0}},
                                         {kFWAV, 2, "", 0, true, {'b', 0}}});
+         b.dir.Write("chair.omk", kMarkup + std::string("<sound id=5 name=\"creak.wav\">\n"));
          b.args.fWriteSounds = b.args.fWriteSlots = 1;
          b.args.fMakeSprites = 0;
        },
-       0, "="},
+       0, "=", "OBJD 128, FWAV 5"},
+      {"a markup without sound tags leaves the sounds",
+       [&](Build& b) {
+         WriteObjectFile(b.objectFile, {ObjdResource(128, "Chair", ObjdFields{}),
+                                        {kFWAV, 1, "", 0, true, {'a', 0}},
+                                        {kFWAV, 2, "", 0, true, {'b', 0}}});
+         b.args.fWriteSounds = 1;
+         b.args.fMakeSprites = 0;
+       },
+       0, "=The markup holds no sound tag; the object's sounds are left as they are.\n", "OBJD 128, FWAV 1, FWAV 2"},
       {"no object", [](Build& b) { b.args.fObjectFile = b.dir.File("sofa.iff"); }, 1,
        "=fatal error: could not open object file\n\n"},
       {"no markup file", [](Build& b) { b.args.fOmkFile = b.dir.File("missing.omk"); }, 1,
@@ -155,26 +165,32 @@ TEST(RunBuild, SelectionsAndFatalErrors) {
 
 struct PassCase {
   const char* name;
-  std::function<void(BuildArgs&)> switchOn;
+  std::function<void(Build&)> switchOn;
   bool writes;  // checks that the object file can be written first
 };
 
 const PassCase kPassCases[] = {
-    {"walls", [](BuildArgs& a) { a.fMakeWalls = 1; }, true},
-    {"wall styles", [](BuildArgs& a) { a.fMakeWallStyle = 1; }, true},
-    {"wall patterns", [](BuildArgs& a) { a.fMakeWallPattern = 1; }, true},
-    {"floors", [](BuildArgs& a) { a.fMakeFloors = 1; }, true},
-    {"water sprites", [](BuildArgs& a) { a.fMakeWater = 1; }, false},
-    {"palette images", [](BuildArgs& a) { a.fMakePaletteImages = 1; }, false},
-    {"sprites", [](BuildArgs& a) { a.fMakeSprites = 1; }, true},
-    {"sounds", [](BuildArgs& a) { a.fWriteSounds = 1; }, true},
-    {"slots", [](BuildArgs& a) { a.fWriteSlots = 1; }, true},
-    {"SPR# sprite lists", [](BuildArgs& a) { a.fWriteSpriteLists = 1; }, true},
-    {"attribute strings", [](BuildArgs& a) { a.fWriteAttributeStrings = 1; }, true},
-    {"skill tables", [](BuildArgs& a) { a.fWriteSkillTables = 1; }, true},
-    {"catalogs", [](BuildArgs& a) { a.fWriteCatalogs = 1; }, false},
-    {"tree tables", [](BuildArgs& a) { a.fWriteTreeTables = 1; }, false},
-    {"bitmaps", [](BuildArgs& a) { a.fWriteBitmaps = 1; }, false},
+    {"walls", [](Build& b) { b.args.fMakeWalls = 1; }, true},
+    {"wall styles", [](Build& b) { b.args.fMakeWallStyle = 1; }, true},
+    {"wall patterns", [](Build& b) { b.args.fMakeWallPattern = 1; }, true},
+    {"floors", [](Build& b) { b.args.fMakeFloors = 1; }, true},
+    {"water sprites", [](Build& b) { b.args.fMakeWater = 1; }, false},
+    {"palette images", [](Build& b) { b.args.fMakePaletteImages = 1; }, false},
+    {"sprites", [](Build& b) { b.args.fMakeSprites = 1; }, true},
+    // Sounds are written only when the markup holds some.
+    {"sounds",
+     [](Build& b) {
+       b.dir.Write("chair.omk", kMarkup + std::string("<sound id=5 name=\"creak.wav\">\n"));
+       b.args.fWriteSounds = 1;
+     },
+     true},
+    {"slots", [](Build& b) { b.args.fWriteSlots = 1; }, true},
+    {"SPR# sprite lists", [](Build& b) { b.args.fWriteSpriteLists = 1; }, true},
+    {"attribute strings", [](Build& b) { b.args.fWriteAttributeStrings = 1; }, true},
+    {"skill tables", [](Build& b) { b.args.fWriteSkillTables = 1; }, true},
+    {"catalogs", [](Build& b) { b.args.fWriteCatalogs = 1; }, false},
+    {"tree tables", [](Build& b) { b.args.fWriteTreeTables = 1; }, false},
+    {"bitmaps", [](Build& b) { b.args.fWriteBitmaps = 1; }, false},
 };
 
 // The table's first rows: walls, styles, patterns, floors, water, palettes.
@@ -185,7 +201,7 @@ TEST(RunBuild, EveryPassRunsAtItsStepAndChecksWritingWhereItWrites) {
   for (const PassCase& pass : kPassCases) {
     Build build;
     build.args.fMakeSprites = 0;
-    pass.switchOn(build.args);
+    pass.switchOn(build);
     {
       testing::ReadOnlyFiles readOnly("chair.iff");
       build.Run();
@@ -196,8 +212,7 @@ TEST(RunBuild, EveryPassRunsAtItsStepAndChecksWritingWhereItWrites) {
   // (their tests build from generated ones): every pass writes what its
   // tags ask for, none says it was left out.
   Build build;
-  for (std::size_t row = kArchitecturePassRows; row < std::size(kPassCases); ++row)
-    kPassCases[row].switchOn(build.args);
+  for (std::size_t row = kArchitecturePassRows; row < std::size(kPassCases); ++row) kPassCases[row].switchOn(build);
   EXPECT_EQ(build.Run(), 0) << build.report.str();
   EXPECT_EQ(build.report.str().find("not written"), std::string::npos) << build.report.str();
 }

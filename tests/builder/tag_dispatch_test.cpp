@@ -77,5 +77,32 @@ TEST(TagDispatch, UnknownTagsWarnAtTheirLineAndNamesCompareExactly) {
   EXPECT_EQ(context->sprites.Count(), 1);
 }
 
+// The reader knows no nesting: a tag that lost its ">" runs on to the next
+// one, which becomes its attributes. That, and a key no reader looks up,
+// are warned about at their lines; what follows a swallowed tag belongs to
+// it and is not judged again.
+TEST(TagDispatch, SwallowedTagsAndAttributesNoReaderReadsWarnAtTheirLines) {
+  CapturedReport report;
+  auto context = Dispatch(
+      "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2 lborder=1>\n"
+      "<sprite id=1 tgafile=a.tga\n colums=2>\n"
+      "<drawgroup id=4 name=x\n<item sprite id=1>\n"
+      "<item sprite id=1 lumnious=true>\n"
+      "<career anything=1><job at=2>\n"
+      "<sprit id=9\n<sprite id=2 tgafile=a.tga>\n");
+  EXPECT_EQ(report.Text(),
+            "warning: line: 1 - the \"sizes\" tag does not read \"lborder\"; ignored\n"
+            "warning: line: 3 - the \"sprite\" tag does not read \"colums\"; ignored\n"
+            "warning: line: 4 - the \"drawgroup\" tag seems to be missing its \">\": \"<item\" on line 5 was read "
+            "as one of its attributes\n"
+            "warning: line: 6 - the \"item\" tag does not read \"lumnious\"; ignored\n"
+            "warning: line: 8 - unknown tag: sprit\n"
+            "warning: line: 8 - the \"sprit\" tag seems to be missing its \">\": \"<sprite\" on line 9 was read as "
+            "one of its attributes\n");
+  // The warnings change nothing of what is read.
+  EXPECT_EQ(context->sprites.Count(), 1);
+  EXPECT_EQ(context->drawGroups.Count(), 1);
+}
+
 }  // namespace
 }  // namespace pixmold

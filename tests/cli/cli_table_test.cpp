@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "cli_runner.h"
+#include "records/tree_table.h"
+#include "resfile/string_set.h"
 #include "support/object_file_fixture.h"
+#include "support/record_bytes.h"
 #include "support/sheet_images.h"
 
 namespace pixmold {
@@ -34,7 +37,21 @@ struct Case {
   std::string out = {};
   Streams streams = Streams::kFiles;
   std::string input = {};
+  // An object file the command must leave byte for byte as it was, every
+  // part of it.
+  std::string unchanged = {};
 };
+
+// The bytes of each part of an object file (".iff" and ".spf" beside each
+// other), each behind its name.
+std::string ObjectBytes(const std::string& path) {
+  const std::string base = path.ends_with(".iff") ? path.substr(0, path.size() - 4) : path;
+  std::string bytes;
+  for (const char* part : {".iff", ".spf"}) {
+    if (std::filesystem::exists(base + part)) bytes += std::string(part) + "\n" + testing::Text(base + part);
+  }
+  return bytes;
+}
 
 void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
   if (!expected.empty() && expected[0] == '=') {
@@ -69,6 +86,8 @@ testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
   return result;
 }
 
+const char kSizesTag[] = "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n";
+
 const char kChairMarkup[] =
     "<sizes lwidth=16 lheight=24 mwidth=8 mheight=12 swidth=4 sheight=6>\n"
     "<sprite id=100 tgafile=\"chair.tga\">\n"
@@ -86,6 +105,38 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
   dir.Write("empty.omk", "");
   dir.Write("sound.omk", "<sound name=\"creak\">");
+  // Slips that once built wrong art without a word.
+  testing::WriteObjectFile(dir.File("kind.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
+                                                  {MakeResType("SPR2"), 100, "Chair", 0, true, {1, 2, 3, 4}}});
+  dir.Write("kind.omk", std::string(kSizesTag) + "<sprite id=100 bmpfile=\"chair.bmp\">\n");
+  dir.Write("swallow.omk", std::string(kSizesTag) +
+                               "<sprite id=100 tgafile=\"chair.tga\" colums=2>\n"
+                               "<drawgroup id=100 name=\"Chair\"\n<item sprite id=100>\n");
+  dir.Write("ids.omk", std::string(kSizesTag) +
+                           "<sprite id=70000 tgafile=\"chair.tga\" paletteid=70000>\n"
+                           "<drawgroup id=65536 name=\"Chair\"><item sprite id=70000>\n");
+  testing::WriteObjectFile(dir.File("ids.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
+  testing::WriteObjectFile(dir.File("sounds.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
+                                                    {MakeResType("FWAV"), 1, "", 0, true, {'a', 0}}});
+  dir.Write("index.omk", "<attributes id=300 name=\"Wear\">\n<attribute index=-1 label=\"Worn\">\n");
+  dir.Write("skill.omk", "<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n");
+  testing::WriteObjectFile(dir.File("walls.iff"), {});
+  // A version-7 tree table whose texts are in entry order: tree 4096 (string
+  // index 2) says "Sit", tree 4097 (string index 0) "Nap".
+  testing::RecordBytes tree;
+  tree.U16(2).U16(7);
+  for (auto [action, index] : {std::pair{4096u, 2u}, std::pair{4097u, 0u}})
+    tree.U16(action).U16(0).U32(0).U32(0).U32(index).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
+  StringSet texts;
+  texts.Init(nullptr, 0, TreeTable::kStringsType, false, 0);
+  texts.SetValue(1, "Sit");
+  texts.SetValue(2, "Nap");
+  testing::WriteObjectFile(dir.File("tree7.iff"),
+                           {ObjdResource(128, "Chair", ObjdFields{.guid = 42, .treeTableId = 300}),
+                            {TreeTable::kType, 300, "Chair", 0, true, tree.bytes},
+                            {TreeTable::kStringsType, 300, "", 0, true, *texts.EncodeAllLanguages()}});
+  dir.Write("ttab.omk", "<ttab guid=42 name=\"Chair\">\n");
+  testing::WriteSheetImages(dir, "pattern", 700, 300);
   std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.spf"), {});
@@ -181,6 +232,63 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        "\"dryRun\":true,\"written\":{\"DGRP\":[100,101],\"SPR2\":[100]}"},
       {"ls $chair.iff", 0, {}, "=OBJD\t128\t0\t216\tchair.iff\tChair\n"},
 
+      // Slips that once built wrong art and exited 0. A sheet that changed
+      // kind removes the old list of the other type (in the scratch copy
+      // only, on a dry run).
+      {.args = "build $kind.iff --omk $kind.omk --dry-run",
+       .status = 0,
+       .err = {"warning: sprite 100 is now an SPR# list: removed the SPR2 100 left by an earlier build"},
+       .unchanged = "$kind.iff"},
+      // A tag that lost its ">" and a key no tag reads, shown before a build
+      // and by every build.
+      {.args = "tags $swallow.omk",
+       .status = 0,
+       .err = {"=warning: line: 2 - the \"sprite\" tag does not read \"colums\"; ignored\n"
+               "warning: line: 3 - the \"drawgroup\" tag seems to be missing its \">\": \"<item\" on line 4 was "
+               "read as one of its attributes\n"}},
+      {.args = "build $chair.iff --omk $swallow.omk --dry-run -q",
+       .status = 0,
+       .err = {"warning: line: 2 - the \"sprite\" tag does not read \"colums\"; ignored",
+               "warning: line: 3 - the \"drawgroup\" tag seems to be missing its \">\""},
+       .unchanged = "$chair.iff"},
+      // The lint speaks in a writing build too.
+      {.args = "build $chair.iff --draw-groups 150 --name Oak -q",
+       .status = 0,
+       .err = {"warning: --draw-groups: no drawgroup tag has id 150",
+               "warning: --name has no effect without --new-from"},
+       .unchanged = "$chair.iff"},
+      // The draw group is known by the id it is stored under.
+      {.args = "build $ids.iff --omk $ids.omk --draw-groups 0 -q",
+       .status = 0,
+       .err = {"=warning: line: 2 - id 70000 does not fit in 16 bits; it is stored as 4464\n"
+               "warning: line: 2 - paletteid 70000 does not fit in 16 bits; it is stored as 4464\n"
+               "warning: line: 3 - id 65536 does not fit in 16 bits; it is stored as 0\n"
+               "warning: line: 3 - id 70000 does not fit in 16 bits; it is stored as 4464\n"}},
+      {"ls $ids.iff", 0, {"="}, "SPR2\t4464\t"},
+      // Sounds are replaced only by a markup that has some.
+      {.args = "build $sounds.iff --omk $chair.omk --sounds --no-sprites",
+       .status = 0,
+       .err = {"The markup holds no sound tag; the object's sounds are left as they are."},
+       .unchanged = "$sounds.iff"},
+      {.args = "build $chair.iff --omk $index.omk --attribute-strings --no-sprites",
+       .status = 1,
+       .err = {"fatal error: line: 2 - bad index"},
+       .unchanged = "$chair.iff"},
+      {.args = "build $chair.iff --omk $skill.omk --skill-tables --no-sprites",
+       .status = 1,
+       .err = {"fatal error: line: 2 - bad index"},
+       .unchanged = "$chair.iff"},
+      // A version-7 tree table is stored again with the texts it came with.
+      {"build $tree7.iff --omk $ttab.omk --tree-tables --no-sprites -q", 0, {"warning: old tree table found"}},
+      // Each text stays with its interaction: value stringIndex + 1.
+      {"dump $tree7.iff TTAs 300", 0, {"="}, "#2:\n        value: Sit\n"},
+      // Lists the build writes read back: wall patterns are version 504.
+      {.args = "build $walls.iff --omk $empty.omk --wall-pattern 252 --wall-images $pattern.tga -q",
+       .status = 0,
+       .err = {"Doing transition left pattern"}},
+      {"dump $walls.iff SPR# 1788", 0, {"="}, "version: 504\n"},
+      {"preview $walls.iff SPR# 2044 -o $previews", 0, {"colours from PALT 1788"}, "SPR#_2044_frame003.png"},
+
       // With --json standard output holds the JSON alone.
       {"build $chair.iff --json --draw-group-report -q", 0, {}, "\"drawGroupReport\":\"DGroupNum\\tName"},
 
@@ -237,8 +345,14 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::WriteObjectFile(dir.File("sized.iff"),
                            {ObjdResource(128, "Sized", ObjdFields{.version = 137, .size = 216})});
   for (const Case& step : cases) {
+    const std::string object = testing::Expand(step.unchanged, dir);
+    const std::string before = object.empty() ? "" : ObjectBytes(object);
     const testing::CliRun result = RunStep(dir, step);
     const std::string what = testing::Expand(step.args, dir);
+    if (!object.empty()) {
+      EXPECT_FALSE(before.empty()) << what << ": no object file " << object;
+      EXPECT_TRUE(ObjectBytes(object) == before) << what << " changed " << object;
+    }
     EXPECT_EQ(result.status, step.status) << what << "\n" << result.err;
     for (const std::string& fragment : step.err)
       ExpectShows(result.err, testing::Expand(fragment, dir), what + " (error)");

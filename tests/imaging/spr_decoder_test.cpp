@@ -83,6 +83,8 @@ TEST(SprDecoder, ListsAndTheirByteOrder) {
   // Read in the wrong order the same bytes do not parse.
   EXPECT_FALSE(ParseSprList(list, ByteOrder::kLittle, view).Ok());
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF9, 0x01, 0, 0}), ByteOrder::kLittle);
+  // Wall styles and patterns, which the build writes too.
+  EXPECT_EQ(GuessSprListOrder(Bytes{0xF8, 0x01, 0, 0}), ByteOrder::kLittle);
   EXPECT_EQ(GuessSprListOrder(Bytes{1, 2, 3, 4}), std::nullopt);
   EXPECT_EQ(GuessSprListOrder(Bytes{0xF6, 0x01}), std::nullopt);
   EXPECT_FALSE(ParseSprList(std::span(list).first(11), ByteOrder::kBig, view).Ok());

@@ -205,6 +205,37 @@ TEST(TreeTableRecord, OldTableIsReportedAndStoredAgainAsVersion9) {
   EXPECT_EQ(Summary(again.Entries()[0]), "0 4096 | 16 ads: 40 | 0 0.5 0 0 50 4294967295");
 }
 
+// A version-7 record takes its menu texts from the string table in entry
+// order, whatever the entries' string indexes; stored again, each text goes
+// to its entry's string index, as a current table keeps them.
+TEST(TreeTableRecord, AVersion7TableIsStoredAgainWithTheTextsItCameWith) {
+  RecordBytes record;
+  record.U16(2).U16(7);
+  for (auto [tree, stringIndex] : {std::pair{4096u, 2u}, std::pair{4097u, 0u}}) {
+    record.U16(tree).U16(0).U32(0).U32(0).U32(stringIndex).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
+  }
+  StringSet menus;
+  menus.Init(nullptr, 0, kTTAs, false, 0);
+  menus.SetValue(1, "Sit");
+  menus.SetValue(2, "Nap");
+  testing::MemoryObjectFile object(
+      {{TreeTable::kType, 300, "old", 0, true, record.bytes}, {kTTAs, 300, "", 0, true, *menus.EncodeAllLanguages()}});
+  std::ostringstream report;
+  ScopedReportTarget scope(ReportTarget{&report, nullptr, nullptr, nullptr});
+  TreeTable table(16);
+  ASSERT_EQ(table.Load(object.file, 300), 0);
+  ASSERT_EQ(table.Entries().size(), 2u);
+  EXPECT_EQ(table.Entries()[0].menuText, "Sit");
+  EXPECT_EQ(table.Entries()[1].menuText, "Nap");
+
+  TreeTable again(16);
+  ASSERT_EQ(again.Load(object.file, 300), 0);
+  EXPECT_EQ(again.StoredVersion(), 9);
+  ASSERT_EQ(again.Entries().size(), 2u);
+  EXPECT_EQ(again.Entries()[0].menuText, "Sit");
+  EXPECT_EQ(again.Entries()[1].menuText, "Nap");
+}
+
 TEST(TreeTableRecord, SaveRefusesWhatItCannotStore) {
   testing::MemoryObjectFile object;
   TreeTable table(16);

@@ -67,6 +67,7 @@ std::vector<StoredResource> ReadObjectFile(const std::string& path) {
     resource.type = walked.type;
     resource.id = walked.id;
     resource.name = walked.name.Str();
+    resource.native = walked.native;
     HandleLock lock(walked.handle);
     resource.bytes.assign(lock.Data(), lock.Data() + lock.Size());
     resources.push_back(std::move(resource));
