@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the tools need.
 # A no-op when everything is already there; run as root (or with sudo).
+#
+#   bash scripts/install-deps.sh            what building and the demo need
+#   bash scripts/install-deps.sh --blender  also Blender (some 700 MB), which
+#                                           the test command's add-on test renders with
 set -euo pipefail
 
 packages=(
@@ -11,6 +15,12 @@ packages=(
   python3-numpy python3-pil
   qt6-base-dev xvfb xauth
 )
+if [ "${1:-}" = "--blender" ]; then
+  packages+=(blender)
+elif [ $# -gt 0 ]; then
+  echo "usage: install-deps.sh [--blender]" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

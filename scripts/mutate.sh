@@ -10,16 +10,20 @@
 #   bash scripts/mutate.sh            every fault
 #   bash scripts/mutate.sh imaging    only the faults of scripts/mutations/imaging.list
 #
+# A list named after a CTest label rather than a test program (blender.list:
+# the add-on under tools/) is checked by running the tests of that label.
+#
 # Needs a configured release build (bash scripts/build.sh release) and a tree
-# whose src/, cli/ and gui/ have no uncommitted changes: each file is restored
-# from git. The dialog's program (gui.list) runs on Qt's offscreen platform.
+# whose src/, cli/, gui/ and tools/ have no uncommitted changes: each file is
+# restored from git. The dialog's program (gui.list) runs on Qt's offscreen
+# platform.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=build/release
 only=${1:-}
 [ -f "$build/build.ninja" ] || { echo "mutate: configure $build first (bash scripts/build.sh release)" >&2; exit 2; }
-if ! git diff --quiet -- src cli gui; then
-  echo "mutate: src/, cli/ or gui/ has uncommitted changes; commit or stash them first" >&2
+if ! git diff --quiet -- src cli gui tools; then
+  echo "mutate: src/, cli/, gui/ or tools/ has uncommitted changes; commit or stash them first" >&2
   exit 2
 fi
 export CCACHE_DIR=${CCACHE_DIR:-/root/.ccache} CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=1
@@ -62,7 +66,13 @@ PY
     stale=$((stale + 1))
     continue
   fi
-  if ! ninja -C "$build" "test_$program" >/dev/null 2>&1; then
+  if ! ninja -C "$build" -t query "test_$program" >/dev/null 2>&1; then
+    if ! timeout 900 ctest --test-dir "$build" -L "^$program\$" >/dev/null 2>&1; then
+      verdict="caught"
+    else
+      verdict="MISSED"
+    fi
+  elif ! ninja -C "$build" "test_$program" >/dev/null 2>&1; then
     verdict="caught (build)"
   elif ! timeout 600 env QT_QPA_PLATFORM=offscreen "$(program_path "$program")" >/dev/null 2>&1; then
     verdict="caught"

@@ -3,7 +3,7 @@
 # an optimised build and an AddressSanitizer+UndefinedBehaviorSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --blender
 jobs=${JOBS:-$(nproc)}
 
 echo "== format check ==" >&2

@@ -41,7 +41,6 @@ Run: /usr/bin/python3 tools/make_demo_object.py OUT_DIR [options]
 """
 
 import argparse
-import math
 import os
 import struct
 import subprocess
@@ -50,12 +49,12 @@ import sys
 import numpy as np
 from PIL import Image
 
-SIN_ELEVATION = 0.5  # 2:1 floor tiles
-COS_ELEVATION = math.sqrt(3.0) / 2.0
-LARGE_TILE_WIDTH = 128.0  # pixels across one floor tile at the large zoom
-DEPTH_AT_REFERENCE = 128
-DEPTH_PER_TILE = 48.0
-EMPTY_DEPTH = 255
+# The projection and depth scale are the game's, shared with the Blender
+# add-on so that generated and rendered objects composite together.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "blender"))
+from pixmold_sheets.projection import (EMPTY_DEPTH, FARTHEST_DEPTH, LARGE_TILE_WIDTH, NEAREST_DEPTH,  # noqa: E402
+                                       TILE_HEIGHTS, depth_value, pixels_per_unit, view_axes)
+
 SHADES = 32
 
 # ------------------------------------------------------------------ palette
@@ -272,19 +271,7 @@ def blocks_parts(scale, seed):
 
 
 def camera(direction, extra_degrees):
-    """Screen right, screen up and into-screen vectors in object space. View
-    direction d sees the object turned by d x 45 degrees."""
-    angle = math.radians(-45.0 * direction - extra_degrees)
-    c, s = math.cos(angle), math.sin(angle)
-
-    def turn(v):
-        return np.array((c * v[0] - s * v[1], s * v[0] + c * v[1], v[2]))
-
-    r2 = 1.0 / math.sqrt(2.0)
-    right = turn((r2, -r2, 0.0))
-    up = turn((-r2 * SIN_ELEVATION, -r2 * SIN_ELEVATION, COS_ELEVATION))
-    into = turn((-r2 * COS_ELEVATION, -r2 * COS_ELEVATION, -SIN_ELEVATION))
-    return right, up, into
+    return tuple(np.array(axis) for axis in view_axes(direction, extra_degrees))
 
 
 def render_cell(parts, width, height, ref_x, ref_y, tile_width, direction, extra_degrees, mirrored):
@@ -296,9 +283,9 @@ def render_cell(parts, width, height, ref_x, ref_y, tile_width, direction, extra
     near the floor and away from the viewer, so every face is a gradient, as
     a render with soft light is."""
     right, up, into = camera(direction, extra_degrees)
-    pixels_per_unit = tile_width / math.sqrt(2.0)
-    xs = (np.arange(width) + 0.5 - ref_x) / pixels_per_unit
-    ys = (np.arange(height) + 0.5 - ref_y) / pixels_per_unit
+    scale = pixels_per_unit(tile_width)
+    xs = (np.arange(width) + 0.5 - ref_x) / scale
+    ys = (np.arange(height) + 0.5 - ref_y) / scale
     if mirrored:
         xs = -xs
     gx, gy = np.meshgrid(xs, ys)
@@ -329,7 +316,7 @@ def render_cell(parts, width, height, ref_x, ref_y, tile_width, direction, extra
     level = np.clip(np.round(brightness * (SHADES - 1)), 0, SHADES - 1).astype(int)
     bases = np.array([MATERIALS[m][0] for m in names])
     index = np.where(drawn, np.minimum(bases[material] + level, 255), 0)
-    depth = np.where(drawn, np.clip(np.round(DEPTH_AT_REFERENCE + DEPTH_PER_TILE * (best - back)), 0, 254), EMPTY_DEPTH)
+    depth = np.where(drawn, np.clip(np.round(depth_value(best - back)), NEAREST_DEPTH, FARTHEST_DEPTH), EMPTY_DEPTH)
     opacity = np.where(drawn, np.where(is_shadow, shade_mod, 1.0), 0.0)
     height_above_floor = origin[:, 2] + direction_vectors[:, 2] * np.where(drawn, best, 0.0)
     occlusion = 0.7 + 0.3 * np.clip(height_above_floor / 0.4, 0.0, 1.0)
@@ -357,9 +344,8 @@ class Sizes:
         # parts cut off at the cell's edge.
         tile = min(LARGE_TILE_WIDTH, large_width - slop)
         self.tile_width = [tile, tile / 2, tile / 4]
-        tile_height = [32, 16, 8]
         self.x_origin = [w // 2 for w in self.width]
-        self.y_origin = [h - t - s - border for h, t, s in zip(self.height, tile_height, self.slop)]
+        self.y_origin = [h - t - s - border for h, t, s in zip(self.height, TILE_HEIGHTS, self.slop)]
 
     def reference(self, size, width, height):
         return self.x_origin[size] + self.border[size], self.y_origin[size] - self.border[size]
