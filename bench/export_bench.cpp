@@ -68,8 +68,7 @@ void BM_ExportLargeObject(benchmark::State& state) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peakRSS_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  state.counters["budget_MiB"] =
-      (8.0 * bench::kLargeSheetWidth * bench::kLargeSheetHeight) / (1024.0 * 1024.0) + 64.0;
+  state.counters["budget_MiB"] = (8.0 * bench::kLargeSheetWidth * bench::kLargeSheetHeight) / (1024.0 * 1024.0) + 64.0;
 }
 BENCHMARK(BM_ExportLargeObject)->Unit(benchmark::kMillisecond);
 

@@ -44,8 +44,7 @@ class LargeObject {
     if (mkdtemp(pattern.data()) != nullptr) fDirectory = pattern + "/";
     // Four columns of 256 + 128 + 64 pixels fill a row; two frames of 768
     // rows fill the sheet.
-    std::string markup =
-        "<sizes lwidth=256 lheight=768 mwidth=128 mheight=384 swidth=64 sheight=192 border=1>\n";
+    std::string markup = "<sizes lwidth=256 lheight=768 mwidth=128 mheight=384 swidth=64 sheight=192 border=1>\n";
     for (int i = 0; i < kLargeSheets; ++i) {
       const std::string base = "sheet" + std::to_string(i);
       WriteSheetFiles(fDirectory + base, kLargeSheetWidth, kLargeSheetHeight, LargeShape{});

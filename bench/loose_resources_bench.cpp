@@ -12,8 +12,8 @@
 
 #include "filelib/file_system.h"
 #include "filelib/rsrc_descriptor.h"
-#include "resfile/resolve_res_file.h"
 #include "resfile/res_walk.h"
+#include "resfile/resolve_res_file.h"
 
 namespace pixmold {
 namespace {

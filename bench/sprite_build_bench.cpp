@@ -14,8 +14,8 @@
 
 #include "builder/run_build.h"
 #include "imaging/image_file.h"
-#include "resfile/iff_res_file2.h"
 #include "large_object.h"
+#include "resfile/iff_res_file2.h"
 
 namespace {
 
@@ -48,8 +48,9 @@ void BM_SpriteBuild(benchmark::State& state) {
     if (RunBuild(args) != 0) state.SkipWithError("build failed");
     benchmark::DoNotOptimize(args.fWritten.size());
   }
-  state.counters["MPixel/s"] = benchmark::Counter(
-      static_cast<double>(kLargeSheetPixels) * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+  state.counters["MPixel/s"] =
+      benchmark::Counter(static_cast<double>(kLargeSheetPixels) * static_cast<double>(state.iterations()) / 1e6,
+                         benchmark::Counter::kIsRate);
   ReportPeakMemory(state);
 }
 BENCHMARK(BM_SpriteBuild)->Unit(benchmark::kMillisecond);
@@ -62,8 +63,9 @@ void BM_SpriteBuildInputsRead(benchmark::State& state) {
       bytes += ReadImageFile(path).value_or(std::vector<std::uint8_t>{}).size();
     benchmark::DoNotOptimize(bytes);
   }
-  state.counters["MPixel/s"] = benchmark::Counter(
-      static_cast<double>(kLargeSheetPixels) * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+  state.counters["MPixel/s"] =
+      benchmark::Counter(static_cast<double>(kLargeSheetPixels) * static_cast<double>(state.iterations()) / 1e6,
+                         benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SpriteBuildInputsRead)->Unit(benchmark::kMillisecond);
 

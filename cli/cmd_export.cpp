@@ -123,7 +123,7 @@ int RunExport(const ExportOptions& options) {
   return outcome.status == ArtExportStatus::kExact ? kExitOk : kExitFailed;
 }
 
-RegisterCommand reg(27, [](CLI::App& app, int* status) {
+RegisterCommand registerExport(27, [](CLI::App& app, int* status) {
   auto options = std::make_shared<ExportOptions>();
   CLI::App* cmd = app.add_subcommand(
       "export", "Turn an object file's sprites, palettes and draw groups back into markup and sheets");

@@ -127,7 +127,7 @@ int RunPalette(PaletteCommandOptions& options) {
   return kExitOk;
 }
 
-RegisterCommand reg(9, [](CLI::App& app, int* status) {
+RegisterCommand registerPalette(9, [](CLI::App& app, int* status) {
   auto options = std::make_shared<PaletteCommandOptions>();
   CLI::App* cmd = app.add_subcommand("palette", "Make the palette images of truecolour sheets");
   cmd->add_option("sheets", options->sheets, "The sheets (24- or 32-bit TGA) that share one palette");

@@ -51,6 +51,9 @@ from PIL import Image
 
 # The projection and depth scale are the game's, shared with the Blender
 # add-on so that generated and rendered objects composite together.
+# No bytecode cache is written beside the shared module: the generator
+# writes only what it is asked to.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "blender"))
 from pixmold_sheets.projection import (EMPTY_DEPTH, FARTHEST_DEPTH, LARGE_TILE_WIDTH, NEAREST_DEPTH,  # noqa: E402
                                        TILE_HEIGHTS, depth_value, pixels_per_unit, view_axes)

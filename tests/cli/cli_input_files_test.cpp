@@ -21,7 +21,7 @@ using testing::ObjdFields;
 using testing::ObjdResource;
 using testing::Quote;
 
-struct Case {
+struct InputCase {
   std::string args;
   int status;
   std::vector<std::string> err;
@@ -128,7 +128,7 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
   testing::TempDir dir;
   WriteSessionFiles(dir);
   const std::string dib = "could not create dib section";
-  const Case cases[] = {
+  const InputCase cases[] = {
       // A markup path without a folder is in the current one, for the
       // markup, its images and the object's own markup.
       {"build chair.iff -q", 0, {"="}, false},
@@ -217,7 +217,7 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
       {"build chair.iff --omk sub/down.omk -q", 0, {"="}, false},
       {"build chair.iff --omk sub/up.omk --allow-outside-names -q", 0, {"="}, false},
   };
-  for (const Case& step : cases) {
+  for (const InputCase& step : cases) {
     const std::vector<Bytes> before = ObjectBytes(dir);
     const std::string args = testing::Expand(step.args, dir);
     const std::string err = dir.File("stderr.txt");

@@ -65,14 +65,15 @@ struct Row {
   std::string lsAfter = {};      // a fragment `ls` must show afterwards
 };
 
-StoredResource Bytes(ResType type, ResID id, std::string text) {
+StoredResource TextResource(ResType type, ResID id, std::string text) {
   return StoredResource{type, id, "", 0, true, std::vector<std::uint8_t>(text.begin(), text.end())};
 }
 
 // The offset of the first block of a type and id, by walking the blocks.
 std::size_t BlockOffset(const std::vector<unsigned char>& file, const char* type, ResID id) {
   for (std::size_t at = 64; at + 76 <= file.size();) {
-    const std::size_t size = (std::size_t{file[at + 4]} << 24) | (file[at + 5] << 16) | (file[at + 6] << 8) | file[at + 7];
+    const std::size_t size =
+        (std::size_t{file[at + 4]} << 24) | (file[at + 5] << 16) | (file[at + 6] << 8) | file[at + 7];
     const auto blockId = static_cast<ResID>((file[at + 8] << 8) | file[at + 9]);
     if (std::equal(type, type + 4, file.begin() + static_cast<std::ptrdiff_t>(at)) && blockId == id) return at;
     if (size < 76) break;
@@ -83,7 +84,8 @@ std::size_t BlockOffset(const std::vector<unsigned char>& file, const char* type
 }
 
 void PutBE32(std::vector<unsigned char>& file, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    file[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (24 - 8 * i));
 }
 
 void Damaged(const testing::TempDir& dir, Damage damage) {
@@ -148,22 +150,36 @@ TEST(DamagedParts, WritersRefuseAndReadersGoOn) {
       {Damage::kTornTail, "ls $obj", 0, {"="}, true, "SPR2\t2\t"},
 
       // A part that does not open is never skipped in silence.
-      {Damage::kCutShort, "ls $obj", 0, {"pixmold ls: warning: $obj.spf: not a resource file: 10 bytes"}, true,
+      {Damage::kCutShort,
+       "ls $obj",
+       0,
+       {"pixmold ls: warning: $obj.spf: not a resource file: 10 bytes"},
+       true,
        "STR#\t3\t"},
-      {Damage::kCutShort, "add $obj SPR2 9", 1, {"pixmold add: $obj.spf: not a resource file", "nothing was changed"},
+      {Damage::kCutShort,
+       "add $obj SPR2 9",
+       1,
+       {"pixmold add: $obj.spf: not a resource file", "nothing was changed"},
        true},
       {Damage::kCutShort, "add $obj STR# 9", 1, {"pixmold add: $obj.spf: not a resource file"}, true},
       {Damage::kCutShort, "build -q $obj.iff", 1, {"fatal error: obj.spf: not a resource file"}, true},
       {Damage::kCutShort, "cat $obj STR# 1", 0, {"pixmold cat: warning: $obj.spf"}, true, "one"},
-      {Damage::kOtherFormat, "ls $obj", 0, {"warning: $obj.spf: not a resource file: it does not start with an IFF"},
-       true, "OBJD\t128\t"},
+      {Damage::kOtherFormat,
+       "ls $obj",
+       0,
+       {"warning: $obj.spf: not a resource file: it does not start with an IFF"},
+       true,
+       "OBJD\t128\t"},
       {Damage::kOtherFormat, "rm $obj STR# 1", 1, {"pixmold rm: $obj.spf: not a resource file"}, true},
       {Damage::kOtherFormat, "objects $obj", 0, {"pixmold objects: warning: $obj.spf"}, true, "Chair"},
 
       // A map that lists a block whose header disagrees: the part, the
       // offset and what is wrong, not a bare code.
-      {Damage::kBadBlockGoodMap, "ls $obj", 1,
-       {"pixmold ls: $obj.iff: at offset ", "the block of a STR# resource holds a STR% block instead"}, true},
+      {Damage::kBadBlockGoodMap,
+       "ls $obj",
+       1,
+       {"pixmold ls: $obj.iff: at offset ", "the block of a STR# resource holds a STR% block instead"},
+       true},
       {Damage::kBadBlockGoodMap, "cat $obj STR# 2", 1, {"pixmold cat: $obj.iff: at offset "}, true},
 
       // A part in use fails the command whole: nothing read or written.
@@ -174,22 +190,35 @@ TEST(DamagedParts, WritersRefuseAndReadersGoOn) {
       {Damage::kInUse, "rm --no-wait $obj STR# 1", 1, {"=pixmold rm: $" + inUse}, true},
       {Damage::kInUse, "build --no-wait -q $obj.iff", 1, {"fatal error: " + inUse}, true},
       // A reader's lock keeps writers out, and lets readers in.
-      {Damage::kReadInUse, "add --no-wait $obj STR# 9", 1, {"=pixmold add: $obj.iff is in use by another process\n"},
+      {Damage::kReadInUse,
+       "add --no-wait $obj STR# 9",
+       1,
+       {"=pixmold add: $obj.iff is in use by another process\n"},
        true},
-      {Damage::kReadInUse, "build --no-wait -q $obj.iff", 1, {"fatal error: obj.iff is in use by another process"},
+      {Damage::kReadInUse,
+       "build --no-wait -q $obj.iff",
+       1,
+       {"fatal error: obj.iff is in use by another process"},
        true},
       {Damage::kReadInUse, "ls --no-wait $obj", 0, {"="}, true, "SPR2\t2\t"},
 
       // A part that is a link to nothing is a part that does not open.
-      {Damage::kDanglingPart, "ls $obj", 0, {"pixmold ls: warning: $obj.spf: No such file or directory"}, true,
+      {Damage::kDanglingPart,
+       "ls $obj",
+       0,
+       {"pixmold ls: warning: $obj.spf: No such file or directory"},
+       true,
        "STR#\t2\t"},
       {Damage::kDanglingPart, "add $obj SPR2 9", 1, {"pixmold add: $obj.spf: No such file or directory"}, true},
 
       // A read-only object: named, and a dry run still checks it.
       {Damage::kReadOnly, "add $obj STR# 9", 1, {"=pixmold add: " + readOnly}, true},
       {Damage::kReadOnly, "rm $obj STR# 1", 1, {"=pixmold rm: " + readOnly}, true},
-      {Damage::kReadOnly, "build -q $obj.iff", 1,
-       {"object file not writable", "pixmold build: $obj.iff: read-only (no write permission)"}, true},
+      {Damage::kReadOnly,
+       "build -q $obj.iff",
+       1,
+       {"object file not writable", "pixmold build: $obj.iff: read-only (no write permission)"},
+       true},
       {Damage::kReadOnly, "build -q --dry-run $obj.iff", 0, {"warning: $obj.iff is read-only"}, true},
       {Damage::kReadOnly, "ls $obj", 0, {"="}, true, "STR#\t2\t"},
   };
@@ -197,9 +226,11 @@ TEST(DamagedParts, WritersRefuseAndReadersGoOn) {
     const std::string what = std::string(Name(row.damage)) + ": " + row.args;
     SCOPED_TRACE(what);
     testing::TempDir dir;
-    testing::WriteObjectFile(dir.File("obj.iff"), {ObjdResource(128, "Chair", ObjdFields{}), Bytes(kSTR, 1, "one"),
-                                                   Bytes(kSTR, 2, "two"), Bytes(kSTR, 3, "three")});
-    testing::WriteObjectFile(dir.File("obj.spf"), {Bytes(kSPR2, 1, "sprite one"), Bytes(kSPR2, 2, "sprite two")});
+    testing::WriteObjectFile(dir.File("obj.iff"),
+                             {ObjdResource(128, "Chair", ObjdFields{}), TextResource(kSTR, 1, "one"),
+                              TextResource(kSTR, 2, "two"), TextResource(kSTR, 3, "three")});
+    testing::WriteObjectFile(dir.File("obj.spf"),
+                             {TextResource(kSPR2, 1, "sprite one"), TextResource(kSPR2, 2, "sprite two")});
     dir.Write("obj.omk", "");
     Damaged(dir, row.damage);
     const auto iffBefore = testing::ReadAll(dir.File("obj.iff"));

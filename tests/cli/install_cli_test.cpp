@@ -118,6 +118,10 @@ TEST(CliTools, ShowTheirHelpAndWriteNothing) {
     testing::TempDir dir;
     fs::create_directories(dir.Path() / "tools");
     fs::copy_file(std::string(PIXMOLD_SOURCE_DIR) + "/tools/" + tool.tool, dir.Path() / "tools" / tool.tool);
+    // The demo generator shares its projection with the Blender add-on.
+    fs::create_directories(dir.Path() / "tools/blender");
+    fs::copy(std::string(PIXMOLD_SOURCE_DIR) + "/tools/blender/pixmold_sheets",
+             dir.Path() / "tools/blender/pixmold_sheets", fs::copy_options::recursive);
     const std::set<std::string> before = FilesUnder(dir.Path());
     const std::string program = std::string(tool.run) + " tools/" + tool.tool;
 

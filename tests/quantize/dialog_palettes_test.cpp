@@ -29,8 +29,14 @@ class StatusView final : public DialogView {
   void EnableLists(bool) override {}
   void ShowStatus(int line, std::string_view text) override { status[line] = text; }
   void ShowReport(std::string_view text) override { report = text; }
+  void ShowWarningCount(std::string_view) override {}
+  void ShowNotice(std::string_view) override {}
+  void SetRebuildOnSave(bool) override {}
   void StartTimer(int) override {}
   void StopTimer() override {}
+  void StartWatchTimer(int) override {}
+  void StopWatchTimer() override {}
+  void ShowPreviewDirection(int) override {}
   void ShowPreviewGroups(const std::vector<std::int16_t>&, int) override {}
   void ShowPreview(const PreviewPicture&) override {}
   void BuildFinished(const std::string&, std::string_view fatalLine) override { fatal = fatalLine; }

@@ -40,7 +40,7 @@ struct SheetSource {
   Form form = Form::kDepth;
   int width = 112;
   int height = 24;
-  int density = 3;  // one pixel in `density` is drawn
+  int density = 3;          // one pixel in `density` is drawn
   int blankFrom = 1 << 30;  // nothing is drawn right of this column
 };
 
