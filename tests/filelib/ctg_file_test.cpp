@@ -93,6 +93,14 @@ TEST_F(CTGFileTest, ViewsAreWholeWithinTheirFileOrFail) {
     view = file->View(1000);
     ASSERT_TRUE(view);
     EXPECT_EQ(std::string(view->Bytes().begin(), view->Bytes().end()), expected.substr(9000));
+    // Bytes a small read has already brought into the cache come from there.
+    ASSERT_TRUE(file->Seek(30));
+    char head[8];
+    ASSERT_EQ(file->Read(head, sizeof head), 8);
+    view = file->View(2000);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(std::string(view->Bytes().begin(), view->Bytes().end()), expected.substr(38, 2000));
+    EXPECT_EQ(file->Tell(), 2038);
   }
 }
 
