@@ -247,7 +247,6 @@ class CalibrationBoxTest(unittest.TestCase):
         fx, fy = np.linalg.solve(a, ((x - ref_x) / scale, -(y - ref_y) / scale))
         return np.array((fx, fy, 0.0))
 
-
     def test_built_composite_puts_the_footprint_centre_on_the_reference_point(self):
         previews = os.path.join(self.out, "previews")
         # The object, as the build split it: the name without its extension.
