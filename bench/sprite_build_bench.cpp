@@ -4,7 +4,7 @@
 // is the depth beside its 8-bit palette image, one sprite per sheet. Beside
 // it, only reading the same input files, which bounds what the build can
 // reach. Peak resident memory is reported as a counter (run the build alone,
-// --benchmark_filter=BM_SpriteBuild, for a figure of the build only).
+// --benchmark_filter=BM_SpriteBuild/1, for a figure of the build only).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -44,6 +44,7 @@ void BM_SpriteBuild(benchmark::State& state) {
     args.fTgaDirectory = object.Directory();
     args.fMakeSprites = 1;
     args.fReportStream = &nowhere;
+    args.fThreads = static_cast<int>(state.range(0));
     state.ResumeTiming();
     if (RunBuild(args) != 0) state.SkipWithError("build failed");
     benchmark::DoNotOptimize(args.fWritten.size());
@@ -53,7 +54,8 @@ void BM_SpriteBuild(benchmark::State& state) {
                          benchmark::Counter::kIsRate);
   ReportPeakMemory(state);
 }
-BENCHMARK(BM_SpriteBuild)->Unit(benchmark::kMillisecond);
+// The argument is the number of threads (the command line's --threads).
+BENCHMARK(BM_SpriteBuild)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SpriteBuildInputsRead(benchmark::State& state) {
   const LargeObject& object = LargeObject::Get();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/build_inputs.h"
+#include "base/work_threads.h"
 #include "suggest.h"
 #include "user_text.h"
 
@@ -58,6 +59,9 @@ void ResolveInputs(const BuildOptions& options, BuildArgs& args) {
   SetPath(args.fOmkFile, omk, "markup file path");
   SetPath(args.fTgaDirectory, images, "image directory");
 }
+
+// More threads than this cost more to start than a sprite's frames repay.
+constexpr int kMostThreads = 256;
 
 // The largest wall number whose ids (variant, large zoom) fit a resource id.
 constexpr int kLastWallNumber = 2040;
@@ -197,6 +201,7 @@ void FillRequest(const BuildOptions& options, BuildArgs& args) {
   }
   if (!options.drawGroups.empty()) args.drawGroupIds = ParseIdList(options.drawGroups, "--draw-groups");
   if (!options.wallStyles.empty()) args.wallStyleIds = ParseIdList(options.wallStyles, "--wall-styles");
+  args.fThreads = options.threads.value_or(DefaultThreadCount());
 }
 
 void AddBuildOptions(CLI::App& cmd, BuildOptions& options) {
@@ -270,6 +275,19 @@ void AddBuildOptions(CLI::App& cmd, BuildOptions& options) {
                  "After a successful build, write the files it read as a Makefile-style depfile (for ninja or make)");
   cmd.add_option("--stamp", options.stamp,
                  "After a successful build, make this file anew; it is the depfile's target (default: OBJECT)");
+  // The last one given counts, so that a tree plan's "--threads 1" per
+  // object can be overridden by the options it passes on.
+  cmd.add_option("--threads", options.threads,
+                 "Threads that encode a sprite's frames and check its sheet at once (default: one per core; 1: the "
+                 "build's own thread only). The object file and the report are the same at any count")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->check([](const std::string& text) {
+        std::istringstream number(text);
+        long long threads = 0;
+        if (!(number >> threads) || !number.eof()) return std::string();
+        return threads < 1 || threads > kMostThreads ? "--threads must be 1 to " + std::to_string(kMostThreads)
+                                                     : std::string();
+      });
   cmd.add_flag("--dry-run", options.dryRun, "Run every step against a copy of the object file; change nothing");
   cmd.add_flag("-q,--quiet", options.quiet, "Report only warnings and the fatal error");
   cmd.add_flag("--json", options.json, "Print a JSON summary on standard output at the end");

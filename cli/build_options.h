@@ -55,6 +55,7 @@ struct BuildOptions {
   bool treeTables = false;
   bool bitmaps = false;
   bool allPasses = false;
+  std::optional<int> threads;
   bool dryRun = false;
   bool quiet = false;
   bool json = false;

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pixmold::TGAParser rows;
     if (whole && rows.Open("/in/sheet.tga") == 0) {
       std::size_t at = 0;
-      rows.VisitTrueColourRows([&](int, std::span<const std::uint32_t> row) {
+      rows.VisitTrueColourRows([&](int, std::span<const std::uint32_t> row, int) {
         for (const std::uint32_t value : row) {
           if (at >= pixels.size() || pixels[at++] != value) __builtin_trap();
         }

@@ -139,7 +139,10 @@ std::optional<std::string> FormatNinjaPlan(const TreeObjects& tree, const PlanSe
     CommandLine build;
     build.Add(object.objectFile).Add("--omk").Add(object.omkFile).Add("--images").Add(object.imageDirectory);
     build.Add("--depfile").Add(stamp + ".d").Add("--stamp").Add(stamp);
-    build.Add("--report").Add(ReportPath(settings.planFile, object.key)).Add("--quiet").Add(settings.buildOptions);
+    // ninja already runs one build per core: one thread each, unless the
+    // options passed on say otherwise.
+    build.Add("--report").Add(ReportPath(settings.planFile, object.key)).Add("--quiet").Add("--threads").Add("1");
+    build.Add(settings.buildOptions);
     check(build);
     text += "\nbuild " + NinjaPath(stamp) + ": build_object\n  key = " + NinjaValue(object.key) +
             "\n  args = " + NinjaValue(build.Text()) + "\n";

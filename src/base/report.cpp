@@ -1,7 +1,10 @@
 #include "base/report.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
+#include "base/held_reports.h"
 #include "base/xassert.h"
 
 namespace pixmold {
@@ -9,6 +12,15 @@ namespace {
 
 ReportTarget gTarget;
 constexpr std::size_t kMessageCapacity = 1024;
+// Per thread: each helper holds its own reports, and the build's thread
+// holds none.
+thread_local std::vector<HeldReport>* tHeld = nullptr;
+
+bool Held(HeldReport::Call call, std::string_view text, std::string_view fileName, std::optional<int> line) {
+  if (tHeld == nullptr) return false;
+  tHeld->push_back({call, std::string(text), std::string(fileName), line});
+  return true;
+}
 
 // Messages are formatted into 1024-character buffers; longer ones are cut.
 std::string Cut(std::string text) {
@@ -44,7 +56,22 @@ ReportTarget SetReportTarget(ReportTarget target) {
 
 const ReportTarget& CurrentReportTarget() { return gTarget; }
 
+ScopedHeldReports::ScopedHeldReports(std::vector<HeldReport>& into) : fPrevious(std::exchange(tHeld, &into)) {}
+
+ScopedHeldReports::~ScopedHeldReports() { tHeld = fPrevious; }
+
+void PassOn(const std::vector<HeldReport>& reports) {
+  for (const HeldReport& report : reports) {
+    switch (report.call) {
+      case HeldReport::Call::kLine: ReportLine(report.text); break;
+      case HeldReport::Call::kWarning: Warning(report.text, report.line); break;
+      case HeldReport::Call::kFileWarning: FileWarning(report.fileName, report.text); break;
+    }
+  }
+}
+
 void ReportLine(std::string_view text) {
+  if (Held(HeldReport::Call::kLine, text, {}, std::nullopt)) return;
   std::string line(text);
   line += '\n';
   WriteStream(line);
@@ -57,6 +84,7 @@ void ReportLine(std::string_view text) {
 }
 
 void Warning(std::string_view text, std::optional<int> line) {
+  if (Held(HeldReport::Call::kWarning, text, {}, line)) return;
   std::string message = line ? "warning: line: " + std::to_string(*line) + " - " : std::string("warning: ");
   message.append(text);
   message += '\n';
@@ -67,6 +95,7 @@ void Warning(std::string_view text, std::optional<int> line) {
 }
 
 void FileWarning(std::string_view fileName, std::string_view text) {
+  if (Held(HeldReport::Call::kFileWarning, text, fileName, std::nullopt)) return;
   std::string message = "file: ";
   message.append(fileName);
   message += " \nwarning: ";

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "base/terminate.h"
+#include "base/worker_helper.h"
 
 namespace pixmold {
 namespace {
@@ -12,6 +13,8 @@ namespace {
 std::mutex gAssertMutex;
 std::thread::id gWorkerThread;  // default id means "no worker"
 AssertSink gAssertSink;
+// Per thread, so helpers of one build never change what another thread is.
+thread_local bool tHelpsWorker = false;
 
 // The source path from the repository's root, however the compiler was
 // handed it (see PIXMOLD_SOURCE_FROM_BUILD in the top CMakeLists.txt).
@@ -50,7 +53,12 @@ void ClearWorkerThread() {
   gWorkerThread = std::thread::id();
 }
 
+ScopedWorkerHelper::ScopedWorkerHelper(bool helpsWorker) : fPrevious(tHelpsWorker) { tHelpsWorker = helpsWorker; }
+
+ScopedWorkerHelper::~ScopedWorkerHelper() { tHelpsWorker = fPrevious; }
+
 bool IsWorkerThread() {
+  if (tHelpsWorker) return true;
   std::lock_guard lock(gAssertMutex);
   return gWorkerThread != std::thread::id() && gWorkerThread == std::this_thread::get_id();
 }

@@ -50,6 +50,11 @@ struct BuildArgs {
 
   std::unique_ptr<BuildContext> fContext;
 
+  // Threads that encode a sprite's frames at once. 1 keeps the whole build
+  // on its own thread, which is what a caller running several builds side
+  // by side wants; the output is the same at any count.
+  int fThreads = 1;
+
   PathBuffer fObjectFile;
   std::ostream* fReportStream = nullptr;  // null: standard error
   PathBuffer fOmkFile;                    // empty: no markup pass

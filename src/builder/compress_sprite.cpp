@@ -1,9 +1,13 @@
 #include "builder/compress_sprite.h"
 
+#include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "base/held_reports.h"
 #include "base/report.h"
+#include "base/work_threads.h"
 #include "base/xassert.h"
 #include "builder/build_args.h"
 #include "builder/sprite_spec.h"
@@ -87,10 +91,22 @@ void WritePalette(iResFile& file, std::int32_t paletteId) {
   NoteWritten(kPaletteResourceType, paletteId);
 }
 
+// A frame encoded beside the build's thread, with what encoding it
+// reported and how it failed, for the assembly to pass on in cell order.
+struct EncodedFrame {
+  OwnedHandle frame;
+  std::vector<HeldReport> reports;
+  std::exception_ptr failure;
+};
+
 // The frames follow the offset table in order; each frame's palette id
 // field carries the list's, so a frame read on its own knows its colours.
+// Frames are independent of each other, so with more than one thread they
+// are all encoded first, spread over the threads; the list is then put
+// together on this thread exactly as one thread puts it together, the
+// reports and a failure coming at the frame they belong to.
 template <typename Encode>
-void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, Encode&& encode) {
+void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
   const Cells cells = CellsOf(spec);
   std::vector<Rect> trimmed;
   TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true);
@@ -98,11 +114,33 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
   const std::size_t count = cells.rects.size();
   Sprite2ListBuilder list(static_cast<int>(count), static_cast<ResID>(spec.PaletteId()));
   if (!list.Ok()) FatalError("could not allocate memory!");
+  std::vector<EncodedFrame> encoded;
+  if (threads > 1 && count > 1) {
+    encoded.resize(count);
+    std::vector<Sprite2Compressor> compressors(std::min<std::size_t>(static_cast<std::size_t>(threads), count));
+    RunOnThreads(threads, count, [&](std::size_t i, int slot) {
+      EncodedFrame& out = encoded[i];
+      ScopedHeldReports held(out.reports);
+      try {
+        out.frame = encode(compressors[static_cast<std::size_t>(slot)], cells.rects[i], trimmed[i]);
+      } catch (...) {
+        out.failure = std::current_exception();
+      }
+    });
+  }
+  Sprite2Compressor compressor;
   for (std::size_t i = 0; i < count; ++i) {
     const CellRecord& record = cells.records[i];
     ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
-    OwnedHandle frame = encode(cells.rects[i], trimmed[i]);
+    OwnedHandle frame;
+    if (encoded.empty()) {
+      frame = encode(compressor, cells.rects[i], trimmed[i]);
+    } else {
+      PassOn(encoded[i].reports);
+      if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
+      frame = std::move(encoded[i].frame);
+    }
     if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
   }
   AddSpriteList(file, list.Finish(), kSpr2Type, spec);
@@ -119,7 +157,7 @@ void NoteWritten(ResType type, std::int32_t id) {
   if (BuildArgs* args = CurrentBuildArgs()) args->fWritten.emplace_back(type, static_cast<ResID>(id));
 }
 
-void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec) {
+void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads) {
   if (depth.Width() == 0 || depth.Height() == 0) {
     const Cells cells = CellsOf(spec);
     std::vector<Rect> trimmed;
@@ -128,25 +166,25 @@ void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteS
     AddSpriteList(file, std::move(list), kSprType, spec);
     spec.SetTrimmedRects(cells.rects, trimmed);
   } else {
-    Sprite2Compressor compressor;
     const PixelView colourView = ViewOf(colour);
     const PixelView depthView = ViewOf(depth);
-    WriteSprite2List(file, depth, spec, [&](const Rect& cell, const Rect& rect) {
-      return compressor.EncodeZP(colourView, depthView, cell, rect);
-    });
+    WriteSprite2List(file, depth, spec, threads,
+                     [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
+                       return compressor.EncodeZP(colourView, depthView, cell, rect);
+                     });
   }
   FinishSpec(file, spec);
 }
 
-void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec) {
+void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
+                         int threads) {
   const int z_width = depth.Width();
   const int z_height = depth.Height();
   XASSERT(z_width != 0 && z_height != 0, "only supports alpha sprites with z at this time");
-  Sprite2Compressor compressor;
   const PixelView colourView = ViewOf(colour);
   const PixelView depthView = ViewOf(depth);
   const PixelView alphaView = ViewOf(alpha);
-  WriteSprite2List(file, depth, spec, [&](const Rect& cell, const Rect& rect) {
+  WriteSprite2List(file, depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
     return compressor.EncodeZPA(colourView, depthView, alphaView, cell, rect, kAlphaBits);
   });
   FinishSpec(file, spec);

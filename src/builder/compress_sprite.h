@@ -21,9 +21,12 @@ inline constexpr ResType kSpr2Type = MakeResType("SPR2");
 inline constexpr ResType kSprType = MakeResType("SPR#");
 inline constexpr int kAlphaBits = 5;
 
-void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec);
+// threads: how many threads encode the frames of an SPR2 list (1: this one
+// alone). The list, the report and any failure are the same at any count.
+void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads = 1);
 // The depth branch with the alpha offscreen's quantised alpha in every frame.
-void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec);
+void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
+                         int threads = 1);
 
 // Records a resource the build wrote, for the build's summary.
 void NoteWritten(ResType type, std::int32_t id);

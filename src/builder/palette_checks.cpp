@@ -12,6 +12,8 @@ namespace pixmold {
 namespace {
 
 constexpr int kBlock = 4;
+// Rows a thread takes at once: whole blocks, enough to be worth handing out.
+constexpr int kBandRows = 16 * kBlock;
 // Block means further apart than this (a distance in RGB) are different
 // colours: well beyond what quantizing to a palette of a few dozen colours
 // moves them, well below what recolouring a part does.
@@ -134,7 +136,7 @@ void PaletteIdCheck::Warn() const {
 }
 
 std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& colour,
-                                 std::span<const PaletteEntry> palette) {
+                                 std::span<const PaletteEntry> palette, int threads) {
   if (palette.size() < 256) return std::nullopt;
   TGAParser tga;
   if (tga.Open(tgaPath) != 0) return std::nullopt;
@@ -144,26 +146,38 @@ std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& co
   const bool hasDepth = !tga.Is24Bit();
 
   // The sheet is walked a row at a time from the file's own bytes: a copy of
-  // the whole render would cost more than the check.
-  StaleBlocks stale(width, palette, hasDepth);
+  // the whole render would cost more than the check. Bands of whole blocks
+  // go to the threads, each summing its own, and the sums are whole
+  // numbers: the share is the same at any number of threads. A sheet
+  // without depth tells drawn pixels by the top-left one, which only the
+  // first band sees, so it is walked on one thread.
+  const int used = hasDepth ? std::clamp(threads, 1, (height + kBandRows - 1) / kBandRows) : 1;
+  std::vector<StaleBlocks> stale(std::size_t(used), StaleBlocks(width, palette, hasDepth));
   try {
-    if (tga.VisitTrueColourRows([&](int y, std::span<const std::uint32_t> row) {
-          stale.AddRow(row.data(), colour.Row(y));
-          if (y % kBlock == kBlock - 1 || y == height - 1) stale.CloseBlocks();
-        }) != 0) {
+    if (tga.VisitTrueColourRows(
+            [&](int y, std::span<const std::uint32_t> row, int slot) {
+              StaleBlocks& blocks = stale[std::size_t(slot)];
+              blocks.AddRow(row.data(), colour.Row(y));
+              if (y % kBlock == kBlock - 1 || y == height - 1) blocks.CloseBlocks();
+            },
+            used, kBandRows) != 0) {
       return std::nullopt;
     }
   } catch (const TgaReadError&) {
     return std::nullopt;
   }
-  const std::int64_t drawn = stale.Drawn(), differing = stale.Differing();
+  std::int64_t drawn = 0, differing = 0;
+  for (const StaleBlocks& band : stale) {
+    drawn += band.Drawn();
+    differing += band.Differing();
+  }
   if (drawn == 0) return 0.0;
   return double(differing) / double(drawn);
 }
 
 void WarnIfPaletteImageStale(const std::string& tgaPath, const std::string& paletteImage, const Offscreen& colour,
-                             std::span<const PaletteEntry> palette) {
-  const std::optional<double> share = StaleShare(tgaPath, colour, palette);
+                             std::span<const PaletteEntry> palette, int threads) {
+  const std::optional<double> share = StaleShare(tgaPath, colour, palette, threads);
   if (!share || *share <= kSmallShare) return;
   Warning("palette image " + paletteImage + " is out of date: " + Percent(*share) + " of the drawn pixels of " +
           tgaPath + " show other colours in it, and the build takes a sheet's colours from its palette image; " +

@@ -49,11 +49,13 @@ class PaletteIdCheck {
 // The share of a sheet's drawn pixels (0..1) whose colours its palette
 // image does not give; nothing when the TGA cannot be read (the render
 // reported that) or has another size than the colour offscreen.
+// threads: how many threads walk the sheet at once; the share is the same
+// at any count.
 std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& colour,
-                                 std::span<const PaletteEntry> palette);
+                                 std::span<const PaletteEntry> palette, int threads = 1);
 
 // Warns when more than a small share of the sheet's drawn pixels differ.
 void WarnIfPaletteImageStale(const std::string& tgaPath, const std::string& paletteImage, const Offscreen& colour,
-                             std::span<const PaletteEntry> palette);
+                             std::span<const PaletteEntry> palette, int threads = 1);
 
 }  // namespace pixmold

@@ -74,7 +74,8 @@ class SpritePass {
         RenderSheet(*paletteImage, image);
         CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth));
       }
-      if (!image.empty()) WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable());
+      if (!image.empty())
+        WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable(), fArgs.fThreads);
     }
 
     if (mask) {
@@ -90,9 +91,9 @@ class SpritePass {
     CheckCellsFit(sprite, names);
 
     if (alphaMode) {
-      CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite);
+      CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite, fArgs.fThreads);
     } else {
-      CompressSprite(fFile, fColour, fDepth, sprite);
+      CompressSprite(fFile, fColour, fDepth, sprite, fArgs.fThreads);
     }
     if (sprite.PaletteId() >= 0) {
       fPaletteIds.Note(sprite.PaletteId(), names.image, *paletteImage, GetGlobalPalette().GetColourTable());

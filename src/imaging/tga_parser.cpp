@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/byte_cursor.h"
+#include "base/work_threads.h"
 #include "base/xassert.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
@@ -348,7 +349,8 @@ ResErr TGAParser::RenderTrueColour(std::span<std::uint32_t> pixels) {
   return 0;
 }
 
-ResErr TGAParser::VisitTrueColourRows(const std::function<void(int y, std::span<const std::uint32_t> row)>& row) {
+ResErr TGAParser::VisitTrueColourRows(
+    const std::function<void(int y, std::span<const std::uint32_t> row, int slot)>& row, int threads, int bandRows) {
   if (!fHasImage) {
     XASSERT_FAIL("fHasImage", "no image file");
     return res_error::kNotOpen;
@@ -360,7 +362,8 @@ ResErr TGAParser::VisitTrueColourRows(const std::function<void(int y, std::span<
     const ResErr err = RenderTrueColour(pixels);
     if (err != 0) return err;
     for (int y = 0; y < height; ++y) {
-      row(y, std::span<const std::uint32_t>(pixels).subspan(std::size_t(y) * std::size_t(width), std::size_t(width)));
+      row(y, std::span<const std::uint32_t>(pixels).subspan(std::size_t(y) * std::size_t(width), std::size_t(width)),
+          0);
     }
     return 0;
   }
@@ -370,19 +373,26 @@ ResErr TGAParser::VisitTrueColourRows(const std::function<void(int y, std::span<
   const std::size_t bytes = fIs24Bit ? 3 : 4;
   const std::size_t rowSize = std::size_t(width) * bytes;
   if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
-  std::vector<std::uint32_t> values(std::size_t{fWidth});
-  for (int y = 0; y < height; ++y) {
-    const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
-    const std::uint8_t* pixel = data.data() + fileRow * rowSize;
-    if (bytes == 4 && std::endian::native == std::endian::little) {
-      // Stored as the values are held: copied, not taken apart.
-      std::memcpy(values.data(), pixel, rowSize);
-    } else {
-      for (std::size_t x = 0; x < values.size(); ++x, pixel += bytes) values[x] = TrueColourValue(pixel, bytes);
+  bandRows = std::max(bandRows, 1);
+  const std::size_t bands = (std::size_t(height) + std::size_t(bandRows) - 1) / std::size_t(bandRows);
+  std::vector<std::vector<std::uint32_t>> rowsOfSlots(std::size_t(std::max(threads, 1)));
+  RunOnThreads(threads, bands, [&](std::size_t band, int slot) {
+    std::vector<std::uint32_t>& values = rowsOfSlots[std::size_t(slot)];
+    values.resize(std::size_t{fWidth});
+    const int first = int(band) * bandRows;
+    for (int y = first; y < std::min(height, first + bandRows); ++y) {
+      const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
+      const std::uint8_t* pixel = data.data() + fileRow * rowSize;
+      if (bytes == 4 && std::endian::native == std::endian::little) {
+        // Stored as the values are held: copied, not taken apart.
+        std::memcpy(values.data(), pixel, rowSize);
+      } else {
+        for (std::size_t x = 0; x < values.size(); ++x, pixel += bytes) values[x] = TrueColourValue(pixel, bytes);
+      }
+      if (fFlipX) std::reverse(values.begin(), values.end());
+      row(y, values, slot);
     }
-    if (fFlipX) std::reverse(values.begin(), values.end());
-    row(y, values);
-  }
+  });
   fPixelData = FileView();
   return 0;
 }

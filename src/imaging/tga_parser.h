@@ -78,9 +78,13 @@ class TGAParser {
   // pixels must hold width x height values. Returns and raises as Render.
   ResErr RenderTrueColour(std::span<std::uint32_t> pixels);
   // The same values handed over a row at a time, top row first: row(y,
-  // values). Uncompressed images need only one row of memory; run-length
-  // data, whose packets do not start at rows, is decoded whole first.
-  ResErr VisitTrueColourRows(const std::function<void(int y, std::span<const std::uint32_t> row)>& row);
+  // values, slot). Uncompressed images need only a row of memory per
+  // thread, and with threads > 1 their rows go to that many threads at once
+  // in bands of bandRows rows, each band visited in order by one thread that
+  // slot names (0 .. threads - 1). Run-length data, whose packets do not
+  // start at rows, is decoded whole first and visited on this thread alone.
+  ResErr VisitTrueColourRows(const std::function<void(int y, std::span<const std::uint32_t> row, int slot)>& row,
+                             int threads = 1, int bandRows = 1);
 
  private:
   ResErr CheckHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize);

@@ -62,7 +62,7 @@ TEST(NinjaPlan, EscapesPathsForNinjaAndValuesForTheShell) {
       "  key = a b$$:c\n",
       "  args = '/d/Objects/a b$$:c' --omk '/c/Sprites/x/a b$$:c.omk' --images /c/Sprites/x/ "
       "--depfile '/cache/objects/a b$$:c.stamp.d' --stamp '/cache/objects/a b$$:c.stamp' "
-      "--report '/cache/objects/a b$$:c.report.txt' --quiet --draw-groups 100\n",
+      "--report '/cache/objects/a b$$:c.report.txt' --quiet --threads 1 --draw-groups 100\n",
       "  depfile = $out.d\n  deps = gcc\n  restat = 1\n",
       "  generator = 1\n",
   };

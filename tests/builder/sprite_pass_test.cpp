@@ -378,6 +378,79 @@ TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
   EXPECT_EQ(build.Report().find("warning"), std::string::npos) << build.Report();
 }
 
+// What a build leaves, with the folder it ran in taken out of the report.
+struct ThreadedOutcome {
+  int status = 0;
+  std::string report;
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> resources;
+  bool operator==(const ThreadedOutcome&) const = default;
+};
+
+ThreadedOutcome BuildOnThreads(int threads, void (*setUp)(SpriteBuild&), const std::string& markup) {
+  SpriteBuild build;
+  setUp(build);
+  build.fArgs.fThreads = threads;
+  ThreadedOutcome outcome;
+  outcome.status = build.Run(markup);
+  outcome.report = build.Report();
+  for (std::size_t at; (at = outcome.report.find(build.Directory())) != std::string::npos;) {
+    outcome.report.replace(at, build.Directory().size(), "DIR/");
+  }
+  for (const StoredResource& resource : build.fResources) {
+    outcome.resources.emplace_back(testing::ResourceList({resource}), resource.bytes);
+  }
+  return outcome;
+}
+
+// Frames are encoded on as many threads as asked and put together in cell
+// order, and the palette check sums the bands of the sheet each thread
+// walked, so the object file and the report are the same at every count.
+TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
+  struct ThreadCase {
+    const char* name;
+    void (*setUp)(SpriteBuild&);
+    const char* markup;
+    int status;
+    const char* says;
+  };
+  const ThreadCase cases[] = {
+      {"depth, alpha and colour-only sheets with draw groups",
+       [](SpriteBuild& b) {
+         b.AddSheet("chair", {.seed = 1, .rows = 3});
+         b.AddSheet("lamp", {.seed = 2});
+         b.AddAlphaImage("lamp");
+         b.AddSheet("flat", {.seed = 3}, false);
+       },
+       "<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
+       "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
+       "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=0>\n"
+       "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n<item sprite id=101 \"direction offset\"=2>\n"
+       "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n",
+       0, "Compressing row:0 size:large column:0 into sprite #0"},
+      // The stale palette check walks the sheet in bands on the threads.
+      {"a palette image out of date with its sheet",
+       [](SpriteBuild& b) {
+         b.AddSheet("stale", {.seed = 12, .rows = 4});
+         b.AddPaletteImage("stale.bmp", {.seed = 13, .rows = 4});
+       },
+       "<sprite id=400 name=\"Stale\" tgafile=stale.tga frames=4>\n", 0, "is out of date"},
+  };
+  for (const ThreadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ThreadedOutcome alone = BuildOnThreads(1, c.setUp, c.markup);
+    EXPECT_EQ(alone.status, c.status) << alone.report;
+    EXPECT_NE(alone.report.find(c.says), std::string::npos) << alone.report;
+    EXPECT_FALSE(alone.resources.empty());
+    for (const int threads : {2, 3, 8}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads");
+      const ThreadedOutcome spread = BuildOnThreads(threads, c.setUp, c.markup);
+      EXPECT_EQ(spread.status, alone.status);
+      EXPECT_EQ(spread.report, alone.report);
+      EXPECT_TRUE(spread.resources == alone.resources);
+    }
+  }
+}
+
 bool ClearsLeftHalf(int x, int) { return x < kSheetWidth / 2; }
 
 struct EdgeCase {

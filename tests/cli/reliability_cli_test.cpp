@@ -61,7 +61,9 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
   const std::string wholeObject = whole.File("chair.iff");
   WriteObject(whole, wholeObject);
   const ObjectContents before = ContentsOf(wholeObject);
-  const testing::CliRun built = testing::RunCli(whole, "build -q " + Quote(wholeObject));
+  // Built on one thread: the stopped builds below run on three, so what they
+  // finished must match the single-threaded bytes.
+  const testing::CliRun built = testing::RunCli(whole, "build -q --threads 1 " + Quote(wholeObject));
   ASSERT_EQ(built.status, 0) << built.err;
   const ObjectContents after = ContentsOf(wholeObject);
   ASSERT_EQ(after.size(), before.size() + 2 * kSprites);
@@ -77,7 +79,7 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     const std::string object = dir.File("chair.iff");
     WriteObject(dir, object);
     const std::string report = dir.File("report.txt");
-    const pid_t child = testing::StartCli({"build", object}, "/dev/null", "", report);
+    const pid_t child = testing::StartCli({"build", object, "--threads", "3"}, "/dev/null", "", report);
     ASSERT_GT(child, 0);
     const bool reached = WaitForText(report, "Generating sprite " + std::to_string(c.stopAtSprite));
     // Stopped while the signal is sent, so that a fast build cannot finish
@@ -103,6 +105,29 @@ TEST(BuildSignal, SigintOrSigtermStopsTheBuildAtAResourceAndLeavesTheFileWhole) 
     ASSERT_EQ(reopened.OpenFile(object), res_error::kNone);
     EXPECT_TRUE(reopened.OpenedByMap());
   }
+}
+
+// The same object built on one thread and on several is the same file, the
+// last --threads given counts (a tree plan's own comes first), and a count
+// below one is refused before anything is read.
+TEST(BuildThreads, AnyThreadCountWritesTheSameFile) {
+  testing::TempDir dir;
+  const std::string alone = dir.File("alone.iff");
+  const std::string spread = dir.File("spread.iff");
+  WriteObject(dir, alone);
+  WriteObject(dir, spread);
+  const std::string markup = " --omk " + Quote(dir.File("chair.omk"));
+  const testing::CliRun one = testing::RunCli(dir, "build -q --threads 1 " + Quote(alone) + markup);
+  ASSERT_EQ(one.status, 0) << one.err;
+  const testing::CliRun many = testing::RunCli(dir, "build -q --threads 1 --threads 4 " + Quote(spread) + markup);
+  ASSERT_EQ(many.status, 0) << many.err;
+  EXPECT_EQ(one.err, many.err);
+  EXPECT_TRUE(testing::ReadAll(alone) == testing::ReadAll(spread));
+  EXPECT_GT(testing::ReadAll(alone).size(), 10000u);
+
+  const testing::CliRun none = testing::RunCli(dir, "build --threads 0 " + Quote(alone) + markup);
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("--threads must be 1 to 256"), std::string::npos) << none.err;
 }
 
 // A file-size limit reached in the middle of a build (as a full disk is):

@@ -102,7 +102,7 @@ TEST_P(TgaCorpus, MatchesTheIndependentDecoderPixelForPixel) {
   ASSERT_EQ(parser.Open(CorpusPath(name + ".tga")), 0);
   std::vector<std::uint32_t> visited;
   int nextRow = 0;
-  ASSERT_EQ(parser.VisitTrueColourRows([&](int y, std::span<const std::uint32_t> row) {
+  ASSERT_EQ(parser.VisitTrueColourRows([&](int y, std::span<const std::uint32_t> row, int) {
     EXPECT_EQ(y, nextRow++);
     EXPECT_EQ(row.size(), static_cast<std::size_t>(width));
     visited.insert(visited.end(), row.begin(), row.end());
@@ -186,8 +186,9 @@ TEST(TGAParser, EveryOriginPlacesPixelsAlikeWholeAndRowByRow) {
       ASSERT_EQ(parser.RenderTrueColour(whole), 0);
       ASSERT_EQ(parser.OpenBytes(file), 0);
       std::vector<std::uint32_t> rows;
-      ASSERT_EQ(parser.VisitTrueColourRows(
-                    [&](int, std::span<const std::uint32_t> row) { rows.insert(rows.end(), row.begin(), row.end()); }),
+      ASSERT_EQ(parser.VisitTrueColourRows([&](int, std::span<const std::uint32_t> row, int) {
+        rows.insert(rows.end(), row.begin(), row.end());
+      }),
                 0);
       EXPECT_EQ(rows, whole);
       if (bits == 32) {
