@@ -5,10 +5,16 @@
 // only as a lint).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "builder/palette_checks.h"
+#include "imaging/image_bytes.h"
+#include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
 #include "support/build_on_worker.h"
 #include "support/demo_object.h"
@@ -112,6 +118,29 @@ TEST_F(PaletteWarnings, NamesTheImagesTheFixAndWhatThePaltKeeps) {
                                 "image; remake it with: pixmold palette " +
                                 Art("tableset_table.tga") + "\n"))
       << warning;
+}
+
+// The check sums 4 x 4 blocks, a band of them at a time on each thread; the
+// short band at the foot of a sheet whose height is no multiple of 4 counts
+// as much as any, and the share is the same however the bands are spread.
+TEST(StaleShare, TheShortLastBandCountsAtAnyThreadCount) {
+  constexpr int kWidth = 8, kHeight = 70;  // the last band: rows 68 and 69
+  std::array<PaletteEntry, 256> greys{};
+  for (int i = 0; i < 256; ++i) greys[std::size_t(i)] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
+  Offscreen colour;
+  ASSERT_TRUE(colour.Create(Rect::Make(0, 0, kWidth, kHeight)));
+  for (int y = 0; y < kHeight; ++y) std::fill(colour.Row(y), colour.Row(y) + kWidth, std::uint8_t{100});
+  // Every pixel drawn; the render agrees with the palette image but for the
+  // last two rows.
+  testing::TempDir dir;
+  const std::string sheet = testing::WriteFile(dir, "sheet.tga", testing::Tga(kWidth, kHeight, 32, [](int, int y) {
+                                                 return 10u << 24 | (y >= 68 ? 250u : 100u) * 0x010101u;
+                                               }));
+  for (const int threads : {1, 2, 3}) {
+    const std::optional<double> share = StaleShare(sheet, colour, greys, threads);
+    ASSERT_TRUE(share) << threads;
+    EXPECT_DOUBLE_EQ(*share, 16.0 / 560.0) << threads;
+  }
 }
 
 }  // namespace
