@@ -14,6 +14,7 @@ Made from code so that no binary .blend is kept in the repository.
 """
 
 import math
+import os
 import sys
 
 import bpy
@@ -107,13 +108,21 @@ def main():
         print("usage: blender -b --factory-startup --python tools/blender/make_demo_scene.py -- OUT.blend",
               file=sys.stderr)
         return 2
+    # Blender saves to absolute paths only, and into a folder that exists.
+    path = os.path.abspath(argv[0])
     bpy.ops.wm.read_factory_settings(use_empty=True)
     scene = bpy.context.scene
     make_table(scene)
     make_calibration_box(scene)
-    bpy.ops.wm.save_as_mainfile(filepath=argv[0])
+    try:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        bpy.ops.wm.save_as_mainfile(filepath=path)
+    except (OSError, RuntimeError) as error:
+        print(f"make_demo_scene: cannot save {path}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 
 if __name__ == "__main__":
+    # Blender would exit with 0 whatever the script raised.
     sys.exit(main())
