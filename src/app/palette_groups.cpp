@@ -84,8 +84,8 @@ std::optional<std::vector<SheetGroup>> PaletteGroupsOf(const std::string& omkPat
   ReadMarkupFile(file, tags);
   if (leavingFolder != nullptr) {
     if (const auto leaving = FirstNameLeavingFolder(tags)) {
-      *leavingFolder = omkPath + ": " + (leaving->line ? "line " + std::to_string(*leaving->line) + ": " : "") +
-                       leaving->text;
+      *leavingFolder =
+          omkPath + ": " + (leaving->line ? "line " + std::to_string(*leaving->line) + ": " : "") + leaving->text;
       return std::vector<SheetGroup>{};
     }
   }

@@ -48,8 +48,9 @@ TEST(PaletteCli, EveryMistakeGivesItsExitAndReasonAndWritesNothing) {
   dir.Write("none.omk", "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>");
   // A markup in a folder of its own naming a sheet beside that folder,
   // whose palette image would be written there.
-  dir.Write("sub/up.omk", "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>\n"
-                          "<sprite id=1 tgafile=\"../good.tga\">");
+  dir.Write("sub/up.omk",
+            "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>\n"
+            "<sprite id=1 tgafile=\"../good.tga\">");
   const std::string before = testing::Text(oldImage);
 
   const struct {
@@ -69,8 +70,7 @@ TEST(PaletteCli, EveryMistakeGivesItsExitAndReasonAndWritesNothing) {
       {"palette $good.tga --from $missing.bmp", 1, "missing.bmp: cannot be read"},
       {"palette --omk $missing.omk", 1, "missing.omk: cannot be read"},
       {"palette --omk $none.omk", 2, "none.omk: names no sprite sheet"},
-      {"palette --omk $sub/up.omk",
-       1,
+      {"palette --omk $sub/up.omk", 1,
        "pixmold palette: $sub/up.omk: line 2: tgafile \"../good.tga\" leaves the image folder: file names in markup "
        "are relative to their folder and may not leave it (--allow-outside-names lifts this)\npixmold palette: "
        "nothing written\n"},
