@@ -115,6 +115,21 @@ void FillArchitecture(const BuildOptions& options, BuildArgs& args) {
     args.fWaterNumber = Numbered(options.water, "--water", 0, 15);
     args.fMakeWater = 1;
   }
+  // Without its sheet a pass could only stop with "cant make walls without
+  // tga", which names neither the pass nor the option that is missing.
+  const char* wallPass = options.walls           ? "--walls"
+                         : options.thickWalls    ? "--thick-walls"
+                         : options.wallStyle     ? "--wall-style"
+                         : options.wallPattern   ? "--wall-pattern"
+                         : options.paletteImages ? "--palette-images"
+                                                 : nullptr;
+  if (wallPass != nullptr && options.wallImages.empty()) {
+    throw UsageError{std::string(wallPass) + " needs its sheet: name it with --wall-images SHEET.tga"};
+  }
+  const char* floorPass = options.floors ? "--floors" : options.water ? "--water" : nullptr;
+  if (floorPass != nullptr && options.floorImages.empty()) {
+    throw UsageError{std::string(floorPass) + " needs its sheet: name it with --floor-images SHEET.tga"};
+  }
 }
 
 }  // namespace

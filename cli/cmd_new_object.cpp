@@ -31,6 +31,20 @@ struct NewObjectOptions {
   bool clearEntryPoints = false;
 };
 
+// Each part of the destination that is there already, named; true when
+// there is one.
+bool NameExistingParts(const std::string& destination) {
+  bool existed = false;
+  for (const std::string& part : ExistingParts(destination)) {
+    std::cerr << "pixmold new-object: " << EscapeControls(part) << " already exists"
+              << (std::filesystem::is_symlink(part) ? " (a symbolic link, which is never written through)"
+                                                    : " (perhaps from an earlier run)")
+              << "; remove it or choose another name\n";
+    existed = true;
+  }
+  return existed;
+}
+
 // The reason a copy failed, named by the path to blame: the template when
 // it cannot be read, the part of the destination that is there already,
 // or the folder that is not.
@@ -53,15 +67,7 @@ void ExplainFailure(const NewObjectOptions& options, const StubObject& copier, R
       return;
     }
   }
-  bool existed = false;
-  for (const std::string& part : ExistingParts(options.destination)) {
-    std::cerr << "pixmold new-object: " << EscapeControls(part) << " already exists"
-              << (std::filesystem::is_symlink(part) ? " (a symbolic link, which is never written through)"
-                                                    : " (perhaps from an earlier run)")
-              << "; remove it or choose another name\n";
-    existed = true;
-  }
-  if (existed) return;
+  if (NameExistingParts(options.destination)) return;
   const std::filesystem::path folder = std::filesystem::path(options.destination).parent_path();
   if (!folder.empty() && !std::filesystem::is_directory(folder)) {
     std::cerr << "pixmold new-object: " << EscapeControls(folder.string()) << ": no such folder for "
@@ -114,6 +120,9 @@ int ExportBeside(const NewObjectOptions& options) {
 }
 
 int RunNewObject(const NewObjectOptions& options) {
+  // A second run finds the object it made first: that, not the markup made
+  // beside it, is what the user named.
+  if (NameExistingParts(options.destination)) return kExitFailed;
   const std::string markup = DestinationBase(options.destination) + ".omk";
   if (CTGFileManager::Get().Files().Kind(markup) != EntryKind::kMissing) {
     std::cerr << "pixmold new-object: " << EscapeControls(markup)

@@ -5,6 +5,7 @@ crisp, the way the dialog shows sprites.
 
     /usr/bin/python3 tools/make_icon.py gui/data     (writes pixmold-gui-SIZE.png)
 """
+import argparse
 import sys
 from pathlib import Path
 
@@ -37,10 +38,10 @@ def draw() -> Image.Image:
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    out = Path(sys.argv[1])
+    parser = argparse.ArgumentParser(
+        description="Draws the dialog's icon, pixmold-gui-SIZE.png for each size, into OUTDIR.")
+    parser.add_argument("outdir", metavar="OUTDIR", help="folder for the pictures (made when missing)")
+    out = Path(parser.parse_args().outdir)
     out.mkdir(parents=True, exist_ok=True)
     small = draw()
     for size in SIZES:

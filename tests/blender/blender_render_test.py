@@ -106,9 +106,9 @@ def neighbourhood_same(values):
     return same
 
 
-def run(command, deadline=DEADLINE, env=None, check=True):
+def run(command, deadline=DEADLINE, env=None, check=True, cwd=None):
     done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=deadline,
-                          env=env)
+                          env=env, cwd=cwd)
     if check and done.returncode != 0:
         raise AssertionError(f"{' '.join(command)} exited with {done.returncode}:\n{done.stdout}")
     return done
@@ -157,20 +157,32 @@ def setUpModule():
     Work.folder = os.environ.get("PIXMOLD_TEST_WORK") or tempfile.mkdtemp(prefix="pixmold-blender-")
     shutil.rmtree(Work.folder, ignore_errors=True)
     os.makedirs(Work.folder)
-    Work.scene = os.path.join(Work.folder, "demo.blend")
+    Work.scene = os.path.join(Work.folder, "scene", "demo.blend")
+    # As README runs it: a path relative to the working folder, into a folder not made yet.
     run([BLENDER, "-b", "--factory-startup", "-noaudio", "--python", os.path.join(TOOLS, "make_demo_scene.py"), "--",
-         Work.scene])
+         os.path.join("scene", "demo.blend")], cwd=Work.folder)
+
+
+def pixmold_on_path():
+    """The environment a user has after README's first steps: pixmold found on PATH."""
+    return dict(os.environ, PATH=os.path.dirname(os.path.abspath(PIXMOLD)) + os.pathsep + os.environ["PATH"])
 
 
 class CalibrationBoxTest(unittest.TestCase):
-    """Four views and their diagonals, three zooms, rendered once."""
+    """Four views and their diagonals, three zooms, rendered and built once
+    into an object file, then drawn by the preview compositor."""
+
+    # Cells just large enough for the box in every view keep the render short.
+    SIZES = "80x104,44x56,24x32"
 
     @classmethod
     def setUpClass(cls):
         cls.out = os.path.join(Work.folder, "box")
+        cls.object_file = os.path.join(cls.out, "box.iff")
         cls.log = run([BLENDER, "-b", Work.scene, "-noaudio", "--python", os.path.join(TOOLS, "pixmold_render.py"),
                        "--", "--collection", "Calibration Box", "--out", cls.out, "--id", "100", "--name",
-                       "Calibration Box", "--frames", "2"], RENDER_DEADLINE).stdout
+                       "Calibration Box", "--frames", "2", "--sizes", cls.SIZES, "--samples", "8",
+                       "--object-file", cls.object_file, "--build"], RENDER_DEADLINE, env=pixmold_on_path()).stdout
         cls.rgb, cls.depth = read_sheet(os.path.join(cls.out, "calibration_box.tga"))
         cls.cells = cells(sizes_from_markup(os.path.join(cls.out, "calibration_box.omk")), 4, 2)
 
@@ -196,7 +208,7 @@ class CalibrationBoxTest(unittest.TestCase):
         for turn in {t for t, _ in extents}:
             for bigger, smaller in (("large", "medium"), ("medium", "small")):
                 with self.subTest(turn=turn, zoom=smaller):
-                    np.testing.assert_allclose(np.array(extents[turn, smaller]) * 2, extents[turn, bigger], atol=2)
+                    np.testing.assert_allclose(extents[turn, smaller], np.array(extents[turn, bigger]) / 2, atol=1.0)
 
     def test_each_view_shows_the_sides_facing_it(self):
         for label, turn, zoom, ref_x, ref_y, rgb, depth in self.views():
@@ -235,6 +247,34 @@ class CalibrationBoxTest(unittest.TestCase):
         fx, fy = np.linalg.solve(a, ((x - ref_x) / scale, -(y - ref_y) / scale))
         return np.array((fx, fy, 0.0))
 
+    def test_built_composite_puts_the_footprint_centre_on_the_reference_point(self):
+        previews = os.path.join(self.out, "previews")
+        # The object, as the build split it: the name without its extension.
+        built = os.path.splitext(self.object_file)[0]
+        run([PIXMOLD, "preview", built, "DGRP", "100", "-o", previews, "-q"])
+        group = json.loads(run([PIXMOLD, "dump", built, "DGRP", "100", "--json"]).stdout)
+        items = {(d, image["zoom"]): image["items"] for image in group["images"]
+                 for d in range(8) if image["directionMask"] & 1 << d}
+        # The second frame's row is built into the diagonal directions.
+        self.assertEqual(sorted(items), [(d, z) for d in range(8) for z in (1, 2, 3)])
+        for (direction, zoom), view_items in items.items():
+            label = {"direction": direction, "zoom": zoom}
+            with self.subTest(**label):
+                self.assertEqual(len(view_items), 1)
+                offset_x, offset_y = view_items[0]["offsetX"], view_items[0]["offsetY"]
+                alpha = np.array(Image.open(os.path.join(previews, f"DGRP_100_d{direction}_z{zoom}.png")))[..., 3]
+                # The view spans its one frame and the reference point; the
+                # frame's left column lies offsetX right of the reference
+                # point and the row below its last offsetY below it.
+                ref_x = -min(0, offset_x)
+                ref_y = alpha.shape[0] - max(1, offset_y)
+                rows, columns = np.nonzero(alpha)
+                scale = {1: 0.25, 2: 0.5, 3: 1.0}[zoom]
+                _, ys = corners_on_screen(45 * direction, scale, 0, 0)
+                below_centre = ys.max()  # the lowest floor corner, below the footprint's centre
+                centre = ((columns.min() + columns.max() + 1) / 2, rows.max() + 1 - below_centre)
+                np.testing.assert_allclose(centre, (ref_x, ref_y), atol=1.0)
+
 
 class AddonTest(unittest.TestCase):
     """The add-on as an artist installs it, its operator run through bpy.ops."""
@@ -247,11 +287,29 @@ class AddonTest(unittest.TestCase):
                    BLENDER_USER_CONFIG=os.path.join(user, "config"))
         out_dir = os.path.join(Work.folder, "tile")
         log = run([BLENDER, "-b", "--factory-startup", "-noaudio", "--python",
-                   os.path.join(HERE, "addon_in_blender.py"), "--", archive, out_dir], env=env).stdout
-        self.assertIn("operator result, hard edges: {'FINISHED'}", log)
-        self.assertIn("operator result, soft edges: {'FINISHED'}", log)
+                   os.path.join(HERE, "addon_in_blender.py"), "--", archive, out_dir, PIXMOLD], env=env).stdout
+        # The panel's line gives the outcome even when warnings follow it.
+        self.assertIn("operator result, hard edges: {'FINISHED'} Rendered 3 views in ", log)
+        self.assertIn("operator result, soft edges: {'FINISHED'} Rendered 3 views in ", log)
         self.assertTrue(os.path.exists(os.path.join(user, "scripts", "addons", "pixmold_sheets", "ui.py")))
         self.assertFalse(os.path.exists(os.path.join(out_dir, "hard", "floor_tilealpha.tga")))
+
+        (fields,) = re.findall(r"^panel fields: (.*)$", log, re.M)
+        self.assertLessEqual({"collection", "sprite_id", "sprite_name", "symmetry", "columns", "frames", "palette_id",
+                              "demo_sizes", "out_dir", "object_file", "pixmold"}, set(fields.split()))
+        self.assertIn("panel button Render: pixmold.render_sheets {'build': False}", log)
+        self.assertIn("panel button Build: pixmold.render_sheets {'build': True}", log)
+        # Build: the palette image made, the object built, and both tools'
+        # words in the report the panel points to.
+        built = os.path.join(out_dir, "built")
+        self.assertIn(f"operator result, build: {{'FINISHED'}} Built into {built}/tile.iff", log)
+        report = log.split("--- report ---\n", 1)[1].split("--- end of report ---", 1)[0]
+        self.assertIn(f"{built}/floor_tile.tga: ", report)
+        self.assertIn("wrote 1 palette image", report)
+        self.assertIn(f"pixmold: built {built}/tile.iff: ", report)
+        group = json.loads(run([PIXMOLD, "dump", os.path.join(built, "tile"), "DGRP", "300", "--json"]).stdout)
+        self.assertEqual({i["items"][0]["spriteId"] for i in group["images"]}, {300})
+        self.assertEqual({i["zoom"] for i in group["images"]}, {1, 2, 3})
 
         _, depth = read_sheet(os.path.join(out_dir, "hard", "floor_tile.tga"))
         _, soft_depth = read_sheet(os.path.join(out_dir, "soft", "floor_tile.tga"))
@@ -318,7 +376,8 @@ class ErrorsTest(unittest.TestCase):
             ({"args": base + box + ["--frames", "0"]}, 2, "--frames 0 is not 1 or 2"),
             # A build that fails ends Blender with the build's status.
             ({"args": ["--id", "7", "--name", "Built", "--out", os.path.join(folder, "built"), "--symmetry",
-                       "radial", "--object-file", os.path.join(folder, "built", "obj.iff"), "--build"] + box,
+                       "radial", "--sizes", CalibrationBoxTest.SIZES, "--object-file",
+                       os.path.join(folder, "built", "obj.iff"), "--build"] + box,
               "path": self.fake_pixmold(folder)}, 7, ""),
         ]
         cases_file, results_file = os.path.join(folder, "cases.json"), os.path.join(folder, "results.json")

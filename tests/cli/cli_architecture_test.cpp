@@ -141,7 +141,7 @@ TEST(CliArchitecture, NumbersOutOfRangeAndMissingSheetsAreRefused) {
       {"--water 16", 2, "(0..15)"},
       {"--floors 1 --shadow --pool", 2, "--shadow cannot be combined with --pool"},
       {"--walls 1 --variant --cutaway-images x.tga" + walls, 2, "--variant cannot be combined with --cutaway-images"},
-      {"--walls 1", 1, "fatal error: cant make walls without tga\n"},
+      {"--walls 1", 2, "--walls needs its sheet: name it with --wall-images SHEET.tga"},
       {"--floors 1 --floor-images " + Quote(art.dir.File("none.tga")), 1,
        "fatal error: cant make walls without tga : "},
   };

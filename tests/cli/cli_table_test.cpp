@@ -142,6 +142,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("index.omk", "<attributes id=300 name=\"Wear\">\n<attribute index=-1 label=\"Worn\">\n");
   dir.Write("skill.omk", "<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n");
   testing::WriteObjectFile(dir.File("walls.iff"), {});
+  testing::WriteObjectFile(dir.File("arch.iff"), {ObjdResource(128, "Arch", ObjdFields{.guid = 43})});
   // A version-7 tree table whose texts are in entry order: tree 4096 (string
   // index 2) says "Sit", tree 4097 (string index 0) "Nap".
   testing::RecordBytes tree;
@@ -268,6 +269,28 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $chair.iff --omk $p24.omk -q",
        1,
        {"fatal error: XASSERT failure in file src/imaging/bmp_format.cpp, line "}},
+      // An ordinary sheet given to an architecture pass: the compressor's
+      // own words, then the sheet and the size its pieces need.
+      {.args = "build $arch.iff --omk $empty.omk --wall-style 3 --wall-images $chair.tga -q",
+       .status = 1,
+       .err = {"fatal error: XASSERT failure in file src/imaging/spr_compressor.cpp, line ",
+               ": (false) this is suspicious\npixmold build: $chair.tga: the sheet is 112 x 24 but the wall style "
+               "pieces reach to 652 x 319; lay it out as README's sheet layouts show"},
+       .unchanged = "$arch.iff"},
+      {.args = "build $arch.iff --omk $empty.omk --floors 1 --floor-images $chair.tga -q",
+       .status = 1,
+       .err = {"smaller than expected...\npixmold build: $chair.tga: the sheet is 112 x 24 but the floor pieces reach "
+               "to 226 x 65;"},
+       .unchanged = "$arch.iff"},
+      // A pass without its sheet is named before anything is read.
+      {.args = "build $arch.iff --floors 1",
+       .status = 2,
+       .err = {"--floors needs its sheet: name it with --floor-images SHEET.tga"},
+       .unchanged = "$arch.iff"},
+      {.args = "build $arch.iff --wall-pattern 1 --floor-images $chair.tga",
+       .status = 2,
+       .err = {"--wall-pattern needs its sheet: name it with --wall-images SHEET.tga"},
+       .unchanged = "$arch.iff"},
       {"tags $nosuch.omk", 2, {"=pixmold tags: $nosuch.omk: No such file or directory\n"}},
       {"new-object $nosuch.iff $made.iff", 1, {"=pixmold new-object: $nosuch.iff: No such file or directory\n"}},
       {"add --create $nodir/x.iff STR# 1", 1, {"=pixmold add: $nodir/x.iff: No such file or directory\n"}, "", {}, "x"},
@@ -365,6 +388,14 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $made.iff --new-from $old.iff -q",
        1,
        {"fatal error: could not make new object", "pixmold build: $made.iff: already exists"}},
+      // A copy with sprites has its markup beside it too; run again, the
+      // command names the object file that is there, not the markup.
+      {"new-object $chair.iff $sprites.iff", 0, {}},
+      {"new-object $chair.iff $sprites.iff",
+       1,
+       {"=pixmold new-object: $sprites.iff already exists (perhaps from an earlier run); remove it or choose another "
+        "name\npixmold new-object: $sprites.spf already exists (perhaps from an earlier run); remove it or choose "
+        "another name\n"}},
       {"new-object $old $nodir/copy", 1, {"=pixmold new-object: $nodir: no such folder for copy\n"}},
       {"new-object $nosuch $copy", 1, {"=pixmold new-object: $nosuch: No such file or directory\n"}},
       // A build that made its object and then failed takes it away again,

@@ -112,11 +112,13 @@ TEST(CliTools, ShowTheirHelpAndWriteNothing) {
       {"make_image_corpus.py", "/usr/bin/python3", "usage: make_image_corpus.py [-h]"},
       {"make_man_page.py", "/usr/bin/python3", "usage: make_man_page.py [-h] program output"},
       {"gui_screenshot.sh", "bash", "usage: tools/gui_screenshot.sh [OUT.png]"},
+      {"make_icon.py", "/usr/bin/python3", "usage: make_icon.py [-h] OUTDIR"},
+      {"blender/make_addon_zip.py", "/usr/bin/python3", "usage: make_addon_zip.py [-h] OUT.zip"},
   };
   for (const auto& tool : tools) {
     SCOPED_TRACE(tool.tool);
     testing::TempDir dir;
-    fs::create_directories(dir.Path() / "tools");
+    fs::create_directories((dir.Path() / "tools" / tool.tool).parent_path());
     fs::copy_file(std::string(PIXMOLD_SOURCE_DIR) + "/tools/" + tool.tool, dir.Path() / "tools" / tool.tool);
     // The demo generator shares its projection with the Blender add-on.
     fs::create_directories(dir.Path() / "tools/blender");

@@ -6,8 +6,8 @@
 The archive holds the folder pixmold_sheets/ with its Python files only.
 """
 
+import argparse
 import os
-import sys
 import zipfile
 
 PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pixmold_sheets")
@@ -21,6 +21,8 @@ def make_zip(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit(__doc__.strip())
-    make_zip(sys.argv[1])
+    parser = argparse.ArgumentParser(
+        description="Packs the add-on (pixmold_sheets/ with its Python files) for Blender's "
+        "Preferences > Add-ons > Install.")
+    parser.add_argument("out", metavar="OUT.zip", help="the archive to write")
+    make_zip(parser.parse_args().out)

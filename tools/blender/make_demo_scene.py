@@ -13,7 +13,9 @@ centre of its floor tile; one tile is one unit square, +Z up):
 Made from code so that no binary .blend is kept in the repository.
 """
 
+import argparse
 import math
+import os
 import sys
 
 import bpy
@@ -103,17 +105,29 @@ def make_calibration_box(scene):
 
 def main():
     argv = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else []
-    if len(argv) != 1:
-        print("usage: blender -b --factory-startup --python tools/blender/make_demo_scene.py -- OUT.blend",
-              file=sys.stderr)
-        return 2
+    parser = argparse.ArgumentParser(
+        prog="blender -b --factory-startup --python tools/blender/make_demo_scene.py --",
+        description="Saves the demo scene (a small table and a calibration box) as a .blend file.")
+    parser.add_argument("out", metavar="OUT.blend", help="the scene file to write")
+    try:
+        out = parser.parse_args(argv).out
+    except SystemExit as leaving:  # --help, or arguments refused
+        return leaving.code
+    # Blender saves to absolute paths only, and into a folder that exists.
+    path = os.path.abspath(out)
     bpy.ops.wm.read_factory_settings(use_empty=True)
     scene = bpy.context.scene
     make_table(scene)
     make_calibration_box(scene)
-    bpy.ops.wm.save_as_mainfile(filepath=argv[0])
+    try:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        bpy.ops.wm.save_as_mainfile(filepath=path)
+    except (OSError, RuntimeError) as error:
+        print(f"make_demo_scene: cannot save {path}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 
 if __name__ == "__main__":
+    # Blender would exit with 0 whatever the script raised.
     sys.exit(main())

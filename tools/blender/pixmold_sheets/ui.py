@@ -109,9 +109,15 @@ class PIXMOLD_OT_render_sheets(bpy.types.Operator):
         return self.finish(settings, lines + [f"Built into {job.object_file}; the report is the text '{REPORT_TEXT}'"])
 
     def finish(self, settings, lines):
-        settings.last_result = lines[-1]
+        warnings = [line.removeprefix("warning: ") for line in lines if line.startswith("warning: ")]
+        # The panel's one line keeps the outcome; the warnings go to the status bar and the info log.
+        outcome = [line for line in lines if not line.startswith("warning: ")][-1]
+        settings.last_result = outcome + (f" ({len(warnings)} warnings)" if warnings else "")
         for line in lines:
-            self.report({"WARNING"} if line.startswith("warning:") else {"INFO"}, line)
+            if not line.startswith("warning: "):
+                self.report({"INFO"}, line)
+        for warning in warnings:
+            self.report({"WARNING"}, warning)
         return {"FINISHED"}
 
     def fail(self, settings, message):
