@@ -257,7 +257,7 @@ void AddMapAndCutTheBlockAfterIt(Crafted& c) {
   c.strs.back().offset = static_cast<std::uint32_t>(c.bytes.size() + mapSize);
   c.AddMap(MapRecord(0, {StrType(c)}));
   AppendBlock2(c.bytes, kSTR, 3, kNativeFlag, "", Bytes(50, 3));
-  c.bytes.resize(c.bytes.size() - 20);
+  c.bytes.erase(c.bytes.end() - 20, c.bytes.end());
 }
 
 void ZeroTheMiddleBlockSize(Crafted& c) {
@@ -308,6 +308,15 @@ const DamageCase kDamageCases[] = {
      "size 75): a block is at least"},
     {"block size past the end", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); }, "", false,
      "past the end of the file"},
+    // Free and running past the end, as a torn append is, but with a whole
+    // block after it: its size was damaged in place.
+    {"free block size past the end, a block after it",
+     [](Crafted& c) {
+       std::copy_n("XXXX", 4, c.bytes.begin() + c.strs[0].offset);
+       c.bytes[c.strs[0].offset + 11] |= kInvalid;
+       PutBE32At(c.bytes, c.strs[0].offset + 4, 0x00100000);
+     },
+     "", false, "past the end of the file", 0},
     // Fewer bytes than a header: what an append cut short leaves, and
     // nothing can follow it.
     {"garbage after the blocks",
@@ -412,7 +421,7 @@ TEST_F(IFFCraftedTest, FirstVersionCutsOnlyATornTail) {
     AppendBlock1(bytes, kSTR, 3, kNativeFlag, -1, {3});
     if (torn) {
       AppendBlock1(bytes, kFreeBlockType, 0, kInvalid, -1, Bytes(300, 0));
-      bytes.resize(bytes.size() - 250);
+      bytes.erase(bytes.end() - 250, bytes.end());
     } else {
       PutBE32At(bytes, second + 4, 0);
     }
