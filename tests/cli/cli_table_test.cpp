@@ -126,6 +126,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
   dir.Write("empty.omk", "");
   dir.Write("sound.omk", "<sound name=\"creak\">");
+  dir.Write("nosheet.omk", std::string(kSizesTag) + "<sprite id=5 name=\"Seat\">\n");
   // Slips that once built wrong art without a word.
   testing::WriteObjectFile(dir.File("kind.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
                                                   {MakeResType("SPR2"), 100, "Chair", 0, true, {1, 2, 3, 4}}});
@@ -269,6 +270,10 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $chair.iff --omk $p24.omk -q",
        1,
        {"fatal error: XASSERT failure in file src/imaging/bmp_format.cpp, line "}},
+      {.args = "build $chair.iff --omk $nosheet.omk -q",
+       .status = 1,
+       .err = {"pixmold build: $nosheet.omk: sprite 5 names no sheet; give its tag a tgafile (or a bmpfile)\n"},
+       .unchanged = "$chair.iff"},
       // An ordinary sheet given to an architecture pass: the compressor's
       // own words, then the sheet and the size its pieces need.
       {.args = "build $arch.iff --omk $empty.omk --wall-style 3 --wall-images $chair.tga -q",
