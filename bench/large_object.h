@@ -3,6 +3,12 @@
 // sprite of two frames per sheet with a palette and a draw group of its
 // own. Made once per process in a temporary folder; the sheets are written
 // row by row, so making them costs little memory.
+//
+// With PIXMOLD_LARGE_OBJECT_DIR set, the object (sheets, markup and a fresh
+// object file) is made in that folder instead and kept, so the command line
+// can be timed on it as a whole process:
+//   PIXMOLD_LARGE_OBJECT_DIR=/tmp/large pixmold_bench --benchmark_filter=BM_SpriteBuildInputsRead
+//   pixmold build /tmp/large/object.iff
 #pragma once
 
 #include <stdlib.h>
@@ -40,8 +46,14 @@ struct LargeShape {
 class LargeObject {
  public:
   LargeObject() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pixmold-large-object-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) fDirectory = pattern + "/";
+    if (const char* kept = getenv("PIXMOLD_LARGE_OBJECT_DIR"); kept != nullptr && *kept != '\0') {
+      std::filesystem::create_directories(kept);
+      fDirectory = std::string(kept) + "/";
+      fKept = true;
+    } else {
+      std::string pattern = (std::filesystem::temp_directory_path() / "pixmold-large-object-XXXXXX").string();
+      if (mkdtemp(pattern.data()) != nullptr) fDirectory = pattern + "/";
+    }
     // Four columns of 256 + 128 + 64 pixels fill a row; two frames of 768
     // rows fill the sheet.
     std::string markup = "<sizes lwidth=256 lheight=768 mwidth=128 mheight=384 swidth=64 sheight=192 border=1>\n";
@@ -55,8 +67,10 @@ class LargeObject {
       markup += "<drawgroup id=" + std::to_string(100 + i) + "><item sprite id=" + std::to_string(1000 + i) + ">\n";
     }
     std::ofstream(fDirectory + "object.omk") << markup;
+    if (fKept) FreshObject();
   }
   ~LargeObject() {
+    if (fKept) return;
     std::error_code ec;
     std::filesystem::remove_all(fDirectory, ec);
   }
@@ -80,6 +94,7 @@ class LargeObject {
 
  private:
   std::string fDirectory;
+  bool fKept = false;
   std::vector<std::string> fInputs;
 };
 

@@ -2,7 +2,9 @@
 // The last byte chooses the destinations (colour, depth, both or neither),
 // whether the palette reserves the system colours, and whether the pixels
 // are decoded as they are, before any palette, so one target covers every
-// render path. The description of a bad sheet is made from the same bytes,
+// render path. Pixels decoded as they are must come out the same when the
+// file is read row by row through the file library, as the palette check
+// reads a sheet. The description of a bad sheet is made from the same bytes,
 // read as a file of a memory file system.
 #include <array>
 #include <cstddef>
@@ -67,11 +69,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (options & 8) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    bool whole = false;
     try {
-      parser.RenderTrueColour(pixels);
+      whole = parser.RenderTrueColour(pixels) == 0;
     } catch (const pixmold::TgaReadError&) {
     }
     parser.Close();
+    pixmold::TGAParser rows;
+    if (whole && rows.Open("/in/sheet.tga") == 0) {
+      std::size_t at = 0;
+      rows.VisitTrueColourRows([&](int, std::span<const std::uint32_t> row) {
+        for (const std::uint32_t value : row) {
+          if (at >= pixels.size() || pixels[at++] != value) __builtin_trap();
+        }
+      });
+      if (at != pixels.size()) __builtin_trap();
+      rows.Close();
+    }
     return 0;
   }
   pixmold::PalWrap& palette = FuzzPalette(options & 4);

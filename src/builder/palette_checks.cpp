@@ -25,6 +25,78 @@ struct BlockSums {
   std::int64_t image[3] = {};
 };
 
+// The sums of one band of kBlock rows, block by block, and what the closed
+// bands came to. Each row is added in a loop of its own, with nothing it
+// writes that its reads could alias: it runs over every pixel of a build.
+class StaleBlocks {
+ public:
+  StaleBlocks(int width, std::span<const PaletteEntry> palette, bool hasDepth)
+      : fWidth(width),
+        fPalette(palette.data()),
+        fHasDepth(hasDepth),
+        fBlocks(std::size_t(width + kBlock - 1) / kBlock) {}
+
+  void AddRow(const std::uint32_t* sheet, const std::uint8_t* colours) {
+    if (!fHaveTopLeft) {
+      fTopLeft = sheet[0];
+      fHaveTopLeft = true;
+    }
+    const std::uint32_t topLeft = fTopLeft;
+    const bool hasDepth = fHasDepth;
+    const PaletteEntry* palette = fPalette;
+    BlockSums* blocks = fBlocks.data();
+    for (int start = 0; start < fWidth; start += kBlock) {
+      // One block's share of the row is summed apart and added once.
+      const int end = std::min(fWidth, start + kBlock);
+      int count = 0;
+      int sums[6] = {};
+      for (int x = start; x < end; ++x) {
+        const std::uint32_t pixel = sheet[x];
+        if (!DrawnInSheet(pixel, topLeft, hasDepth)) continue;
+        const PaletteEntry& shown = palette[colours[x]];
+        ++count;
+        sums[0] += pixel >> 16 & 0xFF, sums[1] += pixel >> 8 & 0xFF, sums[2] += pixel & 0xFF;
+        sums[3] += shown.red, sums[4] += shown.green, sums[5] += shown.blue;
+      }
+      if (count == 0) continue;
+      BlockSums& block = blocks[start / kBlock];
+      block.count += count;
+      for (int c = 0; c < 3; ++c) {
+        block.sheet[c] += sums[c];
+        block.image[c] += sums[3 + c];
+      }
+    }
+  }
+
+  void CloseBlocks() {
+    for (BlockSums& block : fBlocks) {
+      if (block.count != 0) {
+        double distance2 = 0;
+        for (int c = 0; c < 3; ++c) {
+          const double d = double(block.sheet[c] - block.image[c]) / double(block.count);
+          distance2 += d * d;
+        }
+        fDrawn += block.count;
+        if (distance2 > kFarApart * kFarApart) fDiffering += block.count;
+      }
+      block = BlockSums{};
+    }
+  }
+
+  std::int64_t Drawn() const { return fDrawn; }
+  std::int64_t Differing() const { return fDiffering; }
+
+ private:
+  int fWidth;
+  const PaletteEntry* fPalette;
+  bool fHasDepth;
+  std::vector<BlockSums> fBlocks;
+  std::uint32_t fTopLeft = 0;
+  bool fHaveTopLeft = false;
+  std::int64_t fDrawn = 0;
+  std::int64_t fDiffering = 0;
+};
+
 bool EndsWithTga(const std::string& path) {
   return path.size() >= 4 && (path.ends_with(".tga") || path.ends_with(".TGA"));
 }
@@ -69,40 +141,22 @@ std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& co
   int width = 0, height = 0;
   tga.GetSize(width, height);
   if (width != colour.Width() || height != colour.Height() || width == 0 || height == 0) return std::nullopt;
-  std::vector<std::uint32_t> argb(std::size_t(width) * std::size_t(height));
+  const bool hasDepth = !tga.Is24Bit();
+
+  // The sheet is walked a row at a time from the file's own bytes: a copy of
+  // the whole render would cost more than the check.
+  StaleBlocks stale(width, palette, hasDepth);
   try {
-    if (tga.RenderTrueColour(argb) != 0) return std::nullopt;
+    if (tga.VisitTrueColourRows([&](int y, std::span<const std::uint32_t> row) {
+          stale.AddRow(row.data(), colour.Row(y));
+          if (y % kBlock == kBlock - 1 || y == height - 1) stale.CloseBlocks();
+        }) != 0) {
+      return std::nullopt;
+    }
   } catch (const TgaReadError&) {
     return std::nullopt;
   }
-  const bool hasDepth = !tga.Is24Bit();
-
-  std::int64_t drawn = 0, differing = 0;
-  std::vector<BlockSums> blocks(std::size_t(width + kBlock - 1) / kBlock);
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* row = &argb[std::size_t(y) * std::size_t(width)];
-    for (int x = 0; x < width; ++x) {
-      if (!DrawnInSheet(row[x], argb[0], hasDepth)) continue;
-      const PaletteEntry& shown = palette[colour.PixelAt(x, y)];
-      BlockSums& block = blocks[std::size_t(x / kBlock)];
-      ++block.count;
-      block.sheet[0] += row[x] >> 16 & 0xFF, block.sheet[1] += row[x] >> 8 & 0xFF, block.sheet[2] += row[x] & 0xFF;
-      block.image[0] += shown.red, block.image[1] += shown.green, block.image[2] += shown.blue;
-    }
-    if (y % kBlock != kBlock - 1 && y != height - 1) continue;
-    for (BlockSums& block : blocks) {
-      if (block.count != 0) {
-        double distance2 = 0;
-        for (int c = 0; c < 3; ++c) {
-          const double d = double(block.sheet[c] - block.image[c]) / double(block.count);
-          distance2 += d * d;
-        }
-        drawn += block.count;
-        if (distance2 > kFarApart * kFarApart) differing += block.count;
-      }
-      block = BlockSums{};
-    }
-  }
+  const std::int64_t drawn = stale.Drawn(), differing = stale.Differing();
   if (drawn == 0) return 0.0;
   return double(differing) / double(drawn);
 }

@@ -1,8 +1,9 @@
 // The sprite pass. Consecutive sprite specs usually share one sheet (one row
 // of it each), and loading a sheet is most of the pass's work, so a sheet is
 // rendered only when a spec names another file than the one rendered last;
-// the offscreens live for the whole pass. Alpha mode (an alpha image beside
-// the sheet) adds a third offscreen of per-pixel coverage.
+// the offscreens live for the whole pass, and so does their memory: each
+// sheet is decoded into the pages the last one used. Alpha mode (an alpha
+// image beside the sheet) adds a third offscreen of per-pixel coverage.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -108,7 +109,7 @@ class SpritePass {
     if (sprite.MaskName().empty()) return std::nullopt;
     const std::optional<std::string> mask = FindImageFile(directory + sprite.MaskName());
     if (!mask) return std::nullopt;
-    fMask.Dispose();
+    fMask.Discard();
     Offscreen unused;
     MakeOffscreens(*mask, "", fMask, unused, "mask");
     return mask;
@@ -175,8 +176,8 @@ class SpritePass {
   }
 
   void RenderSheet(const std::string& paletteImage, const std::string& image) {
-    fColour.Dispose();
-    fDepth.Dispose();
+    fColour.Discard();
+    fDepth.Discard();
     MakeOffscreens(paletteImage, image, fColour, fDepth);
     if (!fColour.Exists()) FatalError("cant make dgrps without tga");
   }
@@ -184,9 +185,9 @@ class SpritePass {
   // The alpha image is grey: with the palette's colours cleared, rendering
   // it keeps each pixel's red value, which is its coverage.
   void RenderWithAlpha(const std::string& paletteImage, const std::string& image, const std::string& alphaImage) {
-    fColour.Dispose();
-    fDepth.Dispose();
-    fAlpha.Dispose();
+    fColour.Discard();
+    fDepth.Discard();
+    fAlpha.Discard();
     GetGlobalPalette().ClearColours();
     Offscreen alphaDepth;
     MakeOffscreens("", alphaImage, fAlpha, alphaDepth);

@@ -72,6 +72,22 @@ std::int64_t CTGFile::Read(void* buffer, std::size_t count) {
   return static_cast<std::int64_t>(done);
 }
 
+std::optional<FileView> CTGFile::View(std::size_t count) {
+  if (mnPos < 0 || mnPos > mnSize || static_cast<std::uint64_t>(mnSize - mnPos) < count) return std::nullopt;
+  // A small file read from its start is already all in the cache.
+  const std::int64_t end = mnPos + static_cast<std::int64_t>(count);
+  if (mnCacheSize > 0 && mnPos >= mnCacheOffset && end <= mnCacheOffset + static_cast<std::int64_t>(mnCacheSize)) {
+    auto copy = std::make_unique_for_overwrite<std::uint8_t[]>(count);
+    std::memcpy(copy.get(), mCache.get() + (mnPos - mnCacheOffset), count);
+    mnPos = end;
+    return FileView(std::move(copy), count);
+  }
+  std::optional<FileView> view = mbFAR ? mpCTGFileManager->ViewShared(mhFile, mnBase + mnPos, count)
+                                       : mpCTGFileManager->Files().View(mhFile, mnPos, count);
+  if (view) mnPos += static_cast<std::int64_t>(count);
+  return view;
+}
+
 std::int64_t CTGFile::Write(const void* buffer, std::size_t count) {
   if (!mbWritable || mbFAR) return -1;
   if (count == 0) return 0;

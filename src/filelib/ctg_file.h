@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -50,6 +51,10 @@ class CTGFile {
   // Reads up to count bytes at the position, never past the end of a member;
   // returns the bytes read (the position advances by them), or -1 on error.
   std::int64_t Read(void* buffer, std::size_t count);
+  // Exactly count bytes at the position, mapped where the file system can
+  // (see FileView), advancing the position past them; nothing when fewer
+  // remain or they cannot be read.
+  std::optional<FileView> View(std::size_t count);
   // Writes at the position, advancing it and growing the size; returns the
   // bytes written, or -1 (read-only files and count 0 write nothing).
   std::int64_t Write(const void* buffer, std::size_t count);

@@ -154,6 +154,11 @@ std::int64_t CTGFileManager::ReadShared(FileHandle file, std::int64_t offset, vo
   return Files().ReadAt(file, offset, buffer, count);
 }
 
+std::optional<FileView> CTGFileManager::ViewShared(FileHandle file, std::int64_t offset, std::size_t count) {
+  std::lock_guard lock(mLock);
+  return Files().View(file, offset, count);
+}
+
 void CTGFileManager::NoteSize(const std::string& key, std::int64_t size) {
   std::lock_guard lock(mLock);
   auto it = mPathToDirMap.find(key);

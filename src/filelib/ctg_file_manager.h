@@ -114,6 +114,8 @@ class CTGFileManager {
 
   // A positioned read on an archive's shared descriptor, under the lock.
   std::int64_t ReadShared(FileHandle file, std::int64_t offset, void* buffer, std::size_t count);
+  // The same for a view of the bytes.
+  std::optional<FileView> ViewShared(FileHandle file, std::int64_t offset, std::size_t count);
   // A loose file's new size, after SetSize.
   void NoteSize(const std::string& key, std::int64_t size);
   // Registers the directory key and its parents up to (and including) stop,

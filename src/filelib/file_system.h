@@ -14,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -43,6 +45,45 @@ struct DirEntry {
   bool readOnly = false;
 };
 
+// Bytes of a file in memory, read-only: the file's own pages mapped into the
+// process where the file system can map them, otherwise a copy read from
+// it. Decoding from a mapping costs no copy and no zeroed buffer; readers
+// see the same bytes either way. Move-only; the bytes last as long as it.
+class FileView {
+ public:
+  using Unmap = void (*)(void* start, std::size_t length);
+
+  FileView() = default;
+  // A copy of size bytes, owned by the view.
+  FileView(std::unique_ptr<std::uint8_t[]> copy, std::size_t size);
+  // size bytes from skip bytes into a mapping of length bytes at start,
+  // released with unmap when the view ends.
+  FileView(void* start, std::size_t length, std::size_t skip, std::size_t size, Unmap unmap);
+  ~FileView();
+  FileView(FileView&& other) noexcept;
+  FileView& operator=(FileView&& other) noexcept;
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  std::span<const std::uint8_t> Bytes() const { return fBytes; }
+  bool IsMapped() const { return fMapping != nullptr; }
+
+ private:
+  void Release();
+
+  std::unique_ptr<std::uint8_t[]> fCopy;
+  void* fMapping = nullptr;
+  std::size_t fMappingLength = 0;
+  Unmap fUnmap = nullptr;
+  std::span<const std::uint8_t> fBytes;
+};
+
+class FileSystem;
+
+// A view made by reading count bytes at offset through files.ReadAt into a
+// buffer of its own: what every file system that cannot map does.
+std::optional<FileView> ReadView(FileSystem& files, FileHandle file, std::int64_t offset, std::size_t count);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -58,6 +99,13 @@ class FileSystem {
   // Current length in bytes, or -1.
   virtual std::int64_t Size(FileHandle file) = 0;
   virtual bool Truncate(FileHandle file, std::int64_t size) = 0;
+  // Exactly count bytes at offset, or nothing when fewer are there or they
+  // cannot be read. The bytes are those of the moment of the call; a file
+  // changed later may or may not show through a mapping, as with any reader
+  // that races a writer.
+  virtual std::optional<FileView> View(FileHandle file, std::int64_t offset, std::size_t count) {
+    return ReadView(*this, file, offset, count);
+  }
   // Hands buffered writes to the operating system.
   virtual bool Flush(FileHandle file) = 0;
   // Makes written bytes durable on the storage device.
@@ -91,6 +139,9 @@ class FileSystemDecorator : public FileSystem {
     return fInner->WriteAt(file, offset, buffer, count);
   }
   bool Seek(FileHandle file, std::int64_t offset) override { return fInner->Seek(file, offset); }
+  std::optional<FileView> View(FileHandle file, std::int64_t offset, std::size_t count) override {
+    return fInner->View(file, offset, count);
+  }
   std::int64_t Size(FileHandle file) override { return fInner->Size(file); }
   bool Truncate(FileHandle file, std::int64_t size) override { return fInner->Truncate(file, size); }
   bool Flush(FileHandle file) override { return fInner->Flush(file); }

@@ -62,6 +62,10 @@ class IoFaults final : public FileSystemDecorator {
   std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override;
   std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override;
   bool Seek(FileHandle file, std::int64_t offset) override;
+  // Read, never mapped, so that a planned read failure reaches it too.
+  std::optional<FileView> View(FileHandle file, std::int64_t offset, std::size_t count) override {
+    return ReadView(*this, file, offset, count);
+  }
   bool Truncate(FileHandle file, std::int64_t size) override;
   bool Flush(FileHandle file) override;
   bool Sync(FileHandle file) override;

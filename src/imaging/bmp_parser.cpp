@@ -47,10 +47,10 @@ std::uint64_t BMPParser::GetNeededFileSize() const {
 
 bool BMPParser::HaveWholeFile() {
   if (fBytes.size() >= fFileSize || fPath.empty()) return true;
-  auto bytes = ReadImageFile(fPath);
-  if (!bytes) return false;
-  fFileBytes = std::move(*bytes);
-  fBytes = fFileBytes;
+  auto whole = ViewImageFile(fPath);
+  if (!whole) return false;
+  fWholeFile = std::move(*whole);
+  fBytes = fWholeFile.Bytes();
   fFileSize = fBytes.size();
   return true;
 }
@@ -111,6 +111,7 @@ int BMPParser::Parse(std::span<const std::uint8_t> fileBytes, std::uint64_t file
 void BMPParser::Close() {
   fPath.clear();
   fFileBytes = {};
+  fWholeFile = FileView();
   fBytes = {};
   fFileSize = 0;
   fOpen = false;

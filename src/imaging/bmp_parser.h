@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "filelib/file_system.h"
 #include "imaging/bmp_format.h"
 #include "imaging/palette_entry.h"
 
@@ -64,7 +65,8 @@ class BMPParser {
   bool ReadRLE8(Offscreen& offscreen, int width, int height);
 
   std::string fPath;                     // the file, when we read it ourselves
-  std::vector<std::uint8_t> fFileBytes;  // what we have read of it
+  std::vector<std::uint8_t> fFileBytes;  // what we have read of its head
+  FileView fWholeFile;                   // all of it, once the pixels are wanted
   std::span<const std::uint8_t> fBytes;
   std::uint64_t fFileSize = 0;
   bool fOpen = false;

@@ -40,6 +40,14 @@ std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path, 
   return ReadFrom(file, static_cast<std::size_t>(size));
 }
 
+std::optional<FileView> ViewImageFile(const std::string& path, std::size_t maxBytes) {
+  OpenImage file(path);
+  if (!file) return std::nullopt;
+  const std::int64_t size = file->Size();
+  if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return std::nullopt;
+  return file->View(static_cast<std::size_t>(size));
+}
+
 std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count,
                                                              std::int64_t* fileSize) {
   OpenImage file(path);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "filelib/file_system.h"
+
 namespace pixmold {
 
 // The largest image file we read: a 16384 x 16384 true-colour render with
@@ -23,6 +25,10 @@ inline constexpr std::size_t kMaxImageFileBytes = (std::size_t{1} << 30) + (std:
 // than maxBytes.
 std::optional<std::vector<std::uint8_t>> ReadImageFile(const std::string& path,
                                                        std::size_t maxBytes = kMaxImageFileBytes);
+
+// The same, mapped rather than copied where the file system can (see
+// FileView): for files read once from end to end, as pixel data is.
+std::optional<FileView> ViewImageFile(const std::string& path, std::size_t maxBytes = kMaxImageFileBytes);
 
 // At most the first count bytes of the file (fewer when it is shorter), or
 // nothing when it cannot be opened or read; the file's whole length goes to

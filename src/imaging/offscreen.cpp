@@ -20,8 +20,12 @@ void Offscreen::SetLayout(std::uint8_t* memory, int width, int height, int strid
   fPortRect = Rect::Make(0, 0, width, height);
 }
 
-bool Offscreen::Create(const Rect& bounds, PalWrap* palette) {
-  Dispose();
+bool Offscreen::Create(const Rect& bounds, PalWrap* palette) { return Make(bounds, palette, true); }
+
+bool Offscreen::CreateForOverwrite(const Rect& bounds, PalWrap* palette) { return Make(bounds, palette, false); }
+
+bool Offscreen::Make(const Rect& bounds, PalWrap* palette, bool zeroed) {
+  Discard();
   const std::int64_t width = bounds.Width();
   const std::int64_t height = bounds.Height();
   if (bounds.IsEmpty()) {
@@ -33,16 +37,28 @@ bool Offscreen::Create(const Rect& bounds, PalWrap* palette) {
     XASSERT_FAIL("fWorld", "could not create dib section: offscreen larger than 16384 x 16384 pixels");
     return false;
   }
-  try {
-    fWorld.assign(static_cast<std::size_t>(stride * height), 0);
-  } catch (const std::bad_alloc&) {
-    fWorld = {};
-    XASSERT_FAIL("fWorld", "could not create dib section");
-    return false;
+  const auto size = static_cast<std::size_t>(stride * height);
+  if (size > fWorldSize) {
+    fWorld.reset();
+    fWorldSize = 0;
+    try {
+      fWorld = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    } catch (const std::bad_alloc&) {
+      XASSERT_FAIL("fWorld", "could not create dib section");
+      return false;
+    }
+    fWorldSize = size;
+  }
+  if (zeroed) {
+    std::fill_n(fWorld.get(), size, std::uint8_t{0});
+  } else if (stride != width) {
+    for (std::int64_t row = 0; row < height; ++row) {
+      std::fill(fWorld.get() + row * stride + width, fWorld.get() + (row + 1) * stride, std::uint8_t{0});
+    }
   }
   fPalette = palette ? palette : &GetGlobalPalette();
   fPalette->AddRef();
-  SetLayout(fWorld.data(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(stride));
+  SetLayout(fWorld.get(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(stride));
   return true;
 }
 
@@ -65,9 +81,14 @@ bool Offscreen::Adopt(std::span<std::uint8_t> pixels, int width, int height, int
 }
 
 void Offscreen::Dispose() {
+  Discard();
+  fWorld.reset();
+  fWorldSize = 0;
+}
+
+void Offscreen::Discard() {
   if (fDrawing) EndDrawing();
   if (fPalette) fPalette->ReleaseRef();
-  fWorld = {};
   fAdopted = false;
   fPortRect = Rect{};
   fPalette = nullptr;

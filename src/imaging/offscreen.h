@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,16 +34,24 @@ class Offscreen {
   Offscreen(const Offscreen&) = delete;
   Offscreen& operator=(const Offscreen&) = delete;
 
-  // Releases what the offscreen held and allocates a zeroed bitmap the size
+  // Drops the image the offscreen held and makes a zeroed bitmap the size
   // of bounds (port rectangle (0, 0, height, width)) that refers to palette,
-  // or to the global palette. True when a bitmap exists afterwards.
+  // or to the global palette. True when a bitmap exists afterwards. The
+  // memory of an earlier bitmap is reused when it is large enough.
   bool Create(const Rect& bounds, PalWrap* palette = nullptr);
+  // The same for an image the caller is about to write over whole: only the
+  // padding at the end of each row is zeroed. Reusing memory that already
+  // holds pages and not clearing it are what makes a pass over many sheets
+  // cost no more than decoding them.
+  bool CreateForOverwrite(const Rect& bounds, PalWrap* palette = nullptr);
   // Takes pixels owned elsewhere, laid out bottom-up with the given stride;
   // only when nothing is allocated. The offscreen never frees them.
   bool Adopt(std::span<std::uint8_t> pixels, int width, int height, int stride);
   bool Exists() const { return fBaseAddr != nullptr; }
   // Frees the bitmap (unless adopted) and clears every field.
   void Dispose();
+  // As Dispose, but keeps the memory for the next Create.
+  void Discard();
 
   void Lock() {}
   void Unlock() {}
@@ -83,9 +92,11 @@ class Offscreen {
 
  private:
   void SetLayout(std::uint8_t* memory, int width, int height, int stride);
+  bool Make(const Rect& bounds, PalWrap* palette, bool zeroed);
 
   bool fAdopted = false;
-  std::vector<std::uint8_t> fWorld;
+  std::unique_ptr<std::uint8_t[]> fWorld;
+  std::size_t fWorldSize = 0;
   DrawingPort fSavedPort;
   bool fDrawing = false;
   Rect fPortRect;

@@ -38,15 +38,19 @@ std::string TooLargeText(int width, int height) {
 }
 
 // Creates an offscreen at an image's size; a size no offscreen can have is
-// the image's fault.
-bool CreateFor(const std::string& path, Offscreen& offscreen, int width, int height) {
-  return ExplainingInput([&] { return offscreen.Create(Rect::Make(0, 0, width, height)); },
-                         [&] {
-                           if (width <= 0 || height <= 0) {
-                             return InputProblem{path, SizeText(width, height) + " pixels: an empty image"};
-                           }
-                           return InputProblem{path, TooLargeText(width, height)};
-                         });
+// the image's fault. One the decoder fills whole is not cleared first.
+bool CreateFor(const std::string& path, Offscreen& offscreen, int width, int height, bool filledWhole = false) {
+  return ExplainingInput(
+      [&] {
+        const Rect bounds = Rect::Make(0, 0, width, height);
+        return filledWhole ? offscreen.CreateForOverwrite(bounds) : offscreen.Create(bounds);
+      },
+      [&] {
+        if (width <= 0 || height <= 0) {
+          return InputProblem{path, SizeText(width, height) + " pixels: an empty image"};
+        }
+        return InputProblem{path, TooLargeText(width, height)};
+      });
 }
 
 void OpenTga(const std::string& path, TGAParser& tga) {
@@ -90,13 +94,16 @@ void CheckBmpLength(const std::string& path, std::string_view role, const BMPPar
 
 // Creates the colour offscreen, and for a 32-bit image the depth offscreen,
 // at the image's size, and renders into them.
-void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, Offscreen& colour, Offscreen& depth) {
+// The TGA decoder writes every pixel it is given or fails the build; an
+// uncompressed palette image of the checked length fills the colours too.
+void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, bool coloursFilled, Offscreen& colour,
+               Offscreen& depth) {
   int width = 0;
   int height = 0;
   tga.GetSize(width, height);
-  if (!CreateFor(path, colour, width, height)) FatalError("could not make offscreen");
+  if (!CreateFor(path, colour, width, height, renderColour || coloursFilled)) FatalError("could not make offscreen");
   const bool hasDepth = !tga.Is24Bit();
-  if (hasDepth && !CreateFor(path, depth, width, height)) FatalError("could not make z offscreen");
+  if (hasDepth && !CreateFor(path, depth, width, height, true)) FatalError("could not make z offscreen");
 
   ResErr renderErr = res_error::kNone;
   try {
@@ -158,7 +165,9 @@ void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath,
     if (tga.HasImage()) CheckSameSize(imagePath, tga, palettePath, paletteRole, bmp);
     CheckBmpLength(palettePath, paletteRole, bmp);
   }
-  if (tga.HasImage()) RenderTga(imagePath, tga, !paletteHasPixels, colour, depth);
+  if (tga.HasImage()) {
+    RenderTga(imagePath, tga, !paletteHasPixels, paletteHasPixels && bmp.GetNeededFileSize() != 0, colour, depth);
+  }
   if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour);
 }
 

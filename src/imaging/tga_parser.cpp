@@ -1,6 +1,7 @@
 #include "imaging/tga_parser.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "base/byte_cursor.h"
@@ -30,6 +31,11 @@ struct Destination {
 };
 
 // Pixels are stored blue, green, red (, alpha).
+inline std::uint32_t TrueColourValue(const std::uint8_t* pixel, std::size_t bytes) {
+  const std::uint32_t alpha = bytes == 4 ? std::uint32_t{pixel[3]} << 24 : 0;
+  return alpha | std::uint32_t{pixel[2]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[0];
+}
+
 inline std::uint8_t Nearest(const PalWrap* palette, const std::uint8_t* pixel) {
   return palette->FindNearest(pixel[2], pixel[1], pixel[0]);
 }
@@ -204,13 +210,11 @@ ResErr TGAParser::ReadPixelData(std::span<const std::uint8_t>& data) {
   const std::uint64_t pixels = std::uint64_t{fWidth} * fHeight;
   const std::uint64_t available = size > static_cast<std::int32_t>(fPixelOffset) ? size - fPixelOffset : 0;
   const std::uint64_t wanted = fIsRLE ? std::min(available, pixels * (1 + bytesPerPixel)) : pixels * bytesPerPixel;
-  // Every byte is read over before it is used, so the buffer is not zeroed
-  // first: that would double the memory traffic of the largest read of a
-  // build.
-  fPixelBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(wanted));
-  err = fFile.Read(fPixelBuffer.get(), static_cast<std::int32_t>(wanted));
+  // Decoded straight from the file's pages where they can be mapped: a copy
+  // of the largest input of a build would cost more than decoding it.
+  err = fFile.View(static_cast<std::int32_t>(wanted), fPixelData);
   if (err != 0) throw TgaReadError(err);
-  data = std::span<const std::uint8_t>(fPixelBuffer.get(), static_cast<std::size_t>(wanted));
+  data = fPixelData.Bytes();
   return 0;
 }
 
@@ -218,7 +222,7 @@ ResErr TGAParser::Close() {
   const ResErr err = fFromMemory ? 0 : fFile.Close();
   fMemory = {};
   fFromMemory = false;
-  fPixelBuffer.reset();
+  fPixelData = FileView();
   fHasImage = false;
   return err;
 }
@@ -249,14 +253,17 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
       return res_error::kShortWrite;
     }
   }
+  // A file stored bottom row first is decoded into the rows from the bottom
+  // up, so no pass is spent turning the image over afterwards.
+  const int firstRow = fFlipY ? fHeight - 1 : 0;
   if (colour) {
-    to.colour = colour->GetBaseAddr();
-    to.colourRowBytes = colour->GetRowBytes();
+    to.colour = colour->Row(firstRow);
+    to.colourRowBytes = fFlipY ? -colour->GetRowBytes() : colour->GetRowBytes();
   }
   if (alpha) {
     alpha->Lock();
-    to.alpha = alpha->GetBaseAddr();
-    to.alphaRowBytes = alpha->GetRowBytes();
+    to.alpha = alpha->Row(firstRow);
+    to.alphaRowBytes = fFlipY ? -alpha->GetRowBytes() : alpha->GetRowBytes();
   }
 
   std::span<const std::uint8_t> data;
@@ -280,13 +287,13 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
     RenderPixels<4, false, false>(fIsRLE, in, width, height, to);
   }
 
-  if (fFlipX || fFlipY) {
-    if (colour) colour->Flip(fFlipX, fFlipY);
-    if (alpha) alpha->Flip(fFlipX, fFlipY);
+  if (fFlipX) {
+    if (colour) colour->Flip(true, false);
+    if (alpha) alpha->Flip(true, false);
   }
   if (colour) colour->Unlock();
   if (alpha) alpha->Unlock();
-  fPixelBuffer.reset();
+  fPixelData = FileView();
   return 0;
 }
 
@@ -305,10 +312,7 @@ ResErr TGAParser::RenderTrueColour(std::span<std::uint32_t> pixels) {
   if (err != 0) return err;
   ByteCursor in(data, ByteOrder::kLittle);
   const std::size_t bytes = fIs24Bit ? 3 : 4;
-  const auto value = [bytes](const std::uint8_t* p) {
-    const std::uint32_t alpha = bytes == 4 ? std::uint32_t{p[3]} << 24 : 0;
-    return alpha | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-  };
+  const auto value = [bytes](const std::uint8_t* p) { return TrueColourValue(p, bytes); };
   // Packets run on across row ends, so the image decodes as one stream of
   // pixels; only the orientation needs rows.
   std::size_t at = 0;
@@ -330,7 +334,7 @@ ResErr TGAParser::RenderTrueColour(std::span<std::uint32_t> pixels) {
     }
     at += count;
   }
-  fPixelBuffer.reset();
+  fPixelData = FileView();
 
   const std::size_t width = fWidth;
   if (fFlipX) {
@@ -341,6 +345,45 @@ ResErr TGAParser::RenderTrueColour(std::span<std::uint32_t> pixels) {
       std::swap_ranges(&pixels[top], &pixels[top] + width, &pixels[bottom]);
     }
   }
+  return 0;
+}
+
+ResErr TGAParser::VisitTrueColourRows(const std::function<void(int y, std::span<const std::uint32_t> row)>& row) {
+  if (!fHasImage) {
+    XASSERT_FAIL("fHasImage", "no image file");
+    return res_error::kNotOpen;
+  }
+  const int width = fWidth;
+  const int height = fHeight;
+  if (fIsRLE) {
+    std::vector<std::uint32_t> pixels(std::size_t{fWidth} * fHeight);
+    const ResErr err = RenderTrueColour(pixels);
+    if (err != 0) return err;
+    for (int y = 0; y < height; ++y) {
+      row(y, std::span<const std::uint32_t>(pixels).subspan(std::size_t(y) * std::size_t(width), std::size_t(width)));
+    }
+    return 0;
+  }
+  std::span<const std::uint8_t> data;
+  const ResErr err = ReadPixelData(data);
+  if (err != 0) return err;
+  const std::size_t bytes = fIs24Bit ? 3 : 4;
+  const std::size_t rowSize = std::size_t(width) * bytes;
+  if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
+  std::vector<std::uint32_t> values(std::size_t{fWidth});
+  for (int y = 0; y < height; ++y) {
+    const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
+    const std::uint8_t* pixel = data.data() + fileRow * rowSize;
+    if (bytes == 4 && std::endian::native == std::endian::little) {
+      // Stored as the values are held: copied, not taken apart.
+      std::memcpy(values.data(), pixel, rowSize);
+    } else {
+      for (std::size_t x = 0; x < values.size(); ++x, pixel += bytes) values[x] = TrueColourValue(pixel, bytes);
+    }
+    if (fFlipX) std::reverse(values.begin(), values.end());
+    row(y, values);
+  }
+  fPixelData = FileView();
   return 0;
 }
 

@@ -15,12 +15,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
+#include "filelib/file_system.h"
 #include "resfile/flat_file.h"
 #include "resfile/res_types.h"
 
@@ -75,6 +77,10 @@ class TGAParser {
   // per pixel (alpha 0 for 24-bit images), top row first, left to right.
   // pixels must hold width x height values. Returns and raises as Render.
   ResErr RenderTrueColour(std::span<std::uint32_t> pixels);
+  // The same values handed over a row at a time, top row first: row(y,
+  // values). Uncompressed images need only one row of memory; run-length
+  // data, whose packets do not start at rows, is decoded whole first.
+  ResErr VisitTrueColourRows(const std::function<void(int y, std::span<const std::uint32_t> row)>& row);
 
  private:
   ResErr CheckHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize);
@@ -83,7 +89,7 @@ class TGAParser {
   FlatFile fFile;
   bool fFromMemory = false;
   std::span<const std::uint8_t> fMemory;  // the image, when opened from bytes
-  std::unique_ptr<std::uint8_t[]> fPixelBuffer;
+  FileView fPixelData;                    // the file's pixel data, mapped where it can be
   bool fIsRLE = false;
   bool fHasImage = false;
   bool fIs24Bit = false;

@@ -66,6 +66,18 @@ ResErr FlatFile::Read(std::span<unsigned char> bytes) {
   return Read(bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
 
+ResErr FlatFile::View(std::int32_t count, FileView& view) {
+  if (!fFile) {
+    XASSERT_FAIL("fFile", "No CTGFile present");
+    return res_error::kNotOpen;
+  }
+  if (count < 0) return res_error::kShortRead;
+  std::optional<FileView> bytes = fFile->View(static_cast<std::size_t>(count));
+  if (!bytes) return res_error::kShortRead;
+  view = std::move(*bytes);
+  return res_error::kNone;
+}
+
 ResErr FlatFile::Write(const void* buffer, std::int32_t count) {
   if (!fFile) return res_error::kNotOpen;
   if (count < 0) return res_error::kShortWrite;

@@ -21,6 +21,7 @@ namespace pixmold {
 
 class CTGFile;
 class CTGFileManager;
+class FileView;
 
 class FlatFile {
  public:
@@ -43,6 +44,9 @@ class FlatFile {
   // count bytes at the position; -48 when fewer arrive (those are read).
   ResErr Read(void* buffer, std::int32_t count);
   ResErr Read(std::span<unsigned char> bytes);
+  // count bytes at the position without copying them where the file can be
+  // mapped (see FileView); -48 when fewer remain or they cannot be read.
+  ResErr View(std::int32_t count, FileView& view);
   // count bytes at the position, extending the file; -46 when fewer go out.
   ResErr Write(const void* buffer, std::int32_t count);
   ResErr Write(std::span<const unsigned char> bytes);

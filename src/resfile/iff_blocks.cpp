@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "base/byte_cursor.h"
 #include "base/xassert.h"
@@ -32,6 +33,40 @@ bool TypeCutByAWrite(std::int32_t offset, const IFFBlockHeader& header) {
   const int after = 8 * (kTypeSize - cut);
   const std::uint32_t lowBytes = (1u << after) - 1;
   return (header.type >> after) == (kFreeBlockType >> after) || (header.type & lowBytes) == (kFreeBlockType & lowBytes);
+}
+
+// Whether the bytes at `at` read as a header a writer made: a type of
+// printable characters and, in the second version, a name without control
+// bytes ended by a zero within its field. Resource data seldom holds one at
+// the one place where its size would also end the file.
+bool LooksLikeHeader(std::span<const std::uint8_t> bytes, std::size_t at, std::int32_t headerSize) {
+  const auto printable = [](std::uint8_t c) { return c >= 0x20 && c != 0x7F; };
+  const auto type = bytes.subspan(at, 4);
+  if (!std::all_of(type.begin(), type.end(), [&](std::uint8_t c) { return printable(c) && c < 0x7F; })) return false;
+  if (headerSize != kIFFBlockHeaderSize2) return true;
+  const auto name = bytes.subspan(at + kHeadSize, static_cast<std::size_t>(headerSize) - kHeadSize);
+  const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
+  return end != name.end() && std::all_of(name.begin(), end, printable);
+}
+
+// Whether some header in [from, fileSize) announces a block that ends
+// exactly where the file does: the last of the blocks after a damaged
+// header does, and an append cut short has nothing after it.
+bool BlockEndsTheFileAfter(IFFBlocks& blocks, std::int32_t from, std::int32_t fileSize) {
+  constexpr std::int64_t kChunk = 1 << 16;
+  const std::int32_t headerSize = blocks.HeaderSize();
+  std::vector<std::uint8_t> chunk;
+  for (std::int64_t start = from; start + headerSize <= fileSize; start += kChunk) {
+    chunk.resize(static_cast<std::size_t>(std::min<std::int64_t>(kChunk + headerSize, fileSize - start)));
+    // A tail that cannot be read is not known to be torn.
+    if (blocks.ReadAt(static_cast<std::int32_t>(start), chunk) != res_error::kNone) return true;
+    for (std::size_t at = 0; at < kChunk && at + static_cast<std::size_t>(headerSize) <= chunk.size(); ++at) {
+      const std::int64_t size = LoadU32(chunk, at + 4, ByteOrder::kBig);
+      const std::int64_t offset = start + static_cast<std::int64_t>(at);
+      if (size >= headerSize && offset + size == fileSize && LooksLikeHeader(chunk, at, headerSize)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -313,7 +348,12 @@ IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset,
         break;
       }
       if (!BlockFits(position, header.size, fHeaderSize, fileSize)) {
-        end = IsTornAppend(position, &header, fHeaderSize, fileSize) ? WalkEnd::kTornTail : WalkEnd::kBadHeader;
+        // A free header running past the end is what an append cut short
+        // leaves, unless whole blocks follow it: then its size was damaged
+        // in place, and cutting there would lose every one of them.
+        const bool torn = IsTornAppend(position, &header, fHeaderSize, fileSize) &&
+                          !BlockEndsTheFileAfter(*this, position + fHeaderSize, fileSize);
+        end = torn ? WalkEnd::kTornTail : WalkEnd::kBadHeader;
         if (end == WalkEnd::kBadHeader) why = DescribeBadBlock(position, header, fHeaderSize, fileSize);
         break;
       }

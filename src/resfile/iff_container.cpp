@@ -77,7 +77,7 @@ void IFFContainer::NoteOpenFailure(const CTGString& name, ResErr err) {
 
 void IFFContainer::NoteWalkEnd(IFFBlocks::WalkEnd end, const IFFBlocks::WalkStop& stop) {
   if (end != IFFBlocks::WalkEnd::kBadHeader) return;
-  NoteDamage(stop.offset, stop.why + "; the blocks after it cannot be found, so the file is left unchanged");
+  NoteDamage(stop.offset, stop.why + "; the blocks after it cannot be found");
   fWalkMetDamage = true;
 }
 

@@ -72,7 +72,9 @@ TEST_F(PaletteWarnings, NamesTheImagesTheFixAndWhatThePaltKeeps) {
                          " show wrong colours; give the sheets one palette with: pixmold palette " +
                          Art("tableset_books.tga") + " " + Art("tableset_chair.tga") + "\n");
   const auto chairTable = testing::ReadAll(Art("tableset_chair.bmp"));
-  const testing::StoredResource* palt = testing::FindResource(testing::ReadObjectFile(Object()), kPALT, 200);
+  // Held here: the found resource points into it.
+  const std::vector<testing::StoredResource> stored = testing::ReadObjectFile(Object());
+  const testing::StoredResource* palt = testing::FindResource(stored, kPALT, 200);
   ASSERT_NE(palt, nullptr);
   for (int entry = 0; entry < 256; ++entry) {
     ASSERT_EQ(palt->bytes[16 + 3 * entry], chairTable[54 + 4 * entry + 2]) << entry;  // red

@@ -162,7 +162,10 @@ TEST(CliArchitecture, PrintedLinesStartLinesOfTheirOwnOnATerminal) {
   const std::string screen = art.dir.File("screen.txt");
   const std::string build = "TERM=xterm COLUMNS=200 " + Quote(PIXMOLD_CLI_PATH) + " build " + Quote(art.object) +
                             " --wall-pattern 252 --wall-images " + art.Sheet(32);
-  ASSERT_EQ(std::system(("script -qec " + Quote(build) + " /dev/null </dev/null >" + Quote(screen)).c_str()), 0);
+  ASSERT_EQ(std::system(("timeout -k 5 " + std::to_string(testing::kCommandDeadlineSeconds) + " script -qec " +
+                         Quote(build) + " /dev/null </dev/null >" + Quote(screen))
+                            .c_str()),
+            0);
   std::string shown = testing::Text(screen);
   std::erase(shown, '\r');
   const std::string line = "Doing transition left pattern\n";

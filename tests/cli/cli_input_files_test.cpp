@@ -221,7 +221,8 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
     const std::vector<Bytes> before = ObjectBytes(dir);
     const std::string args = testing::Expand(step.args, dir);
     const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd " + Quote(dir.Path().string()) + " && TERM=dumb " + Quote(PIXMOLD_CLI_PATH) + " " +
+    const std::string command = "cd " + Quote(dir.Path().string()) + " && TERM=dumb timeout -k 5 " +
+                                std::to_string(testing::kCommandDeadlineSeconds) + " " + Quote(PIXMOLD_CLI_PATH) + " " +
                                 args + " </dev/null >/dev/null 2>" + Quote(err);
     const int raw = std::system(command.c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);

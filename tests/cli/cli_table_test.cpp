@@ -13,6 +13,7 @@
 #include "cli_runner.h"
 #include "records/tree_table.h"
 #include "resfile/string_set.h"
+#include "support/child_process.h"
 #include "support/object_file_fixture.h"
 #include "support/record_bytes.h"
 #include "support/sheet_images.h"
@@ -71,21 +72,24 @@ testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
   const std::string in = dir.Write("stdin.bin", step.input);
   const std::string out = dir.File("stdout.bin");
   const std::string err = dir.File("stderr.txt");
+  // The deadline outside script(1), whose command must lead the terminal's
+  // foreground group.
+  const std::string deadline = "timeout -k 5 " + std::to_string(testing::kCommandDeadlineSeconds) + " ";
   std::string command = Quote(PIXMOLD_CLI_PATH) + " " + args;
   if (step.streams == Streams::kFullOutput) {
-    command = "TERM=dumb " + command + " <" + Quote(in) + " >/dev/full 2>" + Quote(err);
+    command = "TERM=dumb " + deadline + command + " <" + Quote(in) + " >/dev/full 2>" + Quote(err);
   } else if (step.streams == Streams::kTerminal) {
     // script(1) runs the command on a pseudo-terminal and copies the
     // screen to its own standard output.
-    command = "script -qec " + Quote("TERM=xterm COLUMNS=200 " + command) + " /dev/null <" + Quote(in) + " >" +
-              Quote(out) + " 2>" + Quote(err);
+    command = deadline + "script -qec " + Quote("TERM=xterm COLUMNS=200 " + command) + " /dev/null <" + Quote(in) +
+              " >" + Quote(out) + " 2>" + Quote(err);
   }
   int raw = 0;
   if (step.streams == Streams::kClosedPipe) {
     // The reader is gone before the command starts, so every write fails;
     // an ignored SIGPIPE (as some job runners leave it) makes that a write
     // error instead of the signal.
-    command = "TERM=dumb " + command + " <" + Quote(in) + " 2>" + Quote(err);
+    command = "TERM=dumb " + deadline + command + " <" + Quote(in) + " 2>" + Quote(err);
     const pid_t child = fork();
     if (child == 0) {
       int ends[2];
@@ -94,7 +98,7 @@ testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
       _exit(98);
     }
-    waitpid(child, &raw, 0);
+    raw = testing::WaitForChild(child).value_or(-1);
   } else {
     raw = std::system(command.c_str());
   }

@@ -57,7 +57,7 @@ class CliTree : public ::testing::Test {
   std::string Stamp(int index) const { return testing::TreeStamp(fRoot, index); }
   std::string NinjaDryRun() const {
     const std::string out = fRoot.File("dry.txt");
-    const std::string command = "ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
+    const std::string command = "timeout -k 5 60 ninja -f " + Quote(Plan()) + " -n >" + Quote(out) + " 2>&1";
     return std::system(command.c_str()) == 0 ? Text(out) : "ninja failed: " + Text(out);
   }
   // Runs the tree and checks it ends well with the summary line given.

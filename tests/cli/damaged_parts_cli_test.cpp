@@ -30,6 +30,7 @@ constexpr ResType kSPR2 = MakeResType("SPR2");
 enum class Damage {
   kBadHeader,        // obj.iff: a block's size zeroed, no map: the walk stops there
   kTornTail,         // obj.spf: an append whose bytes never all arrived
+  kFreePastEnd,      // obj.spf: a free block's size, blocks after it, runs past the end
   kCutShort,         // obj.spf: ten bytes left
   kOtherFormat,      // obj.spf: a PNG under the part's name
   kBadBlockGoodMap,  // obj.iff: the map is whole, one block's type is not
@@ -43,6 +44,7 @@ const char* Name(Damage damage) {
   switch (damage) {
     case Damage::kBadHeader: return "bad header";
     case Damage::kTornTail: return "torn tail";
+    case Damage::kFreePastEnd: return "free block past the end";
     case Damage::kCutShort: return "cut short";
     case Damage::kOtherFormat: return "other format";
     case Damage::kBadBlockGoodMap: return "bad block, good map";
@@ -108,6 +110,15 @@ void Damaged(const testing::TempDir& dir, Damage damage) {
       spfBytes.resize(spfBytes.size() + 100, 0xEE);
       break;
     }
+    case Damage::kFreePastEnd: {
+      // SPR2 1 freed, and its size then damaged: SPR2 2 still follows it.
+      PutBE32(spfBytes, 60, 0);
+      const std::size_t freed = BlockOffset(spfBytes, "SPR2", 1);
+      std::copy_n("XXXX", 4, spfBytes.begin() + static_cast<std::ptrdiff_t>(freed));
+      spfBytes[freed + 11] |= 4;
+      PutBE32(spfBytes, freed + 4, static_cast<std::uint32_t>(spfBytes.size() - freed + 5000));
+      break;
+    }
     case Damage::kCutShort: spfBytes.resize(10); break;
     case Damage::kOtherFormat:
       spfBytes.assign({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
@@ -135,7 +146,12 @@ TEST(DamagedParts, WritersRefuseAndReadersGoOn) {
   const std::string readOnly = "$obj.iff is read-only (no write permission); nothing was changed\n";
   const Row rows[] = {
       // Damage the walk cannot see past: the blocks after it may be whole.
-      {Damage::kBadHeader, "add $obj STR# 9", 1, {iffNamed, badHeader, "nothing was changed"}, true},
+      {Damage::kBadHeader,
+       "add $obj STR# 9",
+       1,
+       {iffNamed, badHeader + ": a block is at least its 76-byte header; the blocks after it cannot be found; nothing "
+                              "was changed\n"},
+       true},
       {Damage::kBadHeader, "rm $obj STR# 3", 1, {"pixmold rm: $obj.iff: at offset ", badHeader}, true},
       {Damage::kBadHeader, "build -q $obj.iff", 1, {"fatal error: obj.iff: at offset ", badHeader}, true},
       {Damage::kBadHeader, "ls $obj", 0, {"pixmold ls: warning: $obj.iff: at offset "}, true, "STR#\t1\t"},
@@ -148,6 +164,15 @@ TEST(DamagedParts, WritersRefuseAndReadersGoOn) {
       {Damage::kTornTail, "add $obj SPR2 9", 0, {"="}, false, "", "SPR2\t9\t"},
       {Damage::kTornTail, "build -q $obj.iff", 0, {"="}, false, "", "SPR2\t2\t"},
       {Damage::kTornTail, "ls $obj", 0, {"="}, true, "SPR2\t2\t"},
+
+      // The same header with whole blocks after it is damage, not a tail.
+      {Damage::kFreePastEnd,
+       "add $obj SPR2 9",
+       1,
+       {"pixmold add: $obj.spf: at offset ", "(type XXXX, id 1, size ", "runs 5000 bytes past the end"},
+       true},
+      {Damage::kFreePastEnd, "build -q $obj.iff", 1, {"fatal error: obj.spf: at offset "}, true},
+      {Damage::kFreePastEnd, "ls $obj", 0, {"pixmold ls: warning: $obj.spf: at offset "}, true, "STR#\t3\t"},
 
       // A part that does not open is never skipped in silence.
       {Damage::kCutShort,

@@ -30,7 +30,9 @@ struct Shell {
 Shell RunShell(const testing::TempDir& dir, const std::string& line) {
   const std::string out = dir.File("shell.out");
   const std::string err = dir.File("shell.err");
-  const int raw = std::system(("(" + line + ") >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+  const int raw = std::system(("timeout -k 5 " + std::to_string(testing::kCommandDeadlineSeconds) + " sh -c " +
+                               Quote(line) + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null")
+                                  .c_str());
   return Shell{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out), Text(err)};
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,43 @@ TEST_F(CTGFileTest, MixedReadsAgreeWithTheBytes) {
     EXPECT_EQ(value, want);
     ASSERT_TRUE(file->Seek(9998));
     EXPECT_FALSE(file->ReadU32LE(value));
+  }
+}
+
+// A view is all of the asked bytes or nothing, never past a member's end
+// into the next, and a failed read fails it without moving the position.
+TEST_F(CTGFileTest, ViewsAreWholeWithinTheirFileOrFail) {
+  const std::string expected = Pattern(10000, 2);
+  for (const char* path : {"/d/big", "/d/loose.bin"}) {
+    SCOPED_TRACE(path);
+    std::unique_ptr<CTGFile> file = fManager.Open(path, false);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Seek(100));
+    std::optional<FileView> view = file->View(5000);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(std::string(view->Bytes().begin(), view->Bytes().end()), expected.substr(100, 5000));
+    EXPECT_EQ(file->Tell(), 5100);
+    ASSERT_TRUE(file->Seek(9000));
+    EXPECT_FALSE(file->View(1001));
+    EXPECT_EQ(file->Tell(), 9000);
+    {
+      IoFaults faults(fManager);
+      faults.FailNth(IoOp::kRead, 1);
+      EXPECT_FALSE(file->View(1000));
+      EXPECT_TRUE(faults.Fired());
+    }
+    EXPECT_EQ(file->Tell(), 9000);
+    view = file->View(1000);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(std::string(view->Bytes().begin(), view->Bytes().end()), expected.substr(9000));
+    // Bytes a small read has already brought into the cache come from there.
+    ASSERT_TRUE(file->Seek(30));
+    char head[8];
+    ASSERT_EQ(file->Read(head, sizeof head), 8);
+    view = file->View(2000);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(std::string(view->Bytes().begin(), view->Bytes().end()), expected.substr(38, 2000));
+    EXPECT_EQ(file->Tell(), 2038);
   }
 }
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "filelib/memory_file_system.h"
 #include "support/temp_dir.h"
@@ -71,6 +73,39 @@ TEST_P(FileSystemTest, CreateWriteReadTruncateRemove) {
   EXPECT_EQ(fs.ReadAt(h, 0, buffer, 3), 3);
   fs.Close(h);
   EXPECT_EQ(fs.Open(At("a.bin"), OpenMode::kRead), kNoFile);
+}
+
+// A view holds the same bytes as a read, from any offset; on the disk a
+// large one is the file's own pages, and an outlived view stays readable
+// after the file is closed and replaced.
+TEST_P(FileSystemTest, ViewsHoldTheBytesAReadGives) {
+  FileSystem& fs = *fFiles;
+  std::vector<std::uint8_t> bytes(300 * 1024);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+  ASSERT_TRUE(WriteWholeFile(fs, At("big.bin"), bytes));
+  const FileHandle h = fs.Open(At("big.bin"), OpenMode::kRead);
+  ASSERT_NE(h, kNoFile);
+  for (const std::int64_t offset : {std::int64_t{0}, std::int64_t{4096}, std::int64_t{1001}}) {
+    SCOPED_TRACE(offset);
+    const std::size_t count = bytes.size() - static_cast<std::size_t>(offset);
+    std::optional<FileView> view = fs.View(h, offset, count);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->IsMapped(), GetParam());
+    ASSERT_EQ(view->Bytes().size(), count);
+    EXPECT_TRUE(std::equal(view->Bytes().begin(), view->Bytes().end(), bytes.begin() + offset));
+  }
+  std::optional<FileView> small = fs.View(h, 10, 100);
+  ASSERT_TRUE(small);
+  EXPECT_TRUE(std::equal(small->Bytes().begin(), small->Bytes().end(), bytes.begin() + 10));
+  EXPECT_FALSE(fs.View(h, 1, bytes.size()));
+  EXPECT_FALSE(fs.View(h, static_cast<std::int64_t>(bytes.size()) + 1, 0));
+  std::optional<FileView> kept = fs.View(h, 0, bytes.size());
+  fs.Close(h);
+  ASSERT_TRUE(WriteWholeFile(fs, At("other.bin"), {bytes.data(), 10}));
+  ASSERT_TRUE(fs.Rename(At("other.bin"), At("big.bin")));
+  ASSERT_TRUE(kept);
+  FileView moved = std::move(*kept);
+  EXPECT_TRUE(std::equal(moved.Bytes().begin(), moved.Bytes().end(), bytes.begin()));
 }
 
 TEST_P(FileSystemTest, DirectoriesKindsAndRemoval) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 
@@ -40,6 +42,37 @@ TEST(Offscreen, StrideRowsAndBounds) {
   EXPECT_TRUE(capture.Saw("could not create dib section"));
   EXPECT_FALSE(o.Create(Rect::Make(0, 0, 32767, 32767)));
   EXPECT_TRUE(capture.Saw("larger than 16384 x 16384"));
+}
+
+// Memory is kept from one image to the next, so what an earlier image left
+// there must never show: Create clears all of it, and an image made to be
+// written over still has clear row padding (files and hashes take whole
+// rows). Discard forgets the image; Dispose also gives the memory back.
+TEST(Offscreen, ReusedMemoryShowsNothingOfTheLastImage) {
+  Offscreen o;
+  ASSERT_TRUE(o.CreateForOverwrite(Rect::Make(0, 0, 40, 30)));
+  const std::uint8_t* first = o.Row(29);
+  for (int y = 0; y < 30; ++y) std::fill(o.Row(y), o.Row(y) + 40, std::uint8_t{0xAB});
+  o.Discard();
+  EXPECT_FALSE(o.Exists());
+  EXPECT_EQ(o.Width(), 0);
+
+  ASSERT_TRUE(o.Create(Rect::Make(0, 0, 13, 20)));
+  EXPECT_EQ(o.Row(19), first);  // the same memory, not a new allocation
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(o.Row(y)[x], 0) << x << "," << y;
+  }
+  for (int y = 0; y < 20; ++y) std::fill(o.Row(y), o.Row(y) + 16, std::uint8_t{0xCD});
+  ASSERT_TRUE(o.CreateForOverwrite(Rect::Make(0, 0, 13, 20)));
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 13; x < 16; ++x) ASSERT_EQ(o.Row(y)[x], 0) << "padding " << x << "," << y;
+  }
+
+  // Larger than before: new memory, still cleared.
+  ASSERT_TRUE(o.Create(Rect::Make(0, 0, 64, 64)));
+  for (int y = 0; y < 64; ++y) ASSERT_EQ(std::count(o.Row(y), o.Row(y) + 64, 0), 64) << y;
+  o.Dispose();
+  EXPECT_FALSE(o.Exists());
 }
 
 }  // namespace

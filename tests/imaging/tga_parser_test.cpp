@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <span>
 #include <tuple>
 
 #include "base/terminate.h"
@@ -97,6 +98,17 @@ TEST_P(TgaCorpus, MatchesTheIndependentDecoderPixelForPixel) {
       }
     }
   }
+  // And a row at a time, top row first, as the palette check walks a sheet.
+  ASSERT_EQ(parser.Open(CorpusPath(name + ".tga")), 0);
+  std::vector<std::uint32_t> visited;
+  int nextRow = 0;
+  ASSERT_EQ(parser.VisitTrueColourRows([&](int y, std::span<const std::uint32_t> row) {
+    EXPECT_EQ(y, nextRow++);
+    EXPECT_EQ(row.size(), static_cast<std::size_t>(width));
+    visited.insert(visited.end(), row.begin(), row.end());
+  }),
+            0);
+  EXPECT_EQ(visited, argb);
   EXPECT_EQ(capture.Count(), 0u);
   EXPECT_EQ(parser.Close(), 0);
 }
@@ -141,6 +153,60 @@ TEST(TGAParser, HeaderChecksComeInTheirOrderAndSizesMustFitTheData) {
     file.resize(file.size() + dataBytes, 0);
     TGAParser parser;
     EXPECT_EQ(parser.OpenBytes(file), code) << int(spec.imageType) << " " << spec.width << " " << dataBytes;
+  }
+}
+
+// Uncompressed files are decoded into their final rows as they are read
+// rather than turned over afterwards: every origin must land each pixel
+// where the whole-image decode puts it, for the offscreens and row by row.
+TEST(TGAParser, EveryOriginPlacesPixelsAlikeWholeAndRowByRow) {
+  constexpr int kWidth = 5, kHeight = 3;
+  for (const std::uint8_t bits : {std::uint8_t{24}, std::uint8_t{32}}) {
+    for (const std::uint8_t origin : {0x00, 0x10, 0x20, 0x30}) {
+      SCOPED_TRACE(std::to_string(bits) + " bits, origin " + std::to_string(origin));
+      Bytes file = testing::TgaHeader({.width = kWidth,
+                                       .height = kHeight,
+                                       .bitsPerPixel = bits,
+                                       .descriptor = std::uint8_t(origin | (bits == 32 ? 8 : 0))});
+      // Pixel i of the file: blue i, green 100 + i, red 200 - i, alpha 50 + i.
+      for (int i = 0; i < kWidth * kHeight; ++i) {
+        testing::Append(file, {std::uint8_t(i), std::uint8_t(100 + i), std::uint8_t(200 - i)});
+        if (bits == 32) testing::Append(file, {std::uint8_t(50 + i)});
+      }
+      // Where the file's pixel i belongs: rows bottom-up unless 0x20, each
+      // row left to right unless 0x10.
+      const auto fileIndex = [&](int x, int y) {
+        const int row = (origin & 0x20) ? y : kHeight - 1 - y;
+        const int column = (origin & 0x10) ? kWidth - 1 - x : x;
+        return row * kWidth + column;
+      };
+      TGAParser parser;
+      ASSERT_EQ(parser.OpenBytes(file), 0);
+      std::vector<std::uint32_t> whole(kWidth * kHeight);
+      ASSERT_EQ(parser.RenderTrueColour(whole), 0);
+      ASSERT_EQ(parser.OpenBytes(file), 0);
+      std::vector<std::uint32_t> rows;
+      ASSERT_EQ(parser.VisitTrueColourRows(
+                    [&](int, std::span<const std::uint32_t> row) { rows.insert(rows.end(), row.begin(), row.end()); }),
+                0);
+      EXPECT_EQ(rows, whole);
+      if (bits == 32) {
+        ASSERT_EQ(parser.OpenBytes(file), 0);
+        PalWrap palette;
+        Rendered depth;
+        Render(parser, palette, depth, 0, kHeight, kWidth);
+        ASSERT_EQ(depth.error, 0);
+        for (int y = 0; y < kHeight; ++y) {
+          for (int x = 0; x < kWidth; ++x) {
+            const int i = fileIndex(x, y);
+            EXPECT_EQ(depth.alpha.PixelAt(x, y), 50 + i) << x << "," << y;
+            EXPECT_EQ(whole[std::size_t(y * kWidth + x)], std::uint32_t(50 + i) << 24 | std::uint32_t(200 - i) << 16 |
+                                                              std::uint32_t(100 + i) << 8 | std::uint32_t(i))
+                << x << "," << y;
+          }
+        }
+      }
+    }
   }
 }
 

@@ -308,6 +308,15 @@ const DamageCase kDamageCases[] = {
      "size 75): a block is at least"},
     {"block size past the end", [](Crafted& c) { PutBE32At(c.bytes, c.strs[1].offset + 4, 0x40000000); }, "", false,
      "past the end of the file"},
+    // Free and running past the end, as a torn append is, but with a whole
+    // block after it: its size was damaged in place.
+    {"free block size past the end, a block after it",
+     [](Crafted& c) {
+       std::copy_n("XXXX", 4, c.bytes.begin() + c.strs[0].offset);
+       c.bytes[c.strs[0].offset + 11] |= kInvalid;
+       PutBE32At(c.bytes, c.strs[0].offset + 4, 0x00100000);
+     },
+     "", false, "past the end of the file", 0},
     // Fewer bytes than a header: what an append cut short leaves, and
     // nothing can follow it.
     {"garbage after the blocks",

@@ -125,7 +125,9 @@ TEST(ExportLeftOut, AHeadlineWhoseTwoListsDisagreeMovesDownItsSheet) {
   ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), true), 0);
 
   // One colour of the sprite's first frame changed.
-  const StoredResource* sprite = testing::FindResource(ArtOf(dir.File("src/obj")), kSPR2, 300);
+  // Held here: the found resource points into it.
+  const std::vector<testing::StoredResource> art = ArtOf(dir.File("src/obj"));
+  const StoredResource* sprite = testing::FindResource(art, kSPR2, 300);
   ASSERT_NE(sprite, nullptr);
   Bytes bytes = sprite->bytes;
   Sprite2ListView view;
