@@ -27,6 +27,7 @@ struct PaletteCommandOptions {
   bool dryRun = false;
   bool json = false;
   bool quiet = false;
+  bool allowOutsideNames = false;
 };
 
 Json RunJson(const PaletteRun& run, int colours) {
@@ -83,7 +84,7 @@ void Report(const MarkupPalettes& result, const PaletteCommandOptions& options) 
 MarkupPalettes Make(const PaletteCommandOptions& options) {
   if (!options.omk.empty()) {
     const std::string folder = options.omk.substr(0, options.omk.size() - PathLeaf(options.omk).size());
-    return MakeMarkupPalettes(options.omk, folder, options.palette, !options.dryRun);
+    return MakeMarkupPalettes(options.omk, folder, options.palette, !options.dryRun, options.allowOutsideNames);
   }
   MarkupPalettes result;
   result.runs.push_back(MakePalettes(options.sheets, options.palette));
@@ -134,6 +135,9 @@ RegisterCommand registerPalette(9, [](CLI::App& app, int* status) {
   cmd->add_option("--omk", options->omk,
                   "Instead of naming sheets: every sheet this markup names, in its folder, one palette for\n"
                   "each group of sheets whose sprites share a palette id");
+  cmd->add_flag("--allow-outside-names", options->allowOutsideNames,
+                "With --omk: let the markup's sheet names leave its folder with \"..\" (refused without it, as a "
+                "build refuses them)");
   cmd->add_option("--colours", options->palette.colours, "Entries the palette may use, 0..N-1 (default 256)")
       ->check(CLI::Range(2, 256));
   cmd->add_option("--dither", options->palette.dither,

@@ -6,12 +6,18 @@
 namespace pixmold {
 
 MarkupPalettes MakeMarkupPalettes(const std::string& omkPath, std::string_view imageDirectory,
-                                  const PaletteOptions& options, bool write) {
+                                  const PaletteOptions& options, bool write, bool allowOutsideNames) {
   MarkupPalettes result;
-  const auto groups = PaletteGroupsOf(omkPath, imageDirectory);
+  std::string leavingFolder;
+  const auto groups = PaletteGroupsOf(omkPath, imageDirectory, allowOutsideNames ? nullptr : &leavingFolder);
   if (!groups) {
     result.fault = PaletteFault::kUnreadable;
     result.message = omkPath + ": cannot be read";
+    return result;
+  }
+  if (!leavingFolder.empty()) {
+    result.fault = PaletteFault::kUnreadable;
+    result.message = leavingFolder;
     return result;
   }
   if (groups->empty()) {

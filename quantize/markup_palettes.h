@@ -21,10 +21,11 @@ struct MarkupPalettes {
   bool written = false;
 };
 
-// Images are looked for in imageDirectory (with its trailing separator).
-// Writes nothing when write is false or anything fails.
+// Images are looked for in imageDirectory (with its trailing separator);
+// a sheet name that leaves it is refused unless allowOutsideNames, as a
+// build refuses it. Writes nothing when write is false or anything fails.
 MarkupPalettes MakeMarkupPalettes(const std::string& omkPath, std::string_view imageDirectory,
-                                  const PaletteOptions& options, bool write);
+                                  const PaletteOptions& options, bool write, bool allowOutsideNames = false);
 
 // The same with the default options, written, as the dialog shows it.
 PaletteAction MakePalettesForDialog(const std::string& omkPath, const std::string& imageDirectory);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "base/ascii.h"
+#include "builder/markup_file_names.h"
 #include "filelib/ctg_file_manager.h"
 #include "markup/markup_file.h"
 #include "markup/tag_list.h"
@@ -75,11 +76,19 @@ class Groups {
 
 }  // namespace
 
-std::optional<std::vector<SheetGroup>> PaletteGroupsOf(const std::string& omkPath, std::string_view imageDirectory) {
+std::optional<std::vector<SheetGroup>> PaletteGroupsOf(const std::string& omkPath, std::string_view imageDirectory,
+                                                       std::string* leavingFolder) {
   FlatFile file;
   if (file.Open(omkPath) != 0) return std::nullopt;
   TagList tags;
   ReadMarkupFile(file, tags);
+  if (leavingFolder != nullptr) {
+    if (const auto leaving = FirstNameLeavingFolder(tags)) {
+      *leavingFolder =
+          omkPath + ": " + (leaving->line ? "line " + std::to_string(*leaving->line) + ": " : "") + leaving->text;
+      return std::vector<SheetGroup>{};
+    }
+  }
   const std::vector<SheetUse> uses = SheetUses(tags);
 
   Groups groups;

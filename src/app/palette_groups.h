@@ -24,7 +24,10 @@ struct SheetGroup {
 };
 
 // The groups of the markup file, in the order of their first sheet; nothing
-// when the file cannot be read.
-std::optional<std::vector<SheetGroup>> PaletteGroupsOf(const std::string& omkPath, std::string_view imageDirectory);
+// when the file cannot be read. Given leavingFolder, a file name of the
+// markup that leaves its folder is named there (with its line), and there
+// are no groups: the palette images would be written beside such a sheet.
+std::optional<std::vector<SheetGroup>> PaletteGroupsOf(const std::string& omkPath, std::string_view imageDirectory,
+                                                       std::string* leavingFolder = nullptr);
 
 }  // namespace pixmold

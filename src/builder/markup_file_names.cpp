@@ -42,7 +42,7 @@ bool NameLeavesFolder(std::string_view name) {
   return false;
 }
 
-void CheckMarkupFileNames(const TagList& tags) {
+std::optional<NameLeavingFolder> FirstNameLeavingFolder(const TagList& tags) {
   for (const auto& tag : tags) {
     const std::string_view kind = TagName(*tag);
     for (const FileNameKeys& names : kFileNames) {
@@ -50,13 +50,19 @@ void CheckMarkupFileNames(const TagList& tags) {
       for (std::string_view key : names.keys) {
         const AttribEntry* entry = tag->FindEntry(key);
         if (entry == nullptr || !NameLeavesFolder(entry->fValue)) continue;
-        FatalError(std::string(key) + " \"" + entry->fValue + "\" leaves the " + std::string(names.folder) +
-                       ": file names in markup are relative to their folder and may not leave it "
-                       "(--allow-outside-names lifts this)",
-                   EntryLine(entry));
+        return NameLeavingFolder{std::string(key) + " \"" + entry->fValue + "\" leaves the " +
+                                     std::string(names.folder) +
+                                     ": file names in markup are relative to their folder and may not leave it "
+                                     "(--allow-outside-names lifts this)",
+                                 EntryLine(entry)};
       }
     }
   }
+  return std::nullopt;
+}
+
+void CheckMarkupFileNames(const TagList& tags) {
+  if (const auto leaving = FirstNameLeavingFolder(tags)) FatalError(leaving->text, leaving->line);
 }
 
 }  // namespace pixmold

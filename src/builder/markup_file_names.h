@@ -7,6 +7,8 @@
 // markup shares images across folders on purpose.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace pixmold {
@@ -16,6 +18,14 @@ class TagList;
 // Whether the name, taken relative to a folder, reaches outside it ("/" and
 // "\" both separate).
 bool NameLeavesFolder(std::string_view name);
+
+struct NameLeavingFolder {
+  std::string text;  // the attribute, its value and the rule
+  std::optional<int> line;
+};
+
+// The first file name of the markup that leaves its folder, if any.
+std::optional<NameLeavingFolder> FirstNameLeavingFolder(const TagList& tags);
 
 // Ends the build at the first file name of the markup that leaves its
 // folder, with the line of the attribute that holds it.

@@ -208,7 +208,11 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   // the walk could only end at the end of the file: a file that only grows
   // never walks. Decided on the file as it was before this change began
   // (whose first write may free an old map).
-  const bool append = (fFreeTotal <= 0 && fEndsClean) || (fMayReuse && !fMayReuse());
+  // Free space that may not be reused is still walked past when the file
+  // may end in a torn append: a block put behind one would turn its size
+  // into a way into the new block's bytes for every later walk.
+  const bool mayReuse = !fMayReuse || fMayReuse();
+  const bool append = fEndsClean && (fFreeTotal <= 0 || !mayReuse);
   // A block the walk kept only because it was being written when a process
   // died still looks free on disk until it is settled.
   if (ResErr err = BeforeChange()) return err;
@@ -253,7 +257,7 @@ ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
     // it growing over it: a size cut in half would send every later walk
     // into stale bytes that may still hold the header of a resource long
     // gone, and a type cut in half would read as a resource nobody wrote.
-    if (header.IsFree() && !header.IsPending() && HeaderChangesWhole(position)) {
+    if (mayReuse && header.IsFree() && !header.IsPending() && HeaderChangesWhole(position)) {
       if (ResErr err = MergeFollowingFree(position, header, fileSize)) return err;
       if (header.size == needed) {
         fFreeTotal -= std::min(fFreeTotal, needed);

@@ -46,6 +46,11 @@ TEST(PaletteCli, EveryMistakeGivesItsExitAndReasonAndWritesNothing) {
   grey.resize(grey.size() + 4);
   testing::WriteFile(dir, "grey.tga", grey);
   dir.Write("none.omk", "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>");
+  // A markup in a folder of its own naming a sheet beside that folder,
+  // whose palette image would be written there.
+  dir.Write("sub/up.omk",
+            "<sizes lwidth=8 lheight=8 mwidth=4 mheight=4 swidth=2 sheight=2>\n"
+            "<sprite id=1 tgafile=\"../good.tga\">");
   const std::string before = testing::Text(oldImage);
 
   const struct {
@@ -65,6 +70,11 @@ TEST(PaletteCli, EveryMistakeGivesItsExitAndReasonAndWritesNothing) {
       {"palette $good.tga --from $missing.bmp", 1, "missing.bmp: cannot be read"},
       {"palette --omk $missing.omk", 1, "missing.omk: cannot be read"},
       {"palette --omk $none.omk", 2, "none.omk: names no sprite sheet"},
+      {"palette --omk $sub/up.omk", 1,
+       "pixmold palette: $sub/up.omk: line 2: tgafile \"../good.tga\" leaves the image folder: file names in markup "
+       "are relative to their folder and may not leave it (--allow-outside-names lifts this)\npixmold palette: "
+       "nothing written\n"},
+      {"palette --omk $sub/up.omk --allow-outside-names --dry-run", 0, "", "good.tga: 97 drawn pixels"},
       {"palette $good.tga --dry-run", 0, "", "good.tga: 97 drawn pixels"},
       {"palette --help", 0, "", "Exit status: 0 written"},
   };
@@ -74,7 +84,7 @@ TEST(PaletteCli, EveryMistakeGivesItsExitAndReasonAndWritesNothing) {
     if (c.err.empty()) {
       EXPECT_EQ(run.err, "") << c.args;
     } else {
-      EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
+      EXPECT_NE(run.err.find(testing::Expand(c.err, dir)), std::string::npos) << c.args << "\n" << run.err;
     }
     EXPECT_NE(run.out.find(c.out), std::string::npos) << c.args << "\n" << run.out;
     EXPECT_EQ(testing::Text(oldImage), before) << c.args;

@@ -21,7 +21,7 @@ Bytes Headers(std::uint32_t infoSize, testing::BmpSpec spec) {
 TEST(BmpColourTable, TakesTheTableAfterTheStatedHeaderOrSaysWhatIsWrong) {
   const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Bytes cut = Headers(40, {});
-  cut.resize(cut.size() - 1);
+  cut.pop_back();
   Bytes core = Headers(40, {});
   core[14] = 12;  // the old 12-byte header has no bit count where ours reads one
   const struct {

@@ -184,7 +184,7 @@ TEST(DrawGroupCompositor, NearerDepthWinsTiesGoToTheLaterItemDepthlessFramesPain
 
 TEST(DrawGroupCompositor, ItemsThatCannotBeDrawnAreSkippedWithANoteAndTheRestDrawn) {
   Bytes broken = testing::Sprite2List({Sprite2Frame(kSquare)}, 7);
-  broken.resize(broken.size() - 2);
+  broken.erase(broken.end() - 2, broken.end());
   Scene scene({Spr2(1, {kSquare}), Spr2(2, {kSquare}, -1), {MakeResType("SPR2"), 3, "", 0, true, broken}},
               {Item(1, 0, 0, 2), Item(1, 4, 0, 2), Item(9, 0, 0, 2), Item(3, 0, 0, 2), Item(2, 0, 2, 2)});
   const ComposedView view = scene.View();

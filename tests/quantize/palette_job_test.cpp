@@ -250,7 +250,7 @@ TEST_F(PaletteJob, AFailingSheetOrWriteLeavesEveryPaletteImageAsItWas) {
   eightBit.resize(eightBit.size() + 4);
   testing::WriteFile(fDir, "grey.tga", eightBit);
   testing::Bytes cut = Tga(8, 8, 32, Shaded);
-  cut.resize(cut.size() - 5);
+  cut.erase(cut.end() - 5, cut.end());
   testing::WriteFile(fDir, "cut.tga", cut);
   fDir.Write("photo.tga", "\x89PNG\r\n\x1a\n0000000000000000000000");
   Write("wide.tga", 8, 8, 32, Shaded);

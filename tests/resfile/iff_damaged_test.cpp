@@ -257,7 +257,7 @@ void AddMapAndCutTheBlockAfterIt(Crafted& c) {
   c.strs.back().offset = static_cast<std::uint32_t>(c.bytes.size() + mapSize);
   c.AddMap(MapRecord(0, {StrType(c)}));
   AppendBlock2(c.bytes, kSTR, 3, kNativeFlag, "", Bytes(50, 3));
-  c.bytes.resize(c.bytes.size() - 20);
+  c.bytes.erase(c.bytes.end() - 20, c.bytes.end());
 }
 
 void ZeroTheMiddleBlockSize(Crafted& c) {
@@ -421,7 +421,7 @@ TEST_F(IFFCraftedTest, FirstVersionCutsOnlyATornTail) {
     AppendBlock1(bytes, kSTR, 3, kNativeFlag, -1, {3});
     if (torn) {
       AppendBlock1(bytes, kFreeBlockType, 0, kInvalid, -1, Bytes(300, 0));
-      bytes.resize(bytes.size() - 250);
+      bytes.erase(bytes.end() - 250, bytes.end());
     } else {
       PutBE32At(bytes, second + 4, 0);
     }
