@@ -17,7 +17,7 @@
 // generator writes its truecolour TGAs top row first, which is the only
 // order this ImageMagick reads right side up.
 //
-//   build/bench/bench/pixmold_bench --benchmark_filter='Palette$' --benchmark_counters_tabular=true
+//   build/bench/bench/pixmold_bench --benchmark_filter='Palette/real_time' --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

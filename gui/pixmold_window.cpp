@@ -25,6 +25,7 @@
 #include "app/window_layout.h"
 #include "placeholder_picker.h"
 #include "preview_pane.h"
+#include "quantize/markup_palettes.h"
 #include "report_highlighter.h"
 
 namespace pixmold {
@@ -47,6 +48,13 @@ void TakeGivenWidth(QLabel* label) {
   label->setMinimumWidth(1);
 }
 
+// The window is the front end that may link the quantizer, so it hands the
+// logic the palette maker unless a test brought its own.
+DialogServices WithPaletteMaker(DialogServices services) {
+  if (!services.makePalettes) services.makePalettes = MakePalettesForDialog;
+  return services;
+}
+
 QList<int> ToList(const std::vector<int>& sizes) { return QList<int>(sizes.begin(), sizes.end()); }
 std::vector<int> ToVector(const QList<int>& sizes) { return std::vector<int>(sizes.begin(), sizes.end()); }
 
@@ -55,7 +63,7 @@ std::vector<int> ToVector(const QList<int>& sizes) { return std::vector<int>(siz
 PixmoldWindow::PixmoldWindow(DialogServices services, QWidget* parent)
     : QMainWindow(parent),
       mEnvironment(services.environment ? services.environment : ProcessEnvironment),
-      mLogic(*this, std::move(services)) {
+      mLogic(*this, WithPaletteMaker(std::move(services))) {
   setWindowTitle("Pixmold");
   mPicker = [this](const QString& caption, const QString& filter) {
     return PlaceholderPicker::Choose(this, caption, filter);
@@ -170,7 +178,11 @@ QWidget* PixmoldWindow::BuildReportSide(QWidget* parent) {
   mRebuildOnSave = new QCheckBox("Rebuild on save", side);
   mRebuildOnSave->setToolTip(
       "Build the selected object again whenever its markup or a file its last build read is saved");
+  mMakePalettes = new QPushButton("Make palettes", side);
+  mMakePalettes->setToolTip(
+      "Quantize the selected object's truecolour sheets into the palette images the build takes its colours from");
   building->addWidget(mBuild, 1);
+  building->addWidget(mMakePalettes);
   building->addWidget(mRebuildOnSave);
   column->addLayout(building);
 
@@ -211,6 +223,7 @@ QWidget* PixmoldWindow::BuildReportSide(QWidget* parent) {
 
   mBuild->setObjectName("build");
   mRebuildOnSave->setObjectName("rebuildOnSave");
+  mMakePalettes->setObjectName("makePalettes");
   for (int line = 0; line < 3; ++line) mStatus[line]->setObjectName(QString("status%1").arg(line));
   mWarningCount->setObjectName("warningCount");
   mFatal->setObjectName("fatal");
@@ -238,6 +251,8 @@ void PixmoldWindow::BuildMenus() {
     const QString folder = mPicker("Export sheets into", QString());
     if (!folder.isEmpty()) mLogic.OnExportSheets(folder.toStdString());
   });
+  mMakePalettesAction = mObjectMenu->addAction("Make &palettes");
+  connect(mMakePalettesAction, &QAction::triggered, mMakePalettes, &QPushButton::click);
 
   QMenu* view = menuBar()->addMenu("&View");
   const std::tuple<const char*, QKeySequence, void (PreviewPane::*)()> zooms[] = {
@@ -278,6 +293,12 @@ void PixmoldWindow::Connect() {
   connect(mPreview, &PreviewPane::turn, this, [this](int step) { mLogic.OnTurn(step); });
   connect(mRebuildOnSave, &QCheckBox::toggled, this, [this](bool on) { mLogic.OnRebuildOnSave(on); });
   connect(mWarningsOnly, &QCheckBox::toggled, this, [this](bool on) { mLogic.OnWarningsOnly(on); });
+  connect(mMakePalettes, &QPushButton::clicked, this, [this] {
+    // Quantizing large sheets takes a moment on this thread.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    mLogic.OnMakePalettes();
+    QApplication::restoreOverrideCursor();
+  });
   connect(mBuild, &QPushButton::clicked, this, [this] {
     mFatal->hide();
     mLogic.OnBuild();
@@ -343,6 +364,9 @@ void PixmoldWindow::SetBuildButton(std::string_view label, bool enabled) {
 void PixmoldWindow::EnableLists(bool enabled) {
   mFiles->setEnabled(enabled);
   mObjects->setEnabled(enabled);
+  // Palette images rewritten under a running build would mix two palettes.
+  mMakePalettes->setEnabled(enabled);
+  mMakePalettesAction->setEnabled(enabled);
 }
 
 void PixmoldWindow::ShowStatus(int line, std::string_view text) {

@@ -121,6 +121,7 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   QPlainTextEdit* mIds = nullptr;
   QPushButton* mBuild = nullptr;
   QCheckBox* mRebuildOnSave = nullptr;
+  QPushButton* mMakePalettes = nullptr;
   QLabel* mStatus[3] = {};
   QLabel* mWarningCount = nullptr;
   QLabel* mFatal = nullptr;
@@ -130,6 +131,7 @@ class PixmoldWindow : public QMainWindow, public DialogView {
   PreviewPane* mPreview = nullptr;
   QMenu* mObjectMenu = nullptr;
   QAction* mBuildAction = nullptr;
+  QAction* mMakePalettesAction = nullptr;
 };
 
 }  // namespace pixmold

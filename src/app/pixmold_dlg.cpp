@@ -336,7 +336,15 @@ void CPixmoldDlg::OnBuild() {
 }
 
 void CPixmoldDlg::OnMakePalettes() {
-  if (mBuilding || mSelectedFile < 0 || mSelectedFile >= static_cast<int>(mObjectFiles.size())) return;
+  if (mBuilding) return;
+  if (mSelectedFile < 0 || mSelectedFile >= static_cast<int>(mObjectFiles.size())) {
+    mView.ShowStatus(0, "Palettes not made");
+    mView.ShowStatus(1, "Select an object file first");
+    mView.ShowStatus(2, "");
+    return;
+  }
+  // The markup may have been saved since the trees were scanned.
+  SetContentDirectory(mContentDirectory);
   const std::string_view object = PathLeaf(mObjectFiles[static_cast<std::size_t>(mSelectedFile)]);
   const std::optional<MarkupLocation> markup = FindMarkupFor(mOmkFiles, object);
   PaletteAction outcome;
@@ -352,7 +360,7 @@ void CPixmoldDlg::OnMakePalettes() {
   mView.ShowStatus(2, "");
   std::string report;
   for (const std::string& line : outcome.lines) report += line + "\n";
-  mView.ShowReport(report);
+  ShowReport(std::move(report));
 }
 
 void CPixmoldDlg::OnTick() {

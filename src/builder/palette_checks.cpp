@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/report.h"
+#include "filelib/ctg_file_manager.h"
 #include "imaging/offscreen.h"
 #include "imaging/tga_parser.h"
 #include "imaging/true_colour_sheet.h"
@@ -175,8 +176,19 @@ std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& co
   return double(differing) / double(drawn);
 }
 
+bool SavedAfter(const std::string& later, const std::string& earlier) {
+  FileSystem& files = CTGFileManager::Get().Files();
+  const std::optional<std::int64_t> laterTime = files.ModifiedTime(later);
+  const std::optional<std::int64_t> earlierTime = files.ModifiedTime(earlier);
+  return laterTime && earlierTime && *laterTime > *earlierTime;
+}
+
 void WarnIfPaletteImageStale(const std::string& tgaPath, const std::string& paletteImage, const Offscreen& colour,
                              std::span<const PaletteEntry> palette, int threads) {
+  // A palette image saved after its sheet was recoloured on purpose (the
+  // way to recolour an exported object): the sheet is what is old, and
+  // remaking the palette image from it would undo the artist's work.
+  if (SavedAfter(paletteImage, tgaPath)) return;
   const std::optional<double> share = StaleShare(tgaPath, colour, palette, threads);
   if (!share || *share <= kSmallShare) return;
   Warning("palette image " + paletteImage + " is out of date: " + Percent(*share) + " of the drawn pixels of " +

@@ -54,7 +54,12 @@ class PaletteIdCheck {
 std::optional<double> StaleShare(const std::string& tgaPath, const Offscreen& colour,
                                  std::span<const PaletteEntry> palette, int threads = 1);
 
-// Warns when more than a small share of the sheet's drawn pixels differ.
+// True when both files' times are known and later was saved after earlier.
+bool SavedAfter(const std::string& later, const std::string& earlier);
+
+// Warns when more than a small share of the sheet's drawn pixels differ,
+// unless the palette image was saved after the sheet: then its colours are
+// the artist's latest word, not a leftover.
 void WarnIfPaletteImageStale(const std::string& tgaPath, const std::string& paletteImage, const Offscreen& colour,
                              std::span<const PaletteEntry> palette, int threads = 1);
 

@@ -32,11 +32,15 @@ std::string RequiredImage(const std::string& path) {
 
 class SpriteListPass {
  public:
-  SpriteListPass(const BuildArgs& args, iResFile& file) : fDirectory(args.fTgaDirectory.View()), fFile(file) {}
+  SpriteListPass(const BuildArgs& args, iResFile& file)
+      : fDirectory(args.fTgaDirectory.View()), fMarkup(args.fOmkFile.View()), fFile(file) {}
 
   void Write(const HeadlineSpec& headline) {
     ReportLine("Generating sprite list " + std::to_string(headline.Id()) + ", " + std::string(headline.Name()) + "...");
-    if (headline.SheetName().empty()) FatalError(kNoSheet);
+    if (headline.SheetName().empty()) {
+      InputFatal(kNoSheet, {fMarkup, "headline " + std::to_string(headline.Id()) +
+                                         " names no sheet; give its tag a tgafile (or a bmpfile)"});
+    }
     if (headline.SheetName() != fLoadedSheet) Load(headline);
     CheckCellsFit(headline);
     WriteHeadlineSprites(fColour, fDepth, fFile, headline);
@@ -76,6 +80,7 @@ class SpriteListPass {
   }
 
   std::string fDirectory;
+  std::string fMarkup;
   iResFile& fFile;
   Offscreen fColour;
   Offscreen fDepth;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/report.h"
 #include "builder/apply_mask.h"
@@ -57,7 +58,7 @@ class SpritePass {
     const std::optional<std::string> paletteImage = FindImageFile(names.paletteImage);
     if (!paletteImage) {
       InputFatal("BMP file " + names.paletteImage + " required.  Could not obtain palette.",
-                 MissingPaletteImage(sprite, names));
+                 MissingPaletteImage(sprite, names, fArgs.fOmkFile.View()));
     }
     const std::optional<std::string> alphaImage = FindImageFile(names.alphaImage);
     const bool alphaMode = alphaImage.has_value();
@@ -123,7 +124,14 @@ class SpritePass {
 
   // A misspelt sheet name shows first as a missing palette image, which is
   // only derived from it: then the name to correct is the sheet's.
-  static InputProblem MissingPaletteImage(const SpriteSpec& sprite, const SheetFileNames& names) {
+  // A tag that names no sheet at all leaves only the folder to look in,
+  // which is no file to blame: the markup is.
+  static InputProblem MissingPaletteImage(const SpriteSpec& sprite, const SheetFileNames& names,
+                                          std::string_view markup) {
+    if (sprite.FileName().empty()) {
+      return {std::string(markup),
+              "sprite " + std::to_string(sprite.Id()) + " names no sheet; give its tag a tgafile (or a bmpfile)"};
+    }
     if (!sprite.BmpOnly() && !FindImageFile(names.image)) {
       return {names.image, "no such file, nor its palette image " + names.paletteImage +
                                "; check the sheet's name (tgafile) in the markup"};

@@ -159,6 +159,12 @@ class PosixFiles final : public FileSystem, public FileLocking {
 
   void Unlock(FileHandle file) override { ::flock(file, LOCK_UN); }
 
+  std::optional<std::int64_t> ModifiedTime(const std::string& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  }
+
   EntryKind Kind(const std::string& path) override {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) return EntryKind::kMissing;

@@ -122,6 +122,10 @@ class FileSystem {
   // The entries of a directory, "." and ".." left out; false when unreadable.
   virtual bool List(const std::string& directory, std::vector<DirEntry>& entries) = 0;
   virtual bool MakeDirectories(const std::string& path) = 0;
+  // When the file's contents last changed, in nanoseconds of the file
+  // system's own clock: only to tell which of two files was saved later.
+  // Nothing when the file system cannot tell.
+  virtual std::optional<std::int64_t> ModifiedTime(const std::string& /*path*/) { return std::nullopt; }
 };
 
 // Passes every call to another file system; decorators override the calls
@@ -153,6 +157,7 @@ class FileSystemDecorator : public FileSystem {
     return fInner->List(directory, entries);
   }
   bool MakeDirectories(const std::string& path) override { return fInner->MakeDirectories(path); }
+  std::optional<std::int64_t> ModifiedTime(const std::string& path) override { return fInner->ModifiedTime(path); }
 
  protected:
   FileSystem& Inner() const { return *fInner; }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -118,6 +120,22 @@ TEST_F(PaletteWarnings, NamesTheImagesTheFixAndWhatThePaltKeeps) {
                                 "image; remake it with: pixmold palette " +
                                 Art("tableset_table.tga") + "\n"))
       << warning;
+}
+
+// Recolouring through the palette image, as an artist does with an exported
+// object, leaves the sheet's colours behind on purpose: no remake is asked
+// for while the palette image is the newer of the two, and the sheet saved
+// after it is reported again.
+TEST_F(PaletteWarnings, APaletteImageSavedAfterItsSheetIsTheArtistsLatestWord) {
+  Patch("tableset_rug.bmp", [](std::vector<unsigned char>& bmp) {
+    for (int entry = 0; entry < 256; ++entry) std::swap(bmp[54 + 4 * entry], bmp[54 + 4 * entry + 2]);
+  });
+  const auto now = std::filesystem::file_time_type::clock::now();
+  std::filesystem::last_write_time(Art("tableset_rug.tga"), now - std::chrono::minutes(2));
+  std::filesystem::last_write_time(Art("tableset_rug.bmp"), now - std::chrono::minutes(1));
+  EXPECT_EQ(Build(), "");
+  std::filesystem::last_write_time(Art("tableset_rug.tga"), now);
+  EXPECT_TRUE(Build().starts_with("warning: palette image " + Art("tableset_rug.bmp") + " is out of date: "));
 }
 
 // The check sums 4 x 4 blocks, a band of them at a time on each thread; the

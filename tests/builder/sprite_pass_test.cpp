@@ -430,8 +430,10 @@ TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
       // The stale palette check walks the sheet in bands on the threads.
       {"a palette image out of date with its sheet",
        [](SpriteBuild& b) {
-         b.AddSheet("stale", {.seed = 12, .rows = 4});
+         // The palette image first: one saved after its sheet is taken
+         // for a deliberate recolouring and not reported.
          b.AddPaletteImage("stale.bmp", {.seed = 13, .rows = 4});
+         b.AddSheet("stale", {.seed = 12, .rows = 4}, true, "", "unused.bmp");
        },
        "<sprite id=400 name=\"Stale\" tgafile=stale.tga frames=4>\n", 0, "is out of date"},
   };
@@ -488,6 +490,12 @@ TEST(SpritePass, EdgeCases) {
        {"fatal error: BMP file DIR/b.bmp required.  Could not obtain palette.",
         "input: DIR/b.tga: no such file, nor its palette image DIR/b.bmp; check the sheet's name (tgafile) in the "
         "markup"}},
+      {"a tag naming no sheet blames the markup",
+       [](SpriteBuild& b) { b.AddSheet("a", {}); },
+       "<sprite id=2>",
+       1,
+       {"fatal error: BMP file DIR/ required.  Could not obtain palette.",
+        "input: DIR/chair.omk: sprite 2 names no sheet; give its tag a tgafile (or a bmpfile)"}},
       {"a sheet named outside the image folder is refused before anything is read",
        [](SpriteBuild& b) { b.AddSheet("a", {}); },
        "<sprite id=1 tgafile=../a.tga>",
@@ -646,7 +654,8 @@ TEST(SpritePass, SpriteListPassEdgeCases) {
        "<headline id=1 tgafile=h.tga>", false, "fatal error: cant make walls without tga : DIR/h.bmp", 0,
        "DIR/h.bmp: no such file"},
       {"a headline naming no file", [](SpriteBuild&) {}, "<headline id=1>", false,
-       "fatal error: cant make walls without tga", 0},
+       "fatal error: cant make walls without tga", 0,
+       "DIR/chair.omk: headline 1 names no sheet; give its tag a tgafile (or a bmpfile)"},
       {"frames past the sheet's end", [](SpriteBuild& b) { b.AddSheet("h", {.width = 116, .height = 98}); },
        "<headline id=1 tgafile=h.tga frames=2>", false,
        "fatal error: tga file too small for some sprite position...did you export all frames?", 0,

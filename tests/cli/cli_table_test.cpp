@@ -130,6 +130,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
   dir.Write("empty.omk", "");
   dir.Write("sound.omk", "<sound name=\"creak\">");
+  dir.Write("nosheet.omk", std::string(kSizesTag) + "<sprite id=5 name=\"Seat\">\n");
   // Slips that once built wrong art without a word.
   testing::WriteObjectFile(dir.File("kind.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
                                                   {MakeResType("SPR2"), 100, "Chair", 0, true, {1, 2, 3, 4}}});
@@ -147,6 +148,28 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("skill.omk", "<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n");
   testing::WriteObjectFile(dir.File("walls.iff"), {});
   testing::WriteObjectFile(dir.File("arch.iff"), {ObjdResource(128, "Arch", ObjdFields{.guid = 43})});
+  // Palette images as paint programs save them: the same colour table
+  // after a longer info header (124 bytes is the usual default, 56 bytes a
+  // layout no reader takes).
+  for (auto [base, infoSize] : {std::pair{"wide124", 124u}, std::pair{"wide56", 56u}}) {
+    testing::WriteSheetImages(dir, base, 112, 24);
+    std::string bytes = testing::Text(dir.File(std::string(base) + ".bmp"));
+    const std::uint32_t extra = infoSize - 40;
+    const auto put = [&](std::size_t at, std::uint32_t value) {
+      for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    put(2, static_cast<std::uint32_t>(bytes.size()) + extra);
+    put(10, 14 + infoSize + 256 * 4);
+    put(14, infoSize);
+    bytes.insert(54, extra, '\0');
+    dir.Write(std::string(base) + ".bmp", bytes);
+    dir.Write(std::string(base) + ".omk", std::string(kSizesTag) + "<sprite id=100 tgafile=\"" + base + ".tga\">\n");
+  }
+  // An object file nobody may write.
+  testing::WriteObjectFile(dir.File("locked.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 44})});
+  std::filesystem::permissions(dir.File("locked.iff"), std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::group_read |
+                                                           std::filesystem::perms::others_read);
   // A version-7 tree table whose texts are in entry order: tree 4096 (string
   // index 2) says "Sit", tree 4097 (string index 0) "Nap".
   testing::RecordBytes tree;
@@ -273,6 +296,10 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build $chair.iff --omk $p24.omk -q",
        1,
        {"fatal error: XASSERT failure in file src/imaging/bmp_format.cpp, line "}},
+      {.args = "build $chair.iff --omk $nosheet.omk -q",
+       .status = 1,
+       .err = {"pixmold build: $nosheet.omk: sprite 5 names no sheet; give its tag a tgafile (or a bmpfile)\n"},
+       .unchanged = "$chair.iff"},
       // An ordinary sheet given to an architecture pass: the compressor's
       // own words, then the sheet and the size its pieces need.
       {.args = "build $arch.iff --omk $empty.omk --wall-style 3 --wall-images $chair.tga -q",
@@ -295,6 +322,24 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .status = 2,
        .err = {"--wall-pattern needs its sheet: name it with --wall-images SHEET.tga"},
        .unchanged = "$arch.iff"},
+      // A palette image with the info header paint programs write is read;
+      // one of a size no reader takes keeps the system's words, then says
+      // how to save it.
+      {.args = "build $chair.iff --omk $wide124.omk --dry-run -q", .status = 0, .err = {"="}},
+      {.args = "build $chair.iff --omk $wide56.omk -q",
+       .status = 1,
+       .err = {"(mInfo.bmiHeader.biSize == sizeof(mInfo.bmiHeader)) huh?\npixmold build: $wide56.bmp: "},
+       .unchanged = "$chair.iff"},
+      // A read-only object file is named by the build; a dry run writes only
+      // its scratch copy, so it works.
+      {.args = "build $locked.iff --omk $chair.omk -q",
+       .status = 1,
+       .err = {"pixmold build: $locked.iff: read-only (no write permission)"},
+       .unchanged = "$locked.iff"},
+      {.args = "build $locked.iff --omk $chair.omk --dry-run -q",
+       .status = 0,
+       .err = {"is read-only (no write permission): a build that writes would stop"},
+       .unchanged = "$locked.iff"},
       {"tags $nosuch.omk", 2, {"=pixmold tags: $nosuch.omk: No such file or directory\n"}},
       {"new-object $nosuch.iff $made.iff", 1, {"=pixmold new-object: $nosuch.iff: No such file or directory\n"}},
       {"add --create $nodir/x.iff STR# 1", 1, {"=pixmold add: $nodir/x.iff: No such file or directory\n"}, "", {}, "x"},
@@ -368,7 +413,7 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       // Lists the build writes read back: wall patterns are version 504.
       {.args = "build $walls.iff --omk $empty.omk --wall-pattern 252 --wall-images $pattern.tga -q",
        .status = 0,
-       .err = {"Doing transition left pattern"}},
+       .err = {"=Doing transition left pattern\nDoing transition left pattern\nDoing transition left pattern\n"}},
       {"dump $walls.iff SPR# 1788", 0, {"="}, "version: 504\n"},
       {"preview $walls.iff SPR# 2044 -o $previews", 0, {"colours from PALT 1788"}, "SPR#_2044_frame003.png"},
 

@@ -159,6 +159,9 @@ class Layout {
     sheet.alpha = kind == SheetKind::kDepthAlpha;
     if (paletteSource == kNoPaletteSource) {
       sheet.colours = GreyRamp();
+      // The indices come back exactly, but an artist opening the sheet would
+      // otherwise take the greys for the object's colours.
+      fPlan.Warn(sheet.fileName, "no palette of the object gives its colours; its palette image holds a grey ramp");
     } else {
       sheet.colours = *fPlan.storedPalettes.at(paletteSource).colours;
     }

@@ -22,6 +22,7 @@ struct RoundTripCase {
   std::string markup;
   std::vector<SheetSource> sheets;
   bool spriteLists = false;  // the object has a headline
+  bool greyRamp = false;     // no palette gives a sheet its colours
 };
 
 const RoundTripCase kCases[] = {
@@ -40,7 +41,9 @@ const RoundTripCase kCases[] = {
      kSizes + "<sprite id=100 tgafile=a.tga symmetry=bi-lateral columns=2 paletteid=7>\n" +
          "<sprite id=101 tgafile=b.tga symmetry=bi-lateral columns=4>\n" +
          Group(10, Item(100, " \"direction offset\"=-2") + Item(101)),
-     {{"a", Form::kDepth, 56}, {"b"}}},
+     {{"a", Form::kDepth, 56}, {"b"}},
+     false,
+     true},
     {"RadialAndRadialFlip",
      kSizes + "<sprite id=100 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" +
          "<sprite id=101 tgafile=b.tga symmetry=radial-flip columns=1 paletteid=7>\n" +
@@ -79,7 +82,7 @@ const RoundTripCase kCases[] = {
          "<sprite id=100 tgafile=a.tga paletteid=7>\n" + Group(10, Item(100)),
      {{"h", Form::kDepth, 116, 196}, {"a"}},
      true},
-    {"HeadlineWithoutDepth", "<headline id=300 tgafile=h.tga>\n", {{"h", Form::kColour, 116, 98}}, true},
+    {"HeadlineWithoutDepth", "<headline id=300 tgafile=h.tga>\n", {{"h", Form::kColour, 116, 98}}, true, true},
     {"BiLateralPairGroup",
      kSizes + "<sprite id=100 tgafile=a.tga symmetry=bi-lateral columns=2 pairing=3 paletteid=7>\n" +
          "<sprite id=101 tgafile=a.tga symmetry=bi-lateral columns=2 pairing=3 paletteid=7>\n" + Group(10, Item(100)) +
@@ -96,7 +99,7 @@ const RoundTripCase kCases[] = {
          "<sprite id=113 tgafile=b.tga symmetry=radial-flip columns=1 pairing=2 paletteid=7>\n" + Group(11, Item(112)) +
          Group(10, Item(101)),
      {{"a", Form::kDepth, 28, 96}, {"b", Form::kDepth, 28, 96}}},
-    {"NoPalette", kSizes + "<sprite id=100 tgafile=a.tga>\n" + Group(10, Item(100)), {{"a"}}},
+    {"NoPalette", kSizes + "<sprite id=100 tgafile=a.tga>\n" + Group(10, Item(100)), {{"a"}}, false, true},
     {"ItemAttributes",
      kSizes + "<sprite id=100 tgafile=a.tga paletteid=7>\n<sprite id=101 tgafile=b.tga symmetry=radial paletteid=7>\n" +
          "<sprite id=102 tgafile=c.tga symmetry=bi-lateral paletteid=7>\n" +
@@ -143,6 +146,9 @@ TEST_P(ExportRoundTrip, RebuildsEveryListPaletteAndDrawGroupByteForByte) {
 
   const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
   ASSERT_TRUE(result.Exact()) << Problems(result);
+  bool greyWarned = false;
+  for (const ExportProblem& warning : result.warnings) greyWarned |= warning.why.ends_with("holds a grey ramp");
+  EXPECT_EQ(greyWarned, tripCase.greyRamp);
 
   std::filesystem::create_directories(dir.File("copy"));
   testing::WriteObjectFile(dir.File("copy/obj.iff"), definition);
