@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,8 +35,6 @@ std::int64_t Transfer(std::size_t count, Step step) {
 }
 
 class PosixFiles final : public FileSystem, public FileLocking {
-  static constexpr std::size_t kSmallestMapping = 64 * 1024;
-
  public:
   FileHandle Open(const std::string& path, OpenMode mode) override {
     // Non-blocking only for the open itself: opening a FIFO must not wait for
@@ -94,8 +91,9 @@ class PosixFiles final : public FileSystem, public FileLocking {
 
   bool Seek(FileHandle file, std::int64_t offset) override { return file >= 0 && offset >= 0; }
 
-  // Mapped with the pages filled in at once: one call instead of a fault
-  // per page as the decoder walks the image.
+  // Read, not mapped: a renderer that rewrites a sheet while a build reads
+  // it would cut the pages from under a mapping and kill the process with
+  // SIGBUS; a copy only ever holds the bytes that were there.
   std::optional<FileView> View(FileHandle file, std::int64_t offset, std::size_t count) override {
     struct stat st;
     if (file < 0 || offset < 0 || ::fstat(file, &st) != 0) return std::nullopt;
@@ -103,15 +101,7 @@ class PosixFiles final : public FileSystem, public FileLocking {
         static_cast<std::uint64_t>(st.st_size) - static_cast<std::uint64_t>(offset) < count) {
       return std::nullopt;
     }
-    // Small reads are cheaper copied than mapped.
-    if (count < kSmallestMapping) return ReadView(*this, file, offset, count);
-    const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
-    const std::int64_t start = page > 0 ? offset / page * page : 0;
-    const auto skip = static_cast<std::size_t>(offset - start);
-    void* mapping = ::mmap(nullptr, skip + count, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, start);
-    if (mapping == MAP_FAILED) return ReadView(*this, file, offset, count);
-    ::madvise(mapping, skip + count, MADV_SEQUENTIAL);
-    return FileView(mapping, skip + count, skip, count, [](void* at, std::size_t length) { ::munmap(at, length); });
+    return ReadView(*this, file, offset, count);
   }
 
   std::int64_t Size(FileHandle file) override {
