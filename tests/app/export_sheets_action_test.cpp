@@ -7,34 +7,16 @@
 
 #include "app/pixmold_dlg.h"
 #include "builder/export/export_fixture.h"
+#include "support/quiet_dialog_view.h"
 
 namespace pixmold {
 namespace {
 
 using namespace export_testing;
 
-class ReportView final : public DialogView {
+class ReportView final : public testing::QuietDialogView {
  public:
-  void ShowSpritesDirectory(std::string_view) override {}
-  void ShowObjectsDirectory(std::string_view) override {}
-  void ShowFileNames(const std::vector<std::string>&) override {}
-  void ShowObjectNames(const std::vector<std::string>&, int) override {}
-  void ShowIds(std::string_view) override {}
-  void SetBuildButton(std::string_view, bool) override {}
-  void EnableLists(bool) override {}
-  void ShowStatus(int, std::string_view) override {}
   void ShowReport(std::string_view text) override { report = text; }
-  void ShowWarningCount(std::string_view) override {}
-  void ShowNotice(std::string_view) override {}
-  void SetRebuildOnSave(bool) override {}
-  void StartTimer(int) override {}
-  void StopTimer() override {}
-  void StartWatchTimer(int) override {}
-  void StopWatchTimer() override {}
-  void ShowPreviewDirection(int) override {}
-  void ShowPreviewGroups(const std::vector<std::int16_t>&, int) override {}
-  void ShowPreview(const PreviewPicture&) override {}
-  void BuildFinished(const std::string&, std::string_view) override {}
 
   std::string report;
 };

@@ -13,32 +13,17 @@
 #include "filelib/ctg_file_manager.h"
 #include "quantize/markup_palettes.h"
 #include "support/demo_object.h"
+#include "support/quiet_dialog_view.h"
 #include "support/temp_dir.h"
 
 namespace pixmold {
 namespace {
 
-class StatusView final : public DialogView {
+class StatusView final : public testing::QuietDialogView {
  public:
-  void ShowSpritesDirectory(std::string_view) override {}
-  void ShowObjectsDirectory(std::string_view) override {}
   void ShowFileNames(const std::vector<std::string>& names) override { files = names; }
-  void ShowObjectNames(const std::vector<std::string>&, int) override {}
-  void ShowIds(std::string_view) override {}
-  void SetBuildButton(std::string_view, bool) override {}
-  void EnableLists(bool) override {}
   void ShowStatus(int line, std::string_view text) override { status[line] = text; }
   void ShowReport(std::string_view text) override { report = text; }
-  void ShowWarningCount(std::string_view) override {}
-  void ShowNotice(std::string_view) override {}
-  void SetRebuildOnSave(bool) override {}
-  void StartTimer(int) override {}
-  void StopTimer() override {}
-  void StartWatchTimer(int) override {}
-  void StopWatchTimer() override {}
-  void ShowPreviewDirection(int) override {}
-  void ShowPreviewGroups(const std::vector<std::int16_t>&, int) override {}
-  void ShowPreview(const PreviewPicture&) override {}
   void BuildFinished(const std::string&, std::string_view fatalLine) override { fatal = fatalLine; }
 
   std::vector<std::string> files;
