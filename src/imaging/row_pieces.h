@@ -25,9 +25,9 @@ inline constexpr std::size_t kRowPieceBytes = std::size_t{128} << 10;
 // (0 .. threads - 1). readAt(offset, bytes) fills bytes or returns false.
 // Returns false when a read fails (the pieces read before it may have been
 // decoded).
-bool ReadRowPieces(const std::function<bool(std::int64_t offset, std::span<std::uint8_t> bytes)>& readAt,
-                   std::int64_t offset, std::size_t stride, int rows, int threads,
-                   const std::function<void(int firstRow, int rowCount, std::span<const std::uint8_t> bytes, int slot)>&
-                       decode);
+bool ReadRowPieces(
+    const std::function<bool(std::int64_t offset, std::span<std::uint8_t> bytes)>& readAt, std::int64_t offset,
+    std::size_t stride, int rows, int threads,
+    const std::function<void(int firstRow, int rowCount, std::span<const std::uint8_t> bytes, int slot)>& decode);
 
 }  // namespace pixmold

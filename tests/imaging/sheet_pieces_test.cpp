@@ -64,7 +64,8 @@ TEST(SheetPieces, ATgaReadInPiecesMatchesTheWholeFileDecodedFromMemory) {
   testing::TempDir dir;
   PalWrap palette;
   std::array<PaletteEntry, 256> colours{};
-  for (int i = 0; i < 256; ++i) colours[std::size_t(i)] = {std::uint8_t(i), std::uint8_t(i * 7), std::uint8_t(i * 13), 0};
+  for (int i = 0; i < 256; ++i)
+    colours[std::size_t(i)] = {std::uint8_t(i), std::uint8_t(i * 7), std::uint8_t(i * 13), 0};
   palette.SetFromColours(colours, false);
   for (const int bits : {24, 32}) {
     for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x20}, std::uint8_t{0x10}}) {
