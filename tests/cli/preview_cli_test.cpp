@@ -237,6 +237,13 @@ TEST_F(PreviewCli, AllWritesEveryDrawGroupAsItsOwnRunWould) {
       out += one.out;
       err += one.err;
     }
+    // Views large first, then the contact sheet, whichever was encoded first.
+    if (c.eachRun.empty()) {
+      std::string listed;
+      for (const char* name : {"400_d0_z3", "400_d2_z3", "400_d0_z1", "400_contact", "402_d4_z2", "402_contact"})
+        listed += Out() + "/DGRP_" + name + ".png\n";
+      EXPECT_EQ(out, listed);
+    }
     const auto separately = PreviewFilesIn(Out());
     // DGRP 400: three views and the contact sheet; DGRP 402: one and its sheet.
     EXPECT_EQ(separately.size(), c.eachRun.empty() ? 6u : 12u);
