@@ -1,6 +1,7 @@
 #include "imaging/tga_parser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -390,22 +391,51 @@ ResErr TGAParser::VisitTrueColourRows(
     }
     return 0;
   }
-  std::span<const std::uint8_t> data;
-  const ResErr err = ReadPixelData(data);
-  if (err != 0) return err;
   const std::size_t bytes = fIs24Bit ? 3 : 4;
   const std::size_t rowSize = std::size_t(width) * bytes;
-  if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
+  std::span<const std::uint8_t> data;
+  if (fFromMemory) {
+    const ResErr err = ReadPixelData(data);
+    if (err != 0) return err;
+    if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
+  }
   bandRows = std::max(bandRows, 1);
-  const std::size_t bands = (std::size_t(height) + std::size_t(bandRows) - 1) / std::size_t(bandRows);
-  std::vector<std::vector<std::uint32_t>> rowsOfSlots(std::size_t(std::max(threads, 1)));
-  RunOnThreads(threads, bands, [&](std::size_t band, int slot) {
+  // A file is read a piece of whole bands at a time (row_pieces.h): the
+  // bands of a piece go to one thread, each still visited in order.
+  const std::size_t bandBytes = std::size_t(bandRows) * std::max<std::size_t>(rowSize, 1);
+  const int pieceRows =
+      bandRows * static_cast<int>(fFromMemory ? 1 : std::max<std::size_t>(1, kRowPieceBytes / bandBytes));
+  const std::size_t pieces = (std::size_t(height) + std::size_t(pieceRows) - 1) / std::size_t(pieceRows);
+  const std::size_t slots = std::size_t(std::max(threads, 1));
+  std::vector<std::vector<std::uint32_t>> rowsOfSlots(slots);
+  // A piece's rows are one run of the file either way up, read into a
+  // buffer of the slot's that serves every piece it takes.
+  std::vector<std::vector<std::uint8_t>> piecesOfSlots(fFromMemory ? 0 : slots);
+  std::atomic<bool> shortRead = false;
+  RunOnThreads(threads, pieces, [&](std::size_t piece, int slot) {
+    if (shortRead) return;
     std::vector<std::uint32_t>& values = rowsOfSlots[std::size_t(slot)];
     values.resize(std::size_t{fWidth});
-    const int first = int(band) * bandRows;
-    for (int y = first; y < std::min(height, first + bandRows); ++y) {
+    const int first = int(piece) * pieceRows;
+    const int last = std::min(height, first + pieceRows);
+    // File rows first .. last - 1 of the image, or the same rows counted
+    // from the bottom.
+    const std::size_t firstFileRow = std::size_t(fFlipY ? height - last : first);
+    const std::uint8_t* rows = nullptr;
+    if (fFromMemory) {
+      rows = data.data() + firstFileRow * rowSize;
+    } else {
+      std::vector<std::uint8_t>& buffer = piecesOfSlots[std::size_t(slot)];
+      buffer.resize(std::size_t(last - first) * rowSize);
+      if (fFile.ReadAt(fPixelOffset + static_cast<std::int64_t>(firstFileRow * rowSize), buffer) != 0) {
+        shortRead = true;
+        return;
+      }
+      rows = buffer.data();
+    }
+    for (int y = first; y < last; ++y) {
       const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
-      const std::uint8_t* pixel = data.data() + fileRow * rowSize;
+      const std::uint8_t* pixel = rows + (fileRow - firstFileRow) * rowSize;
       if (bytes == 4 && std::endian::native == std::endian::little) {
         // Stored as the values are held: copied, not taken apart.
         std::memcpy(values.data(), pixel, rowSize);
@@ -416,6 +446,7 @@ ResErr TGAParser::VisitTrueColourRows(
       row(y, values, slot);
     }
   });
+  if (shortRead) throw TgaReadError(res_error::kShortRead);
   fPixelData = FileView();
   return 0;
 }

@@ -82,8 +82,8 @@ class TGAParser {
   // pixels must hold width x height values. Returns and raises as Render.
   ResErr RenderTrueColour(std::span<std::uint32_t> pixels);
   // The same values handed over a row at a time, top row first: row(y,
-  // values, slot). Uncompressed images need only a row of memory per
-  // thread, and with threads > 1 their rows go to that many threads at once
+  // values, slot). Uncompressed images need only a piece of rows of memory
+  // per thread, and with threads > 1 their rows go to that many threads at once
   // in bands of bandRows rows, each band visited in order by one thread that
   // slot names (0 .. threads - 1). Run-length data, whose packets do not
   // start at rows, is decoded whole first and visited on this thread alone.
@@ -97,7 +97,7 @@ class TGAParser {
   FlatFile fFile;
   bool fFromMemory = false;
   std::span<const std::uint8_t> fMemory;  // the image, when opened from bytes
-  FileView fPixelData;                    // the file's pixel data, mapped where it can be
+  FileView fPixelData;                    // run-length pixel data, read whole to be decoded
   bool fIsRLE = false;
   bool fHasImage = false;
   bool fIs24Bit = false;

@@ -7,8 +7,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "image_bytes.h"
 #include "imaging/bmp_parser.h"
@@ -95,6 +99,52 @@ TEST(SheetPieces, ATgaReadInPiecesMatchesTheWholeFileDecodedFromMemory) {
   }
 }
 
+// Rows handed over one by one come from the file in pieces too: every row
+// once, with the values the whole decode gives, and each band of rows in
+// order on one slot.
+TEST(SheetPieces, RowsVisitedFromAFileMatchTheWholeDecode) {
+  testing::TempDir dir;
+  for (const int bits : {24, 32}) {
+    for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x30}}) {
+      const Bytes file = PieceTestTga(bits, origin);
+      const std::string path = testing::WriteFile(dir, "rows.tga", file);
+      TGAParser whole;
+      ASSERT_EQ(whole.OpenBytes(file), 0);
+      std::vector<std::uint32_t> expected(std::size_t(kPieceTestWidth) * kPieceTestHeight);
+      ASSERT_EQ(whole.RenderTrueColour(expected), 0);
+      for (const int threads : {1, 3}) {
+        for (const int bandRows : {1, 4, 37}) {
+          SCOPED_TRACE(std::to_string(bits) + " bits, origin " + std::to_string(origin) + ", " +
+                       std::to_string(threads) + " threads, bands of " + std::to_string(bandRows));
+          TGAParser pieces;
+          ASSERT_EQ(pieces.Open(path), 0);
+          std::vector<std::uint32_t> got(expected.size());
+          std::vector<int> visits(kPieceTestHeight, 0);
+          std::vector<int> slotOfBand((kPieceTestHeight + bandRows - 1) / bandRows, -1);
+          std::vector<int> lastRowOfSlot(std::size_t(threads), -1);
+          bool inOrder = true;
+          std::mutex lock;
+          ASSERT_EQ(pieces.VisitTrueColourRows(
+                        [&](int y, std::span<const std::uint32_t> row, int slot) {
+                          std::lock_guard hold(lock);
+                          ++visits[std::size_t(y)];
+                          std::copy(row.begin(), row.end(), got.begin() + std::ptrdiff_t(y) * kPieceTestWidth);
+                          int& bandSlot = slotOfBand[std::size_t(y / bandRows)];
+                          if (bandSlot == -1) bandSlot = slot;
+                          inOrder = inOrder && bandSlot == slot && y > lastRowOfSlot[std::size_t(slot)];
+                          lastRowOfSlot[std::size_t(slot)] = y;
+                        },
+                        threads, bandRows),
+                    0);
+          EXPECT_TRUE(got == expected);
+          EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), kPieceTestHeight);
+          EXPECT_TRUE(inOrder);
+        }
+      }
+    }
+  }
+}
+
 TEST(SheetPieces, ABmpReadInPiecesMatchesTheWholeFileDecodedFromMemory) {
   testing::TempDir dir;
   // An odd width pads every row; the padding must never reach the pixels.
@@ -134,6 +184,11 @@ TEST(SheetPieces, AFileCutShortAfterOpeningFailsTheRead) {
     } catch (const TgaReadError& error) {
       EXPECT_EQ(error.Code(), res_error::kShortRead);
     }
+    TGAParser rows;
+    ASSERT_EQ(::truncate(tgaPath.c_str(), static_cast<off_t>(tgaFile.size())), 0);
+    ASSERT_EQ(rows.Open(tgaPath), 0);
+    ASSERT_EQ(::truncate(tgaPath.c_str(), static_cast<off_t>(tgaFile.size() - 5)), 0);
+    EXPECT_THROW(rows.VisitTrueColourRows([](int, std::span<const std::uint32_t>, int) {}, threads, 4), TgaReadError);
 
     const Bytes bmpFile = testing::Bmp8(kPieceTestWidth, kPieceTestHeight, [](int x, int) { return std::uint8_t(x); });
     const std::string bmpPath = testing::WriteFile(dir, "cut.bmp", bmpFile);
