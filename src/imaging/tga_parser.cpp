@@ -131,7 +131,7 @@ void RenderRLE(ByteCursor& in, int width, int height, const Destination& to) {
 // which only one thread at a time may do.
 template <int kBytes, bool kColour, bool kAlpha>
 void RenderUncompressedFromFile(const FlatFile& file, std::int64_t pixelOffset, int width, int height,
-                                const Destination& to, int threads) {
+                                const Destination& to, int threads, bool bottomUp, const RowsDone& rowsDone) {
   const bool whole =
       ReadRowPieces([&](std::int64_t offset, std::span<std::uint8_t> bytes) { return file.ReadAt(offset, bytes) == 0; },
                     pixelOffset, static_cast<std::size_t>(width) * kBytes, height, kColour ? 1 : threads,
@@ -141,6 +141,7 @@ void RenderUncompressedFromFile(const FlatFile& file, std::int64_t pixelOffset, 
                       if constexpr (kAlpha) rowsTo.alpha += first * to.alphaRowBytes;
                       ByteCursor in(bytes, ByteOrder::kLittle);
                       RenderUncompressed<kBytes, kColour, kAlpha>(in, width, rows, rowsTo);
+                      if (rowsDone) rowsDone(bottomUp ? height - first - rows : first, rows);
                     });
   if (!whole) throw TgaReadError(res_error::kShortRead);
 }
@@ -245,7 +246,7 @@ void TGAParser::GetSize(int& width, int& height) const {
   height = fHasImage ? fHeight : 0;
 }
 
-ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
+ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads, const RowsDone& rowsDone) {
   if (!fHasImage) {
     XASSERT_FAIL("fHasImage", "no image file");
     return res_error::kNotOpen;
@@ -290,7 +291,9 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
   ByteCursor in(data, ByteOrder::kLittle);
   const auto render = [&]<int kBytes, bool kColour, bool kAlpha>() {
     if (fromFile) {
-      RenderUncompressedFromFile<kBytes, kColour, kAlpha>(fFile, fPixelOffset, width, height, to, threads);
+      // Rows turned left to right afterwards are final only then.
+      RenderUncompressedFromFile<kBytes, kColour, kAlpha>(fFile, fPixelOffset, width, height, to, threads, fFlipY,
+                                                          fFlipX ? RowsDone() : rowsDone);
     } else if (fIsRLE) {
       RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
     } else {
@@ -319,6 +322,7 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
   if (colour) colour->Unlock();
   if (alpha) alpha->Unlock();
   fPixelData = FileView();
+  if (rowsDone && (fFlipX || !fromFile) && height > 0) rowsDone(0, height);
   return 0;
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "filelib/file_system.h"
+#include "imaging/row_pieces.h"
 #include "resfile/flat_file.h"
 #include "resfile/res_types.h"
 
@@ -75,8 +76,10 @@ class TGAParser {
   // Uncompressed pixels in a file are read a few rows at a time into a
   // buffer that stays in the processor's cache, and with threads > 1 and
   // no colour wanted those pieces go to that many threads at once; the
-  // result is the same at any count.
-  ResErr Render(Offscreen* colour, Offscreen* alpha, int threads = 1);
+  // result is the same at any count. rowsDone, when given, is called once
+  // for every row of the offscreens, with pieces of rows (first, count) as
+  // soon as they hold their final values, from the thread that decoded them.
+  ResErr Render(Offscreen* colour, Offscreen* alpha, int threads = 1, const RowsDone& rowsDone = {});
   // Decodes the pixels as they are, before any palette: one 0xAARRGGBB value
   // per pixel (alpha 0 for 24-bit images), top row first, left to right.
   // pixels must hold width x height values. Returns and raises as Render.
