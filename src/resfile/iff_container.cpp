@@ -137,6 +137,12 @@ MHandle IFFContainer::GetIndResource(ResType type, std::int32_t index, ResSwizzl
   return LoadEntry(*entry, swizzler);
 }
 
+bool IFFContainer::HoldsResource(ResType type, ResID id, std::uint8_t variant) {
+  if (!BeginOperation()) return false;
+  if (variant != 0 && fVersion == Version::kFirst) return false;
+  return fIndex->Find(type, id, variant) != nullptr;
+}
+
 ResType IFFContainer::GetResType(MHandle h) {
   if (!BeginOperation()) return 0;
   const IFFEntry* entry = fIndex->FindHandle(h);
