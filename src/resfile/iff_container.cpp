@@ -355,7 +355,15 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
   entry.diskFlags = entry.flags;
   entry.blockLimit = dataSize + headerSize;
   if (oldBlock != -1) entry.replacedOffset = oldBlock;
-  return FinishReplacement(entry);
+  if (ResErr err = FreeReplacedBlock(entry)) return err;
+  if (!entry.pending) return res_error::kNone;
+  // The header just written is the one to make live: no need to read it back.
+  if (ResErr err = fBlocks.ClearPending(target, header)) {
+    fBlocks.Report("false", "could not write header");
+    return err;
+  }
+  entry.pending = false;
+  return res_error::kNone;
 }
 
 ResErr IFFContainer::WriteResource(MHandle h) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <tuple>
 
+#include "filelib/io_faults.h"
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
@@ -193,7 +194,11 @@ TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
     return h ? TextOf(h) : std::string("<absent>");
   };
   MHandle strings = HandleOf("new strings");
-  ASSERT_EQ(chain.AddResource(strings, kSTR, 1, "", true), 0);
+  {
+    IoFaults counter;
+    ASSERT_EQ(chain.AddResource(strings, kSTR, 1, "", true), 0);
+    EXPECT_EQ(counter.Calls(IoOp::kRead), 0) << "replaced where it lives, the old resource is never loaded";
+  }
   EXPECT_EQ(onDisk(first, kSTR), "old strings");
   ASSERT_EQ(chain.WriteResource(strings), 0);
   EXPECT_EQ(onDisk(first, kSTR), "new strings");
