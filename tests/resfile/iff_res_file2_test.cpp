@@ -180,12 +180,15 @@ TEST(IFF2Rebuilds, ReplacementsFillTheSpaceTheyFreeAndNothingMoves) {
     const Bytes bytes = ReadAll(path);
     std::int64_t live = kIFFFileHeaderSize;
     std::int64_t largest = 0;
+    int maps = 0;
     for (const auto& block : RawBlocks(bytes, kIFFBlockHeaderSize2)) {
       if (block.flags & kInvalid) continue;
       live += block.size;
       largest = std::max<std::int64_t>(largest, block.size);
+      maps += block.type == kResMapType;
     }
     EXPECT_LE(static_cast<std::int64_t>(bytes.size()), live + 3 * largest);
+    EXPECT_EQ(maps, 1) << "the map a walk passed over is freed";
     for (bool walk : {false, true}) {
       if (walk) {
         ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
@@ -198,6 +201,28 @@ TEST(IFF2Rebuilds, ReplacementsFillTheSpaceTheyFreeAndNothingMoves) {
       }
     }
   }
+}
+
+// A close that keeps its holes still cuts the free space after the last
+// block: a file whose last resource went ends where the one before it does.
+TEST(IFF2Rebuilds, TheFreeTailIsCutAtClose) {
+  TempDir dir;
+  const std::string path = dir.File("tail.iff");
+  IFFResFile2 file;
+  ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  ASSERT_EQ(file.AddResource(HandleOf(Pattern(20000, 1)), kSPR2, 1, "", true), res_error::kNone);
+  ASSERT_EQ(file.AddResource(HandleOf(Pattern(30000, 2)), kSPR2, 2, "", true), res_error::kNone);
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  ASSERT_EQ(file.RemoveResource(file.GetResource(kSPR2, 1, nullptr)), res_error::kNone);
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  const Bytes bytes = ReadAll(path);
+  std::int64_t live = kIFFFileHeaderSize;
+  for (const auto& block : RawBlocks(bytes, kIFFBlockHeaderSize2)) {
+    if (!(block.flags & kInvalid)) live += block.size;
+  }
+  EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), live);
 }
 
 }  // namespace
