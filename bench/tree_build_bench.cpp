@@ -4,6 +4,11 @@
 // two-core machine should come close to half the time, and a re-run with
 // nothing to do, which must stay well under a second for the whole tree.
 // Wall time, since the work happens in ninja's child processes.
+//
+// With PIXMOLD_TREE_DIR set, the tree is made in that folder (data/ and
+// content/) and kept, so `pixmold all` can be timed on it as a whole process:
+//   PIXMOLD_TREE_DIR=/tmp/tree pixmold_bench --benchmark_filter=BM_TreeNoOpRerun
+//   rm -rf /tmp/tree/data/.pixmold && pixmold all --data /tmp/tree/data --content /tmp/tree/content -j 2
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -37,8 +42,15 @@ void WriteObjectParts(const std::string& base) {
 class Tree {
  public:
   Tree() {
-    std::string pattern = (fs::temp_directory_path() / "pixmold-tree-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) fRoot = pattern;
+    if (const char* kept = getenv("PIXMOLD_TREE_DIR"); kept != nullptr && *kept != '\0') {
+      fRoot = kept;
+      fKept = true;
+      fs::remove_all(fRoot + "/data");
+      fs::remove_all(fRoot + "/content");
+    } else {
+      std::string pattern = (fs::temp_directory_path() / "pixmold-tree-bench-XXXXXX").string();
+      if (mkdtemp(pattern.data()) != nullptr) fRoot = pattern;
+    }
     fs::create_directories(fRoot + "/data/Objects");
     for (int index = 0; index < kTreeObjects; ++index) {
       const std::string name = "obj" + std::to_string(1000 + index).substr(1);
@@ -53,6 +65,7 @@ class Tree {
     }
   }
   ~Tree() {
+    if (fKept) return;
     std::error_code error;
     fs::remove_all(fRoot, error);
   }
@@ -69,6 +82,7 @@ class Tree {
 
  private:
   std::string fRoot;
+  bool fKept = false;
 };
 
 void BM_TreeBuildFromScratch(benchmark::State& state) {

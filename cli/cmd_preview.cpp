@@ -1,7 +1,7 @@
 // pixmold preview FILE TYPE ID -o DIR: decodes every frame of a stored SPR2
 // or SPR# sprite list into PNG files, or draws the views of a draw group
-// (preview_draw_group.h), so an artist can see what a build wrote without
-// the game. The file opens as the resource commands open
+// (preview_draw_group.h) or of every draw group (DGRP --all), so an artist
+// can see what a build wrote without the game. The file opens as the resource commands open
 // theirs: a container file, a directory of loose resources or an object.
 // Frames are coloured with the PALT the list names, else the PALT of the
 // list's own id, else a grey ramp; clear pixels are transparent. With
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/work_threads.h"
 #include "command_registry.h"
 #include "imaging/palette_resource.h"
 #include "imaging/sprite_preview.h"
@@ -32,7 +33,9 @@ constexpr ResType kPaletteType = MakeResType("PALT");
 struct PreviewOptions {
   std::string file;
   std::string type;
-  int id = 0;
+  std::optional<int> id;
+  bool every = false;
+  int threads = 0;  // 0: one per core
   std::string outDir;
   bool channels = false;
   std::optional<int> palette;
@@ -74,7 +77,7 @@ PreviewPalette ChoosePalette(iResFile& file, const PreviewOptions& options, cons
     candidates.push_back(*options.palette);
   } else {
     if (list.paletteId >= 0) candidates.push_back(list.paletteId);
-    if (options.id != list.paletteId) candidates.push_back(options.id);
+    if (*options.id != list.paletteId) candidates.push_back(*options.id);
   }
   for (int id : candidates) {
     if (auto palette = LoadPalette(file, id)) {
@@ -90,16 +93,16 @@ PreviewPalette ChoosePalette(iResFile& file, const PreviewOptions& options, cons
 
 int WriteFrames(iResFile& file, ResType type, const PreviewOptions& options) {
   const char* kName = "pixmold preview: ";
-  const auto id = static_cast<ResID>(options.id);
+  const auto id = static_cast<ResID>(*options.id);
   auto bytes = CopyResource(file, type, id);
   if (!bytes) {
-    std::cerr << kName << options.file << " holds no " << options.type << " " << options.id << "\n";
+    std::cerr << kName << options.file << " holds no " << options.type << " " << *options.id << "\n";
     return kExitFailed;
   }
   PreviewList list;
   const SpriteDecodeStatus status = DecodePreviewList(type, *bytes, list);
   if (!status.Ok()) {
-    std::cerr << kName << options.type << " " << options.id << " cannot be decoded: " << status.error << " (at byte "
+    std::cerr << kName << options.type << " " << *options.id << " cannot be decoded: " << status.error << " (at byte "
               << status.offset << ")\n";
     return kExitFailed;
   }
@@ -149,6 +152,15 @@ int RunPreview(const PreviewOptions& options) {
     return kExitUsage;
   }
   const bool drawGroup = *type == kDrawGroupType;
+  if (options.every && !drawGroup) {
+    std::cerr << kName << "--all applies to draw groups\n";
+    return kExitUsage;
+  }
+  if (options.every == options.id.has_value()) {
+    std::cerr << kName
+              << (options.every ? "give an ID or --all, not both\n" : "an ID is required (or --all with DGRP)\n");
+    return kExitUsage;
+  }
   if (drawGroup && options.palette) {
     std::cerr << kName << "--palette applies to sprite lists; a draw group uses each list's own palette\n";
     return kExitUsage;
@@ -161,10 +173,18 @@ int RunPreview(const PreviewOptions& options) {
   OpenForReadingOnly();
   std::optional<ResTarget> target = OpenTarget("preview", options.file, false, &openStatus);
   if (!target) return openStatus;
-  const int status = drawGroup ? WriteDrawGroupPreviews(
-                                     *target->file, {options.file, static_cast<ResID>(options.id), options.outDir,
-                                                     options.direction, options.zoom, options.channels, options.quiet})
-                               : WriteFrames(*target->file, *type, options);
+  int status = kExitOk;
+  if (drawGroup) {
+    const DrawGroupPreviewOptions groupOptions{
+        options.file,   static_cast<ResID>(options.id.value_or(0)),
+        options.outDir, options.direction,
+        options.zoom,   options.channels,
+        options.quiet,  options.threads > 0 ? options.threads : DefaultThreadCount()};
+    status = options.every ? WriteEveryDrawGroupPreview(*target->file, groupOptions)
+                           : WriteDrawGroupPreviews(*target->file, groupOptions);
+  } else {
+    status = WriteFrames(*target->file, *type, options);
+  }
   const int closeStatus = CloseTarget("preview", *target);
   return status != kExitOk ? status : closeStatus;
 }
@@ -175,7 +195,8 @@ RegisterCommand registerPreview(40, [](CLI::App& app, int* status) {
       "preview", "Write the frames of a stored SPR2 or SPR# sprite list, or the views of a draw group, as PNG files");
   cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
   cmd->add_option("type", options->type, "SPR2 or SPR# (a sprite list) or DGRP (a draw group)")->required();
-  cmd->add_option("id", options->id, "The resource id")->required()->check(CLI::Range(-32768, 32767));
+  cmd->add_option("id", options->id, "The resource id")->check(CLI::Range(-32768, 32767));
+  cmd->add_flag("--all", options->every, "DGRP: every draw group of the file, in id order, instead of one ID");
   cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")->required();
   cmd->add_flag("--channels", options->channels,
                 "Also write each frame's depth and alpha channels (a draw group: the composited depth)");
@@ -185,6 +206,8 @@ RegisterCommand registerPreview(40, [](CLI::App& app, int* status) {
   cmd->add_option("--zoom", options->zoom, "DGRP: only this zoom (1 small, 2 medium, 3 large)")
       ->check(CLI::Range(1, 3));
   cmd->add_flag("-q,--quiet", options->quiet, "Do not list the files written");
+  cmd->add_option("--threads", options->threads, "DGRP: PNG files written at once (default: one per core)")
+      ->check(CLI::Range(1, 256));
   cmd->footer(
       "Output: DIR/TYPE_ID_frameNNN.png for each frame (SPR2_100_frame003.png), in red, green, blue\n"
       "and alpha; clear pixels are transparent. Colours come from --palette, else the PALT the list\n"
@@ -205,9 +228,14 @@ RegisterCommand registerPreview(40, [](CLI::App& app, int* status) {
       "With --channels also each view's depth (_depth.png, 255 = nothing) and the contact sheet's\n"
       "(DGRP_ID_contact_depth.png). Items that cannot be drawn are named on standard error.\n"
       "\n"
+      "DGRP --all (instead of an ID): every draw group of the file in id order, each written as a run\n"
+      "with its ID would write it (views, contact sheet, paths and notes); one that cannot be shown is\n"
+      "named and the others are still written. A list shown by several draw groups is decoded once,\n"
+      "and the PNG files are encoded on --threads threads.\n"
+      "\n"
       "Exit status: 0 written; 1 no such list, draw group or view, it cannot be decoded, the\n"
-      "resource file is damaged or a file cannot be written; 2 usage error or no such resource file\n"
-      "or object.");
+      "resource file is damaged or a file cannot be written (--all: the file holds no draw group, or one\n"
+      "of them failed); 2 usage error or no such resource file or object.");
   cmd->callback([options, status] { *status = RunPreview(*options); });
 });
 

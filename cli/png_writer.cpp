@@ -20,6 +20,10 @@ std::string WritePng(const std::string& path, const PreviewImage& image) {
   png.width = empty ? 1 : static_cast<png_uint_32>(image.width);
   png.height = empty ? 1 : static_cast<png_uint_32>(image.height);
   png.format = image.channels == 1 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGBA;
+  // Previews are looked at once and made again after every build; libpng's
+  // default filter search and compression took three quarters of a draw
+  // group preview for files half the size, which nobody keeps.
+  png.flags = PNG_IMAGE_FLAG_FAST;
   const png_int_32 stride = static_cast<png_int_32>(png.width) * image.channels;
   const void* pixels = empty ? kNothing : image.pixels.data();
   if (!png_image_write_to_file(&png, path.c_str(), 0, pixels, stride, nullptr)) {

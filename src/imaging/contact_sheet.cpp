@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace pixmold {
@@ -17,36 +18,47 @@ struct RowExtent {
   int CellHeight() const { return up + down + 2 * kContactSheetPadding; }
 };
 
+// Fills a rectangle a row at a time: the first row is built pixel by pixel,
+// the others copied from it, since a sheet is mostly flat fill.
 void Fill(PreviewImage& image, int x0, int y0, int width, int height, std::uint8_t grey) {
-  for (int y = y0; y < y0 + height; ++y) {
-    for (int x = x0; x < x0 + width; ++x) {
-      const auto at =
-          (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)) *
-          static_cast<std::size_t>(image.channels);
-      for (int c = 0; c < image.channels; ++c) image.pixels[at + static_cast<std::size_t>(c)] = c == 3 ? 255 : grey;
-    }
+  if (width <= 0 || height <= 0) return;
+  const auto channels = static_cast<std::size_t>(image.channels);
+  const std::size_t stride = static_cast<std::size_t>(image.width) * channels;
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
+  std::uint8_t* first =
+      image.pixels.data() + static_cast<std::size_t>(y0) * stride + static_cast<std::size_t>(x0) * channels;
+  for (std::size_t at = 0; at < rowBytes; at += channels) {
+    for (std::size_t c = 0; c < channels; ++c) first[at + c] = c == 3 ? 255 : grey;
   }
+  for (int y = 1; y < height; ++y) std::memcpy(first + static_cast<std::size_t>(y) * stride, first, rowBytes);
 }
 
-// The view's colour over an opaque cell, or its depth as it stands.
+// The view's colour over an opaque cell, or its depth as it stands. Most of
+// a view is either nothing or fully drawn, and both blend to exactly the
+// cell or the view, so only partly covered pixels pay for the arithmetic.
 void Paste(PreviewImage& sheet, const ComposedView& view, int x0, int y0, ContactSheetChannel channel) {
   const PreviewImage& source = channel == ContactSheetChannel::kColour ? view.colour : view.depth;
+  if (source.width <= 0 || source.height <= 0) return;
+  const auto channels = static_cast<std::size_t>(source.channels);
+  const std::size_t sourceStride = static_cast<std::size_t>(source.width) * channels;
+  const std::size_t sheetStride = static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.channels);
   for (int y = 0; y < source.height; ++y) {
-    for (int x = 0; x < source.width; ++x) {
-      const auto from =
-          (static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width) + static_cast<std::size_t>(x)) *
-          static_cast<std::size_t>(source.channels);
-      const auto to = (static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(sheet.width) +
-                       static_cast<std::size_t>(x0 + x)) *
-                      static_cast<std::size_t>(sheet.channels);
-      if (channel == ContactSheetChannel::kDepth) {
-        sheet.pixels[to] = source.pixels[from];
+    const std::uint8_t* from = source.pixels.data() + static_cast<std::size_t>(y) * sourceStride;
+    std::uint8_t* to = sheet.pixels.data() + static_cast<std::size_t>(y0 + y) * sheetStride +
+                       static_cast<std::size_t>(x0) * static_cast<std::size_t>(sheet.channels);
+    if (channel == ContactSheetChannel::kDepth) {
+      std::memcpy(to, from, sourceStride);
+      continue;
+    }
+    for (int x = 0; x < source.width; ++x, from += 4, to += 4) {
+      const int alpha = from[3];
+      if (alpha == 0) continue;
+      if (alpha == 255) {
+        std::memcpy(to, from, 3);
         continue;
       }
-      const int alpha = source.pixels[from + 3];
       for (std::size_t c = 0; c < 3; ++c) {
-        sheet.pixels[to + c] =
-            static_cast<std::uint8_t>((source.pixels[from + c] * alpha + sheet.pixels[to + c] * (255 - alpha)) / 255);
+        to[c] = static_cast<std::uint8_t>((from[c] * alpha + to[c] * (255 - alpha)) / 255);
       }
     }
   }

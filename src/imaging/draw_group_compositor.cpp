@@ -86,6 +86,14 @@ bool DrawGroupCompositor::HasView(int direction, int zoom) const {
   return fGroup.FindImage(direction, static_cast<std::uint32_t>(zoom)) != nullptr;
 }
 
+void DrawGroupCompositor::ForgetListsNotShown() {
+  std::set<std::int32_t> shown;
+  for (const DrawGroupImage& image : fGroup.images) {
+    for (const DrawGroupItem& item : image.items) shown.insert(item.spriteId);
+  }
+  std::erase_if(fLists, [&](const auto& entry) { return !shown.contains(entry.first); });
+}
+
 std::optional<std::vector<std::uint8_t>> DrawGroupCompositor::ResourceBytes(ResType type, ResID id) {
   MHandle handle = fFile.GetResource(type, id, nullptr);
   if (handle == nullptr) return std::nullopt;

@@ -72,6 +72,11 @@ class DrawGroupCompositor {
   // Draws one view of the loaded draw group; empty on success, else why not.
   std::string Compose(int direction, int zoom, ComposedView& out);
 
+  // Decoded lists stay from one Load to the next, so draw groups that share
+  // a list decode it once. Walking many draw groups, this drops those the
+  // loaded one does not show, so only its own lists are held.
+  void ForgetListsNotShown();
+
  private:
   struct Palette {
     PreviewPalette colours{};

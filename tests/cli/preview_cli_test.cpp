@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <tuple>
 #include <vector>
 
@@ -95,6 +96,16 @@ class PreviewCli : public ::testing::Test {
       image.items.push_back(DrawGroupItem{sprite, 1, x, 2, 0.0f, 0.0f, 0.0f, flags});
     }
     ASSERT_EQ(group.Save(file, 400), res_error::kNone);
+    // Around it, a draw group with no view at all and one that shows SPR2
+    // 100 again beside the SPR# list, for the whole-file preview.
+    ASSERT_EQ(DrawGroup().Save(file, 399), res_error::kNone);
+    DrawGroup second;
+    DrawGroupImage& image = second.AddImage();
+    image.directionMask = 1u << 4;
+    image.zoom = 2;
+    image.items = {DrawGroupItem{100, 1, -1, 1, 0.0f, 0.0f, 0.0f, 0u},
+                   DrawGroupItem{200, 0, 1, 3, 0.0f, 0.0f, 0.0f, 0u}};
+    ASSERT_EQ(second.Save(file, 402), res_error::kNone);
     ASSERT_EQ(file.CloseFile(), res_error::kNone);
   }
 
@@ -114,6 +125,15 @@ class PreviewCli : public ::testing::Test {
   testing::TempDir fDir;
   std::string fFile = fDir.File("chair.iff");
 };
+
+// Every file of a directory with its bytes.
+std::map<std::string, std::vector<unsigned char>> PreviewFilesIn(const std::filesystem::path& dir) {
+  std::map<std::string, std::vector<unsigned char>> found;
+  if (!std::filesystem::exists(dir)) return found;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    found[entry.path().filename().string()] = testing::ReadAll(entry.path());
+  return found;
+}
 
 struct PreviewCase {
   const char* args;
@@ -183,6 +203,10 @@ TEST_F(PreviewCli, FailuresAndUsageErrors) {
       {"SPR2 100 -o OUT --zoom 1", 2, "--direction and --zoom apply to draw groups"},
       {"SPR2 40000 -o OUT", 2, ""},
       {"SPR2 100", 2, "--output"},
+      {"DGRP -o OUT", 2, "an ID is required (or --all with DGRP)"},
+      {"DGRP 400 --all -o OUT", 2, "give an ID or --all, not both"},
+      {"SPR2 --all -o OUT", 2, "--all applies to draw groups"},
+      {"DGRP --all --threads 0 -o OUT", 2, "--threads"},
   };
   for (const Case& c : cases) {
     const testing::CliRun result = Preview(c.args, fFile);
@@ -195,6 +219,52 @@ TEST_F(PreviewCli, FailuresAndUsageErrors) {
   const testing::CliRun result = Preview("SPR2 100 -o OUT", missing);
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find(missing), std::string::npos) << result.err;
+}
+
+// The whole file at once is the same as one run per draw group in id order:
+// the same files byte for byte, the same lines, at any number of threads; a
+// draw group that cannot be shown fails the run but not the others.
+TEST_F(PreviewCli, AllWritesEveryDrawGroupAsItsOwnRunWould) {
+  const struct {
+    std::string eachRun, allRun;
+  } cases[] = {{"", ""}, {" --channels --threads 3", " --channels --threads 1"}};
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(Out());
+    std::string out, err;
+    for (const int id : {399, 400, 402}) {
+      const testing::CliRun one = Preview("DGRP " + std::to_string(id) + " -o OUT" + c.eachRun, fFile);
+      EXPECT_EQ(one.status, id == 399 ? 1 : 0) << id << ": " << one.err;
+      out += one.out;
+      err += one.err;
+    }
+    // Views large first, then the contact sheet, whichever was encoded first.
+    if (c.eachRun.empty()) {
+      std::string listed;
+      for (const char* name : {"400_d0_z3", "400_d2_z3", "400_d0_z1", "400_contact", "402_d4_z2", "402_contact"})
+        listed += Out() + "/DGRP_" + name + ".png\n";
+      EXPECT_EQ(out, listed);
+    }
+    const auto separately = PreviewFilesIn(Out());
+    // DGRP 400: three views and the contact sheet; DGRP 402: one and its sheet.
+    EXPECT_EQ(separately.size(), c.eachRun.empty() ? 6u : 12u);
+    std::filesystem::remove_all(Out());
+    const testing::CliRun all = Preview("DGRP --all -o OUT" + c.allRun, fFile);
+    EXPECT_EQ(all.status, 1) << all.err;
+    EXPECT_EQ(all.out, out);
+    EXPECT_EQ(all.err, err);
+    EXPECT_TRUE(PreviewFilesIn(Out()) == separately) << c.allRun;
+  }
+
+  // A folder that cannot be made fails every draw group alike: said once.
+  std::filesystem::remove_all(Out());
+  fDir.Write("out", "in the way");
+  const testing::CliRun blocked = Preview("DGRP --all -o OUT", fFile);
+  EXPECT_EQ(blocked.status, 1);
+  std::size_t said = 0;
+  for (std::size_t at = blocked.err.find("cannot create"); at != std::string::npos;
+       at = blocked.err.find("cannot create", at + 1))
+    ++said;
+  EXPECT_EQ(said, 1u) << blocked.err;
 }
 
 }  // namespace

@@ -216,6 +216,63 @@ TEST(DrawGroupCompositor, RefusesViewsItCannotShow) {
   EXPECT_EQ(compositor.Compose(0, 0, view), "zoom 0 is not 1..3");
 }
 
+// Lists stay decoded from one draw group to the next, and dropping those the
+// loaded one does not show makes the next group that shows them read them
+// again: with the lists gone from the file, only what was kept still draws.
+TEST(DrawGroupCompositor, KeepsTheListsOfTheLoadedDrawGroupAndForgetsTheRest) {
+  Scene scene({Spr2(1, {kSquare}), Spr2(2, {kSquare})}, {Item(1, 0, 0, 2)});
+  for (auto [id, sprites] : {std::pair<ResID, std::vector<int>>{101, {1, 2}}, {102, {2}}}) {
+    DrawGroup group;
+    DrawGroupImage& image = group.AddImage();
+    image.directionMask = 1;
+    image.zoom = 3;
+    for (int sprite : sprites) image.items.push_back(Item(sprite, 0, 0, 2));
+    ASSERT_EQ(group.Save(scene.object.file, id), 0);
+  }
+  DrawGroupCompositor compositor(scene.object.file);
+  const auto drawn = [&](ResID id) {
+    EXPECT_EQ(compositor.Load(id), "");
+    compositor.ForgetListsNotShown();
+    ComposedView view;
+    EXPECT_EQ(compositor.Compose(0, 3, view), "");
+    return view.itemsDrawn;
+  };
+  EXPECT_EQ(drawn(101), 2);
+  for (ResID sprite : {1, 2}) {
+    MHandle h = scene.object.file.GetResource(MakeResType("SPR2"), sprite, nullptr);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(scene.object.file.RemoveResource(h), 0);
+  }
+  EXPECT_EQ(drawn(100), 1);  // list 1 kept, list 2 dropped
+  EXPECT_EQ(drawn(102), 0);
+  EXPECT_EQ(drawn(100), 0);
+}
+
+// Over its cell a view shows where it is opaque, blends where it is partly
+// covered and leaves the cell's grey where it is clear, whatever colour the
+// clear pixel holds.
+TEST(ContactSheet, BlendsEachViewOverItsCell) {
+  ComposedView view;
+  view.colour = PreviewImage{3, 1, 4, Bytes{200, 100, 50, 255, 200, 100, 50, 0, 200, 100, 50, 102}};
+  view.depth = PreviewImage{3, 1, 1, Bytes{9, 255, 30}};
+  const std::vector<ContactSheetCell> cells = {{0, 0, &view}};
+  const PreviewImage sheet = MakeContactSheet(cells, ContactSheetChannel::kColour);
+  const int left = kContactSheetGap + kContactSheetPadding, top = kContactSheetGap + kContactSheetPadding;
+  const auto pixel = [&](int x) {
+    const std::size_t at = 4u * (static_cast<std::size_t>(top) * sheet.width + left + x);
+    return std::vector<int>(sheet.pixels.begin() + at, sheet.pixels.begin() + at + 4);
+  };
+  EXPECT_EQ(pixel(0), (std::vector<int>{200, 100, 50, 255}));
+  EXPECT_EQ(pixel(1), (std::vector<int>{128, 128, 128, 255}));
+  EXPECT_EQ(pixel(2), (std::vector<int>{(200 * 102 + 128 * 153) / 255, (100 * 102 + 128 * 153) / 255,
+                                        (50 * 102 + 128 * 153) / 255, 255}));
+  EXPECT_EQ(pixel(3), (std::vector<int>{128, 128, 128, 255}));  // the padding right of the view
+  const PreviewImage depth = MakeContactSheet(cells, ContactSheetChannel::kDepth);
+  const std::size_t row = static_cast<std::size_t>(top) * depth.width + left;
+  EXPECT_EQ(std::vector<int>(depth.pixels.begin() + row - 1, depth.pixels.begin() + row + 4),
+            (std::vector<int>{255, 9, 255, 30, 255}));
+}
+
 TEST(ContactSheet, LinesUpReferencePointsAlongARow) {
   // Two views of one row, reaching different ways from their reference point;
   // a third in the next row.
