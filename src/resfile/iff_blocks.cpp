@@ -421,8 +421,7 @@ ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHe
 ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                              const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
                              std::size_t knownCount,
-                             const std::function<void(std::int32_t from, std::int32_t to)>& moved,
-                             Compaction mode) {
+                             const std::function<void(std::int32_t from, std::int32_t to)>& moved, Compaction mode) {
   // Blocks change places below: a position kept from before may end up
   // inside one, so none is kept.
   fRoving = -1;

@@ -113,8 +113,7 @@ TEST_F(IFF2Test, FailedWritesGiveTheFlatFileCodes) {
 // Bytes read and written through a manager's file system while it lives.
 class TransferCounter final : public FileSystemDecorator {
  public:
-  explicit TransferCounter(CTGFileManager& manager)
-      : FileSystemDecorator(manager.Files()), fManager(manager) {
+  explicit TransferCounter(CTGFileManager& manager) : FileSystemDecorator(manager.Files()), fManager(manager) {
     manager.SetFileSystem(*this);
   }
   ~TransferCounter() override { fManager.SetFileSystem(Inner()); }
