@@ -458,6 +458,7 @@ TEST_F(IFFFaultTest, FreeingAcrossAPageBoundaryNeverLeavesAFreeTypedResource) {
   for (int cut : {-1, 0}) {
     const testing::Bytes before = testing::ReadAll(path);
     {
+      AssertCapture reports;
       CTGFileManager manager;
       CrashingDisk disk(manager, 1, cut, CrashingDisk::Count::kPageCrossings);
       IFFResFile2 file(manager);
