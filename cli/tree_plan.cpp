@@ -44,10 +44,10 @@ std::string ReadText(const std::string& path) {
 }
 
 // Whether a part of the object (NAME.iff, NAME.spf) is a symbolic link
-// that leads out of the data tree: a tree build writes only inside it.
-bool LinksOutOfTree(const std::string& objectFile, const std::string& dataDirectory) {
+// that leads out of the data tree (root, made canonical once for all
+// objects): a tree build writes only inside it.
+bool LinksOutOfTree(const std::string& objectFile, const fs::path& root) {
   std::error_code error;
-  const fs::path root = fs::weakly_canonical(dataDirectory, error);
   for (const char* extension : {".iff", ".spf"}) {
     const fs::path part = objectFile + extension;
     if (!fs::is_symlink(part, error)) continue;
@@ -115,8 +115,10 @@ std::optional<WrittenPlan> WriteTreePlan(const TreePlanRequest& request, int* st
                  request.command.c_str(), EscapeControls(object.objectFile).c_str());
     return true;
   });
+  std::error_code canonicalError;
+  const fs::path dataRoot = fs::weakly_canonical(plan.settings.dataDirectory, canonicalError);
   std::erase_if(plan.tree.objects, [&](const PlannedObject& object) {
-    if (LinksOutOfTree(object.objectFile, plan.settings.dataDirectory)) {
+    if (LinksOutOfTree(object.objectFile, dataRoot)) {
       std::fprintf(stderr, "pixmold %s: %s: a symbolic link to a file outside %s; left out\n", request.command.c_str(),
                    EscapeControls(object.objectFile).c_str(), EscapeControls(request.dataDirectory).c_str());
       return true;

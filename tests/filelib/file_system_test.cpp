@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -184,6 +185,30 @@ TEST_P(FileSystemTest, RenameReplacesTheFileOfTheNewName) {
   EXPECT_FALSE(fs.Rename(At("old.bmp"), At("no/dir/old.bmp")));
   EXPECT_EQ(read("old.bmp"), "newer");
   EXPECT_EQ(read("other.bmp"), "(missing)");
+}
+
+// A listing sees through a link to a file (its target's size and mode) but
+// not to a folder, as Kind() does, and marks files nobody may write.
+TEST(PosixFileSystemListing, FollowsLinksToFilesAndMarksReadOnlyFiles) {
+  testing::TempDir dir;
+  dir.Write("data/plain.bin", std::string_view("abcd"));
+  dir.Write("locked.bin", std::string_view("abcdefg"));
+  std::filesystem::permissions(dir.File("locked.bin"), std::filesystem::perms::owner_read);
+  std::filesystem::create_directories(dir.File("data/folder"));
+  std::filesystem::create_symlink(dir.File("locked.bin"), dir.File("data/to_locked"));
+  std::filesystem::create_symlink(dir.File("data/folder"), dir.File("data/to_folder"));
+  std::filesystem::create_symlink(dir.File("gone"), dir.File("data/to_nothing"));
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(PosixFileSystem().List(dir.File("data"), entries));
+  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  std::string listed;
+  for (const DirEntry& e : entries) {
+    listed += e.name + (e.kind == EntryKind::kFile        ? " file " + std::to_string(e.size)
+                        : e.kind == EntryKind::kDirectory ? std::string(" directory")
+                                                          : std::string(" other"));
+    listed += e.readOnly ? " read-only;" : ";";
+  }
+  EXPECT_EQ(listed, "folder directory;plain.bin file 4;to_folder other;to_locked file 7 read-only;to_nothing other;");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLayers, FileSystemTest, ::testing::Values(true, false),
