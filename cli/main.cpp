@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -138,6 +139,16 @@ void LockFilesWhileOpen() {
   pixmold::SetLockPolicy(policy);
 }
 
+// A build allocates and frees buffers of megabytes all the time (a sprite
+// list, a resource read back). The allocator's default hands each of them
+// fresh pages from the system, every one of which is faulted in and zeroed
+// and given back again: a fifth of a build. Kept in the heap, freed memory
+// serves the next buffer, and the peak is no higher.
+void KeepFreedMemory() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest it takes
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +157,7 @@ int main(int argc, char** argv) {
   // no word; ignored, the write fails with "File too large" and is reported
   // as a full disk is, the object file left in its old or its new state.
   std::signal(SIGXFSZ, SIG_IGN);
+  KeepFreedMemory();
   LockFilesWhileOpen();
   // Named, so every usage line starts with the program as it is typed.
   CLI::App app{"pixmold - builds an object's sprites, draw groups and data into its resource file", "pixmold"};

@@ -24,4 +24,28 @@ void RunOnThreads(int threads, std::size_t count, const std::function<void(std::
 // The number of threads a build uses when not told: one per core.
 int DefaultThreadCount();
 
+// Threads kept for the length of a build. A build spreads many short steps
+// over its threads (each sheet's rows, its depth clean-up, its frames), and
+// starting and joining threads for every step cost more than some steps;
+// while a ScopedWorkerPool is in place, RunOnThreads on that thread hands
+// its pieces to the pool's threads instead. Other threads, and a call that
+// needs more threads than the pool has, start their own as before.
+class WorkerPool;
+
+class ScopedWorkerPool {
+ public:
+  // threads - 1 threads wait beside this one; none for threads <= 1.
+  explicit ScopedWorkerPool(int threads);
+  ~ScopedWorkerPool();
+  ScopedWorkerPool(const ScopedWorkerPool&) = delete;
+  ScopedWorkerPool& operator=(const ScopedWorkerPool&) = delete;
+
+  // Threads beside this one actually started.
+  int Helpers() const;
+
+ private:
+  WorkerPool* fPool;
+  WorkerPool* fPrevious;
+};
+
 }  // namespace pixmold

@@ -101,46 +101,44 @@ struct EncodedFrame {
 
 // The frames follow the offset table in order; each frame's palette id
 // field carries the list's, so a frame read on its own knows its colours.
-// Frames are independent of each other, so with more than one thread they
-// are all encoded first, spread over the threads; the list is then put
-// together on this thread exactly as one thread puts it together, the
-// reports and a failure coming at the frame they belong to.
+// Frames are independent of each other, so they are all encoded first,
+// spread over the threads, and the list is then put together on this thread
+// in one piece of memory, the reports and a failure coming at the frame
+// they belong to: the same list and report at any number of threads.
 template <typename Encode>
 void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
   const Cells cells = CellsOf(spec);
   std::vector<Rect> trimmed;
-  TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true);
+  TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true, threads);
 
   const std::size_t count = cells.rects.size();
   Sprite2ListBuilder list(static_cast<int>(count), static_cast<ResID>(spec.PaletteId()));
   if (!list.Ok()) FatalError("could not allocate memory!");
-  std::vector<EncodedFrame> encoded;
-  if (threads > 1 && count > 1) {
-    encoded.resize(count);
-    std::vector<Sprite2Compressor> compressors(std::min<std::size_t>(static_cast<std::size_t>(threads), count));
-    RunOnThreads(threads, count, [&](std::size_t i, int slot) {
-      EncodedFrame& out = encoded[i];
-      ScopedHeldReports held(out.reports);
-      try {
-        out.frame = encode(compressors[static_cast<std::size_t>(slot)], cells.rects[i], trimmed[i]);
-      } catch (...) {
-        out.failure = std::current_exception();
-      }
-    });
+  std::vector<EncodedFrame> encoded(count);
+  std::vector<Sprite2Compressor> compressors(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, count));
+  RunOnThreads(threads, count, [&](std::size_t i, int slot) {
+    EncodedFrame& out = encoded[i];
+    ScopedHeldReports held(out.reports);
+    try {
+      out.frame = encode(compressors[static_cast<std::size_t>(slot)], cells.rects[i], trimmed[i]);
+    } catch (...) {
+      out.failure = std::current_exception();
+    }
+  });
+  std::uint64_t frameBytes = 0;
+  for (const EncodedFrame& frame : encoded) {
+    if (frame.frame) frameBytes += static_cast<std::uint64_t>(GetHandleSize(frame.frame.Get()));
   }
-  Sprite2Compressor compressor;
+  // A list too large to reserve is left to fail where the one-by-one
+  // growth fails, at its frame.
+  if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
   for (std::size_t i = 0; i < count; ++i) {
     const CellRecord& record = cells.records[i];
     ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
-    OwnedHandle frame;
-    if (encoded.empty()) {
-      frame = encode(compressor, cells.rects[i], trimmed[i]);
-    } else {
-      PassOn(encoded[i].reports);
-      if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
-      frame = std::move(encoded[i].frame);
-    }
+    PassOn(encoded[i].reports);
+    if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
+    const OwnedHandle frame = std::move(encoded[i].frame);
     if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
   }
   AddSpriteList(file, list.Finish(), kSpr2Type, spec);

@@ -7,6 +7,7 @@
 #include "base/report.h"
 #include "base/stop_request.h"
 #include "base/terminate.h"
+#include "base/work_threads.h"
 #include "base/xassert.h"
 #include "builder/markup_file_names.h"
 #include "builder/output_passes.h"
@@ -279,6 +280,8 @@ void RunPasses(BuildArgs& args, bool& madeNewObject) {
 int RunBuild(BuildArgs& args) {
   ScopedReportTarget report(ReportTarget{args.fReportStream, args.fSyncMessage, args.fSyncLock, args.fObserver});
   ScopedCurrentBuildArgs current(args);
+  // The build's steps share these threads rather than start their own.
+  ScopedWorkerPool pool(args.fThreads);
   bool madeNewObject = false;
   try {
     RunPasses(args, madeNewObject);

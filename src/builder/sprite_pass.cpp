@@ -73,7 +73,7 @@ class SpritePass {
         RenderWithAlpha(*paletteImage, image, *alphaImage);
       } else {
         RenderSheet(*paletteImage, image);
-        CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth));
+        CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth), fArgs.fThreads);
       }
       if (!image.empty())
         WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable(), fArgs.fThreads);
@@ -179,7 +179,7 @@ class SpritePass {
   void RenderSheet(const std::string& paletteImage, const std::string& image) {
     fColour.Discard();
     fDepth.Discard();
-    MakeOffscreens(paletteImage, image, fColour, fDepth);
+    MakeOffscreens(paletteImage, image, fColour, fDepth, "palette image", fArgs.fThreads);
     if (!fColour.Exists()) FatalError("cant make dgrps without tga");
   }
 

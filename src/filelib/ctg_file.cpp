@@ -26,7 +26,7 @@ CTGFile::~CTGFile() {
   }
 }
 
-std::int64_t CTGFile::RawRead(std::int64_t offset, void* buffer, std::size_t count) {
+std::int64_t CTGFile::ReadAt(std::int64_t offset, void* buffer, std::size_t count) const {
   if (mbFAR) {
     // Never past the member's end: the archive goes on with other members.
     std::int64_t left = mnSize - offset;
@@ -51,14 +51,14 @@ std::int64_t CTGFile::Read(void* buffer, std::size_t count) {
       continue;
     }
     if (want >= kCacheSize) {
-      std::int64_t n = RawRead(mnPos, out + done, want);
+      std::int64_t n = ReadAt(mnPos, out + done, want);
       if (n < 0) return done > 0 ? static_cast<std::int64_t>(done) : -1;
       done += static_cast<std::size_t>(n);
       mnPos += n;
       break;
     }
     if (!mCache) mCache = std::make_unique_for_overwrite<unsigned char[]>(kCacheSize);
-    std::int64_t n = RawRead(mnPos, mCache.get(), kCacheSize);
+    std::int64_t n = ReadAt(mnPos, mCache.get(), kCacheSize);
     if (n < 0) {
       DropCache();
       return done > 0 ? static_cast<std::int64_t>(done) : -1;

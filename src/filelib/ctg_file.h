@@ -55,6 +55,10 @@ class CTGFile {
   // (see FileView), advancing the position past them; nothing when fewer
   // remain or they cannot be read.
   std::optional<FileView> View(std::size_t count);
+  // Reads up to count bytes at offset, never past the end of a member,
+  // without the position or the read cache: threads may read one file at
+  // once. Returns the bytes read, or -1 on error.
+  std::int64_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) const;
   // Writes at the position, advancing it and growing the size; returns the
   // bytes written, or -1 (read-only files and count 0 write nothing).
   std::int64_t Write(const void* buffer, std::size_t count);
@@ -80,7 +84,6 @@ class CTGFile {
   bool IsWritable() const { return mbWritable; }
 
  private:
-  std::int64_t RawRead(std::int64_t offset, void* buffer, std::size_t count);
   void DropCache() { mnCacheSize = 0; }
 
   CTGString mName;   // as the caller spelled it

@@ -126,7 +126,7 @@ void BMPParser::GetSize(int& width, int& height) const {
   height = static_cast<std::int16_t>(mInfo.biHeight & 0xFFFF);
 }
 
-bool BMPParser::ReadPixels(Offscreen& offscreen) {
+bool BMPParser::ReadPixels(Offscreen& offscreen, int threads) {
   if (!fOpen || mInfo.biBitCount != 8) return false;
   if (mInfo.biCompression != kBmpRgb && mInfo.biCompression != kBmpRle8) {
     XASSERT_FAIL("FALSE", "unknown compression scheme");
@@ -135,6 +135,15 @@ bool BMPParser::ReadPixels(Offscreen& offscreen) {
   if (!offscreen.Exists() || offscreen.Width() != mInfo.biWidth || offscreen.Height() != mInfo.biHeight) {
     XASSERT_FAIL("offscreen size == image size", "offscreen and bmp image differ in size");
     return false;
+  }
+  // Rows the file holds whole need none of the checks a short file does.
+  const std::uint64_t needed = GetNeededFileSize();
+  if (!fPath.empty() && needed != 0 && fFileSize >= needed && fBytes.size() < fFileSize) {
+    offscreen.Lock();
+    const bool complete = ReadUncompressedFromFile(offscreen, mInfo.biWidth, mInfo.biHeight, threads);
+    offscreen.Unlock();
+    if (!complete) XASSERT_FAIL("FALSE", "fread failed");
+    return complete;
   }
   if (!HaveWholeFile()) {
     XASSERT_FAIL("FALSE", "fread failed");
@@ -165,6 +174,19 @@ bool BMPParser::ReadUncompressed(Offscreen& offscreen, int width, int height) {
     in.Skip(std::min(padding, in.Remaining()));
   }
   return true;
+}
+
+bool BMPParser::ReadUncompressedFromFile(Offscreen& offscreen, int width, int height, int threads) {
+  const std::size_t rowSize = static_cast<std::size_t>(width);
+  const std::size_t stride = (rowSize + 3) / 4 * 4;
+  // File rows run bottom-up: file row r is the offscreen's row height - 1 - r.
+  return ReadImageFileRows(fPath, static_cast<std::int64_t>(fPixelPosition), stride, height, threads,
+                           [&](int first, int rows, std::span<const std::uint8_t> bytes, int) {
+                             for (int r = 0; r < rows; ++r) {
+                               std::memcpy(offscreen.Row(height - 1 - (first + r)),
+                                           bytes.data() + static_cast<std::size_t>(r) * stride, rowSize);
+                             }
+                           });
 }
 
 bool BMPParser::ReadRLE8(Offscreen& offscreen, int width, int height) {

@@ -55,13 +55,15 @@ class BMPParser {
   const std::array<PaletteEntry, kMaxColours>& GetColours() const { return fColours; }
 
   // Fills an offscreen of the image's size; false when nothing or not all of
-  // the image could be read.
-  bool ReadPixels(Offscreen& offscreen);
+  // the image could be read. Uncompressed rows of a file long enough for
+  // them are read a piece at a time, by up to threads threads.
+  bool ReadPixels(Offscreen& offscreen, int threads = 1);
 
  private:
   int Parse(std::span<const std::uint8_t> fileBytes, std::uint64_t fileSize);
   bool HaveWholeFile();
   bool ReadUncompressed(Offscreen& offscreen, int width, int height);
+  bool ReadUncompressedFromFile(Offscreen& offscreen, int width, int height, int threads);
   bool ReadRLE8(Offscreen& offscreen, int width, int height);
 
   std::string fPath;                     // the file, when we read it ourselves

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "filelib/ctg_file_manager.h"
+#include "imaging/row_pieces.h"
 
 namespace pixmold {
 namespace {
@@ -56,6 +57,19 @@ std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& 
   if (size < 0) return std::nullopt;
   if (fileSize) *fileSize = size;
   return ReadFrom(file, static_cast<std::size_t>(std::min<std::uint64_t>(count, static_cast<std::uint64_t>(size))));
+}
+
+bool ReadImageFileRows(
+    const std::string& path, std::int64_t offset, std::size_t stride, int rows, int threads,
+    const std::function<void(int firstRow, int rowCount, std::span<const std::uint8_t> bytes, int slot)>& decode) {
+  OpenImage file(path);
+  if (!file) return false;
+  const CTGFile& reader = *file.operator->();
+  return ReadRowPieces(
+      [&](std::int64_t at, std::span<std::uint8_t> bytes) {
+        return reader.ReadAt(at, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
+      },
+      offset, stride, rows, threads, decode);
 }
 
 std::optional<std::int64_t> ImageFileSize(const std::string& path) {

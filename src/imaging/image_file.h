@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,13 @@ std::optional<FileView> ViewImageFile(const std::string& path, std::size_t maxBy
 // fileSize when one is given.
 std::optional<std::vector<std::uint8_t>> ReadImageFilePrefix(const std::string& path, std::size_t count,
                                                              std::int64_t* fileSize = nullptr);
+
+// Reads rows of stride bytes stored one after another from offset on, a
+// piece at a time on up to threads threads (row_pieces.h); false when the
+// file cannot be opened or holds fewer bytes.
+bool ReadImageFileRows(
+    const std::string& path, std::int64_t offset, std::size_t stride, int rows, int threads,
+    const std::function<void(int firstRow, int rowCount, std::span<const std::uint8_t> bytes, int slot)>& decode);
 
 // The file's length, or nothing when it cannot be opened.
 std::optional<std::int64_t> ImageFileSize(const std::string& path);

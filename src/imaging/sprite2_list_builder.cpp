@@ -16,6 +16,7 @@ constexpr std::size_t kFramePaletteIdOffset = 8;
 
 Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
     : fList(OwnedHandle::New(kHeaderSize + 4 * static_cast<std::uint32_t>(frameCount))),
+      fEnd(kHeaderSize + 4 * static_cast<std::uint32_t>(frameCount)),
       fFrameCount(frameCount),
       fPaletteId(paletteId) {
   XASSERT(fList, "HAlloc failed!");
@@ -30,16 +31,19 @@ Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
 
 int Sprite2ListBuilder::Append(int index, MHandle frame) {
   XASSERT(index >= 0 && index < fFrameCount, "frame index out of range");
-  const auto oldSize = static_cast<std::uint32_t>(GetHandleSize(fList.Get()));
+  const std::uint32_t oldSize = fEnd;
   const auto frameSize = static_cast<std::uint32_t>(GetHandleSize(frame));
   const std::uint32_t newSize = oldSize + frameSize;
   // The game reads the frames' 16-bit tokens in place, so every frame must
   // start on an even offset.
   XASSERT((oldSize & 1) == 0, "old size should always be even");
   XASSERT((newSize & 1) == 0, "new size should always be even");
-  const int err = SetHandleSize(fList.Get(), newSize);
-  XASSERT(err == 0, "HSetSize failed!");
-  if (err != 0) return err;
+  if (static_cast<std::uint32_t>(GetHandleSize(fList.Get())) < newSize) {
+    const int err = SetHandleSize(fList.Get(), newSize);
+    XASSERT(err == 0, "HSetSize failed!");
+    if (err != 0) return err;
+  }
+  fEnd = newSize;
   HandleLock list(fList.Get());
   HandleLock source(frame);
   std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
@@ -48,6 +52,20 @@ int Sprite2ListBuilder::Append(int index, MHandle frame) {
     StoreU16(list.Bytes(), oldSize + kFramePaletteIdOffset, static_cast<std::uint16_t>(fPaletteId), ByteOrder::kLittle);
   }
   return 0;
+}
+
+int Sprite2ListBuilder::Reserve(std::uint32_t frameBytes) {
+  const std::uint32_t wanted = fEnd + frameBytes;
+  if (!fList || static_cast<std::uint32_t>(GetHandleSize(fList.Get())) >= wanted) return 0;
+  // Without the room, each frame grows the list as it comes, and a failure
+  // there is reported at its frame.
+  return SetHandleSize(fList.Get(), wanted);
+}
+
+OwnedHandle Sprite2ListBuilder::Finish() {
+  // Room reserved and not taken goes; shrinking keeps the bytes before it.
+  if (fList && static_cast<std::uint32_t>(GetHandleSize(fList.Get())) > fEnd) SetHandleSize(fList.Get(), fEnd);
+  return std::move(fList);
 }
 
 }  // namespace pixmold

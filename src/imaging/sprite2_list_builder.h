@@ -23,10 +23,15 @@ class Sprite2ListBuilder {
   // every pass stores the same bytes for it. 0, or the memory error that
   // left the list as it was.
   int Append(int index, MHandle frame);
-  OwnedHandle Finish() { return std::move(fList); }
+  // Makes room for frames of frameBytes in all at once, so appending them
+  // copies each frame once rather than the list so far with every one.
+  // 0, or the memory error (not reported) that left the list as it was.
+  int Reserve(std::uint32_t frameBytes);
+  OwnedHandle Finish();
 
  private:
   OwnedHandle fList;
+  std::uint32_t fEnd;  // where the next frame goes; the handle may be longer
   int fFrameCount;
   ResID fPaletteId;
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
+#include <vector>
 
+#include "base/work_threads.h"
 #include "base/xassert.h"
 
 namespace pixmold {
@@ -41,7 +44,7 @@ bool FillFromNeighbours(const MutablePixelView& depth, int x, int y) {
 
 }  // namespace
 
-int CleanUpDepth(PixelView colour, MutablePixelView depth) {
+int CleanUpDepth(PixelView colour, MutablePixelView depth, int threads) {
   if (!depth.SameSize(colour)) {
     if (depth.width != 0 || depth.height != 0) {
       XASSERT_FAIL("w_ == 0 && h_ == 0", "pixel and z-buffers are different dimensions!");
@@ -52,21 +55,35 @@ int CleanUpDepth(PixelView colour, MutablePixelView depth) {
   const std::uint8_t clear = colour.At(0, 0);
   // Pixels needing a depth are rare (a renderer's stray edge pixels), so
   // each stretch of a row is first tested as a whole, in a loop the compiler
-  // vectorises, and walked pixel by pixel only when it holds one. Filling a
-  // pixel changes only that pixel's depth, which no later pixel's test
-  // reads, so the stretch's verdict stays true while it is walked.
+  // vectorises, and walked pixel by pixel only when it holds one. The tests
+  // read the whole sheet and go to the threads, band by band; the walks
+  // then run in order here, since a fill reads the depths filled before
+  // it. A fill changes only its own pixel's depth, which no other pixel's
+  // test reads, so every verdict stays true until its stretch is walked.
   constexpr int kStretch = 64;
+  constexpr int kBandRows = 64;
+  const int bands = (colour.height + kBandRows - 1) / kBandRows;
+  std::vector<std::vector<std::pair<int, int>>> needed(static_cast<std::size_t>(bands));
+  RunOnThreads(threads, static_cast<std::size_t>(bands), [&](std::size_t band, int) {
+    const int first = static_cast<int>(band) * kBandRows;
+    for (int y = first; y < std::min(colour.height, first + kBandRows); ++y) {
+      const std::uint8_t* colourRow = colour.Row(y);
+      const std::uint8_t* depthRow = depth.Row(y);
+      for (int start = 0; start < colour.width; start += kStretch) {
+        const int end = std::min(colour.width, start + kStretch);
+        std::uint8_t any = 0;
+        for (int x = start; x < end; ++x)
+          any |= static_cast<std::uint8_t>((depthRow[x] == 255) & (colourRow[x] != clear));
+        if (any != 0) needed[band].emplace_back(y, start);
+      }
+    }
+  });
   int lost = 0;
-  for (int y = 0; y < colour.height; ++y) {
-    const std::uint8_t* colourRow = colour.Row(y);
-    std::uint8_t* depthRow = depth.Row(y);
-    for (int start = 0; start < colour.width; start += kStretch) {
-      const int end = std::min(colour.width, start + kStretch);
-      std::uint8_t needed = 0;
-      for (int x = start; x < end; ++x)
-        needed |= static_cast<std::uint8_t>((depthRow[x] == 255) & (colourRow[x] != clear));
-      if (needed == 0) continue;
-      for (int x = start; x < end; ++x) {
+  for (const std::vector<std::pair<int, int>>& band : needed) {
+    for (const auto& [y, start] : band) {
+      const std::uint8_t* colourRow = colour.Row(y);
+      const std::uint8_t* depthRow = depth.Row(y);
+      for (int x = start; x < std::min(colour.width, start + kStretch); ++x) {
         if (depthRow[x] != 255 || colourRow[x] == clear) continue;
         if (!FillFromNeighbours(depth, x, y)) {
           // Through the C++ stream, which a front end can route around its status line.

@@ -15,7 +15,10 @@ namespace pixmold {
 
 // Returns how many coloured pixels were left at depth 255 because no
 // neighbour had a depth (each is also reported on standard error).
-int CleanUpDepth(PixelView colour, MutablePixelView depth);
+// threads: how many threads look for the pixels needing a depth; the
+// fills happen in order on this thread, so the result is the same at any
+// count.
+int CleanUpDepth(PixelView colour, MutablePixelView depth, int threads = 1);
 
 // The depth clean-up, then the clearing of pixels whose alpha shifted right
 // by 8 - alphaBits is 0. alphaBits belongs in 4..8.

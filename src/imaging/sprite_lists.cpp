@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/report.h"
+#include "base/work_threads.h"
 #include "imaging/offscreen.h"
 #include "imaging/pixel_view.h"
 #include "imaging/spr_compressor.h"
@@ -39,12 +40,16 @@ std::string ErrorText(std::string_view what, ResErr err) {
 }  // namespace
 
 void TrimCells(const Offscreen& offscreen, std::span<const Rect> cells, std::vector<Rect>& trimmed, int shrinkSides,
-               bool emptyIfClear) {
+               bool emptyIfClear, int threads) {
   RequireCellsInside(&offscreen, cells);
   Compressor& compressor = SharedCompressor();
   UseTrimSettings(compressor, offscreen);
   trimmed.assign(cells.begin(), cells.end());
-  compressor.TrimRects(ViewOf(offscreen), trimmed, shrinkSides, emptyIfClear);
+  // Each cell is trimmed on its own, reading the settings only.
+  const PixelView view = ViewOf(offscreen);
+  RunOnThreads(threads, trimmed.size(), [&](std::size_t i, int) {
+    compressor.TrimRects(view, std::span<Rect>(&trimmed[i], 1), shrinkSides, emptyIfClear);
+  });
 }
 
 MHandle MakeSpriteList(Offscreen* colour, Offscreen* depth, std::span<const Rect> cells, std::vector<Rect>& trimmed,

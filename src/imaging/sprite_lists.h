@@ -29,9 +29,9 @@ inline constexpr int kWallPieceCount = 46;
 
 // Copies the cells to trimmed and trims them on offscreen with the trimming
 // settings; a cell left with no drawn pixel becomes all zeros when
-// emptyIfClear is set.
+// emptyIfClear is set. Cells are trimmed on up to threads threads at once.
 void TrimCells(const Offscreen& offscreen, std::span<const Rect> cells, std::vector<Rect>& trimmed, int shrinkSides,
-               bool emptyIfClear);
+               bool emptyIfClear, int threads = 1);
 
 // The list of the cells' colour frames (and, when depth exists, their depth
 // frames), in stored byte order; trimmed (which must be empty) receives the

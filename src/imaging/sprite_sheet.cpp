@@ -97,7 +97,7 @@ void CheckBmpLength(const std::string& path, std::string_view role, const BMPPar
 // The TGA decoder writes every pixel it is given or fails the build; an
 // uncompressed palette image of the checked length fills the colours too.
 void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, bool coloursFilled, Offscreen& colour,
-               Offscreen& depth) {
+               Offscreen& depth, int threads) {
   int width = 0;
   int height = 0;
   tga.GetSize(width, height);
@@ -108,7 +108,7 @@ void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, bool 
   ResErr renderErr = res_error::kNone;
   try {
     renderErr = ExplainingInput(
-        [&] { return tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr); },
+        [&] { return tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr, threads); },
         [&] {
           return ProblemOr(path, TgaSheetProblem(path),
                            "its run-length data does not end at the image's last pixel; export it again");
@@ -123,13 +123,14 @@ void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, bool 
   }
 }
 
-void ReadBmpColours(const std::string& path, std::string_view role, BMPParser& bmp, bool haveTga, Offscreen& colour) {
+void ReadBmpColours(const std::string& path, std::string_view role, BMPParser& bmp, bool haveTga, Offscreen& colour,
+                    int threads) {
   int width = 0;
   int height = 0;
   bmp.GetSize(width, height);
   if (!haveTga && !CreateFor(path, colour, width, height)) FatalError("could not make offscreen");
   ExplainingInput(
-      [&] { bmp.ReadPixels(colour); },
+      [&] { bmp.ReadPixels(colour, threads); },
       [&] { return ProblemOr(path, BmpImageProblem(path, role), "its run-length data is damaged; save it again"); });
 }
 
@@ -145,7 +146,7 @@ std::string FileErrorText(std::string_view what, std::string_view path, int code
 }
 
 void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
-                    std::string_view paletteRole) {
+                    std::string_view paletteRole, int threads) {
   const std::string palettePath(paletteImagePath);
   const std::string imagePath(tgaPath);
   bool paletteHasPixels = false;
@@ -166,9 +167,10 @@ void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath,
     CheckBmpLength(palettePath, paletteRole, bmp);
   }
   if (tga.HasImage()) {
-    RenderTga(imagePath, tga, !paletteHasPixels, paletteHasPixels && bmp.GetNeededFileSize() != 0, colour, depth);
+    RenderTga(imagePath, tga, !paletteHasPixels, paletteHasPixels && bmp.GetNeededFileSize() != 0, colour, depth,
+              threads);
   }
-  if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour);
+  if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour, threads);
 }
 
 }  // namespace pixmold

@@ -28,8 +28,10 @@ class Offscreen;
 // Either path may be empty, meaning that image is not used. The depth
 // offscreen is created only for a 32-bit TGA; otherwise it is not touched.
 // paletteRole names the palette image in messages ("mask" for a mask).
+// threads: how many threads may read and decode the images' rows at once;
+// the offscreens are the same at any count.
 void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
-                    std::string_view paletteRole = "palette image");
+                    std::string_view paletteRole = "palette image", int threads = 1);
 
 // The text of a fatal error that names a file and an error code:
 // "what : path : error #code".

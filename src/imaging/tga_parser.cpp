@@ -9,6 +9,7 @@
 #include "base/xassert.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
+#include "imaging/row_pieces.h"
 
 namespace pixmold {
 
@@ -124,13 +125,23 @@ void RenderRLE(ByteCursor& in, int width, int height, const Destination& to) {
   if (rawLeft != 0 || runLeft != 0) XASSERT_FAIL("rcnt<0", "tga run past edge of bitmap");
 }
 
+// Uncompressed pixels straight from the file, a piece of rows at a time
+// (row_pieces.h); colour lookups build the palette's index as they go,
+// which only one thread at a time may do.
 template <int kBytes, bool kColour, bool kAlpha>
-void RenderPixels(bool rle, ByteCursor& in, int width, int height, const Destination& to) {
-  if (rle) {
-    RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
-  } else {
-    RenderUncompressed<kBytes, kColour, kAlpha>(in, width, height, to);
-  }
+void RenderUncompressedFromFile(const FlatFile& file, std::int64_t pixelOffset, int width, int height,
+                                const Destination& to, int threads) {
+  const bool whole =
+      ReadRowPieces([&](std::int64_t offset, std::span<std::uint8_t> bytes) { return file.ReadAt(offset, bytes) == 0; },
+                    pixelOffset, static_cast<std::size_t>(width) * kBytes, height, kColour ? 1 : threads,
+                    [&](int first, int rows, std::span<const std::uint8_t> bytes, int) {
+                      Destination rowsTo = to;
+                      if constexpr (kColour) rowsTo.colour += first * to.colourRowBytes;
+                      if constexpr (kAlpha) rowsTo.alpha += first * to.alphaRowBytes;
+                      ByteCursor in(bytes, ByteOrder::kLittle);
+                      RenderUncompressed<kBytes, kColour, kAlpha>(in, width, rows, rowsTo);
+                    });
+  if (!whole) throw TgaReadError(res_error::kShortRead);
 }
 
 bool SizeMatches(const Offscreen& offscreen, int width, int height) {
@@ -233,7 +244,7 @@ void TGAParser::GetSize(int& width, int& height) const {
   height = fHasImage ? fHeight : 0;
 }
 
-ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
+ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
   if (!fHasImage) {
     XASSERT_FAIL("fHasImage", "no image file");
     return res_error::kNotOpen;
@@ -267,25 +278,37 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha) {
     to.alphaRowBytes = fFlipY ? -alpha->GetRowBytes() : alpha->GetRowBytes();
   }
 
-  std::span<const std::uint8_t> data;
-  const ResErr err = ReadPixelData(data);
-  if (err != 0) return err;
-  ByteCursor in(data, ByteOrder::kLittle);
   const int width = fWidth;
   const int height = fHeight;
+  const bool fromFile = !fFromMemory && !fIsRLE;
+  std::span<const std::uint8_t> data;
+  if (!fromFile) {
+    const ResErr err = ReadPixelData(data);
+    if (err != 0) return err;
+  }
+  ByteCursor in(data, ByteOrder::kLittle);
+  const auto render = [&]<int kBytes, bool kColour, bool kAlpha>() {
+    if (fromFile) {
+      RenderUncompressedFromFile<kBytes, kColour, kAlpha>(fFile, fPixelOffset, width, height, to, threads);
+    } else if (fIsRLE) {
+      RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
+    } else {
+      RenderUncompressed<kBytes, kColour, kAlpha>(in, width, height, to);
+    }
+  };
   if (fIs24Bit) {
     if (colour)
-      RenderPixels<3, true, false>(fIsRLE, in, width, height, to);
+      render.operator()<3, true, false>();
     else
-      RenderPixels<3, false, false>(fIsRLE, in, width, height, to);
+      render.operator()<3, false, false>();
   } else if (colour && alpha) {
-    RenderPixels<4, true, true>(fIsRLE, in, width, height, to);
+    render.operator()<4, true, true>();
   } else if (colour) {
-    RenderPixels<4, true, false>(fIsRLE, in, width, height, to);
+    render.operator()<4, true, false>();
   } else if (alpha) {
-    RenderPixels<4, false, true>(fIsRLE, in, width, height, to);
+    render.operator()<4, false, true>();
   } else {
-    RenderPixels<4, false, false>(fIsRLE, in, width, height, to);
+    render.operator()<4, false, false>();
   }
 
   if (fFlipX) {

@@ -72,7 +72,11 @@ class TGAParser {
   // alpha (may be null). Each offscreen given must have the image's size.
   // Returns 0 or the file's seek error; a read error (pixel data that runs
   // out) raises TgaReadError with the file layer's code.
-  ResErr Render(Offscreen* colour, Offscreen* alpha);
+  // Uncompressed pixels in a file are read a few rows at a time into a
+  // buffer that stays in the processor's cache, and with threads > 1 and
+  // no colour wanted those pieces go to that many threads at once; the
+  // result is the same at any count.
+  ResErr Render(Offscreen* colour, Offscreen* alpha, int threads = 1);
   // Decodes the pixels as they are, before any palette: one 0xAARRGGBB value
   // per pixel (alpha 0 for 24-bit images), top row first, left to right.
   // pixels must hold width x height values. Returns and raises as Render.

@@ -78,6 +78,21 @@ ResErr FlatFile::View(std::int32_t count, FileView& view) {
   return res_error::kNone;
 }
 
+ResErr FlatFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes) const {
+  if (!fFile) {
+    XASSERT_FAIL("fFile", "No CTGFile present");
+    return res_error::kNotOpen;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::int64_t n =
+        fFile->ReadAt(offset + static_cast<std::int64_t>(done), bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return res_error::kShortRead;
+    done += static_cast<std::size_t>(n);
+  }
+  return res_error::kNone;
+}
+
 ResErr FlatFile::Write(const void* buffer, std::int32_t count) {
   if (!fFile) return res_error::kNotOpen;
   if (count < 0) return res_error::kShortWrite;

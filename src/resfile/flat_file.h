@@ -47,6 +47,9 @@ class FlatFile {
   // count bytes at the position without copying them where the file can be
   // mapped (see FileView); -48 when fewer remain or they cannot be read.
   ResErr View(std::int32_t count, FileView& view);
+  // bytes.size() bytes at offset, leaving the position as it is; threads
+  // may read one file at once. -48 when fewer arrive.
+  ResErr ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes) const;
   // count bytes at the position, extending the file; -46 when fewer go out.
   ResErr Write(const void* buffer, std::int32_t count);
   ResErr Write(std::span<const unsigned char> bytes);
