@@ -72,8 +72,12 @@ class SpritePass {
       if (alphaMode) {
         RenderWithAlpha(*paletteImage, image, *alphaImage);
       } else {
-        RenderSheet(*paletteImage, image);
-        CleanUpDepth(ViewOf(fColour), MutableViewOf(fDepth), fArgs.fThreads);
+        // The depth clean-up looks at each piece of rows as it is decoded,
+        // while it is still in the cache, and fills what it found after.
+        DepthGaps gaps;
+        RenderSheet(*paletteImage, image,
+                    [&](int first, int count) { gaps.Look(ViewOf(fColour), ViewOf(fDepth), first, count); });
+        gaps.Fill(ViewOf(fColour), MutableViewOf(fDepth));
       }
       if (!image.empty())
         WarnIfPaletteImageStale(image, *paletteImage, fColour, GetGlobalPalette().GetColourTable(), fArgs.fThreads);
@@ -176,10 +180,10 @@ class SpritePass {
                                               "; did you export all frames?"});
   }
 
-  void RenderSheet(const std::string& paletteImage, const std::string& image) {
+  void RenderSheet(const std::string& paletteImage, const std::string& image, const RowsDone& rowsDone = {}) {
     fColour.Discard();
     fDepth.Discard();
-    MakeOffscreens(paletteImage, image, fColour, fDepth, "palette image", fArgs.fThreads);
+    MakeOffscreens(paletteImage, image, fColour, fDepth, "palette image", fArgs.fThreads, rowsDone);
     if (!fColour.Exists()) FatalError("cant make dgrps without tga");
   }
 

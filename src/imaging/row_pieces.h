@@ -16,6 +16,9 @@
 
 namespace pixmold {
 
+// Rows first .. first + count - 1 of a decoded image are final.
+using RowsDone = std::function<void(int first, int count)>;
+
 // Bytes of rows read at once: well inside a core's second-level cache.
 inline constexpr std::size_t kRowPieceBytes = std::size_t{128} << 10;
 

@@ -44,6 +44,57 @@ bool FillFromNeighbours(const MutablePixelView& depth, int x, int y) {
 
 }  // namespace
 
+// Pixels needing a depth are rare (a renderer's stray edge pixels), so each
+// stretch of a row is first tested as a whole, in a loop the compiler
+// vectorises, and walked pixel by pixel only when it holds one. The tests
+// read the whole sheet and may run on any thread; the walks then run in
+// order on one, since a fill reads the depths filled before it. A fill
+// changes only its own pixel's depth, which no other pixel's test reads, so
+// every verdict stays true until its stretch is walked.
+constexpr int kStretch = 64;
+
+void DepthGaps::Look(PixelView colour, PixelView depth, int firstRow, int rowCount) {
+  if (colour.IsEmpty() || !depth.SameSize(colour)) return;
+  const std::uint8_t clear = colour.At(0, 0);
+  std::vector<std::pair<int, int>> found;
+  const int last = std::min(colour.height, firstRow + rowCount);
+  for (int y = std::max(firstRow, 0); y < last; ++y) {
+    const std::uint8_t* colourRow = colour.Row(y);
+    const std::uint8_t* depthRow = depth.Row(y);
+    for (int start = 0; start < colour.width; start += kStretch) {
+      const int end = std::min(colour.width, start + kStretch);
+      std::uint8_t any = 0;
+      for (int x = start; x < end; ++x)
+        any |= static_cast<std::uint8_t>((depthRow[x] == 255) & (colourRow[x] != clear));
+      if (any != 0) found.emplace_back(y, start);
+    }
+  }
+  if (found.empty()) return;
+  std::lock_guard lock(fLock);
+  fStretches.insert(fStretches.end(), found.begin(), found.end());
+}
+
+int DepthGaps::Fill(PixelView colour, MutablePixelView depth) {
+  std::sort(fStretches.begin(), fStretches.end());
+  int lost = 0;
+  if (colour.IsEmpty()) return 0;
+  const std::uint8_t clear = colour.At(0, 0);
+  for (const auto& [y, start] : fStretches) {
+    const std::uint8_t* colourRow = colour.Row(y);
+    const std::uint8_t* depthRow = depth.Row(y);
+    for (int x = start; x < std::min(colour.width, start + kStretch); ++x) {
+      if (depthRow[x] != 255 || colourRow[x] == clear) continue;
+      if (!FillFromNeighbours(depth, x, y)) {
+        // Through the C++ stream, which a front end can route around its status line.
+        std::cerr << "Could not find neighboring z-value in z-clean up...throwing away pixel\n";
+        ++lost;
+      }
+    }
+  }
+  fStretches.clear();
+  return lost;
+}
+
 int CleanUpDepth(PixelView colour, MutablePixelView depth, int threads) {
   if (!depth.SameSize(colour)) {
     if (depth.width != 0 || depth.height != 0) {
@@ -52,48 +103,13 @@ int CleanUpDepth(PixelView colour, MutablePixelView depth, int threads) {
     return 0;
   }
   if (colour.IsEmpty()) return 0;
-  const std::uint8_t clear = colour.At(0, 0);
-  // Pixels needing a depth are rare (a renderer's stray edge pixels), so
-  // each stretch of a row is first tested as a whole, in a loop the compiler
-  // vectorises, and walked pixel by pixel only when it holds one. The tests
-  // read the whole sheet and go to the threads, band by band; the walks
-  // then run in order here, since a fill reads the depths filled before
-  // it. A fill changes only its own pixel's depth, which no other pixel's
-  // test reads, so every verdict stays true until its stretch is walked.
-  constexpr int kStretch = 64;
   constexpr int kBandRows = 64;
-  const int bands = (colour.height + kBandRows - 1) / kBandRows;
-  std::vector<std::vector<std::pair<int, int>>> needed(static_cast<std::size_t>(bands));
-  RunOnThreads(threads, static_cast<std::size_t>(bands), [&](std::size_t band, int) {
-    const int first = static_cast<int>(band) * kBandRows;
-    for (int y = first; y < std::min(colour.height, first + kBandRows); ++y) {
-      const std::uint8_t* colourRow = colour.Row(y);
-      const std::uint8_t* depthRow = depth.Row(y);
-      for (int start = 0; start < colour.width; start += kStretch) {
-        const int end = std::min(colour.width, start + kStretch);
-        std::uint8_t any = 0;
-        for (int x = start; x < end; ++x)
-          any |= static_cast<std::uint8_t>((depthRow[x] == 255) & (colourRow[x] != clear));
-        if (any != 0) needed[band].emplace_back(y, start);
-      }
-    }
-  });
-  int lost = 0;
-  for (const std::vector<std::pair<int, int>>& band : needed) {
-    for (const auto& [y, start] : band) {
-      const std::uint8_t* colourRow = colour.Row(y);
-      const std::uint8_t* depthRow = depth.Row(y);
-      for (int x = start; x < std::min(colour.width, start + kStretch); ++x) {
-        if (depthRow[x] != 255 || colourRow[x] == clear) continue;
-        if (!FillFromNeighbours(depth, x, y)) {
-          // Through the C++ stream, which a front end can route around its status line.
-          std::cerr << "Could not find neighboring z-value in z-clean up...throwing away pixel\n";
-          ++lost;
-        }
-      }
-    }
-  }
-  return lost;
+  DepthGaps gaps;
+  const PixelView depthRead = depth;
+  RunOnThreads(
+      threads, static_cast<std::size_t>((colour.height + kBandRows - 1) / kBandRows),
+      [&](std::size_t band, int) { gaps.Look(colour, depthRead, static_cast<int>(band) * kBandRows, kBandRows); });
+  return gaps.Fill(colour, depth);
 }
 
 void PrepareAlpha(PixelView colour, MutablePixelView depth, PixelView alpha, int alphaBits) {

@@ -9,6 +9,10 @@
 // it is encoded.
 #pragma once
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 #include "imaging/pixel_view.h"
 
 namespace pixmold {
@@ -19,6 +23,23 @@ namespace pixmold {
 // fills happen in order on this thread, so the result is the same at any
 // count.
 int CleanUpDepth(PixelView colour, MutablePixelView depth, int threads = 1);
+
+// The same clean-up for rows that arrive a piece at a time: Look at each
+// piece of rows once its colours and depths are final (from any thread, for
+// pieces that do not overlap), then Fill once all have been looked at. The
+// colour's top-left pixel, which tells drawn from clear, must be final
+// before the first Look.
+class DepthGaps {
+ public:
+  void Look(PixelView colour, PixelView depth, int firstRow, int rowCount);
+  // Gives the pixels found a depth in row order; returns how many kept none
+  // (as CleanUpDepth does).
+  int Fill(PixelView colour, MutablePixelView depth);
+
+ private:
+  std::mutex fLock;
+  std::vector<std::pair<int, int>> fStretches;  // row, first column
+};
 
 // The depth clean-up, then the clearing of pixels whose alpha shifted right
 // by 8 - alphaBits is 0. alphaBits belongs in 4..8.

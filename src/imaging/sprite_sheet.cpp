@@ -93,22 +93,25 @@ void CheckBmpLength(const std::string& path, std::string_view role, const BMPPar
 }
 
 // Creates the colour offscreen, and for a 32-bit image the depth offscreen,
-// at the image's size, and renders into them.
+// at the image's size.
 // The TGA decoder writes every pixel it is given or fails the build; an
 // uncompressed palette image of the checked length fills the colours too.
-void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, bool coloursFilled, Offscreen& colour,
-               Offscreen& depth, int threads) {
+void CreateTgaOffscreens(const std::string& path, const TGAParser& tga, bool coloursFilled, Offscreen& colour,
+                         Offscreen& depth) {
   int width = 0;
   int height = 0;
   tga.GetSize(width, height);
-  if (!CreateFor(path, colour, width, height, renderColour || coloursFilled)) FatalError("could not make offscreen");
-  const bool hasDepth = !tga.Is24Bit();
-  if (hasDepth && !CreateFor(path, depth, width, height, true)) FatalError("could not make z offscreen");
+  if (!CreateFor(path, colour, width, height, coloursFilled)) FatalError("could not make offscreen");
+  if (!tga.Is24Bit() && !CreateFor(path, depth, width, height, true)) FatalError("could not make z offscreen");
+}
 
+void RenderTga(const std::string& path, TGAParser& tga, bool renderColour, Offscreen& colour, Offscreen& depth,
+               int threads, const RowsDone& rowsDone) {
+  const bool hasDepth = !tga.Is24Bit();
   ResErr renderErr = res_error::kNone;
   try {
     renderErr = ExplainingInput(
-        [&] { return tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr, threads); },
+        [&] { return tga.Render(renderColour ? &colour : nullptr, hasDepth ? &depth : nullptr, threads, rowsDone); },
         [&] {
           return ProblemOr(path, TgaSheetProblem(path),
                            "its run-length data does not end at the image's last pixel; export it again");
@@ -146,7 +149,7 @@ std::string FileErrorText(std::string_view what, std::string_view path, int code
 }
 
 void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
-                    std::string_view paletteRole, int threads) {
+                    std::string_view paletteRole, int threads, const RowsDone& rowsDone) {
   const std::string palettePath(paletteImagePath);
   const std::string imagePath(tgaPath);
   bool paletteHasPixels = false;
@@ -166,11 +169,17 @@ void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath,
     if (tga.HasImage()) CheckSameSize(imagePath, tga, palettePath, paletteRole, bmp);
     CheckBmpLength(palettePath, paletteRole, bmp);
   }
+  // The palette image's colours come first, so that each piece of the
+  // sheet's rows is final, colour and depth, as soon as it is decoded.
+  const bool coloursFromBmp = tga.HasImage() && paletteHasPixels;
   if (tga.HasImage()) {
-    RenderTga(imagePath, tga, !paletteHasPixels, paletteHasPixels && bmp.GetNeededFileSize() != 0, colour, depth,
-              threads);
+    CreateTgaOffscreens(imagePath, tga, !paletteHasPixels || bmp.GetNeededFileSize() != 0, colour, depth);
   }
   if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour, threads);
+  if (tga.HasImage()) {
+    RenderTga(imagePath, tga, !paletteHasPixels, colour, depth, threads, coloursFromBmp ? rowsDone : RowsDone());
+  }
+  if (rowsDone && !coloursFromBmp && colour.Height() > 0) rowsDone(0, colour.Height());
 }
 
 }  // namespace pixmold

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "imaging/row_pieces.h"
+
 namespace pixmold {
 
 class Offscreen;
@@ -29,9 +31,12 @@ class Offscreen;
 // offscreen is created only for a 32-bit TGA; otherwise it is not touched.
 // paletteRole names the palette image in messages ("mask" for a mask).
 // threads: how many threads may read and decode the images' rows at once;
-// the offscreens are the same at any count.
+// the offscreens are the same at any count. rowsDone, when given, is called
+// once for every row, with pieces of rows (first, count) whose colours and
+// depths are final, possibly from several threads at once, while the rows
+// are still in the processor's cache.
 void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath, Offscreen& colour, Offscreen& depth,
-                    std::string_view paletteRole = "palette image", int threads = 1);
+                    std::string_view paletteRole = "palette image", int threads = 1, const RowsDone& rowsDone = {});
 
 // The text of a fatal error that names a file and an error code:
 // "what : path : error #code".

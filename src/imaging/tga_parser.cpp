@@ -1,6 +1,7 @@
 #include "imaging/tga_parser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -130,7 +131,7 @@ void RenderRLE(ByteCursor& in, int width, int height, const Destination& to) {
 // which only one thread at a time may do.
 template <int kBytes, bool kColour, bool kAlpha>
 void RenderUncompressedFromFile(const FlatFile& file, std::int64_t pixelOffset, int width, int height,
-                                const Destination& to, int threads) {
+                                const Destination& to, int threads, bool bottomUp, const RowsDone& rowsDone) {
   const bool whole =
       ReadRowPieces([&](std::int64_t offset, std::span<std::uint8_t> bytes) { return file.ReadAt(offset, bytes) == 0; },
                     pixelOffset, static_cast<std::size_t>(width) * kBytes, height, kColour ? 1 : threads,
@@ -140,6 +141,7 @@ void RenderUncompressedFromFile(const FlatFile& file, std::int64_t pixelOffset, 
                       if constexpr (kAlpha) rowsTo.alpha += first * to.alphaRowBytes;
                       ByteCursor in(bytes, ByteOrder::kLittle);
                       RenderUncompressed<kBytes, kColour, kAlpha>(in, width, rows, rowsTo);
+                      if (rowsDone) rowsDone(bottomUp ? height - first - rows : first, rows);
                     });
   if (!whole) throw TgaReadError(res_error::kShortRead);
 }
@@ -244,7 +246,7 @@ void TGAParser::GetSize(int& width, int& height) const {
   height = fHasImage ? fHeight : 0;
 }
 
-ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
+ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads, const RowsDone& rowsDone) {
   if (!fHasImage) {
     XASSERT_FAIL("fHasImage", "no image file");
     return res_error::kNotOpen;
@@ -289,7 +291,9 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
   ByteCursor in(data, ByteOrder::kLittle);
   const auto render = [&]<int kBytes, bool kColour, bool kAlpha>() {
     if (fromFile) {
-      RenderUncompressedFromFile<kBytes, kColour, kAlpha>(fFile, fPixelOffset, width, height, to, threads);
+      // Rows turned left to right afterwards are final only then.
+      RenderUncompressedFromFile<kBytes, kColour, kAlpha>(fFile, fPixelOffset, width, height, to, threads, fFlipY,
+                                                          fFlipX ? RowsDone() : rowsDone);
     } else if (fIsRLE) {
       RenderRLE<kBytes, kColour, kAlpha>(in, width, height, to);
     } else {
@@ -318,6 +322,7 @@ ResErr TGAParser::Render(Offscreen* colour, Offscreen* alpha, int threads) {
   if (colour) colour->Unlock();
   if (alpha) alpha->Unlock();
   fPixelData = FileView();
+  if (rowsDone && (fFlipX || !fromFile) && height > 0) rowsDone(0, height);
   return 0;
 }
 
@@ -390,22 +395,51 @@ ResErr TGAParser::VisitTrueColourRows(
     }
     return 0;
   }
-  std::span<const std::uint8_t> data;
-  const ResErr err = ReadPixelData(data);
-  if (err != 0) return err;
   const std::size_t bytes = fIs24Bit ? 3 : 4;
   const std::size_t rowSize = std::size_t(width) * bytes;
-  if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
+  std::span<const std::uint8_t> data;
+  if (fFromMemory) {
+    const ResErr err = ReadPixelData(data);
+    if (err != 0) return err;
+    if (data.size() < rowSize * std::size_t(height)) throw TgaReadError(res_error::kShortRead);
+  }
   bandRows = std::max(bandRows, 1);
-  const std::size_t bands = (std::size_t(height) + std::size_t(bandRows) - 1) / std::size_t(bandRows);
-  std::vector<std::vector<std::uint32_t>> rowsOfSlots(std::size_t(std::max(threads, 1)));
-  RunOnThreads(threads, bands, [&](std::size_t band, int slot) {
+  // A file is read a piece of whole bands at a time (row_pieces.h): the
+  // bands of a piece go to one thread, each still visited in order.
+  const std::size_t bandBytes = std::size_t(bandRows) * std::max<std::size_t>(rowSize, 1);
+  const int pieceRows =
+      bandRows * static_cast<int>(fFromMemory ? 1 : std::max<std::size_t>(1, kRowPieceBytes / bandBytes));
+  const std::size_t pieces = (std::size_t(height) + std::size_t(pieceRows) - 1) / std::size_t(pieceRows);
+  const std::size_t slots = std::size_t(std::max(threads, 1));
+  std::vector<std::vector<std::uint32_t>> rowsOfSlots(slots);
+  // A piece's rows are one run of the file either way up, read into a
+  // buffer of the slot's that serves every piece it takes.
+  std::vector<std::vector<std::uint8_t>> piecesOfSlots(fFromMemory ? 0 : slots);
+  std::atomic<bool> shortRead = false;
+  RunOnThreads(threads, pieces, [&](std::size_t piece, int slot) {
+    if (shortRead) return;
     std::vector<std::uint32_t>& values = rowsOfSlots[std::size_t(slot)];
     values.resize(std::size_t{fWidth});
-    const int first = int(band) * bandRows;
-    for (int y = first; y < std::min(height, first + bandRows); ++y) {
+    const int first = int(piece) * pieceRows;
+    const int last = std::min(height, first + pieceRows);
+    // File rows first .. last - 1 of the image, or the same rows counted
+    // from the bottom.
+    const std::size_t firstFileRow = std::size_t(fFlipY ? height - last : first);
+    const std::uint8_t* rows = nullptr;
+    if (fFromMemory) {
+      rows = data.data() + firstFileRow * rowSize;
+    } else {
+      std::vector<std::uint8_t>& buffer = piecesOfSlots[std::size_t(slot)];
+      buffer.resize(std::size_t(last - first) * rowSize);
+      if (fFile.ReadAt(fPixelOffset + static_cast<std::int64_t>(firstFileRow * rowSize), buffer) != 0) {
+        shortRead = true;
+        return;
+      }
+      rows = buffer.data();
+    }
+    for (int y = first; y < last; ++y) {
       const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
-      const std::uint8_t* pixel = data.data() + fileRow * rowSize;
+      const std::uint8_t* pixel = rows + (fileRow - firstFileRow) * rowSize;
       if (bytes == 4 && std::endian::native == std::endian::little) {
         // Stored as the values are held: copied, not taken apart.
         std::memcpy(values.data(), pixel, rowSize);
@@ -416,6 +450,7 @@ ResErr TGAParser::VisitTrueColourRows(
       row(y, values, slot);
     }
   });
+  if (shortRead) throw TgaReadError(res_error::kShortRead);
   fPixelData = FileView();
   return 0;
 }

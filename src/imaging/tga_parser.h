@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "filelib/file_system.h"
+#include "imaging/row_pieces.h"
 #include "resfile/flat_file.h"
 #include "resfile/res_types.h"
 
@@ -75,15 +76,17 @@ class TGAParser {
   // Uncompressed pixels in a file are read a few rows at a time into a
   // buffer that stays in the processor's cache, and with threads > 1 and
   // no colour wanted those pieces go to that many threads at once; the
-  // result is the same at any count.
-  ResErr Render(Offscreen* colour, Offscreen* alpha, int threads = 1);
+  // result is the same at any count. rowsDone, when given, is called once
+  // for every row of the offscreens, with pieces of rows (first, count) as
+  // soon as they hold their final values, from the thread that decoded them.
+  ResErr Render(Offscreen* colour, Offscreen* alpha, int threads = 1, const RowsDone& rowsDone = {});
   // Decodes the pixels as they are, before any palette: one 0xAARRGGBB value
   // per pixel (alpha 0 for 24-bit images), top row first, left to right.
   // pixels must hold width x height values. Returns and raises as Render.
   ResErr RenderTrueColour(std::span<std::uint32_t> pixels);
   // The same values handed over a row at a time, top row first: row(y,
-  // values, slot). Uncompressed images need only a row of memory per
-  // thread, and with threads > 1 their rows go to that many threads at once
+  // values, slot). Uncompressed images need only a piece of rows of memory
+  // per thread, and with threads > 1 their rows go to that many threads at once
   // in bands of bandRows rows, each band visited in order by one thread that
   // slot names (0 .. threads - 1). Run-length data, whose packets do not
   // start at rows, is decoded whole first and visited on this thread alone.
@@ -97,7 +100,7 @@ class TGAParser {
   FlatFile fFile;
   bool fFromMemory = false;
   std::span<const std::uint8_t> fMemory;  // the image, when opened from bytes
-  FileView fPixelData;                    // the file's pixel data, mapped where it can be
+  FileView fPixelData;                    // run-length pixel data, read whole to be decoded
   bool fIsRLE = false;
   bool fHasImage = false;
   bool fIs24Bit = false;

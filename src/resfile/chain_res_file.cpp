@@ -273,6 +273,17 @@ MHandle ChainResFile::FindExact(ResType type, ResID id, std::uint8_t variant) {
   return nullptr;
 }
 
+int ChainResFile::HolderOf(ResType type, ResID id, std::uint8_t variant) {
+  int i = 0;
+  while (i < CountFiles() && !GetFile(i)->HoldsResource(type, id, variant)) ++i;
+  return i;
+}
+
+bool ChainResFile::HoldsResource(ResType type, ResID id, std::uint8_t variant) {
+  if (CheckOpen() != kNone) return false;
+  return HolderOf(type, id, variant) < CountFiles();
+}
+
 iResFile* ChainResFile::OwnerOf(MHandle h) {
   if (!h) return nullptr;
   for (int i = 0; i < CountFiles(); ++i) {
@@ -410,6 +421,15 @@ ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const
   if (CheckOpen() != kNone) return GetError();
   if (RefusesChange()) return GetError();
   SetError(kNone);
+  // The usual case, a rebuild, replaces a resource in the file it goes to:
+  // that file keeps the old block until the new bytes are written, and the
+  // old bytes are never needed, so they are not loaded to find it.
+  const int target = GetTargetFileIndex(type);
+  if (target < CountFiles() && HolderOf(type, id, variant) == target) {
+    ResErr err = GetFile(target)->AddVariantResource(h, type, id, name, variant, native);
+    SetError(err);
+    return err;
+  }
   // One resource of a type, id and variant in the whole chain: the old one
   // goes, wherever it is, before the new one is placed by the rules.
   MHandle old = FindExact(type, id, variant);
@@ -421,7 +441,6 @@ ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const
   // keeping the old bytes on disk until the new ones are written: removed
   // first, the resource would be missing from the file until then, and a
   // build killed in between would lose it.
-  const int target = GetTargetFileIndex(type);
   if (old && target < CountFiles() && OwnerOf(old) == GetFile(target)) {
     ResErr err = GetFile(target)->AddVariantResource(h, type, id, name, variant, native);
     SetError(err);

@@ -63,6 +63,7 @@ class ChainResFile : public iResFile {
   MHandle GetNamedResource(ResType type, const CTGString& name, ResSwizzler swizzler) override;
   MHandle GetIndResource(ResType type, std::int32_t index, ResSwizzler swizzler) override;
   MHandle GetVariantResource(ResType type, ResID id, std::uint8_t variant, ResSwizzler swizzler) override;
+  bool HoldsResource(ResType type, ResID id, std::uint8_t variant) override;
   void GetResName(MHandle h, CTGString& name) override;
   ResType GetResType(MHandle h) override;
   ResID GetResID(MHandle h, ResID& id) override;
@@ -113,6 +114,8 @@ class ChainResFile : public iResFile {
   std::vector<ResType> AllTypes();
   // The resource of that type, id and exactly that variant, wherever it is.
   MHandle FindExact(ResType type, ResID id, std::uint8_t variant);
+  // The index of the first component holding it, or CountFiles().
+  int HolderOf(ResType type, ResID id, std::uint8_t variant);
 
   std::array<Slot, kMaxFiles> fSlots;
   std::vector<FileProblem> fUnopened;

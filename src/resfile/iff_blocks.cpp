@@ -145,6 +145,19 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   // as being written (flagged free, but typed) is freed like a live one.
   if (!BlockFits(offset, header.size, fHeaderSize, fileSize)) return res_error::kShortRead;
   if (header.type != expected || header.type == kFreeBlockType) return res_error::kNone;
+  // The next block placed looks here first: a rebuild frees the blocks of
+  // the resources it replaces in file order, and their space takes the
+  // replacements that follow.
+  if (fRoving > offset) fRoving = offset;
+  IFFBlockHeader freed = header;
+  freed.type = kFreeBlockType;
+  freed.flags = static_cast<std::uint16_t>(header.flags | kInvalid);
+  if (BytesBeforeCut(offset, kHeadSize) == 0) {
+    // Flag and type within one page land together or not at all.
+    if (ResErr err = WriteHead(offset, freed)) return err;
+    AddFree(header.size);
+    return res_error::kNone;
+  }
   // The free flag first: once it is on disk the block is at most a copy a
   // walk keeps only when no live block has its type and id, whatever
   // happens to the type that follows.
@@ -308,6 +321,8 @@ ResErr IFFBlocks::WritePendingHeader(std::int32_t offset, const IFFBlockHeader& 
   // a resource with half its header. The type lies within one page and
   // lands whole.
   auto write = [&](std::span<const std::uint8_t> bytes) -> ResErr {
+    // A header within one page lands whole or not at all.
+    if (BytesBeforeCut(offset, fHeaderSize) == 0) return WriteAt(offset, bytes);
     if (ResErr err = WriteAt(offset + kTypeSize, bytes.subspan(kTypeSize))) return err;
     return WriteAt(offset, bytes.first(kTypeSize));
   };
@@ -317,6 +332,10 @@ ResErr IFFBlocks::WritePendingHeader(std::int32_t offset, const IFFBlockHeader& 
 
 ResErr IFFBlocks::ClearPending(std::int32_t offset, const IFFBlockHeader& header) {
   if (header.IsFree()) return res_error::kNone;
+  return WriteHead(offset, header);
+}
+
+ResErr IFFBlocks::WriteHead(std::int32_t offset, const IFFBlockHeader& header) {
   if (fHeaderSize == kIFFBlockHeaderSize1) {
     const IFFBlockBytes1 bytes = EncodeBlockHeader1(header);
     return WriteAt(offset, std::span(bytes).first<kHeadSize>());
@@ -402,7 +421,10 @@ ResErr IFFBlocks::MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHe
 ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                              const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
                              std::size_t knownCount,
-                             const std::function<void(std::int32_t from, std::int32_t to)>& moved) {
+                             const std::function<void(std::int32_t from, std::int32_t to)>& moved, Compaction mode) {
+  // Blocks change places below: a position kept from before may end up
+  // inside one, so none is kept.
+  fRoving = -1;
   // Blocks are parked at the end of the file, so its end must be the end of
   // the last block: bytes a crash left there are cut first (a block placed
   // behind them would be lost to every later walk). And every block moved
@@ -411,9 +433,23 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
   WalkStop stop;
   std::size_t live = 0;
   bool agrees = true;
+  // Free space between live blocks, and after the last one.
+  std::int64_t holes = 0;
+  std::int64_t tail = 0;
+  std::int32_t largest = 0;
+  std::int32_t liveEnd = kIFFFileHeaderSize;
+  std::vector<std::pair<std::int32_t, ResType>> droppedLive;
   const WalkEnd end = Walk(
       [&](std::int32_t offset, const IFFBlockHeader& header) {
-        if (header.IsFree() || dropped(header)) return;
+        if (header.IsFree() || dropped(header)) {
+          if (!header.IsFree()) droppedLive.emplace_back(offset, header.type);
+          tail += header.size;
+          return;
+        }
+        holes += tail;
+        tail = 0;
+        largest = std::max(largest, header.size);
+        liveEnd = offset + header.size;
         ++live;
         agrees = agrees && known(offset, header);
       },
@@ -431,6 +467,27 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
   }
   if (!agrees || live != knownCount) {
     Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
+    return res_error::kNone;
+  }
+  if (mode == Compaction::kWhenHolesOutgrowLargestBlock && holes <= 3 * static_cast<std::int64_t>(largest)) {
+    // Replacing resources leaves holes of a block or two (the space the
+    // first replacement could not take, passed on from one resource to the
+    // next), and the next replacements fill them: closing them up would
+    // move every block after the first. Only the free tail goes, and maps
+    // left behind are freed, as a compaction frees them.
+    for (const auto& [offset, type] : droppedLive) {
+      if (ResErr err = FreeBlock(offset, type)) return err;
+    }
+    std::int32_t fileSize = 0;
+    if (ResErr err = FileSize(fileSize)) return err;
+    if (liveEnd < fileSize) {
+      if (ResErr err = fFile.SetSize(liveEnd)) {
+        Report("false", "could not shorten file");
+        return err;
+      }
+    }
+    fFreeTotal = static_cast<std::int32_t>(holes);
+    fEndsClean = true;
     return res_error::kNone;
   }
   OwnedHandle bufferHandle = OwnedHandle::New(kMoveBufferSize);

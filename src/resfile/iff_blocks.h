@@ -134,15 +134,23 @@ class IFFBlocks {
   // whose blocks do not reach its end is cut after the last whole block
   // first, unless a block we know of reaches past the damage; a file that
   // still disagrees is left as it is (its damage is reported).
+  // With kWhenHolesOutgrowLargestBlock, blocks move only when the free space
+  // between them is more than three times the largest block; otherwise only
+  // the free space after the last block is cut away (a file never grows past
+  // its live blocks and three of the largest).
+  enum class Compaction { kAlways, kWhenHolesOutgrowLargestBlock };
   ResErr Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                     const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
-                    std::size_t knownCount, const std::function<void(std::int32_t from, std::int32_t to)>& moved);
+                    std::size_t knownCount, const std::function<void(std::int32_t from, std::int32_t to)>& moved,
+                    Compaction mode = Compaction::kAlways);
 
   // Reports a broken invariant (with the file's name in the second version).
   void Report(std::string_view condition, std::string_view message);
 
  private:
   ResErr BeforeChange();
+  // The first twelve bytes of a header (type, size, id, flags) in one write.
+  ResErr WriteHead(std::int32_t offset, const IFFBlockHeader& header);
   ResErr AppendFree(std::int32_t offset, std::int32_t size);
   // Free headers over [offset, offset + size), inside a free block or at
   // the end of the file, leaving the part after offset usable.

@@ -137,6 +137,12 @@ MHandle IFFContainer::GetIndResource(ResType type, std::int32_t index, ResSwizzl
   return LoadEntry(*entry, swizzler);
 }
 
+bool IFFContainer::HoldsResource(ResType type, ResID id, std::uint8_t variant) {
+  if (!BeginOperation()) return false;
+  if (variant != 0 && fVersion == Version::kFirst) return false;
+  return fIndex->Find(type, id, variant) != nullptr;
+}
+
 ResType IFFContainer::GetResType(MHandle h) {
   if (!BeginOperation()) return 0;
   const IFFEntry* entry = fIndex->FindHandle(h);
@@ -349,7 +355,15 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
   entry.diskFlags = entry.flags;
   entry.blockLimit = dataSize + headerSize;
   if (oldBlock != -1) entry.replacedOffset = oldBlock;
-  return FinishReplacement(entry);
+  if (ResErr err = FreeReplacedBlock(entry)) return err;
+  if (!entry.pending) return res_error::kNone;
+  // The header just written is the one to make live: no need to read it back.
+  if (ResErr err = fBlocks.ClearPending(target, header)) {
+    fBlocks.Report("false", "could not write header");
+    return err;
+  }
+  entry.pending = false;
+  return res_error::kNone;
 }
 
 ResErr IFFContainer::WriteResource(MHandle h) {

@@ -46,6 +46,7 @@ class IFFContainer : public iResFile, public FlatFile {
   std::int32_t CountResources(ResType type) override;
   MHandle GetResource(ResType type, ResID id, ResSwizzler swizzler) override;
   MHandle GetIndResource(ResType type, std::int32_t index, ResSwizzler swizzler) override;
+  bool HoldsResource(ResType type, ResID id, std::uint8_t variant) override;
   ResType GetResType(MHandle h) override;
   ResID GetResID(MHandle h, ResID& id) override;
   ResID UniqueID(ResType type) override;

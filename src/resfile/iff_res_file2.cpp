@@ -319,7 +319,8 @@ ResErr IFFResFile2::Compact() {
                                byOffset.erase(it);
                                entry->offset = to;
                                byOffset[to] = entry;
-                             });
+                             },
+                             IFFBlocks::Compaction::kWhenHolesOutgrowLargestBlock);
 }
 
 bool IFFResFile2::BlocksAgreeWithMap() {

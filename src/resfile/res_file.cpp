@@ -72,6 +72,12 @@ MHandle iResFile::GetVariantResource(ResType type, ResID id, std::uint8_t varian
   return nullptr;
 }
 
+bool iResFile::HoldsResource(ResType type, ResID id, std::uint8_t variant) {
+  MHandle h = GetVariantResource(type, id, variant, nullptr);
+  // A file with variants answers a missing variant with variant 0.
+  return h && GetResVariant(h) == variant && fError == res_error::kNone;
+}
+
 void iResFile::GetResAttrs(MHandle, std::uint16_t& attrs) {
   attrs = 0;
   if (CheckOpen() == res_error::kNone) fError = res_error::kAttrsUnsupported;

@@ -64,6 +64,10 @@ class iResFile {
   virtual MHandle GetIndResource(ResType type, std::int32_t index, ResSwizzler swizzler) = 0;
   // Files without variants: GetResource for variant 0, -91 for any other.
   virtual MHandle GetVariantResource(ResType type, ResID id, std::uint8_t variant, ResSwizzler swizzler);
+  // Whether the file holds a resource of exactly this type, id and variant.
+  // Files that keep an index answer without loading the bytes; the default
+  // loads them (and leaves them cached) to find out.
+  virtual bool HoldsResource(ResType type, ResID id, std::uint8_t variant);
   virtual void GetResName(MHandle h, CTGString& name) = 0;
   // 0 and -98 when the handle is unknown.
   virtual ResType GetResType(MHandle h) = 0;

@@ -7,15 +7,21 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "image_bytes.h"
 #include "imaging/bmp_parser.h"
 #include "imaging/offscreen.h"
 #include "imaging/pal_wrap.h"
+#include "imaging/pixel_view.h"
 #include "imaging/row_pieces.h"
 #include "imaging/sprite2_prepare.h"
+#include "imaging/sprite_sheet.h"
 #include "imaging/tga_parser.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
@@ -95,6 +101,52 @@ TEST(SheetPieces, ATgaReadInPiecesMatchesTheWholeFileDecodedFromMemory) {
   }
 }
 
+// Rows handed over one by one come from the file in pieces too: every row
+// once, with the values the whole decode gives, and each band of rows in
+// order on one slot.
+TEST(SheetPieces, RowsVisitedFromAFileMatchTheWholeDecode) {
+  testing::TempDir dir;
+  for (const int bits : {24, 32}) {
+    for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x30}}) {
+      const Bytes file = PieceTestTga(bits, origin);
+      const std::string path = testing::WriteFile(dir, "rows.tga", file);
+      TGAParser whole;
+      ASSERT_EQ(whole.OpenBytes(file), 0);
+      std::vector<std::uint32_t> expected(std::size_t(kPieceTestWidth) * kPieceTestHeight);
+      ASSERT_EQ(whole.RenderTrueColour(expected), 0);
+      for (const int threads : {1, 3}) {
+        for (const int bandRows : {1, 4, 37}) {
+          SCOPED_TRACE(std::to_string(bits) + " bits, origin " + std::to_string(origin) + ", " +
+                       std::to_string(threads) + " threads, bands of " + std::to_string(bandRows));
+          TGAParser pieces;
+          ASSERT_EQ(pieces.Open(path), 0);
+          std::vector<std::uint32_t> got(expected.size());
+          std::vector<int> visits(kPieceTestHeight, 0);
+          std::vector<int> slotOfBand((kPieceTestHeight + bandRows - 1) / bandRows, -1);
+          std::vector<int> lastRowOfSlot(std::size_t(threads), -1);
+          bool inOrder = true;
+          std::mutex lock;
+          ASSERT_EQ(pieces.VisitTrueColourRows(
+                        [&](int y, std::span<const std::uint32_t> row, int slot) {
+                          std::lock_guard hold(lock);
+                          ++visits[std::size_t(y)];
+                          std::copy(row.begin(), row.end(), got.begin() + std::ptrdiff_t(y) * kPieceTestWidth);
+                          int& bandSlot = slotOfBand[std::size_t(y / bandRows)];
+                          if (bandSlot == -1) bandSlot = slot;
+                          inOrder = inOrder && bandSlot == slot && y > lastRowOfSlot[std::size_t(slot)];
+                          lastRowOfSlot[std::size_t(slot)] = y;
+                        },
+                        threads, bandRows),
+                    0);
+          EXPECT_TRUE(got == expected);
+          EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), kPieceTestHeight);
+          EXPECT_TRUE(inOrder);
+        }
+      }
+    }
+  }
+}
+
 TEST(SheetPieces, ABmpReadInPiecesMatchesTheWholeFileDecodedFromMemory) {
   testing::TempDir dir;
   // An odd width pads every row; the padding must never reach the pixels.
@@ -134,6 +186,11 @@ TEST(SheetPieces, AFileCutShortAfterOpeningFailsTheRead) {
     } catch (const TgaReadError& error) {
       EXPECT_EQ(error.Code(), res_error::kShortRead);
     }
+    TGAParser rows;
+    ASSERT_EQ(::truncate(tgaPath.c_str(), static_cast<off_t>(tgaFile.size())), 0);
+    ASSERT_EQ(rows.Open(tgaPath), 0);
+    ASSERT_EQ(::truncate(tgaPath.c_str(), static_cast<off_t>(tgaFile.size() - 5)), 0);
+    EXPECT_THROW(rows.VisitTrueColourRows([](int, std::span<const std::uint32_t>, int) {}, threads, 4), TgaReadError);
 
     const Bytes bmpFile = testing::Bmp8(kPieceTestWidth, kPieceTestHeight, [](int x, int) { return std::uint8_t(x); });
     const std::string bmpPath = testing::WriteFile(dir, "cut.bmp", bmpFile);
@@ -148,11 +205,65 @@ TEST(SheetPieces, AFileCutShortAfterOpeningFailsTheRead) {
   }
 }
 
+// A sheet's pieces are handed on as they are decoded, colour and depth
+// final: every row once, whatever the orientation, so the clean-up that
+// looks at them as they come finds what it finds on the whole sheet.
+TEST(SheetPieces, EveryRowOfASheetIsHandedOnOnceFinal) {
+  testing::TempDir dir;
+  // Drawn pixels (index 1) on a clear ground (index 0) where the x + y
+  // pattern says; every 7th drawn pixel has no depth, and some of those sit
+  // beside one another so that fills read fills.
+  const auto index = [](int x, int y) { return std::uint8_t((x / 3 + y / 2) % 4 != 0 ? 1 : 0); };
+  const auto depthOf = [&](int x, int y) {
+    return index(x, y) == 0 ? 255 : ((x * 5 + y * 3) % 7 == 0 || (x + 1) * 5 % 7 == y % 7 ? 255 : (x + y) % 200);
+  };
+  const std::string bmpPath = testing::WriteFile(
+      dir, "sheet.bmp", testing::Bmp8(kPieceTestWidth, kPieceTestHeight, [&](int x, int y) { return index(x, y); }));
+  for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x20}, std::uint8_t{0x10}}) {
+    Bytes tga = testing::TgaHeader({.width = kPieceTestWidth,
+                                    .height = kPieceTestHeight,
+                                    .bitsPerPixel = 32,
+                                    .descriptor = std::uint8_t(origin | 8)});
+    // Stored in the file's order: rows bottom-up unless 0x20, right to left with 0x10.
+    for (int row = 0; row < kPieceTestHeight; ++row) {
+      const int y = (origin & 0x20) ? row : kPieceTestHeight - 1 - row;
+      for (int column = 0; column < kPieceTestWidth; ++column) {
+        const int x = (origin & 0x10) ? kPieceTestWidth - 1 - column : column;
+        testing::Put(tga, {{std::uint32_t(depthOf(x, y)) << 24 | 0x404040u, 4}});
+      }
+    }
+    const std::string tgaPath = testing::WriteFile(dir, "sheet.tga", tga);
+    Offscreen wholeColour, wholeDepth;
+    MakeOffscreens(bmpPath, tgaPath, wholeColour, wholeDepth);
+    ASSERT_EQ(wholeDepth.PixelAt(0, kPieceTestHeight - 1), depthOf(0, kPieceTestHeight - 1));
+    const int expectedLost = CleanUpDepth(ViewOf(wholeColour), MutableViewOf(wholeDepth));
+    for (const int threads : {1, 3}) {
+      SCOPED_TRACE("origin " + std::to_string(origin) + ", " + std::to_string(threads) + " threads");
+      Offscreen colour, depth;
+      DepthGaps gaps;
+      std::mutex lock;
+      std::vector<int> handed(kPieceTestHeight, 0);
+      MakeOffscreens(bmpPath, tgaPath, colour, depth, "palette image", threads, [&](int first, int count) {
+        {
+          std::lock_guard hold(lock);
+          for (int y = first; y < first + count; ++y) ++handed[std::size_t(y)];
+        }
+        gaps.Look(ViewOf(colour), ViewOf(depth), first, count);
+      });
+      EXPECT_EQ(std::count(handed.begin(), handed.end(), 1), kPieceTestHeight);
+      EXPECT_EQ(gaps.Fill(ViewOf(colour), MutableViewOf(depth)), expectedLost);
+      EXPECT_TRUE(testing::Pixels(depth) == testing::Pixels(wholeDepth));
+      EXPECT_TRUE(testing::Pixels(colour) == testing::Pixels(wholeColour));
+    }
+  }
+}
+
 // The clean-up looks for pixels needing a depth on the threads, band by
 // band, and fills them in order here: a fill reads the fills above it, so
 // a pixel just below a band boundary must see the one above it filled.
 TEST(SheetPieces, DepthCleanUpFillsInRowOrderAcrossBandsAtAnyThreadCount) {
-  for (const int threads : {1, 2, 3}) {
+  // Threads 0 is the pieces looked at last first, as threads may hand them.
+  for (const int threads : {0, 1, 2, 3}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
     constexpr int kColumn = 5;
     testing::TestImage colour(9, 200, 0), depth(9, 200, 255);
@@ -167,7 +278,13 @@ TEST(SheetPieces, DepthCleanUpFillsInRowOrderAcrossBandsAtAnyThreadCount) {
     }
     depth.Set(kColumn, 61, 100);
     depth.Set(kColumn, 130, 200);
-    EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView(), threads), 0);
+    if (threads == 0) {
+      DepthGaps gaps;
+      for (int first = 192; first >= 0; first -= 8) gaps.Look(colour.View(), depth.MutView(), first, 8);
+      EXPECT_EQ(gaps.Fill(colour.View(), depth.MutView()), 0);
+    } else {
+      EXPECT_EQ(CleanUpDepth(colour.View(), depth.MutView(), threads), 0);
+    }
     // Each fill takes the one above and the 255 below, not yet filled, over
     // the four neighbours it looked at: (100 + 255) / 4 -> 89, then
     // (89 + 255) / 4 -> 86, ...

@@ -5,6 +5,7 @@
 #include <memory>
 #include <tuple>
 
+#include "filelib/io_faults.h"
 #include "iff_test_util.h"
 #include "resfile/iff_res_file2.h"
 #include "support/assert_capture.h"
@@ -201,6 +202,36 @@ TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
   ASSERT_EQ(chain.AddResource(sprite, kSPR2, 1, "", true), 0);
   ASSERT_EQ(chain.WriteResource(sprite), 0);
   EXPECT_EQ(onDisk(first, kSPR2) + "," + onDisk(second, kSPR2), "new sprite,<absent>");
+}
+
+// A rebuild replaces each resource in the component that holds it: the old
+// bytes stay on disk until the new ones are written and are never loaded.
+TEST(ChainOnDisk, ReplacingWhereTheResourceLivesLoadsNothing) {
+  TempDir dir;
+  const std::string path = dir.File("sprites.iff");
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), 0);
+    ASSERT_EQ(file.OpenFile(path), 0);
+    ASSERT_EQ(file.AddResource(HandleOf(Pattern(100000, 1)), kSPR2, 1, "", true), 0);
+    ASSERT_EQ(file.CloseFile(), 0);
+  }
+  IFFResFile2 component;
+  ASSERT_EQ(component.OpenFile(path), 0);
+  ChainResFile chain;
+  chain.AddFile(&component);
+  MHandle h = HandleOf(Pattern(100000, 2));
+  {
+    IoFaults counter;
+    ASSERT_EQ(chain.AddResource(h, kSPR2, 1, "", true), 0);
+    EXPECT_EQ(counter.Calls(IoOp::kRead), 0);
+  }
+  ASSERT_EQ(chain.WriteResource(h), 0);
+  ASSERT_EQ(component.CloseFile(), 0);
+  IFFResFile2 reader;
+  ASSERT_EQ(reader.OpenFile(path), 0);
+  MHandle found = reader.GetResource(kSPR2, 1, nullptr);
+  EXPECT_EQ(found ? BytesOf(found) : Bytes{}, Pattern(100000, 2));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "iff_ops.h"
 #include "resfile/iff_res_file.h"
 #include "support/assert_capture.h"
+#include "support/res_type_names.h"
 
 namespace pixmold {
 namespace {
@@ -104,7 +105,8 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
     }
     script.push_back(Op{});  // a last close and reopen
   }
-  // What the next session does: mostly removals, so that its close compacts.
+  // What the next session does: mostly removals, so that its close compacts
+  // (replacements would fill the holes that removals leave).
   std::vector<Op> recovery;
   {
     Snapshot model = base;
@@ -114,7 +116,7 @@ TEST_F(IFFFaultTest, CrashAtEveryWriteLeavesEveryResourceOldOrNew) {
       if (recovery.size() == 20) recovery.push_back(Op{});
       Op op = source.Next(model);
       if (op.kind == Op::kAdd && recovery.size() % 4) continue;
-      if (op.kind == Op::kReplace && recovery.size() % 3) op.kind = Op::kRemove;
+      if (op.kind == Op::kReplace && recovery.size() % 5) op.kind = Op::kRemove;
       recovery.push_back(op);
       testing::Apply(op, model);
     }
@@ -432,6 +434,45 @@ TEST_P(IFFFaultCaseTest, FailedCallLosesNothingTheOperationDidNotTouch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, IFFFaultCaseTest, ::testing::ValuesIn(kFaultCases), CaseName<FaultCase>);
+
+// Freeing a block whose id and flags a page boundary splits: a kill that
+// cuts the write there must not leave the free type on a block still flagged
+// live, which a walk would take for a resource of that type.
+TEST_F(IFFFaultTest, FreeingAcrossAPageBoundaryNeverLeavesAFreeTypedResource) {
+  const std::string path = dir.File("page.iff");
+  // The second block starts ten bytes before the page boundary: its type and
+  // size lie in the first page, its id and flags across the boundary.
+  const std::size_t firstData = static_cast<std::size_t>(kPage - 10 - kIFFFileHeaderSize - kIFFBlockHeaderSize2);
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    for (ResID id : {1, 2}) {
+      MHandle h = testing::HandleOf(testing::Pattern(id == 1 ? firstData : 500, id));
+      ASSERT_EQ(file.AddResource(h, kSPR2, id, "", true), res_error::kNone);
+      ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  ASSERT_EQ(testing::RawBlocks(testing::ReadAll(path), kIFFBlockHeaderSize2).at(1).offset, kPage - 10);
+  for (int cut : {-1, 0}) {
+    const testing::Bytes before = testing::ReadAll(path);
+    {
+      AssertCapture reports;
+      CTGFileManager manager;
+      CrashingDisk disk(manager, 1, cut, CrashingDisk::Count::kPageCrossings);
+      IFFResFile2 file(manager);
+      ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+      file.RemoveResource(file.GetResource(kSPR2, 2, nullptr));
+    }
+    IFFResFile2 reader;
+    ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+    EXPECT_EQ(reader.CountResources(kFreeBlockType), 0) << "cut " << cut;
+    EXPECT_EQ(reader.CountResources(kSPR2), reader.GetResource(kSPR2, 2, nullptr) ? 2 : 1);
+    reader.CloseFile();
+    testing::WriteFileBytes(path, before);
+  }
+}
 
 }  // namespace
 }  // namespace pixmold
