@@ -192,10 +192,11 @@ int RunPreview(const PreviewOptions& options) {
 RegisterCommand registerPreview(40, [](CLI::App& app, int* status) {
   auto options = std::make_shared<PreviewOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "preview", "Write the frames of a stored SPR2 or SPR# sprite list, or the views of a draw group, as PNG files");
+      "preview",
+      "Write the frames of a stored SPR2 or SPR# sprite list, or the views of one or every draw group, as PNG files");
   cmd->add_option("file", options->file, "The resource file: an object's base name or a container file")->required();
   cmd->add_option("type", options->type, "SPR2 or SPR# (a sprite list) or DGRP (a draw group)")->required();
-  cmd->add_option("id", options->id, "The resource id")->check(CLI::Range(-32768, 32767));
+  cmd->add_option("id", options->id, "The resource id (none with --all)")->check(CLI::Range(-32768, 32767));
   cmd->add_flag("--all", options->every, "DGRP: every draw group of the file, in id order, instead of one ID");
   cmd->add_option("-o,--output", options->outDir, "The directory for the PNG files (created when missing)")->required();
   cmd->add_flag("--channels", options->channels,

@@ -24,16 +24,36 @@ void SayNinjaCannotRun(const std::string& command, const std::string& reason) {
                reason.c_str());
 }
 
+// Whether a dry run's lines name the re-plan edge (its description is
+// "plan"; an object's is "build KEY").
+bool ListsThePlanAlone(const std::string& dryRunOutput) {
+  std::istringstream lines(dryRunOutput);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line == "plan") return true;
+  }
+  return false;
+}
+
 // The objects ninja means to build, before it builds any; none (with the
 // message printed) when ninja cannot run or read its plan. A stop request
 // that came meanwhile is no failure of the plan: ninja was stopped too, so
 // the caller asks StopRequested() before trusting what this says.
 std::optional<std::set<std::string>> DryRun(const std::string& command, const std::string& planFile) {
   if (StopRequested()) return std::set<std::string>();
-  ProcessRun run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
   // An empty status prefix leaves each line the edge's description alone.
-  if (run.started && run.status == 0 && !StopRequested())
-    run = RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
+  const auto dryRun = [&] {
+    return RunProcess({kNinja, "-f", planFile, "-n"}, {"NINJA_STATUS="}, ChildOutput::kCapture);
+  };
+  // The plan was just written from the trees, so one dry run usually says
+  // it all; a ninja process less is time no build runs beside. Only when a
+  // folder of a tree changed since ninja last made the plan does the dry run
+  // list the re-plan edge alone: that edge runs, and the dry run again.
+  ProcessRun run = dryRun();
+  if (run.started && run.status == 0 && !StopRequested() && ListsThePlanAlone(run.output)) {
+    run = RunProcess({kNinja, "-f", planFile, planFile}, {}, ChildOutput::kCapture);
+    if (run.started && run.status == 0 && !StopRequested()) run = dryRun();
+  }
   if (StopRequested()) return std::set<std::string>();
   if (!run.started) {
     SayNinjaCannotRun(command, run.error);
