@@ -333,21 +333,23 @@ class SpriteBuild {
 // Colour and depth from a 32-bit sheet, the same with an alpha image, and
 // colour alone from a 24-bit one; draw groups over all three, one item seen
 // at a direction offset.
-TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
-  SpriteBuild build;
+void AddEveryKindOfSheet(SpriteBuild& build) {
   build.AddSheet("chair", {.seed = 1, .rows = 3});
   build.AddSheet("lamp", {.seed = 2});
   build.AddAlphaImage("lamp");
   build.AddSheet("flat", {.seed = 3}, false);
-  ASSERT_EQ(build.Run("<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
-                      "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
-                      "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n"
-                      "<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=0>\n"
-                      "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n"
-                      "<item sprite id=101 \"direction offset\"=2>\n"
-                      "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n"),
-            0)
-      << build.Report();
+}
+constexpr const char* kEveryKindMarkup =
+    "<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
+    "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
+    "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=0>\n"
+    "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n<item sprite id=101 \"direction offset\"=2>\n"
+    "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n";
+
+TEST(SpritePass, EveryFrameAndDrawGroupItemMatchesTheSheets) {
+  SpriteBuild build;
+  AddEveryKindOfSheet(build);
+  ASSERT_EQ(build.Run(kEveryKindMarkup), 0) << build.Report();
 
   const SpriteBuild::Sprites sprites = build.CheckSprites();
   build.CheckDrawGroup(200, sprites);
@@ -414,19 +416,8 @@ TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
     const char* says;
   };
   const ThreadCase cases[] = {
-      {"depth, alpha and colour-only sheets with draw groups",
-       [](SpriteBuild& b) {
-         b.AddSheet("chair", {.seed = 1, .rows = 3});
-         b.AddSheet("lamp", {.seed = 2});
-         b.AddAlphaImage("lamp");
-         b.AddSheet("flat", {.seed = 3}, false);
-       },
-       "<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
-       "<sprite id=101 name=\"Back\" tgafile=chair.tga symmetry=bi-lateral frames=2>\n"
-       "<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n<sprite id=103 name=\"Flat\" tgafile=flat.tga paletteid=0>\n"
-       "<drawgroup id=200 name=\"Chair\">\n<item sprite id=100>\n<item sprite id=101 \"direction offset\"=2>\n"
-       "<drawgroup id=201 name=\"Lamp\">\n<item sprite id=102>\n<item sprite id=103>\n",
-       0, "Compressing row:0 size:large column:0 into sprite #0"},
+      {"depth, alpha and colour-only sheets with draw groups", AddEveryKindOfSheet, kEveryKindMarkup, 0,
+       "Compressing row:0 size:large column:0 into sprite #0"},
       // The stale palette check walks the sheet in bands on the threads.
       {"a palette image out of date with its sheet",
        [](SpriteBuild& b) {

@@ -19,7 +19,6 @@ namespace {
 using testing::Bytes;
 using testing::ObjdFields;
 using testing::ObjdResource;
-using testing::Quote;
 
 struct InputCase {
   std::string args;
@@ -220,22 +219,9 @@ TEST(CliInputFiles, AFailedBuildNamesTheFileAndWhatIsWrongWithIt) {
   for (const InputCase& step : cases) {
     const std::vector<Bytes> before = ObjectBytes(dir);
     const std::string args = testing::Expand(step.args, dir);
-    const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd " + Quote(dir.Path().string()) + " && TERM=dumb timeout -k 5 " +
-                                std::to_string(testing::kCommandDeadlineSeconds) + " " + Quote(PIXMOLD_CLI_PATH) + " " +
-                                args + " </dev/null >/dev/null 2>" + Quote(err);
-    const int raw = std::system(command.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    const std::string shown = testing::Text(err);
-    EXPECT_EQ(status, step.status) << args << "\n" << shown;
-    for (const std::string& fragment : step.err) {
-      const std::string expected = testing::Expand(fragment, dir);
-      if (!expected.empty() && expected[0] == '=') {
-        EXPECT_EQ(shown, expected.substr(1)) << args;
-      } else {
-        EXPECT_NE(shown.find(expected), std::string::npos) << args << " lacks \"" << expected << "\" in:\n" << shown;
-      }
-    }
+    const testing::CliRun run = testing::RunCli(dir, args, {}, true);
+    EXPECT_EQ(run.status, step.status) << args << "\n" << run.err;
+    for (const std::string& fragment : step.err) testing::ExpectShows(run.err, testing::Expand(fragment, dir), args);
     if (step.unchanged) {
       EXPECT_TRUE(ObjectBytes(dir) == before) << args << ": the object file changed";
     }

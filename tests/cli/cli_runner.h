@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,16 +47,28 @@ inline std::string Expand(std::string text, const TempDir& dir) {
 // ever fails its test (exit status 124) instead of hanging the suite.
 inline constexpr int kCommandDeadlineSeconds = 120;
 
-// `args` is already shell-quoted; `input` becomes the standard input.
-inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_view input = {}) {
+// `args` is already shell-quoted; `input` becomes the standard input. With
+// inDir the command runs in the directory, so relative paths are its own.
+inline CliRun RunCli(const TempDir& dir, const std::string& args, std::string_view input = {}, bool inDir = false) {
   const std::string in = dir.Write("stdin.bin", input);
   const std::string out = dir.File("stdout.bin");
   const std::string err = dir.File("stderr.txt");
-  const std::string command = "TERM=dumb timeout -k 5 " + std::to_string(kCommandDeadlineSeconds) + " " +
+  const std::string command = (inDir ? "cd " + Quote(dir.Path().string()) + " && " : std::string()) +
+                              "TERM=dumb timeout -k 5 " + std::to_string(kCommandDeadlineSeconds) + " " +
                               Quote(PIXMOLD_CLI_PATH) + " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" +
                               Quote(err);
   const int raw = std::system(command.c_str());
   return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out), Text(err)};
+}
+
+// A stream holds the expected fragment or, when it starts with "=", is
+// exactly the rest of it.
+inline void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
+  if (expected.starts_with('=')) {
+    EXPECT_EQ(stream, expected.substr(1)) << what;
+  } else {
+    EXPECT_NE(stream.find(expected), std::string::npos) << what << " lacks \"" << expected << "\" in:\n" << stream;
+  }
 }
 
 // Starts the command line in the background, its standard streams from and

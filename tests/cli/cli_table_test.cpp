@@ -58,14 +58,6 @@ std::string ObjectBytes(const std::string& path) {
   return bytes;
 }
 
-void ExpectShows(const std::string& stream, const std::string& expected, const std::string& what) {
-  if (!expected.empty() && expected[0] == '=') {
-    EXPECT_EQ(stream, expected.substr(1)) << what;
-  } else {
-    EXPECT_NE(stream.find(expected), std::string::npos) << what << " lacks \"" << expected << "\" in:\n" << stream;
-  }
-}
-
 testing::CliRun RunStep(const testing::TempDir& dir, const Case& step) {
   const std::string args = testing::Expand(step.args, dir);
   if (step.streams == Streams::kFiles) return testing::RunCli(dir, args, step.input);
@@ -529,8 +521,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
     }
     EXPECT_EQ(result.status, step.status) << what << "\n" << result.err;
     for (const std::string& fragment : step.err)
-      ExpectShows(result.err, testing::Expand(fragment, dir), what + " (error)");
-    if (!step.out.empty()) ExpectShows(result.out, testing::Expand(step.out, dir), what + " (output)");
+      testing::ExpectShows(result.err, testing::Expand(fragment, dir), what + " (error)");
+    if (!step.out.empty()) testing::ExpectShows(result.out, testing::Expand(step.out, dir), what + " (output)");
     if (step.args.find("--json") != std::string::npos) {
       // One JSON object on one line, and nothing else.
       EXPECT_TRUE(result.out.starts_with("{") && result.out.ends_with("}\n")) << what << "\n" << result.out;

@@ -180,59 +180,49 @@ TEST(TreeTableRecord, MissingMenuTextsFallBackToTreeNamesThenIds) {
   EXPECT_NE(table.Load(object.file, 301), 0);
 }
 
-TEST(TreeTableRecord, OldTableIsReportedAndStoredAgainAsVersion9) {
-  RecordBytes record;
-  record.U16(1).U16(3).U16(4096).U16(0).U16(1).U16(0).F32(0.5f).U16(40);
-  StringSet menus;
-  menus.Init(nullptr, 0, kTTAs, false, 0);
-  menus.SetValue(1, "Sit");
-  testing::MemoryObjectFile object(
-      {{TreeTable::kType, 300, "old", 0, true, record.bytes}, {kTTAs, 300, "", 0, true, *menus.EncodeAllLanguages()}});
-  std::ostringstream report;
-  ScopedReportTarget scope(ReportTarget{&report, nullptr, nullptr, nullptr});
-  TreeTable table(16);
-  ASSERT_EQ(table.Load(object.file, 300), 0);
-  EXPECT_EQ(report.str(), "warning: old tree table found\n");
-  const StoredResource* stored = object.Find(TreeTable::kType, 300);
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->name, "old");
-  TreeTable again(16);
-  ASSERT_EQ(again.Load(object.file, 300), 0);
-  EXPECT_EQ(again.StoredVersion(), 9);
-  ASSERT_EQ(again.Entries().size(), 1u);
-  EXPECT_EQ(again.Entries()[0].menuText, "Sit");
-  EXPECT_EQ(Summary(again.Entries()[0]), "0 4096 | 16 ads: 40 | 0 0.5 0 0 50 4294967295");
-}
-
-// A version-7 record takes its menu texts from the string table in entry
-// order, whatever the entries' string indexes; stored again, each text goes
-// to its entry's string index, as a current table keeps them.
-TEST(TreeTableRecord, AVersion7TableIsStoredAgainWithTheTextsItCameWith) {
-  RecordBytes record;
-  record.U16(2).U16(7);
+// An older record is reported, read with its menu texts, and stored again as
+// the current version. A version-7 record takes its texts from the string
+// table in entry order, whatever the entries' string indexes; stored again,
+// each text goes to its entry's string index, as a current table keeps them.
+TEST(TreeTableRecord, OldTablesAreStoredAgainWithTheTextsTheyCameWith) {
+  RecordBytes v3;
+  v3.U16(1).U16(3).U16(4096).U16(0).U16(1).U16(0).F32(0.5f).U16(40);
+  RecordBytes v7;
+  v7.U16(2).U16(7);
   for (auto [tree, stringIndex] : {std::pair{4096u, 2u}, std::pair{4097u, 0u}}) {
-    record.U16(tree).U16(0).U32(0).U32(0).U32(stringIndex).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
+    v7.U16(tree).U16(0).U32(0).U32(0).U32(stringIndex).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
   }
-  StringSet menus;
-  menus.Init(nullptr, 0, kTTAs, false, 0);
-  menus.SetValue(1, "Sit");
-  menus.SetValue(2, "Nap");
-  testing::MemoryObjectFile object(
-      {{TreeTable::kType, 300, "old", 0, true, record.bytes}, {kTTAs, 300, "", 0, true, *menus.EncodeAllLanguages()}});
-  std::ostringstream report;
-  ScopedReportTarget scope(ReportTarget{&report, nullptr, nullptr, nullptr});
-  TreeTable table(16);
-  ASSERT_EQ(table.Load(object.file, 300), 0);
-  ASSERT_EQ(table.Entries().size(), 2u);
-  EXPECT_EQ(table.Entries()[0].menuText, "Sit");
-  EXPECT_EQ(table.Entries()[1].menuText, "Nap");
-
-  TreeTable again(16);
-  ASSERT_EQ(again.Load(object.file, 300), 0);
-  EXPECT_EQ(again.StoredVersion(), 9);
-  ASSERT_EQ(again.Entries().size(), 2u);
-  EXPECT_EQ(again.Entries()[0].menuText, "Sit");
-  EXPECT_EQ(again.Entries()[1].menuText, "Nap");
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> record;
+    std::vector<std::string> texts;
+    const char* firstEntry;  // the first entry stored again
+  } cases[] = {
+      {"version 3", v3.bytes, {"Sit"}, "0 4096 | 16 ads: 40 | 0 0.5 0 0 50 4294967295"},
+      {"version 7", v7.bytes, {"Sit", "Nap"}, "0 4096 | 0 ads: | 3 0 0 2 50 4294967295"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StringSet menus;
+    menus.Init(nullptr, 0, kTTAs, false, 0);
+    for (const std::string& text : c.texts) menus.SetValue(menus.Count() + 1, text);
+    testing::MemoryObjectFile object(
+        {{TreeTable::kType, 300, "old", 0, true, c.record}, {kTTAs, 300, "", 0, true, *menus.EncodeAllLanguages()}});
+    std::ostringstream report;
+    ScopedReportTarget scope(ReportTarget{&report, nullptr, nullptr, nullptr});
+    for (const bool storedAgain : {false, true}) {
+      TreeTable table(16);
+      ASSERT_EQ(table.Load(object.file, 300), 0);
+      std::vector<std::string> texts;
+      for (const TreeTableEntry& entry : table.Entries()) texts.push_back(entry.menuText);
+      EXPECT_EQ(texts, c.texts) << (storedAgain ? "stored again" : "as found");
+      if (!storedAgain) continue;
+      EXPECT_EQ(table.StoredVersion(), 9);
+      EXPECT_EQ(Summary(table.Entries()[0]), c.firstEntry);
+    }
+    EXPECT_EQ(report.str(), "warning: old tree table found\n");
+    EXPECT_EQ(object.Find(TreeTable::kType, 300)->name, "old");
+  }
 }
 
 TEST(TreeTableRecord, SaveRefusesWhatItCannotStore) {
