@@ -138,12 +138,18 @@ class PixmoldDlg : public ::testing::Test {
     dialog.OnFileSelected(0);
   }
 
-  void WaitForBuild() {
+  // Ticks the dialog (with the build timer's tick, or the watch timer's)
+  // until the condition holds or a minute has passed.
+  template <typename Done>
+  void TickUntil(Done done, bool watchTicks = false) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      dialog.OnTick();
+      watchTicks ? dialog.OnWatchTick() : dialog.OnTick();
     }
+  }
+  void WaitForBuild(bool watchTicks = false) {
+    TickUntil([this] { return !dialog.IsBuilding(); }, watchTicks);
     ASSERT_FALSE(dialog.IsBuilding());
   }
 
@@ -289,12 +295,7 @@ TEST_F(PixmoldDlg, ABuildWaitsForAFileInUseAndShowsTheWait) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
   dialog.OnBuild();
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (view.status[0] != "Waiting for lamp.iff, in use by another process" &&
-         std::chrono::steady_clock::now() < giveUp) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    dialog.OnTick();
-  }
+  TickUntil([this] { return view.status[0] == "Waiting for lamp.iff, in use by another process"; });
   EXPECT_EQ(State(), "building, timer " + std::to_string(CPixmoldDlg::kTickMilliseconds) +
                          ", status Waiting for lamp.iff, in use by another process|, 0 finished");
   close(holder);
@@ -392,12 +393,7 @@ TEST_F(PixmoldDlg, RebuildOnSaveStartsFromWhatItKnows) {
   EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));
   dialog.OnWatchTick();
   EXPECT_TRUE(dialog.IsBuilding());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (dialog.IsBuilding() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    dialog.OnWatchTick();
-  }
-  ASSERT_FALSE(dialog.IsBuilding());
+  WaitForBuild(true);
   EXPECT_EQ(view.finishedFatal, "") << view.report;
   // The markup, and not the object file the build read too.
   EXPECT_EQ(dialog.WatchedInputs(), (std::vector<std::string>{markup}));

@@ -158,6 +158,8 @@ TEST(WrongArt, ABadIndexEndsTheBuildAndWritesNoTable) {
        [](BuildArgs& a) { a.fWriteAttributeStrings = 1; }},
       {"<\"skill table\">\n<skill index=-2 name=\"Cooking\" type=a2o>\n",
        [](BuildArgs& a) { a.fWriteSkillTables = 1; }},
+      {"<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n",
+       [](BuildArgs& a) { a.fWriteSkillTables = 1; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.markup);

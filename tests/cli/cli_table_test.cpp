@@ -11,11 +11,8 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "records/tree_table.h"
-#include "resfile/string_set.h"
 #include "support/child_process.h"
 #include "support/object_file_fixture.h"
-#include "support/record_bytes.h"
 #include "support/sheet_images.h"
 
 namespace pixmold {
@@ -117,12 +114,9 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   dir.Write("chair.omk", kChairMarkup);
   testing::WriteSheetImages(dir, "chair", 112, 24);
   dir.Write("lint.omk", std::string(kChairMarkup) + "<drawgroup id=101 name=\"Again\">\n\n<sprite id=7\n");
-  dir.Write("headline.omk", "<headline id=1 columns=2\nrotation=3>");
   dir.Write("control.omk", "<sprit\x1B[31m>");
   dir.Write("dump.omk", "note <sprite id=3 name=\"Seat A\">\r\n<Item sprite\r\nX=1 =5>");
   dir.Write("empty.omk", "");
-  dir.Write("sound.omk", "<sound name=\"creak\">");
-  dir.Write("nosheet.omk", std::string(kSizesTag) + "<sprite id=5 name=\"Seat\">\n");
   // Slips that once built wrong art without a word.
   testing::WriteObjectFile(dir.File("kind.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
                                                   {MakeResType("SPR2"), 100, "Chair", 0, true, {1, 2, 3, 4}}});
@@ -136,47 +130,13 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
   testing::WriteObjectFile(dir.File("ids.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42})});
   testing::WriteObjectFile(dir.File("sounds.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 42}),
                                                     {MakeResType("FWAV"), 1, "", 0, true, {'a', 0}}});
-  dir.Write("index.omk", "<attributes id=300 name=\"Wear\">\n<attribute index=-1 label=\"Worn\">\n");
-  dir.Write("skill.omk", "<\"skill table\">\n<skill index=65535 name=\"Cooking\" type=a2o>\n");
   testing::WriteObjectFile(dir.File("walls.iff"), {});
   testing::WriteObjectFile(dir.File("arch.iff"), {ObjdResource(128, "Arch", ObjdFields{.guid = 43})});
-  // Palette images as paint programs save them: the same colour table
-  // after a longer info header (124 bytes is the usual default, 56 bytes a
-  // layout no reader takes).
-  for (auto [base, infoSize] : {std::pair{"wide124", 124u}, std::pair{"wide56", 56u}}) {
-    testing::WriteSheetImages(dir, base, 112, 24);
-    std::string bytes = testing::Text(dir.File(std::string(base) + ".bmp"));
-    const std::uint32_t extra = infoSize - 40;
-    const auto put = [&](std::size_t at, std::uint32_t value) {
-      for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    put(2, static_cast<std::uint32_t>(bytes.size()) + extra);
-    put(10, 14 + infoSize + 256 * 4);
-    put(14, infoSize);
-    bytes.insert(54, extra, '\0');
-    dir.Write(std::string(base) + ".bmp", bytes);
-    dir.Write(std::string(base) + ".omk", std::string(kSizesTag) + "<sprite id=100 tgafile=\"" + base + ".tga\">\n");
-  }
   // An object file nobody may write.
   testing::WriteObjectFile(dir.File("locked.iff"), {ObjdResource(128, "Chair", ObjdFields{.guid = 44})});
   std::filesystem::permissions(dir.File("locked.iff"), std::filesystem::perms::owner_read |
                                                            std::filesystem::perms::group_read |
                                                            std::filesystem::perms::others_read);
-  // A version-7 tree table whose texts are in entry order: tree 4096 (string
-  // index 2) says "Sit", tree 4097 (string index 0) "Nap".
-  testing::RecordBytes tree;
-  tree.U16(2).U16(7);
-  for (auto [action, index] : {std::pair{4096u, 2u}, std::pair{4097u, 0u}})
-    tree.U16(action).U16(0).U32(0).U32(0).U32(index).U32(3).F32(0).U32(50).U32(0xFFFFFFFF);
-  StringSet texts;
-  texts.Init(nullptr, 0, TreeTable::kStringsType, false, 0);
-  texts.SetValue(1, "Sit");
-  texts.SetValue(2, "Nap");
-  testing::WriteObjectFile(dir.File("tree7.iff"),
-                           {ObjdResource(128, "Chair", ObjdFields{.guid = 42, .treeTableId = 300}),
-                            {TreeTable::kType, 300, "Chair", 0, true, tree.bytes},
-                            {TreeTable::kStringsType, 300, "", 0, true, *texts.EncodeAllLanguages()}});
-  dir.Write("ttab.omk", "<ttab guid=42 name=\"Chair\">\n");
   testing::WriteSheetImages(dir, "pattern", 700, 300);
   std::filesystem::create_directories(dir.Path() / "data/Objects/seating");
   testing::WriteObjectFile(dir.File("data/Objects/seating/chair.iff"), {ObjdResource(128, "Chair", ObjdFields{})});
@@ -283,15 +243,9 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
       {"build --data $data chair --content $empty", 2, {"no markup named chair.omk under $empty/Sprites/"}},
       {"build --data $data --content $content chair -q", 0, {"="}},
       {"ls $data/Objects/seating/chair", 0, {}, "DGRP\t300\t0\t"},
-      {"build $chair.iff --omk $headline.omk", 1, {"line: 2 - sprite rotation expected to be an even number"}},
-      {"build $chair.iff --omk $sound.omk", 1, {"=fatal error: line: 1 - id required\n\n"}},
       {"build $chair.iff --omk $p24.omk -q",
        1,
        {"fatal error: XASSERT failure in file src/imaging/bmp_format.cpp, line "}},
-      {.args = "build $chair.iff --omk $nosheet.omk -q",
-       .status = 1,
-       .err = {"pixmold build: $nosheet.omk: sprite 5 names no sheet; give its tag a tgafile (or a bmpfile)\n"},
-       .unchanged = "$chair.iff"},
       // An ordinary sheet given to an architecture pass: the compressor's
       // own words, then the sheet and the size its pieces need.
       {.args = "build $arch.iff --omk $empty.omk --wall-style 3 --wall-images $chair.tga -q",
@@ -314,14 +268,6 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .status = 2,
        .err = {"--wall-pattern needs its sheet: name it with --wall-images SHEET.tga"},
        .unchanged = "$arch.iff"},
-      // A palette image with the info header paint programs write is read;
-      // one of a size no reader takes keeps the system's words, then says
-      // how to save it.
-      {.args = "build $chair.iff --omk $wide124.omk --dry-run -q", .status = 0, .err = {"="}},
-      {.args = "build $chair.iff --omk $wide56.omk -q",
-       .status = 1,
-       .err = {"(mInfo.bmiHeader.biSize == sizeof(mInfo.bmiHeader)) huh?\npixmold build: $wide56.bmp: "},
-       .unchanged = "$chair.iff"},
       // A read-only object file is named by the build; a dry run writes only
       // its scratch copy, so it works.
       {.args = "build $locked.iff --omk $chair.omk -q",
@@ -377,7 +323,8 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .err = {"warning: --draw-groups: no drawgroup tag has id 150",
                "warning: --name has no effect without --new-from"},
        .unchanged = "$chair.iff"},
-      // The draw group is known by the id it is stored under.
+      // The draw group is known by the id it is stored under: a spec that
+      // kept the wide id would leave the selection matching nothing.
       {.args = "build $ids.iff --omk $ids.omk --draw-groups 0 -q",
        .status = 0,
        .err = {"=warning: line: 2 - id 70000 does not fit in 16 bits; it is stored as 4464\n"
@@ -390,18 +337,6 @@ TEST(CliTable, EveryCommandSaysWhatHappened) {
        .status = 0,
        .err = {"The markup holds no sound tag; the object's sounds are left as they are."},
        .unchanged = "$sounds.iff"},
-      {.args = "build $chair.iff --omk $index.omk --attribute-strings --no-sprites",
-       .status = 1,
-       .err = {"fatal error: line: 2 - bad index"},
-       .unchanged = "$chair.iff"},
-      {.args = "build $chair.iff --omk $skill.omk --skill-tables --no-sprites",
-       .status = 1,
-       .err = {"fatal error: line: 2 - bad index"},
-       .unchanged = "$chair.iff"},
-      // A version-7 tree table is stored again with the texts it came with.
-      {"build $tree7.iff --omk $ttab.omk --tree-tables --no-sprites -q", 0, {"warning: old tree table found"}},
-      // Each text stays with its interaction: value stringIndex + 1.
-      {"dump $tree7.iff TTAs 300", 0, {"="}, "#2:\n        value: Sit\n"},
       // Lists the build writes read back: wall patterns are version 504.
       {.args = "build $walls.iff --omk $empty.omk --wall-pattern 252 --wall-images $pattern.tga -q",
        .status = 0,

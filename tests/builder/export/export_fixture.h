@@ -119,6 +119,27 @@ inline int Build(const std::string& object, const std::string& markup, const std
   return status;
 }
 
+// A fresh object FOLDER/obj, its definition alone, built from the markup and
+// images given; its art, or nothing when the build failed.
+inline std::vector<StoredResource> BuiltArt(const testing::TempDir& dir, const std::string& folder,
+                                            const std::string& markup, const std::string& images, bool spriteLists) {
+  std::filesystem::create_directories(dir.File(folder));
+  testing::WriteObjectFile(dir.File(folder + "/obj.iff"), {testing::ObjdResource(128, "Thing", {})});
+  if (Build(dir.File(folder + "/obj.iff"), markup, images, spriteLists) != 0) return {};
+  return ArtOf(dir.File(folder + "/obj"));
+}
+
+// The markup and sheets exported into out/ build the art given byte for byte.
+inline void ExpectExportRebuilds(const testing::TempDir& dir, const std::vector<StoredResource>& art,
+                                 bool spriteLists) {
+  const std::vector<StoredResource> rebuilt =
+      BuiltArt(dir, "copy", dir.File("out/obj.omk"), dir.File("out/"), spriteLists);
+  ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(art));
+  for (std::size_t i = 0; i < art.size(); ++i) {
+    EXPECT_TRUE(rebuilt[i].bytes == art[i].bytes) << testing::ResourceKeys(art)[i] << " differs";
+  }
+}
+
 inline ExportResult Export(const std::string& object, const std::string& directory) {
   ObjResFile file;
   EXPECT_EQ(file.OpenFile(CTGString(object)), 0);

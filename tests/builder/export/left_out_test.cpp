@@ -72,12 +72,12 @@ bool Names(const ExportResult& result, const std::string& what, const std::strin
 TEST(ExportLeftOut, NamesWhatMarkupCannotSayAndWritesTheRestExactly) {
   testing::TempDir dir;
   WriteSheet(dir, {"a", Form::kDepth, 28});
-  dir.Write("src/obj.omk",
-            kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" + Group(21, Item(8)));
-  const std::vector<testing::StoredResource> definition = {testing::ObjdResource(128, "Thing", {})};
-  testing::WriteObjectFile(dir.File("src/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), false), 0);
-  const std::vector<testing::StoredResource> built = ArtOf(dir.File("src/obj"));
+  const std::vector<testing::StoredResource> built =
+      BuiltArt(dir, "src",
+               dir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1 paletteid=7>\n" +
+                                            Group(21, Item(8))),
+               dir.File("src/"), false);
+  ASSERT_FALSE(built.empty());
 
   const std::string object = dir.File("src/obj.iff");
   Add(object, kSPR2, 5,
@@ -104,13 +104,7 @@ TEST(ExportLeftOut, NamesWhatMarkupCannotSayAndWritesTheRestExactly) {
   EXPECT_TRUE(Names(result, "DGRP 20", "sprite 77")) << Problems(result);
   EXPECT_TRUE(Names(result, "PALT 9", "no sprite tag")) << Problems(result);
   EXPECT_EQ(result.problems.size(), 4u) << Problems(result);
-
-  std::filesystem::create_directories(dir.File("copy"));
-  testing::WriteObjectFile(dir.File("copy/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("copy/obj.iff"), dir.File("out/obj.omk"), dir.File("out/"), false), 0);
-  const std::vector<testing::StoredResource> rebuilt = ArtOf(dir.File("copy/obj"));
-  ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(built));
-  for (std::size_t i = 0; i < built.size(); ++i) EXPECT_TRUE(rebuilt[i].bytes == built[i].bytes);
+  ExpectExportRebuilds(dir, built, false);
 }
 
 // A headline's list and its sprite's list are cut from one sheet, in rows
@@ -119,14 +113,10 @@ TEST(ExportLeftOut, NamesWhatMarkupCannotSayAndWritesTheRestExactly) {
 TEST(ExportLeftOut, AHeadlineWhoseTwoListsDisagreeMovesDownItsSheet) {
   testing::TempDir dir;
   WriteSheet(dir, {"h", Form::kDepth, 116, 98});
-  dir.Write("src/obj.omk", "<headline id=300 tgafile=h.tga paletteid=50>\n");
-  const std::vector<testing::StoredResource> definition = {testing::ObjdResource(128, "Thing", {})};
-  testing::WriteObjectFile(dir.File("src/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), true), 0);
-
   // One colour of the sprite's first frame changed.
   // Held here: the found resource points into it.
-  const std::vector<testing::StoredResource> art = ArtOf(dir.File("src/obj"));
+  const std::vector<testing::StoredResource> art = BuiltArt(
+      dir, "src", dir.Write("src/obj.omk", "<headline id=300 tgafile=h.tga paletteid=50>\n"), dir.File("src/"), true);
   const StoredResource* sprite = testing::FindResource(art, kSPR2, 300);
   ASSERT_NE(sprite, nullptr);
   Bytes bytes = sprite->bytes;
@@ -145,23 +135,19 @@ TEST(ExportLeftOut, AHeadlineWhoseTwoListsDisagreeMovesDownItsSheet) {
 
   const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
   ASSERT_TRUE(result.Exact()) << Problems(result);
-  std::filesystem::create_directories(dir.File("copy"));
-  testing::WriteObjectFile(dir.File("copy/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("copy/obj.iff"), dir.File("out/obj.omk"), dir.File("out/"), true), 0);
-  const std::vector<testing::StoredResource> rebuilt = ArtOf(dir.File("copy/obj"));
-  ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(changed));
-  for (std::size_t i = 0; i < changed.size(); ++i) EXPECT_TRUE(rebuilt[i].bytes == changed[i].bytes) << i;
+  ExpectExportRebuilds(dir, changed, true);
 }
 
 // A name markup cannot quote is left out with the reason.
 TEST(ExportLeftOut, ANameMarkupCannotQuoteIsNamed) {
   testing::TempDir dir;
   WriteSheet(dir, {"a", Form::kDepth, 28});
-  dir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1>\n" + Group(21, Item(8)));
-  testing::WriteObjectFile(dir.File("src/obj.iff"), {testing::ObjdResource(128, "Thing", {})});
-  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), false), 0);
-  Add(dir.File("src/obj.iff"), kDGRP, 22, testing::FindResource(ArtOf(dir.File("src/obj")), kDGRP, 21)->bytes,
-      "say \"when\"");
+  const std::vector<testing::StoredResource> built = BuiltArt(
+      dir, "src",
+      dir.Write("src/obj.omk", kSizes + "<sprite id=8 tgafile=a.tga symmetry=radial columns=1>\n" + Group(21, Item(8))),
+      dir.File("src/"), false);
+  ASSERT_FALSE(built.empty());
+  Add(dir.File("src/obj.iff"), kDGRP, 22, testing::FindResource(built, kDGRP, 21)->bytes, "say \"when\"");
   const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
   EXPECT_TRUE(Names(result, "DGRP 22", "quote character")) << Problems(result);
   EXPECT_EQ(result.problems.size(), 1u) << Problems(result);

@@ -137,11 +137,8 @@ TEST_P(ExportRoundTrip, RebuildsEveryListPaletteAndDrawGroupByteForByte) {
   const RoundTripCase& tripCase = GetParam();
   testing::TempDir dir;
   for (const SheetSource& sheet : tripCase.sheets) WriteSheet(dir, sheet);
-  dir.Write("src/obj.omk", tripCase.markup);
-  const std::vector<StoredResource> definition = {testing::ObjdResource(128, "Thing", {})};
-  testing::WriteObjectFile(dir.File("src/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("src/obj.iff"), dir.File("src/obj.omk"), dir.File("src/"), tripCase.spriteLists), 0);
-  const std::vector<StoredResource> original = ArtOf(dir.File("src/obj"));
+  const std::vector<StoredResource> original =
+      BuiltArt(dir, "src", dir.Write("src/obj.omk", tripCase.markup), dir.File("src/"), tripCase.spriteLists);
   ASSERT_FALSE(original.empty());
 
   const ExportResult result = Export(dir.File("src/obj"), dir.File("out/"));
@@ -149,15 +146,7 @@ TEST_P(ExportRoundTrip, RebuildsEveryListPaletteAndDrawGroupByteForByte) {
   bool greyWarned = false;
   for (const ExportProblem& warning : result.warnings) greyWarned |= warning.why.ends_with("holds a grey ramp");
   EXPECT_EQ(greyWarned, tripCase.greyRamp);
-
-  std::filesystem::create_directories(dir.File("copy"));
-  testing::WriteObjectFile(dir.File("copy/obj.iff"), definition);
-  ASSERT_EQ(Build(dir.File("copy/obj.iff"), dir.File("out/obj.omk"), dir.File("out/"), tripCase.spriteLists), 0);
-  const std::vector<StoredResource> rebuilt = ArtOf(dir.File("copy/obj"));
-  ASSERT_EQ(testing::ResourceList(rebuilt), testing::ResourceList(original));
-  for (std::size_t i = 0; i < original.size(); ++i) {
-    EXPECT_TRUE(rebuilt[i].bytes == original[i].bytes) << testing::ResourceKeys(original)[i] << " differs";
-  }
+  ExpectExportRebuilds(dir, original, tripCase.spriteLists);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRoundTrip, ::testing::ValuesIn(kCases), CaseName);
