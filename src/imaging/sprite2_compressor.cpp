@@ -1,11 +1,13 @@
 #include "imaging/sprite2_compressor.h"
 
 #include <algorithm>
+#include <concepts>
 #include <cstring>
 
 #include "base/byte_cursor.h"
 #include "base/report.h"
 #include "base/xassert.h"
+#include "imaging/byte_scan.h"
 #include "imaging/sprite2_tokens.h"
 
 namespace pixmold {
@@ -40,6 +42,9 @@ struct ColourLine {
 
   void Begin(int y) { row = colour.Row(y); }
   PixelClass Class(int x) const { return row[x] == clear ? kClearPixel : kRunA; }
+  int RunEnd(int from, int to, PixelClass c) const {
+    return c == kClearPixel ? SkipByte(row, from, to, clear) : FindByte(row, from, to, clear);
+  }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPixels(row + x, n); }
 };
@@ -55,6 +60,9 @@ struct DepthLine {
     depthRow = depth.Row(y);
   }
   PixelClass Class(int x) const { return depthRow[x] < 255 ? kRunA : kClearPixel; }
+  int RunEnd(int from, int to, PixelClass c) const {
+    return c == kClearPixel ? SkipByte(depthRow, from, to, 255) : FindByte(depthRow, from, to, 255);
+  }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunZP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPairs(depthRow + x, colourRow + x, n); }
 };
@@ -90,6 +98,14 @@ struct AlphaLine {
   }
 };
 
+// Lines whose classes can be told apart from one plane find their run ends
+// many pixels at a time; the alpha line needs both planes and checks each
+// pixel it classes, so it walks a pixel at a time.
+template <typename Line>
+concept ScansRuns = requires(const Line& line, PixelClass c) {
+  { line.RunEnd(0, 0, c) } -> std::same_as<int>;
+};
+
 int AlphaShift(int alphaBits) {
   if (!(alphaBits <= 8 && alphaBits > 3)) {
     XASSERT_FAIL("alpha_bits <= 8 && alpha_bits > 3", "odd-looking alpha_bits parameters...");
@@ -121,7 +137,12 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
     for (int x = rect.left; x < rect.right;) {
       const PixelClass c = next;
       int end = x + 1;
-      while (end < rect.right && (next = line.Class(end)) == c) ++end;
+      if constexpr (ScansRuns<Line>) {
+        end = line.RunEnd(end, rect.right, c);
+        if (end < rect.right) next = line.Class(end);
+      } else {
+        while (end < rect.right && (next = line.Class(end)) == c) ++end;
+      }
       const int n = end - x;
       if (c == kClearPixel) {
         if (state == State::kLineStart) {
@@ -150,7 +171,7 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
 // distance stored in a kNL, because a kNL always points at the first word of
 // what follows it, and that word stays (as the kSL).
 void Sprite2Compressor::PostProcess() {
-  std::vector<std::uint8_t>& b = fStream.Buffer();
+  StreamBytes& b = fStream.Buffer();
   const std::size_t size = b.size();
   auto word = [&](std::size_t i) { return LoadU16(b, i, ByteOrder::kLittle); };
   auto put = [&](std::size_t i, std::uint16_t w) { StoreU16(b, i, w, ByteOrder::kLittle); };
