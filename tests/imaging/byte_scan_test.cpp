@@ -15,8 +15,12 @@ namespace {
 // Bytes near the value scanned for are the ones a word-at-a-time compare
 // gets wrong: one bit off, the top bit off, or a borrow away.
 std::vector<std::uint8_t> ScanRow(std::mt19937& random, int length, std::uint8_t value) {
-  const std::uint8_t near[] = {value, value, value, static_cast<std::uint8_t>(value ^ 1),
-                               static_cast<std::uint8_t>(value ^ 0x80), static_cast<std::uint8_t>(value + 1)};
+  const std::uint8_t near[] = {value,
+                               value,
+                               value,
+                               static_cast<std::uint8_t>(value ^ 1),
+                               static_cast<std::uint8_t>(value ^ 0x80),
+                               static_cast<std::uint8_t>(value + 1)};
   std::vector<std::uint8_t> row(static_cast<std::size_t>(length));
   for (std::uint8_t& b : row) {
     const unsigned pick = random() % 8;
@@ -38,8 +42,8 @@ TEST(ByteScan, AgreesWithAWalkOnEveryStretchOfEveryRow) {
             while (find < to && p[find] != value) ++find;
             while (skip < to && p[skip] == value) ++skip;
             while (last >= from && p[last] == value) --last;
-            SCOPED_TRACE(::testing::Message() << "value " << int{value} << " length " << length << " [" << from
-                                            << ", " << to << ")");
+            SCOPED_TRACE(::testing::Message()
+                         << "value " << int{value} << " length " << length << " [" << from << ", " << to << ")");
             ASSERT_EQ(FindByte(p, from, to, value), find);
             ASSERT_EQ(SkipByte(p, from, to, value), skip);
             ASSERT_EQ(LastOtherByte(p, from, to, value), last);
