@@ -96,7 +96,7 @@ SpriteListWrite ListWrite(OwnedHandle list, ResType type, const SpriteSpec& spec
 // A frame encoded beside the build's thread, with what encoding it
 // reported and how it failed, for the assembly to pass on in cell order.
 struct EncodedFrame {
-  OwnedHandle frame;
+  StreamBytes frame;
   std::vector<HeldReport> reports;
   std::exception_ptr failure;
 };
@@ -128,9 +128,7 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
     }
   });
   std::uint64_t frameBytes = 0;
-  for (const EncodedFrame& frame : encoded) {
-    if (frame.frame) frameBytes += static_cast<std::uint64_t>(GetHandleSize(frame.frame.Get()));
-  }
+  for (const EncodedFrame& frame : encoded) frameBytes += frame.frame.size();
   // A list too large to reserve is left to fail where the one-by-one
   // growth fails, at its frame.
   if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
@@ -140,8 +138,8 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
     PassOn(encoded[i].reports);
     if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
-    const OwnedHandle frame = std::move(encoded[i].frame);
-    if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
+    const StreamBytes frame = std::move(encoded[i].frame);
+    if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
   }
   spec.SetTrimmedRects(cells.rects, trimmed);
   return ListWrite(list.Finish(), kSpr2Type, spec);
@@ -175,7 +173,7 @@ SpriteListWrite CompressSprite(Offscreen& colour, Offscreen& depth, SpriteSpec& 
   const PixelView colourView = ViewOf(colour);
   const PixelView depthView = ViewOf(depth);
   return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-    return compressor.EncodeZP(colourView, depthView, cell, rect);
+    return compressor.EncodeZPBytes(colourView, depthView, cell, rect);
   });
 }
 
@@ -188,7 +186,7 @@ SpriteListWrite CompressAlphaSprite(Offscreen& colour, Offscreen& depth, Offscre
   const PixelView depthView = ViewOf(depth);
   const PixelView alphaView = ViewOf(alpha);
   return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-    return compressor.EncodeZPA(colourView, depthView, alphaView, cell, rect, kAlphaBits);
+    return compressor.EncodeZPABytes(colourView, depthView, alphaView, cell, rect, kAlphaBits);
   });
 }
 

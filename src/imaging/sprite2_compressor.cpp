@@ -243,55 +243,69 @@ void Sprite2Compressor::PostProcess() {
   }
 }
 
-OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour, const Rect& reference,
-                                      const Rect& rect) {
+bool Sprite2Compressor::Close() {
   if (fStream.Overflowed()) {
     Warning("sprite too wide: a count or line length does not fit an SPR2 token, frame not encoded");
-    return {};
+    return false;
   }
   PostProcess();
+  return true;
+}
+
+void Sprite2Compressor::WriteFrame(std::span<std::uint8_t> frame, const FrameHeader& header) const {
   const std::span<const std::uint8_t> stream = fStream.Bytes();
-  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(sprite2::kFrameHeaderSize + stream.size()));
+  const Rect& rect = header.rect;
+  const bool empty = rect.IsEmpty();
+  StoreU16(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()), ByteOrder::kLittle);
+  StoreU16(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()), ByteOrder::kLittle);
+  StoreU32(frame, 4, header.flags, ByteOrder::kLittle);
+  StoreU16(frame, 8, 0, ByteOrder::kLittle);  // the palette id travels in the list header
+  StoreU16(frame, 10, header.clearColour, ByteOrder::kLittle);
+  StoreU16(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - header.reference.top), ByteOrder::kLittle);
+  StoreU16(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - header.reference.left), ByteOrder::kLittle);
+  std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
+  const bool ok = CheckSprite2Frame(frame);
+  XASSERT(ok, "Sprite sanity check failed!");
+}
+
+std::size_t Sprite2Compressor::FrameSize() const { return sprite2::kFrameHeaderSize + fStream.size(); }
+
+template <>
+OwnedHandle Sprite2Compressor::Finish<OwnedHandle>(const FrameHeader& header) {
+  if (!Close()) return {};
+  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(FrameSize()));
   if (!handle) {
     XASSERT_FAIL("frame", "could not allocate memory!");
     return {};
   }
   HandleLock lock(handle.Get());
-  const std::span<std::uint8_t> frame = lock.Bytes();
-  const bool empty = rect.IsEmpty();
-  StoreU16(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()), ByteOrder::kLittle);
-  StoreU16(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()), ByteOrder::kLittle);
-  StoreU32(frame, 4, flags, ByteOrder::kLittle);
-  StoreU16(frame, 8, 0, ByteOrder::kLittle);  // the palette id travels in the list header
-  StoreU16(frame, 10, clearColour, ByteOrder::kLittle);
-  StoreU16(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top), ByteOrder::kLittle);
-  StoreU16(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - reference.left), ByteOrder::kLittle);
-  std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
-  const bool ok = CheckSprite2Frame(frame);
-  XASSERT(ok, "Sprite sanity check failed!");
+  WriteFrame(lock.Bytes(), header);
   lock.Unlock();
   return handle;
 }
 
-OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const Rect& reference, const Rect& rect) {
-  fStream.Clear();
-  const Rect r = ClipToViews(rect, {&colour});
-  ColourLine line{colour, TopLeft(colour)};
-  EncodeRows(r, line);
-  return Finish(sprite2::kColorData, line.clear, reference, r);
+template <>
+StreamBytes Sprite2Compressor::Finish<StreamBytes>(const FrameHeader& header) {
+  if (!Close()) return {};
+  StreamBytes frame;
+  frame.resize(FrameSize());
+  WriteFrame(frame, header);
+  return frame;
 }
 
-OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
+template <typename Out>
+Out Sprite2Compressor::EncodeZPAs(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
   fStream.Clear();
   CheckDepthSize(colour, depth);
   const Rect r = ClipToViews(rect, {&colour, &depth});
   DepthLine line{colour, depth};
   EncodeRows(r, line);
-  return Finish(sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r);
+  return Finish<Out>({sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r});
 }
 
-OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
-                                         const Rect& rect, int alphaBits) {
+template <typename Out>
+Out Sprite2Compressor::EncodeZPAAs(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                   const Rect& rect, int alphaBits) {
   fStream.Clear();
   const int shift = AlphaShift(alphaBits);
   CheckDepthSize(colour, depth);
@@ -300,7 +314,34 @@ OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, Pixe
   const Rect r = ClipToViews(rect, {&colour, &depth, &alpha});
   AlphaLine line{colour, depth, alpha, shift, (255 - TopLeft(alpha)) >> shift};
   EncodeRows(r, line);
-  return Finish(sprite2::kColorData | sprite2::kZData | sprite2::kAlphaData, TopLeft(colour), reference, r);
+  return Finish<Out>({sprite2::kColorData | sprite2::kZData | sprite2::kAlphaData, TopLeft(colour), reference, r});
+}
+
+OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const Rect& reference, const Rect& rect) {
+  fStream.Clear();
+  const Rect r = ClipToViews(rect, {&colour});
+  ColourLine line{colour, TopLeft(colour)};
+  EncodeRows(r, line);
+  return Finish<OwnedHandle>({sprite2::kColorData, line.clear, reference, r});
+}
+
+OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
+  return EncodeZPAs<OwnedHandle>(colour, depth, reference, rect);
+}
+
+OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                         const Rect& rect, int alphaBits) {
+  return EncodeZPAAs<OwnedHandle>(colour, depth, alpha, reference, rect, alphaBits);
+}
+
+StreamBytes Sprite2Compressor::EncodeZPBytes(PixelView colour, PixelView depth, const Rect& reference,
+                                             const Rect& rect) {
+  return EncodeZPAs<StreamBytes>(colour, depth, reference, rect);
+}
+
+StreamBytes Sprite2Compressor::EncodeZPABytes(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                              const Rect& rect, int alphaBits) {
+  return EncodeZPAAs<StreamBytes>(colour, depth, alpha, reference, rect, alphaBits);
 }
 
 bool CheckSprite2Frame(std::span<const std::uint8_t> frame) {

@@ -74,6 +74,9 @@ TEST(Sprite2Compressor, DepthAndAlphaStreamsByteForByte) {
   depth = FromRows({{255, 9, 9, 9, 9}});
   TestImage alpha = FromRows({{0, 255, 64, 64, 255}});
   frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), colour.Whole(), Rect::Make(1, 0, 5, 1), 5));
+  const StreamBytes bytes =
+      c.EncodeZPABytes(colour.View(), depth.View(), alpha.View(), colour.Whole(), Rect::Make(1, 0, 5, 1), 5);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), frame);
   EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 16), (Bytes{4, 0, 1, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0}));
   EXPECT_EQ(Stream(frame), (Bytes{0x12, 0, 0x01, 0x20, 9, 1, 0x02, 0x40, 9, 2, 8, 9, 3, 8, 0x01, 0x20, 9, 4, 0, 0xA0}));
 }
@@ -102,6 +105,11 @@ TEST(Sprite2Compressor, RunsStayWholeAndFramesDecodeBack) {
       SCOPED_TRACE(::testing::Message() << "trial " << trial << (withDepth ? " depth" : " colour"));
       const Bytes frame = Contents(withDepth ? c.EncodeZP(colour.View(), depth.View(), colour.Whole(), colour.Whole())
                                              : c.EncodeP(colour.View(), colour.Whole(), colour.Whole()));
+      if (withDepth) {
+        // The bytes a list builder takes are the handle's.
+        const StreamBytes bytes = c.EncodeZPBytes(colour.View(), depth.View(), colour.Whole(), colour.Whole());
+        ASSERT_EQ(Bytes(bytes.begin(), bytes.end()), frame);
+      }
       DecodedSprite decoded;
       ASSERT_TRUE(DecodeSprite2Frame(frame, decoded).Ok());
       for (int y = 0; y < height; ++y) {
