@@ -48,10 +48,9 @@ Cells CellsOf(const SpriteSpec& spec) {
 // the list of the other type under the same id, and whatever draws the
 // object would go on showing that one. A headline is the exception: its
 // SPR# list under the same id is the SPR# list pass's, made on purpose.
-void RemoveListOfOtherType(iResFile& file, ResType type, const SpriteSpec& spec) {
+void RemoveListOfOtherType(iResFile& file, ResType type, ResID id, bool headline) {
   const ResType other = type == kSprType ? kSpr2Type : kSprType;
-  if (other == kSprType && spec.IsHeadline()) return;
-  const auto id = static_cast<ResID>(spec.Id());
+  if (other == kSprType && headline) return;
   MHandle old = file.GetResource(other, id, nullptr);
   if (old == nullptr) return;
   const std::string list = ResTypeName(other) + " " + std::to_string(id);
@@ -65,18 +64,9 @@ void RemoveListOfOtherType(iResFile& file, ResType type, const SpriteSpec& spec)
           " left by an earlier build");
 }
 
-void AddSpriteList(iResFile& file, OwnedHandle list, ResType type, const SpriteSpec& spec) {
-  RemoveListOfOtherType(file, type, spec);
-  MHandle added = list.Release();
-  file.AddResource(added, type, static_cast<ResID>(spec.Id()), CTGString(spec.Name()), false);
-  file.UpdateFile();
-  file.ReleaseAndDispose(added);
-  NoteWritten(type, spec.Id());
-}
-
-void WritePalette(iResFile& file, std::int32_t paletteId) {
-  MHandle palette = NewPaletteResourceHandle(GetGlobalPalette());
-  if (palette == nullptr) FatalError("could not add palette to destfile");
+void WritePalette(iResFile& file, std::int32_t paletteId, OwnedHandle made) {
+  if (!made) FatalError("could not add palette to destfile");
+  MHandle palette = made.Release();
   file.AddResource(palette, kPaletteResourceType, static_cast<ResID>(paletteId), CTGString(), false);
   if (file.GetError() != 0) {
     // Refused, so still ours.
@@ -91,10 +81,22 @@ void WritePalette(iResFile& file, std::int32_t paletteId) {
   NoteWritten(kPaletteResourceType, paletteId);
 }
 
+SpriteListWrite ListWrite(OwnedHandle list, ResType type, const SpriteSpec& spec) {
+  SpriteListWrite write;
+  write.list = std::move(list);
+  write.type = type;
+  write.id = static_cast<ResID>(spec.Id());
+  write.name = spec.Name();
+  write.headline = spec.IsHeadline();
+  write.paletteId = spec.PaletteId();
+  if (write.paletteId >= 0) write.palette = OwnedHandle(NewPaletteResourceHandle(GetGlobalPalette()));
+  return write;
+}
+
 // A frame encoded beside the build's thread, with what encoding it
 // reported and how it failed, for the assembly to pass on in cell order.
 struct EncodedFrame {
-  OwnedHandle frame;
+  StreamBytes frame;
   std::vector<HeldReport> reports;
   std::exception_ptr failure;
 };
@@ -106,7 +108,7 @@ struct EncodedFrame {
 // in one piece of memory, the reports and a failure coming at the frame
 // they belong to: the same list and report at any number of threads.
 template <typename Encode>
-void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
+SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
   const Cells cells = CellsOf(spec);
   std::vector<Rect> trimmed;
   TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true, threads);
@@ -126,9 +128,7 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
     }
   });
   std::uint64_t frameBytes = 0;
-  for (const EncodedFrame& frame : encoded) {
-    if (frame.frame) frameBytes += static_cast<std::uint64_t>(GetHandleSize(frame.frame.Get()));
-  }
+  for (const EncodedFrame& frame : encoded) frameBytes += frame.frame.size();
   // A list too large to reserve is left to fail where the one-by-one
   // growth fails, at its frame.
   if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
@@ -138,54 +138,56 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
                " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
     PassOn(encoded[i].reports);
     if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
-    const OwnedHandle frame = std::move(encoded[i].frame);
-    if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
+    const StreamBytes frame = std::move(encoded[i].frame);
+    if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
   }
-  AddSpriteList(file, list.Finish(), kSpr2Type, spec);
   spec.SetTrimmedRects(cells.rects, trimmed);
-}
-
-void FinishSpec(iResFile& file, const SpriteSpec& spec) {
-  if (spec.PaletteId() >= 0) WritePalette(file, spec.PaletteId());
+  return ListWrite(list.Finish(), kSpr2Type, spec);
 }
 
 }  // namespace
+
+void SpriteListWrite::WriteTo(iResFile& file) {
+  RemoveListOfOtherType(file, type, id, headline);
+  MHandle added = list.Release();
+  file.AddResource(added, type, id, CTGString(name), false);
+  file.UpdateFile();
+  file.ReleaseAndDispose(added);
+  NoteWritten(type, id);
+  if (paletteId >= 0) WritePalette(file, paletteId, std::move(palette));
+}
 
 void NoteWritten(ResType type, std::int32_t id) {
   if (BuildArgs* args = CurrentBuildArgs()) args->fWritten.emplace_back(type, static_cast<ResID>(id));
 }
 
-void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads) {
+SpriteListWrite CompressSprite(Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads) {
   if (depth.Width() == 0 || depth.Height() == 0) {
     const Cells cells = CellsOf(spec);
     std::vector<Rect> trimmed;
     OwnedHandle list(MakeSpriteList(&colour, nullptr, cells.rects, trimmed, spec.ShrinkSides(),
                                     static_cast<ResID>(spec.PaletteId()), true));
-    AddSpriteList(file, std::move(list), kSprType, spec);
     spec.SetTrimmedRects(cells.rects, trimmed);
-  } else {
-    const PixelView colourView = ViewOf(colour);
-    const PixelView depthView = ViewOf(depth);
-    WriteSprite2List(file, depth, spec, threads,
-                     [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-                       return compressor.EncodeZP(colourView, depthView, cell, rect);
-                     });
+    return ListWrite(std::move(list), kSprType, spec);
   }
-  FinishSpec(file, spec);
+  const PixelView colourView = ViewOf(colour);
+  const PixelView depthView = ViewOf(depth);
+  return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
+    return compressor.EncodeZPBytes(colourView, depthView, cell, rect);
+  });
 }
 
-void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
-                         int threads) {
+SpriteListWrite CompressAlphaSprite(Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
+                                    int threads) {
   const int z_width = depth.Width();
   const int z_height = depth.Height();
   XASSERT(z_width != 0 && z_height != 0, "only supports alpha sprites with z at this time");
   const PixelView colourView = ViewOf(colour);
   const PixelView depthView = ViewOf(depth);
   const PixelView alphaView = ViewOf(alpha);
-  WriteSprite2List(file, depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-    return compressor.EncodeZPA(colourView, depthView, alphaView, cell, rect, kAlphaBits);
+  return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
+    return compressor.EncodeZPABytes(colourView, depthView, alphaView, cell, rect, kAlphaBits);
   });
-  FinishSpec(file, spec);
 }
 
 }  // namespace pixmold

@@ -7,8 +7,15 @@
 // Either way the spec keeps the trimmed rectangles, from which the draw
 // groups take their screen offsets, and a spec with a palette id stores the
 // global palette as PALT under it.
+//
+// Making the list and writing it are apart, so that a build on several
+// threads can write one sprite's list while it reads the next sheet.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+#include "resfile/handle_owner.h"
 #include "resfile/res_types.h"
 
 namespace pixmold {
@@ -21,12 +28,28 @@ inline constexpr ResType kSpr2Type = MakeResType("SPR2");
 inline constexpr ResType kSprType = MakeResType("SPR#");
 inline constexpr int kAlphaBits = 5;
 
+// What one spec puts into the object file: its list, replacing a list of
+// the other kind under its id, and the palette its sheet was cut with. The
+// palette is taken when the list is made, since the next sheet's palette
+// image replaces the global one.
+struct SpriteListWrite {
+  OwnedHandle list;
+  ResType type = 0;
+  ResID id = 0;
+  std::string name;
+  bool headline = false;
+  std::int32_t paletteId = -1;
+  OwnedHandle palette;
+
+  void WriteTo(iResFile& file);
+};
+
 // threads: how many threads encode the frames of an SPR2 list (1: this one
 // alone). The list, the report and any failure are the same at any count.
-void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads = 1);
+SpriteListWrite CompressSprite(Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads = 1);
 // The depth branch with the alpha offscreen's quantised alpha in every frame.
-void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
-                         int threads = 1);
+SpriteListWrite CompressAlphaSprite(Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
+                                    int threads = 1);
 
 // Records a resource the build wrote, for the build's summary.
 void NoteWritten(ResType type, std::int32_t id);
