@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -24,7 +25,7 @@ struct FitCase {
 
 IFFFreeSpace FreeSpaceOf(const std::vector<std::pair<std::int32_t, std::int32_t>>& blocks) {
   IFFFreeSpace space;
-  space.Reset(1 << 30);
+  space.Reset(std::numeric_limits<std::int32_t>::max());
   for (auto [offset, size] : blocks) space.Add(offset, size);
   return space;
 }
@@ -45,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FitCase{"exact before larger", {{64, 5000}, {9000, 300}}, 300, std::tuple(9000, 300, false)},
         FitCase{"smallest that splits", {{64, 5000}, {9000, 700}, {12000, 2000}}, 400, std::tuple(9000, 700, false)},
-        FitCase{"equal sizes take the lowest", {{9000, 300}, {64, 300}, {20000, 300}}, 300, std::tuple(64, 300, false)},
+        FitCase{"equal sizes take the lowest", {{9000, 500}, {64, 500}, {20000, 500}}, 300, std::tuple(64, 500, false)},
         // A rest smaller than a header cannot be a block of its own.
         FitCase{"rest too small for a header", {{64, 350}}, 300, std::nullopt},
         FitCase{"rest of exactly a header", {{64, 376}}, 300, std::tuple(64, 376, false)},

@@ -414,6 +414,20 @@ TEST_F(IFF2Test, NeighbouringFreeBlocksAreJoinedAndSplit) {
             text(Pattern(6076, 5)) + text(Pattern(1000, 6)) + text(Pattern(3000, 4)));
 }
 
+// A block larger than any free space goes where the free blocks that end
+// the file begin, not after them.
+TEST_F(IFF2Test, ABlockLargerThanAnyFreeSpaceTakesTheFreeTail) {
+  NewFile();
+  Put(kSPR2, 1, Pattern(1000, 1));
+  Put(kSPR2, 2, Pattern(5000, 2));
+  const std::size_t second = RawBlocks(ReadAll(path), kIFFBlockHeaderSize2).back().offset;
+  ASSERT_EQ(file.RemoveResource(file.GetResource(kSPR2, 2, nullptr)), res_error::kNone);
+  Put(kSPR2, 3, Pattern(8000, 3));
+  const Bytes bytes = ReadAll(path);
+  EXPECT_EQ(std::tuple(RawBlocks(bytes, kIFFBlockHeaderSize2).back().offset, bytes.size()),
+            std::tuple(second, second + 8000 + kIFFBlockHeaderSize2));
+}
+
 // A write that fails half way through an append leaves a block header that
 // announces bytes which never came. The next block goes where that header
 // is, not behind it, where the header's size would run into it and hide
