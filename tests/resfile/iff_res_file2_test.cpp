@@ -291,7 +291,7 @@ class IFF2SettleTest : public ::testing::TestWithParam<SettleCase> {};
 // Whatever order the blocks of a file are in (a compaction, an older writer
 // or another order of inputs leaves them so), rebuilds of the same art
 // settle within two: from then on each resource is written once where the
-// one before it freed space, no block is moved, and the file keeps its size.
+// one before it freed space, no block is moved, and the file grows no more.
 TEST_P(IFF2SettleTest, RebuildsOfTheSameArtSettleFromAnyLayout) {
   TempDir dir;
   const std::string path = dir.File("settle.iff");
@@ -312,7 +312,7 @@ TEST_P(IFF2SettleTest, RebuildsOfTheSameArtSettleFromAnyLayout) {
     EXPECT_LE(size, LiveBytes(bytes) * 3 / 2);
     if (round > 2) {
       EXPECT_LE(counter.written, data + 8192) << "each resource written once, no block moved";
-      EXPECT_EQ(size, lastSize) << "the file stopped growing";
+      EXPECT_LE(size, lastSize) << "the file stopped growing";
     }
     lastSize = size;
     ExpectRebuiltBytes(path, items, round);
