@@ -236,7 +236,8 @@ void BM_RebuildFromReversedLayout(benchmark::State& state) {
   double first = 0;
   {
     IffBenchTransfers transfers(manager);
-    first = static_cast<double>(transfers.written) / static_cast<double>(RebuildSession(manager, path, 2));
+    const std::int64_t firstData = RebuildSession(manager, path, 2);
+    first = static_cast<double>(transfers.written) / static_cast<double>(firstData);
   }
   std::int64_t data = 0;
   std::int64_t live = 0;
