@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/held_reports.h"
@@ -48,10 +49,9 @@ Cells CellsOf(const SpriteSpec& spec) {
 // the list of the other type under the same id, and whatever draws the
 // object would go on showing that one. A headline is the exception: its
 // SPR# list under the same id is the SPR# list pass's, made on purpose.
-void RemoveListOfOtherType(iResFile& file, ResType type, const SpriteSpec& spec) {
+void RemoveListOfOtherType(iResFile& file, ResType type, ResID id, bool headline) {
   const ResType other = type == kSprType ? kSpr2Type : kSprType;
-  if (other == kSprType && spec.IsHeadline()) return;
-  const auto id = static_cast<ResID>(spec.Id());
+  if (other == kSprType && headline) return;
   MHandle old = file.GetResource(other, id, nullptr);
   if (old == nullptr) return;
   const std::string list = ResTypeName(other) + " " + std::to_string(id);
@@ -65,18 +65,9 @@ void RemoveListOfOtherType(iResFile& file, ResType type, const SpriteSpec& spec)
           " left by an earlier build");
 }
 
-void AddSpriteList(iResFile& file, OwnedHandle list, ResType type, const SpriteSpec& spec) {
-  RemoveListOfOtherType(file, type, spec);
-  MHandle added = list.Release();
-  file.AddResource(added, type, static_cast<ResID>(spec.Id()), CTGString(spec.Name()), false);
-  file.UpdateFile();
-  file.ReleaseAndDispose(added);
-  NoteWritten(type, spec.Id());
-}
-
-void WritePalette(iResFile& file, std::int32_t paletteId) {
-  MHandle palette = NewPaletteResourceHandle(GetGlobalPalette());
-  if (palette == nullptr) FatalError("could not add palette to destfile");
+void WritePalette(iResFile& file, std::int32_t paletteId, OwnedHandle made) {
+  if (!made) FatalError("could not add palette to destfile");
+  MHandle palette = made.Release();
   file.AddResource(palette, kPaletteResourceType, static_cast<ResID>(paletteId), CTGString(), false);
   if (file.GetError() != 0) {
     // Refused, so still ours.
@@ -91,29 +82,63 @@ void WritePalette(iResFile& file, std::int32_t paletteId) {
   NoteWritten(kPaletteResourceType, paletteId);
 }
 
+SpriteListWrite ListWrite(OwnedHandle list, ResType type, const SpriteSpec& spec) {
+  SpriteListWrite write;
+  write.list = std::move(list);
+  write.type = type;
+  write.id = static_cast<ResID>(spec.Id());
+  write.name = spec.Name();
+  write.headline = spec.IsHeadline();
+  write.paletteId = spec.PaletteId();
+  if (write.paletteId >= 0) write.palette = OwnedHandle(NewPaletteResourceHandle(GetGlobalPalette()));
+  return write;
+}
+
 // A frame encoded beside the build's thread, with what encoding it
 // reported and how it failed, for the assembly to pass on in cell order.
 struct EncodedFrame {
-  OwnedHandle frame;
+  StreamBytes frame;
   std::vector<HeldReport> reports;
   std::exception_ptr failure;
 };
 
 // The frames follow the offset table in order; each frame's palette id
 // field carries the list's, so a frame read on its own knows its colours.
+// A list put together from frames encoded beforehand, in one piece of
+// memory, each frame's reports and failure coming at its frame.
+OwnedHandle AssembleSprite2List(std::vector<EncodedFrame>& encoded, const std::vector<CellRecord>& records,
+                                ResID paletteId) {
+  const std::size_t count = encoded.size();
+  Sprite2ListBuilder list(static_cast<int>(count), paletteId);
+  if (!list.Ok()) FatalError("could not allocate memory!");
+  std::uint64_t frameBytes = 0;
+  for (const EncodedFrame& frame : encoded) frameBytes += frame.frame.size();
+  // A list too large to reserve is left to fail where the one-by-one
+  // growth fails, at its frame.
+  if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
+  for (std::size_t i = 0; i < count; ++i) {
+    const CellRecord& record = records[i];
+    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
+               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
+    PassOn(encoded[i].reports);
+    if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
+    const StreamBytes frame = std::move(encoded[i].frame);
+    if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
+  }
+  return list.Finish();
+}
+
 // Frames are independent of each other, so they are all encoded first,
-// spread over the threads, and the list is then put together on this thread
-// in one piece of memory, the reports and a failure coming at the frame
-// they belong to: the same list and report at any number of threads.
+// spread over the threads; the list is put together with its write (on
+// the write's thread when the pass writes beside itself): the same list
+// and report at any number of threads.
 template <typename Encode>
-void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
-  const Cells cells = CellsOf(spec);
+SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
+  Cells cells = CellsOf(spec);
   std::vector<Rect> trimmed;
   TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true, threads);
 
   const std::size_t count = cells.rects.size();
-  Sprite2ListBuilder list(static_cast<int>(count), static_cast<ResID>(spec.PaletteId()));
-  if (!list.Ok()) FatalError("could not allocate memory!");
   std::vector<EncodedFrame> encoded(count);
   std::vector<Sprite2Compressor> compressors(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, count));
   RunOnThreads(threads, count, [&](std::size_t i, int slot) {
@@ -125,67 +150,59 @@ void WriteSprite2List(iResFile& file, const Offscreen& depth, SpriteSpec& spec, 
       out.failure = std::current_exception();
     }
   });
-  std::uint64_t frameBytes = 0;
-  for (const EncodedFrame& frame : encoded) {
-    if (frame.frame) frameBytes += static_cast<std::uint64_t>(GetHandleSize(frame.frame.Get()));
-  }
-  // A list too large to reserve is left to fail where the one-by-one
-  // growth fails, at its frame.
-  if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
-  for (std::size_t i = 0; i < count; ++i) {
-    const CellRecord& record = cells.records[i];
-    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
-               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
-    PassOn(encoded[i].reports);
-    if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
-    const OwnedHandle frame = std::move(encoded[i].frame);
-    if (!frame || list.Append(static_cast<int>(i), frame.Get()) != 0) FatalError("could not allocate memory!");
-  }
-  AddSpriteList(file, list.Finish(), kSpr2Type, spec);
   spec.SetTrimmedRects(cells.rects, trimmed);
-}
-
-void FinishSpec(iResFile& file, const SpriteSpec& spec) {
-  if (spec.PaletteId() >= 0) WritePalette(file, spec.PaletteId());
+  SpriteListWrite write = ListWrite(OwnedHandle(), kSpr2Type, spec);
+  write.assemble = [encoded = std::move(encoded), records = std::move(cells.records),
+                    paletteId = static_cast<ResID>(spec.PaletteId())]() mutable {
+    return AssembleSprite2List(encoded, records, paletteId);
+  };
+  return write;
 }
 
 }  // namespace
+
+void SpriteListWrite::WriteTo(iResFile& file) {
+  if (assemble) list = std::exchange(assemble, nullptr)();
+  RemoveListOfOtherType(file, type, id, headline);
+  MHandle added = list.Release();
+  file.AddResource(added, type, id, CTGString(name), false);
+  file.UpdateFile();
+  file.ReleaseAndDispose(added);
+  NoteWritten(type, id);
+  if (paletteId >= 0) WritePalette(file, paletteId, std::move(palette));
+}
 
 void NoteWritten(ResType type, std::int32_t id) {
   if (BuildArgs* args = CurrentBuildArgs()) args->fWritten.emplace_back(type, static_cast<ResID>(id));
 }
 
-void CompressSprite(iResFile& file, Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads) {
+SpriteListWrite CompressSprite(Offscreen& colour, Offscreen& depth, SpriteSpec& spec, int threads) {
   if (depth.Width() == 0 || depth.Height() == 0) {
     const Cells cells = CellsOf(spec);
     std::vector<Rect> trimmed;
     OwnedHandle list(MakeSpriteList(&colour, nullptr, cells.rects, trimmed, spec.ShrinkSides(),
                                     static_cast<ResID>(spec.PaletteId()), true));
-    AddSpriteList(file, std::move(list), kSprType, spec);
     spec.SetTrimmedRects(cells.rects, trimmed);
-  } else {
-    const PixelView colourView = ViewOf(colour);
-    const PixelView depthView = ViewOf(depth);
-    WriteSprite2List(file, depth, spec, threads,
-                     [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-                       return compressor.EncodeZP(colourView, depthView, cell, rect);
-                     });
+    return ListWrite(std::move(list), kSprType, spec);
   }
-  FinishSpec(file, spec);
+  const PixelView colourView = ViewOf(colour);
+  const PixelView depthView = ViewOf(depth);
+  return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
+    return compressor.EncodeZPBytes(colourView, depthView, cell, rect);
+  });
 }
 
-void CompressAlphaSprite(iResFile& file, Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
-                         int threads) {
+SpriteListWrite CompressAlphaSprite(Offscreen& colour, Offscreen& depth, Offscreen& alpha, SpriteSpec& spec,
+                                    int threads) {
   const int z_width = depth.Width();
   const int z_height = depth.Height();
   XASSERT(z_width != 0 && z_height != 0, "only supports alpha sprites with z at this time");
   const PixelView colourView = ViewOf(colour);
   const PixelView depthView = ViewOf(depth);
   const PixelView alphaView = ViewOf(alpha);
-  WriteSprite2List(file, depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
-    return compressor.EncodeZPA(colourView, depthView, alphaView, cell, rect, kAlphaBits);
+  return MakeSprite2List(depth, spec, threads, [&](Sprite2Compressor& compressor, const Rect& cell, const Rect& rect) {
+    return compressor.EncodeZPABytes(colourView, depthView, alphaView, cell, rect, kAlphaBits);
   });
-  FinishSpec(file, spec);
 }
 
 }  // namespace pixmold

@@ -4,12 +4,22 @@
 // the offscreens live for the whole pass, and so does their memory: each
 // sheet is decoded into the pages the last one used. Alpha mode (an alpha
 // image beside the sheet) adds a third offscreen of per-pixel coverage.
+//
+// On more than one thread a sprite's list is written into the object file
+// on a thread of its own while the next sheet is read and decoded; the
+// report and any failure still come in the order of one thread (see
+// trailing_work.h). The write settles before the next sheet's depth
+// clean-up, whose message goes straight to the error stream, and before the
+// next list takes its place.
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/report.h"
+#include "base/trailing_work.h"
 #include "builder/apply_mask.h"
 #include "builder/compress_sprite.h"
 #include "builder/output_passes.h"
@@ -35,17 +45,22 @@ bool UsedBySelectedDrawGroup(const BuildArgs& args, const BuildContext& context,
 class SpritePass {
  public:
   SpritePass(const BuildArgs& args, iResFile& file, BuildContext& context)
-      : fArgs(args), fFile(file), fContext(context) {}
+      : fArgs(args), fFile(file), fContext(context), fWrite(args.fThreads > 1) {}
 
   void Run() {
     const std::string directory(fArgs.fTgaDirectory.View());
     int done = 0;
     for (SpriteSpec* sprite : fContext.sprites) {
-      fArgs.Progress("sprites", ++done, fContext.sprites.Count());
-      if (directory.empty()) FatalError("not enough info to determine tga file");
-      if (!fArgs.drawGroupIds.empty() && !UsedBySelectedDrawGroup(fArgs, fContext, *sprite)) continue;
-      Generate(directory, *sprite);
+      try {
+        fArgs.Progress("sprites", ++done, fContext.sprites.Count());
+        if (directory.empty()) FatalError("not enough info to determine tga file");
+        if (!fArgs.drawGroupIds.empty() && !UsedBySelectedDrawGroup(fArgs, fContext, *sprite)) continue;
+        Generate(directory, *sprite);
+      } catch (...) {
+        fWrite.Settle(std::current_exception());
+      }
     }
+    fWrite.Settle();
     fPaletteIds.Warn();
   }
 
@@ -77,6 +92,7 @@ class SpritePass {
         DepthGaps gaps;
         RenderSheet(*paletteImage, image,
                     [&](int first, int count) { gaps.Look(ViewOf(fColour), ViewOf(fDepth), first, count); });
+        fWrite.Settle();
         gaps.Fill(ViewOf(fColour), MutableViewOf(fDepth));
       }
       if (!image.empty())
@@ -95,11 +111,11 @@ class SpritePass {
     }
     CheckCellsFit(sprite, names);
 
-    if (alphaMode) {
-      CompressAlphaSprite(fFile, fColour, fDepth, fAlpha, sprite, fArgs.fThreads);
-    } else {
-      CompressSprite(fFile, fColour, fDepth, sprite, fArgs.fThreads);
-    }
+    SpriteListWrite made = alphaMode ? CompressAlphaSprite(fColour, fDepth, fAlpha, sprite, fArgs.fThreads)
+                                     : CompressSprite(fColour, fDepth, sprite, fArgs.fThreads);
+    fWrite.Settle();
+    fListWrite = std::move(made);
+    fWrite.Start([this] { fListWrite.WriteTo(fFile); });
     if (sprite.PaletteId() >= 0) {
       fPaletteIds.Note(sprite.PaletteId(), names.image, *paletteImage, GetGlobalPalette().GetColourTable());
     }
@@ -198,6 +214,7 @@ class SpritePass {
     MakeOffscreens("", alphaImage, fAlpha, alphaDepth);
     if (!fAlpha.Exists()) FatalError("Couldn't prepare alpha layer offscreen");
     RenderSheet(paletteImage, image);
+    fWrite.Settle();
     PrepareAlpha(ViewOf(fColour), MutableViewOf(fDepth), ViewOf(fAlpha), kAlphaBits);
   }
 
@@ -210,6 +227,10 @@ class SpritePass {
   Offscreen fMask;
   std::string fRenderedSheet;
   PaletteIdCheck fPaletteIds;
+  // Declared last so that a write still under way is waited for before
+  // anything it uses goes.
+  SpriteListWrite fListWrite;
+  TrailingWork fWrite;
 };
 
 }  // namespace

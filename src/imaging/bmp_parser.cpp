@@ -45,6 +45,15 @@ std::uint64_t BMPParser::GetNeededFileSize() const {
   return fPixelPosition + stride * static_cast<std::uint64_t>(mInfo.biHeight);
 }
 
+std::optional<BMPParser::FileRows> BMPParser::GetFileRows() const {
+  const std::uint64_t needed = GetNeededFileSize();
+  if (mInfo.biBitCount != 8 || fPath.empty() || needed == 0 || fFileSize < needed || fBytes.size() >= fFileSize) {
+    return std::nullopt;
+  }
+  return FileRows{fPath, static_cast<std::int64_t>(fPixelPosition),
+                  (static_cast<std::size_t>(mInfo.biWidth) + 3) / 4 * 4, mInfo.biWidth, mInfo.biHeight};
+}
+
 bool BMPParser::HaveWholeFile() {
   if (fBytes.size() >= fFileSize || fPath.empty()) return true;
   auto whole = ViewImageFile(fPath);

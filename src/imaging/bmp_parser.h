@@ -16,7 +16,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -58,6 +60,19 @@ class BMPParser {
   // the image could be read. Uncompressed rows of a file long enough for
   // them are read a piece at a time, by up to threads threads.
   bool ReadPixels(Offscreen& offscreen, int threads = 1);
+
+  // Where the rows of an uncompressed image lie in its file, when ReadPixels
+  // would read them from there: file row r is image row height - 1 - r, each
+  // stride bytes, from offset on. None for a compressed image, one read
+  // from memory, or a file too short for its rows.
+  struct FileRows {
+    std::string path;
+    std::int64_t offset = 0;
+    std::size_t stride = 0;
+    int width = 0;
+    int height = 0;
+  };
+  std::optional<FileRows> GetFileRows() const;
 
  private:
   int Parse(std::span<const std::uint8_t> fileBytes, std::uint64_t fileSize);

@@ -72,6 +72,16 @@ bool ReadImageFileRows(
       offset, stride, rows, threads, decode);
 }
 
+ImageFileReader::ImageFileReader(const std::string& path) : fFile(CTGFileManager::Get().Open(path, false)) {}
+
+ImageFileReader::~ImageFileReader() {
+  if (fFile) CTGFileManager::Get().Close(std::move(fFile));
+}
+
+bool ImageFileReader::ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes) const {
+  return fFile && fFile->ReadAt(offset, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
+}
+
 std::optional<std::int64_t> ImageFileSize(const std::string& path) {
   OpenImage file(path);
   if (!file) return std::nullopt;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +19,8 @@
 #include "filelib/file_system.h"
 
 namespace pixmold {
+
+class CTGFile;
 
 // The largest image file we read: a 16384 x 16384 true-colour render with
 // alpha and room for headers.
@@ -47,5 +50,23 @@ bool ReadImageFileRows(
 
 // The file's length, or nothing when it cannot be opened.
 std::optional<std::int64_t> ImageFileSize(const std::string& path);
+
+// An image file held open for positional reads, which several threads may
+// make at once: a decoder that wants another image's rows beside each piece
+// of its own reads them through one of these.
+class ImageFileReader {
+ public:
+  explicit ImageFileReader(const std::string& path);
+  ~ImageFileReader();
+  ImageFileReader(const ImageFileReader&) = delete;
+  ImageFileReader& operator=(const ImageFileReader&) = delete;
+
+  bool Ok() const { return fFile != nullptr; }
+  // Fills bytes from offset on; false on a short read or a failure.
+  bool ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes) const;
+
+ private:
+  std::unique_ptr<CTGFile> fFile;
+};
 
 }  // namespace pixmold

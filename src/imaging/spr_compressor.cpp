@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/xassert.h"
+#include "imaging/byte_scan.h"
 #include "imaging/spr_frame_encoder.h"
 #include "imaging/spr_list.h"
 
@@ -46,8 +47,7 @@ ResErr Compressor::CompressList(PixelView image, std::span<const Rect> rects, co
 }
 
 bool Compressor::RowClear(PixelView image, int y, int left, int right) const {
-  const std::uint8_t* row = image.Row(y);
-  return std::all_of(row + left, row + right, [&](std::uint8_t p) { return p == fSettings.clearColour; });
+  return SkipByte(image.Row(y), left, right, fSettings.clearColour) == right;
 }
 
 bool Compressor::ColumnClear(PixelView image, int x, int top, int bottom) const {
@@ -57,8 +57,13 @@ bool Compressor::ColumnClear(PixelView image, int x, int top, int bottom) const 
   return true;
 }
 
+// The sides are found row by row rather than column by column: a column
+// test touches one byte of every row's cache line, a row scan uses them all,
+// and each row only has to be looked at as far as the rows before it left
+// the side.
 void Compressor::TrimRects(PixelView image, std::span<Rect> rects, int sides, bool emptyIfClear) const {
   const Rect bounds = Bounds(image);
+  const std::uint8_t clear = fSettings.clearColour;
   for (Rect& r : rects) {
     if (!r.IsEmpty() && !r.IsInside(bounds)) {
       XASSERT_FAIL("false", "source image size smaller than expected...");
@@ -68,10 +73,17 @@ void Compressor::TrimRects(PixelView image, std::span<Rect> rects, int sides, bo
       while (!r.IsEmpty() && RowClear(image, r.top, r.left, r.right)) ++r.top;
     if (sides & spr_side::kBottom)
       while (!r.IsEmpty() && RowClear(image, r.bottom - 1, r.left, r.right)) --r.bottom;
-    if (sides & spr_side::kLeft)
-      while (!r.IsEmpty() && ColumnClear(image, r.left, r.top, r.bottom)) ++r.left;
-    if (sides & spr_side::kRight)
-      while (!r.IsEmpty() && ColumnClear(image, r.right - 1, r.top, r.bottom)) --r.right;
+    if ((sides & spr_side::kLeft) && !r.IsEmpty()) {
+      int left = r.right;
+      for (int y = r.top; y < r.bottom && left > r.left; ++y) left = SkipByte(image.Row(y), r.left, left, clear);
+      r.left = left;
+    }
+    if ((sides & spr_side::kRight) && !r.IsEmpty()) {
+      int right = r.left;
+      for (int y = r.top; y < r.bottom && right < r.right; ++y)
+        right = LastOtherByte(image.Row(y), right, r.right, clear) + 1;
+      r.right = right;
+    }
     if (r.IsEmpty() && emptyIfClear) r = Rect{};
   }
 }

@@ -1,11 +1,13 @@
 #include "imaging/sprite2_compressor.h"
 
 #include <algorithm>
+#include <concepts>
 #include <cstring>
 
 #include "base/byte_cursor.h"
 #include "base/report.h"
 #include "base/xassert.h"
+#include "imaging/byte_scan.h"
 #include "imaging/sprite2_tokens.h"
 
 namespace pixmold {
@@ -40,6 +42,9 @@ struct ColourLine {
 
   void Begin(int y) { row = colour.Row(y); }
   PixelClass Class(int x) const { return row[x] == clear ? kClearPixel : kRunA; }
+  int RunEnd(int from, int to, PixelClass c) const {
+    return c == kClearPixel ? SkipByte(row, from, to, clear) : FindByte(row, from, to, clear);
+  }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPixels(row + x, n); }
 };
@@ -55,6 +60,9 @@ struct DepthLine {
     depthRow = depth.Row(y);
   }
   PixelClass Class(int x) const { return depthRow[x] < 255 ? kRunA : kClearPixel; }
+  int RunEnd(int from, int to, PixelClass c) const {
+    return c == kClearPixel ? SkipByte(depthRow, from, to, 255) : FindByte(depthRow, from, to, 255);
+  }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunZP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPairs(depthRow + x, colourRow + x, n); }
 };
@@ -90,6 +98,14 @@ struct AlphaLine {
   }
 };
 
+// Lines whose classes can be told apart from one plane find their run ends
+// many pixels at a time; the alpha line needs both planes and checks each
+// pixel it classes, so it walks a pixel at a time.
+template <typename Line>
+concept ScansRuns = requires(const Line& line, PixelClass c) {
+  { line.RunEnd(0, 0, c) } -> std::same_as<int>;
+};
+
 int AlphaShift(int alphaBits) {
   if (!(alphaBits <= 8 && alphaBits > 3)) {
     XASSERT_FAIL("alpha_bits <= 8 && alpha_bits > 3", "odd-looking alpha_bits parameters...");
@@ -121,7 +137,12 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
     for (int x = rect.left; x < rect.right;) {
       const PixelClass c = next;
       int end = x + 1;
-      while (end < rect.right && (next = line.Class(end)) == c) ++end;
+      if constexpr (ScansRuns<Line>) {
+        end = line.RunEnd(end, rect.right, c);
+        if (end < rect.right) next = line.Class(end);
+      } else {
+        while (end < rect.right && (next = line.Class(end)) == c) ++end;
+      }
       const int n = end - x;
       if (c == kClearPixel) {
         if (state == State::kLineStart) {
@@ -150,7 +171,7 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
 // distance stored in a kNL, because a kNL always points at the first word of
 // what follows it, and that word stays (as the kSL).
 void Sprite2Compressor::PostProcess() {
-  std::vector<std::uint8_t>& b = fStream.Buffer();
+  StreamBytes& b = fStream.Buffer();
   const std::size_t size = b.size();
   auto word = [&](std::size_t i) { return LoadU16(b, i, ByteOrder::kLittle); };
   auto put = [&](std::size_t i, std::uint16_t w) { StoreU16(b, i, w, ByteOrder::kLittle); };
@@ -190,7 +211,8 @@ void Sprite2Compressor::PostProcess() {
         XASSERT_FAIL("token == kSL || token == kEOS", "bad token skip logic");
         return;
       }
-      std::memmove(b.data() + write, b.data() + read, data);
+      // Until the first fold nothing has moved, and most frames never fold.
+      if (write != read) std::memmove(b.data() + write, b.data() + read, data);
       previousLineToken = static_cast<std::ptrdiff_t>(write);
       read += data;
       write += data;
@@ -222,55 +244,69 @@ void Sprite2Compressor::PostProcess() {
   }
 }
 
-OwnedHandle Sprite2Compressor::Finish(std::uint32_t flags, std::uint8_t clearColour, const Rect& reference,
-                                      const Rect& rect) {
+bool Sprite2Compressor::Close() {
   if (fStream.Overflowed()) {
     Warning("sprite too wide: a count or line length does not fit an SPR2 token, frame not encoded");
-    return {};
+    return false;
   }
   PostProcess();
+  return true;
+}
+
+void Sprite2Compressor::WriteFrame(std::span<std::uint8_t> frame, const FrameHeader& header) const {
   const std::span<const std::uint8_t> stream = fStream.Bytes();
-  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(sprite2::kFrameHeaderSize + stream.size()));
+  const Rect& rect = header.rect;
+  const bool empty = rect.IsEmpty();
+  StoreU16(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()), ByteOrder::kLittle);
+  StoreU16(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()), ByteOrder::kLittle);
+  StoreU32(frame, 4, header.flags, ByteOrder::kLittle);
+  StoreU16(frame, 8, 0, ByteOrder::kLittle);  // the palette id travels in the list header
+  StoreU16(frame, 10, header.clearColour, ByteOrder::kLittle);
+  StoreU16(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - header.reference.top), ByteOrder::kLittle);
+  StoreU16(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - header.reference.left), ByteOrder::kLittle);
+  std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
+  const bool ok = CheckSprite2Frame(frame);
+  XASSERT(ok, "Sprite sanity check failed!");
+}
+
+std::size_t Sprite2Compressor::FrameSize() const { return sprite2::kFrameHeaderSize + fStream.size(); }
+
+template <>
+OwnedHandle Sprite2Compressor::Finish<OwnedHandle>(const FrameHeader& header) {
+  if (!Close()) return {};
+  OwnedHandle handle = OwnedHandle::New(static_cast<std::uint32_t>(FrameSize()));
   if (!handle) {
     XASSERT_FAIL("frame", "could not allocate memory!");
     return {};
   }
   HandleLock lock(handle.Get());
-  const std::span<std::uint8_t> frame = lock.Bytes();
-  const bool empty = rect.IsEmpty();
-  StoreU16(frame, 0, static_cast<std::uint16_t>(empty ? 0 : rect.Width()), ByteOrder::kLittle);
-  StoreU16(frame, 2, static_cast<std::uint16_t>(empty ? 0 : rect.Height()), ByteOrder::kLittle);
-  StoreU32(frame, 4, flags, ByteOrder::kLittle);
-  StoreU16(frame, 8, 0, ByteOrder::kLittle);  // the palette id travels in the list header
-  StoreU16(frame, 10, clearColour, ByteOrder::kLittle);
-  StoreU16(frame, 12, static_cast<std::uint16_t>(empty ? 0 : rect.top - reference.top), ByteOrder::kLittle);
-  StoreU16(frame, 14, static_cast<std::uint16_t>(empty ? 0 : rect.left - reference.left), ByteOrder::kLittle);
-  std::copy(stream.begin(), stream.end(), frame.begin() + sprite2::kFrameHeaderSize);
-  const bool ok = CheckSprite2Frame(frame);
-  XASSERT(ok, "Sprite sanity check failed!");
+  WriteFrame(lock.Bytes(), header);
   lock.Unlock();
   return handle;
 }
 
-OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const Rect& reference, const Rect& rect) {
-  fStream.Clear();
-  const Rect r = ClipToViews(rect, {&colour});
-  ColourLine line{colour, TopLeft(colour)};
-  EncodeRows(r, line);
-  return Finish(sprite2::kColorData, line.clear, reference, r);
+template <>
+StreamBytes Sprite2Compressor::Finish<StreamBytes>(const FrameHeader& header) {
+  if (!Close()) return {};
+  StreamBytes frame;
+  frame.resize(FrameSize());
+  WriteFrame(frame, header);
+  return frame;
 }
 
-OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
+template <typename Out>
+Out Sprite2Compressor::EncodeZPAs(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
   fStream.Clear();
   CheckDepthSize(colour, depth);
   const Rect r = ClipToViews(rect, {&colour, &depth});
   DepthLine line{colour, depth};
   EncodeRows(r, line);
-  return Finish(sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r);
+  return Finish<Out>({sprite2::kColorData | sprite2::kZData, TopLeft(colour), reference, r});
 }
 
-OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
-                                         const Rect& rect, int alphaBits) {
+template <typename Out>
+Out Sprite2Compressor::EncodeZPAAs(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                   const Rect& rect, int alphaBits) {
   fStream.Clear();
   const int shift = AlphaShift(alphaBits);
   CheckDepthSize(colour, depth);
@@ -279,7 +315,34 @@ OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, Pixe
   const Rect r = ClipToViews(rect, {&colour, &depth, &alpha});
   AlphaLine line{colour, depth, alpha, shift, (255 - TopLeft(alpha)) >> shift};
   EncodeRows(r, line);
-  return Finish(sprite2::kColorData | sprite2::kZData | sprite2::kAlphaData, TopLeft(colour), reference, r);
+  return Finish<Out>({sprite2::kColorData | sprite2::kZData | sprite2::kAlphaData, TopLeft(colour), reference, r});
+}
+
+OwnedHandle Sprite2Compressor::EncodeP(PixelView colour, const Rect& reference, const Rect& rect) {
+  fStream.Clear();
+  const Rect r = ClipToViews(rect, {&colour});
+  ColourLine line{colour, TopLeft(colour)};
+  EncodeRows(r, line);
+  return Finish<OwnedHandle>({sprite2::kColorData, line.clear, reference, r});
+}
+
+OwnedHandle Sprite2Compressor::EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect) {
+  return EncodeZPAs<OwnedHandle>(colour, depth, reference, rect);
+}
+
+OwnedHandle Sprite2Compressor::EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                         const Rect& rect, int alphaBits) {
+  return EncodeZPAAs<OwnedHandle>(colour, depth, alpha, reference, rect, alphaBits);
+}
+
+StreamBytes Sprite2Compressor::EncodeZPBytes(PixelView colour, PixelView depth, const Rect& reference,
+                                             const Rect& rect) {
+  return EncodeZPAs<StreamBytes>(colour, depth, reference, rect);
+}
+
+StreamBytes Sprite2Compressor::EncodeZPABytes(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                                              const Rect& rect, int alphaBits) {
+  return EncodeZPAAs<StreamBytes>(colour, depth, alpha, reference, rect, alphaBits);
 }
 
 bool CheckSprite2Frame(std::span<const std::uint8_t> frame) {

@@ -13,9 +13,12 @@
 // them is refused with a warning rather than stored wrongly.
 //
 // The stream is built in a buffer the compressor keeps between frames; only
-// the finished frame is copied into a handle.
+// the finished frame is copied into a handle, or into plain bytes for a list
+// builder that copies each frame into its list once (a frame handle's
+// fills on the way in and out cost as much as the encoding's writes).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -36,12 +39,33 @@ class Sprite2Compressor {
   OwnedHandle EncodeZP(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect);
   OwnedHandle EncodeZPA(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference, const Rect& rect,
                         int alphaBits);
+  // The same frames as bytes; empty when the frame cannot be made.
+  StreamBytes EncodeZPBytes(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect);
+  StreamBytes EncodeZPABytes(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference,
+                             const Rect& rect, int alphaBits);
 
  private:
+  struct FrameHeader {
+    std::uint32_t flags;
+    std::uint8_t clearColour;
+    const Rect& reference;
+    const Rect& rect;
+  };
+
   template <typename Line>
   void EncodeRows(const Rect& rect, Line& line);
   void PostProcess();
-  OwnedHandle Finish(std::uint32_t flags, std::uint8_t clearColour, const Rect& reference, const Rect& rect);
+  // Refuses a stream whose counts overflowed, else post-processes it.
+  bool Close();
+  std::size_t FrameSize() const;
+  void WriteFrame(std::span<std::uint8_t> frame, const FrameHeader& header) const;
+  template <typename Out>
+  Out Finish(const FrameHeader& header);
+  template <typename Out>
+  Out EncodeZPAs(PixelView colour, PixelView depth, const Rect& reference, const Rect& rect);
+  template <typename Out>
+  Out EncodeZPAAs(PixelView colour, PixelView depth, PixelView alpha, const Rect& reference, const Rect& rect,
+                  int alphaBits);
 
   Sprite2Stream fStream;
 };

@@ -30,9 +30,14 @@ Sprite2ListBuilder::Sprite2ListBuilder(int frameCount, ResID paletteId)
 }
 
 int Sprite2ListBuilder::Append(int index, MHandle frame) {
+  HandleLock source(frame);
+  return Append(index, source.Bytes());
+}
+
+int Sprite2ListBuilder::Append(int index, std::span<const std::uint8_t> frame) {
   XASSERT(index >= 0 && index < fFrameCount, "frame index out of range");
   const std::uint32_t oldSize = fEnd;
-  const auto frameSize = static_cast<std::uint32_t>(GetHandleSize(frame));
+  const auto frameSize = static_cast<std::uint32_t>(frame.size());
   const std::uint32_t newSize = oldSize + frameSize;
   // The game reads the frames' 16-bit tokens in place, so every frame must
   // start on an even offset.
@@ -45,8 +50,7 @@ int Sprite2ListBuilder::Append(int index, MHandle frame) {
   }
   fEnd = newSize;
   HandleLock list(fList.Get());
-  HandleLock source(frame);
-  std::copy(source.Bytes().begin(), source.Bytes().end(), list.Bytes().begin() + oldSize);
+  std::copy(frame.begin(), frame.end(), list.Bytes().begin() + oldSize);
   StoreU32(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize, ByteOrder::kLittle);
   if (frameSize >= kFramePaletteIdOffset + 2) {
     StoreU16(list.Bytes(), oldSize + kFramePaletteIdOffset, static_cast<std::uint16_t>(fPaletteId), ByteOrder::kLittle);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "resfile/handle_owner.h"
 #include "resfile/res_types.h"
@@ -23,6 +24,7 @@ class Sprite2ListBuilder {
   // every pass stores the same bytes for it. 0, or the memory error that
   // left the list as it was.
   int Append(int index, MHandle frame);
+  int Append(int index, std::span<const std::uint8_t> frame);
   // Makes room for frames of frameBytes in all at once, so appending them
   // copies each frame once rather than the list so far with every one.
   // 0, or the memory error (not reported) that left the list as it was.

@@ -1,5 +1,7 @@
 #include "imaging/sprite2_stream.h"
 
+#include <cstring>
+
 #include "base/byte_cursor.h"
 #include "base/xassert.h"
 
@@ -51,6 +53,12 @@ void Sprite2Stream::PushPair(std::uint8_t depth, std::uint8_t colour) {
   if (size() & 1) XASSERT_FAIL("( size() & 1 ) == 0", "Pushing pair to uneven address");
   fBytes.push_back(depth);
   fBytes.push_back(colour);
+}
+
+void Sprite2Stream::PushPixels(const std::uint8_t* colour, int n) {
+  const std::size_t at = fBytes.size();
+  fBytes.resize(at + static_cast<std::size_t>(n));
+  std::memcpy(fBytes.data() + at, colour, static_cast<std::size_t>(n));
 }
 
 void Sprite2Stream::PushPairs(const std::uint8_t* depth, const std::uint8_t* colour, int n) {

@@ -13,7 +13,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace pixmold {
@@ -38,6 +41,30 @@ inline constexpr std::uint32_t kAlphaData = 4;
 
 inline constexpr std::size_t kFrameHeaderSize = 16;
 }  // namespace sprite2
+
+// Grows a buffer without filling the new bytes: the stream writes every
+// byte a run adds right after making room for it, and zeroing them first
+// cost as much as the copying.
+template <typename T>
+struct UnfilledAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnfilledAllocator<U>;
+  };
+  UnfilledAllocator() = default;
+  template <typename U>
+  UnfilledAllocator(const UnfilledAllocator<U>&) noexcept {}  // NOLINT: rebinding converts
+  template <typename U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using StreamBytes = std::vector<std::uint8_t, UnfilledAllocator<std::uint8_t>>;
 
 class Sprite2Stream {
  public:
@@ -64,7 +91,7 @@ class Sprite2Stream {
     fBytes.insert(fBytes.end(), {depth, colour, alpha});
   }
   // Bulk forms of the pushes, for whole runs.
-  void PushPixels(const std::uint8_t* colour, int n) { fBytes.insert(fBytes.end(), colour, colour + n); }
+  void PushPixels(const std::uint8_t* colour, int n);
   void PushPairs(const std::uint8_t* depth, const std::uint8_t* colour, int n);
   void PushTriples(const std::uint8_t* depth, const std::uint8_t* colour, const std::uint8_t* alpha, int shift, int n);
 
@@ -76,14 +103,14 @@ class Sprite2Stream {
 
   std::size_t size() const { return fBytes.size(); }
   std::span<const std::uint8_t> Bytes() const { return fBytes; }
-  std::vector<std::uint8_t>& Buffer() { return fBytes; }
+  StreamBytes& Buffer() { return fBytes; }
 
  private:
   std::uint16_t Word(std::ptrdiff_t i) const;
   void StoreWord(std::ptrdiff_t i, std::uint16_t word);
   std::uint16_t CheckedData(int data);
 
-  std::vector<std::uint8_t> fBytes;
+  StreamBytes fBytes;
   std::ptrdiff_t fLastToken = -1;
   bool fOverflow = false;
 };

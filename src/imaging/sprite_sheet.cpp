@@ -1,6 +1,10 @@
 #include "imaging/sprite_sheet.h"
 
+#include <atomic>
+#include <cstring>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "base/byte_cursor.h"
 #include "base/report.h"
@@ -137,6 +141,63 @@ void ReadBmpColours(const std::string& path, std::string_view role, BMPParser& b
       [&] { return ProblemOr(path, BmpImageProblem(path, role), "its run-length data is damaged; save it again"); });
 }
 
+// Image rows first .. first + count - 1 of the palette image, which lie one
+// after another in its file (bottom-up), into the colour offscreen: straight
+// into its rows when they have no padding to keep clear, else through a
+// buffer. False on a short read.
+bool ReadBmpBand(const ImageFileReader& file, const BMPParser::FileRows& rows, Offscreen& colour, int first,
+                 int count) {
+  const std::int64_t at =
+      rows.offset + static_cast<std::int64_t>(rows.height - first - count) * static_cast<std::int64_t>(rows.stride);
+  const std::size_t bytes = static_cast<std::size_t>(count) * rows.stride;
+  if (rows.stride == static_cast<std::size_t>(rows.width) && colour.GetRowBytes() == -static_cast<int>(rows.stride)) {
+    return file.ReadAt(at, std::span<std::uint8_t>(colour.Row(first + count - 1), bytes));
+  }
+  std::vector<std::uint8_t> band(bytes);
+  if (!file.ReadAt(at, band)) return false;
+  for (int r = 0; r < count; ++r) {
+    std::memcpy(colour.Row(first + count - 1 - r), band.data() + static_cast<std::size_t>(r) * rows.stride,
+                static_cast<std::size_t>(rows.width));
+  }
+  return true;
+}
+
+// The sheet's pieces with the palette image's rows of the same band read
+// beside each, so that whoever looks at a finished piece finds both in the
+// cache. For an uncompressed palette image read from its file only; false
+// (nothing done) otherwise.
+bool RenderTgaWithBmpBands(const std::string& imagePath, TGAParser& tga, const std::string& palettePath,
+                           std::string_view paletteRole, BMPParser& bmp, Offscreen& colour, Offscreen& depth,
+                           int threads, const RowsDone& rowsDone) {
+  const std::optional<BMPParser::FileRows> rows = bmp.GetFileRows();
+  if (!rows || rows->width != colour.Width() || rows->height != colour.Height()) return false;
+  const ImageFileReader file(rows->path);
+  if (!file.Ok()) return false;
+  std::atomic<bool> shortRead{false};
+  std::atomic<int> rowsRead{0};
+  const RowsDone withColours = [&](int first, int count) {
+    if (shortRead || !ReadBmpBand(file, *rows, colour, first, count)) {
+      shortRead = true;
+      return;
+    }
+    rowsRead += count;
+    if (rowsDone) rowsDone(first, count);
+  };
+  colour.Lock();
+  try {
+    RenderTga(imagePath, tga, false, colour, depth, threads, withColours);
+  } catch (...) {
+    colour.Unlock();
+    throw;
+  }
+  colour.Unlock();
+  // Rows whose band could not be read (a palette image cut short while
+  // the sheet was read), or that came without a piece of their own, are
+  // read the ordinary way, which reports a file cut short.
+  if (rowsRead != rows->height) ReadBmpColours(palettePath, paletteRole, bmp, true, colour, threads);
+  return true;
+}
+
 }  // namespace
 
 std::string FileErrorText(std::string_view what, std::string_view path, int code) {
@@ -169,11 +230,16 @@ void MakeOffscreens(std::string_view paletteImagePath, std::string_view tgaPath,
     if (tga.HasImage()) CheckSameSize(imagePath, tga, palettePath, paletteRole, bmp);
     CheckBmpLength(palettePath, paletteRole, bmp);
   }
-  // The palette image's colours come first, so that each piece of the
-  // sheet's rows is final, colour and depth, as soon as it is decoded.
+  // Each piece of the sheet's rows is handed on final, colour and depth, as
+  // soon as it is decoded: the palette image's colours are read first, or
+  // band by band beside the sheet's own pieces.
   const bool coloursFromBmp = tga.HasImage() && paletteHasPixels;
   if (tga.HasImage()) {
     CreateTgaOffscreens(imagePath, tga, !paletteHasPixels || bmp.GetNeededFileSize() != 0, colour, depth);
+  }
+  if (coloursFromBmp &&
+      RenderTgaWithBmpBands(imagePath, tga, palettePath, paletteRole, bmp, colour, depth, threads, rowsDone)) {
+    return;
   }
   if (paletteHasPixels) ReadBmpColours(palettePath, paletteRole, bmp, !imagePath.empty(), colour, threads);
   if (tga.HasImage()) {

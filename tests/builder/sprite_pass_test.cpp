@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <set>
@@ -59,11 +61,18 @@ struct PassSheet {
   int rows = 1;
   int width = kSheetWidth;
   int height = 0;  // rows of 24 when 0
-  bool Drawn(int x, int y) const { return (x | y) != 0 && Hash(seed, x, y) % 5 == 0; }
+  // A drawn pixel on row 1 without depth, whose neighbours are all at depth
+  // 0: the depth clean-up finds nothing to take, reports it and throws it
+  // away.
+  int lonelyX = -1;
+  bool Ring(int x, int y) const { return lonelyX >= 0 && std::abs(x - lonelyX) <= 1 && std::abs(y - 1) <= 1; }
+  bool Lonely(int x, int y) const { return x == lonelyX && y == 1; }
+  bool Drawn(int x, int y) const { return Ring(x, y) || ((x | y) != 0 && Hash(seed, x, y) % 5 == 0); }
   std::uint8_t Index(int x, int y) const {
     return Drawn(x, y) ? static_cast<std::uint8_t>(20 + (Hash(seed, x, y) >> 8) % 200) : kClearIndex;
   }
   std::uint8_t Depth(int x, int y) const {
+    if (Ring(x, y)) return Lonely(x, y) ? 255 : 0;
     return Drawn(x, y) ? static_cast<std::uint8_t>(10 + (Hash(seed, x, y) >> 16) % 200) : 255;
   }
   std::uint8_t Coverage(int x, int y) const {
@@ -386,12 +395,16 @@ struct ThreadedOutcome {
   bool operator==(const ThreadedOutcome&) const = default;
 };
 
+// The error stream's lines (the depth clean-up's) go into the report, so a
+// test sees where they fall among its lines.
 ThreadedOutcome BuildOnThreads(int threads, void (*setUp)(SpriteBuild&), const std::string& markup) {
   SpriteBuild build;
   setUp(build);
   build.fArgs.fThreads = threads;
   ThreadedOutcome outcome;
+  std::streambuf* const errors = std::cerr.rdbuf(build.fReport.rdbuf());
   outcome.status = build.Run(markup);
+  std::cerr.rdbuf(errors);
   outcome.report = build.Report();
   for (std::size_t at; (at = outcome.report.find(build.Directory())) != std::string::npos;) {
     outcome.report.replace(at, build.Directory().size(), "DIR/");
@@ -436,6 +449,31 @@ TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
          b.AddSheet("stale", {.seed = 12, .rows = 4}, true, "", "unused.bmp");
        },
        "<sprite id=400 name=\"Stale\" tgafile=stale.tga frames=4>\n", 0, "is out of date"},
+      // A list's write warns; beside the build, it runs while the next
+      // sheet is read, whose lines and clean-up message must still follow
+      // the warning.
+      {"a list of the other kind left by an earlier build",
+       [](SpriteBuild& b) {
+         testing::WriteObjectFile(
+             b.fObjectFile, {testing::ObjdResource(128, "Chair", testing::ObjdFields{.guid = 42}),
+                             StoredResource{.type = MakeResType("SPR#"), .id = 101, .name = "Old", .bytes = {1, 2}}});
+         b.AddSheet("chair", {.seed = 1, .rows = 3});
+         b.AddSheet("lamp", {.seed = 2, .lonelyX = 5});
+       },
+       "<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n"
+       "<sprite id=101 name=\"Back\" tgafile=chair.tga>\n<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n",
+       0,
+       "warning: sprite 101 is now an SPR2 list: removed the SPR# 101 left by an earlier build\nGenerating sprite 102"},
+      // A sheet that cannot be read after lists were written: the same
+      // lists stay and the report stops at the same line.
+      {"a missing sheet after two lists",
+       [](SpriteBuild& b) {
+         b.AddSheet("chair", {.seed = 1, .rows = 3});
+         b.AddSheet("lamp", {.seed = 2});
+       },
+       "<sprite id=100 name=\"Seat\" tgafile=chair.tga paletteid=7>\n<sprite id=102 name=\"Lamp\" tgafile=lamp.tga>\n"
+       "<sprite id=103 name=\"Gone\" tgafile=gone.tga>\n",
+       1, "gone"},
   };
   for (const ThreadCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image_bytes.h"
@@ -207,55 +208,88 @@ TEST(SheetPieces, AFileCutShortAfterOpeningFailsTheRead) {
 
 // A sheet's pieces are handed on as they are decoded, colour and depth
 // final: every row once, whatever the orientation, so the clean-up that
-// looks at them as they come finds what it finds on the whole sheet.
+// looks at them as they come finds what it finds on the whole sheet. The
+// palette image's rows are read band by band beside the sheet's pieces,
+// straight into the offscreen when its rows have no padding (width 300)
+// and through a buffer when they do (301); either way its colours are what
+// decoding it whole from memory gives.
 TEST(SheetPieces, EveryRowOfASheetIsHandedOnOnceFinal) {
   testing::TempDir dir;
-  // Drawn pixels (index 1) on a clear ground (index 0) where the x + y
-  // pattern says; every 7th drawn pixel has no depth, and some of those sit
-  // beside one another so that fills read fills.
-  const auto index = [](int x, int y) { return std::uint8_t((x / 3 + y / 2) % 4 != 0 ? 1 : 0); };
+  // Drawn pixels (index 1 and up) on a clear ground (index 0) where the
+  // x + y pattern says; every 7th drawn pixel has no depth, and some of
+  // those sit beside one another so that fills read fills.
+  const auto index = [](int x, int y) { return std::uint8_t((x / 3 + y / 2) % 4 != 0 ? 1 + (x + 3 * y) % 9 : 0); };
   const auto depthOf = [&](int x, int y) {
     return index(x, y) == 0 ? 255 : ((x * 5 + y * 3) % 7 == 0 || (x + 1) * 5 % 7 == y % 7 ? 255 : (x + y) % 200);
   };
-  const std::string bmpPath = testing::WriteFile(
-      dir, "sheet.bmp", testing::Bmp8(kPieceTestWidth, kPieceTestHeight, [&](int x, int y) { return index(x, y); }));
-  for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x20}, std::uint8_t{0x10}}) {
-    Bytes tga = testing::TgaHeader({.width = kPieceTestWidth,
-                                    .height = kPieceTestHeight,
-                                    .bitsPerPixel = 32,
-                                    .descriptor = std::uint8_t(origin | 8)});
-    // Stored in the file's order: rows bottom-up unless 0x20, right to left with 0x10.
-    for (int row = 0; row < kPieceTestHeight; ++row) {
-      const int y = (origin & 0x20) ? row : kPieceTestHeight - 1 - row;
-      for (int column = 0; column < kPieceTestWidth; ++column) {
-        const int x = (origin & 0x10) ? kPieceTestWidth - 1 - column : column;
-        testing::Put(tga, {{std::uint32_t(depthOf(x, y)) << 24 | 0x404040u, 4}});
+  for (const int width : {kPieceTestWidth, kPieceTestWidth - 1}) {
+    const Bytes bmpFile = testing::Bmp8(width, kPieceTestHeight, [&](int x, int y) { return index(x, y); });
+    const std::string bmpPath = testing::WriteFile(dir, "sheet.bmp", bmpFile);
+    BMPParser memory;
+    ASSERT_EQ(memory.OpenBytes(bmpFile), 0);
+    Offscreen decodedColour;
+    ASSERT_TRUE(decodedColour.Create(Rect::Make(0, 0, width, kPieceTestHeight)));
+    ASSERT_TRUE(memory.ReadPixels(decodedColour));
+    for (const std::uint8_t origin : {std::uint8_t{0x00}, std::uint8_t{0x20}, std::uint8_t{0x10}}) {
+      Bytes tga = testing::TgaHeader({.width = std::uint16_t(width),
+                                      .height = kPieceTestHeight,
+                                      .bitsPerPixel = 32,
+                                      .descriptor = std::uint8_t(origin | 8)});
+      // Stored in the file's order: rows bottom-up unless 0x20, right to left with 0x10.
+      for (int row = 0; row < kPieceTestHeight; ++row) {
+        const int y = (origin & 0x20) ? row : kPieceTestHeight - 1 - row;
+        for (int column = 0; column < width; ++column) {
+          const int x = (origin & 0x10) ? width - 1 - column : column;
+          testing::Put(tga, {{std::uint32_t(depthOf(x, y)) << 24 | 0x404040u, 4}});
+        }
+      }
+      const std::string tgaPath = testing::WriteFile(dir, "sheet.tga", tga);
+      Offscreen wholeColour, wholeDepth;
+      MakeOffscreens(bmpPath, tgaPath, wholeColour, wholeDepth);
+      ASSERT_EQ(wholeDepth.PixelAt(0, kPieceTestHeight - 1), depthOf(0, kPieceTestHeight - 1));
+      ASSERT_TRUE(testing::Pixels(wholeColour) == testing::Pixels(decodedColour)) << "width " << width;
+      const int expectedLost = CleanUpDepth(ViewOf(wholeColour), MutableViewOf(wholeDepth));
+      for (const int threads : {1, 3}) {
+        SCOPED_TRACE("width " + std::to_string(width) + ", origin " + std::to_string(origin) + ", " +
+                     std::to_string(threads) + " threads");
+        Offscreen colour, depth;
+        DepthGaps gaps;
+        std::mutex lock;
+        std::vector<int> handed(kPieceTestHeight, 0);
+        MakeOffscreens(bmpPath, tgaPath, colour, depth, "palette image", threads, [&](int first, int count) {
+          {
+            std::lock_guard hold(lock);
+            for (int y = first; y < first + count; ++y) ++handed[std::size_t(y)];
+          }
+          gaps.Look(ViewOf(colour), ViewOf(depth), first, count);
+        });
+        EXPECT_EQ(std::count(handed.begin(), handed.end(), 1), kPieceTestHeight);
+        EXPECT_EQ(gaps.Fill(ViewOf(colour), MutableViewOf(depth)), expectedLost);
+        EXPECT_TRUE(testing::Pixels(depth) == testing::Pixels(wholeDepth));
+        EXPECT_TRUE(testing::Pixels(colour) == testing::Pixels(decodedColour));
       }
     }
-    const std::string tgaPath = testing::WriteFile(dir, "sheet.tga", tga);
-    Offscreen wholeColour, wholeDepth;
-    MakeOffscreens(bmpPath, tgaPath, wholeColour, wholeDepth);
-    ASSERT_EQ(wholeDepth.PixelAt(0, kPieceTestHeight - 1), depthOf(0, kPieceTestHeight - 1));
-    const int expectedLost = CleanUpDepth(ViewOf(wholeColour), MutableViewOf(wholeDepth));
-    for (const int threads : {1, 3}) {
-      SCOPED_TRACE("origin " + std::to_string(origin) + ", " + std::to_string(threads) + " threads");
-      Offscreen colour, depth;
-      DepthGaps gaps;
-      std::mutex lock;
-      std::vector<int> handed(kPieceTestHeight, 0);
-      MakeOffscreens(bmpPath, tgaPath, colour, depth, "palette image", threads, [&](int first, int count) {
-        {
-          std::lock_guard hold(lock);
-          for (int y = first; y < first + count; ++y) ++handed[std::size_t(y)];
-        }
-        gaps.Look(ViewOf(colour), ViewOf(depth), first, count);
-      });
-      EXPECT_EQ(std::count(handed.begin(), handed.end(), 1), kPieceTestHeight);
-      EXPECT_EQ(gaps.Fill(ViewOf(colour), MutableViewOf(depth)), expectedLost);
-      EXPECT_TRUE(testing::Pixels(depth) == testing::Pixels(wholeDepth));
-      EXPECT_TRUE(testing::Pixels(colour) == testing::Pixels(wholeColour));
-    }
   }
+}
+
+// A palette image cut short while the sheet beside it is being read (here,
+// once its first band is in) fails the read as it would when read first:
+// the rows it no longer has are not left as they were.
+TEST(SheetPieces, APaletteImageCutShortWhileItsSheetIsReadFailsTheRead) {
+  testing::TempDir dir;
+  const Bytes bmpFile = testing::Bmp8(kPieceTestWidth, kPieceTestHeight, [](int x, int) { return std::uint8_t(x); });
+  const std::string bmpPath = testing::WriteFile(dir, "cut.bmp", bmpFile);
+  const std::string tgaPath = testing::WriteFile(dir, "cut.tga", PieceTestTga(32, 0x20));
+  testing::AssertCapture asserts;
+  Offscreen colour, depth;
+  bool cut = false;
+  MakeOffscreens(bmpPath, tgaPath, colour, depth, "palette image", 1, [&](int, int) {
+    if (!std::exchange(cut, true)) {
+      ASSERT_EQ(::truncate(bmpPath.c_str(), 0), 0);
+    }
+  });
+  EXPECT_TRUE(cut);
+  EXPECT_EQ(asserts.Count(), 1u);
 }
 
 // The clean-up looks for pixels needing a depth on the threads, band by

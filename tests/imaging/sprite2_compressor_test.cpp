@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <tuple>
 
 #include "imaging/sprite2_decoder.h"
 #include "imaging/sprite2_prepare.h"
+#include "imaging/sprite2_tokens.h"
 #include "sprite_test_images.h"
 #include "support/assert_capture.h"
 
@@ -72,8 +74,66 @@ TEST(Sprite2Compressor, DepthAndAlphaStreamsByteForByte) {
   depth = FromRows({{255, 9, 9, 9, 9}});
   TestImage alpha = FromRows({{0, 255, 64, 64, 255}});
   frame = Contents(c.EncodeZPA(colour.View(), depth.View(), alpha.View(), colour.Whole(), Rect::Make(1, 0, 5, 1), 5));
+  const StreamBytes bytes =
+      c.EncodeZPABytes(colour.View(), depth.View(), alpha.View(), colour.Whole(), Rect::Make(1, 0, 5, 1), 5);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), frame);
   EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 16), (Bytes{4, 0, 1, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0}));
   EXPECT_EQ(Stream(frame), (Bytes{0x12, 0, 0x01, 0x20, 9, 1, 0x02, 0x40, 9, 2, 8, 9, 3, 8, 0x01, 0x20, 9, 4, 0, 0xA0}));
+}
+
+// Lines of long and short runs, with drawn values a bit away from the clear
+// ones: every frame decodes back to its pixels, and no run comes out cut in
+// two (two tokens of one kind in a row).
+TEST(Sprite2Compressor, RunsStayWholeAndFramesDecodeBack) {
+  std::mt19937 random(5);
+  Sprite2Compressor c;
+  const std::uint8_t nearClear[] = {1, 0x80, 0xFE, 0x7F};
+  for (int trial = 0; trial < 80; ++trial) {
+    const int width = 1 + static_cast<int>(random() % 70), height = 1 + static_cast<int>(random() % 4);
+    TestImage colour(width, height, 0), depth(width, height, 255);
+    for (int y = 0; y < height; ++y) {
+      bool drawn = (random() & 1) != 0 && y > 0;
+      for (int x = 0; x < width; drawn = !drawn) {
+        for (int n = 1 + static_cast<int>(random() % 24); n > 0 && x < width; --n, ++x) {
+          if (!drawn) continue;
+          colour.Set(x, y, random() % 2 ? nearClear[random() % 4] : static_cast<std::uint8_t>(1 + random() % 255));
+          depth.Set(x, y, random() % 2 ? nearClear[random() % 4] : static_cast<std::uint8_t>(random() % 255));
+        }
+      }
+    }
+    for (const bool withDepth : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "trial " << trial << (withDepth ? " depth" : " colour"));
+      const Bytes frame = Contents(withDepth ? c.EncodeZP(colour.View(), depth.View(), colour.Whole(), colour.Whole())
+                                             : c.EncodeP(colour.View(), colour.Whole(), colour.Whole()));
+      if (withDepth) {
+        // The bytes a list builder takes are the handle's.
+        const StreamBytes bytes = c.EncodeZPBytes(colour.View(), depth.View(), colour.Whole(), colour.Whole());
+        ASSERT_EQ(Bytes(bytes.begin(), bytes.end()), frame);
+      }
+      DecodedSprite decoded;
+      ASSERT_TRUE(DecodeSprite2Frame(frame, decoded).Ok());
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const bool drawn = depth.Get(x, y) < 255;
+          ASSERT_EQ(decoded.Drawn(x, y), drawn) << x << "," << y;
+          if (!drawn) continue;
+          ASSERT_EQ(decoded.colour[decoded.Index(x, y)], colour.Get(x, y)) << x << "," << y;
+          if (withDepth) {
+            ASSERT_EQ(decoded.depth[decoded.Index(x, y)], depth.Get(x, y)) << x << "," << y;
+          }
+        }
+      }
+      Sprite2TokenReader reader(frame);
+      Sprite2Token token;
+      std::uint16_t previous = sprite2::kNL;
+      while (reader.Next(token) && token.code != sprite2::kEOS) {
+        if (token.code != sprite2::kNL && token.code != sprite2::kSL) {
+          ASSERT_NE(token.code, previous) << "at byte " << token.position;
+        }
+        previous = token.code;
+      }
+    }
+  }
 }
 
 TEST(Sprite2Compressor, EmptyRectangleGivesZeroSizeAndOrigin) {
