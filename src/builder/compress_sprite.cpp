@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/held_reports.h"
@@ -103,19 +104,41 @@ struct EncodedFrame {
 
 // The frames follow the offset table in order; each frame's palette id
 // field carries the list's, so a frame read on its own knows its colours.
+// A list put together from frames encoded beforehand, in one piece of
+// memory, each frame's reports and failure coming at its frame.
+OwnedHandle AssembleSprite2List(std::vector<EncodedFrame>& encoded, const std::vector<CellRecord>& records,
+                                ResID paletteId) {
+  const std::size_t count = encoded.size();
+  Sprite2ListBuilder list(static_cast<int>(count), paletteId);
+  if (!list.Ok()) FatalError("could not allocate memory!");
+  std::uint64_t frameBytes = 0;
+  for (const EncodedFrame& frame : encoded) frameBytes += frame.frame.size();
+  // A list too large to reserve is left to fail where the one-by-one
+  // growth fails, at its frame.
+  if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
+  for (std::size_t i = 0; i < count; ++i) {
+    const CellRecord& record = records[i];
+    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
+               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
+    PassOn(encoded[i].reports);
+    if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
+    const StreamBytes frame = std::move(encoded[i].frame);
+    if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
+  }
+  return list.Finish();
+}
+
 // Frames are independent of each other, so they are all encoded first,
-// spread over the threads, and the list is then put together on this thread
-// in one piece of memory, the reports and a failure coming at the frame
-// they belong to: the same list and report at any number of threads.
+// spread over the threads; the list is put together with its write (on
+// the write's thread when the pass writes beside itself): the same list
+// and report at any number of threads.
 template <typename Encode>
 SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int threads, Encode&& encode) {
-  const Cells cells = CellsOf(spec);
+  Cells cells = CellsOf(spec);
   std::vector<Rect> trimmed;
   TrimCells(depth, cells.rects, trimmed, spec.ShrinkSides(), true, threads);
 
   const std::size_t count = cells.rects.size();
-  Sprite2ListBuilder list(static_cast<int>(count), static_cast<ResID>(spec.PaletteId()));
-  if (!list.Ok()) FatalError("could not allocate memory!");
   std::vector<EncodedFrame> encoded(count);
   std::vector<Sprite2Compressor> compressors(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, count));
   RunOnThreads(threads, count, [&](std::size_t i, int slot) {
@@ -127,27 +150,19 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
       out.failure = std::current_exception();
     }
   });
-  std::uint64_t frameBytes = 0;
-  for (const EncodedFrame& frame : encoded) frameBytes += frame.frame.size();
-  // A list too large to reserve is left to fail where the one-by-one
-  // growth fails, at its frame.
-  if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
-  for (std::size_t i = 0; i < count; ++i) {
-    const CellRecord& record = cells.records[i];
-    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
-               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
-    PassOn(encoded[i].reports);
-    if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
-    const StreamBytes frame = std::move(encoded[i].frame);
-    if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
-  }
   spec.SetTrimmedRects(cells.rects, trimmed);
-  return ListWrite(list.Finish(), kSpr2Type, spec);
+  SpriteListWrite write = ListWrite(OwnedHandle(), kSpr2Type, spec);
+  write.assemble = [encoded = std::move(encoded), records = std::move(cells.records),
+                    paletteId = static_cast<ResID>(spec.PaletteId())]() mutable {
+    return AssembleSprite2List(encoded, records, paletteId);
+  };
+  return write;
 }
 
 }  // namespace
 
 void SpriteListWrite::WriteTo(iResFile& file) {
+  if (assemble) list = std::exchange(assemble, nullptr)();
   RemoveListOfOtherType(file, type, id, headline);
   MHandle added = list.Release();
   file.AddResource(added, type, id, CTGString(name), false);

@@ -9,10 +9,12 @@
 // global palette as PALT under it.
 //
 // Making the list and writing it are apart, so that a build on several
-// threads can write one sprite's list while it reads the next sheet.
+// threads can put one sprite's list together and write it while it reads
+// the next sheet.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "resfile/handle_owner.h"
@@ -34,6 +36,9 @@ inline constexpr int kAlphaBits = 5;
 // image replaces the global one.
 struct SpriteListWrite {
   OwnedHandle list;
+  // Puts the list together from frames encoded beforehand, when set: done
+  // with the write, so that a pass writing beside itself does it there.
+  std::function<OwnedHandle()> assemble;
   ResType type = 0;
   ResID id = 0;
   std::string name;

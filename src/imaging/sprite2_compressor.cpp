@@ -211,7 +211,8 @@ void Sprite2Compressor::PostProcess() {
         XASSERT_FAIL("token == kSL || token == kEOS", "bad token skip logic");
         return;
       }
-      std::memmove(b.data() + write, b.data() + read, data);
+      // Until the first fold nothing has moved, and most frames never fold.
+      if (write != read) std::memmove(b.data() + write, b.data() + read, data);
       previousLineToken = static_cast<std::ptrdiff_t>(write);
       read += data;
       write += data;

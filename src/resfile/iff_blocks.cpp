@@ -145,10 +145,6 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   // as being written (flagged free, but typed) is freed like a live one.
   if (!BlockFits(offset, header.size, fHeaderSize, fileSize)) return res_error::kShortRead;
   if (header.type != expected || header.type == kFreeBlockType) return res_error::kNone;
-  // The next block placed looks here first: a rebuild frees the blocks of
-  // the resources it replaces in file order, and their space takes the
-  // replacements that follow.
-  if (fRoving > offset) fRoving = offset;
   IFFBlockHeader freed = header;
   freed.type = kFreeBlockType;
   freed.flags = static_cast<std::uint16_t>(header.flags | kInvalid);
@@ -156,6 +152,7 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
     // Flag and type within one page land together or not at all.
     if (ResErr err = WriteHead(offset, freed)) return err;
     AddFree(header.size);
+    fFree.Add(offset, header.size);
     return res_error::kNone;
   }
   // The free flag first: once it is on disk the block is at most a copy a
@@ -174,6 +171,7 @@ ResErr IFFBlocks::FreeBlock(std::int32_t offset, ResType expected) {
   }
   if (ResErr err = WriteAt(offset + static_cast<std::int32_t>(cut), std::span(type).subspan(cut))) return err;
   AddFree(header.size);
+  fFree.Add(offset, header.size);
   return res_error::kNone;
 }
 
@@ -193,105 +191,126 @@ ResErr IFFBlocks::AppendFreeTail(std::int32_t offset, std::int32_t size) {
   // block of its own first when it has room, and the rest stays usable.
   if (!HeaderChangesWhole(offset) && size >= 2 * fHeaderSize) {
     if (ResErr err = AppendFree(offset + fHeaderSize, size - fHeaderSize)) return err;
-    return AppendFree(offset, fHeaderSize);
+    if (ResErr err = AppendFree(offset, fHeaderSize)) return err;
+    fFree.Add(offset, fHeaderSize);
+    fFree.Add(offset + fHeaderSize, size - fHeaderSize);
+    return res_error::kNone;
   }
-  return AppendFree(offset, size);
-}
-
-ResErr IFFBlocks::MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize) {
-  if (!HeaderChangesWhole(offset)) return res_error::kNone;
-  bool merged = false;
-  std::int64_t next = static_cast<std::int64_t>(offset) + header.size;
-  while (next < fileSize) {
-    IFFBlockHeader following;
-    const auto at = static_cast<std::int32_t>(next);
-    if (ReadHeader(at, following) != res_error::kNone) break;
-    if (!following.IsFree() || following.IsPending() || !BlockFits(at, following.size, fHeaderSize, fileSize)) break;
-    if (header.size - fHeaderSize + static_cast<std::int64_t>(following.size) > kIFFMaxDataSize) break;
-    header.size += following.size;
-    next += following.size;
-    merged = true;
-  }
-  return merged ? WriteHeader(offset, header) : res_error::kNone;
+  if (ResErr err = AppendFree(offset, size)) return err;
+  fFree.Add(offset, size);
+  return res_error::kNone;
 }
 
 ResErr IFFBlocks::NewBlock(std::int32_t dataSize, std::int32_t& offset) {
   if (dataSize < 0 || dataSize > kIFFMaxDataSize) return res_error::kShortWrite;
-  // With no free space anywhere, in a file known to end with a whole block,
-  // the walk could only end at the end of the file: a file that only grows
-  // never walks. Decided on the file as it was before this change began
-  // (whose first write may free an old map).
-  // Free space that may not be reused is still walked past when the file
-  // may end in a torn append: a block put behind one would turn its size
-  // into a way into the new block's bytes for every later walk.
+  // Asked before anything changes: the answer may walk the blocks, which
+  // also tells where the free space is.
   const bool mayReuse = !fMayReuse || fMayReuse();
-  const bool append = fEndsClean && (fFreeTotal <= 0 || !mayReuse);
   // A block the walk kept only because it was being written when a process
   // died still looks free on disk until it is settled.
   if (ResErr err = BeforeChange()) return err;
-  const std::int32_t needed = dataSize + fHeaderSize;
+  const ResErr err = PlaceBlock(dataSize + fHeaderSize, mayReuse, offset);
+  if (err != res_error::kNone) {
+    // Which of its writes landed is not known: the next placement walks.
+    fFree.Forget();
+    fEndsClean = false;
+  }
+  return err;
+}
+
+ResErr IFFBlocks::PlaceBlock(std::int32_t needed, bool mayReuse, std::int32_t& offset) {
   std::int32_t fileSize = 0;
   if (ResErr err = FileSize(fileSize)) return err;
-  std::int32_t position = kIFFFileHeaderSize;
-  if (append) {
-    position = fileSize;
-  } else if (fRoving > 0 && fRoving <= fileSize) {
-    position = fRoving;
+  // The list follows every change made here; a file of another size was
+  // changed by a write that failed half way (an append cut short, say).
+  if (fFree.Known() && fEndsClean && fFree.End() != fileSize) {
+    fFree.Forget();
+    fEndsClean = false;
   }
-
-  while (position < fileSize) {
-    IFFBlockHeader header;
-    const bool whole = static_cast<std::int64_t>(position) + fHeaderSize <= fileSize;
-    if (whole) {
-      if (ResErr err = ReadHeader(position, header)) return err;
-    }
-    if (!whole || !BlockFits(position, header.size, fHeaderSize, fileSize)) {
+  // With no free space anywhere, in a file known to end with a whole block,
+  // a walk could only end at the end of the file: a file that only grows
+  // never walks. Free space that may not be reused is still walked past
+  // when the file may end in a torn append: a block put behind one would
+  // turn its size into a way into the new block's bytes for every later
+  // walk.
+  if (!fFree.Known() && (!fEndsClean || (mayReuse && fFreeTotal > 0))) {
+    if (Walk([](std::int32_t, const IFFBlockHeader&) {}) == WalkEnd::kReadError) return res_error::kShortRead;
+  }
+  std::int32_t position = fileSize;
+  // Damage the index knows blocks behind: the list ends before it, and the
+  // block goes after everything.
+  bool pastDamage = false;
+  if (!fEndsClean) {
+    if (fFree.End() < fileSize) {
       // The headers end before the file does: a cut-off append, which is
       // cut away without a word, or damage (a file whose walk met damage
       // takes no writes; one opened by its map may still meet it here).
       // Bytes that no known block uses are cut away and the block goes
       // there; otherwise it goes after everything.
-      if (!IsTornAppend(position, whole ? &header : nullptr, fHeaderSize, fileSize)) {
+      const std::int32_t stop = fFree.End();
+      IFFBlockHeader header;
+      const bool whole = static_cast<std::int64_t>(stop) + fHeaderSize <= fileSize;
+      if (whole) {
+        if (ResErr err = ReadHeader(stop, header)) return err;
+      }
+      if (!IsTornAppend(stop, whole ? &header : nullptr, fHeaderSize, fileSize)) {
         Report("filesize==*fileoffset", "iff headers ended before eof");
       }
-      if (fKnowsBlockFrom && fKnowsBlockFrom(position)) {
-        position = fileSize;
+      if (fKnowsBlockFrom && fKnowsBlockFrom(stop)) {
+        pastDamage = true;
       } else {
-        if (ResErr err = fFile.SetSize(position)) return err;
-        fileSize = position;
-      }
-      fEndsClean = true;
-      break;
-    }
-    fRoving = position;
-    // A pending block is a resource being written (a walk's are settled by
-    // now): never free space. A free block whose type or size a cut write
-    // could leave half old, half new is used only by the free block before
-    // it growing over it: a size cut in half would send every later walk
-    // into stale bytes that may still hold the header of a resource long
-    // gone, and a type cut in half would read as a resource nobody wrote.
-    if (mayReuse && header.IsFree() && !header.IsPending() && HeaderChangesWhole(position)) {
-      if (ResErr err = MergeFollowingFree(position, header, fileSize)) return err;
-      if (header.size == needed) {
-        fFreeTotal -= std::min(fFreeTotal, needed);
-        offset = position;
-        return res_error::kNone;
-      }
-      if (header.size >= needed + fHeaderSize) {
-        // The rest gets its header before this block shrinks onto it.
-        if (ResErr err = AppendFreeTail(position + needed, header.size - needed)) return err;
-        if (ResErr err = AppendFree(position, needed)) return err;
-        fFreeTotal -= std::min(fFreeTotal, needed);
-        offset = position;
-        return res_error::kNone;
+        if (ResErr err = fFile.SetSize(stop)) return err;
+        fileSize = stop;
+        position = stop;
       }
     }
-    position += header.size;
+    fEndsClean = true;
   }
-
+  if (mayReuse && fFree.Known()) {
+    if (const std::optional<IFFFreeSpace::Fit> fit = fFree.BestFit(needed, fHeaderSize)) {
+      if (ResErr err = TakeFree(*fit, needed)) return err;
+      offset = fit->offset;
+      return res_error::kNone;
+    }
+    // Nothing holds it: free blocks that end the file are cut away and the
+    // block goes where they began. Growing the last of them instead would
+    // leave the old headers inside it, which a cut-off append could make
+    // look like whole blocks ending the file.
+    const std::optional<std::int32_t> tail = pastDamage ? std::nullopt : fFree.FreeTail();
+    if (tail) {
+      if (ResErr err = fFile.SetSize(*tail)) return err;
+      fFreeTotal -= std::min(fFreeTotal, fileSize - *tail);
+      fFree.SetEnd(*tail);
+      position = *tail;
+    }
+  }
+  const std::int32_t start = position;
   if (ResErr err = AppendAt(position, needed)) return err;
-  fRoving = position;
+  if (pastDamage) {
+    fFree.Forget();
+  } else {
+    fFree.SetEnd(position + needed);
+    // A header-sized free block moved the block past a page boundary.
+    if (position != start) fFree.Add(start, position - start);
+  }
   offset = position;
+  return res_error::kNone;
+}
+
+ResErr IFFBlocks::TakeFree(const IFFFreeSpace::Fit& fit, std::int32_t needed) {
+  if (fit.joinsBlocks) {
+    // One free block over the run first: the headers of the blocks it takes
+    // over are out of every walk's way before any of them is written over.
+    if (ResErr err = AppendFree(fit.offset, fit.total)) return err;
+  }
+  fFree.Take(fit.offset, fit.total);
+  if (fit.total > needed) {
+    // The rest gets its header before this block shrinks onto it.
+    const std::int32_t rest = fit.offset + needed;
+    if (ResErr err = AppendFreeTail(rest, fit.total - needed)) return err;
+    if (ResErr err = AppendFree(fit.offset, needed)) return err;
+  }
+  fFreeTotal -= std::min(fFreeTotal, needed);
   return res_error::kNone;
 }
 
@@ -358,6 +377,8 @@ IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset,
   std::int32_t position = kIFFFileHeaderSize;
   WalkEnd end = WalkEnd::kReadError;
   std::string why;
+  // Every walk learns the free space anew, up to where it stops.
+  fFree.Reset(std::numeric_limits<std::int32_t>::max());
   if (FileSize(fileSize) == res_error::kNone) {
     end = WalkEnd::kEndOfFile;
     while (position < fileSize) {
@@ -380,9 +401,15 @@ IFFBlocks::WalkEnd IFFBlocks::Walk(const std::function<void(std::int32_t offset,
         if (end == WalkEnd::kBadHeader) why = DescribeBadBlock(position, header, fHeaderSize, fileSize);
         break;
       }
+      if (header.IsFree() && !header.IsPending()) fFree.Add(position, header.size);
       visit(position, header);
       position += header.size;
     }
+  }
+  if (end == WalkEnd::kReadError) {
+    fFree.Forget();
+  } else {
+    fFree.SetEnd(position);
   }
   if (stop) *stop = WalkStop{position, std::move(why)};
   return end;
@@ -422,9 +449,6 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
                              const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
                              std::size_t knownCount,
                              const std::function<void(std::int32_t from, std::int32_t to)>& moved, Compaction mode) {
-  // Blocks change places below: a position kept from before may end up
-  // inside one, so none is kept.
-  fRoving = -1;
   // Blocks are parked at the end of the file, so its end must be the end of
   // the last block: bytes a crash left there are cut first (a block placed
   // behind them would be lost to every later walk). And every block moved
@@ -437,6 +461,7 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
   std::int64_t holes = 0;
   std::int64_t tail = 0;
   std::int32_t largest = 0;
+  std::int64_t liveBytes = 0;
   std::int32_t liveEnd = kIFFFileHeaderSize;
   std::vector<std::pair<std::int32_t, ResType>> droppedLive;
   const WalkEnd end = Walk(
@@ -449,6 +474,7 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
         holes += tail;
         tail = 0;
         largest = std::max(largest, header.size);
+        liveBytes += header.size;
         liveEnd = offset + header.size;
         ++live;
         agrees = agrees && known(offset, header);
@@ -469,12 +495,16 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     Report("offset>=kUniqueHeaderSize && distance<=offset-kUniqueHeaderSize", "corrupt file");
     return res_error::kNone;
   }
-  if (mode == Compaction::kWhenHolesOutgrowLargestBlock && holes <= 3 * static_cast<std::int64_t>(largest)) {
+  if (mode == Compaction::kWhenHolesAreLarge &&
+      (holes <= 3 * static_cast<std::int64_t>(largest) || holes <= liveBytes / 2)) {
     // Replacing resources leaves holes of a block or two (the space the
     // first replacement could not take, passed on from one resource to the
     // next), and the next replacements fill them: closing them up would
-    // move every block after the first. Only the free tail goes, and maps
-    // left behind are freed, as a compaction frees them.
+    // move every block after the first. Lists of many sizes leave a few
+    // more, which the next rebuild's replacements fill in turn: holes that
+    // stay under half the live data cost less than copying every block on
+    // every close. Only the free tail goes, and maps left behind are freed,
+    // as a compaction frees them.
     for (const auto& [offset, type] : droppedLive) {
       if (ResErr err = FreeBlock(offset, type)) return err;
     }
@@ -482,14 +512,18 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     if (ResErr err = FileSize(fileSize)) return err;
     if (liveEnd < fileSize) {
       if (ResErr err = fFile.SetSize(liveEnd)) {
+        fFree.Forget();
         Report("false", "could not shorten file");
         return err;
       }
+      fFree.SetEnd(liveEnd);
     }
     fFreeTotal = static_cast<std::int32_t>(holes);
     fEndsClean = true;
     return res_error::kNone;
   }
+  // Blocks change places below; the next placement walks them again.
+  fFree.Forget();
   OwnedHandle bufferHandle = OwnedHandle::New(kMoveBufferSize);
   if (!bufferHandle) return res_error::kOutOfMemory;
   HandleLock lock(bufferHandle.Get());
@@ -576,7 +610,6 @@ ResErr IFFBlocks::Defragment(const std::function<bool(const IFFBlockHeader&)>& d
     Report("false", "could not shorten file");
     return err;
   }
-  fRoving = -1;
   fFreeTotal = stuck;
   fEndsClean = true;
   return res_error::kNone;

@@ -48,6 +48,7 @@
 
 #include "resfile/flat_file.h"
 #include "resfile/iff_format.h"
+#include "resfile/iff_free_space.h"
 #include "resfile/res_types.h"
 
 namespace pixmold {
@@ -77,7 +78,9 @@ class IFFBlocks {
   std::int32_t FreeTotal() const { return fFreeTotal; }
   void SetFreeTotal(std::int32_t total) { fFreeTotal = total; }
   void AddFree(std::int32_t size);
-  void ResetRoving() { fRoving = -1; }
+  // Forgets where the free blocks are (a file just opened): the next
+  // placement learns it from a walk, unless one comes first.
+  void ForgetFreeSpace() { fFree.Forget(); }
   // Whether the file is known to end exactly after a whole block (the walk
   // reached the end, or a map vouched for the last block). Until it is, a
   // new block is placed only after walking to the end.
@@ -96,8 +99,8 @@ class IFFBlocks {
   // stays.
   ResErr FreeBlock(std::int32_t offset, ResType expected);
   // Finds or makes a free block of exactly dataSize + header bytes; its
-  // offset goes to offset. Reuses (and splits) free blocks from the roving
-  // position on, else appends.
+  // offset goes to offset. Takes the smallest free space that holds it
+  // (iff_free_space.h), joining and splitting free blocks, else appends.
   ResErr NewBlock(std::int32_t dataSize, std::int32_t& offset);
   // Writes the whole header of the block at offset, which already holds its
   // data and is a free block of the header's size, still flagged free: a
@@ -120,25 +123,25 @@ class IFFBlocks {
   };
   // Visits every block from offset 64 on, free ones included, until the end
   // of the file, a torn tail, the first header that does not fit, or a
-  // failed read.
+  // failed read. The free blocks it passes are where new blocks go next.
   WalkEnd Walk(const std::function<void(std::int32_t offset, const IFFBlockHeader& header)>& visit,
                WalkStop* stop = nullptr);
 
   // Closes up the free space, keeping the blocks in their order, and cuts
   // the file after the last block. Blocks for which dropped() is true count
   // as free. moved(old, new) follows each
-  // block that changes place. Afterwards the roving position is reset and the
-  // free total is 0.
+  // block that changes place. Afterwards the free total is 0.
   // Blocks are moved only when the walk and the index agree: every live block
   // walked is one known() accepts, and there are knownCount of them. A file
   // whose blocks do not reach its end is cut after the last whole block
   // first, unless a block we know of reaches past the damage; a file that
   // still disagrees is left as it is (its damage is reported).
-  // With kWhenHolesOutgrowLargestBlock, blocks move only when the free space
-  // between them is more than three times the largest block; otherwise only
-  // the free space after the last block is cut away (a file never grows past
+  // With kWhenHolesAreLarge, blocks move only when the free space between
+  // them is more than three times the largest block and more than half the
+  // live blocks; otherwise only the free space after the last block is cut
+  // away (a file never grows past one and a half times its live blocks, or
   // its live blocks and three of the largest).
-  enum class Compaction { kAlways, kWhenHolesOutgrowLargestBlock };
+  enum class Compaction { kAlways, kWhenHolesAreLarge };
   ResErr Defragment(const std::function<bool(const IFFBlockHeader&)>& dropped,
                     const std::function<bool(std::int32_t offset, const IFFBlockHeader&)>& known,
                     std::size_t knownCount, const std::function<void(std::int32_t from, std::int32_t to)>& moved,
@@ -158,7 +161,9 @@ class IFFBlocks {
   // A free block of size at the end of the file (position), moved past a
   // page boundary that would cut its header; position is where it went.
   ResErr AppendAt(std::int32_t& position, std::int32_t size);
-  ResErr MergeFollowingFree(std::int32_t offset, IFFBlockHeader& header, std::int32_t fileSize);
+  ResErr PlaceBlock(std::int32_t needed, bool mayReuse, std::int32_t& offset);
+  // Makes the free space of a fit into a free block of `needed` bytes.
+  ResErr TakeFree(const IFFFreeSpace::Fit& fit, std::int32_t needed);
   ResErr CopyData(std::int32_t from, std::int32_t to, std::int32_t count, std::span<std::uint8_t> buffer);
   ResErr MoveBlock(std::int32_t from, std::int32_t to, const IFFBlockHeader& header, std::span<std::uint8_t> buffer);
 
@@ -166,7 +171,7 @@ class IFFBlocks {
   std::int32_t fHeaderSize;
   bool fNameInReports;
   std::int32_t fFreeTotal = 0;
-  std::int32_t fRoving = -1;
+  IFFFreeSpace fFree;
   bool fEndsClean = false;
   std::function<ResErr()> fBeforeHeaderWrite;
   std::function<bool(std::int32_t)> fKnowsBlockFrom;

@@ -131,7 +131,7 @@ ResErr IFFResFile::OpenFile(const CTGString& name) {
   DiscardIndex(fInternal);
   ForgetWalkedBlocks();
   Blocks().SetFreeTotal(0);
-  Blocks().ResetRoving();
+  Blocks().ForgetFreeSpace();
   fWrote = false;
   WalkBlocks(err);
   if (err != res_error::kNone) {

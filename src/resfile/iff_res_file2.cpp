@@ -144,7 +144,7 @@ ResErr IFFResFile2::OpenFile(const CTGString& name) {
   DiscardIndex(fMap);
   ForgetWalkedBlocks();
   Blocks().SetFreeTotal(0);
-  Blocks().ResetRoving();
+  Blocks().ForgetFreeSpace();
   Blocks().SetEndsClean(false);
   fMapIsOurs = false;
   fOpenedByMap = false;
@@ -320,7 +320,7 @@ ResErr IFFResFile2::Compact() {
                                entry->offset = to;
                                byOffset[to] = entry;
                              },
-                             IFFBlocks::Compaction::kWhenHolesOutgrowLargestBlock);
+                             IFFBlocks::Compaction::kWhenHolesAreLarge);
 }
 
 bool IFFResFile2::BlocksAgreeWithMap() {

@@ -56,8 +56,8 @@ class IFFResFile2 : public IFFContainer {
 
   // Closing a file with 10240 free bytes or more compacts it unless this is
   // set: blocks move only when the holes between them outgrow three of the
-  // largest block (a rebuild's replacements fill smaller ones); otherwise
-  // the free tail is cut away.
+  // largest block and half the live data (a rebuild's replacements fill
+  // smaller ones); otherwise the free tail is cut away.
   void SetNoCompaction(bool off) { fNoCompaction = off; }
   // The map offset held from the header or last written (for tests).
   std::int32_t MapOffset() const { return fMapOffset; }

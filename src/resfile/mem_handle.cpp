@@ -111,11 +111,13 @@ void DisposeHandle(MHandle h) {
     if (found) {
       // A locked handle may be disposed of: the lock count is not examined.
       overwritten = !GuardsIntact(h);
-      std::memset(UserBytes(h), kFillByte, UserSize(h));
       Unlink(h);
     }
   }
   if (found) {
+    // Unlinked, the handle is this thread's alone: a large one is filled
+    // without holding up other threads' handles.
+    std::memset(UserBytes(h), kFillByte, UserSize(h));
     std::free(h->block);
     std::free(h);
   } else {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -222,6 +223,232 @@ TEST(IFF2Rebuilds, TheFreeTailIsCutAtClose) {
     if (!(block.flags & kInvalid)) live += block.size;
   }
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), live);
+}
+
+// The art of an object as a build writes it: a large sprite list and its
+// small palette, pair after pair, then two small records. Sheets of one size
+// give lists of one size, as the large benchmark object's do.
+struct RebuildItem {
+  ResType type;
+  ResID id;
+  std::size_t size;
+};
+
+std::vector<RebuildItem> RebuildArt() {
+  std::vector<RebuildItem> items;
+  for (ResID pair = 0; pair < 6; ++pair) {
+    items.push_back({kSPR2, static_cast<ResID>(1000 + pair), 60000});
+    items.push_back({kPALT, pair, 860});
+  }
+  items.push_back({kDGRP, 100, 1138});
+  items.push_back({kDGRP, 101, 1138});
+  return items;
+}
+
+Bytes RebuildBytes(const RebuildItem& item, std::uint32_t round) {
+  return Pattern(item.size, round * 1000 + static_cast<std::uint32_t>(item.type % 97 + item.id));
+}
+
+// One build session: the items written in the order given, with the bytes
+// of the round.
+void RebuildOnce(const std::string& path, const std::vector<RebuildItem>& items, std::uint32_t round) {
+  IFFResFile2 file;
+  ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+  for (const RebuildItem& item : items) {
+    MHandle h = HandleOf(RebuildBytes(item, round));
+    ASSERT_EQ(file.AddResource(h, item.type, item.id, "", true), res_error::kNone);
+    ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+    file.ReleaseAndDispose(h);
+  }
+  ASSERT_EQ(file.CloseFile(), res_error::kNone);
+}
+
+void ExpectRebuiltBytes(const std::string& path, const std::vector<RebuildItem>& items, std::uint32_t round) {
+  IFFResFile2 reader;
+  ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+  for (const RebuildItem& item : items) {
+    MHandle h = reader.GetResource(item.type, item.id, nullptr);
+    EXPECT_EQ(h ? BytesOf(h) : Bytes{}, RebuildBytes(item, round)) << ResTypeName(item.type) << " " << item.id;
+  }
+}
+
+// Bytes of the live blocks, the file header included.
+std::int64_t LiveBytes(const Bytes& file) {
+  std::int64_t live = kIFFFileHeaderSize;
+  for (const auto& block : RawBlocks(file, kIFFBlockHeaderSize2)) {
+    if (!(block.flags & kInvalid)) live += block.size;
+  }
+  return live;
+}
+
+struct SettleCase {
+  const char* what;
+  std::vector<std::size_t> firstOrder;  // the items in the order the file was first written
+};
+
+class IFF2SettleTest : public ::testing::TestWithParam<SettleCase> {};
+
+// Whatever order the blocks of a file are in (a compaction, an older writer
+// or another order of inputs leaves them so), rebuilds of the same art
+// settle within two: from then on each resource is written once where the
+// one before it freed space, no block is moved, and the file grows no more.
+TEST_P(IFF2SettleTest, RebuildsOfTheSameArtSettleFromAnyLayout) {
+  TempDir dir;
+  const std::string path = dir.File("settle.iff");
+  const std::vector<RebuildItem> items = RebuildArt();
+  std::vector<RebuildItem> first;
+  for (std::size_t index : GetParam().firstOrder) first.push_back(items[index]);
+  ASSERT_EQ(IFFResFile2().CreateFile(path), res_error::kNone);
+  RebuildOnce(path, first, 0);
+  std::int64_t data = 0;
+  for (const RebuildItem& item : items) data += static_cast<std::int64_t>(item.size) + kIFFBlockHeaderSize2;
+  std::int64_t lastSize = 0;
+  for (std::uint32_t round = 1; round <= 5; ++round) {
+    SCOPED_TRACE(round);
+    TransferCounter counter(CTGFileManager::Get());
+    RebuildOnce(path, items, round);
+    const Bytes bytes = ReadAll(path);
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    EXPECT_LE(size, LiveBytes(bytes) * 3 / 2);
+    if (round > 2) {
+      EXPECT_LE(counter.written, data + 8192) << "each resource written once, no block moved";
+      EXPECT_LE(size, lastSize) << "the file stopped growing";
+    }
+    lastSize = size;
+    ExpectRebuiltBytes(path, items, round);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, IFF2SettleTest,
+                         ::testing::Values(SettleCase{"reversed", {13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
+                                           SettleCase{"palettes first", {1, 3, 5, 7, 9, 11, 12, 13, 0, 2, 4, 6, 8, 10}},
+                                           SettleCase{"shuffled", {6, 13, 2, 9, 0, 11, 4, 7, 12, 1, 10, 3, 8, 5}}),
+                         testing::CaseName<SettleCase>);
+
+// Lists of several sizes that drift a little from build to build leave holes
+// that the next replacements do not fill exactly; they still go where there
+// is room, and a close moves blocks only before the file outgrows one and a
+// half times its live data.
+TEST(IFF2Rebuilds, DriftingSizesKeepTheFileNearItsLiveData) {
+  TempDir dir;
+  const std::string path = dir.File("drift.iff");
+  std::vector<RebuildItem> items = RebuildArt();
+  ASSERT_EQ(IFFResFile2().CreateFile(path), res_error::kNone);
+  RebuildOnce(path, items, 0);
+  for (std::uint32_t round = 1; round <= 12; ++round) {
+    SCOPED_TRACE(round);
+    for (std::size_t i = 0; i < 12; i += 2) {
+      // Up or down by as much as 1.2 KiB, differently for each list.
+      const auto step = static_cast<std::int64_t>((round * 7 + i * 5) % 9) - 4;
+      items[i].size = static_cast<std::size_t>(60000 + 1500 * static_cast<std::int64_t>(i / 2 % 3) + step * 300);
+    }
+    RebuildOnce(path, items, round);
+    const Bytes bytes = ReadAll(path);
+    EXPECT_LE(static_cast<std::int64_t>(bytes.size()), LiveBytes(bytes) * 3 / 2);
+    ExpectRebuiltBytes(path, items, round);
+  }
+}
+
+// Holes past three of the largest block but under half the live data stay
+// where they are: a rebuild's replacements fill them, and moving every block
+// after the first would cost more than the space.
+TEST(IFF2Rebuilds, HolesUnderHalfTheLiveDataAreKept) {
+  TempDir dir;
+  const std::string path = dir.File("holes.iff");
+  for (int removed : {4, 6}) {
+    SCOPED_TRACE(removed);
+    IFFResFile2 file;
+    std::filesystem::remove(path);
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    for (ResID id = 1; id <= 13; ++id) {
+      MHandle h = HandleOf(Pattern(10000, id));
+      ASSERT_EQ(file.AddResource(h, kSPR2, id, "", true), res_error::kNone);
+      ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+      file.ReleaseAndDispose(h);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    const auto before = RawBlocks(ReadAll(path), kIFFBlockHeaderSize2);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    // Every other resource from the first on, the last one kept.
+    for (int i = 0; i < removed; ++i) {
+      ASSERT_EQ(file.RemoveResource(file.GetResource(kSPR2, static_cast<ResID>(1 + 2 * i), nullptr)), res_error::kNone);
+    }
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    const auto after = RawBlocks(ReadAll(path), kIFFBlockHeaderSize2);
+    const std::int64_t last = static_cast<std::int64_t>(before[12].offset);
+    std::int64_t lastNow = -1;
+    for (const auto& block : after) {
+      if (block.type == kSPR2 && block.id == 13 && !(block.flags & kInvalid))
+        lastNow = static_cast<std::int64_t>(block.offset);
+    }
+    // Nine live blocks and four holes stay; seven and six are closed up.
+    EXPECT_EQ(lastNow == last, removed == 4);
+  }
+}
+
+// Free blocks side by side take a block as large as they are together, and
+// a block that fits in one of them splits it rather than going to the end.
+TEST_F(IFF2Test, NeighbouringFreeBlocksAreJoinedAndSplit) {
+  NewFile();
+  for (ResID id = 1; id <= 4; ++id) Put(kSPR2, id, Pattern(3000, id));
+  Reopen();
+  const std::int64_t size = static_cast<std::int64_t>(ReadAll(path).size());
+  auto offsetOf = [&](ResID id) {
+    for (const auto& block : RawBlocks(ReadAll(path), kIFFBlockHeaderSize2)) {
+      if (block.type == kSPR2 && block.id == id && !(block.flags & kInvalid))
+        return static_cast<std::int64_t>(block.offset);
+    }
+    return std::int64_t{-1};
+  };
+  const std::int64_t first = offsetOf(1);
+  const std::int64_t third = offsetOf(3);
+  for (ResID id : {1, 2, 3}) ASSERT_EQ(file.RemoveResource(file.GetResource(kSPR2, id, nullptr)), res_error::kNone);
+  Put(kSPR2, 5, Pattern(6076, 5));  // two blocks of 3000 bytes and a header
+  Put(kSPR2, 6, Pattern(1000, 6));
+  EXPECT_EQ(std::tuple(offsetOf(5), offsetOf(6), static_cast<std::int64_t>(ReadAll(path).size())),
+            std::tuple(first, third, size));
+  Reopen(true);
+  auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+  EXPECT_EQ(Get(kSPR2, 5) + Get(kSPR2, 6) + Get(kSPR2, 4),
+            text(Pattern(6076, 5)) + text(Pattern(1000, 6)) + text(Pattern(3000, 4)));
+}
+
+// A block larger than any free space goes where the free blocks that end
+// the file begin, not after them.
+TEST_F(IFF2Test, ABlockLargerThanAnyFreeSpaceTakesTheFreeTail) {
+  NewFile();
+  Put(kSPR2, 1, Pattern(1000, 1));
+  Put(kSPR2, 2, Pattern(5000, 2));
+  const std::size_t second = RawBlocks(ReadAll(path), kIFFBlockHeaderSize2).back().offset;
+  ASSERT_EQ(file.RemoveResource(file.GetResource(kSPR2, 2, nullptr)), res_error::kNone);
+  Put(kSPR2, 3, Pattern(8000, 3));
+  const Bytes bytes = ReadAll(path);
+  EXPECT_EQ(std::tuple(RawBlocks(bytes, kIFFBlockHeaderSize2).back().offset, bytes.size()),
+            std::tuple(second, second + 8000 + kIFFBlockHeaderSize2));
+}
+
+// A write that fails half way through an append leaves a block header that
+// announces bytes which never came. The next block goes where that header
+// is, not behind it, where the header's size would run into it and hide
+// every block after it from the next walk.
+TEST_F(IFF2Test, ABlockNeverGoesBehindAnAppendThatFailed) {
+  NewFile();
+  Put(kSTR, 1, Pattern(500, 1));
+  IoFaults faults;
+  MHandle h = HandleOf(Pattern(5000, 2));
+  ASSERT_EQ(file.AddResource(h, kSTR, 2, "", true), res_error::kNone);
+  // The header of the new block lands; its bytes do not.
+  faults.FailNth(IoOp::kWrite, 2);
+  AssertCapture reports;
+  EXPECT_NE(file.WriteResource(h), res_error::kNone);
+  faults.Clear();
+  Put(kSTR, 3, Pattern(700, 3));
+  Reopen(true);
+  std::vector<FileProblem> problems;
+  file.CollectProblems(problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(std::tuple(Get(kSTR, 1).size(), Get(kSTR, 2).size(), Get(kSTR, 3).size()), std::tuple(500u, 5000u, 700u));
 }
 
 }  // namespace
