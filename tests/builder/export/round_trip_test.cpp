@@ -122,6 +122,12 @@ const RoundTripCase kCases[] = {
      kSizes + "<sprite id=100 tgafile=s.tga paletteid=7>\n<sprite id=101 tgafile=s.tga paletteid=7>\n" +
          Group(10, Item(100) + Item(101)),
      {{"s", Form::kDepth, 112, 48, 3, 100}}},
+    // Over two frames, nothing drawn right of the large cells: the medium
+    // and small cells are empty in both rows, so their row height comes
+    // from the two rows' empty frames alone.
+    {"EmptyCellsOverTwoFrames",
+     kSizes + "<sprite id=100 tgafile=s.tga frames=2 paletteid=7>\n" + Group(10, Item(100)),
+     {{"s", Form::kDepth, 112, 48, 3, 72}}},
     {"MaskedSheet",
      kSizes + "<sprite id=100 tgafile=a.tga mask=m.bmp paletteid=7>\n" + Group(10, Item(100)),
      {{"a"}, {"m", Form::kBmpOnly, 112, 24, 2}}},
