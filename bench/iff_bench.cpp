@@ -174,6 +174,19 @@ constexpr std::uint32_t kRebuildSprite = 256 * 1024;
 constexpr std::uint32_t kRebuildPalette = 860;
 constexpr ResType kPALT = MakeResType("PALT");
 
+// Adds or replaces one resource of size bytes, all of them fill.
+std::int64_t WriteFilled(IFFResFile2& file, ResType type, ResID id, std::uint32_t size, int fill) {
+  MHandle h = NewHandle(size);
+  {
+    HandleLock lock(h);
+    std::memset(lock.Data(), fill, size);
+  }
+  if (file.AddResource(h, type, id, "", true)) std::abort();
+  if (file.WriteResource(h)) std::abort();
+  file.ReleaseAndDispose(h);
+  return size;
+}
+
 std::int64_t RebuildSession(CTGFileManager& manager, const std::string& path, std::uint8_t seed,
                             bool reversed = false) {
   IFFResFile2 file(manager);
@@ -183,15 +196,7 @@ std::int64_t RebuildSession(CTGFileManager& manager, const std::string& path, st
     const int i = reversed ? 2 * kRebuildPairs - 1 - step : step;
     const bool sprite = i % 2 == 0;
     const std::uint32_t size = sprite ? kRebuildSprite : kRebuildPalette;
-    MHandle h = NewHandle(size);
-    {
-      HandleLock lock(h);
-      std::memset(lock.Data(), seed + i, size);
-    }
-    if (file.AddResource(h, sprite ? kSPR2 : kPALT, static_cast<ResID>(1000 + i / 2), "", true)) std::abort();
-    if (file.WriteResource(h)) std::abort();
-    file.ReleaseAndDispose(h);
-    data += size;
+    data += WriteFilled(file, sprite ? kSPR2 : kPALT, static_cast<ResID>(1000 + i / 2), size, seed + i);
   }
   if (file.CloseFile()) std::abort();
   return data;
@@ -265,15 +270,8 @@ std::int64_t DistinctSizesSession(CTGFileManager& manager, const std::string& pa
     const bool sprite = i % 2 == 0;
     std::uint32_t size = sprite ? kRebuildSprite / 2 + i * 7919 : kRebuildPalette;
     if (sprite && drift) size += (round * 2654435761u + i * 40503u) % (size / 100);
-    MHandle h = NewHandle(size);
-    {
-      HandleLock lock(h);
-      std::memset(lock.Data(), static_cast<int>(round + i), size);
-    }
-    if (file.AddResource(h, sprite ? kSPR2 : kPALT, static_cast<ResID>(1000 + i / 2), "", true)) std::abort();
-    if (file.WriteResource(h)) std::abort();
-    file.ReleaseAndDispose(h);
-    data += size;
+    data +=
+        WriteFilled(file, sprite ? kSPR2 : kPALT, static_cast<ResID>(1000 + i / 2), size, static_cast<int>(round + i));
   }
   if (file.CloseFile()) std::abort();
   return data;

@@ -27,44 +27,38 @@ inline std::uint64_t Load8(const std::uint8_t* p) {
 // scans take the byte-at-a-time path.
 inline constexpr bool kWordScans = std::endian::native == std::endian::little;
 
-}  // namespace byte_scan_detail
-
-// The first index in [from, to) whose byte equals value, or to.
-inline int FindByte(const std::uint8_t* row, int from, int to, std::uint8_t value) {
-  using namespace byte_scan_detail;
+// The first index in [from, to) whose byte equals value (kEqual) or
+// differs from it, or to.
+template <bool kEqual>
+int ScanRow(const std::uint8_t* row, int from, int to, std::uint8_t value) {
   int x = from;
   if constexpr (kWordScans) {
     const std::uint64_t pattern = kOnes * value;
     for (; x + 8 <= to; x += 8) {
       const std::uint64_t v = Load8(row + x) ^ pattern;
-      // A zero byte of v sets its high bit here; a borrow can set the high
-      // bit of bytes above the first zero, never below it, so the lowest set
-      // bit is exact.
-      const std::uint64_t zeros = (v - kOnes) & ~v & kHighs;
-      if (zeros != 0) return x + std::countr_zero(zeros) / 8;
+      // For equal bytes: a zero byte of v sets its high bit here; a borrow
+      // can set the high bit of bytes above the first zero, never below
+      // it, so the lowest set bit is exact.
+      const std::uint64_t found = kEqual ? (v - kOnes) & ~v & kHighs : v;
+      if (found != 0) return x + std::countr_zero(found) / 8;
     }
   }
   for (; x < to; ++x) {
-    if (row[x] == value) return x;
+    if ((row[x] == value) == kEqual) return x;
   }
   return to;
 }
 
+}  // namespace byte_scan_detail
+
+// The first index in [from, to) whose byte equals value, or to.
+inline int FindByte(const std::uint8_t* row, int from, int to, std::uint8_t value) {
+  return byte_scan_detail::ScanRow<true>(row, from, to, value);
+}
+
 // The first index in [from, to) whose byte differs from value, or to.
 inline int SkipByte(const std::uint8_t* row, int from, int to, std::uint8_t value) {
-  using namespace byte_scan_detail;
-  int x = from;
-  if constexpr (kWordScans) {
-    const std::uint64_t pattern = kOnes * value;
-    for (; x + 8 <= to; x += 8) {
-      const std::uint64_t v = Load8(row + x) ^ pattern;
-      if (v != 0) return x + std::countr_zero(v) / 8;
-    }
-  }
-  for (; x < to; ++x) {
-    if (row[x] != value) return x;
-  }
-  return to;
+  return byte_scan_detail::ScanRow<false>(row, from, to, value);
 }
 
 // The last index in [from, to) whose byte differs from value, or from - 1.
