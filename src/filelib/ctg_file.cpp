@@ -131,6 +131,11 @@ bool CTGFile::Sync() {
   return mpCTGFileManager->Files().Sync(mhFile);
 }
 
+bool CTGFile::MarkModified() {
+  if (mbFAR) return false;
+  return mpCTGFileManager->Files().MarkModified(mhFile);
+}
+
 bool CTGFile::ReadU32LE(std::uint32_t& value) {
   unsigned char bytes[4];
   if (!ReadBytes(bytes)) return false;

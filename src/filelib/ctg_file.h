@@ -72,6 +72,7 @@ class CTGFile {
   std::int64_t Size() const { return mnSize; }
   bool Flush();
   bool Sync();
+  bool MarkModified();
 
   // Exactly four bytes as a little-endian value; false when fewer remain.
   bool ReadU32LE(std::uint32_t& value);

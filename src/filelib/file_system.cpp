@@ -129,6 +129,8 @@ class PosixFiles final : public FileSystem, public FileLocking {
     return rc == 0;
   }
 
+  bool MarkModified(FileHandle file) override { return ::futimens(file, nullptr) == 0; }
+
   bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
 
   bool Rename(const std::string& from, const std::string& to) override {

@@ -110,6 +110,9 @@ class FileSystem {
   virtual bool Flush(FileHandle file) = 0;
   // Makes written bytes durable on the storage device.
   virtual bool Sync(FileHandle file) = 0;
+  // Gives the file a new modification time without changing its bytes.
+  // File systems that keep no times have nothing to do.
+  virtual bool MarkModified(FileHandle /*file*/) { return true; }
 
   // Removes a file, or a directory that is empty.
   virtual bool Remove(const std::string& path) = 0;
@@ -150,6 +153,7 @@ class FileSystemDecorator : public FileSystem {
   bool Truncate(FileHandle file, std::int64_t size) override { return fInner->Truncate(file, size); }
   bool Flush(FileHandle file) override { return fInner->Flush(file); }
   bool Sync(FileHandle file) override { return fInner->Sync(file); }
+  bool MarkModified(FileHandle file) override { return fInner->MarkModified(file); }
   bool Remove(const std::string& path) override { return fInner->Remove(path); }
   bool Rename(const std::string& from, const std::string& to) override { return fInner->Rename(from, to); }
   EntryKind Kind(const std::string& path) override { return fInner->Kind(path); }

@@ -153,6 +153,11 @@ ResErr FlatFile::Sync() {
   return res_error::kOpenFailed;
 }
 
+ResErr FlatFile::MarkModified() {
+  if (!fFile) return res_error::kNotOpen;
+  return fFile->MarkModified() ? res_error::kNone : res_error::kOpenFailed;
+}
+
 ResErr FlatFile::GetName(CTGString& name) const {
   if (!fFile) return res_error::kNotOpen;
   name = fFile->Name();

@@ -63,6 +63,9 @@ class FlatFile {
   ResErr Flush();
   // Makes the written bytes durable on disk (fsync); -50 on failure.
   ResErr Sync();
+  // Tells build tools the file is up to date: a new modification time, the
+  // bytes as they are. -50 on failure.
+  ResErr MarkModified();
   ResErr GetName(CTGString& name) const;
   // The system's reason (an errno value) for the last write, truncation or
   // sync that failed, until a write succeeds; 0 when none did.

@@ -317,6 +317,18 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
       oldBlock = entry.offset;
     }
   }
+  if (entry.offset == -1 && entry.replacedOffset != -1 && !(entry.flags & kInvalid) && KeepsUnchangedBlocks()) {
+    const IFFBlockHeader header = MakeBlockHeader(entry, dataSize);
+    HandleLock lock(h);
+    if (BlockHolds(entry.replacedOffset, header, lock.Bytes())) {
+      entry.offset = std::exchange(entry.replacedOffset, -1);
+      entry.pending = false;
+      entry.diskFlags = entry.flags;
+      entry.blockLimit = header.size;
+      fKeptUnchanged = true;
+      return res_error::kNone;
+    }
+  }
   if (target == -1) {
     if (ResErr err = fBlocks.NewBlock(dataSize, target)) {
       fBlocks.Report("false", "could not make new header");
@@ -364,6 +376,30 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
   }
   entry.pending = false;
   return res_error::kNone;
+}
+
+bool IFFContainer::BlockHolds(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> bytes) {
+  IFFBlockHeader stored;
+  if (fBlocks.ReadHeader(offset, stored) != res_error::kNone) return false;
+  if (stored.IsFree() || stored.type != header.type || stored.size != header.size || stored.id != header.id ||
+      stored.flags != header.flags || stored.name != header.name || stored.nameIndex != header.nameIndex) {
+    return false;
+  }
+  // Compared in pieces that start small and grow: a changed resource
+  // usually differs early, and reading much of it back would cost what
+  // keeping its block saves.
+  constexpr std::size_t kFirstPiece = std::size_t{1} << 12;
+  constexpr std::size_t kLargestPiece = std::size_t{1} << 18;
+  std::vector<std::uint8_t> piece(std::min(kLargestPiece, bytes.size()));
+  const std::int64_t start = std::int64_t{offset} + fBlocks.HeaderSize();
+  std::size_t pieceSize = kFirstPiece;
+  for (std::size_t done = 0; done < bytes.size(); pieceSize = std::min(pieceSize * 2, kLargestPiece)) {
+    const std::span<std::uint8_t> read(piece.data(), std::min(pieceSize, bytes.size() - done));
+    if (ReadAt(start + static_cast<std::int64_t>(done), read) != res_error::kNone) return false;
+    if (!std::equal(read.begin(), read.end(), bytes.begin() + static_cast<std::ptrdiff_t>(done))) return false;
+    done += read.size();
+  }
+  return true;
 }
 
 ResErr IFFContainer::WriteResource(MHandle h) {

@@ -100,6 +100,13 @@ class IFFContainer : public iResFile, public FlatFile {
   virtual IFFBlockHeader MakeBlockHeader(const IFFEntry& entry, std::int32_t dataSize) const = 0;
   // The entry's name goes away with it (first version: its name-list entry).
   virtual void ForgetName(IFFEntry& entry) = 0;
+  // A rebuild of unchanged art hands over the very bytes a block already
+  // holds. Where the file answers yes, a replacement equal to its old block
+  // keeps that block: no write, no disk work, nothing for a sync to wait
+  // on. The file must then still end up with an index that lists the block.
+  virtual bool KeepsUnchangedBlocks() { return false; }
+  // True when some replacement kept its old block since the last call.
+  bool TakeKeptUnchanged() { return std::exchange(fKeptUnchanged, false); }
 
   // Reads the data of the block at offset, which must be a live block of
   // the type spanning at most limit bytes; a block that is not reports and
@@ -150,11 +157,15 @@ class IFFContainer : public iResFile, public FlatFile {
 
  private:
   ResErr WriteEntry(IFFEntry& entry, MHandle h);
+  // True when the live block at offset has exactly this header and data;
+  // false too when it cannot be read.
+  bool BlockHolds(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> bytes);
 
   CTGFileManager& fManager;
   Version fVersion;
   std::optional<FileProblem> fProblem;
   bool fWalkMetDamage = false;
+  bool fKeptUnchanged = false;
   IFFBlocks fBlocks;
   IFFIndex* fIndex = nullptr;
   struct WalkedPending {

@@ -395,6 +395,9 @@ ResErr IFFResFile2::CloseFile() {
     err = Compact();
   }
   if (err == res_error::kNone && writable && fDirty) err = WriteMap();
+  // Rebuilt but unchanged, the file still tells a build tool it is newer
+  // than the inputs it was just built from.
+  if (TakeKeptUnchanged() && err == res_error::kNone && writable && !fDirty) MarkModified();
   const bool wrote = fDirty;
   DiscardIndex(fMap);
   fMapOffset = 0;

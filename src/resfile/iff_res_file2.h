@@ -67,6 +67,12 @@ class IFFResFile2 : public IFFContainer {
  protected:
   IFFBlockHeader MakeBlockHeader(const IFFEntry& entry, std::int32_t dataSize) const override;
   void ForgetName(IFFEntry&) override {}
+  // Only where the map written at close, or the one the file has, will
+  // list a kept block: a file opened by walking its blocks writes once
+  // before it keeps any, so that it leaves with a map.
+  bool KeepsUnchangedBlocks() override {
+    return fDirty || (fMapOffset != 0 && (!fOpenedByMap || BlocksAgreeWithMap()));
+  }
 
  private:
   // Writes a 2.5 header with the map offset into a file (this object's own or

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 #include <vector>
@@ -128,8 +129,13 @@ class TransferCounter final : public FileSystemDecorator {
     written += std::max<std::int64_t>(n, 0);
     return n;
   }
+  bool MarkModified(FileHandle file) override {
+    ++marked;
+    return Inner().MarkModified(file);
+  }
   std::int64_t read = 0;
   std::int64_t written = 0;
+  int marked = 0;
 
  private:
   CTGFileManager& fManager;
@@ -223,6 +229,107 @@ TEST(IFF2Rebuilds, TheFreeTailIsCutAtClose) {
     if (!(block.flags & kInvalid)) live += block.size;
   }
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), live);
+}
+
+// A rebuild that hands over the bytes a block already holds keeps that
+// block: nothing is written or synced, and the file only gets a new time, so
+// that a build tool still sees it newer than its inputs. Any difference, in
+// the last byte of a large resource, its name or its flags, is written; a
+// file without a map writes once, so that it leaves with one.
+TEST(IFF2Rebuilds, AnUnchangedReplacementKeepsItsBlock) {
+  struct Change {
+    const char* what;
+    bool lastByte = false;
+    const char* name = "list";
+    bool native = true;
+    bool clearMap = false;
+    bool written;
+  };
+  const Change changes[] = {
+      {.what = "nothing", .written = false},
+      {.what = "the last byte", .lastByte = true, .written = true},
+      {.what = "the name", .name = "renamed", .written = true},
+      {.what = "the flags", .native = false, .written = true},
+      {.what = "nothing, in a file without a map", .clearMap = true, .written = true},
+  };
+  constexpr std::size_t kLarge = 700000;
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    TempDir dir;
+    const std::string path = dir.File("kept.iff");
+    auto build = [&](bool create, const Bytes& large, const char* name, bool native) {
+      IFFResFile2 file;
+      if (create) {
+        ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+      }
+      ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+      // Written and let go at once, then loaded again, as a build's lists
+      // are: the entry must know the flags its block holds.
+      MHandle h = HandleOf(large);
+      ASSERT_EQ(file.AddResource(h, kSPR2, 1, name, native), res_error::kNone);
+      ASSERT_EQ(file.WriteResource(h), res_error::kNone);
+      file.ReleaseAndDispose(h);
+      MHandle again = file.GetResource(kSPR2, 1, nullptr);
+      EXPECT_EQ(again && file.IsResourceNative(again), native);
+      ASSERT_EQ(file.AddResource(HandleOf(Pattern(900, 2)), kSTR, 2, "strings", true), res_error::kNone);
+      ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    };
+    build(true, Pattern(kLarge, 1), "list", true);
+    if (change.clearMap) {
+      ASSERT_EQ(IFFResFile2().ClearMap(path), res_error::kNone);
+    }
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(path, old);
+    const Bytes before = ReadAll(path);
+    Bytes large = Pattern(kLarge, 1);
+    if (change.lastByte) large.back() ^= 1;
+    {
+      TransferCounter counter(CTGFileManager::Get());
+      build(false, large, change.name, change.native);
+      EXPECT_EQ(counter.written > 0, change.written);
+      EXPECT_EQ(counter.marked, change.written ? 0 : 1);
+    }
+    EXPECT_GT(std::filesystem::last_write_time(path), old);
+    if (!change.written) {
+      EXPECT_EQ(ReadAll(path), before);
+    }
+    IFFResFile2 reader;
+    ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+    EXPECT_TRUE(reader.OpenedByMap());
+    MHandle h = reader.GetResource(kSPR2, 1, nullptr);
+    EXPECT_EQ(h ? BytesOf(h) : Bytes{}, large);
+    CTGString name;
+    if (h) reader.GetResName(h, name);
+    EXPECT_EQ(name, CTGString(change.name));
+    EXPECT_EQ(h && reader.IsResourceNative(h), change.native);
+  }
+}
+
+// A rebuild that changes one resource of two writes that one alone, and
+// finds the difference without reading the other's block back whole.
+TEST(IFF2Rebuilds, OnlyTheChangedResourceIsWritten) {
+  TempDir dir;
+  const std::string path = dir.File("mixed.iff");
+  auto build = [&](bool create, std::uint32_t secondSeed) {
+    IFFResFile2 file;
+    if (create) {
+      ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    }
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_EQ(file.AddResource(HandleOf(Pattern(500000, 1)), kSPR2, 1, "", true), res_error::kNone);
+    ASSERT_EQ(file.AddResource(HandleOf(Pattern(400000, secondSeed)), kSPR2, 2, "", true), res_error::kNone);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  };
+  build(true, 2);
+  TransferCounter counter(CTGFileManager::Get());
+  build(false, 3);
+  EXPECT_GE(counter.written, 400000);
+  EXPECT_LT(counter.written, 500000) << "the unchanged resource is not written again";
+  EXPECT_LT(counter.read, 500000 + 100000) << "the changed one is not read back whole";
+  IFFResFile2 reader;
+  ASSERT_EQ(reader.OpenFile(path), res_error::kNone);
+  MHandle h = reader.GetResource(kSPR2, 2, nullptr);
+  EXPECT_EQ(h ? BytesOf(h) : Bytes{}, Pattern(400000, 3));
 }
 
 // The art of an object as a build writes it: a large sprite list and its
