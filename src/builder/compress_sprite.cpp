@@ -102,6 +102,13 @@ struct EncodedFrame {
   std::exception_ptr failure;
 };
 
+// A frame's progress line, then what encoding it reported.
+void ReportFrame(std::size_t index, const CellRecord& record, EncodedFrame& frame) {
+  ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
+             " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(index));
+  PassOn(frame.reports);
+}
+
 // The frames follow the offset table in order; each frame's palette id
 // field carries the list's, so a frame read on its own knows its colours.
 // A list put together from frames encoded beforehand, in one piece of
@@ -117,15 +124,38 @@ OwnedHandle AssembleSprite2List(std::vector<EncodedFrame>& encoded, const std::v
   // growth fails, at its frame.
   if (frameBytes <= kMaxHandleSize) list.Reserve(static_cast<std::uint32_t>(frameBytes));
   for (std::size_t i = 0; i < count; ++i) {
-    const CellRecord& record = records[i];
-    ReportLine("Compressing row:" + std::to_string(record.row) + " size:" + std::string(record.sizeName) +
-               " column:" + std::to_string(record.column) + " into sprite #" + std::to_string(i));
-    PassOn(encoded[i].reports);
+    ReportFrame(i, records[i], encoded[i]);
     if (encoded[i].failure) std::rethrow_exception(encoded[i].failure);
     const StreamBytes frame = std::move(encoded[i].frame);
     if (frame.empty() || list.Append(static_cast<int>(i), frame) != 0) FatalError("could not allocate memory!");
   }
   return list.Finish();
+}
+
+// A rebuild of unchanged art hands the file the frames and the head they
+// would have in the list, without putting the list together: the file
+// compares them with its own, and when they match the list is kept and only
+// its report lines are made. A frame that failed or came out empty leaves
+// it to the assembly, which reports it where it always has.
+bool KeptUnchanged(iResFile& file, std::vector<EncodedFrame>& encoded, const std::vector<CellRecord>& records,
+                   ResID paletteId, ResType type, ResID id, const std::string& name) {
+  std::vector<std::uint32_t> sizes;
+  sizes.reserve(encoded.size());
+  for (EncodedFrame& frame : encoded) {
+    if (frame.failure || frame.frame.empty() || (frame.frame.size() & 1) || frame.frame.size() > kMaxHandleSize) {
+      return false;
+    }
+    sizes.push_back(static_cast<std::uint32_t>(frame.frame.size()));
+  }
+  const std::vector<std::uint8_t> head = Sprite2ListBuilder::Head(sizes, paletteId);
+  std::vector<std::span<const std::uint8_t>> pieces{head};
+  for (EncodedFrame& frame : encoded) {
+    Sprite2ListBuilder::StampPaletteId(frame.frame, paletteId);
+    pieces.emplace_back(frame.frame);
+  }
+  if (!file.KeepIfUnchanged(type, id, CTGString(name), false, pieces)) return false;
+  for (std::size_t i = 0; i < encoded.size(); ++i) ReportFrame(i, records[i], encoded[i]);
+  return true;
 }
 
 // Frames are independent of each other, so they are all encoded first,
@@ -153,8 +183,10 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
   spec.SetTrimmedRects(cells.rects, trimmed);
   SpriteListWrite write = ListWrite(OwnedHandle(), kSpr2Type, spec);
   write.assemble = [encoded = std::move(encoded), records = std::move(cells.records),
-                    paletteId = static_cast<ResID>(spec.PaletteId())]() mutable {
-    return AssembleSprite2List(encoded, records, paletteId);
+                    paletteId = static_cast<ResID>(spec.PaletteId()), id = write.id,
+                    name = write.name](iResFile& file, bool& kept) mutable {
+    kept = KeptUnchanged(file, encoded, records, paletteId, kSpr2Type, id, name);
+    return kept ? OwnedHandle() : AssembleSprite2List(encoded, records, paletteId);
   };
   return write;
 }
@@ -162,12 +194,15 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
 }  // namespace
 
 void SpriteListWrite::WriteTo(iResFile& file) {
-  if (assemble) list = std::exchange(assemble, nullptr)();
+  bool kept = false;
+  if (assemble) list = std::exchange(assemble, nullptr)(file, kept);
   RemoveListOfOtherType(file, type, id, headline);
-  MHandle added = list.Release();
-  file.AddResource(added, type, id, CTGString(name), false);
-  file.UpdateFile();
-  file.ReleaseAndDispose(added);
+  if (!kept) {
+    MHandle added = list.Release();
+    file.AddResource(added, type, id, CTGString(name), false);
+    file.UpdateFile();
+    file.ReleaseAndDispose(added);
+  }
   NoteWritten(type, id);
   if (paletteId >= 0) WritePalette(file, paletteId, std::move(palette));
 }

@@ -38,7 +38,9 @@ struct SpriteListWrite {
   OwnedHandle list;
   // Puts the list together from frames encoded beforehand, when set: done
   // with the write, so that a pass writing beside itself does it there.
-  std::function<OwnedHandle()> assemble;
+  // It first asks the file whether it holds those very bytes already; then
+  // it sets kept and makes no list.
+  std::function<OwnedHandle(iResFile& file, bool& kept)> assemble;
   ResType type = 0;
   ResID id = 0;
   std::string name;

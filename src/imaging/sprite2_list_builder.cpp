@@ -52,10 +52,28 @@ int Sprite2ListBuilder::Append(int index, std::span<const std::uint8_t> frame) {
   HandleLock list(fList.Get());
   std::copy(frame.begin(), frame.end(), list.Bytes().begin() + oldSize);
   StoreU32(list.Bytes(), kHeaderSize + 4 * static_cast<std::size_t>(index), oldSize, ByteOrder::kLittle);
-  if (frameSize >= kFramePaletteIdOffset + 2) {
-    StoreU16(list.Bytes(), oldSize + kFramePaletteIdOffset, static_cast<std::uint16_t>(fPaletteId), ByteOrder::kLittle);
-  }
+  StampPaletteId(list.Bytes().subspan(oldSize, frameSize), fPaletteId);
   return 0;
+}
+
+void Sprite2ListBuilder::StampPaletteId(std::span<std::uint8_t> frame, ResID paletteId) {
+  if (frame.size() >= kFramePaletteIdOffset + 2) {
+    StoreU16(frame, kFramePaletteIdOffset, static_cast<std::uint16_t>(paletteId), ByteOrder::kLittle);
+  }
+}
+
+std::vector<std::uint8_t> Sprite2ListBuilder::Head(std::span<const std::uint32_t> frameSizes, ResID paletteId) {
+  const std::size_t count = frameSizes.size();
+  std::vector<std::uint8_t> head(kHeaderSize + 4 * count);
+  StoreU32(head, 0, static_cast<std::uint32_t>(kSprite2ListVersion), ByteOrder::kLittle);
+  StoreU32(head, 4, static_cast<std::uint32_t>(count), ByteOrder::kLittle);
+  StoreU32(head, 8, static_cast<std::uint32_t>(static_cast<std::int32_t>(paletteId)), ByteOrder::kLittle);
+  auto at = static_cast<std::uint32_t>(head.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    StoreU32(head, kHeaderSize + 4 * i, at, ByteOrder::kLittle);
+    at += frameSizes[i];
+  }
+  return head;
 }
 
 int Sprite2ListBuilder::Reserve(std::uint32_t frameBytes) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "resfile/handle_owner.h"
 #include "resfile/res_types.h"
@@ -30,6 +31,12 @@ class Sprite2ListBuilder {
   // 0, or the memory error (not reported) that left the list as it was.
   int Reserve(std::uint32_t frameBytes);
   OwnedHandle Finish();
+
+  // The bytes before the frames of a list of frames of these sizes (each
+  // even): header and offset table, as appending them would make them.
+  static std::vector<std::uint8_t> Head(std::span<const std::uint32_t> frameSizes, ResID paletteId);
+  // Writes the list's palette id into a frame, as Append does to its copy.
+  static void StampPaletteId(std::span<std::uint8_t> frame, ResID paletteId);
 
  private:
   OwnedHandle fList;

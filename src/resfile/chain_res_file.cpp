@@ -464,6 +464,14 @@ ResErr ChainResFile::AddVariantResource(MHandle h, ResType type, ResID id, const
   return GetError();
 }
 
+bool ChainResFile::KeepIfUnchanged(ResType type, ResID id, const CTGString& name, bool native,
+                                   std::span<const std::span<const std::uint8_t>> pieces) {
+  if (CheckOpen() != kNone || RefusesChange()) return false;
+  const int target = GetTargetFileIndex(type);
+  return target < CountFiles() && HolderOf(type, id, 0) == target &&
+         GetFile(target)->KeepIfUnchanged(type, id, name, native, pieces);
+}
+
 ResErr ChainResFile::WriteResource(MHandle h) {
   if (CheckOpen() != kNone) return GetError();
   if (RefusesChange()) return GetError();

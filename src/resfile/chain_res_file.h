@@ -78,6 +78,9 @@ class ChainResFile : public iResFile {
   ResErr AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
                             bool native) override;
   ResErr WriteResource(MHandle h) override;
+  // Asks the file the resource would go to, when it is the one holding it.
+  bool KeepIfUnchanged(ResType type, ResID id, const CTGString& name, bool native,
+                       std::span<const std::span<const std::uint8_t>> pieces) override;
   ResErr RemoveResource(MHandle h) override;
   ResErr SetResInfo(MHandle h, ResID id, const CTGString& name, std::uint8_t variant) override;
 

@@ -320,7 +320,8 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
   if (entry.offset == -1 && entry.replacedOffset != -1 && !(entry.flags & kInvalid) && KeepsUnchangedBlocks()) {
     const IFFBlockHeader header = MakeBlockHeader(entry, dataSize);
     HandleLock lock(h);
-    if (BlockHolds(entry.replacedOffset, header, lock.Bytes())) {
+    const std::span<const std::uint8_t> bytes = lock.Bytes();
+    if (BlockHolds(entry.replacedOffset, header, {&bytes, 1})) {
       entry.offset = std::exchange(entry.replacedOffset, -1);
       entry.pending = false;
       entry.diskFlags = entry.flags;
@@ -378,27 +379,58 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
   return res_error::kNone;
 }
 
-bool IFFContainer::BlockHolds(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> bytes) {
+bool IFFContainer::BlockHolds(std::int32_t offset, const IFFBlockHeader& header,
+                              std::span<const std::span<const std::uint8_t>> pieces) {
   IFFBlockHeader stored;
   if (fBlocks.ReadHeader(offset, stored) != res_error::kNone) return false;
   if (stored.IsFree() || stored.type != header.type || stored.size != header.size || stored.id != header.id ||
       stored.flags != header.flags || stored.name != header.name || stored.nameIndex != header.nameIndex) {
     return false;
   }
-  // Compared in pieces that start small and grow: a changed resource
+  // Compared in reads that start small and grow: a changed resource
   // usually differs early, and reading much of it back would cost what
   // keeping its block saves.
-  constexpr std::size_t kFirstPiece = std::size_t{1} << 12;
-  constexpr std::size_t kLargestPiece = std::size_t{1} << 18;
-  std::vector<std::uint8_t> piece(std::min(kLargestPiece, bytes.size()));
-  const std::int64_t start = std::int64_t{offset} + fBlocks.HeaderSize();
-  std::size_t pieceSize = kFirstPiece;
-  for (std::size_t done = 0; done < bytes.size(); pieceSize = std::min(pieceSize * 2, kLargestPiece)) {
-    const std::span<std::uint8_t> read(piece.data(), std::min(pieceSize, bytes.size() - done));
-    if (ReadAt(start + static_cast<std::int64_t>(done), read) != res_error::kNone) return false;
-    if (!std::equal(read.begin(), read.end(), bytes.begin() + static_cast<std::ptrdiff_t>(done))) return false;
-    done += read.size();
+  constexpr std::size_t kFirstRead = std::size_t{1} << 12;
+  constexpr std::size_t kLargestRead = std::size_t{1} << 18;
+  // The sizes agree: the header's is the pieces' own.
+  const std::int64_t total = header.size - fBlocks.HeaderSize();
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(kLargestRead, total)));
+  std::int64_t at = std::int64_t{offset} + fBlocks.HeaderSize();
+  std::size_t readSize = kFirstRead;
+  for (std::span<const std::uint8_t> piece : pieces) {
+    while (!piece.empty()) {
+      const std::span<std::uint8_t> read(buffer.data(), std::min(readSize, piece.size()));
+      if (ReadAt(at, read) != res_error::kNone) return false;
+      if (!std::equal(read.begin(), read.end(), piece.begin())) return false;
+      piece = piece.subspan(read.size());
+      at += static_cast<std::int64_t>(read.size());
+      readSize = std::min(readSize * 2, kLargestRead);
+    }
   }
+  return true;
+}
+
+bool IFFContainer::KeepIfUnchanged(ResType type, ResID id, const CTGString& name, bool native,
+                                   std::span<const std::span<const std::uint8_t>> pieces) {
+  if (!BeginOperation() || RefusesChange() || !FlatFile::IsWritable() || !KeepsUnchangedBlocks()) return false;
+  // Only a resource that is on disk and nowhere else: one cached in
+  // memory may differ from its block, and one being replaced has two.
+  const IFFEntry* stored = fIndex->Find(type, id, 0);
+  if (!stored || stored->handle || stored->offset == -1 || stored->pending || stored->replacedOffset != -1 ||
+      name.Length() > kIFFMaxNameLength) {
+    return false;
+  }
+  std::int64_t total = 0;
+  for (std::span<const std::uint8_t> piece : pieces) total += static_cast<std::int64_t>(piece.size());
+  if (total > kMaxHandleSize) return false;
+  IFFEntry wanted;
+  wanted.type = type;
+  wanted.id = id;
+  wanted.flags = native ? kNativeFlag : 0;
+  wanted.nameIndex = stored->nameIndex;
+  wanted.name = name;
+  if (!BlockHolds(stored->offset, MakeBlockHeader(wanted, static_cast<std::int32_t>(total)), pieces)) return false;
+  fKeptUnchanged = true;
   return true;
 }
 

@@ -53,6 +53,8 @@ class IFFContainer : public iResFile, public FlatFile {
   ResErr ReleaseResource(MHandle h) override;
   bool IsResourceNative(MHandle h) override;
   ResErr WriteResource(MHandle h) override;
+  bool KeepIfUnchanged(ResType type, ResID id, const CTGString& name, bool native,
+                       std::span<const std::span<const std::uint8_t>> pieces) override;
   ResErr RemoveResource(MHandle h) override;
 
   // Total of the free blocks (for tests and tools).
@@ -159,7 +161,8 @@ class IFFContainer : public iResFile, public FlatFile {
   ResErr WriteEntry(IFFEntry& entry, MHandle h);
   // True when the live block at offset has exactly this header and data;
   // false too when it cannot be read.
-  bool BlockHolds(std::int32_t offset, const IFFBlockHeader& header, std::span<const std::uint8_t> bytes);
+  bool BlockHolds(std::int32_t offset, const IFFBlockHeader& header,
+                  std::span<const std::span<const std::uint8_t>> pieces);
 
   CTGFileManager& fManager;
   Version fVersion;

@@ -88,6 +88,10 @@ std::uint8_t iResFile::GetResVariant(MHandle h) {
   return 0;
 }
 
+bool iResFile::KeepIfUnchanged(ResType, ResID, const CTGString&, bool, std::span<const std::span<const std::uint8_t>>) {
+  return false;
+}
+
 ResErr iResFile::UnsupportedOperation(MHandle) {
   if (CheckOpen() == res_error::kNone) fError = res_error::kUnsupported;
   return fError;

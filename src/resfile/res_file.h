@@ -93,6 +93,13 @@ class iResFile {
   virtual ResErr AddVariantResource(MHandle h, ResType type, ResID id, const CTGString& name, std::uint8_t variant,
                                     bool native);
   virtual ResErr WriteResource(MHandle h) = 0;
+  // A rebuild's shortcut: true when the file already holds a resource of
+  // this type and id (variant 0) whose bytes, in these pieces one after
+  // another, name and flags are these, and keeps it as it is; then nothing
+  // need be added or written. False, changing nothing, whenever it cannot
+  // tell (the default): the caller adds the resource as usual.
+  virtual bool KeepIfUnchanged(ResType type, ResID id, const CTGString& name, bool native,
+                               std::span<const std::span<const std::uint8_t>> pieces);
   virtual ResErr RemoveResource(MHandle h) = 0;
   virtual ResErr SetResInfo(MHandle h, ResID id, const CTGString& name, std::uint8_t variant) = 0;
   // String `index` (1-based) of the STR# set `id`; empty when the index is

@@ -18,6 +18,8 @@
 
 #include "base/xassert.h"
 #include "builder/run_build.h"
+#include "filelib/ctg_file_manager.h"
+#include "filelib/file_system.h"
 #include "imaging/decoded_sprite.h"
 #include "imaging/image_bytes.h"
 #include "imaging/spr_decoder.h"
@@ -478,6 +480,64 @@ TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
       EXPECT_EQ(spread.status, alone.status);
       EXPECT_EQ(spread.report, alone.report);
       EXPECT_TRUE(spread.resources == alone.resources);
+    }
+  }
+}
+
+// Bytes written through the file library while it lives.
+class PassWriteCounter final : public FileSystemDecorator {
+ public:
+  PassWriteCounter() : FileSystemDecorator(CTGFileManager::Get().Files()) {
+    CTGFileManager::Get().SetFileSystem(*this);
+  }
+  ~PassWriteCounter() override { CTGFileManager::Get().SetFileSystem(Inner()); }
+  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
+    written += static_cast<std::int64_t>(count);
+    return Inner().WriteAt(file, offset, buffer, count);
+  }
+  std::int64_t written = 0;
+};
+
+// A rebuild of unchanged art finds every list already in the object and
+// writes nothing, yet reports every frame as the first build did. After one
+// sheet changes, only what came from it is written again.
+TEST(SpritePass, ARebuildWritesOnlyWhatChanged) {
+  for (const int threads : {1, 2}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    SpriteBuild build;
+    AddEveryKindOfSheet(build);
+    build.fArgs.fThreads = threads;
+    ASSERT_EQ(build.Run(kEveryKindMarkup), 0) << build.Report();
+    const std::string firstReport = build.Report();
+    const std::vector<StoredResource> first = build.fResources;
+    std::size_t listBytes = 0;
+    for (const StoredResource& resource : first) listBytes += resource.bytes.size();
+
+    auto rebuild = [&] {
+      build.fReport.str("");
+      build.fArgs.fWritten.clear();
+      PassWriteCounter counter;
+      EXPECT_EQ(build.Run(kEveryKindMarkup), 0) << build.Report();
+      return counter.written;
+    };
+    EXPECT_EQ(rebuild(), 0);
+    EXPECT_EQ(build.Report(), firstReport);
+    ASSERT_EQ(build.fResources.size(), first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) {
+      EXPECT_EQ(testing::ResourceList({build.fResources[i]}), testing::ResourceList({first[i]}));
+      EXPECT_TRUE(build.fResources[i].bytes == first[i].bytes) << testing::ResourceList({first[i]});
+    }
+
+    build.AddSheet("lamp", {.seed = 9});
+    build.AddAlphaImage("lamp");
+    const std::int64_t written = rebuild();
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, static_cast<std::int64_t>(listBytes) / 2);
+    for (const StoredResource& before : first) {
+      const StoredResource* after = build.Find(before.type, before.id);
+      ASSERT_NE(after, nullptr);
+      const bool fromLamp = (before.type == kSPR2 && before.id == 102) || (before.type == kDGRP && before.id == 201);
+      EXPECT_EQ(after->bytes == before.bytes, !fromLamp) << testing::ResourceList({before});
     }
   }
 }

@@ -234,5 +234,36 @@ TEST(ChainOnDisk, ReplacingWhereTheResourceLivesLoadsNothing) {
   EXPECT_EQ(found ? BytesOf(found) : Bytes{}, Pattern(100000, 2));
 }
 
+// A rebuild's unchanged resource is kept by the component it would go to,
+// and only when no component before that one holds one too: the addition
+// would take that one away.
+TEST(ChainOnDisk, AnUnchangedResourceIsKeptWhereItWouldGo) {
+  TempDir dir;
+  const std::string first = dir.File("first.iff");
+  const std::string second = dir.File("second.iff");
+  const Bytes bytes = Pattern(5000, 3);
+  for (const std::string& path : {first, second}) {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), 0);
+    ASSERT_EQ(file.OpenFile(path), 0);
+    ASSERT_EQ(file.AddResource(HandleOf(bytes), kSTR, 1, "", false), 0);
+    ASSERT_EQ(file.AddResource(HandleOf(path == first ? Pattern(5000, 4) : bytes), kSPR2, 1, "", false), 0);
+    ASSERT_EQ(file.CloseFile(), 0);
+  }
+  IFFResFile2 a;
+  IFFResFile2 b;
+  ASSERT_EQ(a.OpenFile(first), 0);
+  ASSERT_EQ(b.OpenFile(second), 0);
+  ChainResFile chain;
+  chain.AddFile(&a);
+  chain.AddFile(&b);
+  // Sprites go to the second component, whose sprite the first's hides.
+  chain.ProhibitType(&a, kSPR2);
+  const std::span<const std::uint8_t> whole(bytes);
+  EXPECT_TRUE(chain.KeepIfUnchanged(kSTR, 1, CTGString(), false, {&whole, 1}));
+  EXPECT_FALSE(chain.KeepIfUnchanged(kSPR2, 1, CTGString(), false, {&whole, 1})) << "hidden by the first component";
+  EXPECT_FALSE(chain.KeepIfUnchanged(kSTR, 2, CTGString(), false, {&whole, 1}));
+}
+
 }  // namespace
 }  // namespace pixmold

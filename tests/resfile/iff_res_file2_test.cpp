@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -302,6 +304,69 @@ TEST(IFF2Rebuilds, AnUnchangedReplacementKeepsItsBlock) {
     if (h) reader.GetResName(h, name);
     EXPECT_EQ(name, CTGString(change.name));
     EXPECT_EQ(h && reader.IsResourceNative(h), change.native);
+  }
+}
+
+// A resource handed over in pieces is kept only when every byte of every
+// piece, and the name and flags, are what its block holds; a resource the
+// file caches in memory, or does not hold, is never kept.
+TEST(IFF2Rebuilds, KeepIfUnchangedComparesEveryPieceByte) {
+  TempDir dir;
+  const std::string path = dir.File("pieces.iff");
+  const Bytes stored = Pattern(300000, 7);
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_EQ(file.AddResource(HandleOf(stored), kSPR2, 5, "list", false), res_error::kNone);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  // Cuts that fall inside and across the compare's own reads.
+  const std::vector<std::size_t> cuts = {0, 1, 4097, 4098, 20000, 150001, stored.size()};
+  struct Ask {
+    const char* what;
+    std::size_t flip = SIZE_MAX;  // a byte to change
+    const char* name = "list";
+    bool native = false;
+    ResID id = 5;
+    std::size_t drop = 0;  // bytes left off the end
+    bool cached = false;
+    bool kept;
+  };
+  const Ask asks[] = {
+      {.what = "the same bytes", .kept = true},
+      {.what = "the first byte", .flip = 0, .kept = false},
+      {.what = "the last byte of a middle piece", .flip = 4096, .kept = false},
+      {.what = "a byte deep in a large piece", .flip = 150000, .kept = false},
+      {.what = "the last byte", .flip = stored.size() - 1, .kept = false},
+      {.what = "one byte fewer", .drop = 1, .kept = false},
+      {.what = "another name", .name = "lists", .kept = false},
+      {.what = "other flags", .native = true, .kept = false},
+      {.what = "a resource the file does not hold", .id = 6, .kept = false},
+      {.what = "a resource cached in memory", .cached = true, .kept = false},
+  };
+  for (const Ask& ask : asks) {
+    SCOPED_TRACE(ask.what);
+    Bytes bytes = stored;
+    if (ask.flip != SIZE_MAX) bytes[ask.flip] ^= 0x40;
+    bytes.erase(bytes.end() - static_cast<std::ptrdiff_t>(ask.drop), bytes.end());
+    std::vector<std::span<const std::uint8_t>> pieces;
+    for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+      const std::size_t end = std::min(cuts[i + 1], bytes.size());
+      pieces.emplace_back(bytes.data() + cuts[i], end - cuts[i]);
+    }
+    const Bytes before = ReadAll(path);
+    IFFResFile2 file;
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    if (ask.cached) {
+      ASSERT_NE(file.GetResource(kSPR2, 5, nullptr), nullptr);
+    }
+    TransferCounter counter(CTGFileManager::Get());
+    EXPECT_EQ(file.KeepIfUnchanged(kSPR2, ask.id, CTGString(ask.name), ask.native, pieces), ask.kept);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+    EXPECT_EQ(counter.written, 0);
+    EXPECT_EQ(counter.marked, ask.kept ? 1 : 0);
+    EXPECT_EQ(ReadAll(path), before);
   }
 }
 
