@@ -78,4 +78,17 @@ inline int LastOtherByte(const std::uint8_t* row, int from, int to, std::uint8_t
   return from - 1;
 }
 
+// Asks for the bytes [from, to) of a row the scans will reach a few rows
+// later. A cell is a narrow strip of a tall plane, so its rows are short
+// runs at a long stride, which the hardware does not see coming in time.
+inline constexpr int kRowsAhead = 4;
+inline void PrefetchRow(const std::uint8_t* row, int from, int to) {
+  for (int x = from; x < to; x += 64) {
+    __builtin_prefetch(row + x);
+    // A loop of prefetches alone has no effect the optimiser must keep,
+    // and it drops such loops; the empty statement is one it keeps.
+    asm volatile("" : : "r"(row + x));
+  }
+}
+
 }  // namespace pixmold

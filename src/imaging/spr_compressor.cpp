@@ -69,13 +69,23 @@ void Compressor::TrimRects(PixelView image, std::span<Rect> rects, int sides, bo
       XASSERT_FAIL("false", "source image size smaller than expected...");
       continue;
     }
-    if (sides & spr_side::kTop)
-      while (!r.IsEmpty() && RowClear(image, r.top, r.left, r.right)) ++r.top;
-    if (sides & spr_side::kBottom)
-      while (!r.IsEmpty() && RowClear(image, r.bottom - 1, r.left, r.right)) --r.bottom;
+    if (sides & spr_side::kTop) {
+      for (; !r.IsEmpty() && RowClear(image, r.top, r.left, r.right); ++r.top) {
+        if (r.top + kRowsAhead < r.bottom) PrefetchRow(image.Row(r.top + kRowsAhead), r.left, r.right);
+      }
+    }
+    if (sides & spr_side::kBottom) {
+      for (; !r.IsEmpty() && RowClear(image, r.bottom - 1, r.left, r.right); --r.bottom) {
+        if (r.bottom - 1 - kRowsAhead >= r.top) PrefetchRow(image.Row(r.bottom - 1 - kRowsAhead), r.left, r.right);
+      }
+    }
+    // The right side's scan finds these rows still in the cache.
     if ((sides & spr_side::kLeft) && !r.IsEmpty()) {
       int left = r.right;
-      for (int y = r.top; y < r.bottom && left > r.left; ++y) left = SkipByte(image.Row(y), r.left, left, clear);
+      for (int y = r.top; y < r.bottom && left > r.left; ++y) {
+        if (y + kRowsAhead < r.bottom) PrefetchRow(image.Row(y + kRowsAhead), r.left, left);
+        left = SkipByte(image.Row(y), r.left, left, clear);
+      }
       r.left = left;
     }
     if ((sides & spr_side::kRight) && !r.IsEmpty()) {

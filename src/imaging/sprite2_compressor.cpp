@@ -47,6 +47,7 @@ struct ColourLine {
   }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPixels(row + x, n); }
+  void Ahead(int y, int left, int right) const { PrefetchRow(colour.Row(y), left, right); }
 };
 
 struct DepthLine {
@@ -65,6 +66,10 @@ struct DepthLine {
   }
   std::uint16_t Code(PixelClass) const { return sprite2::kRunZP; }
   void Emit(Sprite2Stream& s, PixelClass, int x, int n) const { s.PushPairs(depthRow + x, colourRow + x, n); }
+  void Ahead(int y, int left, int right) const {
+    PrefetchRow(colour.Row(y), left, right);
+    PrefetchRow(depth.Row(y), left, right);
+  }
 };
 
 struct AlphaLine {
@@ -89,6 +94,11 @@ struct AlphaLine {
     return aPx == full ? kRunA : kRunB;
   }
   std::uint16_t Code(PixelClass c) const { return c == kRunA ? sprite2::kRunZP : sprite2::kRunZPA; }
+  void Ahead(int y, int left, int right) const {
+    PrefetchRow(colour.Row(y), left, right);
+    PrefetchRow(depth.Row(y), left, right);
+    PrefetchRow(alpha.Row(y), left, right);
+  }
   void Emit(Sprite2Stream& s, PixelClass c, int x, int n) const {
     if (c == kRunA) {
       s.PushPairs(depthRow + x, colourRow + x, n);
@@ -130,6 +140,9 @@ void Sprite2Compressor::EncodeRows(const Rect& rect, Line& line) {
       s.SetData(lastNewLine, static_cast<int>(newLine - lastNewLine));
     }
     lastNewLine = newLine;
+    if constexpr (requires { line.Ahead(y, rect.left, rect.right); }) {
+      if (y + kRowsAhead < rect.bottom) line.Ahead(y + kRowsAhead, rect.left, rect.right);
+    }
     line.Begin(y);
     State state = State::kLineStart;
     int leading = 0;
