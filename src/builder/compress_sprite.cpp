@@ -158,6 +158,13 @@ bool KeptUnchanged(iResFile& file, std::vector<EncodedFrame>& encoded, const std
   return true;
 }
 
+// One compressor per thread, on cache lines of its own: a stream writes
+// where it ends with every run it takes, and two streams sharing a line
+// would pass it between the cores at every run.
+struct alignas(64) SlotCompressor {
+  Sprite2Compressor compressor;
+};
+
 // Frames are independent of each other, so they are all encoded first,
 // spread over the threads; the list is put together with its write (on
 // the write's thread when the pass writes beside itself): the same list
@@ -170,12 +177,12 @@ SpriteListWrite MakeSprite2List(const Offscreen& depth, SpriteSpec& spec, int th
 
   const std::size_t count = cells.rects.size();
   std::vector<EncodedFrame> encoded(count);
-  std::vector<Sprite2Compressor> compressors(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, count));
+  std::vector<SlotCompressor> compressors(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, count));
   RunOnThreads(threads, count, [&](std::size_t i, int slot) {
     EncodedFrame& out = encoded[i];
     ScopedHeldReports held(out.reports);
     try {
-      out.frame = encode(compressors[static_cast<std::size_t>(slot)], cells.rects[i], trimmed[i]);
+      out.frame = encode(compressors[static_cast<std::size_t>(slot)].compressor, cells.rects[i], trimmed[i]);
     } catch (...) {
       out.failure = std::current_exception();
     }
