@@ -131,6 +131,10 @@ bool CTGFile::Sync() {
   return mpCTGFileManager->Files().Sync(mhFile);
 }
 
+void CTGFile::StartWriteback(std::int64_t offset, std::int64_t count) {
+  if (!mbFAR) mpCTGFileManager->Files().StartWriteback(mhFile, offset, count);
+}
+
 bool CTGFile::MarkModified() {
   if (mbFAR) return false;
   return mpCTGFileManager->Files().MarkModified(mhFile);

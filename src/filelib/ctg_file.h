@@ -73,6 +73,7 @@ class CTGFile {
   bool Flush();
   bool Sync();
   bool MarkModified();
+  void StartWriteback(std::int64_t offset, std::int64_t count);
 
   // Exactly four bytes as a little-endian value; false when fewer remain.
   bool ReadU32LE(std::uint32_t& value);

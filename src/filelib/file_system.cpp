@@ -131,6 +131,14 @@ class PosixFiles final : public FileSystem, public FileLocking {
 
   bool MarkModified(FileHandle file) override { return ::futimens(file, nullptr) == 0; }
 
+  void StartWriteback(FileHandle file, std::int64_t offset, std::int64_t count) override {
+#ifdef __linux__
+    ::sync_file_range(file, static_cast<off_t>(offset), static_cast<off_t>(count), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file, (void)offset, (void)count;
+#endif
+  }
+
   bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
 
   bool Rename(const std::string& from, const std::string& to) override {

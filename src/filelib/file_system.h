@@ -113,6 +113,9 @@ class FileSystem {
   // Gives the file a new modification time without changing its bytes.
   // File systems that keep no times have nothing to do.
   virtual bool MarkModified(FileHandle /*file*/) { return true; }
+  // Starts writing these bytes to the storage device and returns at once,
+  // so that a later Sync has less left to wait for. Only a hint.
+  virtual void StartWriteback(FileHandle /*file*/, std::int64_t /*offset*/, std::int64_t /*count*/) {}
 
   // Removes a file, or a directory that is empty.
   virtual bool Remove(const std::string& path) = 0;
@@ -154,6 +157,9 @@ class FileSystemDecorator : public FileSystem {
   bool Flush(FileHandle file) override { return fInner->Flush(file); }
   bool Sync(FileHandle file) override { return fInner->Sync(file); }
   bool MarkModified(FileHandle file) override { return fInner->MarkModified(file); }
+  void StartWriteback(FileHandle file, std::int64_t offset, std::int64_t count) override {
+    fInner->StartWriteback(file, offset, count);
+  }
   bool Remove(const std::string& path) override { return fInner->Remove(path); }
   bool Rename(const std::string& from, const std::string& to) override { return fInner->Rename(from, to); }
   EntryKind Kind(const std::string& path) override { return fInner->Kind(path); }

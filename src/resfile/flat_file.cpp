@@ -153,6 +153,10 @@ ResErr FlatFile::Sync() {
   return res_error::kOpenFailed;
 }
 
+void FlatFile::StartWriteback(std::int64_t offset, std::int64_t count) {
+  if (fFile) fFile->StartWriteback(offset, count);
+}
+
 ResErr FlatFile::MarkModified() {
   if (!fFile) return res_error::kNotOpen;
   return fFile->MarkModified() ? res_error::kNone : res_error::kOpenFailed;

@@ -66,6 +66,8 @@ class FlatFile {
   // Tells build tools the file is up to date: a new modification time, the
   // bytes as they are. -50 on failure.
   ResErr MarkModified();
+  // Starts the bytes on their way to the disk (see FileSystem).
+  void StartWriteback(std::int64_t offset, std::int64_t count);
   ResErr GetName(CTGString& name) const;
   // The system's reason (an errno value) for the last write, truncation or
   // sync that failed, until a write succeeds; 0 when none did.

@@ -11,6 +11,7 @@ namespace pixmold {
 namespace {
 
 constexpr ResErr kBadBlock = -1;  // a block that is not what the index says
+constexpr std::int32_t kWritebackFrom = 1 << 20;
 
 }  // namespace
 
@@ -352,6 +353,9 @@ ResErr IFFContainer::WriteEntry(IFFEntry& entry, MHandle h) {
         fBlocks.Report("false", "could not write resource");
         return err;
       }
+      // A large resource goes to the disk while the build goes on, rather
+      // than all at once in the sync that closes the file.
+      if (dataSize >= kWritebackFrom) StartWriteback(target + headerSize, dataSize);
     }
   }
   const IFFBlockHeader header = MakeBlockHeader(entry, dataSize);

@@ -135,6 +135,11 @@ class TransferCounter final : public FileSystemDecorator {
     ++marked;
     return Inner().MarkModified(file);
   }
+  void StartWriteback(FileHandle file, std::int64_t offset, std::int64_t count) override {
+    writebacks.emplace_back(offset, count);
+    Inner().StartWriteback(file, offset, count);
+  }
+  std::vector<std::pair<std::int64_t, std::int64_t>> writebacks;
   std::int64_t read = 0;
   std::int64_t written = 0;
   int marked = 0;
@@ -368,6 +373,30 @@ TEST(IFF2Rebuilds, KeepIfUnchangedComparesEveryPieceByte) {
     EXPECT_EQ(counter.marked, ask.kept ? 1 : 0);
     EXPECT_EQ(ReadAll(path), before);
   }
+}
+
+// A large resource is sent on to the disk as soon as its bytes are written,
+// so that the sync at close has little left to wait for; small ones wait
+// for it, as asking costs more than it saves.
+TEST(IFF2Rebuilds, ALargeResourceLeavesForTheDiskOnceWritten) {
+  TempDir dir;
+  const std::string path = dir.File("writeback.iff");
+  const Bytes large = Pattern(std::size_t{2} << 20, 5);
+  TransferCounter counter(CTGFileManager::Get());
+  {
+    IFFResFile2 file;
+    ASSERT_EQ(file.CreateFile(path), res_error::kNone);
+    ASSERT_EQ(file.OpenFile(path), res_error::kNone);
+    ASSERT_EQ(file.AddResource(HandleOf(Pattern(1000, 6)), kSTR, 1, "", true), res_error::kNone);
+    ASSERT_EQ(file.AddResource(HandleOf(large), kSPR2, 1, "", true), res_error::kNone);
+    ASSERT_EQ(file.CloseFile(), res_error::kNone);
+  }
+  ASSERT_EQ(counter.writebacks.size(), 1u);
+  const auto [offset, count] = counter.writebacks[0];
+  EXPECT_EQ(count, static_cast<std::int64_t>(large.size()));
+  const Bytes bytes = ReadAll(path);
+  ASSERT_LE(offset + count, static_cast<std::int64_t>(bytes.size()));
+  EXPECT_TRUE(std::equal(large.begin(), large.end(), bytes.begin() + offset)) << "the range is the resource's bytes";
 }
 
 // A rebuild that changes one resource of two writes that one alone, and
