@@ -187,6 +187,15 @@ std::int64_t WriteFilled(IFFResFile2& file, ResType type, ResID id, std::uint32_
   return size;
 }
 
+// A new empty container in the scratch folder, for a run of rebuilds.
+std::string EmptyRebuildFile(CTGFileManager& manager, const char* name) {
+  const std::string path = Scratch().File(name);
+  std::filesystem::remove(path);
+  IFFResFile2 file(manager);
+  if (file.CreateFile(path)) std::abort();
+  return path;
+}
+
 std::int64_t RebuildSession(CTGFileManager& manager, const std::string& path, std::uint8_t seed,
                             bool reversed = false) {
   IFFResFile2 file(manager);
@@ -203,13 +212,8 @@ std::int64_t RebuildSession(CTGFileManager& manager, const std::string& path, st
 }
 
 void BM_RebuildSameSizes(benchmark::State& state) {
-  const std::string path = Scratch().File("rebuild.iff");
   CTGFileManager manager;
-  std::filesystem::remove(path);
-  {
-    IFFResFile2 file(manager);
-    if (file.CreateFile(path)) std::abort();
-  }
+  const std::string path = EmptyRebuildFile(manager, "rebuild.iff");
   // A first build, then a rebuild: the file as a pipeline keeps it.
   RebuildSession(manager, path, 1);
   RebuildSession(manager, path, 2);
@@ -228,13 +232,8 @@ BENCHMARK(BM_RebuildSameSizes)->Unit(benchmark::kMillisecond);
 // Rebuilds that hand over the bytes the file already holds: each is read
 // back and compared, and nothing is written (written_per_data_byte 0).
 void BM_RebuildUnchanged(benchmark::State& state) {
-  const std::string path = Scratch().File("unchanged.iff");
   CTGFileManager manager;
-  std::filesystem::remove(path);
-  {
-    IFFResFile2 file(manager);
-    if (file.CreateFile(path)) std::abort();
-  }
+  const std::string path = EmptyRebuildFile(manager, "unchanged.iff");
   RebuildSession(manager, path, 1);
   std::int64_t data = 0;
   IffBenchTransfers transfers(manager);
@@ -250,13 +249,8 @@ BENCHMARK(BM_RebuildUnchanged)->Unit(benchmark::kMillisecond);
 // is the first rebuild's, written_per_data_byte the later ones', each close
 // to 1 (nothing moved); file_per_data_byte stays under 1.5.
 void BM_RebuildFromReversedLayout(benchmark::State& state) {
-  const std::string path = Scratch().File("reversed.iff");
   CTGFileManager manager;
-  std::filesystem::remove(path);
-  {
-    IFFResFile2 file(manager);
-    if (file.CreateFile(path)) std::abort();
-  }
+  const std::string path = EmptyRebuildFile(manager, "reversed.iff");
   RebuildSession(manager, path, 1, true);
   double first = 0;
   {
@@ -299,13 +293,8 @@ std::int64_t DistinctSizesSession(CTGFileManager& manager, const std::string& pa
 
 void BM_RebuildDistinctSizes(benchmark::State& state) {
   const bool drift = state.range(0) != 0;
-  const std::string path = Scratch().File("distinct.iff");
   CTGFileManager manager;
-  std::filesystem::remove(path);
-  {
-    IFFResFile2 file(manager);
-    if (file.CreateFile(path)) std::abort();
-  }
+  const std::string path = EmptyRebuildFile(manager, "distinct.iff");
   std::uint32_t round = 0;
   DistinctSizesSession(manager, path, round++, drift);
   DistinctSizesSession(manager, path, round++, drift);

@@ -19,7 +19,6 @@
 #include "base/xassert.h"
 #include "builder/run_build.h"
 #include "filelib/ctg_file_manager.h"
-#include "filelib/file_system.h"
 #include "imaging/decoded_sprite.h"
 #include "imaging/image_bytes.h"
 #include "imaging/spr_decoder.h"
@@ -30,6 +29,7 @@
 #include "support/decoded_lists.h"
 #include "support/object_file_fixture.h"
 #include "support/res_type_names.h"
+#include "support/transfer_counter.h"
 
 namespace pixmold {
 namespace {
@@ -484,20 +484,6 @@ TEST(SpritePass, EveryThreadCountWritesTheSameObjectAndReport) {
   }
 }
 
-// Bytes written through the file library while it lives.
-class PassWriteCounter final : public FileSystemDecorator {
- public:
-  PassWriteCounter() : FileSystemDecorator(CTGFileManager::Get().Files()) {
-    CTGFileManager::Get().SetFileSystem(*this);
-  }
-  ~PassWriteCounter() override { CTGFileManager::Get().SetFileSystem(Inner()); }
-  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
-    written += static_cast<std::int64_t>(count);
-    return Inner().WriteAt(file, offset, buffer, count);
-  }
-  std::int64_t written = 0;
-};
-
 // A rebuild of unchanged art finds every list already in the object and
 // writes nothing, yet reports every frame as the first build did. After one
 // sheet changes, only what came from it is written again.
@@ -516,7 +502,7 @@ TEST(SpritePass, ARebuildWritesOnlyWhatChanged) {
     auto rebuild = [&] {
       build.fReport.str("");
       build.fArgs.fWritten.clear();
-      PassWriteCounter counter;
+      testing::TransferCounter counter(CTGFileManager::Get());
       EXPECT_EQ(build.Run(kEveryKindMarkup), 0) << build.Report();
       return counter.written;
     };

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "filelib/io_faults.h"
 #include "iff_test_util.h"
@@ -162,6 +165,17 @@ TEST_F(ChainTest, FileOperationsRunOnEveryComponent) {
   EXPECT_EQ((std::tuple{chain.CloseFile(), a.IsOpen(), chain.CreateFile("x")}), std::tuple(-46, false, -50));
 }
 
+// A new container file holding these resources, each under id 1.
+void MakeContainer(const std::string& path, const std::vector<std::pair<ResType, MHandle>>& resources, bool native) {
+  IFFResFile2 file;
+  ASSERT_EQ(file.CreateFile(path), 0);
+  ASSERT_EQ(file.OpenFile(path), 0);
+  for (const auto& [type, h] : resources) {
+    ASSERT_EQ(file.AddResource(h, type, 1, "", native), 0);
+  }
+  ASSERT_EQ(file.CloseFile(), 0);
+}
+
 // A replacement in the component that holds the resource keeps the old
 // bytes on disk until the new ones are written, so a process killed in
 // between leaves the old resource; one that must move to another component
@@ -170,14 +184,8 @@ TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
   TempDir dir;
   const std::string first = dir.File("first.iff");
   const std::string second = dir.File("second.iff");
-  for (const std::string& path : {first, second}) {
-    IFFResFile2 file;
-    ASSERT_EQ(file.CreateFile(path), 0);
-    ASSERT_EQ(file.OpenFile(path), 0);
-    MHandle h = HandleOf(path == first ? "old strings" : "old sprite");
-    ASSERT_EQ(file.AddResource(h, path == first ? kSTR : kSPR2, 1, "", true), 0);
-    ASSERT_EQ(file.CloseFile(), 0);
-  }
+  MakeContainer(first, {{kSTR, HandleOf("old strings")}}, true);
+  MakeContainer(second, {{kSPR2, HandleOf("old sprite")}}, true);
   IFFResFile2 a;
   IFFResFile2 b;
   ASSERT_EQ(a.OpenFile(first), 0);
@@ -242,14 +250,8 @@ TEST(ChainOnDisk, AnUnchangedResourceIsKeptWhereItWouldGo) {
   const std::string first = dir.File("first.iff");
   const std::string second = dir.File("second.iff");
   const Bytes bytes = Pattern(5000, 3);
-  for (const std::string& path : {first, second}) {
-    IFFResFile2 file;
-    ASSERT_EQ(file.CreateFile(path), 0);
-    ASSERT_EQ(file.OpenFile(path), 0);
-    ASSERT_EQ(file.AddResource(HandleOf(bytes), kSTR, 1, "", false), 0);
-    ASSERT_EQ(file.AddResource(HandleOf(path == first ? Pattern(5000, 4) : bytes), kSPR2, 1, "", false), 0);
-    ASSERT_EQ(file.CloseFile(), 0);
-  }
+  MakeContainer(first, {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(Pattern(5000, 4))}}, false);
+  MakeContainer(second, {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(bytes)}}, false);
   IFFResFile2 a;
   IFFResFile2 b;
   ASSERT_EQ(a.OpenFile(first), 0);

@@ -17,6 +17,7 @@
 #include "resfile/iff_format.h"
 #include "support/assert_capture.h"
 #include "support/res_type_names.h"
+#include "support/transfer_counter.h"
 
 namespace pixmold {
 namespace {
@@ -113,40 +114,6 @@ TEST_F(IFF2Test, FailedWritesGiveTheFlatFileCodes) {
   ASSERT_EQ(file.OpenFile(path), res_error::kNone);
   EXPECT_EQ(Get(kSTR, 1), std::string("\1\2"));
 }
-
-// Bytes read and written through a manager's file system while it lives.
-class TransferCounter final : public FileSystemDecorator {
- public:
-  explicit TransferCounter(CTGFileManager& manager) : FileSystemDecorator(manager.Files()), fManager(manager) {
-    manager.SetFileSystem(*this);
-  }
-  ~TransferCounter() override { fManager.SetFileSystem(Inner()); }
-  std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override {
-    const std::int64_t n = Inner().ReadAt(file, offset, buffer, count);
-    read += std::max<std::int64_t>(n, 0);
-    return n;
-  }
-  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
-    const std::int64_t n = Inner().WriteAt(file, offset, buffer, count);
-    written += std::max<std::int64_t>(n, 0);
-    return n;
-  }
-  bool MarkModified(FileHandle file) override {
-    ++marked;
-    return Inner().MarkModified(file);
-  }
-  void StartWriteback(FileHandle file, std::int64_t offset, std::int64_t count) override {
-    writebacks.emplace_back(offset, count);
-    Inner().StartWriteback(file, offset, count);
-  }
-  std::vector<std::pair<std::int64_t, std::int64_t>> writebacks;
-  std::int64_t read = 0;
-  std::int64_t written = 0;
-  int marked = 0;
-
- private:
-  CTGFileManager& fManager;
-};
 
 // A rebuild replaces every resource in file order, the way a build of the
 // same art does. Each replacement takes the space the ones before it freed,
