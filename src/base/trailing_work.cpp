@@ -3,12 +3,14 @@
 #include <system_error>
 #include <utility>
 
+#include "base/work_threads.h"
 #include "base/worker_helper.h"
 #include "base/xassert.h"
 
 namespace pixmold {
 
 TrailingWork::~TrailingWork() {
+  if (fOffered) WaitForJobBeside();
   if (fThread.joinable()) fThread.join();
   fHolding.reset();
 }
@@ -20,16 +22,20 @@ void TrailingWork::Start(std::function<void()> work) {
     fWorkFailure = nullptr;
     fWork = std::move(work);
     const bool worker = IsWorkerThread();
+    const auto run = [this, worker] {
+      ScopedWorkerHelper helper(worker);
+      ScopedHeldReports held(fWorkReports);
+      try {
+        fWork();
+      } catch (...) {
+        fWorkFailure = std::current_exception();
+      }
+    };
+    // The build's own threads take the work with their next step when they
+    // can; they are the ones with cores.
+    fOffered = OfferBesideNextStep(run);
     try {
-      fThread = std::thread([this, worker] {
-        ScopedWorkerHelper helper(worker);
-        ScopedHeldReports held(fWorkReports);
-        try {
-          fWork();
-        } catch (...) {
-          fWorkFailure = std::current_exception();
-        }
-      });
+      if (!fOffered) fThread = std::thread(run);
       fOwnReports.clear();
       fHolding.emplace(fOwnReports);
       return;
@@ -43,8 +49,13 @@ void TrailingWork::Start(std::function<void()> work) {
 }
 
 void TrailingWork::Settle(std::exception_ptr failure) {
-  if (fThread.joinable()) {
-    fThread.join();
+  if (UnderWay()) {
+    if (fOffered) {
+      // Run here if no step took it: its reports are held apart all the same.
+      WaitForJobBeside();
+      fOffered = false;
+    }
+    if (fThread.joinable()) fThread.join();
     fWork = nullptr;
     fHolding.reset();
     const std::vector<HeldReport> own = std::move(fOwnReports);

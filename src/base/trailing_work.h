@@ -38,12 +38,13 @@ class TrailingWork {
   // then makes this thread's held reports and rethrows failure if given.
   void Settle(std::exception_ptr failure = nullptr);
 
-  bool UnderWay() const { return fThread.joinable(); }
+  bool UnderWay() const { return fOffered || fThread.joinable(); }
 
  private:
   bool fBeside;
   std::function<void()> fWork;
   std::thread fThread;
+  bool fOffered = false;  // handed to the build's threads (work_threads.h)
   std::vector<HeldReport> fWorkReports;
   std::exception_ptr fWorkFailure;
   std::vector<HeldReport> fOwnReports;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/worker_helper.h"
@@ -30,6 +31,7 @@ class WorkerPool {
   }
 
   ~WorkerPool() {
+    WaitForSideJob();
     {
       std::lock_guard lock(fLock);
       fStop = true;
@@ -40,6 +42,24 @@ class WorkerPool {
 
   int Helpers() const { return static_cast<int>(fThreads.size()); }
   bool Busy() const { return fBusy; }
+
+  bool OfferSideJob(std::function<void()> job) {
+    std::lock_guard lock(fLock);
+    if (fSideJob) return false;
+    fSideJob = std::move(job);
+    return true;
+  }
+
+  // Only the pool's owner offers and waits, and it waits for a step's
+  // threads before it goes on: a job a step took has run by now.
+  void WaitForSideJob() {
+    std::function<void()> job;
+    {
+      std::lock_guard lock(fLock);
+      job = std::exchange(fSideJob, nullptr);
+    }
+    if (job) job();
+  }
 
   // Runs job(0) here and job(1 .. slots - 1) on the pool's threads, and
   // returns when all have returned.
@@ -70,7 +90,9 @@ class WorkerPool {
       seen = fGeneration;
       if (slot >= fSlots) continue;
       const std::function<void(int)>* job = fJob;
+      std::function<void()> side = std::exchange(fSideJob, nullptr);
       lock.unlock();
+      if (side) side();
       (*job)(slot);
       lock.lock();
       if (--fRunning == 0) fDone.notify_all();
@@ -86,7 +108,8 @@ class WorkerPool {
   int fRunning = 0;
   std::uint64_t fGeneration = 0;
   bool fStop = false;
-  bool fBusy = false;  // touched by the owning thread only
+  bool fBusy = false;              // touched by the owning thread only
+  std::function<void()> fSideJob;  // offered beside the next step
 };
 
 namespace {
@@ -106,6 +129,14 @@ ScopedWorkerPool::~ScopedWorkerPool() {
 }
 
 int ScopedWorkerPool::Helpers() const { return fPool ? fPool->Helpers() : 0; }
+
+bool OfferBesideNextStep(std::function<void()> job) {
+  return tPool && tPool->Helpers() > 0 && !tPool->Busy() && tPool->OfferSideJob(std::move(job));
+}
+
+void WaitForJobBeside() {
+  if (tPool) tPool->WaitForSideJob();
+}
 
 void RunOnThreads(int threads, std::size_t count, const std::function<void(std::size_t piece, int slot)>& work) {
   const int used = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), count));

@@ -32,6 +32,19 @@ int DefaultThreadCount();
 // needs more threads than the pool has, start their own as before.
 class WorkerPool;
 
+// Work to be done beside the next step of this thread's pool: the first
+// step spread over the pool after the offer runs it on one of the pool's
+// threads, before that thread takes its pieces, and the others share the
+// step's pieces meanwhile. A thread started for such work would only queue
+// behind the step's threads for a core. False (nothing offered) when this
+// thread has no pool with a thread to spare, or an offer is outstanding.
+// The job must not throw.
+bool OfferBesideNextStep(std::function<void()> job);
+
+// Returns once the offered job has run: here and now if no step has taken
+// it yet. Nothing to do when nothing was offered.
+void WaitForJobBeside();
+
 class ScopedWorkerPool {
  public:
   // threads - 1 threads wait beside this one; none for threads <= 1.
