@@ -28,7 +28,21 @@ SheetFileNames DeriveSheetFileNames(std::string_view directory, std::string_view
           base + WithoutExtension(sheetName) + "alpha.tga"};
 }
 
-std::optional<std::string> FindImageFile(const std::string& path) {
+const std::vector<std::string>* FolderListings::Files(const std::string& directory) {
+  auto [at, added] = fListed.try_emplace(directory);
+  if (added) {
+    std::vector<DirEntry> entries;
+    if (CTGFileManager::Get().Files().List(directory, entries)) {
+      std::vector<std::string>& names = at->second.emplace();
+      for (DirEntry& entry : entries) {
+        if (entry.kind == EntryKind::kFile) names.push_back(std::move(entry.name));
+      }
+    }
+  }
+  return at->second ? &*at->second : nullptr;
+}
+
+std::optional<std::string> FindImageFile(const std::string& path, FolderListings* listings) {
   CTGFileManager& manager = CTGFileManager::Get();
   if (manager.Exists(path)) return path;
 
@@ -36,12 +50,13 @@ std::optional<std::string> FindImageFile(const std::string& path) {
   const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
   const std::string_view name =
       slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-  std::vector<DirEntry> entries;
-  if (!manager.Files().List(directory, entries)) return std::nullopt;
+  FolderListings once;
+  const std::vector<std::string>* files = (listings ? listings : &once)->Files(directory);
+  if (files == nullptr) return std::nullopt;
 
   std::vector<std::string> candidates;
-  for (const DirEntry& entry : entries) {
-    if (entry.kind == EntryKind::kFile && EqualIgnoringCase(entry.name, name)) candidates.push_back(entry.name);
+  for (const std::string& file : *files) {
+    if (EqualIgnoringCase(file, name)) candidates.push_back(file);
   }
   if (candidates.empty()) return std::nullopt;
   const std::string prefix = slash == std::string::npos ? std::string() : directory;

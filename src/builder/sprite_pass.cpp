@@ -70,12 +70,12 @@ class SpritePass {
     const std::optional<std::string> mask = LoadMask(directory, sprite);
 
     const SheetFileNames names = DeriveSheetFileNames(directory, sprite.FileName());
-    const std::optional<std::string> paletteImage = FindImageFile(names.paletteImage);
+    const std::optional<std::string> paletteImage = FindImageFile(names.paletteImage, &fFolders);
     if (!paletteImage) {
       InputFatal("BMP file " + names.paletteImage + " required.  Could not obtain palette.",
                  MissingPaletteImage(sprite, names, fArgs.fOmkFile.View()));
     }
-    const std::optional<std::string> alphaImage = FindImageFile(names.alphaImage);
+    const std::optional<std::string> alphaImage = FindImageFile(names.alphaImage, &fFolders);
     const bool alphaMode = alphaImage.has_value();
 
     if (sprite.FileName() != fRenderedSheet) {
@@ -128,7 +128,7 @@ class SpritePass {
   // The mask's path when one was loaded.
   std::optional<std::string> LoadMask(const std::string& directory, const SpriteSpec& sprite) {
     if (sprite.MaskName().empty()) return std::nullopt;
-    const std::optional<std::string> mask = FindImageFile(directory + sprite.MaskName());
+    const std::optional<std::string> mask = FindImageFile(directory + sprite.MaskName(), &fFolders);
     if (!mask) return std::nullopt;
     fMask.Discard();
     Offscreen unused;
@@ -226,6 +226,7 @@ class SpritePass {
   Offscreen fAlpha;
   Offscreen fMask;
   std::string fRenderedSheet;
+  FolderListings fFolders;
   PaletteIdCheck fPaletteIds;
   // Declared last so that a write still under way is waited for before
   // anything it uses goes.

@@ -504,6 +504,8 @@ TEST(SpritePass, ARebuildWritesOnlyWhatChanged) {
       build.fArgs.fWritten.clear();
       testing::TransferCounter counter(CTGFileManager::Get());
       EXPECT_EQ(build.Run(kEveryKindMarkup), 0) << build.Report();
+      // Every sheet's alpha image is looked for; the folder is listed once.
+      EXPECT_EQ(counter.lists, 1);
       return counter.written;
     };
     EXPECT_EQ(rebuild(), 0);

@@ -1,9 +1,11 @@
 // Counts what passes through a file manager's file system while it lives:
-// bytes read and written, modification marks and writeback hints.
+// bytes read and written, modification marks, writeback hints and
+// directory listings.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -36,10 +38,15 @@ class TransferCounter final : public FileSystemDecorator {
     writebacks.emplace_back(offset, count);
     Inner().StartWriteback(file, offset, count);
   }
+  bool List(const std::string& directory, std::vector<DirEntry>& entries) override {
+    ++lists;
+    return Inner().List(directory, entries);
+  }
   std::vector<std::pair<std::int64_t, std::int64_t>> writebacks;
   std::int64_t read = 0;
   std::int64_t written = 0;
   int marked = 0;
+  int lists = 0;
 
  private:
   CTGFileManager& fManager;
