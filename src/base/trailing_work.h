@@ -1,6 +1,8 @@
-// One piece of work that runs on a thread of its own while the thread that
-// started it goes on with the next step: writing one sprite's list into the
-// object file while the next sheet is read, say. The report must read as if
+// One piece of work that runs beside the thread that started it while that
+// thread goes on with the next step: writing one sprite's list into the
+// object file while the next sheet is read, say. With the build's pool in
+// place the pool's next step takes it (work_threads.h); otherwise it gets a
+// thread of its own. The report must read as if
 // the work had run where it was started, so the work's reports are held on
 // its thread, the starting thread's own reports are held from the start
 // until it settles the work, and settling makes the work's reports, then its

@@ -6,9 +6,9 @@
 // image beside the sheet) adds a third offscreen of per-pixel coverage.
 //
 // On more than one thread a sprite's list is written into the object file
-// on a thread of its own while the next sheet is read and decoded; the
-// report and any failure still come in the order of one thread (see
-// trailing_work.h). The write settles before the next sheet's depth
+// beside the reading and decoding of the next sheet, by one of the build's
+// threads; the report and any failure still come in the order of one
+// thread (see trailing_work.h). The write settles before the next sheet's depth
 // clean-up, whose message goes straight to the error stream, and before the
 // next list takes its place.
 #include <algorithm>
