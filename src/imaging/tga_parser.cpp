@@ -4,6 +4,9 @@
 #include <atomic>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/byte_cursor.h"
 #include "base/work_threads.h"
@@ -68,10 +71,25 @@ void RenderUncompressed(ByteCursor& in, int width, int height, const Destination
     if constexpr (kAlpha) {
       std::uint8_t* out = to.alpha + y * to.alphaRowBytes;
       if constexpr (kBytes == 4 && std::endian::native == std::endian::little) {
-        // Whole pixels loaded and shifted: a form the compiler turns into
-        // vector code, which picking every fourth byte is not.
+        // Sixteen pixels a step: each alpha shifted down in its pixel, the
+        // pixels packed twice to bytes. The compiler's own vector code for
+        // the plain loop shuffled words about between the two packs, and
+        // this step was an eighth of a whole build. The plain loop finishes
+        // a row, and serves other machines.
         const std::uint8_t* source = row.data();
-        for (int x = 0; x < width; ++x) {
+        int x = 0;
+#if defined(__SSE2__)
+        for (; x + 16 <= width; x += 16) {
+          const std::uint8_t* at = source + std::size_t(x) * 4;
+          const __m128i a = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), 24);
+          const __m128i b = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), 24);
+          const __m128i c = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32)), 24);
+          const __m128i d = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 48)), 24);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                           _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+        }
+#endif
+        for (; x < width; ++x) {
           std::uint32_t value;
           std::memcpy(&value, source + std::size_t(x) * 4, 4);
           out[x] = static_cast<std::uint8_t>(value >> 24);

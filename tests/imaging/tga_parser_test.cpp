@@ -160,7 +160,8 @@ TEST(TGAParser, HeaderChecksComeInTheirOrderAndSizesMustFitTheData) {
 // rather than turned over afterwards: every origin must land each pixel
 // where the whole-image decode puts it, for the offscreens and row by row.
 TEST(TGAParser, EveryOriginPlacesPixelsAlikeWholeAndRowByRow) {
-  constexpr int kWidth = 5, kHeight = 3;
+  // Wide enough for whole steps of sixteen pixels and a remainder.
+  constexpr int kWidth = 37, kHeight = 3;
   for (const std::uint8_t bits : {std::uint8_t{24}, std::uint8_t{32}}) {
     for (const std::uint8_t origin : {0x00, 0x10, 0x20, 0x30}) {
       SCOPED_TRACE(std::to_string(bits) + " bits, origin " + std::to_string(origin));
