@@ -470,8 +470,9 @@ ResErr TGAParser::VisitTrueColourRows(
       const std::size_t fileRow = std::size_t(fFlipY ? height - 1 - y : y);
       const std::uint8_t* pixel = rows + (fileRow - firstFileRow) * rowSize;
       if (bytes == 4 && std::endian::native == std::endian::little) {
-        // Stored as the values are held: copied, not taken apart.
-        std::memcpy(values.data(), pixel, rowSize);
+        // Stored as the values are held: copied, not taken apart. A row of
+        // no pixels has no bytes to copy, nor anywhere to copy them from.
+        if (rowSize != 0) std::memcpy(values.data(), pixel, rowSize);
       } else {
         for (std::size_t x = 0; x < values.size(); ++x, pixel += bytes) values[x] = TrueColourValue(pixel, bytes);
       }
