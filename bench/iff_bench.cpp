@@ -26,6 +26,7 @@
 #include "resfile/handle_owner.h"
 #include "resfile/iff_res_file.h"
 #include "resfile/iff_res_file2.h"
+#include "support/transfer_counter.h"
 
 namespace pixmold {
 namespace {
@@ -143,30 +144,6 @@ void BM_Open10000ByWalk(benchmark::State& state) { OpenLarge(state, Large().walk
 BENCHMARK(BM_Open10000ByMap)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Open10000ByWalk)->Unit(benchmark::kMicrosecond);
 
-// Bytes read and written through a manager's file system while it lives.
-class IffBenchTransfers final : public FileSystemDecorator {
- public:
-  explicit IffBenchTransfers(CTGFileManager& manager) : FileSystemDecorator(manager.Files()), fManager(manager) {
-    manager.SetFileSystem(*this);
-  }
-  ~IffBenchTransfers() override { fManager.SetFileSystem(Inner()); }
-  std::int64_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::size_t count) override {
-    const std::int64_t n = Inner().ReadAt(file, offset, buffer, count);
-    read += n > 0 ? n : 0;
-    return n;
-  }
-  std::int64_t WriteAt(FileHandle file, std::int64_t offset, const void* buffer, std::size_t count) override {
-    const std::int64_t n = Inner().WriteAt(file, offset, buffer, count);
-    written += n > 0 ? n : 0;
-    return n;
-  }
-  std::int64_t read = 0;
-  std::int64_t written = 0;
-
- private:
-  CTGFileManager& fManager;
-};
-
 // An object's art: a large sprite list and a small palette, sixteen times,
 // in the order a build writes them.
 constexpr int kRebuildPairs = 16;
@@ -218,7 +195,7 @@ void BM_RebuildSameSizes(benchmark::State& state) {
   RebuildSession(manager, path, 1);
   RebuildSession(manager, path, 2);
   std::int64_t data = 0;
-  IffBenchTransfers transfers(manager);
+  testing::TransferCounter transfers(manager);
   std::uint8_t seed = 3;
   for (auto _ : state) data += RebuildSession(manager, path, seed++);
   const auto iterations = static_cast<double>(state.iterations());
@@ -236,7 +213,7 @@ void BM_RebuildUnchanged(benchmark::State& state) {
   const std::string path = EmptyRebuildFile(manager, "unchanged.iff");
   RebuildSession(manager, path, 1);
   std::int64_t data = 0;
-  IffBenchTransfers transfers(manager);
+  testing::TransferCounter transfers(manager);
   for (auto _ : state) data += RebuildSession(manager, path, 1);
   state.counters["written_per_data_byte"] = static_cast<double>(transfers.written) / static_cast<double>(data);
   state.counters["read_per_data_byte"] = static_cast<double>(transfers.read) / static_cast<double>(data);
@@ -254,13 +231,13 @@ void BM_RebuildFromReversedLayout(benchmark::State& state) {
   RebuildSession(manager, path, 1, true);
   double first = 0;
   {
-    IffBenchTransfers transfers(manager);
+    testing::TransferCounter transfers(manager);
     const std::int64_t firstData = RebuildSession(manager, path, 2);
     first = static_cast<double>(transfers.written) / static_cast<double>(firstData);
   }
   std::int64_t data = 0;
   std::int64_t live = 0;
-  IffBenchTransfers transfers(manager);
+  testing::TransferCounter transfers(manager);
   std::uint8_t seed = 3;
   for (auto _ : state) live = RebuildSession(manager, path, seed++), data += live;
   state.counters["first_written_per_data_byte"] = first;
@@ -300,7 +277,7 @@ void BM_RebuildDistinctSizes(benchmark::State& state) {
   DistinctSizesSession(manager, path, round++, drift);
   std::int64_t data = 0;
   std::int64_t live = 0;
-  IffBenchTransfers transfers(manager);
+  testing::TransferCounter transfers(manager);
   for (auto _ : state) live = DistinctSizesSession(manager, path, round++, drift), data += live;
   state.counters["written_per_data_byte"] = static_cast<double>(transfers.written) / static_cast<double>(data);
   state.counters["file_per_data_byte"] =
