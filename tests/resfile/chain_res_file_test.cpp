@@ -176,25 +176,38 @@ void MakeContainer(const std::string& path, const std::vector<std::pair<ResType,
   ASSERT_EQ(file.CloseFile(), 0);
 }
 
+// Two containers made with the resources given, opened and chained in
+// that order.
+struct TwoParts {
+  using Resources = std::vector<std::pair<ResType, MHandle>>;
+  TwoParts(const TempDir& dir, const Resources& inFirst, const Resources& inSecond, bool native)
+      : first(dir.File("first.iff")), second(dir.File("second.iff")) {
+    MakeContainer(first, inFirst, native);
+    MakeContainer(second, inSecond, native);
+    EXPECT_EQ(a.OpenFile(first), 0);
+    EXPECT_EQ(b.OpenFile(second), 0);
+    chain.AddFile(&a);
+    chain.AddFile(&b);
+  }
+  const std::string first;
+  const std::string second;
+  IFFResFile2 a;
+  IFFResFile2 b;
+  ChainResFile chain;
+};
+
 // A replacement in the component that holds the resource keeps the old
 // bytes on disk until the new ones are written, so a process killed in
 // between leaves the old resource; one that must move to another component
 // still moves.
 TEST(ChainOnDisk, ReplacementKeepsTheOldResourceOnDiskUntilTheNewIsWritten) {
   TempDir dir;
-  const std::string first = dir.File("first.iff");
-  const std::string second = dir.File("second.iff");
-  MakeContainer(first, {{kSTR, HandleOf("old strings")}}, true);
-  MakeContainer(second, {{kSPR2, HandleOf("old sprite")}}, true);
-  IFFResFile2 a;
-  IFFResFile2 b;
-  ASSERT_EQ(a.OpenFile(first), 0);
-  ASSERT_EQ(b.OpenFile(second), 0);
-  ChainResFile chain;
-  chain.AddFile(&a);
-  chain.AddFile(&b);
+  TwoParts parts(dir, {{kSTR, HandleOf("old strings")}}, {{kSPR2, HandleOf("old sprite")}}, true);
+  const std::string& first = parts.first;
+  const std::string& second = parts.second;
+  ChainResFile& chain = parts.chain;
   // Sprites go to the first component: the one in the second moves.
-  chain.ProhibitType(&b, kSPR2);
+  chain.ProhibitType(&parts.b, kSPR2);
   auto onDisk = [](const std::string& path, ResType type) {
     IFFResFile2 reader;
     EXPECT_EQ(reader.OpenFile(path), 0);
@@ -247,20 +260,12 @@ TEST(ChainOnDisk, ReplacingWhereTheResourceLivesLoadsNothing) {
 // would take that one away.
 TEST(ChainOnDisk, AnUnchangedResourceIsKeptWhereItWouldGo) {
   TempDir dir;
-  const std::string first = dir.File("first.iff");
-  const std::string second = dir.File("second.iff");
   const Bytes bytes = Pattern(5000, 3);
-  MakeContainer(first, {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(Pattern(5000, 4))}}, false);
-  MakeContainer(second, {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(bytes)}}, false);
-  IFFResFile2 a;
-  IFFResFile2 b;
-  ASSERT_EQ(a.OpenFile(first), 0);
-  ASSERT_EQ(b.OpenFile(second), 0);
-  ChainResFile chain;
-  chain.AddFile(&a);
-  chain.AddFile(&b);
+  TwoParts parts(dir, {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(Pattern(5000, 4))}},
+                 {{kSTR, HandleOf(bytes)}, {kSPR2, HandleOf(bytes)}}, false);
+  ChainResFile& chain = parts.chain;
   // Sprites go to the second component, whose sprite the first's hides.
-  chain.ProhibitType(&a, kSPR2);
+  chain.ProhibitType(&parts.a, kSPR2);
   const std::span<const std::uint8_t> whole(bytes);
   EXPECT_TRUE(chain.KeepIfUnchanged(kSTR, 1, CTGString(), false, {&whole, 1}));
   EXPECT_FALSE(chain.KeepIfUnchanged(kSPR2, 1, CTGString(), false, {&whole, 1})) << "hidden by the first component";
